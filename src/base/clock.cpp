@@ -1,0 +1,24 @@
+#include "base/clock.h"
+
+#include <chrono>
+#include <thread>
+
+namespace sk720 {
+
+namespace {
+class SteadyClock : public Clock {
+ public:
+  uint32_t nowMs() override {
+    using namespace std::chrono;
+    return uint32_t(duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count());
+  }
+  void sleepMs(uint32_t ms) override { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
+};
+}  // namespace
+
+Clock& systemClock() {
+  static SteadyClock clock;
+  return clock;
+}
+
+}  // namespace sk720

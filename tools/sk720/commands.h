@@ -1,0 +1,24 @@
+#pragma once
+// The sk720 sub-commands. Each returns the process exit code: 0 success, 2 bad options or input.
+#include <string>
+#include <vector>
+
+namespace sk720::cli {
+
+using Args = std::vector<std::string>;
+
+struct Command {
+  const char* name;
+  const char* usage;
+  int (*run)(const Args& args);
+};
+
+// Every sub-command, defined in its own file.
+int runSynth(const Args& args);
+int runInfo(const Args& args);
+int runRender(const Args& args);
+
+// One clear line on stderr, then exit code 2.
+int fail(const std::string& message);
+
+}  // namespace sk720::cli

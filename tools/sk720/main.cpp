@@ -1,0 +1,49 @@
+// sk720: command-line companion of the control program.
+#include <cstdio>
+#include <cstring>
+
+#include "sk720/commands.h"
+
+namespace sk720::cli {
+
+int fail(const std::string& message) {
+  std::fprintf(stderr, "sk720: %s\n", message.c_str());
+  return 2;
+}
+
+namespace {
+
+const Command kCommands[] = {
+    {"synth", "synth OUT.bin [--turns N] [--range-index I] [--step-index S] [--header 28|36|44] "
+              "[--sector HEADING_INDEX,WIDTH_INDEX] [--head-up] [--seed N]", runSynth},
+    {"info", "info FILE...", runInfo},
+    {"render", "render FILE... -o OUT.png [--size W[xH]] [--range-index I] [--zero-offset DEG] "
+               "[--palette brown|rainbow|default] [--contrast 1..10|auto] [--brightness 0..19] "
+               "[--curve linear|log] [--gain-index 0..8] [--dead-zone-index 0..5] [--records N]",
+     runRender},
+};
+
+void usage() {
+  std::fprintf(stderr, "usage: sk720 COMMAND [options]\n");
+  for (const Command& c : kCommands) std::fprintf(stderr, "  sk720 %s\n", c.usage);
+}
+
+}  // namespace
+}  // namespace sk720::cli
+
+int main(int argc, char** argv) {
+  using namespace sk720::cli;
+  if (argc < 2) {
+    usage();
+    return 2;
+  }
+  for (const Command& c : kCommands) {
+    if (std::strcmp(argv[1], c.name) == 0) return c.run(Args(argv + 2, argv + argc));
+  }
+  if (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "help") == 0) {
+    usage();
+    return 0;
+  }
+  usage();
+  return fail(std::string("unknown command '") + argv[1] + "'");
+}

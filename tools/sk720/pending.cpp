@@ -1,0 +1,7 @@
+// Temporary: sub-commands whose implementation is in progress.
+#include "sk720/commands.h"
+namespace sk720::cli {
+int runSynth(const Args&) { return fail("synth: not available yet"); }
+int runInfo(const Args&) { return fail("info: not available yet"); }
+int runRender(const Args&) { return fail("render: not available yet"); }
+}  // namespace sk720::cli
