@@ -1,4 +1,4 @@
-// Temporary: sub-commands whose implementation is in progress.
+// Temporary placeholders while the data-path commands are being written; replaced shortly.
 #include "sk720/commands.h"
 namespace sk720::cli {
 int runSynth(const Args&) { return fail("synth: not available yet"); }

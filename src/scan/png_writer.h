@@ -1,0 +1,12 @@
+#pragma once
+// Writes a 32-bit top-down BGRX image as a PNG file (libpng natively, the GDI+ encoder on Windows).
+#include <cstdint>
+#include <string>
+
+namespace sk720 {
+
+// stridePixels: distance between rows in pixels. Returns false with a message on failure.
+bool writePngBgrx(const std::string& path, const uint32_t* pixels, int width, int height,
+                  int stridePixels, std::string* error);
+
+}  // namespace sk720

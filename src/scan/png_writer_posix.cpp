@@ -1,0 +1,57 @@
+#include <png.h>
+
+#include <cerrno>
+#include <csetjmp>
+#include <cstdio>
+#include <cstring>
+#include <vector>
+
+#include "scan/png_writer.h"
+
+namespace sk720 {
+
+bool writePngBgrx(const std::string& path, const uint32_t* pixels, int width, int height,
+                  int stridePixels, std::string* error) {
+  FILE* f = std::fopen(path.c_str(), "wb");
+  if (!f) {
+    if (error) *error = "cannot create " + path + ": " + std::strerror(errno);
+    return false;
+  }
+  png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+  png_infop info = png ? png_create_info_struct(png) : nullptr;
+  if (!png || !info) {
+    png_destroy_write_struct(&png, &info);
+    std::fclose(f);
+    if (error) *error = "out of memory for the PNG encoder";
+    return false;
+  }
+  std::vector<uint8_t> row(size_t(width) * 3);
+  if (setjmp(png_jmpbuf(png))) {
+    png_destroy_write_struct(&png, &info);
+    std::fclose(f);
+    if (error) *error = "cannot write " + path;
+    return false;
+  }
+  png_init_io(png, f);
+  png_set_IHDR(png, info, png_uint_32(width), png_uint_32(height), 8, PNG_COLOR_TYPE_RGB,
+               PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+  png_write_info(png, info);
+  for (int y = 0; y < height; ++y) {
+    const uint32_t* src = pixels + size_t(y) * size_t(stridePixels);
+    for (int x = 0; x < width; ++x) {
+      row[size_t(x) * 3 + 0] = uint8_t(src[x] >> 16);  // red
+      row[size_t(x) * 3 + 1] = uint8_t(src[x] >> 8);   // green
+      row[size_t(x) * 3 + 2] = uint8_t(src[x]);        // blue
+    }
+    png_write_row(png, row.data());
+  }
+  png_write_end(png, nullptr);
+  png_destroy_write_struct(&png, &info);
+  if (std::fclose(f) != 0) {
+    if (error) *error = "cannot finish " + path + ": " + std::strerror(errno);
+    return false;
+  }
+  return true;
+}
+
+}  // namespace sk720

@@ -1,0 +1,165 @@
+#include "sim/scene.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "base/byte_order.h"
+#include "records/ping_record.h"
+
+namespace sk720::sim {
+
+namespace {
+
+constexpr double kPi = 3.14159265358979323846;
+constexpr double kSamplesPerMetre = 20400.0 / 150.0 * 0.98;
+
+uint64_t mix(uint64_t x) {
+  x += 0x9E3779B97F4A7C15ull;
+  x = (x ^ (x >> 30)) * 0xBF58476D1CE4E5B9ull;
+  x = (x ^ (x >> 27)) * 0x94D049BB133111EBull;
+  return x ^ (x >> 31);
+}
+
+double unit(uint64_t h) { return double(h >> 11) * (1.0 / 9007199254740992.0); }
+
+struct Wall {
+  double nx, ny, d;  // points p with p·n = d
+  double strength;
+};
+// A basin 21 m wide: quay walls north, east, south and west of the head, and a breakwater far out.
+const Wall kWalls[] = {{0, 1, 8.5, 0.95}, {1, 0, 12.0, 0.85}, {0, -1, 6.5, 0.9},
+                       {-1, 0, 9.5, 0.8}, {0.6, 0.8, 42.0, 1.0}};
+
+struct Target {
+  double x, y, radius, strength;
+};
+const Target kTargets[] = {{2.5, 4.0, 0.25, 1.0},  {-3.0, 2.0, 0.18, 0.9}, {5.0, -3.5, 0.3, 0.95},
+                           {-6.0, -4.0, 0.22, 0.8}, {0.5, -2.0, 0.12, 0.7}, {9.0, 6.0, 0.35, 1.0},
+                           {-25.0, 18.0, 1.2, 1.0}, {20.0, -30.0, 1.5, 0.9}};
+
+}  // namespace
+
+uint8_t sceneEcho(double turnFraction, double r, uint64_t seed, uint32_t pingIndex,
+                  uint32_t sampleIndex) {
+  const double phi = turnFraction * 2.0 * kPi;
+  // Up on the image is +y; directions run counter-clockwise.
+  const double ux = -std::sin(phi), uy = std::cos(phi);
+  const double speckle = unit(mix(seed ^ (uint64_t(pingIndex) << 24) ^ sampleIndex));
+
+  // Nearest wall along the ray: it echoes strongly and shadows everything behind it.
+  double wallRange = 1e9, wallStrength = 0.0;
+  for (const Wall& w : kWalls) {
+    const double c = ux * w.nx + uy * w.ny;
+    if (c <= 1e-6) continue;
+    const double t = w.d / c;
+    if (t < wallRange) {
+      wallRange = t;
+      wallStrength = w.strength * (0.55 + 0.45 * c);
+    }
+  }
+  const double fallOff = 1.0 / (1.0 + r / 40.0);
+  double a = 0.0;
+  if (r < wallRange) {
+    // Volume and bottom reverberation, stronger near the head.
+    a = 0.22 * std::exp(-r / 6.0) + 0.08;
+    a *= 0.35 + 1.3 * speckle;
+    for (const Target& t : kTargets) {
+      const double along = t.x * ux + t.y * uy;
+      if (along <= 0) continue;
+      const double across = std::fabs(t.x * uy - t.y * ux);
+      const double dr = r - along;
+      const double beam = 0.015 * along + t.radius;  // the beam widens with range
+      if (across < beam && dr > -t.radius && dr < t.radius * 3.0) {
+        const double shape = std::exp(-(dr * dr) / (t.radius * t.radius)) * (1.0 - across / beam);
+        a = std::max(a, t.strength * (0.6 + 0.4 * shape) * (0.8 + 0.2 * speckle));
+      }
+    }
+  } else {
+    const double into = r - wallRange;
+    if (into < 0.6) {
+      a = wallStrength * (0.75 + 0.25 * speckle) * std::exp(-into / 0.45);
+    } else {
+      a = 0.03 * speckle;  // acoustic shadow behind the wall
+    }
+  }
+  a *= fallOff;
+  return uint8_t(std::clamp(a * 255.0, 0.0, 255.0));
+}
+
+uint32_t PingSynthesizer::recordLength(int32_t rangeIndex) {
+  rangeIndex = std::clamp(rangeIndex, 0, 14);
+  return uint32_t(kRangeSampleCounts[rangeIndex]) + 16;
+}
+
+PingSynthesizer::PingSynthesizer(const PingPlan& plan) : plan_(plan) {
+  if (plan_.headerSize != 28 && plan_.headerSize != 36) plan_.headerSize = 44;
+  if (plan_.sectorWidth > 0) {
+    position_ = ((plan_.sectorHeading - plan_.sectorWidth / 2) % 3200 + 3200) % 3200;
+  }
+}
+
+void PingSynthesizer::advance() {
+  const int32_t step = plan_.step;
+  if (plan_.sectorWidth > 0 && step > 0) {
+    // Sweep back and forth between the sector's edges.
+    sectorOffset_ += sweepDir_ * step;
+    if (sectorOffset_ >= plan_.sectorWidth) {
+      sectorOffset_ = plan_.sectorWidth;
+      sweepDir_ = -1;
+    } else if (sectorOffset_ <= 0) {
+      sectorOffset_ = 0;
+      sweepDir_ = 1;
+    }
+    const int32_t lo = plan_.sectorHeading - plan_.sectorWidth / 2;
+    const int32_t off = plan_.reverse ? -sectorOffset_ : sectorOffset_;
+    position_ = ((lo + off) % 3200 + 3200) % 3200;
+  } else {
+    position_ = ((position_ + (plan_.reverse ? -step : step)) % 3200 + 3200) % 3200;
+  }
+}
+
+int32_t PingSynthesizer::next(uint8_t* buf) {
+  const uint32_t total = recordLength(plan_.rangeIndex);
+  const int32_t hs = plan_.headerSize;
+  const int32_t count = int32_t(total) - hs - kFooterSize;
+  const double t = double(ping_) * plan_.pingPeriodUs * 1e-6;
+
+  storeU32(buf + 0, kDataMagic);
+  storeU32(buf + 4, uint32_t(hs));
+  storeU32(buf + 8, uint32_t(count));
+  storeU32(buf + 12, total);
+  storeU32(buf + 16, plan_.deviceId);
+  storeU32(buf + 20, uint32_t(position_) * 9);
+  storeU32(buf + 24, plan_.commandWord);
+  if (hs >= 36) {
+    // A boat swinging gently about a heading of 30 degrees; gyro and compass agree.
+    const double headingDeg = 30.0 + 6.0 * std::sin(t / 20.0);
+    const int32_t units = int32_t(std::lround(headingDeg * 80.0));
+    storeI32(buf + 28, units);
+    storeI32(buf + 32, units);
+  }
+  if (hs >= 44) {
+    // Drifting north-east at about half a metre a second.
+    const double metres = 0.5 * t;
+    const double lat = plan_.startLatitudeDeg + metres * 0.7071 / 111320.0;
+    const double lon = plan_.startLongitudeDeg +
+                       metres * 0.7071 / (111320.0 * std::cos(plan_.startLatitudeDeg * kPi / 180));
+    storeF32(buf + 36, float(lat * kPi / 180.0));
+    storeF32(buf + 40, float(lon * kPi / 180.0));
+  }
+  // The display draws a head-up raw angle mirrored; draw the scene where it will be shown.
+  const int32_t displayLine = plan_.headUp ? (3200 - position_) % 3200 : position_;
+  const double fraction = displayLine / 3200.0;
+  uint8_t* samples = buf + hs;
+  for (int32_t j = 0; j < count; ++j) {
+    samples[j] = sceneEcho(fraction, j / kSamplesPerMetre, plan_.seed, ping_, uint32_t(j));
+  }
+  storeU32(buf + total - 8, uint32_t(t * 1000.0));
+  // Every fifth record closes with "END0": the head takes no command after it.
+  storeU32(buf + total - 4, (ping_ % 5 == 4) ? kEnd0Magic : kEnd1Magic);
+  ++ping_;
+  advance();
+  return int32_t(total);
+}
+
+}  // namespace sk720::sim
