@@ -58,28 +58,30 @@ uint8_t sceneEcho(double turnFraction, double r, uint64_t seed, uint32_t pingInd
     }
   }
   const double fallOff = 1.0 / (1.0 + r / 40.0);
+  // Rayleigh-like speckle: exponentially distributed intensity.
+  const double grain = -std::log(1.0 - 0.999 * speckle);
   double a = 0.0;
   if (r < wallRange) {
-    // Volume and bottom reverberation, stronger near the head.
-    a = 0.22 * std::exp(-r / 6.0) + 0.08;
-    a *= 0.35 + 1.3 * speckle;
+    // Volume and bottom reverberation, stronger near the head, with a patch of rough bottom.
+    const double px = r * ux, py = r * uy;
+    const double rough = std::exp(-((px + 4.0) * (px + 4.0) + (py - 5.5) * (py - 5.5)) / 3.0);
+    a = (0.07 * std::exp(-r / 5.0) + 0.025 + 0.09 * rough) * grain;
     for (const Target& t : kTargets) {
       const double along = t.x * ux + t.y * uy;
       if (along <= 0) continue;
       const double across = std::fabs(t.x * uy - t.y * ux);
       const double dr = r - along;
-      const double beam = 0.015 * along + t.radius;  // the beam widens with range
-      if (across < beam && dr > -t.radius && dr < t.radius * 3.0) {
-        const double shape = std::exp(-(dr * dr) / (t.radius * t.radius)) * (1.0 - across / beam);
-        a = std::max(a, t.strength * (0.6 + 0.4 * shape) * (0.8 + 0.2 * speckle));
-      }
+      const double beam = 0.013 * along + t.radius;  // the beam widens with range
+      const double shape = std::exp(-(dr * dr) / (t.radius * t.radius * 0.5) -
+                                    (across * across) / (beam * beam * 0.5));
+      a = std::max(a, t.strength * shape * (0.75 + 0.25 * speckle));
     }
   } else {
     const double into = r - wallRange;
-    if (into < 0.6) {
-      a = wallStrength * (0.75 + 0.25 * speckle) * std::exp(-into / 0.45);
+    if (into < 0.8) {
+      a = wallStrength * (0.7 + 0.3 * speckle) * std::exp(-into / 0.3);
     } else {
-      a = 0.03 * speckle;  // acoustic shadow behind the wall
+      a = 0.01 * grain;  // acoustic shadow behind the wall
     }
   }
   a *= fallOff;

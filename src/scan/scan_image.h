@@ -1,0 +1,86 @@
+#pragma once
+// The portable part of the scan view: image geometry, the per-pixel polar map and its per-degree
+// lists, the value histogram and the colour table. The Windows scan view embeds one.
+#include <atomic>
+#include <cstdint>
+#include <mutex>
+#include <vector>
+
+#include "scan/echo_tables.h"
+#include "scan/line_store.h"
+#include "scan/view_settings.h"
+
+namespace sk720 {
+
+// Values the acquisition and playback threads publish for the display.
+struct ScanInputs {
+  std::atomic<int32_t> compassValid{0};
+  std::atomic<int32_t> compassEnabled{0};
+  std::atomic<int32_t> zeroAlwaysUp{1};
+  std::atomic<int32_t> compassFieldsPresent{0};
+  std::atomic<float> headingRadians{0.0f};
+  std::atomic<int32_t> currentRangeMm{10000};
+  // Newest record's identifiers and the pass through zero (consumed by automatic screenshots).
+  std::atomic<uint32_t> lastDeviceId{0};
+  std::atomic<uint32_t> lastCommandWord{0};
+  std::atomic<int32_t> turnCompleted{0};
+};
+
+// The pixel map, one entry per pixel in row-major order, kept as parallel arrays so that the
+// colouring pass streams only the values. Memory per pixel: 13 bytes here plus 4 in the lists.
+struct PixelMap {
+  std::vector<float> angleFraction;  // 0 <= f < 1, counter-clockwise from up, offset included
+  std::vector<float> rangeMetres;    // -1 marks the centre pixel
+  std::vector<float> value;          // last converted value, 0..4095
+  std::vector<uint8_t> valid;        // 1 when value is up to date
+  // For each degree, the pixels of that direction the store can reach, in raster order, each
+  // list ending with -1. Pixels beyond the store's last sample never change and are left out.
+  std::vector<int32_t> degreePixels;
+  int32_t degreeStart[kDegrees + 1] = {};
+  int32_t centreIndex = -1;  // -1 when the centre lies outside the image
+  float maxRange = 0.0f;
+};
+
+struct ScanImage {
+  int32_t imageSize = 0;
+  int32_t displayRangeIndex = 6;
+  int32_t panX = 0, panY = 0;
+  float fitFactor = 1.0f;
+  float pixelsPerMetre = 0.0f;
+  float imageMaxRange = 0.0f;
+  int32_t lineSamples = 0, lineCount = 0;
+  int32_t fullRedrawPending = 0;
+  int32_t clientWidth = 0, clientHeight = 0;
+  PixelMap map;
+  // Degrees whose listed pixels may still be invalid (taken flags and fresh maps).
+  uint8_t degreePending[kDegrees] = {};
+  std::array<uint32_t, 4096> valueHistogram{};
+  ColourTable colourTable{};
+  std::mutex lock;  // taken before LineStore::lineLock when both are held
+
+  // Memories of the paint: previous contrast parameter and brightness, automatic period start.
+  int32_t previousContrast = -1;
+  float previousBrightness = -1.0f;
+  bool periodStarted = false;
+  uint32_t autoPeriodStartMs = 0;
+};
+
+PixelMap buildPixelMap(int32_t panX, int32_t panY, int32_t size, float pixelsPerMetre,
+                       int32_t zeroOffsetDegrees);
+
+void rebuildScanGeometry(ScanImage& image, LineStore& store, const ViewSettings& view,
+                         const ScanInputs& inputs, int32_t clientWidth, int32_t clientHeight);
+
+// Paint steps, called with image.lock held.
+void markDirtyPixels(ScanImage& image, LineStore& store);
+void convertInvalidPixels(ScanImage& image, const LineStore& store, const ScanInputs& inputs);
+// The same conversion in plain raster order over every pixel; the reference the fast path must
+// match value for value.
+void convertInvalidPixelsRaster(ScanImage& image, const LineStore& store,
+                                const ScanInputs& inputs);
+
+// Visible window of the square image for a client: image point = client point + offset.
+inline int32_t clientOffsetX(int32_t w, int32_t h) { return h > w ? (h - w) / 2 : 0; }
+inline int32_t clientOffsetY(int32_t w, int32_t h) { return w > h ? (w - h) / 2 : 0; }
+
+}  // namespace sk720

@@ -1,0 +1,30 @@
+#pragma once
+// Record files to one painted scan image, through the playback path and the scan view's paint.
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "scan/view_settings.h"
+
+namespace sk720::cli {
+
+struct RenderJob {
+  std::vector<std::string> files;
+  std::string output;  // PNG path; empty: keep the pixels in the result only
+  int32_t width = 1024, height = 1024;
+  std::optional<int32_t> rangeIndex;  // default: the range of the last echo line
+  int64_t recordLimit = 0;            // 0 = every record
+  ViewSettings view;
+};
+
+struct RenderResult {
+  uint64_t recordsUsed = 0;
+  int32_t displayRangeMm = 0;
+  int32_t contrastLevel = 0;
+  std::vector<uint32_t> pixels;  // the visible width x height window, BGRX
+};
+
+bool renderRecordFiles(const RenderJob& job, RenderResult& result, std::string* error);
+
+}  // namespace sk720::cli
