@@ -1,0 +1,213 @@
+// Framing, checksums and field rules of the NMEA parser, and what reaches the NavInfo.
+#include <gtest/gtest.h>
+
+#include <random>
+#include <string>
+#include <vector>
+
+#include "gps/nav_info.h"
+#include "gps/nmea_callbacks.h"
+#include "gps/sentence_parser.h"
+#include "sim/gps_receiver_sim.h"
+
+namespace sk720 {
+namespace {
+
+std::string framed(const std::string& body, const char* ending = "\r\n") {
+  char sum[4];
+  std::snprintf(sum, sizeof sum, "%02X", sim::nmeaChecksum(body));
+  return "$" + body + "*" + sum + ending;
+}
+
+const std::string kGga = "GPGGA,123519,4807.038,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,";
+
+std::vector<std::string> errors;
+void keepError(const char* message) { errors.push_back(message); }
+
+class NmeaParserTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(parser.Create());
+    nav.Reset();
+    errors.clear();
+    setNmeaCallbacks(nullptr, keepError);
+  }
+  void TearDown() override { setNmeaCallbacks(nullptr, nullptr); }
+  int32_t feed(const std::string& s) {
+    return parser.Feed(reinterpret_cast<const uint8_t*>(s.data()), int32_t(s.size()), nav);
+  }
+  // Feeds a sentence that must be refused and checks that the record did not move.
+  void expectRefused(const std::string& s, const char* message = nullptr) {
+    const NavInfo before = nav;
+    EXPECT_EQ(feed(s), 0) << s;
+    EXPECT_EQ(nav, before) << s;
+    if (message) {
+      EXPECT_EQ(errors, std::vector<std::string>{message}) << s;
+    }
+    errors.clear();
+  }
+  SentenceParser parser;
+  NavInfo nav;
+};
+
+TEST_F(NmeaParserTest, GgaWithEmptyTrailingFieldsIsApplied) {
+  EXPECT_EQ(feed(framed(kGga)), 1);
+  EXPECT_DOUBLE_EQ(nav.lat, 4807.038);
+  EXPECT_DOUBLE_EQ(nav.lon, 1131.0);
+  EXPECT_EQ(nav.signal, 1);
+  EXPECT_DOUBLE_EQ(nav.HDOP, 0.9);
+  EXPECT_DOUBLE_EQ(nav.elevation, 545.4);
+  EXPECT_EQ(nav.mask, kSentenceGga);
+  EXPECT_EQ(nav.utc[kUtcHour], 12);
+  EXPECT_EQ(nav.utc[kUtcMinute], 35);
+  EXPECT_EQ(nav.utc[kUtcSecond], 19);
+  EXPECT_EQ(nav.utc[kUtcHundredths], 0);
+  EXPECT_EQ(parser.fill(), 0);
+
+  EXPECT_EQ(feed(framed("GPGGA,123519,3712.5,S,00010.0,W,2,08,0.9,545.4,M,46.9,M,,")), 1);
+  EXPECT_DOUBLE_EQ(nav.lat, -3712.5);
+  EXPECT_DOUBLE_EQ(nav.lon, -10.0);
+}
+
+TEST_F(NmeaParserTest, RefusedSentencesLeaveTheRecordAlone) {
+  std::string bad = framed(kGga);
+  bad[bad.size() - 3] = bad[bad.size() - 3] == '0' ? '1' : '0';
+  expectRefused(bad);
+  expectRefused(framed("GNGGA,123519,4807.038,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,"));
+  expectRefused(framed("GPZDA,123519,02,09,2019,00,00"));
+  expectRefused(framed("GPGGA,123519,4807.038,N"), "GPGGA parse error!");
+  expectRefused(framed("GPGSA,A,3,01,02,03,04,05,06,07,08,09,10,11,12,1.5,0.9"),
+                "GPGSA parse error!");
+  expectRefused(framed("GPVTG,54.7,T,34.4,X,5.5,N,10.2,K"), "GPVTG parse error (format error)!");
+  expectRefused(framed("GPVTG,54.7,T,34.4,M,5.5,N"), "GPVTG parse error!");
+  expectRefused(framed("GPRMC,123519,A,4807.038,N"), "GPRMC parse error!");
+  expectRefused(framed("GPGGA,12351,4807.038,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,"));
+  expectRefused(framed("GPGGA,12x519,4807.038,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,"));
+  expectRefused(framed("GPGGA,123519,48o7.038,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,"));
+  // A middle GSV sentence must describe four satellites; the last may describe fewer.
+  expectRefused(framed("GPGSV,3,2,10,01,40,083,46,02,17,308,41"), "GPGSV parse error!");
+  EXPECT_EQ(feed(framed("GPGSV,3,3,10,01,40,083,46,02,17,308,")), 1);
+  EXPECT_EQ(parser.counts().badChecksum, 1);
+  EXPECT_EQ(parser.counts().foreign, 2);
+  EXPECT_EQ(parser.counts().failed, 9);
+}
+
+TEST_F(NmeaParserTest, OverlongTimeIsRejectedAndOverlongNumbersReadAsZero) {
+  const std::string longTime(300, '1');
+  expectRefused(framed("GPGGA," + longTime + ",4807.038,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,"));
+  EXPECT_EQ(parser.counts().failed, 1);
+
+  const std::string longNumber(256, '7');
+  EXPECT_EQ(feed(framed("GPGGA,123519," + longNumber + ",N,01131.000,E,1,08,0.9,545.4,M,,M,,")), 1);
+  EXPECT_EQ(nav.lat, 0.0);
+  EXPECT_DOUBLE_EQ(nav.lon, 1131.0);
+}
+
+TEST_F(NmeaParserTest, TimeFractionAndRmcDate) {
+  EXPECT_EQ(feed(framed("GPGGA,123519.123,4807.038,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,")), 1);
+  EXPECT_EQ(nav.utc[kUtcHundredths], 123);
+
+  EXPECT_EQ(feed(framed("GPRMC,081836.5,V,3751.65,S,14507.36,E,0.0,360.0,020919,11.3,E")), 1);
+  EXPECT_EQ(nav.utc[kUtcDay], 2);
+  EXPECT_EQ(nav.utc[kUtcMonth], 8);
+  EXPECT_EQ(nav.utc[kUtcYear], 119);
+  EXPECT_EQ(nav.utc[kUtcHour], 8);
+  EXPECT_EQ(nav.utc[kUtcHundredths], 5);
+  EXPECT_EQ(feed(framed("GPRMC,081836,A,3751.65,S,14507.36,E,0.0,360.0,020995,11.3,E,A")), 1);
+  EXPECT_EQ(nav.utc[kUtcYear], 95);
+}
+
+TEST_F(NmeaParserTest, RmcStatusOverridesGgaQuality) {
+  feed(framed(kGga));
+  ASSERT_EQ(nav.signal, 1);
+  EXPECT_EQ(feed(framed("GPRMC,123520,V,4807.038,N,01131.000,E,022.4,084.4,230394,003.1,W")), 1);
+  EXPECT_EQ(nav.signal, 0);
+  EXPECT_EQ(nav.fixType, 1);
+  EXPECT_EQ(feed(framed("GPRMC,123521,A,4807.038,N,01131.000,E,022.4,084.4,230394,003.1,W")), 1);
+  EXPECT_EQ(nav.signal, 2);
+  EXPECT_EQ(nav.fixType, 2);
+  EXPECT_DOUBLE_EQ(nav.speed, 22.4 * 1.852);
+  EXPECT_EQ(nav.mask, kSentenceGga | kSentenceRmc);
+}
+
+TEST_F(NmeaParserTest, FramingAcrossFeedsAndBrokenInput) {
+  const std::string gga = framed(kGga);
+  EXPECT_EQ(feed(gga.substr(0, gga.size() - 4)), 0);  // checksum split from its sentence
+  EXPECT_EQ(feed(gga.substr(gga.size() - 4)), 1);
+
+  // A new "$" inside a sentence drops the part before it; the next sentence survives.
+  nav.Reset();
+  EXPECT_EQ(feed("$GPGGA,1235$GPRM" + framed(kGga) + "*\r\n"), 1);
+  EXPECT_EQ(nav.signal, 1);
+  EXPECT_EQ(parser.counts().broken, 2);
+
+  // A lone "*" or an LF-only ending keeps the bytes until the buffer overflows and is emptied.
+  parser.Create();
+  EXPECT_EQ(feed(framed(kGga, "\n")), 0);
+  const int32_t held = parser.fill();
+  EXPECT_GT(held, 0);
+  const std::string filler(SentenceParser::kDefaultCapacity - held - 1, 'x');
+  EXPECT_EQ(feed(filler), 0);
+  EXPECT_EQ(parser.fill(), SentenceParser::kDefaultCapacity - 1);
+  EXPECT_EQ(feed(framed(kGga)), 1);
+  EXPECT_EQ(parser.counts().overflows, 1);
+}
+
+TEST_F(NmeaParserTest, ChunkedStreamEqualsOneFeed) {
+  sim::GpsSimPlan plan;
+  plan.rateHz = 5;
+  sim::GpsReceiverSim receiver(plan);
+  std::string stream;
+  for (int i = 0; i < 200; ++i) stream += receiver.nextEpoch();
+
+  NavInfo whole = nav;
+  SentenceParser single;
+  ASSERT_TRUE(single.Create());
+  const int32_t applied = single.Feed(reinterpret_cast<const uint8_t*>(stream.data()),
+                                      int32_t(stream.size()), whole);
+  EXPECT_EQ(applied, 200 * 7);
+
+  int32_t chunkedApplied = 0;
+  for (const std::string& piece : receiver.chunk(stream, 64)) chunkedApplied += feed(piece);
+  EXPECT_EQ(chunkedApplied, applied);
+  EXPECT_EQ(nav, whole);
+  EXPECT_EQ(nav.mask, 31);
+}
+
+TEST_F(NmeaParserTest, RandomBytesNeverChangeTheRecord) {
+  std::mt19937 rng(7);
+  const std::string alphabet = "$*,.\r\nGPGAVTRMC0123456789ABCDEFNSEW";
+  const NavInfo before = nav;
+  for (int round = 0; round < 2000; ++round) {
+    std::string junk(size_t(rng() % 200), '\0');
+    for (char& c : junk) c = (rng() % 4 == 0) ? char(rng()) : alphabet[rng() % alphabet.size()];
+    feed(junk);
+    ASSERT_LE(parser.fill(), parser.capacity());
+  }
+  EXPECT_EQ(nav, before);
+  EXPECT_EQ(parser.counts().applied, 0);
+}
+
+TEST(NmeaToRadians, ConvertsDegreesAndMinutesKeepingTheSign) {
+  EXPECT_NEAR(NmeaToRadians(4807.038), (48 + 7.038 / 60) * 3.14159265358979 / 180, 1e-12);
+  EXPECT_NEAR(NmeaToRadians(4807.038), 0.83980, 1e-5);
+  EXPECT_NEAR(NmeaToRadians(-3712.5), -(37 + 12.5 / 60) * 3.14159265358979 / 180, 1e-12);
+  EXPECT_NEAR(NmeaToRadians(-3712.5) * 180 / 3.14159265358979, -37.2083333, 1e-6);
+}
+
+TEST(NavInfoReset, StartsWithTheGivenUtcTimeAndNoFix) {
+  NavInfo nav;
+  nav.mask = 5;
+  nav.lat = 1.0;
+  // 2019-09-02 12:35:19.456 UTC
+  nav.Reset(std::chrono::system_clock::time_point(std::chrono::milliseconds(1567427719456LL)));
+  EXPECT_EQ(nav.mask, 0);
+  EXPECT_EQ(nav.lat, 0.0);
+  EXPECT_EQ(nav.signal, 0);
+  EXPECT_EQ(nav.fixType, 1);
+  const int32_t expected[7] = {119, 8, 2, 12, 35, 19, 45};
+  for (int i = 0; i < 7; ++i) EXPECT_EQ(nav.utc[i], expected[i]) << i;
+}
+
+}  // namespace
+}  // namespace sk720
