@@ -27,7 +27,7 @@ Palette brownPalette() {
 Palette rainbowPalette() {
   Palette p{};
   for (int i = 16; i < 256; ++i) {
-    const float hue = 270.0f - float(i) * 270.0f / 255.0f;
+    const float hue = 270.0f - float(i) * (270.0f / 255.0f);
     const float h = hue / 360.0f * 6.0f;
     const int sector = int(h);
     const float f = h - float(sector);
