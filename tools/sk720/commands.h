@@ -17,6 +17,9 @@ struct Command {
 int runSynth(const Args& args);
 int runInfo(const Args& args);
 int runRender(const Args& args);
+int runHeadsim(const Args& args);  // native only
+int runNmea(const Args& args);
+int runGpssim(const Args& args);  // native only
 
 // One clear line on stderr, then exit code 2.
 int fail(const std::string& message);

@@ -21,6 +21,17 @@ const Command kCommands[] = {
                "[--palette brown|rainbow|default] [--contrast 1..10|auto] [--brightness 0..19] "
                "[--curve linear|log] [--gain-index 0..8] [--dead-zone-index 0..5] [--records N]",
      runRender},
+#ifndef _WIN32
+    {"headsim", "headsim --pty LINK|--port DEV [--baud N] [--header 28|36|44] [--corrupt RATE] "
+                "[--drop RATE] [--garbage RATE] [--refuse-rate] [--silent] [--no-cmnd] "
+                "[--stall-after N] [--pace] [--seed N] [--log FILE] [--verbose]", runHeadsim},
+#endif
+    {"nmea", "nmea FILE|- [--summary]", runNmea},
+#ifndef _WIN32
+    {"gpssim", "gpssim --pty LINK|--port DEV [--baud N]|--stdout [--rate HZ] [--talker GP|GN] "
+               "[--start LAT,LON] [--speed KNOTS] [--course DEG] [--bad-checksum RATE] [--chunks] "
+               "[--lf-only] [--count N] [--seed N]", runGpssim},
+#endif
 };
 
 void usage() {

@@ -1,0 +1,171 @@
+// sk720 gpssim: a simulated GPS receiver on a pseudo-terminal, a serial device or stdout.
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <cstdio>
+#include <random>
+#include <optional>
+#include <string>
+#include <thread>
+
+#include "sim/gps_receiver_sim.h"
+#include "sim/pty_posix.h"
+#include "sk720/commands.h"
+#include "sk720/options.h"
+
+namespace sk720::cli {
+namespace {
+
+struct GpssimOptions {
+  sim::GpsSimPlan plan;
+  std::string ptyLink;
+  std::string port;
+  int32_t baud = 4800;
+  bool toStdout = false;
+  bool chunks = false;
+  int64_t count = -1;  // epochs; -1 runs until stopped
+};
+
+bool parseStart(const std::string& text, sim::GpsSimPlan& plan) {
+  const size_t comma = text.find(',');
+  if (comma == std::string::npos) return false;
+  const auto lat = parseNumber(text.substr(0, comma));
+  const auto lon = parseNumber(text.substr(comma + 1));
+  if (!lat || !lon || *lat < -89.9 || *lat > 89.9 || *lon < -180 || *lon > 180) return false;
+  plan.startLatDeg = *lat;
+  plan.startLonDeg = *lon;
+  return true;
+}
+
+bool parseOptions(const Args& args, GpssimOptions& o, std::string& error) {
+  OptionReader r(args);
+  while (!r.done() && r.error().empty()) {
+    const std::string opt = r.next();
+    auto number = [&](double lo, double hi) -> std::optional<double> {
+      const auto v = r.value(opt);
+      if (!v) return std::nullopt;
+      const auto n = parseNumber(*v);
+      if (!n || *n < lo || *n > hi) {
+        r.setError("bad value for " + opt + ": " + *v);
+        return std::nullopt;
+      }
+      return n;
+    };
+    if (opt == "--pty") {
+      if (auto v = r.value(opt)) o.ptyLink = *v;
+    } else if (opt == "--port") {
+      if (auto v = r.value(opt)) o.port = *v;
+    } else if (opt == "--baud") {
+      if (auto v = number(1, 4000000)) o.baud = int32_t(*v);
+    } else if (opt == "--stdout") {
+      o.toStdout = true;
+    } else if (opt == "--rate") {
+      if (auto v = number(0.01, 50)) o.plan.rateHz = *v;
+    } else if (opt == "--talker") {
+      if (auto v = r.value(opt)) {
+        if (*v != "GP" && *v != "GN") r.setError("--talker takes GP or GN");
+        o.plan.talker = *v;
+      }
+    } else if (opt == "--start") {
+      if (auto v = r.value(opt); v && !parseStart(*v, o.plan)) {
+        r.setError("--start takes LAT,LON in degrees");
+      }
+    } else if (opt == "--speed") {
+      if (auto v = number(0, 1000)) o.plan.speedKnots = *v;
+    } else if (opt == "--course") {
+      if (auto v = number(0, 360)) o.plan.courseDeg = *v;
+    } else if (opt == "--bad-checksum") {
+      if (auto v = number(0, 1)) o.plan.badChecksumRate = *v;
+    } else if (opt == "--chunks") {
+      o.chunks = true;
+    } else if (opt == "--lf-only") {
+      o.plan.lfOnly = true;
+    } else if (opt == "--count") {
+      if (auto v = number(1, 1e12)) o.count = int64_t(*v);
+    } else if (opt == "--seed") {
+      if (auto v = number(0, 1e15)) o.plan.seed = uint64_t(*v);
+    } else {
+      r.setError("unknown option " + opt);
+    }
+  }
+  const int outputs = int(!o.ptyLink.empty()) + int(!o.port.empty()) + int(o.toStdout);
+  if (r.error().empty() && outputs != 1) r.setError("give exactly one of --pty, --port, --stdout");
+  error = r.error();
+  return error.empty();
+}
+
+bool writeAll(int fd, const char* p, size_t n) {
+  while (n > 0) {
+    const ssize_t w = ::write(fd, p, n);
+    if (w < 0 && errno == EINTR) continue;
+    if (w <= 0) return false;
+    p += w;
+    n -= size_t(w);
+  }
+  return true;
+}
+
+}  // namespace
+
+int runGpssim(const Args& args) {
+  GpssimOptions o;
+  std::string error;
+  if (!parseOptions(args, o, error)) return fail("gpssim: " + error);
+
+  sim::watchStopSignals();
+  sim::PtyLink pty;
+  int fd = -1;
+  if (!o.ptyLink.empty()) {
+    if (!pty.open(o.ptyLink, error)) return fail("gpssim: " + error);
+    std::fprintf(stderr, "gpssim: receiver on %s (%s)\n", o.ptyLink.c_str(),
+                 pty.slavePath().c_str());
+  } else if (!o.port.empty()) {
+    fd = sim::openRawSerial(o.port, o.baud, error);
+    if (fd < 0) return fail("gpssim: " + error);
+    std::fprintf(stderr, "gpssim: receiver on %s at %d baud\n", o.port.c_str(), o.baud);
+  } else {
+    fd = STDOUT_FILENO;
+  }
+
+  auto send = [&](const std::string& bytes) {
+    if (fd < 0) return pty.write(bytes.data(), bytes.size()) >= 0;
+    return writeAll(fd, bytes.data(), bytes.size());
+  };
+
+  sim::GpsReceiverSim receiver(o.plan);
+  std::mt19937 pauses(uint32_t(o.plan.seed));
+  const auto period = std::chrono::duration<double>(1.0 / o.plan.rateHz);
+  auto due = std::chrono::steady_clock::now();
+  int status = 0;
+  for (int64_t epoch = 0; (o.count < 0 || epoch < o.count) && !sim::stopSignalled(); ++epoch) {
+    const std::string bytes = receiver.nextEpoch();
+    bool ok = true;
+    if (o.chunks) {
+      // Pieces with short gaps between them, so readers see sentences cut anywhere.
+      for (const std::string& piece : receiver.chunk(bytes, 40)) {
+        ok = ok && send(piece);
+        std::this_thread::sleep_for(std::chrono::milliseconds(pauses() % 4));
+      }
+    } else {
+      ok = send(bytes);
+    }
+    if (!ok) {
+      std::fprintf(stderr, "sk720: gpssim: write failed\n");
+      status = 1;
+      break;
+    }
+    if (o.count >= 0 && epoch + 1 == o.count) break;
+    due += std::chrono::duration_cast<std::chrono::steady_clock::duration>(period);
+    while (!sim::stopSignalled() && std::chrono::steady_clock::now() < due) {
+      std::this_thread::sleep_for(std::min<std::chrono::steady_clock::duration>(
+          due - std::chrono::steady_clock::now(), std::chrono::milliseconds(50)));
+    }
+  }
+  if (fd >= 0 && fd != STDOUT_FILENO) ::close(fd);
+  pty.close();
+  return status;
+}
+
+}  // namespace sk720::cli

@@ -1,0 +1,115 @@
+// sk720 nmea: decodes a receiver's NMEA log and shows what the program would publish from it.
+#include <cmath>
+#include <cstdio>
+#include <string>
+
+#ifdef _WIN32
+#include <fcntl.h>
+#include <io.h>
+#endif
+
+#include "gps/gps_fix.h"
+#include "gps/gps_reader.h"
+#include "gps/sentence_parser.h"
+#include "sk720/commands.h"
+#include "sk720/nmea_decode.h"
+#include "sk720/options.h"
+
+namespace sk720::cli {
+namespace {
+
+const char* typeName(int32_t type) {
+  switch (type) {
+    case kSentenceGga: return "GPGGA";
+    case kSentenceGsa: return "GPGSA";
+    case kSentenceGsv: return "GPGSV";
+    case kSentenceRmc: return "GPRMC";
+    case kSentenceVtg: return "GPVTG";
+    default: return "?";
+  }
+}
+
+// JSON has no infinities: absurd inputs (a 200-digit dilution) print as null.
+std::string number(double v, int decimals) {
+  if (!std::isfinite(v)) return "null";
+  char text[64];
+  std::snprintf(text, sizeof text, "%.*f", decimals, v);
+  return text;
+}
+
+void printApplied(std::FILE* out, int32_t type, const NavInfo& nav) {
+  GpsFix fix;
+  publishGpsFix(nav, fix);
+  constexpr double kDegrees = 57.29577951308232;
+  const double lat = fix.lat.load();
+  const double lon = fix.lon.load();
+  const int32_t* u = nav.utc;
+  std::fprintf(out,
+               "{\"type\":\"%s\",\"lat\":%s,\"lon\":%s,\"latDeg\":%s,\"lonDeg\":%s,\"pdop\":%s,"
+               "\"sig\":%d,\"fix\":%d,\"utc\":\"%04d-%02d-%02dT%02d:%02d:%02d\","
+               "\"hundredths\":%d}\n",
+               typeName(type), number(lat, 7).c_str(), number(lon, 7).c_str(),
+               number(lat * kDegrees, 6).c_str(), number(lon * kDegrees, 6).c_str(),
+               number(fix.pdop.load(), 2).c_str(), fix.sig.load(), fix.fix.load(),
+               u[kUtcYear] + 1900, u[kUtcMonth] + 1, u[kUtcDay], u[kUtcHour], u[kUtcMinute],
+               u[kUtcSecond], u[kUtcHundredths]);
+}
+
+}  // namespace
+
+int decodeNmea(std::FILE* in, std::FILE* out, bool summary) {
+  SentenceParser parser;
+  if (!parser.Create()) return fail("nmea: out of memory");
+  NavInfo nav;
+  nav.Reset();
+  if (!summary) parser.onApplied = [out](int32_t type, const NavInfo& n) { printApplied(out, type, n); };
+  // The reader's piece size, so that the log is framed exactly as the program would frame it.
+  uint8_t bytes[64];
+  size_t n;
+  while ((n = std::fread(bytes, 1, sizeof bytes, in)) > 0) {
+    if (parser.Feed(bytes, int32_t(n), nav) > 0) std::fflush(out);
+  }
+  if (std::ferror(in)) return fail("nmea: read error");
+  if (summary) {
+    const NmeaCounts& c = parser.counts();
+    std::fprintf(out,
+                 "{\"applied\":%lld,\"badChecksum\":%lld,\"foreign\":%lld,\"failed\":%lld,"
+                 "\"broken\":%lld,\"overflows\":%lld,\"leftBytes\":%d}\n",
+                 (long long)c.applied, (long long)c.badChecksum, (long long)c.foreign,
+                 (long long)c.failed, (long long)c.broken, (long long)c.overflows, parser.fill());
+  }
+  std::fflush(out);
+  return 0;
+}
+
+int runNmea(const Args& args) {
+  OptionReader r(args);
+  std::string path;
+  bool summary = false;
+  while (!r.done()) {
+    const std::string a = r.next();
+    if (a == "--summary") {
+      summary = true;
+    } else if (a.size() > 1 && a[0] == '-' ) {
+      return fail("nmea: unknown option " + a);
+    } else if (path.empty()) {
+      path = a;
+    } else {
+      return fail("nmea: give one FILE or -");
+    }
+  }
+  if (path.empty()) return fail("nmea: give a FILE or - for standard input");
+  std::FILE* in = stdin;
+  if (path == "-") {
+#ifdef _WIN32
+    _setmode(_fileno(stdin), _O_BINARY);  // CR LF must reach the framing untouched
+#endif
+  } else if (!(in = std::fopen(path.c_str(), "rb"))) {
+    return fail("nmea: cannot open " + path);
+  }
+  const int status = decodeNmea(in, stdout, summary);
+  if (in != stdin) std::fclose(in);
+  return status;
+}
+
+}  // namespace sk720::cli
