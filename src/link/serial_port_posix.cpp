@@ -1,0 +1,241 @@
+#include "link/serial_port_posix.h"
+
+#include <fcntl.h>
+#include <glob.h>
+#include <poll.h>
+#include <sys/ioctl.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <cstring>
+#include <map>
+
+namespace sk720 {
+
+namespace {
+
+bool speedFor(int32_t baud, speed_t& speed) {
+  switch (baud) {
+    case 4800: speed = B4800; return true;
+    case 9600: speed = B9600; return true;
+    case 19200: speed = B19200; return true;
+    case 38400: speed = B38400; return true;
+    case 57600: speed = B57600; return true;
+    case 115200: speed = B115200; return true;
+#ifdef B230400
+    case 230400: speed = B230400; return true;
+#endif
+#ifdef B460800
+    case 460800: speed = B460800; return true;
+#endif
+#ifdef B921600
+    case 921600: speed = B921600; return true;
+#endif
+#ifdef B1000000
+    case 1000000: speed = B1000000; return true;
+#endif
+    default: return false;
+  }
+}
+
+void setError(std::string* error, const std::string& text) {
+  if (error) *error = text;
+}
+
+class PosixSerialPort : public SerialPort {
+ public:
+  explicit PosixSerialPort(int fd) : fd_(fd) {}
+  ~PosixSerialPort() override { close(); }
+
+  int32_t read(uint8_t* dst, int32_t maxBytes) override {
+    if (fd_ < 0) return -5;
+    if (maxBytes <= 0) return 0;
+    pollfd p{fd_, POLLIN, 0};
+    int r;
+    do {
+      r = ::poll(&p, 1, 100);
+    } while (r < 0 && errno == EINTR);
+    if (r < 0) return -5;
+    if (r == 0) return 0;
+    if (p.revents & (POLLERR | POLLNVAL)) return -5;
+    const ssize_t n = ::read(fd_, dst, size_t(maxBytes));
+    if (n > 0) return int32_t(n);
+    if (n < 0 && (errno == EAGAIN || errno == EINTR)) return 0;
+    return -5;  // end of file or an error: the device is gone
+  }
+
+  int32_t write(const uint8_t* data, int32_t size) override {
+    if (fd_ < 0) return -5;
+    int32_t done = 0;
+    while (done < size) {
+      const ssize_t n = ::write(fd_, data + done, size_t(size - done));
+      if (n > 0) {
+        done += int32_t(n);
+      } else if (n < 0 && (errno == EAGAIN || errno == EINTR)) {
+        pollfd p{fd_, POLLOUT, 0};
+        if (::poll(&p, 1, 1000) <= 0 || (p.revents & (POLLERR | POLLHUP | POLLNVAL))) return -5;
+      } else {
+        return -5;
+      }
+    }
+    return done;
+  }
+
+  // write() has handed the bytes to the driver already; waiting for the wire (tcdrain) could
+  // block for ever on a pseudo-terminal nobody reads.
+  void flush() override {}
+
+  bool setBaud(int32_t baud) override { return fd_ >= 0 && configureSerialDescriptor(fd_, baud); }
+
+  void close() override {
+    if (fd_ >= 0) ::close(fd_);
+    fd_ = -1;
+  }
+
+ private:
+  int fd_;
+};
+
+}  // namespace
+
+bool posixRateSupported(int32_t baud) {
+  speed_t s;
+  return speedFor(baud, s);
+}
+
+bool configureSerialDescriptor(int fd, int32_t baud, std::string* error) {
+  speed_t speed;
+  if (!speedFor(baud, speed)) {
+    setError(error, "rate " + std::to_string(baud) + " is not supported on this system");
+    return false;
+  }
+  termios t{};
+  if (tcgetattr(fd, &t) != 0) {
+    setError(error, std::string("not a serial device: ") + std::strerror(errno));
+    return false;
+  }
+  cfmakeraw(&t);
+  t.c_cflag |= CLOCAL | CREAD;
+  t.c_cflag &= ~(CSIZE | PARENB | CSTOPB | CRTSCTS);
+  t.c_cflag |= CS8;
+  t.c_iflag &= ~(IXON | IXOFF | IXANY);
+  t.c_cc[VMIN] = 0;
+  t.c_cc[VTIME] = 0;
+  if (cfsetispeed(&t, speed) != 0 || cfsetospeed(&t, speed) != 0 || tcsetattr(fd, TCSANOW, &t) != 0) {
+    setError(error, "cannot set rate " + std::to_string(baud) + ": " + std::strerror(errno));
+    return false;
+  }
+  return true;
+}
+
+std::unique_ptr<SerialPort> openSerialDevice(const std::string& path, int32_t baud,
+                                             std::string* error) {
+  if (!posixRateSupported(baud)) {
+    setError(error, "rate " + std::to_string(baud) + " is not supported on this system");
+    return nullptr;
+  }
+  const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) {
+    setError(error, path + ": " + std::strerror(errno));
+    return nullptr;
+  }
+  ioctl(fd, TIOCEXCL);  // not shared, as on Windows
+  if (!configureSerialDescriptor(fd, baud, error)) {
+    ::close(fd);
+    return nullptr;
+  }
+  tcflush(fd, TCIOFLUSH);
+  return std::make_unique<PosixSerialPort>(fd);
+}
+
+std::unique_ptr<SerialPort> adoptSerialDescriptor(int fd) {
+  const int flags = fcntl(fd, F_GETFL);
+  if (flags >= 0) fcntl(fd, F_SETFL, flags | O_NONBLOCK);
+  return std::make_unique<PosixSerialPort>(fd);
+}
+
+std::unique_ptr<SerialPort> openHeadPort(uint32_t portNumber) {
+  return openGpsPort(portNumber, 115200);
+}
+
+std::unique_ptr<SerialPort> openGpsPort(uint32_t portNumber, int32_t baud) {
+  const std::string path = serialDevicePath(portNumber);
+  if (path.empty()) return nullptr;
+  return openSerialDevice(path, baud);
+}
+
+std::vector<std::pair<uint32_t, std::string>> numberSerialDevices(
+    const std::vector<std::pair<std::string, std::string>>& devices) {
+  auto numberOf = [](const std::string& device) -> uint32_t {
+    const std::string base = device.substr(device.rfind('/') + 1);
+    const struct {
+      const char* prefix;
+      uint32_t first;
+      uint32_t count;
+    } kinds[] = {{"ttyS", 1, 99}, {"ttyUSB", 100, 100}, {"ttyACM", 200, 100}};
+    for (const auto& k : kinds) {
+      const size_t len = std::strlen(k.prefix);
+      if (base.compare(0, len, k.prefix) != 0 || base.size() == len || base.size() > len + 3) continue;
+      if (base.find_first_not_of("0123456789", len) != std::string::npos) continue;
+      const uint32_t n = uint32_t(std::stoul(base.substr(len)));
+      if (n < k.count) return k.first + n;
+    }
+    return 0;
+  };
+  std::map<std::string, std::string> nameOfDevice;  // device -> the name to show
+  for (const auto& [path, device] : devices) {
+    const bool byId = path.find("/serial/by-id/") != std::string::npos;
+    auto it = nameOfDevice.find(device);
+    if (it == nameOfDevice.end() || byId) nameOfDevice[device] = path;
+  }
+  std::vector<std::pair<uint32_t, std::string>> out;
+  uint32_t other = 300;
+  for (const auto& [device, name] : nameOfDevice) {  // name order keeps "other" numbers stable
+    uint32_t n = numberOf(device);
+    if (n == 0) n = other++;
+    out.emplace_back(n, name);
+  }
+  std::sort(out.begin(), out.end());
+  return out;
+}
+
+bool enumerateSerialDevices(ComPortEntry* table) {
+  std::vector<std::pair<std::string, std::string>> devices;
+  for (const char* pattern :
+       {"/dev/serial/by-id/*", "/dev/ttyUSB*", "/dev/ttyACM*", "/dev/ttyS*"}) {
+    glob_t g{};
+    if (glob(pattern, 0, nullptr, &g) == 0) {
+      for (size_t i = 0; i < g.gl_pathc; ++i) {
+        char resolved[PATH_MAX];
+        const char* path = g.gl_pathv[i];
+        devices.emplace_back(path, realpath(path, resolved) ? resolved : path);
+      }
+    }
+    globfree(&g);
+  }
+  int32_t count = 0;
+  for (const auto& [number, name] : numberSerialDevices(devices)) {
+    if (count >= kComPortTableSize - 1) break;
+    table[count].portNumber = number;
+    setComPortName(table[count], name);
+    ++count;
+  }
+  table[count].portNumber = 0;
+  return access("/dev", R_OK) == 0;
+}
+
+std::string serialDevicePath(uint32_t portNumber) {
+  std::vector<ComPortEntry> table(kComPortTableSize);
+  enumerateSerialDevices(table.data());
+  for (const ComPortEntry& e : table) {
+    if (e.portNumber == 0) break;
+    if (e.portNumber == portNumber) return comPortNameUtf8(e);
+  }
+  return {};
+}
+
+}  // namespace sk720

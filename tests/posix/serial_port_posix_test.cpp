@@ -1,0 +1,190 @@
+// The POSIX serial port against the simulated head over a real pseudo-terminal.
+#include "link/serial_port_posix.h"
+
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <thread>
+
+#include "link/head_protocol.h"
+#include "link/sonar_params.h"
+#include "records/ping_record.h"
+#include "sim/head_sim.h"
+#include "sim/pty_posix.h"
+
+extern char** environ;
+
+namespace sk720 {
+namespace {
+
+uint32_t msSince(std::chrono::steady_clock::time_point t) {
+  return uint32_t(std::chrono::duration_cast<std::chrono::milliseconds>(
+                      std::chrono::steady_clock::now() - t)
+                      .count());
+}
+
+class PtyHead : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    resetHeadWaitWindows();
+    std::string error;
+    ASSERT_TRUE(pty.open("", error)) << error;
+    devicePort = adoptSerialDescriptor(dup(pty.masterFd()));
+  }
+  void startHead(sim::HeadSimOptions o = {}) {
+    head = std::make_unique<sim::HeadSimulator>(*devicePort, systemClock(), o);
+    headThread.start([this] { head->run(stop); });
+  }
+  void TearDown() override {
+    stop = true;
+    headThread.joinFor(10000);
+  }
+  sim::PtyLink pty;
+  std::unique_ptr<SerialPort> devicePort;
+  std::unique_ptr<sim::HeadSimulator> head;
+  std::atomic<bool> stop{false};
+  WorkerThread headThread;
+};
+
+TEST_F(PtyHead, ReadRuleOnARealPseudoTerminal) {
+  startHead();
+  std::string error;
+  auto port = openSerialDevice(pty.slavePath(), 115200, &error);
+  ASSERT_TRUE(port) << error;
+  uint8_t buf[64];
+  auto t = std::chrono::steady_clock::now();
+  EXPECT_EQ(port->read(buf, sizeof buf), 0);
+  EXPECT_GE(msSince(t), 80u);  // waited for the first byte, and came back empty
+
+  ASSERT_EQ(port->write(reinterpret_cast<const uint8_t*>("@"), 1), 1);
+  std::this_thread::sleep_for(std::chrono::milliseconds(200));  // the reply is waiting now
+  t = std::chrono::steady_clock::now();
+  EXPECT_EQ(port->read(buf, sizeof buf), 6);
+  EXPECT_EQ(std::string(reinterpret_cast<char*>(buf), 6), "#SYNC\n");
+  EXPECT_LT(msSince(t), 80u);
+}
+
+TEST_F(PtyHead, RateSwitchLoadingAndRecords) {
+  startHead();
+  auto port = openSerialDevice(pty.slavePath(), 115200);
+  ASSERT_TRUE(port);
+  ASSERT_EQ(switchBaud(*port, 921600), 0);
+  SonarSettings s;
+  s.rangeIndex = 1;
+  SonarParams p;
+  deriveSonarParams(s, p, 921600);
+  const SonarParamBlocks b = buildParamBlocks(p, false, s.rangeIndex);
+  ASSERT_EQ(loadHeadParameters(*port, b.block0, b.block1, nullptr), 0);
+  std::vector<uint8_t> buffer(kRecordBufferSize);
+  for (int i = 0; i < 5; ++i) {
+    ASSERT_GE(ReadPingRecord(*port, buffer.data(), systemClock()), 0);
+    const DataHeader h = parseDataHeader(buffer.data());
+    EXPECT_EQ(h.commandid, buildCommandWord(p));
+    EXPECT_EQ(RangeFromRecordLength(h.samples), 2500);
+  }
+}
+
+TEST_F(PtyHead, PortThatDisappearsMidRead) {
+  auto port = openSerialDevice(pty.slavePath(), 115200);
+  ASSERT_TRUE(port);
+  std::thread puller([this] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(150));
+    devicePort->close();
+    pty.close();
+  });
+  int32_t r = 0;
+  for (int i = 0; i < 30 && r >= 0; ++i) r = waitSync(*port);
+  puller.join();
+  EXPECT_EQ(r, -5);
+}
+
+TEST(PosixSerial, RatesNumberingAndOpenFailures) {
+  for (int32_t baud : {115200, 230400, 460800, 921600, 1000000}) {
+    EXPECT_TRUE(posixRateSupported(baud)) << baud;
+  }
+  std::string error;
+  EXPECT_EQ(openSerialDevice("/dev/null", 1234567, &error), nullptr);
+  EXPECT_NE(error.find("not supported"), std::string::npos);
+  EXPECT_EQ(openSerialDevice("/nonexistent/tty", 115200, &error), nullptr);
+  EXPECT_EQ(openSerialDevice("/dev/null", 115200, &error), nullptr);  // not a terminal
+
+  const auto n = numberSerialDevices({{"/dev/serial/by-id/usb-Head_1234-if00", "/dev/ttyUSB1"},
+                                      {"/dev/ttyUSB1", "/dev/ttyUSB1"},
+                                      {"/dev/ttyUSB0", "/dev/ttyUSB0"},
+                                      {"/dev/ttyACM2", "/dev/ttyACM2"},
+                                      {"/dev/ttyS0", "/dev/ttyS0"},
+                                      {"/dev/serial/by-id/usb-Odd-if00", "/dev/ttyAMA0"}});
+  const std::vector<std::pair<uint32_t, std::string>> want = {
+      {1, "/dev/ttyS0"},
+      {100, "/dev/ttyUSB0"},
+      {101, "/dev/serial/by-id/usb-Head_1234-if00"},
+      {202, "/dev/ttyACM2"},
+      {300, "/dev/serial/by-id/usb-Odd-if00"}};
+  EXPECT_EQ(n, want);
+}
+
+// The command itself: a second party writes "@" to the link and reads "#SYNC\n".
+TEST(HeadsimCommand, ServesAPseudoTerminalLink) {
+  const char* bin = std::getenv("SK720_BINARY_DIR");
+  ASSERT_NE(bin, nullptr);
+  const std::string exe = std::string(bin) + "/tools/sk720";
+  const std::filesystem::path dir = std::filesystem::temp_directory_path() /
+                                    ("sk720-headsim-" + std::to_string(getpid()));
+  std::filesystem::create_directories(dir);
+  const std::string link = (dir / "head").string();
+  const std::string logPath = (dir / "records.log").string();
+  std::vector<std::string> argvText = {exe, "headsim", "--pty", link, "--log", logPath};
+  std::vector<char*> argv;
+  for (auto& a : argvText) argv.push_back(a.data());
+  argv.push_back(nullptr);
+  int out[2];
+  ASSERT_EQ(pipe(out), 0);
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_adddup2(&actions, out[1], 1);
+  pid_t pid = 0;
+  ASSERT_EQ(posix_spawn(&pid, exe.c_str(), &actions, nullptr, argv.data(), environ), 0);
+  posix_spawn_file_actions_destroy(&actions);
+  close(out[1]);
+  char line[256] = {};
+  ssize_t got = read(out[0], line, sizeof line - 1);  // the device path, once the link is there
+  close(out[0]);
+  ASSERT_GT(got, 0);
+  EXPECT_EQ(std::string(line).rfind("/dev/pts/", 0), 0u);
+
+  resetHeadWaitWindows();
+  auto port = openSerialDevice(link, 115200);
+  ASSERT_TRUE(port);
+  port->write(reinterpret_cast<const uint8_t*>("@"), 1);
+  EXPECT_EQ(waitSync(*port), 0);
+  sendCommand(*port, kCmdEnterWork, 1);
+  EXPECT_EQ(waitWorkMode(*port), 0);
+  std::vector<uint8_t> buffer(kRecordBufferSize);
+  ASSERT_GE(ReadPingRecord(*port, buffer.data(), systemClock()), 0);
+  const uint32_t checksum = headChecksum(buffer.data(), parseDataHeader(buffer.data()).samples);
+  port.reset();
+
+  kill(pid, SIGTERM);
+  int status = 0;
+  waitpid(pid, &status, 0);
+  EXPECT_TRUE(WIFEXITED(status));
+  EXPECT_FALSE(std::filesystem::exists(std::filesystem::symlink_status(link)));
+  std::ifstream logFile(logPath);
+  std::string all((std::istreambuf_iterator<char>(logFile)), {});
+  char hex[16];
+  std::snprintf(hex, sizeof hex, "%08x", checksum);
+  EXPECT_NE(all.find(hex), std::string::npos);  // the record that arrived is in the log
+  std::filesystem::remove_all(dir);
+}
+
+}  // namespace
+}  // namespace sk720

@@ -1,0 +1,146 @@
+// sk720 headsim: the simulated sonar head on a pseudo-terminal or a real serial device.
+#include <unistd.h>
+
+#include <atomic>
+#include <cstdio>
+#include <memory>
+#include <string>
+#include <thread>
+
+#include "link/head_protocol.h"
+#include "link/serial_port_posix.h"
+#include "sim/head_sim.h"
+#include "sim/pty_posix.h"
+#include "sk720/commands.h"
+#include "sk720/options.h"
+
+namespace sk720::cli {
+namespace {
+
+struct HeadsimOptions {
+  sim::HeadSimOptions head;
+  std::string ptyLink;
+  std::string port;
+  int32_t baud = 115200;
+  std::string logPath;
+};
+
+bool parseOptions(const Args& args, HeadsimOptions& o, std::string& error) {
+  OptionReader r(args);
+  while (!r.done() && r.error().empty()) {
+    const std::string opt = r.next();
+    auto rate = [&](double& target) {
+      if (auto v = r.value(opt)) {
+        const auto n = parseNumber(*v);
+        if (!n || *n < 0.0 || *n > 1.0) r.setError(opt + " takes a rate from 0 to 1");
+        else target = *n;
+      }
+    };
+    auto integer = [&](int64_t lo, int64_t hi) -> std::optional<int64_t> {
+      const auto v = r.value(opt);
+      if (!v) return std::nullopt;
+      const auto n = parseInteger(*v, lo, hi);
+      if (!n) r.setError("bad value for " + opt + ": " + *v);
+      return n;
+    };
+    if (opt == "--pty") {
+      if (auto v = r.value(opt)) o.ptyLink = *v;
+    } else if (opt == "--port") {
+      if (auto v = r.value(opt)) o.port = *v;
+    } else if (opt == "--baud") {
+      if (auto n = integer(1, 4000000)) o.baud = int32_t(*n);
+    } else if (opt == "--header") {
+      if (auto n = integer(28, 44)) {
+        if (*n != 28 && *n != 36 && *n != 44) r.setError("--header takes 28, 36 or 44");
+        o.head.headerSize = int32_t(*n);
+      }
+    } else if (opt == "--corrupt") {
+      rate(o.head.corruptRate);
+    } else if (opt == "--drop") {
+      rate(o.head.dropRate);
+    } else if (opt == "--garbage") {
+      rate(o.head.garbageRate);
+    } else if (opt == "--refuse-rate") {
+      o.head.refuseRate = true;
+    } else if (opt == "--silent") {
+      o.head.silent = true;
+    } else if (opt == "--no-cmnd") {
+      o.head.noCmnd = true;
+    } else if (opt == "--stall-after") {
+      if (auto n = integer(0, 1000000000)) o.head.stallAfter = int32_t(*n);
+    } else if (opt == "--pace") {
+      o.head.paceBytes = true;
+    } else if (opt == "--seed") {
+      if (auto n = integer(0, INT64_MAX)) o.head.seed = uint64_t(*n);
+    } else if (opt == "--log") {
+      if (auto v = r.value(opt)) o.logPath = *v;
+    } else if (opt == "--verbose") {
+      setLinkVerbose(true);
+    } else {
+      r.setError("unknown option " + opt);
+    }
+  }
+  if (r.error().empty() && o.ptyLink.empty() == o.port.empty()) {
+    r.setError("give exactly one of --pty LINK and --port DEV");
+  }
+  error = r.error();
+  return error.empty();
+}
+
+}  // namespace
+
+int runHeadsim(const Args& args) {
+  HeadsimOptions o;
+  std::string error;
+  if (!parseOptions(args, o, error)) return fail("headsim: " + error);
+
+  std::FILE* log = nullptr;
+  if (!o.logPath.empty()) {
+    log = std::fopen(o.logPath.c_str(), "w");
+    if (!log) return fail("headsim: cannot write " + o.logPath);
+    std::fprintf(log, "# index angle length checksum\n");
+    std::fflush(log);
+    o.head.onRecord = [log](const sim::SentRecord& rec) {
+      std::fprintf(log, "%u %u %u %08x%s\n", rec.index, rec.angle, rec.length, rec.checksum,
+                   rec.corrupted ? " corrupted" : "");
+      std::fflush(log);
+    };
+  }
+
+  sim::watchStopSignals();
+  sim::PtyLink pty;
+  std::unique_ptr<SerialPort> port;
+  if (!o.ptyLink.empty()) {
+    if (!pty.open(o.ptyLink, error)) return fail("headsim: " + error);
+    const int fd = dup(pty.masterFd());
+    if (fd < 0) return fail("headsim: cannot use the pseudo-terminal");
+    port = adoptSerialDescriptor(fd);
+    std::printf("%s\n", pty.slavePath().c_str());
+    std::fflush(stdout);
+    std::fprintf(stderr, "headsim: head on %s (%s)\n", o.ptyLink.c_str(), pty.slavePath().c_str());
+  } else {
+    port = openSerialDevice(o.port, o.baud, &error);
+    if (!port) return fail("headsim: " + error);
+    std::fprintf(stderr, "headsim: head on %s at %d baud\n", o.port.c_str(), o.baud);
+  }
+
+  sim::HeadSimulator head(*port, systemClock(), o.head);
+  std::atomic<bool> stop{false};
+  std::thread watcher([&] {
+    while (!stop.load()) {
+      if (sim::stopSignalled()) stop = true;
+      std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+  });
+  head.run(stop);
+  const bool portFailed = !stop.load();
+  stop = true;
+  watcher.join();
+  port->close();
+  pty.close();
+  if (log) std::fclose(log);
+  std::fprintf(stderr, "headsim: %u records sent\n", head.recordsSent());
+  return portFailed ? fail("headsim: the port failed") : 0;
+}
+
+}  // namespace sk720::cli
