@@ -6,11 +6,6 @@
 
 namespace sk720::cli {
 
-int fail(const std::string& message) {
-  std::fprintf(stderr, "sk720: %s\n", message.c_str());
-  return 2;
-}
-
 namespace {
 
 const Command kCommands[] = {

@@ -1,9 +1,17 @@
 #include "sk720/options.h"
 
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 
+#include "sk720/commands.h"
+
 namespace sk720::cli {
+
+int fail(const std::string& message) {
+  std::fprintf(stderr, "sk720: %s\n", message.c_str());
+  return 2;
+}
 
 std::optional<std::string> OptionReader::value(const std::string& option) {
   if (done()) {

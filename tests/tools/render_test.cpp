@@ -1,0 +1,123 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+
+#include "record_builder.h"
+#include "records/ping_record.h"
+#include "sim/scene.h"
+#include "sk720/commands.h"
+#include "sk720/render_job.h"
+
+namespace sk720 {
+namespace {
+
+namespace fs = std::filesystem;
+
+class RenderTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    dir = fs::temp_directory_path() /
+          (std::string("sk720-render-") +
+           ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    fs::create_directories(dir);
+  }
+  void TearDown() override { fs::remove_all(dir); }
+  std::string path(const char* name) const { return (dir / name).string(); }
+  fs::path dir;
+};
+
+// The brown palette entry computed independently, in double precision.
+void brownEntry(int i, double rgb[3]) {
+  const double l = i / 255.0, q = l <= 0.5 ? 2 * l : 1.0, p = 2 * l - q;
+  const double c[3] = {q, p + (q - p) * 2.0 / 3.0, p};
+  for (int k = 0; k < 3; ++k) rgb[k] = i == 0 ? 0.0 : std::floor(255 * c[k] + 0.5);
+}
+
+TEST_F(RenderTest, PixelsMatchAnIndependentComputation) {
+  const std::string file = path("scene.bin");
+  ASSERT_EQ(cli::runSynth({file, "--turns", "1"}), 0);
+
+  cli::RenderJob job;
+  job.files = {file};
+  job.width = 400;
+  job.height = 300;
+  cli::RenderResult result;
+  std::string error;
+  ASSERT_TRUE(cli::renderRecordFiles(job, result, &error)) << error;
+  EXPECT_EQ(result.recordsUsed, 3200u);
+  EXPECT_EQ(result.displayRangeMm, 10000);
+  EXPECT_EQ(result.contrastLevel, 255);
+
+  // Image 400 x 400, client rows 50..349; fit: 300 / 400, so 15 pixels per metre.
+  const double ppm = 400 * 0.75 / 20.0;
+  const double spm = 20400.0 / 150.0 * 0.98;
+  const double pi = std::acos(-1.0);
+  const std::pair<int, int> points[] = {{250, 40}, {120, 200}, {300, 250},
+                                        {205, 160}, {80, 100}, {340, 150}};
+  for (auto [cx, cy] : points) {
+    const double dx = cx - 200.0, dy = (cy + 50) - 200.0;
+    const double r = std::hypot(dx, dy) / ppm;
+    double theta = std::atan2(-dx, -dy);
+    if (theta < 0) theta += 2 * pi;
+    const double lp = theta / (2 * pi) * 3200;
+    const int f = int(lp) % 3200, g = (f + 1) % 3200;
+    const double t = lp - std::floor(lp);
+    const int k = int(spm * r);
+    ASSERT_LT(k, 1376 + 16 - 52);
+    // Gain 1.0, dead zone of 30 samples, one ping per line starting at line 0; the gap fill of
+    // each ping also copies its line over the previous one, so line L shows ping L + 1.
+    auto value = [&](int line) {
+      if (k <= 30) return 0.0;
+      const int ping = line == 3199 ? line : line + 1;
+      return double(ExpandSample(
+          sim::sceneEcho(ping / 3200.0, k / spm, 1, uint32_t(ping), uint32_t(k))));
+    };
+    const double v = value(f) + (value(g) - value(f)) * t;
+    const int entry = int(std::min(v * 4095 / 255, 4095.0) + 0.5);
+    double rgb[3];
+    brownEntry(int(entry * 255.0 / 4095), rgb);
+    const uint32_t px = result.pixels[size_t(cy) * 400 + size_t(cx)];
+    EXPECT_NEAR(double((px >> 16) & 255), rgb[0], 1.0) << cx << "," << cy;
+    EXPECT_NEAR(double((px >> 8) & 255), rgb[1], 1.0) << cx << "," << cy;
+    EXPECT_NEAR(double(px & 255), rgb[2], 1.0) << cx << "," << cy;
+  }
+}
+
+TEST_F(RenderTest, DamagedInputAndBadOptions) {
+  const std::string file = path("mixed.bin");
+  {
+    std::vector<uint8_t> bytes = {'n', 'o', 'i', 's', 'e'};
+    testing::append(bytes, testing::buildRecord(
+                               {.angle = 90, .samples = std::vector<uint8_t>(300, 200)}));
+    testing::append(bytes, testing::buildRecord({.lengthOverride = 30}));
+    testing::append(bytes, testing::buildRecord({.headerSize = 28,
+                                                 .angle = 180,
+                                                 .samples = std::vector<uint8_t>(300, 90)}));
+    auto truncated = testing::buildRecord({.samples = std::vector<uint8_t>(300, 1)});
+    truncated.resize(100);
+    testing::append(bytes, truncated);
+    std::ofstream f(file, std::ios::binary);
+    f.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+  }
+  EXPECT_EQ(cli::runInfo({file}), 0);
+  EXPECT_EQ(cli::runRender({file, "-o", path("out.png"), "--size", "64x48", "--records", "1"}), 0);
+  EXPECT_GT(fs::file_size(path("out.png")), 0u);
+
+  const std::string garbage = path("garbage.bin");
+  std::ofstream(garbage) << "DATA but nothing that is a record";
+  EXPECT_EQ(cli::runInfo({garbage}), 2);
+  EXPECT_EQ(cli::runRender({garbage, "-o", path("g.png")}), 2);
+  EXPECT_EQ(cli::runRender({path("missing.bin"), "-o", path("m.png")}), 2);
+  EXPECT_EQ(cli::runRender({file, "-o", path("x.png"), "--contrast", "11"}), 2);
+  EXPECT_EQ(cli::runRender({file, "-o", path("x.png"), "--bogus"}), 2);
+  EXPECT_EQ(cli::runRender({file}), 2);
+  EXPECT_EQ(cli::runSynth({path("s.bin"), "--header", "40"}), 2);
+  EXPECT_FALSE(fs::exists(path("x.png")));
+  EXPECT_FALSE(fs::exists(path("g.png")));
+}
+
+}  // namespace
+}  // namespace sk720
