@@ -5,6 +5,7 @@
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
+#include <ctime>
 #include <random>
 #include <optional>
 #include <string>
@@ -111,6 +112,8 @@ bool writeAll(int fd, const char* p, size_t n) {
 
 int runGpssim(const Args& args) {
   GpssimOptions o;
+  // Receivers report the current time; tests of the simulator keep the plan's fixed default.
+  o.plan.startUtcSeconds = int64_t(std::time(nullptr));
   std::string error;
   if (!parseOptions(args, o, error)) return fail("gpssim: " + error);
 

@@ -1,0 +1,73 @@
+// sk720 nmea: the JSON lines and the summary a field engineer reads.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <string>
+
+#include "sim/gps_receiver_sim.h"
+#include "sk720/nmea_decode.h"
+
+namespace sk720::cli {
+namespace {
+
+// Runs the decoder over `log` through real files, as the command does.
+std::string decode(const std::string& log, bool summary) {
+  const std::string in = ::testing::TempDir() + "nmea-in.log";
+  const std::string out = ::testing::TempDir() + "nmea-out.txt";
+  std::FILE* f = std::fopen(in.c_str(), "wb");
+  std::fwrite(log.data(), 1, log.size(), f);
+  std::fclose(f);
+  f = std::fopen(in.c_str(), "rb");
+  std::FILE* o = std::fopen(out.c_str(), "wb");
+  EXPECT_EQ(decodeNmea(f, o, summary), 0);
+  std::fclose(f);
+  std::fclose(o);
+  std::string text;
+  o = std::fopen(out.c_str(), "rb");
+  char buf[512];
+  for (size_t n; (n = std::fread(buf, 1, sizeof buf, o)) > 0;) text.append(buf, n);
+  std::fclose(o);
+  std::remove(in.c_str());
+  std::remove(out.c_str());
+  return text;
+}
+
+TEST(NmeaCommand, PrintsOneLinePerAppliedSentenceWithThePublishedFix) {
+  sim::GpsSimPlan plan;
+  plan.startLatDeg = 48.1173;
+  plan.startLonDeg = -11.5166667;
+  sim::GpsReceiverSim receiver(plan);
+  const std::string text = decode(receiver.nextEpoch() + "$GPZDA,bad*00\r\n", false);
+  size_t lines = 0;
+  for (char c : text) lines += c == '\n';
+  EXPECT_EQ(lines, 7u);
+  const std::string first = text.substr(0, text.find('\n'));
+  EXPECT_EQ(first.rfind("{\"type\":\"GPGGA\",\"lat\":0.83980", 0), 0u) << first;
+  EXPECT_NE(first.find("\"latDeg\":48.1173"), std::string::npos) << first;
+  EXPECT_NE(first.find("\"lonDeg\":-11.51666"), std::string::npos) << first;
+  EXPECT_NE(first.find("\"sig\":1,\"fix\":1,"), std::string::npos) << first;
+  EXPECT_NE(first.find("T12:35:19\""), std::string::npos) << first;
+  const std::string last = text.substr(text.rfind('\n', text.size() - 2) + 1);
+  EXPECT_NE(last.find("\"type\":\"GPVTG\""), std::string::npos) << last;
+  EXPECT_NE(last.find("\"pdop\":1.50,\"sig\":1,\"fix\":3,\"utc\":\"2019-09-02T12:35:19\""),
+            std::string::npos)
+      << last;
+}
+
+TEST(NmeaCommand, SummaryCountsWhatWasDropped) {
+  sim::GpsSimPlan plan;
+  plan.badChecksumRate = 1.0;
+  sim::GpsReceiverSim bad(plan);
+  sim::GpsSimPlan gn;
+  gn.talker = "GN";
+  sim::GpsReceiverSim foreign(gn);
+  sim::GpsReceiverSim good{sim::GpsSimPlan{}};
+  const std::string log = bad.nextEpoch() + foreign.nextEpoch() + good.nextEpoch() +
+                          "$GPGGA,1*4B\r\n";
+  EXPECT_EQ(decode(log, true),
+            "{\"applied\":7,\"badChecksum\":7,\"foreign\":7,\"failed\":1,\"broken\":0,"
+            "\"overflows\":0,\"leftBytes\":0}\n");
+}
+
+}  // namespace
+}  // namespace sk720::cli
