@@ -23,6 +23,8 @@ const std::string kGga = "GPGGA,123519,4807.038,N,01131.000,E,1,08,0.9,545.4,M,4
 
 std::vector<std::string> errors;
 void keepError(const char* message) { errors.push_back(message); }
+std::string traced;
+void keepTrace(std::string_view sentence) { traced = sentence; }
 
 class NmeaParserTest : public ::testing::Test {
  protected:
@@ -51,7 +53,10 @@ class NmeaParserTest : public ::testing::Test {
 };
 
 TEST_F(NmeaParserTest, GgaWithEmptyTrailingFieldsIsApplied) {
+  setNmeaCallbacks(keepTrace, keepError);
   EXPECT_EQ(feed(framed(kGga)), 1);
+  EXPECT_EQ(traced + "\r\n", framed(kGga));
+  EXPECT_TRUE(errors.empty());
   EXPECT_DOUBLE_EQ(nav.lat, 4807.038);
   EXPECT_DOUBLE_EQ(nav.lon, 1131.0);
   EXPECT_EQ(nav.signal, 1);
