@@ -10,10 +10,12 @@
 #include <chrono>
 #include <cmath>
 #include <future>
+#include <memory>
 #include <string>
 #include <thread>
 
 #include "gps/gps_reader.h"
+#include "link/serial_port_posix.h"
 #include "sim/gps_receiver_sim.h"
 #include "sim/pty_posix.h"
 
@@ -93,16 +95,16 @@ TEST(GpsReaderOverPty, PublishesTheSimulatedFixAndEndsWhenThePortCloses) {
   EXPECT_NE(::lstat(link.c_str(), &st), 0) << "link left behind";
 }
 
+// Over the program's own POSIX serial port this time.
 TEST(GpsReaderOverPty, EndsWhenTheReceiverGoesAway) {
   sim::PtyLink pty;
   std::string error;
   ASSERT_TRUE(pty.open("", error)) << error;
-  const int fd = ::open(pty.slavePath().c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
-  ASSERT_GE(fd, 0);
-  TerminalPort port(fd);
+  std::unique_ptr<SerialPort> port = openSerialDevice(pty.slavePath(), 4800, &error);
+  ASSERT_TRUE(port) << error;
   GpsFix fix;
   std::atomic<bool> stop{false};
-  auto reader = std::async(std::launch::async, [&] { runGpsReader(port, fix, stop); });
+  auto reader = std::async(std::launch::async, [&] { runGpsReader(*port, fix, stop); });
   sim::GpsReceiverSim receiver{sim::GpsSimPlan{}};
   const std::string epoch = receiver.nextEpoch();
   ASSERT_EQ(pty.write(epoch.data(), epoch.size()), int32_t(epoch.size()));
