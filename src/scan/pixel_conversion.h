@@ -1,5 +1,5 @@
 #pragma once
-// The conversion of one pixel from the line store, shared by every conversion order.
+// The conversion of one pixel from the line store.
 #include <cstdint>
 
 #include "scan/line_store.h"
@@ -8,7 +8,8 @@ namespace sk720 {
 
 constexpr float kTwoPi = 6.28318530717958647692f;
 
-// Sample position along the beam of a pixel distance, in the store's value index units.
+// Sample position along the beam of a pixel distance, in the store's value index units; pixels
+// at 20400 or more lie beyond the store.
 inline float samplePosition(float rangeMetres) { return 20400.0f / 150.0f * rangeMetres * 0.98f; }
 
 // North-up rotation in force for a conversion pass: added to every pixel direction.
@@ -17,11 +18,8 @@ struct Rotation {
   float add = 0.0f;  // 2*pi - heading
 };
 
-// Returns false when the pixel lies beyond the store's reach (left as it is).
-inline bool convertPixel(float angleFraction, float rangeMetres, const Rotation& rot,
-                         const LineStore& store, float& out) {
-  const float sp = samplePosition(rangeMetres);
-  if (!(sp < 20400.0f)) return false;
+// The line before a direction and the weight of the line after it.
+inline void linePosition(float angleFraction, const Rotation& rot, int32_t& first, float& t) {
   float a = angleFraction * kTwoPi;
   if (rot.active) {
     a = a + rot.add;
@@ -30,18 +28,30 @@ inline bool convertPixel(float angleFraction, float rangeMetres, const Rotation&
   }
   const float lp = a / kTwoPi * 3200.0f;
   const int32_t whole = int32_t(lp);
-  const int32_t first = whole % kLinesPerTurn;
-  const float t = lp - float(whole);
-  const int32_t k = int32_t(sp);
-  const float near = float(store.load(first, k));
+  first = whole % kLinesPerTurn;
+  t = lp - float(whole);
+}
+
+// Interpolates between line `first` and the next one; along the beam the sample is taken by
+// truncation.
+inline float interpolateLines(int32_t first, float t, int32_t sample, const LineStore& store) {
+  const float near = float(store.load(first, sample));
   float result = near;
   if (t != 0.0f) {
     const int32_t next = first + 1 == kLinesPerTurn ? 0 : first + 1;
-    const float far = float(store.load(next, k));
+    const float far = float(store.load(next, sample));
     result = near + (far - near) * t;
   }
-  out = result >= 4096.0f ? 4095.0f : result;
-  return true;
+  return result >= 4096.0f ? 4095.0f : result;
+}
+
+// Value of a pixel at a direction and a sample index.
+inline float convertPixel(float angleFraction, int32_t sample, const Rotation& rot,
+                          const LineStore& store) {
+  int32_t first;
+  float t;
+  linePosition(angleFraction, rot, first, t);
+  return interpolateLines(first, t, sample, store);
 }
 
 }  // namespace sk720

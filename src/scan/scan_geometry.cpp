@@ -6,63 +6,144 @@
 
 namespace sk720 {
 
-PixelMap buildPixelMap(int32_t panX, int32_t panY, int32_t size, float pixelsPerMetre,
-                       int32_t zeroOffsetDegrees) {
-  PixelMap m;
+namespace {
+
+// A damaged stored offset may be huge; whole turns change nothing.
+float offsetRadians(int32_t zeroOffsetDegrees) {
+  if (zeroOffsetDegrees > 3600 || zeroOffsetDegrees < -3600) zeroOffsetDegrees %= 360;
+  return 3.14159265358979323846f * float(zeroOffsetDegrees) / 180.0f;
+}
+
+// Direction and distance of a pixel from the centre; the one formula every user shares.
+inline void polarOf(float dx, float dy, float offset, float pixelsPerMetre, float& fraction,
+                    float& range) {
+  const float d = std::sqrt(dx * dx + dy * dy);
+  float theta = std::atan2(-dx, -dy);
+  if (theta < 0.0f) theta += kTwoPi;
+  theta += offset;
+  while (theta >= kTwoPi) theta -= kTwoPi;
+  while (theta < 0.0f) theta += kTwoPi;
+  fraction = theta / kTwoPi;
+  range = d / pixelsPerMetre;
+}
+
+// Orders each degree's pixels by distance, at the granularity of the 32 values of one cache line
+// of a line (raster order within), so that a conversion streams along the degree's eight or
+// nine lines instead of sweeping them once per image row.
+void sortListsAlongTheBeam(PixelMap& m) {
+  constexpr int32_t kBuckets = (kLineSamples + 31) / 32;
+  std::vector<int32_t> start(kBuckets + 1);
+  std::vector<DegreePixel> scratch;
+  for (auto& list : m.degreePixels) {
+    if (list.size() < 2) continue;
+    std::fill(start.begin(), start.end(), 0);
+    for (const DegreePixel& p : list) ++start[size_t(p.sample >> 5) + 1];
+    for (int32_t b = 0; b < kBuckets; ++b) start[size_t(b) + 1] += start[size_t(b)];
+    scratch.resize(list.size());
+    for (const DegreePixel& p : list) scratch[size_t(start[size_t(p.sample >> 5)]++)] = p;
+    std::copy(scratch.begin(), scratch.end(), list.begin());
+  }
+}
+
+}  // namespace
+
+PixelPolar pixelPolarOf(int32_t x, int32_t y, int32_t panX, int32_t panY, int32_t size,
+                        float pixelsPerMetre, int32_t zeroOffsetDegrees) {
+  const int32_t cx = size / 2 - panX, cy = size / 2 - panY;
+  PixelPolar p{0.0f, -1.0f, 0.0f, 0};
+  if (x == cx && y == cy) return p;
+  polarOf(float(x - cx), float(y - cy), offsetRadians(zeroOffsetDegrees), pixelsPerMetre,
+          p.angleFraction, p.rangeMetres);
+  return p;
+}
+
+PixelPolar pixelPolarAt(const ScanImage& image, int32_t zeroOffsetDegrees, int32_t x, int32_t y) {
+  PixelPolar p = pixelPolarOf(x, y, image.panX, image.panY, image.imageSize,
+                              image.pixelsPerMetre, zeroOffsetDegrees);
+  if (x >= 0 && y >= 0 && x < image.imageSize && y < image.imageSize) {
+    const size_t i = size_t(y) * size_t(image.imageSize) + size_t(x);
+    if (i < image.map.value.size()) {
+      p.value = image.map.value[i];
+      p.valid = image.map.valid[i];
+    }
+  }
+  return p;
+}
+
+void buildPixelMap(PixelMap& m, int32_t panX, int32_t panY, int32_t size, float pixelsPerMetre,
+                   int32_t zeroOffsetDegrees) {
   const size_t n = size_t(size) * size_t(size);
-  m.angleFraction.resize(n);
-  m.rangeMetres.resize(n);
+  // The storage of the previous map is reused when it is of a similar size: a rebuild after a
+  // pan or zoom then touches no fresh memory. A much smaller image gives the memory back.
+  if (m.value.capacity() > 2 * n) m = PixelMap();
   m.value.assign(n, 0.0f);
   m.valid.assign(n, 0);
-  std::vector<int16_t> degreeOf(n, -1);
-  int32_t counts[kDegrees] = {};
-
-  // A damaged stored offset may be huge; whole turns change nothing.
-  if (zeroOffsetDegrees > 3600 || zeroOffsetDegrees < -3600) zeroOffsetDegrees %= 360;
-  const float offset = 3.14159265358979323846f * float(zeroOffsetDegrees) / 180.0f;
+  m.centreIndex = -1;
+  for (auto& list : m.degreePixels) {
+    list.clear();
+    if (list.capacity() == 0) list.reserve(n / kDegrees + 16);
+  }
+  const float offset = offsetRadians(zeroOffsetDegrees);
   const int32_t cx = size / 2 - panX, cy = size / 2 - panY;
   float maxRange = 0.0f;
+  struct Polar {
+    float fraction, range;
+  };
+  std::vector<Polar> row(size_t(size > 0 ? size : 0));
 
   for (int32_t y = 0; y < size; ++y) {
     const float dy = float(y - cy);
+    // A pixel and its mirror across the vertical through the centre share the distance, and
+    // their directions differ only in sign before the turn is added, so one arctangent serves
+    // both (atan2 is odd in its first argument); the results are those of a direct computation.
     for (int32_t x = 0; x < size; ++x) {
-      const size_t i = size_t(y) * size_t(size) + size_t(x);
-      const float dx = float(x - cx);
+      const int32_t dx = x - cx;
+      const int32_t mirror = cx - dx;
+      if (dx > 0 && mirror >= 0) continue;  // filled from its mirror below
+      const float d = std::sqrt(float(dx) * float(dx) + dy * dy);
+      const float theta = std::atan2(-float(dx), -dy);
+      auto finish = [&](float raw) {
+        float t = raw;
+        if (t < 0.0f) t += kTwoPi;
+        t += offset;
+        while (t >= kTwoPi) t -= kTwoPi;
+        while (t < 0.0f) t += kTwoPi;
+        return Polar{t / kTwoPi, d / pixelsPerMetre};
+      };
+      row[size_t(x)] = finish(theta);
+      if (dx < 0 && 2 * cx - x < size) row[size_t(2 * cx - x)] = finish(-theta);
+    }
+    for (int32_t x = 0; x < size; ++x) {
+      const int32_t i = y * size + x;
       if (x == cx && y == cy) {
-        m.angleFraction[i] = 0.0f;
-        m.rangeMetres[i] = -1.0f;
-        m.centreIndex = int32_t(i);
+        m.centreIndex = i;
         continue;
       }
-      const float d = std::sqrt(dx * dx + dy * dy);
-      float theta = std::atan2(-dx, -dy);
-      if (theta < 0.0f) theta += kTwoPi;
-      theta += offset;
-      while (theta >= kTwoPi) theta -= kTwoPi;
-      while (theta < 0.0f) theta += kTwoPi;
-      const float fraction = theta / kTwoPi;
-      const float range = d / pixelsPerMetre;
-      m.angleFraction[i] = fraction;
-      m.rangeMetres[i] = range;
-      maxRange = std::max(maxRange, range);
-      if (samplePosition(range) < 20400.0f) {
-        const int32_t degree = std::min(int32_t(fraction * 360.0f), 359);
-        degreeOf[i] = int16_t(degree);
-        ++counts[degree];
-      }
+      const Polar p = row[size_t(x)];
+      maxRange = std::max(maxRange, p.range);
+      const float sp = samplePosition(p.range);
+      if (!(sp < 20400.0f)) continue;
+      const int32_t degree = std::min(int32_t(p.fraction * 360.0f), 359);
+      int32_t line;
+      float weight;
+      linePosition(p.fraction, Rotation{}, line, weight);
+      m.degreePixels[size_t(degree)].push_back(
+          {i, p.fraction, uint16_t(sp), uint16_t(line), weight});
     }
   }
-
-  m.degreeStart[0] = 0;
-  for (int32_t d = 0; d < kDegrees; ++d) m.degreeStart[d + 1] = m.degreeStart[d] + counts[d] + 1;
-  m.degreePixels.resize(size_t(m.degreeStart[kDegrees]));
-  int32_t fill[kDegrees];
-  for (int32_t d = 0; d < kDegrees; ++d) fill[d] = m.degreeStart[d];
-  for (size_t i = 0; i < n; ++i) {
-    if (degreeOf[i] >= 0) m.degreePixels[size_t(fill[degreeOf[i]]++)] = int32_t(i);
-  }
-  for (int32_t d = 0; d < kDegrees; ++d) m.degreePixels[size_t(fill[d])] = -1;
   m.maxRange = maxRange;
+  sortListsAlongTheBeam(m);
+  // Lists that grew past their size give the slack back; the next rebuild of the same geometry
+  // then fits each list exactly, without a reallocation.
+  for (auto& list : m.degreePixels) {
+    if (list.capacity() > list.size() + list.size() / 32 + 64) list.shrink_to_fit();
+  }
+}
+
+PixelMap buildPixelMap(int32_t panX, int32_t panY, int32_t size, float pixelsPerMetre,
+                       int32_t zeroOffsetDegrees) {
+  PixelMap m;
+  buildPixelMap(m, panX, panY, size, pixelsPerMetre, zeroOffsetDegrees);
   return m;
 }
 
@@ -79,7 +160,6 @@ void rebuildScanGeometry(ScanImage& image, LineStore& store, const ViewSettings&
   const float ppm = float(size) * fit / (2.0f * rangeMetres);
 
   std::lock_guard<std::mutex> g(image.lock);
-  image.map = PixelMap();  // release the old map before the new one is built
   image.displayRangeIndex = rangeIndex;
   image.imageSize = size;
   image.fitFactor = fit;
@@ -91,7 +171,7 @@ void rebuildScanGeometry(ScanImage& image, LineStore& store, const ViewSettings&
     for (uint32_t& f : store.dirtyDegrees) f = 1;
     image.valueHistogram.fill(0);
   }
-  image.map = buildPixelMap(image.panX, image.panY, size, ppm, view.zeroOffset);
+  buildPixelMap(image.map, image.panX, image.panY, size, ppm, view.zeroOffset);
   image.imageMaxRange = image.map.maxRange;
   std::fill(std::begin(image.degreePending), std::end(image.degreePending), uint8_t(1));
   image.lineSamples = kLineSamples;

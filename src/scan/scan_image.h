@@ -1,6 +1,7 @@
 #pragma once
 // The portable part of the scan view: image geometry, the per-pixel polar map and its per-degree
 // lists, the value histogram and the colour table. The Windows scan view embeds one.
+#include <array>
 #include <atomic>
 #include <cstdint>
 #include <mutex>
@@ -26,18 +27,35 @@ struct ScanInputs {
   std::atomic<int32_t> turnCompleted{0};
 };
 
-// The pixel map, one entry per pixel in row-major order, kept as parallel arrays so that the
-// colouring pass streams only the values. Memory per pixel: 13 bytes here plus 4 in the lists.
+// One pixel's polar position and conversion state, as the overlays ask for it.
+struct PixelPolar {
+  float angleFraction;  // 0 <= f < 1, counter-clockwise from up, zero offset included
+  float rangeMetres;    // -1 marks the centre pixel
+  float value;          // last converted value, 0..4095
+  uint32_t valid;       // 1 when value is up to date
+};
+static_assert(sizeof(PixelPolar) == 16);
+
+// What the conversion needs of one pixel, stored in its degree's list so that a degree is
+// converted from one contiguous run of memory.
+struct DegreePixel {
+  int32_t pixel;        // row-major index into the image
+  float angleFraction;  // as in PixelPolar
+  uint16_t sample;      // value index along the beam: trunc of the sample position
+  uint16_t line;        // line before the direction, and the weight of the next one, without
+  float weight;         // north-up rotation (the common case needs no trigonometry per paint)
+};
+static_assert(sizeof(DegreePixel) == 16);
+
+// The pixel map. Values and validity are kept per pixel, as parallel arrays so that the
+// colouring pass streams only the values; the polar positions live in the per-degree lists,
+// ordered along the beam within each degree. Pixels beyond the store's last value are never converted, so
+// they are in no list (their value stays 0). About 21 bytes per pixel in all.
 struct PixelMap {
-  std::vector<float> angleFraction;  // 0 <= f < 1, counter-clockwise from up, offset included
-  std::vector<float> rangeMetres;    // -1 marks the centre pixel
-  std::vector<float> value;          // last converted value, 0..4095
-  std::vector<uint8_t> valid;        // 1 when value is up to date
-  // For each degree, the pixels of that direction the store can reach, in raster order, each
-  // list ending with -1. Pixels beyond the store's last sample never change and are left out.
-  std::vector<int32_t> degreePixels;
-  int32_t degreeStart[kDegrees + 1] = {};
-  int32_t centreIndex = -1;  // -1 when the centre lies outside the image
+  std::vector<float> value;
+  std::vector<uint8_t> valid;
+  std::array<std::vector<DegreePixel>, kDegrees> degreePixels;
+  int32_t centreIndex = -1;                // -1 when the centre lies outside the image
   float maxRange = 0.0f;
 };
 
@@ -67,6 +85,15 @@ struct ScanImage {
 
 PixelMap buildPixelMap(int32_t panX, int32_t panY, int32_t size, float pixelsPerMetre,
                        int32_t zeroOffsetDegrees);
+// The same into an existing map, reusing its storage.
+void buildPixelMap(PixelMap& map, int32_t panX, int32_t panY, int32_t size, float pixelsPerMetre,
+                   int32_t zeroOffsetDegrees);
+
+// Polar position of image pixel (x, y) for a geometry, computed exactly as the map is built.
+PixelPolar pixelPolarOf(int32_t x, int32_t y, int32_t panX, int32_t panY, int32_t size,
+                        float pixelsPerMetre, int32_t zeroOffsetDegrees);
+// The record of image pixel (x, y) of the current map (the overlays' cursor position).
+PixelPolar pixelPolarAt(const ScanImage& image, int32_t zeroOffsetDegrees, int32_t x, int32_t y);
 
 void rebuildScanGeometry(ScanImage& image, LineStore& store, const ViewSettings& view,
                          const ScanInputs& inputs, int32_t clientWidth, int32_t clientHeight);
@@ -74,10 +101,6 @@ void rebuildScanGeometry(ScanImage& image, LineStore& store, const ViewSettings&
 // Paint steps, called with image.lock held.
 void markDirtyPixels(ScanImage& image, LineStore& store);
 void convertInvalidPixels(ScanImage& image, const LineStore& store, const ScanInputs& inputs);
-// The same conversion in plain raster order over every pixel; the reference the fast path must
-// match value for value.
-void convertInvalidPixelsRaster(ScanImage& image, const LineStore& store,
-                                const ScanInputs& inputs);
 
 // Visible window of the square image for a client: image point = client point + offset.
 inline int32_t clientOffsetX(int32_t w, int32_t h) { return h > w ? (h - w) / 2 : 0; }

@@ -7,6 +7,7 @@
 #include "scan/pixel_conversion.h"
 #include "scan/scan_image.h"
 #include "scan/scan_paint.h"
+#include "scan/scan_reference.h"
 
 namespace sk720 {
 namespace {
@@ -55,60 +56,82 @@ TEST_F(GeometryTest, SizesScalesAndFit) {
 TEST_F(GeometryTest, DirectionsOffsetsAndLists) {
   view.fitToWindow = 0;
   auto img = build(200, 200);
-  const auto& m = img->map;
-  EXPECT_FLOAT_EQ(m.angleFraction[at(*img, 100, 50)], 0.0f);   // up
-  EXPECT_FLOAT_EQ(m.angleFraction[at(*img, 50, 100)], 0.25f);  // left
-  EXPECT_FLOAT_EQ(m.angleFraction[at(*img, 100, 150)], 0.5f);  // down
-  EXPECT_FLOAT_EQ(m.angleFraction[at(*img, 150, 100)], 0.75f); // right
-  EXPECT_FLOAT_EQ(m.rangeMetres[at(*img, 100, 100)], -1.0f);
-  EXPECT_FLOAT_EQ(m.rangeMetres[at(*img, 100, 50)], 50.0f / img->pixelsPerMetre);
+  auto polar = [&](int32_t x, int32_t y) { return pixelPolarAt(*img, view.zeroOffset, x, y); };
+  EXPECT_FLOAT_EQ(polar(100, 50).angleFraction, 0.0f);    // up
+  EXPECT_FLOAT_EQ(polar(50, 100).angleFraction, 0.25f);   // left
+  EXPECT_FLOAT_EQ(polar(100, 150).angleFraction, 0.5f);   // down
+  EXPECT_FLOAT_EQ(polar(150, 100).angleFraction, 0.75f);  // right
+  EXPECT_FLOAT_EQ(polar(100, 100).rangeMetres, -1.0f);
+  EXPECT_FLOAT_EQ(polar(100, 50).rangeMetres, 50.0f / img->pixelsPerMetre);
 
-  // Every reachable pixel is listed exactly once, under its own degree, in raster order.
+  // Every reachable pixel is listed exactly once, under its own degree, ordered along the beam
+  // (raster order within one cache line's worth of samples), with the polar position the
+  // overlays compute for it.
+  const auto& m = img->map;
   std::vector<int> seen(m.value.size(), 0);
   for (int d = 0; d < kDegrees; ++d) {
-    int32_t last = -1;
-    const int32_t* p = &m.degreePixels[size_t(m.degreeStart[d])];
-    for (; *p >= 0; ++p) {
-      EXPECT_GT(*p, last);
-      last = *p;
-      ++seen[size_t(*p)];
-      EXPECT_EQ(std::min(int(m.angleFraction[size_t(*p)] * 360.0f), 359), d);
+    int32_t last = -1, lastBucket = -1;
+    for (const DegreePixel& p : m.degreePixels[size_t(d)]) {
+      const int32_t bucket = p.sample >> 5;
+      EXPECT_GE(bucket, lastBucket);
+      if (bucket == lastBucket) {
+        EXPECT_GT(p.pixel, last);
+      }
+      last = p.pixel;
+      lastBucket = bucket;
+      ++seen[size_t(p.pixel)];
+      const PixelPolar q = polar(p.pixel % 200, p.pixel / 200);
+      EXPECT_EQ(p.angleFraction, q.angleFraction);
+      EXPECT_EQ(p.sample, int32_t(samplePosition(q.rangeMetres)));
+      EXPECT_EQ(std::min(int(p.angleFraction * 360.0f), 359), d);
     }
-    EXPECT_EQ(p - &m.degreePixels[0], m.degreeStart[d + 1] - 1);
   }
-  for (size_t i = 0; i < seen.size(); ++i) EXPECT_EQ(seen[i], m.rangeMetres[i] < 0 ? 0 : 1) << i;
+  for (size_t i = 0; i < seen.size(); ++i) {
+    EXPECT_EQ(seen[i], int32_t(i) == m.centreIndex ? 0 : 1) << i;
+  }
 
   view.zeroOffset = 90;
   img = build(200, 200);
-  EXPECT_FLOAT_EQ(img->map.angleFraction[at(*img, 100, 50)], 0.25f);  // line 800 drawn up
+  EXPECT_FLOAT_EQ(polar(100, 50).angleFraction, 0.25f);  // line 800 drawn up
   view.zeroOffset = -90;
   img = build(200, 200);
-  EXPECT_FLOAT_EQ(img->map.angleFraction[at(*img, 100, 50)], 0.75f);  // line 2400 drawn up
+  EXPECT_FLOAT_EQ(polar(100, 50).angleFraction, 0.75f);  // line 2400 drawn up
   view.zeroOffset = 2000000000;  // damaged: still a direction in range
   img = build(20, 20);
-  for (float f : img->map.angleFraction) EXPECT_TRUE(f >= 0.0f && f <= 1.0f);
+  for (const auto& list : img->map.degreePixels) {
+    for (const DegreePixel& p : list) EXPECT_TRUE(p.angleFraction >= 0.0f && p.angleFraction <= 1.0f);
+  }
 }
 
-TEST_F(GeometryTest, DegreeOrderMatchesRasterOrderExactly) {
+TEST_F(GeometryTest, DegreeOrderMatchesTheLiteralRasterConversion) {
   std::mt19937 rng(7);
   for (int line = 0; line < kStoreLines; ++line) {
     for (int s = 0; s < kLineSamples; s += 7) store->put(line, s, uint16_t(rng() % 4096));
   }
   view.fitToWindow = 0;
+  view.zeroOffset = 17;
   for (int rotate = 0; rotate < 2; ++rotate) {
     inputs.compassValid = rotate;
     inputs.compassEnabled = rotate;
     inputs.zeroAlwaysUp = 1 - rotate;
     inputs.headingRadians = 1.234f;
-    view.zeroOffset = 17;
     auto fast = build(301, 257, 14);  // 150 m: the corners lie beyond the store
-    auto literal = build(301, 257, 14);
+    fast->panX = 13;
+    fast->panY = -21;
+    rebuildScanGeometry(*fast, *store, view, inputs, 301, 257);
+    ReferenceScan literal = buildReferenceScan(13, -21, 301, fast->pixelsPerMetre, 17);
     markDirtyPixels(*fast, *store);
     convertInvalidPixels(*fast, *store, inputs);
-    convertInvalidPixelsRaster(*literal, *store, inputs);
-    ASSERT_EQ(fast->map.value, literal->map.value);
-    ASSERT_EQ(fast->map.valid, literal->map.valid);
-    ASSERT_EQ(fast->valueHistogram, literal->valueHistogram);
+    convertReferenceRaster(literal, *store, inputs);
+    size_t converted = 0;
+    for (size_t i = 0; i < literal.pixelMap.size(); ++i) {
+      ASSERT_EQ(fast->map.value[i], literal.pixelMap[i].value) << i;
+      ASSERT_EQ(fast->map.valid[i], literal.pixelMap[i].valid) << i;
+      converted += literal.pixelMap[i].valid;
+    }
+    EXPECT_GT(converted, literal.pixelMap.size() / 2);
+    EXPECT_LT(converted, literal.pixelMap.size());
+    ASSERT_EQ(fast->valueHistogram, literal.valueHistogram);
   }
 }
 
@@ -120,23 +143,23 @@ TEST_F(GeometryTest, ConversionReachAndInterpolation) {
   store->put(1, 100, 2000);
   markDirtyPixels(*img, *store);
   convertInvalidPixels(*img, *store, inputs);
-  const auto& m = img->map;
-  const size_t edge = at(*img, 0, 512);  // 512 px left of centre: 150 m
-  EXPECT_NEAR(m.rangeMetres[edge], 150.0f, 0.01f);
-  EXPECT_EQ(m.valid[edge], 1);
-  EXPECT_FLOAT_EQ(m.value[edge], 1000.0f);
-  const size_t corner = at(*img, 0, 0);  // about 212 m: never converted
-  EXPECT_EQ(m.valid[corner], 0);
-  EXPECT_FLOAT_EQ(m.value[corner], 0.0f);
-  EXPECT_EQ(m.valid[size_t(m.centreIndex)], 0);
+  const PixelPolar edge = pixelPolarAt(*img, 0, 0, 512);  // 512 px left of centre: 150 m
+  EXPECT_NEAR(edge.rangeMetres, 150.0f, 0.01f);
+  EXPECT_EQ(edge.valid, 1u);
+  EXPECT_FLOAT_EQ(edge.value, 1000.0f);
+  const PixelPolar corner = pixelPolarAt(*img, 0, 0, 0);  // about 212 m: never converted
+  EXPECT_EQ(corner.valid, 0u);
+  EXPECT_FLOAT_EQ(corner.value, 0.0f);
+  EXPECT_EQ(img->map.valid[size_t(img->map.centreIndex)], 0);
 
   // Between lines 0 and 1, weighted by the fraction of the way.
-  float v = 0;
-  const float r = 100.5f / kSamplesPerMetre;
-  ASSERT_TRUE(convertPixel(0.25f / 3200.0f, r, Rotation{}, *store, v));
-  EXPECT_NEAR(v, 1250.0f, 1.0f);
-  ASSERT_TRUE(convertPixel(0.0f, r, Rotation{}, *store, v));
-  EXPECT_FLOAT_EQ(v, 1000.0f);
+  EXPECT_NEAR(convertPixel(0.25f / 3200.0f, 100, Rotation{}, *store), 1250.0f, 1.0f);
+  EXPECT_FLOAT_EQ(convertPixel(0.0f, 100, Rotation{}, *store), 1000.0f);
+  // North up: the heading turns the picture; a direction wraps into the turn.
+  EXPECT_NEAR(convertPixel(0.0f, 100, Rotation{true, kTwoPi + kTwoPi / 3200.0f}, *store), 2000.0f,
+              1.0f);
+  EXPECT_NEAR(convertPixel(0.0f, 100, Rotation{true, kTwoPi - kTwoPi / 3200.0f}, *store), 0.0f,
+              1.0f);
 }
 
 }  // namespace

@@ -1,0 +1,166 @@
+// Speed of the display path: pixel map rebuild, conversion (degree order against the literal
+// raster order), the steady-state paint, colour table, storing lines and reading records.
+#include <benchmark/benchmark.h>
+
+#include <memory>
+#include <vector>
+
+#include "base/memory_source.h"
+#include "records/ping_record.h"
+#include "scan/scan_paint.h"
+#include "scan/scan_reference.h"
+#include "sim/scene.h"
+
+namespace sk720 {
+namespace {
+
+// One turn of the synthetic scene at 150 m so that every pixel has data.
+struct Fixture {
+  std::unique_ptr<LineStore> store = std::make_unique<LineStore>();
+  ScanInputs inputs;
+  ViewSettings view;
+  std::vector<std::vector<uint8_t>> records;
+
+  Fixture() {
+    sim::PingPlan plan;
+    plan.rangeIndex = 14;
+    plan.commandWord = 0x20180284;
+    sim::PingSynthesizer synth(plan);
+    std::vector<uint8_t> buf(kRecordBufferSize);
+    int32_t prev = -1;
+    for (int i = 0; i < kLinesPerTurn; ++i) {
+      const int32_t n = synth.next(buf.data());
+      records.emplace_back(buf.begin(), buf.begin() + n);
+      prev = storeEchoLine(*store, buf.data(), false, view, prev);
+    }
+    view.fitToWindow = 0;
+    inputs.currentRangeMm = 150000;
+  }
+  std::unique_ptr<ScanImage> image(int32_t size) {
+    auto img = std::make_unique<ScanImage>();
+    img->displayRangeIndex = 14;
+    rebuildScanGeometry(*img, *store, view, inputs, size, size);
+    return img;
+  }
+};
+
+Fixture& fixture() {
+  static Fixture f;
+  return f;
+}
+
+void BM_PixelMapRebuild(benchmark::State& state) {
+  Fixture& f = fixture();
+  auto img = std::make_unique<ScanImage>();
+  img->displayRangeIndex = 14;
+  const int32_t size = int32_t(state.range(0));
+  for (auto _ : state) rebuildScanGeometry(*img, *f.store, f.view, f.inputs, size, size);
+  const double pixels = double(size) * size;
+  const double bytes = double(img->map.value.size() * sizeof(float) + img->map.valid.size() +
+                              [&] {
+                                size_t listed = 0;
+                                for (const auto& l : img->map.degreePixels) listed += l.capacity();
+                                return listed * sizeof(DegreePixel);
+                              }());
+  state.counters["bytes_per_pixel"] = bytes / pixels;
+}
+
+void BM_FullConversion(benchmark::State& state) {
+  Fixture& f = fixture();
+  auto img = f.image(int32_t(state.range(0)));
+  for (auto _ : state) {
+    state.PauseTiming();
+    std::fill(img->map.valid.begin(), img->map.valid.end(), uint8_t(0));
+    std::fill(std::begin(img->degreePending), std::end(img->degreePending), uint8_t(1));
+    img->valueHistogram.fill(0);
+    state.ResumeTiming();
+    convertInvalidPixels(*img, *f.store, f.inputs);
+    benchmark::DoNotOptimize(img->map.value.data());
+  }
+}
+
+// The literal text: one 16-byte record per pixel, every pixel visited in raster order.
+void BM_FullConversionReference(benchmark::State& state) {
+  Fixture& f = fixture();
+  const int32_t size = int32_t(state.range(0));
+  auto img = f.image(size);
+  ReferenceScan ref = buildReferenceScan(0, 0, size, img->pixelsPerMetre, f.view.zeroOffset);
+  for (auto _ : state) {
+    state.PauseTiming();
+    for (PixelPolar& p : ref.pixelMap) p.valid = 0;
+    ref.valueHistogram.fill(0);
+    state.ResumeTiming();
+    convertReferenceRaster(ref, *f.store, f.inputs);
+    benchmark::DoNotOptimize(ref.pixelMap.data());
+  }
+}
+
+void BM_SteadyStatePaint(benchmark::State& state) {
+  Fixture& f = fixture();
+  const int32_t size = int32_t(state.range(0));
+  auto img = f.image(size);
+  std::vector<uint32_t> pixels(size_t(size) * size_t(size));
+  uint32_t now = 0;
+  paintScanImage(*img, *f.store, f.view, f.inputs, now, pixels.data());  // the first, full paint
+  int32_t prev = -1;
+  size_t next = 0;
+  for (auto _ : state) {
+    state.PauseTiming();
+    prev = storeEchoLine(*f.store, f.records[next].data(), false, f.view, prev);
+    next = (next + 1) % f.records.size();
+    now += 25;
+    state.ResumeTiming();
+    paintScanImage(*img, *f.store, f.view, f.inputs, now, pixels.data());
+    benchmark::DoNotOptimize(pixels.data());
+  }
+}
+
+void BM_ColourTableBuild(benchmark::State& state) {
+  auto table = std::make_unique<ColourTable>();
+  int32_t brightness = 0;
+  for (auto _ : state) {
+    buildColourTable(0, int32_t(state.range(0)), brightness, *table);
+    brightness = (brightness + 1) % 20;
+    benchmark::DoNotOptimize(table->data());
+  }
+}
+
+void BM_StoreEchoLine(benchmark::State& state) {
+  Fixture& f = fixture();
+  int32_t prev = -1;
+  size_t next = 0;
+  for (auto _ : state) {
+    prev = storeEchoLine(*f.store, f.records[next].data(), false, f.view, prev);
+    next = (next + 1) % f.records.size();
+  }
+}
+
+void BM_ReadPingRecordFromMemory(benchmark::State& state) {
+  Fixture& f = fixture();
+  std::vector<uint8_t> stream;
+  for (size_t i = 0; i < 200; ++i) stream.insert(stream.end(), f.records[i].begin(), f.records[i].end());
+  std::vector<uint8_t> buf(kRecordBufferSize);
+  ManualClock clock;
+  int64_t bytes = 0;
+  for (auto _ : state) {
+    MemorySource src(stream);
+    while (ReadPingRecord(src, buf.data(), clock) >= 0) {
+    }
+    bytes += int64_t(stream.size());
+  }
+  state.SetBytesProcessed(bytes);
+  state.SetItemsProcessed(int64_t(state.iterations()) * 200);
+}
+
+BENCHMARK(BM_PixelMapRebuild)->Arg(1024)->Arg(1920)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_FullConversion)->Arg(1024)->Arg(1920)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_FullConversionReference)->Arg(1024)->Arg(1920)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_SteadyStatePaint)->Arg(1024)->Arg(1920)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ColourTableBuild)->Arg(1)->Arg(0)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_StoreEchoLine)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_ReadPingRecordFromMemory)->Unit(benchmark::kMicrosecond);
+
+}  // namespace
+}  // namespace sk720
+
+BENCHMARK_MAIN();

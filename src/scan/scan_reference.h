@@ -1,0 +1,22 @@
+#pragma once
+// The scan conversion written out literally: one PixelPolar record per pixel and every pixel
+// visited in raster order. Tests and benchmarks hold the optimised path against it.
+#include <cstdint>
+#include <vector>
+
+#include "scan/scan_image.h"
+
+namespace sk720 {
+
+struct ReferenceScan {
+  int32_t size = 0;
+  std::vector<PixelPolar> pixelMap;
+  std::array<uint32_t, 4096> valueHistogram{};
+};
+
+// The map of a geometry, every record invalid.
+ReferenceScan buildReferenceScan(int32_t panX, int32_t panY, int32_t size, float pixelsPerMetre,
+                                 int32_t zeroOffsetDegrees);
+void convertReferenceRaster(ReferenceScan& scan, const LineStore& store, const ScanInputs& inputs);
+
+}  // namespace sk720
