@@ -157,7 +157,7 @@ TEST(SonarParams, DialogDerivation) {
   d.headUp = true;
   d.tuningForm = true;
   d.centralFrequencyKhz = "7501";  // only three characters count
-  d.bandwidthKhz = "90";
+  d.bandwidthKhz = "090";
   d.tvgSlope = "1.5";
   applySonarDialog(s, p, d, 115200);
   EXPECT_EQ(p.pulseMode, 0);

@@ -1,0 +1,102 @@
+#!/usr/bin/env python3
+"""Runs the Windows serial-port tests under Wine against a pseudo-terminal linked as COM7.
+
+The pseudo-terminal's master end plays a small head: "@" -> "#SYNC\\n", a rate change ->
+"#OK\\n" then "CMND\\r\\n", a blank line -> "#OK\\n", a command frame -> "#OK\\n" when its magic,
+length and checksum are right, else "#ER\\n"; command 6 also answers "WORK\\r\\n".
+usage: serial_pty_peer.py SOURCE_DIR TEST_EXE
+"""
+import base64
+import os
+import select
+import struct
+import subprocess
+import sys
+import threading
+import tty
+import zlib
+
+COM = 7
+
+
+def reply_to(line):
+    text = line.strip(b" ")
+    if not text:
+        return b"#OK\n"
+    if text.startswith(b"<") and text.endswith(b">") and text[1:-1].isdigit():
+        return b"#OK\nCMND\r\n"
+    try:
+        raw = base64.b64decode(text, validate=True)
+    except ValueError:
+        return b"#ER\n"
+    if len(raw) < 16:
+        return b"#ER\n"
+    magic, cmd, crc, length = struct.unpack("<4sIII", raw[:16])
+    payload = raw[16:]
+    if magic != b"CMND" or length != len(payload) or crc != (~zlib.crc32(payload)) & 0xFFFFFFFF:
+        return b"#ER\n"
+    return b"#OK\nWORK\r\n" if cmd == 6 else b"#OK\n"
+
+
+def serve(master, done):
+    line = b""
+    while not done.is_set():
+        ready, _, _ = select.select([master], [], [], 0.05)
+        if not ready:
+            continue
+        try:
+            data = os.read(master, 4096)
+        except OSError:
+            return
+        for b in data:
+            c = bytes([b])
+            if c == b"@":
+                os.write(master, b"#SYNC\n")
+                line = b""
+            elif c == b"\r":
+                os.write(master, reply_to(line))
+                line = b""
+            elif len(line) < 4096:
+                line += c
+
+
+def main():
+    source, exe = sys.argv[1], sys.argv[2]
+    binary = os.environ.get("SK720_BINARY_DIR", os.path.dirname(os.path.dirname(exe)))
+    root = os.environ.get("SK720_WINE_ROOT", os.path.join(binary, "wine"))
+    env = dict(os.environ, SK720_WINE_ROOT=root, WINEPREFIX=os.path.join(root, "prefix"),
+               WINEDEBUG="-all", TMPDIR=os.path.join(root, "tmp"), SK720_TEST_COM=str(COM))
+    if not os.path.exists(os.path.join(root, "prefix", "system.reg")):
+        subprocess.run([os.path.join(source, "scripts", "wine-prefix"), root], env=env, check=True,
+                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    os.makedirs(env["TMPDIR"], exist_ok=True)
+
+    master, slave = os.openpty()
+    tty.setraw(slave)  # the slave stays open here so the master never sees a hang-up
+    link = os.path.join(env["WINEPREFIX"], "dosdevices", "com%d" % COM)
+    if os.path.lexists(link):
+        os.remove(link)
+    os.symlink(os.ttyname(slave), link)
+
+    # The port list key is volatile: fill it in the server the test will use.
+    subprocess.run(["wineserver", "-p", "60"], env=env, check=False)
+    key = r"HKLM\HARDWARE\DEVICEMAP\SERIALCOMM"
+    for name, value in (("SimHead", "COM%d" % COM), ("SimLower", "com12")):
+        subprocess.run(["wine", "reg", "add", key, "/v", name, "/t", "REG_SZ", "/d", value, "/f"],
+                       env=env, check=True, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+
+    done = threading.Event()
+    server = threading.Thread(target=serve, args=(master, done), daemon=True)
+    server.start()
+    try:
+        result = subprocess.run(["wine", exe, "--gtest_filter=SerialPortWin32.*"], env=env,
+                                timeout=300)
+        return result.returncode
+    finally:
+        done.set()
+        server.join(2)
+        os.remove(link)
+
+
+if __name__ == "__main__":
+    sys.exit(main())
