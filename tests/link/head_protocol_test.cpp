@@ -211,6 +211,15 @@ TEST_F(Waits, SequencesWriteTheirBytes) {
   EXPECT_EQ(RIZ720_SetParams(port, b0, b1, clock), 0);
   EXPECT_EQ(port.written.size(), 10u + 109u + 45u);
   EXPECT_EQ(port.written.substr(0, 10), "         \r");
+
+  // No reply to the first block: its wait's result is returned.
+  EXPECT_EQ(RIZ720_SetParams(port, b0, b1, clock), -2);
+  port.then("#OK\n");  // accepted, but the head never reports work mode
+  const uint32_t before = clock.nowMs();
+  EXPECT_EQ(RIZ720_Command2Work(port, clock), -2);
+  EXPECT_GE(elapsed(before), 5000u);
+  port.then("#ER\n");
+  EXPECT_EQ(RIZ720_Command2Work(port, clock), -2);  // refused outright: no "WORK\r\n" either
 }
 
 TEST(KeepAliveHelper, OncePerSecondAfterEnd1RecordsWithEchoLines) {
