@@ -65,6 +65,21 @@ void BM_PixelMapRebuild(benchmark::State& state) {
   state.counters["bytes_per_pixel"] = bytes / pixels;
 }
 
+// A rebuild into a new scan image: the first one after the window is created or grows.
+void BM_PixelMapRebuildFresh(benchmark::State& state) {
+  Fixture& f = fixture();
+  const int32_t size = int32_t(state.range(0));
+  for (auto _ : state) {
+    auto img = std::make_unique<ScanImage>();
+    img->displayRangeIndex = 14;
+    rebuildScanGeometry(*img, *f.store, f.view, f.inputs, size, size);
+    benchmark::DoNotOptimize(img->map.value.data());
+    state.PauseTiming();
+    img.reset();
+    state.ResumeTiming();
+  }
+}
+
 void BM_FullConversion(benchmark::State& state) {
   Fixture& f = fixture();
   auto img = f.image(int32_t(state.range(0)));
@@ -153,6 +168,7 @@ void BM_ReadPingRecordFromMemory(benchmark::State& state) {
 }
 
 BENCHMARK(BM_PixelMapRebuild)->Arg(1024)->Arg(1920)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_PixelMapRebuildFresh)->Arg(1024)->Arg(1920)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_FullConversion)->Arg(1024)->Arg(1920)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_FullConversionReference)->Arg(1024)->Arg(1920)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_SteadyStatePaint)->Arg(1024)->Arg(1920)->Unit(benchmark::kMillisecond);

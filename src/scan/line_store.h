@@ -30,6 +30,15 @@ struct LineStore {
     return std::atomic_ref<uint16_t>(values[size_t(line) * kLineSamples + size_t(sample)])
         .load(std::memory_order_relaxed);
   }
+  // A hint that the value will be read soon (line may be the spare line 3200).
+  void prefetch(int32_t line, int32_t sample) const {
+#if defined(__GNUC__)
+    __builtin_prefetch(&values[size_t(line) * kLineSamples + size_t(sample)]);
+#else
+    (void)line;
+    (void)sample;
+#endif
+  }
   void put(int32_t line, int32_t sample, uint16_t v) {
     std::atomic_ref<uint16_t>(values[size_t(line) * kLineSamples + size_t(sample)])
         .store(v, std::memory_order_relaxed);

@@ -14,6 +14,11 @@ Rotation northUpRotation(const ScanInputs& in) {
   return r;
 }
 
+// Entries ahead of the one converted whose store values are requested early: the reads of one
+// degree follow its lines outwards, but two lines per pixel are more streams than the hardware
+// follows on its own.
+constexpr size_t kPrefetchAhead = 16;
+
 void markDirtyPixels(ScanImage& image, LineStore& store) {
   uint32_t taken[kDegrees];
   {
@@ -43,7 +48,15 @@ void convertInvalidPixels(ScanImage& image, const LineStore& store, const ScanIn
   auto& histogram = image.valueHistogram;
   for (int32_t d = 0; d < kDegrees; ++d) {
     if (!image.degreePending[d]) continue;
-    for (const DegreePixel& e : m.degreePixels[size_t(d)]) {
+    const auto& list = m.degreePixels[size_t(d)];
+    const size_t count = list.size();
+    for (size_t n = 0; n < count; ++n) {
+      const DegreePixel& e = list[n];
+      if (n + kPrefetchAhead < count) {
+        const DegreePixel& ahead = list[n + kPrefetchAhead];
+        store.prefetch(ahead.line, ahead.sample);
+        store.prefetch(ahead.line + 1, ahead.sample);
+      }
       const float v = rot.active ? convertPixel(e.angleFraction, e.sample, rot, store)
                                  : interpolateLines(e.line, e.weight, e.sample, store);
       values[size_t(e.pixel)] = v;
