@@ -28,9 +28,9 @@ int runRender(const Args& args) {
     } else if (a == "--size") {
       if (auto v = r.value(a)) {
         const size_t x = v->find('x');
-        auto w = parseInteger(v->substr(0, x), 1, 8192);
-        auto h = x == std::string::npos ? w : parseInteger(v->substr(x + 1), 1, 8192);
-        if (!w || !h) r.setError("--size expects W or WxH with 1..8192 pixels, not '" + *v + "'");
+        auto w = parseInteger(v->substr(0, x), 1, 4096);
+        auto h = x == std::string::npos ? w : parseInteger(v->substr(x + 1), 1, 4096);
+        if (!w || !h) r.setError("--size expects W or WxH with 1..4096 pixels, not '" + *v + "'");
         else job.width = int32_t(*w), job.height = int32_t(*h);
       }
     } else if (a == "--range-index") {
