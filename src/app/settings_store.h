@@ -93,8 +93,10 @@ std::string initLanguage(SettingsBackend& b);
 // shown.
 void loadRecordsAtStart(SettingsBackend& b, bool extendedRange, SonarSettings& sonar,
                         ViewSettings& view);
-// Reads "WorkingFolder"; when it is unreadable, creates defaultWorkingFolder() and stores it
-// first. Returns the folder ("" only when nothing could be stored or read).
+// Reads "WorkingFolder"; when it is unreadable, creates defaultFolder and stores it first.
+// Returns the stored folder, or the default when the store cannot hold it. The one-argument
+// form uses defaultWorkingFolder() (platform layer).
+std::string loadWorkingFolderAtStart(SettingsBackend& b, const std::string& defaultFolder);
 std::string loadWorkingFolderAtStart(SettingsBackend& b);
 // The user's data folder for records and screenshots: Documents\SK720_DATA on Windows,
 // ~/Documents/SK720_DATA (or $XDG_DATA_HOME/sk720 without a Documents folder) elsewhere.
