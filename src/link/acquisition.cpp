@@ -1,0 +1,144 @@
+#include "link/acquisition.h"
+
+namespace sk720 {
+namespace {
+
+AcquisitionObserver& silentObserver() {
+  static AcquisitionObserver observer;
+  return observer;
+}
+
+// Waits until the working loop has really ended: after this no thread but the caller reads the
+// head port. The loop looks at the stop request after every reader result, so this is about a
+// second on a silent head.
+void stopWorkingLoop(Acquisition& acq) {
+  RIZ720_StopWorkingThread(acq.state.stopRequest, &acq.workingThread);
+  while (acq.workingThread.valid() && !acq.workingThread.joinFor(1000)) {
+  }
+}
+
+void stopGpsLoop(Acquisition& acq) {
+  acq.state.gpsStopRequest.store(true);
+  while (acq.gpsThread.valid() && !acq.gpsThread.joinFor(1000)) {
+  }
+}
+
+}  // namespace
+
+const char* linkStatusText(LinkStatus status) {
+  switch (status) {
+    case LinkStatus::Connected: return "Connected";
+    case LinkStatus::Disconnected: return "Disconnected";
+    case LinkStatus::PortOpened: return "Port opened";
+    case LinkStatus::ZeroPositioning: return "Zero positioning";
+    case LinkStatus::OpeningPort: return "Opening serial port";
+  }
+  return "";
+}
+
+Acquisition::Acquisition(LineStore& store_, ScanInputs& inputs_, GpsFix& gps_,
+                         StatusText& statusText_, RecordStorage& storage_, Clock& clock_)
+    : store(store_),
+      inputs(inputs_),
+      gps(gps_),
+      statusText(statusText_),
+      storage(storage_),
+      clock(clock_),
+      observer(&silentObserver()) {}
+
+Acquisition::~Acquisition() {
+  state.gpsStopRequest.store(true);
+  stopWorkingLoop(*this);
+  stopGpsLoop(*this);
+}
+
+void Acquisition::setWorkingFolder(const std::string& folder) {
+  std::lock_guard<std::mutex> g(lock_);
+  workingFolder_ = folder;
+}
+std::string Acquisition::workingFolder() const {
+  std::lock_guard<std::mutex> g(lock_);
+  return workingFolder_;
+}
+void Acquisition::setViewSettings(const ViewSettings& view) {
+  std::lock_guard<std::mutex> g(lock_);
+  view_ = view;
+  state.hold.store(view.hold, std::memory_order_relaxed);
+}
+ViewSettings Acquisition::viewSettings() const {
+  std::lock_guard<std::mutex> g(lock_);
+  return view_;
+}
+std::string Acquisition::recordPath() const {
+  std::lock_guard<std::mutex> g(lock_);
+  return recordPath_;
+}
+void Acquisition::setRecordPath(const std::string& path) {
+  std::lock_guard<std::mutex> g(lock_);
+  recordPath_ = path;
+}
+
+StartResult ConnectThread(Acquisition& acq, const ConnectJob& job, PortFactory& ports) {
+  AcquisitionObserver& ui = *acq.observer;
+  ui.linkStatus(LinkStatus::OpeningPort);
+  // A port still read by a loop of an earlier connection must not be replaced under it.
+  stopWorkingLoop(acq);
+  stopGpsLoop(acq);
+  if (acq.headPort) acq.headPort->close();
+  std::string reason;
+  acq.headPort = ports.openHeadPort(job.headPortNumber, reason);
+  if (!acq.headPort) {
+    ui.linkStatus(LinkStatus::Disconnected);
+    ui.portOpenFailed(reason);
+    return StartResult::HeadPortFailed;
+  }
+  if (acq.gpsPort) acq.gpsPort->close();
+  acq.gpsPort.reset();
+  if (job.gpsPortNumber != 0) {
+    acq.gpsPort = ports.openGpsPort(job.gpsPortNumber, job.gpsBaud, reason);
+    if (!acq.gpsPort) {
+      ui.linkStatus(LinkStatus::Disconnected);
+      acq.headPort->close();
+      acq.headPort.reset();
+      ui.portOpenFailed(reason);
+      return StartResult::GpsPortFailed;
+    }
+  }
+  ui.dialogText(LinkStatus::PortOpened);
+  ui.dialogText(LinkStatus::ZeroPositioning);
+
+  acq.state.headBaud.store(job.headBaud);
+  int32_t r = -1;
+  for (int32_t attempt = 1; attempt <= kRateSwitchAttempts; ++attempt) {
+    r = switchBaud(*acq.headPort, job.headBaud, acq.clock);
+    if (r >= 0) break;
+    if (attempt < kRateSwitchAttempts) acq.clock.sleepMs(kRateSwitchPauseMs);
+  }
+  if (r < 0) {
+    acq.headPort->close();
+    acq.headPort.reset();
+    ui.linkStatus(LinkStatus::Disconnected);
+    ui.dialogText(LinkStatus::Disconnected);
+    return StartResult::NoAnswer;
+  }
+  ui.linkStatus(LinkStatus::Connected);
+  ui.dialogText(LinkStatus::Connected);
+  ui.linkRate(job.headPortNumber, job.headBaud);
+  ui.connected();
+  ui.storeLinkChoices(job.headPortNumber, job.headBaud, job.gpsPortNumber, job.gpsBaud);
+  return startSonar(acq);
+}
+
+void disconnectHead(Acquisition& acq) {
+  stopWorkingLoop(acq);
+  stopGpsLoop(acq);
+  if (acq.headPort) acq.headPort->close();
+  if (acq.gpsPort) acq.gpsPort->close();
+  acq.headPort.reset();
+  acq.gpsPort.reset();
+  acq.observer->linkStatus(LinkStatus::Disconnected);
+  acq.observer->linkRate(0, 0);
+  acq.observer->disconnected();
+}
+
+}  // namespace sk720

@@ -1,0 +1,79 @@
+// Turn detection and the heading rules of the working loop.
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "link/working_loop.h"
+
+namespace sk720 {
+namespace {
+
+constexpr uint32_t kUp = 1u << 4;
+
+float radiansOf(int64_t units) { return float(units / 9) * 2.0f * float(std::acos(-1.0)) / 3200.0f; }
+
+DataHeader record(uint32_t angle, uint32_t word, int32_t gyro, int32_t compass) {
+  DataHeader h;
+  h.headersize = 36;
+  h.angle = angle;
+  h.commandid = word;
+  h.gyroangle = gyro;
+  h.compass = compass;
+  return h;
+}
+
+TEST(Heading, FixNearZeroThenGyroOnlyUntilTheWordChanges) {
+  ScanInputs in;
+  in.lastCommandWord = kUp;
+  HeadingFix fix = HeadingFix::startingAt(100000);
+  // Away from zero nothing is fixed yet: the gyro alone.
+  updateHeading(fix, record(5000, kUp, 450, 900), 100000, in);
+  EXPECT_EQ(in.compassValid.load(), 0);
+  EXPECT_FLOAT_EQ(in.headingRadians.load(), radiansOf(450));
+  // Within 2 degrees of zero: offset = compass - gyro.
+  updateHeading(fix, record(28700, kUp, 450, 900), 100010, in);
+  EXPECT_EQ(in.compassValid.load(), 1);
+  EXPECT_FLOAT_EQ(in.headingRadians.load(), radiansOf(900));
+  // The gyro turns, the compass is not looked at until the next fix.
+  updateHeading(fix, record(7000, kUp, 1350, 0), 100020, in);
+  EXPECT_FLOAT_EQ(in.headingRadians.load(), radiansOf(1800));
+  // A new command word away from zero: the fix is no longer valid, its offset stays in use.
+  in.lastCommandWord = kUp | 0x100;
+  updateHeading(fix, record(7000, kUp | 0x100, 1350, 0), 100030, in);
+  EXPECT_EQ(in.compassValid.load(), 0);
+  EXPECT_FLOAT_EQ(in.headingRadians.load(), radiansOf(1800));
+  // Head mounted down: both angles count the other way; negative headings wrap.
+  in.lastCommandWord = 0;
+  HeadingFix down = HeadingFix::startingAt(0);
+  updateHeading(down, record(100, 0, 0, 28800 - 300), 1, in);  // c = 300, g = 28800 -> 0
+  updateHeading(down, record(9000, 0, 900, 0), 2, in);          // g = 27900 - 28800 = -900
+  EXPECT_FLOAT_EQ(in.headingRadians.load(), radiansOf(-900 + 300 + 28800));
+  // A stale fix is renewed near zero even with the same word.
+  updateHeading(down, record(28700, 0, 0, 28800 - 600), 2 + kHeadingFixAgeMs + 1, in);
+  EXPECT_EQ(in.compassValid.load(), 1);
+  EXPECT_FLOAT_EQ(in.headingRadians.load(), radiansOf(600));
+}
+
+TEST(Heading, ShortHeadersZeroTheHeading) {
+  ScanInputs in;
+  in.headingRadians = 2.0f;
+  HeadingFix fix;
+  DataHeader h = record(0, 0, 100, 200);
+  h.headersize = 28;
+  updateHeading(fix, h, 0, in);
+  EXPECT_EQ(in.headingRadians.load(), 0.0f);
+}
+
+TEST(Heading, TurnsAreCountedAtZeroNotAtTheOppositeSide) {
+  int32_t side = 0;
+  EXPECT_FALSE(detectTurn(side, 100));   // side 1500, same sign as the start
+  EXPECT_FALSE(detectTurn(side, 1599));
+  EXPECT_FALSE(detectTurn(side, 1601));  // sign flips half a turn away: not a turn
+  EXPECT_FALSE(detectTurn(side, 3199));
+  EXPECT_TRUE(detectTurn(side, 0));      // through zero
+  EXPECT_FALSE(detectTurn(side, 10));
+  EXPECT_TRUE(detectTurn(side, 3190));   // and back the other way
+}
+
+}  // namespace
+}  // namespace sk720

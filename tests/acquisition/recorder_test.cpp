@@ -1,0 +1,182 @@
+// The recorder over an in-memory record storage and over files.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <filesystem>
+#include <fstream>
+#include <vector>
+
+#include "base/byte_order.h"
+#include "base/memory_source.h"
+#include "memory_storage.h"
+#include "record_builder.h"
+#include "records/ping_record.h"
+#include "records/recorder.h"
+
+namespace sk720 {
+namespace {
+
+using testing::buildRecord;
+using testing::MemoryStorage;
+using testing::RecordSpec;
+
+class RecorderTest : public ::testing::Test {
+ protected:
+  std::vector<uint8_t> record(uint32_t headerSize, uint32_t angle, size_t sampleCount) {
+    RecordSpec s;
+    s.headerSize = headerSize;
+    s.angle = angle;
+    s.gyro = -120;
+    s.compass = 345;
+    s.lat = 9.0f;
+    s.lon = 8.0f;
+    for (size_t i = 0; i < sampleCount; ++i) s.samples.push_back(uint8_t(i * 7 + angle));
+    return buildRecord(s);
+  }
+  bool open(const std::string& stamp = "20240102_030405") {
+    return openRecordFile(storage, "work", stamp, file, status);
+  }
+  const std::vector<uint8_t>& bytes() { return storage.files.at(file.path); }
+
+  MemoryStorage storage;
+  RecordFile file;
+  StatusText status;
+  std::atomic<bool> recordEvent{false};
+  GpsFix gps;
+  ScanInputs inputs;
+  RecorderShared shared{recordEvent, gps, inputs, status};
+};
+
+TEST_F(RecorderTest, RecordsOnlyWhileTheEventIsSet) {
+  ASSERT_TRUE(open());
+  EXPECT_NE(file.path.find("rez720_20240102_030405.bin"), std::string::npos);
+  EXPECT_EQ(status.get(), file.path + " : Recording paused");
+  gps.lat = 0.5f;
+  gps.lon = -1.25f;
+  for (uint32_t i = 0; i < 300; ++i) {
+    recordEvent = i >= 100 && i < 200;
+    ASSERT_TRUE(recordPing(file, record(i % 3 == 0 ? 28 : 36 + 8 * (i % 2), i, 50).data(), shared));
+    if (i == 99) {
+      EXPECT_EQ(status.get(), file.path + " : Record paused");
+    }
+    if (i == 150) {
+      EXPECT_EQ(status.get(), file.path + " : Record in progress");
+    }
+  }
+  ASSERT_TRUE(closeRecordFile(storage, file));
+
+  // Exactly records 100..199, each read back whole with a 44-byte header and the position.
+  MemorySource source(bytes());
+  ManualClock clock;
+  std::vector<uint8_t> buffer(kRecordBufferSize);
+  for (uint32_t i = 100; i < 200; ++i) {
+    ASSERT_EQ(ReadPingRecord(source, buffer.data(), clock), kRecordEnd1) << i;
+    const DataHeader h = parseDataHeader(buffer.data());
+    EXPECT_EQ(h.angle, i);
+    EXPECT_EQ(h.headersize, 44u);
+    EXPECT_EQ(h.samples, 44u + 50 + 8);
+    EXPECT_EQ(h.latitude, 0.5f);
+    EXPECT_EQ(h.longitude, -1.25f);
+  }
+  EXPECT_TRUE(source.atEnd());
+}
+
+TEST_F(RecorderTest, HeadersAreWidenedToFortyFourBytes) {
+  ASSERT_TRUE(open());
+  recordEvent = true;
+  gps.lat = 0.61f;
+  gps.lon = 2.25f;
+  inputs.compassValid = 1;
+
+  // A 300-byte record with a 28-byte header becomes 316 bytes: zero gyro and compass.
+  const std::vector<uint8_t> r28 = record(28, 1000, 300 - 28 - 8);
+  ASSERT_EQ(r28.size(), 300u);
+  ASSERT_TRUE(recordPing(file, r28.data(), shared));
+  EXPECT_EQ(inputs.compassFieldsPresent.load(), 0);
+  EXPECT_EQ(inputs.compassValid.load(), 0);
+  ASSERT_EQ(bytes().size(), 316u);
+  const uint8_t* w = bytes().data();
+  EXPECT_EQ(loadU32(w + 4), 44u);
+  EXPECT_EQ(loadU32(w + 12), 316u);
+  EXPECT_TRUE(std::equal(r28.begin() + 16, r28.begin() + 28, w + 16));  // id, angle, word
+  EXPECT_EQ(loadU32(w + 8), loadU32(r28.data() + 8));                    // datasize
+  EXPECT_EQ(loadI32(w + 28), 0);
+  EXPECT_EQ(loadI32(w + 32), 0);
+  EXPECT_EQ(loadF32(w + 36), 0.61f);
+  EXPECT_EQ(loadF32(w + 40), 2.25f);
+  EXPECT_TRUE(std::equal(r28.begin() + 28, r28.end(), w + 44));  // samples and footer
+
+  // 36: gyro and compass kept, 8 bytes more; 44: only the position replaced.
+  for (uint32_t form : {36u, 44u}) {
+    SCOPED_TRACE(form);
+    const size_t before = bytes().size();
+    const std::vector<uint8_t> r = record(form, 2000, 100);
+    ASSERT_TRUE(recordPing(file, r.data(), shared));
+    EXPECT_EQ(inputs.compassFieldsPresent.load(), 1);
+    const uint8_t* p = bytes().data() + before;
+    ASSERT_EQ(bytes().size() - before, 44u + 100 + 8);
+    EXPECT_EQ(loadU32(p + 12), 44u + 100 + 8);
+    EXPECT_EQ(loadI32(p + 28), -120);
+    EXPECT_EQ(loadI32(p + 32), 345);
+    EXPECT_EQ(loadF32(p + 36), 0.61f);
+    EXPECT_TRUE(std::equal(r.begin() + form, r.end(), p + 44));
+  }
+}
+
+TEST_F(RecorderTest, WritesThatCannotStartAndRecordsTooShortForTheirHeader) {
+  ASSERT_TRUE(open());
+  recordEvent = true;
+  // The header's write fails: the body must not follow it into the file.
+  storage.failAppendNumber = 0;
+  EXPECT_FALSE(recordPing(file, record(44, 5, 20).data(), shared));
+  EXPECT_TRUE(bytes().empty());
+  // The body's write fails.
+  storage.failAppendNumber = 2;
+  EXPECT_FALSE(recordPing(file, record(44, 5, 20).data(), shared));
+
+  // A record whose length does not cover its own header and footer is passed over.
+  RecordSpec s;
+  s.headerSize = 44;
+  s.lengthOverride = 40;
+  MemoryStorage clean;
+  RecordFile other;
+  ASSERT_TRUE(openRecordFile(clean, "", "x", other, status));
+  EXPECT_TRUE(recordPing(other, buildRecord(s).data(), shared));
+  EXPECT_TRUE(clean.files.at(other.path).empty());
+}
+
+TEST_F(RecorderTest, UnusedFileIsDeletedAndLongPathsRefused) {
+  ASSERT_TRUE(open());
+  const std::string path = file.path;
+  recordEvent = false;
+  ASSERT_TRUE(recordPing(file, record(44, 1, 10).data(), shared));
+  EXPECT_FALSE(closeRecordFile(storage, file));
+  EXPECT_EQ(storage.files.count(path), 0u);
+
+  RecordFile longOne;
+  EXPECT_FALSE(openRecordFile(storage, std::string(250, 'f'), "20240102_030405", longOne, status));
+}
+
+TEST_F(RecorderTest, FilesOnDiskAndASecondStartInTheSameSecond) {
+  namespace fs = std::filesystem;
+  const fs::path dir = fs::temp_directory_path() / "sk720-recorder-test" / "new-folder";
+  fs::remove_all(dir.parent_path());
+  fs::create_directories(dir.parent_path());
+  RecordStorage& disk = streamRecordStorage();
+  recordEvent = true;
+  ASSERT_TRUE(openRecordFile(disk, dir.string(), "20240102_030405", file, status));  // makes the folder
+  for (int i = 0; i < 3; ++i) ASSERT_TRUE(recordPing(file, record(36, i, 64).data(), shared));
+  ASSERT_TRUE(closeRecordFile(disk, file));
+  EXPECT_EQ(fs::file_size(file.path), 3u * (44 + 64 + 8));
+
+  RecordFile again;
+  ASSERT_TRUE(openRecordFile(disk, dir.string(), "20240102_030405", again, status));
+  ASSERT_TRUE(recordPing(again, record(36, 9, 64).data(), shared));
+  ASSERT_TRUE(closeRecordFile(disk, again));
+  EXPECT_EQ(again.path, file.path);
+  EXPECT_EQ(fs::file_size(again.path), 44u + 64 + 8);  // truncated, not appended to
+  fs::remove_all(dir.parent_path());
+}
+
+}  // namespace
+}  // namespace sk720

@@ -1,0 +1,174 @@
+// The connect sequence, the start and the working loop on the test's own thread, with the
+// simulated head pumped over the loopback and a manual clock: time-outs, retries and the
+// keep-alive cadence are exact and take no real time.
+#include <gtest/gtest.h>
+
+#include "acquisition_fixture.h"
+#include "link/loopback.h"
+#include "memory_storage.h"
+#include "records/ping_record.h"
+#include "sim/head_sim.h"
+
+namespace sk720 {
+namespace {
+
+using testing::ForwardingPort;
+using testing::LoopbackFactory;
+using testing::MemoryStorage;
+using testing::NoteObserver;
+
+class SteppedLoop : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    resetHeadWaitWindows();
+    acq.observer = &notes;
+    acq.setWorkingFolder("mem");
+  }
+  void startHead(sim::HeadSimOptions options = {}) {
+    head = std::make_unique<sim::HeadSimulator>(link.device(), clock, options);
+    link.setPump([this] {
+      head->service();
+      if (stopAtMs && clock.nowMs() >= stopAtMs) acq.state.stopRequest = true;
+    });
+  }
+  // Loads the head and runs the working loop here until the clock reaches `ms` from now.
+  WorkingExit workFor(uint32_t ms) {
+    acq.headPort = std::make_unique<ForwardingPort>(link.host(), clock, &keepAlives);
+    SonarParams params;
+    SonarSettings settings;
+    deriveSonarParams(settings, params, 115200);
+    const SonarParamBlocks b = buildParamBlocks(params, false, settings.rangeIndex);
+    EXPECT_EQ(loadHeadParameters(*acq.headPort, b.block0, b.block1, nullptr, clock), 0);
+    keepAlives.clear();  // the loading sequence's own command 6
+    stopAtMs = clock.nowMs() + ms;
+    acq.state.stopRequest = false;
+    return WorkingThread(ThreadJob{&acq, "mem"});
+  }
+  size_t recordedBytes() {
+    size_t n = 0;
+    for (const auto& f : storage.files) n += f.second.size();
+    return n;
+  }
+
+  ManualClock clock{5000};
+  LoopbackPair link{clock};
+  std::unique_ptr<sim::HeadSimulator> head;
+  uint32_t stopAtMs = 0;
+  std::vector<uint32_t> keepAlives;
+  LineStore store;
+  ScanInputs inputs;
+  GpsFix gps;
+  StatusText status;
+  MemoryStorage storage;
+  NoteObserver notes;
+  Acquisition acq{store, inputs, gps, status, storage, clock};
+};
+
+TEST_F(SteppedLoop, KeepAliveAboutOnceASecondHoldsTheHeadInWork) {
+  startHead();
+  EXPECT_EQ(workFor(12000), WorkingExit::Stopped);
+  EXPECT_EQ(head->mode(), sim::HeadMode::Work);  // it would have left after 3 s without them
+  ASSERT_GE(keepAlives.size(), 10u);
+  EXPECT_EQ(head->keepAlivesTaken(), keepAlives.size());
+  EXPECT_EQ(acq.state.keepAlivesSent.load(), keepAlives.size());
+  for (size_t i = 1; i < keepAlives.size(); ++i) {
+    const uint32_t gap = keepAlives[i] - keepAlives[i - 1];
+    EXPECT_GT(gap, 1000u);
+    EXPECT_LT(gap, 1200u);  // the next "END1" record after the second is up
+  }
+  EXPECT_GT(acq.state.recordsReceived.load(), 50u);
+  EXPECT_TRUE(storage.files.empty());  // recording was off: the unused file is gone
+}
+
+TEST_F(SteppedLoop, HoldFreezesTheDisplayWhileRecordingGoesOn) {
+  startHead();
+  acq.state.hold = 1;
+  acq.state.recordEvent = true;
+  workFor(2000);
+  EXPECT_GT(recordedBytes(), 0u);
+  std::lock_guard<std::mutex> g(store.lineLock);
+  for (uint32_t d : store.dirtyDegrees) ASSERT_EQ(d, 0u);
+  EXPECT_EQ(store.currentLineIndex.load(), 0);
+}
+
+TEST_F(SteppedLoop, ShortHeadersGiveNoHeading) {
+  sim::HeadSimOptions o;
+  o.headerSize = 28;
+  startHead(o);
+  inputs.headingRadians = 1.0f;
+  inputs.compassValid = 1;
+  acq.state.recordEvent = true;
+  workFor(1000);
+  EXPECT_EQ(inputs.headingRadians.load(), 0.0f);
+  EXPECT_EQ(inputs.compassFieldsPresent.load(), 0);
+  EXPECT_EQ(inputs.compassValid.load(), 0);
+  ASSERT_EQ(storage.files.size(), 1u);
+  const std::vector<uint8_t>& f = storage.files.begin()->second;
+  ASSERT_GE(f.size(), 44u);
+  EXPECT_EQ(f[4], 44);
+}
+
+TEST_F(SteppedLoop, PortLostEndsTheLoopAndKeepsTheFile) {
+  startHead();
+  acq.state.recordEvent = true;
+  acq.headPort = std::make_unique<ForwardingPort>(link.host(), clock);
+  SonarParams params;
+  SonarSettings settings;
+  deriveSonarParams(settings, params, 115200);
+  const SonarParamBlocks b = buildParamBlocks(params, false, settings.rangeIndex);
+  ASSERT_EQ(loadHeadParameters(*acq.headPort, b.block0, b.block1, nullptr, clock), 0);
+  link.setPump([this] {
+    head->service();
+    if (head->recordsSent() >= 20) link.disconnect();
+  });
+  EXPECT_EQ(WorkingThread(ThreadJob{&acq, "mem"}), WorkingExit::PortFailed);
+  EXPECT_FALSE(acq.state.recordEvent.load());
+  EXPECT_EQ(storage.files.size(), 1u);
+  EXPECT_GT(recordedBytes(), 0u);
+}
+
+TEST_F(SteppedLoop, PortFailuresAndASilentHead) {
+  {
+    LoopbackFactory none(nullptr, nullptr, clock);
+    EXPECT_EQ(ConnectThread(acq, ConnectJob{1, 2, 4800, 921600}, none), StartResult::HeadPortFailed);
+    EXPECT_EQ(none.gpsOpens, 0);
+    EXPECT_EQ(notes.take(), (std::vector<std::string>{"status Opening serial port",
+                                                      "status Disconnected", "error port busy"}));
+  }
+  {
+    LoopbackFactory noGps(&link.host(), nullptr, clock);
+    EXPECT_EQ(ConnectThread(acq, ConnectJob{1, 2, 4800, 921600}, noGps), StartResult::GpsPortFailed);
+    EXPECT_EQ(acq.headPort, nullptr);
+    EXPECT_EQ(notes.take().back(), "error gps busy");
+  }
+  sim::HeadSimOptions silent;
+  silent.silent = true;
+  startHead(silent);
+  LoopbackFactory ports(&link.host(), nullptr, clock);
+  const uint32_t t0 = clock.nowMs();
+  EXPECT_EQ(ConnectThread(acq, ConnectJob{1, 0, 4800, 921600}, ports), StartResult::NoAnswer);
+  EXPECT_EQ(ports.attentions.load(), 5);
+  // Five 2 s waits for "#SYNC\n" with 3 s pauses between them.
+  EXPECT_GE(clock.nowMs() - t0, 5u * 2000 + 4u * 3000);
+  EXPECT_LT(clock.nowMs() - t0, 5u * 2000 + 4u * 3000 + 1000);
+  EXPECT_EQ(acq.headPort, nullptr);
+  const std::vector<std::string> n = notes.take();
+  EXPECT_EQ(n.back(), "dialog Disconnected");
+}
+
+TEST_F(SteppedLoop, AbandonedLoadingStartsNothing) {
+  sim::HeadSimOptions silent;
+  silent.silent = true;
+  startHead(silent);
+  acq.headPort = std::make_unique<ForwardingPort>(link.host(), clock);
+  acq.state.recordingActive = 1;
+  EXPECT_EQ(startSonar(acq), StartResult::LoadFailed);
+  EXPECT_FALSE(acq.workingThread.valid());
+  EXPECT_FALSE(acq.gpsThread.valid());
+  EXPECT_FALSE(acq.state.stopEventCreated.load());
+  EXPECT_FALSE(acq.state.recordEvent.load());
+  EXPECT_TRUE(notes.take().empty());
+}
+
+}  // namespace
+}  // namespace sk720
