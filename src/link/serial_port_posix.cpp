@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <climits>
+#include <mutex>
 #include <cstdlib>
 #include <cstring>
 #include <map>
@@ -46,15 +47,69 @@ void setError(std::string* error, const std::string& text) {
   if (error) *error = text;
 }
 
+// Another thread may close the port while a reader waits in it (the disconnect closes the GPS
+// port under the running GPS reader): the descriptor is then closed by the last user, so it is
+// never closed, and perhaps reused, under a running read; the reader sees -5 within one read.
 class PosixSerialPort : public SerialPort {
  public:
   explicit PosixSerialPort(int fd) : fd_(fd) {}
   ~PosixSerialPort() override { close(); }
 
   int32_t read(uint8_t* dst, int32_t maxBytes) override {
-    if (fd_ < 0) return -5;
+    const int fd = enter();
+    if (fd < 0) return -5;
+    const int32_t r = readFrom(fd, dst, maxBytes);
+    return leave() ? r : -5;
+  }
+
+  int32_t write(const uint8_t* data, int32_t size) override {
+    const int fd = enter();
+    if (fd < 0) return -5;
+    const int32_t r = writeTo(fd, data, size);
+    return leave() ? r : -5;
+  }
+
+  // write() has handed the bytes to the driver already; waiting for the wire (tcdrain) could
+  // block for ever on a pseudo-terminal nobody reads.
+  void flush() override {}
+
+  bool setBaud(int32_t baud) override {
+    const int fd = enter();
+    if (fd < 0) return false;
+    const bool ok = configureSerialDescriptor(fd, baud);
+    return leave() && ok;
+  }
+
+  void close() override {
+    std::lock_guard<std::mutex> g(lock_);
+    closed_ = true;
+    if (busy_ == 0 && fd_ >= 0) {
+      ::close(fd_);
+      fd_ = -1;
+    }
+  }
+
+ private:
+  int enter() {
+    std::lock_guard<std::mutex> g(lock_);
+    if (closed_ || fd_ < 0) return -1;
+    ++busy_;
+    return fd_;
+  }
+  // False when the port was closed meanwhile.
+  bool leave() {
+    std::lock_guard<std::mutex> g(lock_);
+    --busy_;
+    if (closed_ && busy_ == 0 && fd_ >= 0) {
+      ::close(fd_);
+      fd_ = -1;
+    }
+    return !closed_;
+  }
+
+  static int32_t readFrom(int fd, uint8_t* dst, int32_t maxBytes) {
     if (maxBytes <= 0) return 0;
-    pollfd p{fd_, POLLIN, 0};
+    pollfd p{fd, POLLIN, 0};
     int r;
     do {
       r = ::poll(&p, 1, 100);
@@ -62,21 +117,20 @@ class PosixSerialPort : public SerialPort {
     if (r < 0) return -5;
     if (r == 0) return 0;
     if (p.revents & (POLLERR | POLLNVAL)) return -5;
-    const ssize_t n = ::read(fd_, dst, size_t(maxBytes));
+    const ssize_t n = ::read(fd, dst, size_t(maxBytes));
     if (n > 0) return int32_t(n);
     if (n < 0 && (errno == EAGAIN || errno == EINTR)) return 0;
     return -5;  // end of file or an error: the device is gone
   }
 
-  int32_t write(const uint8_t* data, int32_t size) override {
-    if (fd_ < 0) return -5;
+  static int32_t writeTo(int fd, const uint8_t* data, int32_t size) {
     int32_t done = 0;
     while (done < size) {
-      const ssize_t n = ::write(fd_, data + done, size_t(size - done));
+      const ssize_t n = ::write(fd, data + done, size_t(size - done));
       if (n > 0) {
         done += int32_t(n);
       } else if (n < 0 && (errno == EAGAIN || errno == EINTR)) {
-        pollfd p{fd_, POLLOUT, 0};
+        pollfd p{fd, POLLOUT, 0};
         if (::poll(&p, 1, 1000) <= 0 || (p.revents & (POLLERR | POLLHUP | POLLNVAL))) return -5;
       } else {
         return -5;
@@ -85,19 +139,10 @@ class PosixSerialPort : public SerialPort {
     return done;
   }
 
-  // write() has handed the bytes to the driver already; waiting for the wire (tcdrain) could
-  // block for ever on a pseudo-terminal nobody reads.
-  void flush() override {}
-
-  bool setBaud(int32_t baud) override { return fd_ >= 0 && configureSerialDescriptor(fd_, baud); }
-
-  void close() override {
-    if (fd_ >= 0) ::close(fd_);
-    fd_ = -1;
-  }
-
- private:
+  std::mutex lock_;
   int fd_;
+  int busy_ = 0;
+  bool closed_ = false;
 };
 
 }  // namespace

@@ -55,6 +55,30 @@ class PtyHead : public ::testing::Test {
   WorkerThread headThread;
 };
 
+// Closing from another thread while a reader waits: the reader gets -5 at its next read and the
+// descriptor is not closed under it.
+TEST(PosixSerialPortClose, CloseUnderARunningReader) {
+  sim::PtyLink pty;
+  std::string error;
+  ASSERT_TRUE(pty.open("", error)) << error;
+  std::unique_ptr<SerialPort> port = adoptSerialDescriptor(dup(pty.masterFd()));
+  std::atomic<int32_t> last{0};
+  std::atomic<int> reads{0};
+  std::thread reader([&] {
+    uint8_t b[16];
+    int32_t r;
+    while ((r = port->read(b, sizeof b)) >= 0) ++reads;
+    last = r;
+  });
+  while (reads.load() < 2) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  port->close();
+  reader.join();
+  EXPECT_EQ(last.load(), -5);
+  uint8_t b = 0;
+  EXPECT_EQ(port->read(&b, 1), -5);
+  EXPECT_EQ(port->write(&b, 1), -5);
+}
+
 TEST_F(PtyHead, ReadRuleOnARealPseudoTerminal) {
   startHead();
   std::string error;
