@@ -1,0 +1,115 @@
+// The registry back end under Wine: value types and byte counts as stored, key handling, and
+// the first start over an empty key.
+#include "app/settings_registry_win32.h"
+
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <random>
+
+#include "base/utf16.h"
+
+namespace sk720 {
+namespace {
+
+class SettingsRegistry : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    std::random_device rd;
+    keyPath = "Software\\SK720 Tests\\Settings" + std::to_string(rd());
+    wideKey = std::wstring(keyPath.begin(), keyPath.end());
+  }
+  void TearDown() override {
+    RegDeleteTreeW(HKEY_CURRENT_USER, wideKey.c_str());
+    RegDeleteKeyW(HKEY_CURRENT_USER, wideKey.c_str());
+  }
+  // Type and size as the registry itself reports them.
+  bool query(const wchar_t* name, DWORD& type, DWORD& size) {
+    HKEY key;
+    if (RegOpenKeyExW(HKEY_CURRENT_USER, wideKey.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS)
+      return false;
+    const LONG st = RegQueryValueExW(key, name, nullptr, &type, nullptr, &size);
+    RegCloseKey(key);
+    return st == ERROR_SUCCESS;
+  }
+  bool keyExists() {
+    HKEY key;
+    if (RegOpenKeyExW(HKEY_CURRENT_USER, wideKey.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS)
+      return false;
+    RegCloseKey(key);
+    return true;
+  }
+  std::string keyPath;
+  std::wstring wideKey;
+};
+
+TEST_F(SettingsRegistry, RecordReadsLeaveAMissingKeyMissing) {
+  SettingsRegistryBackend b(keyPath);
+  SonarSettings sonar;
+  sonar.rangeIndex = 9;
+  EXPECT_EQ(LoadRecords(b, &sonar, nullptr), ERROR_FILE_NOT_FOUND);
+  EXPECT_EQ(sonar.rangeIndex, 9);
+  EXPECT_FALSE(keyExists());
+}
+
+TEST_F(SettingsRegistry, FirstStartStoresTypesAndSizes) {
+  SettingsRegistryBackend b(keyPath);
+  EXPECT_EQ(initLanguage(b), "0409");
+  SonarSettings sonar;
+  ViewSettings view;
+  loadRecordsAtStart(b, false, sonar, view);
+  EXPECT_EQ(SetHeadLink(b, 3, 460800), ERROR_SUCCESS);
+
+  const std::filesystem::path folder =
+      std::filesystem::temp_directory_path() / ("sk720 folder " + std::to_string(GetTickCount()));
+  EXPECT_EQ(loadWorkingFolderAtStart(b, pathToUtf8(folder)), pathToUtf8(folder));
+  EXPECT_TRUE(std::filesystem::is_directory(folder));
+  std::filesystem::remove(folder);
+
+  DWORD type = 0, size = 0;
+  ASSERT_TRUE(query(L"Language", type, size));
+  EXPECT_EQ(type, DWORD(REG_SZ));
+  EXPECT_EQ(size, 12u);
+  ASSERT_TRUE(query(L"WorkingFolder", type, size));
+  EXPECT_EQ(size, 2 * utf8ToUtf16(pathToUtf8(folder)).size() + 4);
+  ASSERT_TRUE(query(L"SonarDialogBinV2", type, size));
+  EXPECT_EQ(type, DWORD(REG_BINARY));
+  EXPECT_EQ(size, 72u);
+  ASSERT_TRUE(query(L"ViewDialogBinV3", type, size));
+  EXPECT_EQ(size, 84u);
+  ASSERT_TRUE(query(L"SerialSpeed", type, size));
+  EXPECT_EQ(type, DWORD(REG_DWORD));
+
+  uint32_t port = 0, baud = 0;
+  EXPECT_EQ(GetHeadLink(b, port, baud), ERROR_SUCCESS);
+  EXPECT_EQ(baud, 460800u);
+}
+
+TEST_F(SettingsRegistry, LongFolderAndOddRecordReadBack) {
+  SettingsRegistryBackend b(keyPath);
+  std::string folder = "C:\\\xD0\xB4\xD0\xB0\xD0\xBD\xD0\xBD\xD1\x8B\\";
+  while (utf8ToUtf16(folder).size() < 200) folder += 'x';
+  ASSERT_EQ(SetWorkingFolder(b, folder), ERROR_SUCCESS);
+  std::string read;
+  SettingsRegistryBackend nextStart(keyPath);
+  EXPECT_EQ(GetWorkingFolder(nextStart, read), ERROR_SUCCESS);
+  EXPECT_EQ(read, folder);
+
+  const uint8_t odd[6] = {9, 0, 0, 0, 0xEE, 0xEE};
+  ASSERT_EQ(b.writeValue("SonarDialogBinV2", SettingsType::Binary, odd, 6), ERROR_SUCCESS);
+  SonarSettings sonar;
+  EXPECT_EQ(LoadRecords(b, &sonar, nullptr), ERROR_SUCCESS);
+  EXPECT_EQ(sonar.formatTag, 9);
+  EXPECT_EQ(sonar.rangeIndex, 6);
+}
+
+TEST(SettingsDefaults, WorkingFolderIsInDocuments) {
+  const std::filesystem::path folder = pathFromUtf8(defaultWorkingFolder());
+  EXPECT_EQ(folder.filename(), "SK720_DATA");
+  EXPECT_TRUE(std::filesystem::is_directory(folder.parent_path()));
+}
+
+}  // namespace
+}  // namespace sk720
