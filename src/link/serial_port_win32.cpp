@@ -1,6 +1,7 @@
 #include "link/serial_port_win32.h"
 
 #include <algorithm>
+#include <mutex>
 #include <cwchar>
 #include <string>
 #include <vector>
@@ -40,52 +41,92 @@ HANDLE openPort(uint32_t portNumber, int32_t baud) {
   return port;
 }
 
+// Another thread may close the port while a reader waits in it (the disconnect closes the GPS
+// port under the running GPS reader): the handle is then closed by the last user, so it is never
+// closed, and its value perhaps reused, under a running read; the reader sees -5 at its next read.
 class Win32SerialPort : public SerialPort {
  public:
   explicit Win32SerialPort(HANDLE h) : handle_(h) {}
   ~Win32SerialPort() override { close(); }
 
+  int32_t read(uint8_t* dst, int32_t maxBytes) override {
+    const HANDLE h = enter();
+    if (h == INVALID_HANDLE_VALUE) return -5;
+    const int32_t r = readFrom(h, dst, maxBytes);
+    return leave() ? r : -5;
+  }
+  int32_t write(const uint8_t* data, int32_t size) override {
+    const HANDLE h = enter();
+    if (h == INVALID_HANDLE_VALUE) return -5;
+    DWORD done = 0;
+    const BOOL ok = WriteFile(h, data, DWORD(size > 0 ? size : 0), &done, nullptr);
+    return leave() && ok ? int32_t(done) : -5;
+  }
+  void flush() override {
+    const HANDLE h = enter();
+    if (h == INVALID_HANDLE_VALUE) return;
+    FlushFileBuffers(h);
+    leave();
+  }
+  bool setBaud(int32_t baud) override {
+    const HANDLE h = enter();
+    if (h == INVALID_HANDLE_VALUE) return false;
+    const bool ok = setPortBaud(h, baud);
+    return leave() && ok;
+  }
+  void close() override {
+    std::lock_guard<std::mutex> g(lock_);
+    closed_ = true;
+    if (busy_ == 0 && handle_ != INVALID_HANDLE_VALUE) {
+      CloseHandle(handle_);
+      handle_ = INVALID_HANDLE_VALUE;
+    }
+  }
+
+ private:
+  HANDLE enter() {
+    std::lock_guard<std::mutex> g(lock_);
+    if (closed_ || handle_ == INVALID_HANDLE_VALUE) return INVALID_HANDLE_VALUE;
+    ++busy_;
+    return handle_;
+  }
+  // False when the port was closed meanwhile.
+  bool leave() {
+    std::lock_guard<std::mutex> g(lock_);
+    --busy_;
+    if (closed_ && busy_ == 0 && handle_ != INVALID_HANDLE_VALUE) {
+      CloseHandle(handle_);
+      handle_ = INVALID_HANDLE_VALUE;
+    }
+    return !closed_;
+  }
+
   // Asks only for what is queued, or for one byte when nothing is: Wine (unlike Windows) waits
   // out the whole 100 ms when a read asks for more than has arrived.
-  int32_t read(uint8_t* dst, int32_t maxBytes) override {
-    if (handle_ == INVALID_HANDLE_VALUE) return -5;
+  static int32_t readFrom(HANDLE h, uint8_t* dst, int32_t maxBytes) {
     if (maxBytes <= 0) return 0;
-    DWORD want = std::min<DWORD>(DWORD(maxBytes), std::max<DWORD>(queued(), 1));
+    DWORD want = std::min<DWORD>(DWORD(maxBytes), std::max<DWORD>(queued(h), 1));
     DWORD got = 0;
-    if (!ReadFile(handle_, dst, want, &got, nullptr)) return -5;
+    if (!ReadFile(h, dst, want, &got, nullptr)) return -5;
     if (got == 1 && maxBytes > 1 && want == 1) {
       // The first byte after a wait: take whatever came with it.
-      want = std::min<DWORD>(DWORD(maxBytes - 1), queued());
+      want = std::min<DWORD>(DWORD(maxBytes - 1), queued(h));
       DWORD more = 0;
-      if (want > 0 && !ReadFile(handle_, dst + 1, want, &more, nullptr)) return -5;
+      if (want > 0 && !ReadFile(h, dst + 1, want, &more, nullptr)) return -5;
       got += more;
     }
     return int32_t(got);
   }
-  int32_t write(const uint8_t* data, int32_t size) override {
-    if (handle_ == INVALID_HANDLE_VALUE) return -5;
-    DWORD done = 0;
-    if (!WriteFile(handle_, data, DWORD(size > 0 ? size : 0), &done, nullptr)) return -5;
-    return int32_t(done);
-  }
-  void flush() override {
-    if (handle_ != INVALID_HANDLE_VALUE) FlushFileBuffers(handle_);
-  }
-  bool setBaud(int32_t baud) override {
-    return handle_ != INVALID_HANDLE_VALUE && setPortBaud(handle_, baud);
-  }
-  void close() override {
-    if (handle_ != INVALID_HANDLE_VALUE) CloseHandle(handle_);
-    handle_ = INVALID_HANDLE_VALUE;
-  }
-
- private:
-  DWORD queued() {
+  static DWORD queued(HANDLE h) {
     COMSTAT status{};
     DWORD errors = 0;
-    return ClearCommError(handle_, &errors, &status) ? status.cbInQue : 0;
+    return ClearCommError(h, &errors, &status) ? status.cbInQue : 0;
   }
+
+  std::mutex lock_;
   HANDLE handle_;
+  int busy_ = 0;
+  bool closed_ = false;
 };
 
 }  // namespace
