@@ -20,6 +20,7 @@ int runRender(const Args& args);
 int runHeadsim(const Args& args);  // native only
 int runNmea(const Args& args);
 int runGpssim(const Args& args);  // native only
+int runCapture(const Args& args);
 
 // One clear line on stderr, then exit code 2.
 int fail(const std::string& message);

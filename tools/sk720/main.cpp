@@ -22,6 +22,9 @@ const Command kCommands[] = {
                 "[--stall-after N] [--pace] [--seed N] [--log FILE] [--verbose]", runHeadsim},
 #endif
     {"nmea", "nmea FILE|- [--summary]", runNmea},
+    {"capture", "capture --port DEV [--baud 921600] [--gps-port DEV --gps-baud 4800] [--out DIR] "
+                "[--duration SECONDS] [--range-index I] [--step-index S] [--gain-index G] "
+                "[--sector HEADING_INDEX,WIDTH_INDEX] [--no-record]", runCapture},
 #ifndef _WIN32
     {"gpssim", "gpssim --pty LINK|--port DEV [--baud N]|--stdout [--rate HZ] [--talker GP|GN] "
                "[--start LAT,LON] [--speed KNOTS] [--course DEG] [--bad-checksum RATE] [--chunks] "

@@ -1,0 +1,260 @@
+// sk720 capture: headless live capture from a head through the program's own acquisition path.
+#include <atomic>
+#include <chrono>
+#include <cmath>
+#include <csignal>
+#include <cstdio>
+#include <memory>
+#include <string>
+#include <thread>
+
+#include "app/settings_store.h"
+#include "link/acquisition.h"
+#include "sk720/capture_platform.h"
+#include "sk720/commands.h"
+#include "sk720/options.h"
+
+namespace sk720::cli {
+namespace {
+
+// Exit codes besides 0 and the options' 2.
+constexpr int kExitPortFailed = 3;
+constexpr int kExitNoAnswer = 4;
+constexpr int kExitLoadFailed = 5;
+constexpr int kExitStoppedEarly = 6;
+
+volatile std::sig_atomic_t gStopSignal = 0;
+extern "C" void onStopSignal(int) { gStopSignal = 1; }
+
+struct CaptureOptions {
+  std::string port;
+  int32_t baud = 921600;
+  std::string gpsPort;
+  int32_t gpsBaud = 4800;
+  std::string out = ".";
+  double duration = 0.0;  // 0 = until interrupted
+  int32_t rangeIndex = -1, stepIndex = -1, gainIndex = -1;
+  int32_t sectorHeading = -1, sectorWidth = -1;
+  bool record = true;
+};
+
+bool parseOptions(const Args& args, CaptureOptions& o, std::string& error) {
+  OptionReader r(args);
+  while (!r.done() && r.error().empty()) {
+    const std::string opt = r.next();
+    auto integer = [&](int64_t lo, int64_t hi, int32_t& target) {
+      if (const auto v = r.value(opt)) {
+        if (const auto n = parseInteger(*v, lo, hi)) {
+          target = int32_t(*n);
+        } else {
+          r.setError("bad value for " + opt + ": " + *v);
+        }
+      }
+    };
+    if (opt == "--port") {
+      if (auto v = r.value(opt)) o.port = *v;
+    } else if (opt == "--baud") {
+      integer(1, 4000000, o.baud);
+      bool offered = false;
+      for (int32_t b : kHeadBauds) offered |= b == o.baud;
+      if (!offered) r.setError("--baud takes 115200, 230400, 460800, 921600 or 1000000");
+    } else if (opt == "--gps-port") {
+      if (auto v = r.value(opt)) o.gpsPort = *v;
+    } else if (opt == "--gps-baud") {
+      integer(300, 1000000, o.gpsBaud);
+    } else if (opt == "--out") {
+      if (auto v = r.value(opt)) o.out = *v;
+    } else if (opt == "--duration") {
+      if (auto v = r.value(opt)) {
+        const auto n = parseNumber(*v);
+        if (!n || !(*n > 0.0) || *n > 1e7) r.setError("--duration takes a number of seconds");
+        else o.duration = *n;
+      }
+    } else if (opt == "--range-index") {
+      integer(0, kRangeCount - 1, o.rangeIndex);
+    } else if (opt == "--step-index") {
+      integer(0, kStepCount - 1, o.stepIndex);
+    } else if (opt == "--gain-index") {
+      integer(0, kGainCount - 1, o.gainIndex);
+    } else if (opt == "--sector") {
+      if (auto v = r.value(opt)) {
+        const size_t comma = v->find(',');
+        const auto h = parseInteger(v->substr(0, comma), 0, kSectorHeadingCount - 1);
+        const auto w = comma == std::string::npos
+                           ? std::nullopt
+                           : parseInteger(v->substr(comma + 1), 0, kSectorWidthCount - 1);
+        if (!h || !w) {
+          r.setError("--sector takes HEADING_INDEX,WIDTH_INDEX (0..7,0..3)");
+        } else {
+          o.sectorHeading = int32_t(*h);
+          o.sectorWidth = int32_t(*w);
+        }
+      }
+    } else if (opt == "--no-record") {
+      o.record = false;
+    } else {
+      r.setError("unknown option " + opt);
+    }
+  }
+  if (r.error().empty() && o.port.empty()) r.setError("--port DEV is required");
+  error = r.error();
+  return error.empty();
+}
+
+// The stored sonar settings (or their defaults) with the options applied.
+SonarSettings captureSettings(const CaptureOptions& o) {
+  SonarSettings s;
+  if (auto store = makeDefaultSettingsBackend()) {
+    if (LoadRecords(*store, &s, nullptr) != kSettingsOk) s = SonarSettings{};
+  }
+  if (o.rangeIndex >= 0) s.rangeIndex = o.rangeIndex;
+  if (o.stepIndex >= 0) s.stepIndex = o.stepIndex;
+  if (o.gainIndex >= 0) s.gainIndex = o.gainIndex;
+  if (o.sectorHeading >= 0) {
+    s.sectorEnabled = 1;
+    s.sectorHeadingIndex = o.sectorHeading;
+    s.sectorWidthIndex = o.sectorWidth;
+  }
+  return s;
+}
+
+std::string gpsText(const GpsFix& gps) {
+  if (gps.sig.load() == 0) return "GPS: no fix";
+  const double k = 180.0 / std::acos(-1.0);
+  const double lat = gps.lat.load() * k, lon = gps.lon.load() * k;
+  char text[64];
+  std::snprintf(text, sizeof text, "GPS: %.5f%c %.5f%c", std::fabs(lat), lat < 0 ? 'S' : 'N',
+                std::fabs(lon), lon < 0 ? 'W' : 'E');
+  return text;
+}
+
+class SignalGuard {
+ public:
+  SignalGuard() {
+    gStopSignal = 0;
+    int_ = std::signal(SIGINT, onStopSignal);
+    term_ = std::signal(SIGTERM, onStopSignal);
+  }
+  ~SignalGuard() {
+    std::signal(SIGINT, int_);
+    std::signal(SIGTERM, term_);
+  }
+
+ private:
+  void (*int_)(int);
+  void (*term_)(int);
+};
+
+}  // namespace
+
+int runCapture(const Args& args) {
+  CaptureOptions o;
+  std::string error;
+  if (!parseOptions(args, o, error)) return fail("capture: " + error);
+
+  SignalGuard signals;
+  auto store = std::make_unique<LineStore>();
+  ScanInputs inputs;
+  GpsFix& gps = processGpsFix();
+  StatusText status;
+  Acquisition acq(*store, inputs, gps, status, captureRecordStorage());
+  acq.settings = captureSettings(o);
+  acq.params = SonarParams{};
+  acq.setWorkingFolder(o.out);
+  acq.state.recordingActive = o.record ? 1 : 0;
+
+  const std::unique_ptr<PortFactory> ports = makeCapturePorts(o.port, o.gpsPort);
+  ConnectJob job;
+  job.headPortNumber = 1;
+  job.gpsPortNumber = o.gpsPort.empty() ? 0 : 2;
+  job.gpsBaud = o.gpsBaud;
+  job.headBaud = o.baud;
+
+  struct Reasons : AcquisitionObserver {
+    std::string portError;
+    void portOpenFailed(const std::string& reason) override { portError = reason; }
+  } observer;
+  acq.observer = &observer;
+
+  std::fprintf(stderr, "capture: connecting to %s at %d baud\n", o.port.c_str(), o.baud);
+  switch (ConnectThread(acq, job, *ports)) {
+    case StartResult::Started:
+      break;
+    case StartResult::HeadPortFailed:
+      std::fprintf(stderr, "capture: cannot open the head port %s: %s\n", o.port.c_str(),
+                   observer.portError.c_str());
+      return kExitPortFailed;
+    case StartResult::GpsPortFailed:
+      std::fprintf(stderr, "capture: cannot open the GPS port %s: %s\n", o.gpsPort.c_str(),
+                   observer.portError.c_str());
+      return kExitPortFailed;
+    case StartResult::NoAnswer:
+      std::fprintf(stderr, "capture: the head on %s does not answer\n", o.port.c_str());
+      return kExitNoAnswer;
+    case StartResult::LoadFailed:
+      std::fprintf(stderr, "capture: the head did not take its parameters (loading sequence failed)\n");
+      disconnectHead(acq);
+      return kExitLoadFailed;
+    case StartResult::ThreadFailed:
+      std::fprintf(stderr, "capture: cannot start the working thread\n");
+      disconnectHead(acq);
+      return kExitStoppedEarly;
+  }
+
+  const bool live = stderrIsTerminal();
+  const auto start = std::chrono::steady_clock::now();
+  auto lastLine = start;
+  uint64_t lastCount = 0;
+  bool ended = false;
+  for (;;) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    const auto now = std::chrono::steady_clock::now();
+    if (gStopSignal) break;
+    if (o.duration > 0 && std::chrono::duration<double>(now - start).count() >= o.duration) break;
+    if (!acq.state.workingRunning.load()) {
+      ended = true;
+      break;
+    }
+    const double since = std::chrono::duration<double>(now - lastLine).count();
+    if (live && since >= 0.5) {
+      const uint64_t count = acq.state.recordsReceived.load();
+      std::fprintf(stderr, "\r%7.1f rec/s  turns %llu  %llu bytes written  %s   ",
+                   double(count - lastCount) / since,
+                   static_cast<unsigned long long>(acq.state.turns.load()),
+                   static_cast<unsigned long long>(acq.state.bytesWritten.load()),
+                   gpsText(gps).c_str());
+      std::fflush(stderr);
+      lastCount = count;
+      lastLine = now;
+    }
+  }
+  if (live) std::fprintf(stderr, "\n");
+
+  // The loop writes out every record it has read and closes the file before it ends.
+  RIZ720_StopWorkingThread(acq.state.stopRequest, &acq.workingThread);
+  const WorkingExit exit = acq.state.workingExit.load();
+  const uint64_t received = acq.state.recordsReceived.load();
+  const uint64_t written = acq.state.recordsWritten.load();
+  const uint64_t bytes = acq.state.bytesWritten.load();
+  disconnectHead(acq);
+
+  std::fprintf(stderr, "capture: %llu records received, %llu recorded (%llu bytes)\n",
+               static_cast<unsigned long long>(received), static_cast<unsigned long long>(written),
+               static_cast<unsigned long long>(bytes));
+  if (written > 0) {
+    std::printf("%s\n", acq.recordPath().c_str());
+  } else if (exit != WorkingExit::FileFailed) {
+    std::fprintf(stderr, "capture: nothing was recorded, so no file was kept\n");
+  }
+  if (ended) {
+    const char* why = exit == WorkingExit::PortFailed   ? "the head port failed"
+                      : exit == WorkingExit::FileFailed ? "the record file cannot be created"
+                      : exit == WorkingExit::WriteFailed ? "a record could not be written"
+                                                        : "the working loop ended";
+    std::fprintf(stderr, "capture: stopped early: %s\n", why);
+    return kExitStoppedEarly;
+  }
+  return 0;
+}
+
+}  // namespace sk720::cli
