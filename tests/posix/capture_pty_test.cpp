@@ -1,0 +1,112 @@
+// sk720 capture against the simulated head on a real pseudo-terminal.
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <mutex>
+#include <thread>
+
+#include "base/memory_source.h"
+#include "link/serial_port_posix.h"
+#include "records/ping_record.h"
+#include "sim/head_sim.h"
+#include "sim/pty_posix.h"
+#include "sk720/commands.h"
+
+namespace sk720 {
+namespace {
+
+namespace fs = std::filesystem;
+
+class CapturePty : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    dir = fs::temp_directory_path() / ("sk720-capture-" + std::to_string(::getpid()));
+    fs::remove_all(dir);
+    fs::create_directories(dir / "config");
+    setenv("XDG_CONFIG_HOME", (dir / "config").c_str(), 1);  // no stored settings
+    link = (dir / "head").string();
+    std::string error;
+    ASSERT_TRUE(pty.open(link, error)) << error;
+    port = adoptSerialDescriptor(dup(pty.masterFd()));
+    sim::HeadSimOptions o;
+    o.onRecord = [this](const sim::SentRecord& r) {
+      std::lock_guard<std::mutex> g(lock);
+      sent.push_back(r.angle);
+    };
+    head = std::make_unique<sim::HeadSimulator>(*port, systemClock(), o);
+    thread = std::thread([this] { head->run(stop); });
+  }
+  void TearDown() override {
+    stop = true;
+    if (thread.joinable()) thread.join();
+    pty.close();
+    fs::remove_all(dir);
+  }
+  std::vector<fs::path> recordFiles(const fs::path& folder) {
+    std::vector<fs::path> files;
+    for (const auto& e : fs::directory_iterator(folder)) {
+      if (e.path().filename().string().rfind("rez720_", 0) == 0) files.push_back(e.path());
+    }
+    return files;
+  }
+
+  fs::path dir;
+  std::string link;
+  sim::PtyLink pty;
+  std::unique_ptr<SerialPort> port;
+  std::unique_ptr<sim::HeadSimulator> head;
+  std::atomic<bool> stop{false};
+  std::thread thread;
+  std::mutex lock;
+  std::vector<uint32_t> sent;
+};
+
+TEST_F(CapturePty, RecordsEveryPingReadBeforeTheStop) {
+  const fs::path out = dir / "out";
+  ASSERT_EQ(cli::runCapture({"--port", link, "--duration", "3", "--out", out.string(),
+                             "--range-index", "4", "--baud", "460800"}),
+            0);
+  EXPECT_EQ(head->baud(), 460800);
+  const std::vector<fs::path> files = recordFiles(out);
+  ASSERT_EQ(files.size(), 1u);
+
+  std::ifstream in(files[0], std::ios::binary);
+  const std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)), {});
+  MemorySource source(bytes);
+  ManualClock clock;
+  std::vector<uint8_t> buffer(kRecordBufferSize);
+  std::vector<uint32_t> angles;
+  while (!source.atEnd()) {
+    ASSERT_GE(ReadPingRecord(source, buffer.data(), clock), 0);
+    const DataHeader h = parseDataHeader(buffer.data());
+    EXPECT_EQ(h.headersize, 44u);
+    EXPECT_EQ(RangeFromRecordLength(h.samples), 6000);
+    angles.push_back(h.angle);
+  }
+  // A clean link: the file holds the head's records from the first on, none left out.
+  std::lock_guard<std::mutex> g(lock);
+  ASSERT_GT(angles.size(), 10u);
+  ASSERT_LE(angles.size(), sent.size());
+  EXPECT_TRUE(std::equal(angles.begin(), angles.end(), sent.begin()));
+}
+
+TEST_F(CapturePty, NoRecordingLeavesNoFileAndBadPortsHaveTheirOwnExitCode) {
+  const fs::path out = dir / "out";
+  fs::create_directories(out);
+  EXPECT_EQ(cli::runCapture({"--port", link, "--duration", "1.5", "--out", out.string(),
+                             "--no-record"}),
+            0);
+  EXPECT_TRUE(recordFiles(out).empty());
+  EXPECT_GT(head->recordsSent(), 0u);
+
+  EXPECT_EQ(cli::runCapture({"--port", (dir / "no-such-device").string()}), 3);
+  EXPECT_EQ(cli::runCapture({"--port", link, "--baud", "12345"}), 2);
+}
+
+}  // namespace
+}  // namespace sk720
