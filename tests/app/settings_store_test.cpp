@@ -5,7 +5,6 @@
 #include <fstream>
 #include <map>
 #include <random>
-#include <set>
 
 #include "app/settings_file_backend.h"
 #include "app/settings_store.h"
@@ -23,13 +22,11 @@ struct MemoryBackend : SettingsBackend {
     std::vector<uint8_t> data;
   };
   std::map<std::string, Value> values;
-  std::set<std::string> failWrites;
   std::vector<std::string> writes;
 
   int32_t writeValue(const char* name, SettingsType type, const uint8_t* data,
                      uint32_t size) override {
     writes.push_back(name);
-    if (failWrites.count(name)) return kSettingsAccessDenied;
     values[name] = Value{type, std::vector<uint8_t>(data, data + size)};
     return kSettingsOk;
   }
@@ -152,22 +149,6 @@ TEST(SettingsStore, RecordsOfOtherLengthsNeverOverrun) {
   b.values["ViewDialogBinV3"] = {SettingsType::String, std::vector<uint8_t>(84, 0)};
   EXPECT_NE(LoadRecords(b, nullptr, &view), kSettingsOk);
   EXPECT_EQ(view.contrast, 2);
-}
-
-TEST(SettingsStore, LinksWriteSpeedOnlyAfterPortAndReadBoth) {
-  MemoryBackend b;
-  uint32_t port = 99, baud = 99;
-  EXPECT_NE(GetHeadLink(b, port, baud), kSettingsOk);
-  b.failWrites.insert("SerialPort");
-  EXPECT_NE(SetHeadLink(b, 3, 115200), kSettingsOk);
-  EXPECT_EQ(b.writes, std::vector<std::string>{"SerialPort"});
-  b.failWrites.clear();
-  EXPECT_EQ(SetGpsLink(b, 0, 4800), kSettingsOk);
-  EXPECT_EQ(GetGpsLink(b, port, baud), kSettingsOk);
-  EXPECT_EQ(port, 0u);
-  EXPECT_EQ(baud, 4800u);
-  b.values.erase("GPSSerialSpeed");
-  EXPECT_NE(GetGpsLink(b, port, baud), kSettingsOk);
 }
 
 TEST(SettingsStore, StringAndPlacementCapacities) {
