@@ -45,6 +45,27 @@ void sortListsAlongTheBeam(PixelMap& m) {
   }
 }
 
+// About how many pixels a degree's list will hold: the wedge's area out to the image edge or the
+// store's reach, whichever is nearer, with some slack. Lists then rarely grow while they fill.
+size_t expectedDegreePixels(int32_t degree, int32_t panX, int32_t panY, int32_t size,
+                            float pixelsPerMetre, float offset) {
+  const double cx = size / 2 - panX, cy = size / 2 - panY;
+  const double reach = 20400.0 / (20400.0 / 150.0 * 0.98) * pixelsPerMetre;
+  double longest = 0.0;
+  for (double edge : {0.0, 0.5, 1.0}) {
+    const double theta = (degree + edge) * (2.0 * 3.14159265358979323846 / kDegrees) - offset;
+    const double dx = -std::sin(theta), dy = -std::cos(theta);
+    double r = reach;
+    if (dx > 1e-9) r = std::min(r, (size - cx) / dx);
+    if (dx < -1e-9) r = std::min(r, -cx / dx);
+    if (dy > 1e-9) r = std::min(r, (size - cy) / dy);
+    if (dy < -1e-9) r = std::min(r, -cy / dy);
+    longest = std::max(longest, r);
+  }
+  const double area = 0.5 * longest * longest * (2.0 * 3.14159265358979323846 / kDegrees);
+  return size_t(std::max(0.0, area * 1.05)) + 64;
+}
+
 }  // namespace
 
 PixelPolar pixelPolarOf(int32_t x, int32_t y, int32_t panX, int32_t panY, int32_t size,
@@ -79,11 +100,12 @@ void buildPixelMap(PixelMap& m, int32_t panX, int32_t panY, int32_t size, float 
   m.value.assign(n, 0.0f);
   m.valid.assign(n, 0);
   m.centreIndex = -1;
-  for (auto& list : m.degreePixels) {
-    list.clear();
-    if (list.capacity() == 0) list.reserve(n / kDegrees + 16);
-  }
   const float offset = offsetRadians(zeroOffsetDegrees);
+  for (int32_t d = 0; d < kDegrees; ++d) {
+    auto& list = m.degreePixels[size_t(d)];
+    list.clear();
+    list.reserve(expectedDegreePixels(d, panX, panY, size, pixelsPerMetre, offset));
+  }
   const int32_t cx = size / 2 - panX, cy = size / 2 - panY;
   float maxRange = 0.0f;
   struct Polar {
