@@ -21,14 +21,16 @@ class LoopbackPair::End : public SerialPort {
  public:
   End(std::shared_ptr<Shared> s, bool isHost) : s_(std::move(s)), isHost_(isHost) {}
 
-  int32_t read(uint8_t* dst, int32_t maxBytes) override {
+  int32_t read(uint8_t* dst, int32_t maxBytes) override { return readWithin(dst, maxBytes, 100); }
+
+  int32_t readWithin(uint8_t* dst, int32_t maxBytes, uint32_t waitMs) override {
     std::function<void()> pump;
     {
       std::unique_lock<std::mutex> lock(s_->mutex);
       if (s_->broken) return -5;
       if (int32_t n = take(dst, maxBytes); n > 0) return n;
       if (!s_->pump) {
-        s_->arrived.wait_for(lock, std::chrono::milliseconds(100),
+        s_->arrived.wait_for(lock, std::chrono::milliseconds(waitMs > 100 ? 100 : waitMs),
                              [this] { return s_->broken || !inbox().empty(); });
         if (s_->broken) return -5;
         return take(dst, maxBytes);

@@ -16,6 +16,13 @@ class SerialPort : public ByteSource {
   // Applies a new line rate (8N1) without purging; false when the rate cannot be set.
   virtual bool setBaud(int32_t baud) = 0;
   virtual void close() = 0;
+  // A read that waits at most waitMs (up to 100) for the first byte; a device that paces its own
+  // output (the simulated head) uses it to listen between two records. Ports that cannot bound
+  // the wait follow the plain read rule.
+  virtual int32_t readWithin(uint8_t* dst, int32_t maxBytes, uint32_t waitMs) {
+    (void)waitMs;
+    return read(dst, maxBytes);
+  }
 };
 
 }  // namespace sk720

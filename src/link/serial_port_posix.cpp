@@ -55,10 +55,12 @@ class PosixSerialPort : public SerialPort {
   explicit PosixSerialPort(int fd) : fd_(fd) {}
   ~PosixSerialPort() override { close(); }
 
-  int32_t read(uint8_t* dst, int32_t maxBytes) override {
+  int32_t read(uint8_t* dst, int32_t maxBytes) override { return readWithin(dst, maxBytes, 100); }
+
+  int32_t readWithin(uint8_t* dst, int32_t maxBytes, uint32_t waitMs) override {
     const int fd = enter();
     if (fd < 0) return -5;
-    const int32_t r = readFrom(fd, dst, maxBytes);
+    const int32_t r = readFrom(fd, dst, maxBytes, waitMs > 100 ? 100 : int(waitMs));
     return leave() ? r : -5;
   }
 
@@ -107,12 +109,12 @@ class PosixSerialPort : public SerialPort {
     return !closed_;
   }
 
-  static int32_t readFrom(int fd, uint8_t* dst, int32_t maxBytes) {
+  static int32_t readFrom(int fd, uint8_t* dst, int32_t maxBytes, int waitMs) {
     if (maxBytes <= 0) return 0;
     pollfd p{fd, POLLIN, 0};
     int r;
     do {
-      r = ::poll(&p, 1, 100);
+      r = ::poll(&p, 1, waitMs);
     } while (r < 0 && errno == EINTR);
     if (r < 0) return -5;
     if (r == 0) return 0;

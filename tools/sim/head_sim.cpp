@@ -107,7 +107,11 @@ void HeadSimulator::say(const char* text) {
 bool HeadSimulator::service() {
   if (s_->portFailed) return false;
   uint8_t in[4096];
-  const int32_t n = s_->port.read(in, int32_t(sizeof in));
+  // In work mode the head listens only until its next record is due, so that what the program
+  // sends right after a record is taken before the next one goes out, as on the real link.
+  const int32_t n = mode_ == HeadMode::Work
+                        ? s_->port.readWithin(in, int32_t(sizeof in), msUntilNextRecord())
+                        : s_->port.read(in, int32_t(sizeof in));
   if (n < 0) {
     s_->portFailed = true;
     return false;
@@ -294,6 +298,13 @@ void HeadSimulator::leaveWork() {
   s.lineInWork = false;
   s.line.clear();
   if (!s.opt.noCmnd) say("CMND\r\n");
+}
+
+uint32_t HeadSimulator::msUntilNextRecord() const {
+  const State& s = *s_;
+  const double elapsed = double(s.clock.nowMs() - s.workStart);
+  const double wait = std::max(s.dueMs, s.opt.paceBytes ? s.lineFreeMs : 0.0) - elapsed;
+  return wait <= 0.0 ? 0u : wait >= 100.0 ? 100u : uint32_t(wait);
 }
 
 void HeadSimulator::sendDueRecords() {

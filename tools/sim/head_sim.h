@@ -77,6 +77,7 @@ class HeadSimulator {
   std::atomic<uint32_t> rejected_{0};
 
   void handleByte(uint8_t b);
+  uint32_t msUntilNextRecord() const;
   void commandLine(const std::string& line);
   void workLine(const std::string& line);
   void enterWork();
