@@ -4,13 +4,6 @@
 
 namespace sk720 {
 
-bool detectTurn(int32_t& previousSide, int32_t line) {
-  const int32_t side = 1600 - line;
-  const bool turned = (side < 0) != (previousSide < 0) && (line <= 800 || line >= 2400);
-  previousSide = side;
-  return turned;
-}
-
 void updateHeading(HeadingFix& fix, const DataHeader& h, uint32_t nowMs, ScanInputs& inputs) {
   if (h.headersize <= 28) {
     inputs.headingRadians.store(0.0f, std::memory_order_relaxed);

@@ -18,8 +18,6 @@ struct HeadingFix {
 
 constexpr uint32_t kHeadingFixAgeMs = 20000;
 
-// True when the head has passed through zero between the previous line and this one.
-bool detectTurn(int32_t& previousSide, int32_t line);
 
 // headingRadians (and compassValid) for a record; lastCommandWord must already hold its word.
 void updateHeading(HeadingFix& fix, const DataHeader& h, uint32_t nowMs, ScanInputs& inputs);

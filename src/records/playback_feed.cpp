@@ -14,11 +14,7 @@ bool feedPlaybackRecord(PlaybackFeedState& state, const uint8_t* record, LineSto
   // The head-up bit in force is that of the record before this one.
   const bool headUp = (shared.lastCommandWord.load(std::memory_order_relaxed) >> 4) & 1;
   const int32_t line = lineIndexOf(h.angle, headUp);
-  const int32_t side = 1600 - line;
-  if ((side < 0) != (state.previousSide < 0) && (line <= 800 || line >= 2400)) {
-    shared.turnCompleted.store(1, std::memory_order_relaxed);
-  }
-  state.previousSide = side;
+  if (detectTurn(state.previousSide, line)) shared.turnCompleted.store(1, std::memory_order_relaxed);
 
   shared.lastDeviceId.store(h.deviceid, std::memory_order_relaxed);
   shared.lastCommandWord.store(h.commandid, std::memory_order_relaxed);

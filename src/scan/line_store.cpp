@@ -45,6 +45,13 @@ int32_t lineIndexOf(uint32_t angle, bool headUp) {
   return int32_t(s % kLinesPerTurn);
 }
 
+bool detectTurn(int32_t& previousSide, int32_t line) {
+  const int32_t side = 1600 - line;
+  const bool turned = (side < 0) != (previousSide < 0) && (line <= 800 || line >= 2400);
+  previousSide = side;
+  return turned;
+}
+
 void markAllDegreesDirty(LineStore& store) {
   std::lock_guard<std::mutex> g(store.lineLock);
   for (uint32_t& f : store.dirtyDegrees) f = 1;

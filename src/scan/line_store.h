@@ -57,6 +57,10 @@ inline int32_t degreeOfLine(int32_t line) { return line * 9 / 80; }
 // Display line of a record angle; a head mounted up turns the other way.
 int32_t lineIndexOf(uint32_t angle, bool headUp);
 
+// Turn detection shared by the working loop and playback: true when the head passed through
+// zero, i.e. the side of the half turn changed near line 0. Keeps the side for the next call.
+bool detectTurn(int32_t& previousSide, int32_t line);
+
 // Stores the echo line of a valid record (angle not 0xFFFFFFFF): expansion, gain, ceiling, dead
 // zone, change flags and the gap fill from previousLine (-1 before the first record of a run).
 // Returns the line written.

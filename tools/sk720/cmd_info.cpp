@@ -99,9 +99,7 @@ int runInfo(const Args& args) {
           }
           // The same pass-through-zero rule the display uses for its turn flag.
           const int32_t line = lineIndexOf(h.angle, (lastWord >> 4) & 1);
-          const int32_t side = 1600 - line;
-          if ((side < 0) != (previousSide < 0) && (line <= 800 || line >= 2400)) ++s.turns;
-          previousSide = side;
+          if (detectTurn(previousSide, line)) ++s.turns;
           lastWord = h.commandid;
           s.lines.insert(line);
           return true;
