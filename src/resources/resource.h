@@ -1,0 +1,92 @@
+// Resource identifiers of the Windows program: menus, accelerators, icon, dialogs, strings and
+// commands. Shared by the .rc files of every language and by the code.
+#pragma once
+
+// Icon, menus and accelerators.
+#define IDI_SK720 107
+#define IDR_MAINMENU 109
+#define IDR_ACCELERATORS 109
+#define IDR_SCANCONTEXT 110
+
+// Dialog templates.
+#define IDD_ABOUT 103
+#define IDD_SONARSETTINGS 107
+#define IDD_VIEWSETTINGS 108
+#define IDD_CONNECT 129
+#define IDD_NOTICE 130
+#define IDD_VIEWSETTINGS_NOCOMPASS 131
+#define IDD_SONARSETTINGS_TUNABLE 132
+#define IDD_WORKINGFOLDER 133
+
+// Strings.
+#define IDS_APP_TITLE 103
+#define IDS_WINDOW_CLASS 109
+#define IDS_LANGUAGE_NAME 999
+#define IDS_HEAD 1000
+#define IDS_GPS 1001
+#define IDS_DEVICE 1002
+#define IDS_CONNECT 1003
+#define IDS_QUICK_SONAR 1004
+#define IDS_RANGE 1005
+#define IDS_SPEED 1006
+#define IDS_GAIN 1007
+#define IDS_SECTOR_MODE 1008
+#define IDS_HEADING 1009
+#define IDS_WIDTH 1010
+#define IDS_APPLY 1011
+#define IDS_STOP_SONAR 1012
+#define IDS_QUICK_VIEW 1013
+#define IDS_CONTRAST 1014
+#define IDS_BRIGHTNESS 1015
+#define IDS_SONAR_SETTINGS 1016
+#define IDS_VIEW_SETTINGS 1017
+#define IDS_OPEN_FILE 1018
+#define IDS_SPEED_STOP 1020
+#define IDS_SPEED_SLOWEST 1021
+#define IDS_SPEED_SLOW 1022
+#define IDS_SPEED_NORMAL 1023
+#define IDS_SPEED_FAST 1024
+#define IDS_SPEED_FASTEST 1025
+#define IDS_START 1026
+#define IDS_HOLD 1027
+#define IDS_STOP 1028
+#define IDS_RECORD 1029
+#define IDS_RECORDING 1030
+#define IDS_RESUME 1031
+#define IDS_CW 10000
+#define IDS_CCW 10001
+#define IDS_CONNECTED 10002
+#define IDS_DISCONNECTED 10003
+#define IDS_PORT_OPENED 10004
+#define IDS_ZERO_POSITIONING 10005
+#define IDS_OPENING_PORT 10006
+#define IDS_STOP_BEFORE_OPEN 20000
+#define IDS_RESTART_FOR_LANGUAGE 20001
+#define IDS_NOTICE 20002
+#define IDS_SELECT_WORKING_FOLDER 20003
+
+// Main menu commands.
+#define IDM_ABOUT 104
+#define IDM_EXIT 105
+#define IDM_LANG_ENGLISH 32773
+#define IDM_LANG_KOREAN 32774
+#define IDM_LANG_RUSSIAN 32801
+#define IDM_SONAR_SETTINGS 32785
+#define IDM_VIEW_SETTINGS 32786
+#define IDM_WORKING_FOLDER 32792
+#define IDM_AUTOSHOT_OFF 32813
+#define IDM_AUTOSHOT_30 32816
+#define IDM_AUTOSHOT_60 32817
+#define IDM_AUTOSHOT_90 32827
+#define IDM_AUTOSHOT_120 32819
+#define IDM_AUTOSHOT_180 32820
+#define IDM_AUTOSHOT_TURN 32837
+#define IDM_HIDE_TOOLBAR 32843
+
+// Scan view context menu.
+#define IDM_SCREENSHOT 32782
+#define IDM_RULER 32783
+
+#ifndef IDC_STATIC
+#define IDC_STATIC (-1)
+#endif
