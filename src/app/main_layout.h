@@ -2,6 +2,7 @@
 // Where the main window's children go: the work area (scan view, slider bar, echo trace) and
 // the toolbar column at the right. A pure function of the client size and three switches.
 #include <array>
+#include <cstddef>
 #include <cstdint>
 
 namespace sk720 {
