@@ -20,4 +20,4 @@ LANGID interfaceLanguage();
 // exists in no table.
 std::wstring loadUiString(UINT id);
 
-} // namespace sk720
+}  // namespace sk720

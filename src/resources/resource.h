@@ -1,6 +1,5 @@
-// Resource identifiers of the Windows program: menus, accelerators, icon,
-// dialogs, strings and commands. Shared by the .rc files of every language and
-// by the code.
+// Resource identifiers of the Windows program: menus, accelerators, icon, dialogs, strings and
+// commands. Shared by the .rc files of every language and by the code.
 #pragma once
 
 // Icon, menus and accelerators.
@@ -131,8 +130,7 @@
 #define IDC_VIEW_SHOW_INFO 1024
 #define IDC_VIEW_PLAYBACK_CONTINUOUSLY 1025
 
-// Connect dialog: the progress line (the first control with identifier -1);
-// Cancel is IDCANCEL.
+// Connect dialog: the progress line (the first control with identifier -1); Cancel is IDCANCEL.
 #define IDC_CONNECT_PROGRESS (-1)
 
 // Working folder dialog; OK and Cancel are IDOK and IDCANCEL.

@@ -21,16 +21,15 @@ HMODULE module() { return GetModuleHandleW(nullptr); }
 // Selects the interface language for the test and restores the previous one
 // afterwards.
 class InterfaceLanguage {
-public:
-  explicit InterfaceLanguage(LANGID lang)
-      : previous_(sk720::interfaceLanguage()) {
+ public:
+  explicit InterfaceLanguage(LANGID lang) : previous_(sk720::interfaceLanguage()) {
     sk720::selectInterfaceLanguage(lang);
   }
   ~InterfaceLanguage() { sk720::selectInterfaceLanguage(previous_); }
   InterfaceLanguage(const InterfaceLanguage &) = delete;
   InterfaceLanguage &operator=(const InterfaceLanguage &) = delete;
 
-private:
+ private:
   LANGID previous_;
 };
 
@@ -39,14 +38,10 @@ std::wstring loadString(UINT id) { return sk720::loadUiString(id); }
 // One entry of one language's string table, read from its block directly (the
 // neutral table cannot be chosen through the thread's language).
 std::wstring tableString(UINT id, LANGID lang) {
-  HRSRC found =
-      FindResourceExW(module(), RT_STRING, MAKEINTRESOURCEW(id / 16 + 1), lang);
-  if (found == nullptr)
-    return L"<no block>";
-  const auto *p =
-      static_cast<const WCHAR *>(LockResource(LoadResource(module(), found)));
-  for (UINT i = 0; i < id % 16; ++i)
-    p += 1 + *p;
+  HRSRC found = FindResourceExW(module(), RT_STRING, MAKEINTRESOURCEW(id / 16 + 1), lang);
+  if (found == nullptr) return L"<no block>";
+  const auto *p = static_cast<const WCHAR *>(LockResource(LoadResource(module(), found)));
+  for (UINT i = 0; i < id % 16; ++i) p += 1 + *p;
   return std::wstring(p + 1, *p);
 }
 
@@ -57,8 +52,7 @@ std::wstring menuText(HMENU menu, int pos) {
 }
 
 bool checked(HMENU menu, int pos) {
-  return (GetMenuState(menu, static_cast<UINT>(pos), MF_BYPOSITION) &
-          MF_CHECKED) != 0;
+  return (GetMenuState(menu, static_cast<UINT>(pos), MF_BYPOSITION) & MF_CHECKED) != 0;
 }
 
 std::wstring windowText(HWND window) {
@@ -82,26 +76,24 @@ struct Language {
   const wchar_t *contrast;
   const wchar_t *openingPort;
   const wchar_t *stopFirst;
-  const wchar_t *screenshot; // the context menu's first item
+  const wchar_t *screenshot;  // the context menu's first item
 };
 
 const Language kLanguages[] = {
-    {MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US), "English", L"English",
-     L"Connect", L"Constrast:", L"Opening serial port",
-     L"To open a file you should press \"Stop\" button first.", L"Screenshot"},
-    {MAKELANGID(LANG_KOREAN, SUBLANG_KOREAN), "Korean", L"Korean", L"적용",
-     L"명암:", L"시리얼 포트 연결중",
-     L"저장된 파일을 열려면 먼저 \"멈춤\" 버튼을 누를것", L"화면 저장"},
-    {MAKELANGID(LANG_RUSSIAN, SUBLANG_RUSSIAN_RUSSIA), "Russian", L"Русский",
-     L"Подключение", L"Контраст:", L"Открытие порта",
-     L"Для открытия файла сначала нажмите кнопку \"Стоп\".", L"Снимок экрана"},
+    {MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US), "English", L"English", L"Connect", L"Constrast:",
+     L"Opening serial port", L"To open a file you should press \"Stop\" button first.",
+     L"Screenshot"},
+    {MAKELANGID(LANG_KOREAN, SUBLANG_KOREAN), "Korean", L"Korean", L"적용", L"명암:",
+     L"시리얼 포트 연결중", L"저장된 파일을 열려면 먼저 \"멈춤\" 버튼을 누를것", L"화면 저장"},
+    {MAKELANGID(LANG_RUSSIAN, SUBLANG_RUSSIAN_RUSSIA), "Russian", L"Русский", L"Подключение",
+     L"Контраст:", L"Открытие порта", L"Для открытия файла сначала нажмите кнопку \"Стоп\".",
+     L"Снимок экрана"},
 };
 
 class PerLanguage : public ::testing::TestWithParam<Language> {
-protected:
+ protected:
   static void SetUpTestSuite() {
-    INITCOMMONCONTROLSEX controls{sizeof(controls),
-                                  ICC_BAR_CLASSES | ICC_STANDARD_CLASSES};
+    INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_BAR_CLASSES | ICC_STANDARD_CLASSES};
     InitCommonControlsEx(&controls);
   }
   InterfaceLanguage language{GetParam().id};
@@ -133,8 +125,7 @@ TEST_P(PerLanguage, MainMenuHasEveryCommandAndTheStartTicks) {
   ASSERT_EQ(GetMenuItemCount(settings), 6);
   HMENU languages = GetSubMenu(settings, 0);
   ASSERT_EQ(GetMenuItemCount(languages), 3);
-  const UINT languageIds[] = {IDM_LANG_ENGLISH, IDM_LANG_KOREAN,
-                              IDM_LANG_RUSSIAN};
+  const UINT languageIds[] = {IDM_LANG_ENGLISH, IDM_LANG_KOREAN, IDM_LANG_RUSSIAN};
   const wchar_t *languageNames[] = {L"English", L"한국어", L"Русский"};
   for (int i = 0; i < 3; ++i) {
     EXPECT_EQ(GetMenuItemID(languages, i), languageIds[i]);
@@ -149,9 +140,8 @@ TEST_P(PerLanguage, MainMenuHasEveryCommandAndTheStartTicks) {
   EXPECT_EQ(menuText(settings, 2), loadString(IDS_VIEW_SETTINGS));
 
   HMENU autoshot = GetSubMenu(settings, 4);
-  const UINT autoshotIds[] = {
-      IDM_AUTOSHOT_OFF, IDM_AUTOSHOT_30,  IDM_AUTOSHOT_60,  IDM_AUTOSHOT_90,
-      IDM_AUTOSHOT_120, IDM_AUTOSHOT_180, IDM_AUTOSHOT_TURN};
+  const UINT autoshotIds[] = {IDM_AUTOSHOT_OFF, IDM_AUTOSHOT_30,  IDM_AUTOSHOT_60,  IDM_AUTOSHOT_90,
+                              IDM_AUTOSHOT_120, IDM_AUTOSHOT_180, IDM_AUTOSHOT_TURN};
   ASSERT_EQ(GetMenuItemCount(autoshot), 7);
   for (int i = 0; i < 7; ++i) {
     EXPECT_EQ(GetMenuItemID(autoshot, i), autoshotIds[i]);
@@ -281,10 +271,7 @@ const Template kTemplates[] = {
      {IDC_VIEW_COMPASS_ENABLE, IDC_VIEW_NORTH_UP, IDC_VIEW_ZERO_UP}},
     {IDD_CONNECT, {{IDC_CONNECT_PROGRESS, kStatic}, {IDCANCEL, kButton}}, {}},
     {IDD_WORKINGFOLDER,
-     {{IDC_FOLDER_PATH, kEdit},
-      {IDC_FOLDER_CHANGE, kButton},
-      {IDOK, kButton},
-      {IDCANCEL, kButton}},
+     {{IDC_FOLDER_PATH, kEdit}, {IDC_FOLDER_CHANGE, kButton}, {IDOK, kButton}, {IDCANCEL, kButton}},
      {}},
     {IDD_ABOUT, {{IDC_ABOUT_ICON, kStatic}, {IDOK, kButton}}, {}},
     {IDD_NOTICE, {{IDC_NOTICE_TEXT, kStatic}}, {}},
@@ -293,20 +280,15 @@ const Template kTemplates[] = {
 TEST_P(PerLanguage, EveryDialogTemplateCreatesWithItsControls) {
   for (const Template &t : kTemplates) {
     SCOPED_TRACE(t.id);
-    HWND dialog = CreateDialogParamW(module(), MAKEINTRESOURCEW(t.id), nullptr,
-                                     quietDialog, 0);
+    HWND dialog = CreateDialogParamW(module(), MAKEINTRESOURCEW(t.id), nullptr, quietDialog, 0);
     ASSERT_NE(dialog, nullptr) << GetLastError();
     for (const Control &c : t.controls) {
       HWND control = GetDlgItem(dialog, c.id);
       ASSERT_NE(control, nullptr) << c.id;
-      EXPECT_EQ(_wcsicmp(className(control).c_str(),
-                         std::wstring(c.className).c_str()),
-                0)
-          << c.id << ": "
-          << std::string(className(control).begin(), className(control).end());
+      EXPECT_EQ(_wcsicmp(className(control).c_str(), std::wstring(c.className).c_str()), 0)
+          << c.id << ": " << std::string(className(control).begin(), className(control).end());
     }
-    for (int id : t.absent)
-      EXPECT_EQ(GetDlgItem(dialog, id), nullptr) << id;
+    for (int id : t.absent) EXPECT_EQ(GetDlgItem(dialog, id), nullptr) << id;
     DestroyWindow(dialog);
   }
 }
@@ -315,11 +297,9 @@ TEST_P(PerLanguage, EveryDialogTemplateCreatesWithItsControls) {
 // English-only ones keep their English texts in every language.
 TEST_P(PerLanguage, DialogTextsFollowTheLanguage) {
   auto text = [](int dialogId, int controlId) {
-    HWND dialog = CreateDialogParamW(module(), MAKEINTRESOURCEW(dialogId),
-                                     nullptr, quietDialog, 0);
-    std::wstring result = controlId == 0
-                              ? windowText(dialog)
-                              : windowText(GetDlgItem(dialog, controlId));
+    HWND dialog = CreateDialogParamW(module(), MAKEINTRESOURCEW(dialogId), nullptr, quietDialog, 0);
+    std::wstring result =
+        controlId == 0 ? windowText(dialog) : windowText(GetDlgItem(dialog, controlId));
     DestroyWindow(dialog);
     return result;
   };
@@ -333,39 +313,33 @@ TEST_P(PerLanguage, DialogTextsFollowTheLanguage) {
 
   // The connect dialog can only be left through Cancel; the notice has no
   // caption.
-  HWND connect = CreateDialogParamW(module(), MAKEINTRESOURCEW(IDD_CONNECT),
-                                    nullptr, quietDialog, 0);
+  HWND connect =
+      CreateDialogParamW(module(), MAKEINTRESOURCEW(IDD_CONNECT), nullptr, quietDialog, 0);
   EXPECT_EQ(GetWindowLongW(connect, GWL_STYLE) & WS_SYSMENU, 0);
   DestroyWindow(connect);
-  HWND notice = CreateDialogParamW(module(), MAKEINTRESOURCEW(IDD_NOTICE),
-                                   nullptr, quietDialog, 0);
+  HWND notice = CreateDialogParamW(module(), MAKEINTRESOURCEW(IDD_NOTICE), nullptr, quietDialog, 0);
   EXPECT_NE(GetWindowLongW(notice, GWL_STYLE) & WS_POPUP, 0);
   EXPECT_NE(GetWindowLongW(notice, GWL_STYLE) & WS_CAPTION, WS_CAPTION);
   DestroyWindow(notice);
 }
 
-INSTANTIATE_TEST_SUITE_P(Resources, PerLanguage,
-                         ::testing::ValuesIn(kLanguages), [](const auto &info) {
-                           return std::string(info.param.name);
-                         });
+INSTANTIATE_TEST_SUITE_P(Resources, PerLanguage, ::testing::ValuesIn(kLanguages),
+                         [](const auto &info) { return std::string(info.param.name); });
 
 TEST(Resources, NeutralTableIsEnglishWithItsTwoDifferences) {
   const LANGID neutral = MAKELANGID(LANG_NEUTRAL, SUBLANG_NEUTRAL);
   EXPECT_EQ(tableString(IDS_LANGUAGE_NAME, neutral), L"Neutral");
   EXPECT_EQ(tableString(IDS_OPENING_PORT, neutral), L"Opening serial port...");
-  EXPECT_EQ(tableString(IDS_APP_TITLE, neutral),
-            L"BRINECAST SK720 Control Program");
+  EXPECT_EQ(tableString(IDS_APP_TITLE, neutral), L"BRINECAST SK720 Control Program");
   EXPECT_EQ(tableString(IDS_WINDOW_CLASS, neutral), L"QUORVIA_VEZADUDOR_GUI");
   EXPECT_EQ(tableString(IDS_CONTRAST, neutral), L"Constrast:");
   EXPECT_EQ(tableString(IDS_STOP_BEFORE_OPEN, neutral),
             L"To open a file you should press \"Stop\" button first.");
-  EXPECT_EQ(tableString(IDS_SELECT_WORKING_FOLDER, neutral),
-            L"Please select new working folder");
+  EXPECT_EQ(tableString(IDS_SELECT_WORKING_FOLDER, neutral), L"Please select new working folder");
 }
 
 TEST(Resources, AltQuestionMarkAndAltSlashOpenAbout) {
-  HACCEL table =
-      LoadAcceleratorsW(module(), MAKEINTRESOURCEW(IDR_ACCELERATORS));
+  HACCEL table = LoadAcceleratorsW(module(), MAKEINTRESOURCEW(IDR_ACCELERATORS));
   ASSERT_NE(table, nullptr);
   ACCEL entries[4] = {};
   ASSERT_EQ(CopyAcceleratorTableW(table, entries, 4), 2);
@@ -379,35 +353,26 @@ TEST(Resources, AltQuestionMarkAndAltSlashOpenAbout) {
 }
 
 TEST(Resources, IconHasSeveralSizesAndManifestAsksForCommonControls6) {
-  HRSRC group =
-      FindResourceW(module(), MAKEINTRESOURCEW(IDI_SK720), RT_GROUP_ICON);
+  HRSRC group = FindResourceW(module(), MAKEINTRESOURCEW(IDI_SK720), RT_GROUP_ICON);
   ASSERT_NE(group, nullptr);
-  auto *directory =
-      static_cast<PBYTE>(LockResource(LoadResource(module(), group)));
-  const int small =
-      LookupIconIdFromDirectoryEx(directory, TRUE, 16, 16, LR_DEFAULTCOLOR);
-  const int large =
-      LookupIconIdFromDirectoryEx(directory, TRUE, 48, 48, LR_DEFAULTCOLOR);
+  auto *directory = static_cast<PBYTE>(LockResource(LoadResource(module(), group)));
+  const int small = LookupIconIdFromDirectoryEx(directory, TRUE, 16, 16, LR_DEFAULTCOLOR);
+  const int large = LookupIconIdFromDirectoryEx(directory, TRUE, 48, 48, LR_DEFAULTCOLOR);
   EXPECT_NE(small, 0);
   EXPECT_NE(large, 0);
   EXPECT_NE(small, large);
-  HICON icon = static_cast<HICON>(
-      LoadImageW(module(), MAKEINTRESOURCEW(IDI_SK720), IMAGE_ICON, 32, 32, 0));
+  HICON icon =
+      static_cast<HICON>(LoadImageW(module(), MAKEINTRESOURCEW(IDI_SK720), IMAGE_ICON, 32, 32, 0));
   EXPECT_NE(icon, nullptr);
-  if (icon != nullptr)
-    DestroyIcon(icon);
+  if (icon != nullptr) DestroyIcon(icon);
 
-  HRSRC manifest = FindResourceW(module(), MAKEINTRESOURCEW(IDR_MANIFEST),
-                                 MAKEINTRESOURCEW(24));
+  HRSRC manifest = FindResourceW(module(), MAKEINTRESOURCEW(IDR_MANIFEST), MAKEINTRESOURCEW(24));
   ASSERT_NE(manifest, nullptr);
-  const std::string text(
-      static_cast<const char *>(LockResource(LoadResource(module(), manifest))),
-      SizeofResource(module(), manifest));
-  EXPECT_NE(
-      text.find(
-          "name=\"Microsoft.Windows.Common-Controls\" version=\"6.0.0.0\""),
-      std::string::npos);
+  const std::string text(static_cast<const char *>(LockResource(LoadResource(module(), manifest))),
+                         SizeofResource(module(), manifest));
+  EXPECT_NE(text.find("name=\"Microsoft.Windows.Common-Controls\" version=\"6.0.0.0\""),
+            std::string::npos);
   EXPECT_NE(text.find("<dpiAware"), std::string::npos);
 }
 
-} // namespace
+}  // namespace
