@@ -23,12 +23,9 @@
 namespace sk720 {
 
 // Messages of our own between threads and windows.
-constexpr UINT kMsgPlaybackReport =
-    WM_USER; // lParam: a PlaybackReport the receiver frees
-constexpr UINT kMsgViewReset =
-    WM_APP + 1; // to the scan view: a new file or sonar start
-constexpr UINT kMsgStatusText =
-    WM_APP + 2; // to the main window: wParam part, lParam text
+constexpr UINT kMsgPlaybackReport = WM_USER;  // lParam: a PlaybackReport the receiver frees
+constexpr UINT kMsgViewReset = WM_APP + 1;    // to the scan view: a new file or sonar start
+constexpr UINT kMsgStatusText = WM_APP + 2;   // to the main window: wParam part, lParam text
 
 // Program-wide values outside AppData, set by the entry point.
 struct ProgramSwitches {
@@ -49,24 +46,20 @@ struct AppData {
   HWND headPortCombo = nullptr, gpsPortCombo = nullptr, headBaudCombo = nullptr,
        gpsBaudCombo = nullptr;
   HWND connectButton = nullptr, deviceGroup = nullptr;
-  HWND startButton = nullptr, holdButton = nullptr, stopButton = nullptr,
-       recordButton = nullptr;
-  HWND rangeCombo = nullptr, speedCombo = nullptr, gainCombo = nullptr,
-       headingCombo = nullptr, widthCombo = nullptr, sectorCheck = nullptr,
-       applyButton = nullptr;
+  HWND startButton = nullptr, holdButton = nullptr, stopButton = nullptr, recordButton = nullptr;
+  HWND rangeCombo = nullptr, speedCombo = nullptr, gainCombo = nullptr, headingCombo = nullptr,
+       widthCombo = nullptr, sectorCheck = nullptr, applyButton = nullptr;
   HWND quickSonarGroup = nullptr;
   // Head, GPS, Range, Speed, Gain, Heading, Width, Contrast, Brightness.
   HWND labels[9] = {};
   HWND quickViewGroup = nullptr, contrastBar = nullptr, brightnessBar = nullptr;
-  HWND sonarSettingsButton = nullptr, viewSettingsButton = nullptr,
-       openFileButton = nullptr;
+  HWND sonarSettingsButton = nullptr, viewSettingsButton = nullptr, openFileButton = nullptr;
   HWND playSpeedButton = nullptr, pauseButton = nullptr, statusBar = nullptr;
   HFONT font = nullptr;
 
   // Playback: the files are owned by the controller while it plays them.
   uint64_t playbackFileSize = 0;
-  bool playbackOpen =
-      false; // a playback thread was started and not yet stopped
+  bool playbackOpen = false;  // a playback thread was started and not yet stopped
 
   std::vector<PortListEntry> comPorts;
 
@@ -74,13 +67,13 @@ struct AppData {
   std::unique_ptr<SettingsBackend> settings;
   std::unique_ptr<LineStore> store;
   ScanInputs inputs;
-  GpsFix &gps = processGpsFix();
+  GpsFix& gps = processGpsFix();
   StatusText statusText;
   std::unique_ptr<PlaybackPacer> pacer;
   std::unique_ptr<PlaybackContext> playback;
   std::unique_ptr<PlaybackController> playbackController;
 
-  std::mutex settingsLock; // every transfer between the toolbar and the records
+  std::mutex settingsLock;  // every transfer between the toolbar and the records
   SonarSettings sonar;
   ViewSettings view;
   SonarParams params;
@@ -96,6 +89,6 @@ struct AppData {
 };
 
 // The record of the main window that owns (or is) hwnd; null before creation.
-AppData *appDataOf(HWND hwnd);
+AppData* appDataOf(HWND hwnd);
 
-} // namespace sk720
+}  // namespace sk720

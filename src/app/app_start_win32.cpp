@@ -5,11 +5,12 @@
 #include <commctrl.h>
 #include <objidl.h>
 
-#include <gdiplus.h> // after objidl.h, which it needs
+#include <gdiplus.h>  // after objidl.h, which it needs
 #include <shellapi.h>
 
 #include "app/main_commands_win32.h"
 #include "app/main_window_win32.h"
+#include "app/ui_strings_win32.h"
 #include "app/ui_text_win32.h"
 #include "resource.h"
 #include "views/echo_trace_win32.h"
@@ -18,14 +19,13 @@
 
 namespace sk720 {
 
-CommandLine parseProgramCommandLine(const wchar_t *commandLine) {
+CommandLine parseProgramCommandLine(const wchar_t* commandLine) {
   CommandLine out;
   int argc = 0;
   // The full command line: its first word is the program, parsed by the
   // program-name rules.
-  LPWSTR *argv = CommandLineToArgvW(commandLine, &argc);
-  if (!argv)
-    return out;
+  LPWSTR* argv = CommandLineToArgvW(commandLine, &argc);
+  if (!argv) return out;
   for (int i = 1; i < argc; ++i) {
     const std::wstring arg = argv[i];
     if (arg == L"-tunable") {
@@ -34,8 +34,7 @@ CommandLine parseProgramCommandLine(const wchar_t *commandLine) {
       out.extendedRange = true;
     } else if (!arg.empty() && arg[0] != L'-') {
       const DWORD attributes = GetFileAttributesW(arg.c_str());
-      if (attributes != INVALID_FILE_ATTRIBUTES &&
-          !(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+      if (attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
         out.files.push_back(arg);
       }
     }
@@ -44,7 +43,7 @@ CommandLine parseProgramCommandLine(const wchar_t *commandLine) {
   return out;
 }
 
-LANGID selectInterfaceLanguage() {
+LANGID chooseInterfaceLanguage() {
   auto settings = makeDefaultSettingsBackend();
   std::string stored;
   LANGID lang = MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US);
@@ -88,31 +87,24 @@ bool InitInstance(HINSTANCE instance, int showCommand, LANGID language) {
   WindowPlacement stored;
   int x = CW_USEDEFAULT, y = 0, w = CW_USEDEFAULT, h = 0;
   if (GetWindowPlacement(*settings, stored) == kSettingsOk) {
-    if (fitPlacementToScreen(stored, screenHeight))
-      SetWindowPlacement(*settings, stored);
+    if (fitPlacementToScreen(stored, screenHeight)) SetWindowPlacement(*settings, stored);
     x = stored.left;
     y = stored.top;
     w = stored.right - stored.left;
     h = stored.bottom - stored.top;
   }
   const std::wstring title = loadText(IDS_APP_TITLE);
-  HWND hwnd =
-      CreateWindowExW(0, kMainClassName, title.c_str(), WS_OVERLAPPEDWINDOW, x,
-                      y, w, h, nullptr, nullptr, instance, nullptr);
-  if (!hwnd)
-    return false;
-  AppData *app = appDataOf(hwnd);
+  HWND hwnd = CreateWindowExW(0, kMainClassName, title.c_str(), WS_OVERLAPPEDWINDOW, x, y, w, h,
+                              nullptr, nullptr, instance, nullptr);
+  if (!hwnd) return false;
+  AppData* app = appDataOf(hwnd);
 
-  const UINT langItem = PRIMARYLANGID(language) == LANG_KOREAN ? IDM_LANG_KOREAN
-                        : PRIMARYLANGID(language) == LANG_RUSSIAN
-                            ? IDM_LANG_RUSSIAN
-                            : IDM_LANG_ENGLISH;
+  const UINT langItem = PRIMARYLANGID(language) == LANG_KOREAN    ? IDM_LANG_KOREAN
+                        : PRIMARYLANGID(language) == LANG_RUSSIAN ? IDM_LANG_RUSSIAN
+                                                                  : IDM_LANG_ENGLISH;
   HMENU menu = GetMenu(hwnd);
-  for (UINT item : {UINT(IDM_LANG_ENGLISH), UINT(IDM_LANG_KOREAN),
-                    UINT(IDM_LANG_RUSSIAN)}) {
-    CheckMenuItem(menu, item,
-                  MF_BYCOMMAND |
-                      (item == langItem ? MF_CHECKED : MF_UNCHECKED));
+  for (UINT item : {UINT(IDM_LANG_ENGLISH), UINT(IDM_LANG_KOREAN), UINT(IDM_LANG_RUSSIAN)}) {
+    CheckMenuItem(menu, item, MF_BYCOMMAND | (item == langItem ? MF_CHECKED : MF_UNCHECKED));
   }
   app->workingFolder = widen(loadWorkingFolderAtStart(*app->settings));
 
@@ -128,32 +120,28 @@ bool InitInstance(HINSTANCE instance, int showCommand, LANGID language) {
   return true;
 }
 
-int runProgram(HINSTANCE instance, const wchar_t *commandLine,
-               int showCommand) {
+int runProgram(HINSTANCE instance, const wchar_t* commandLine, int showCommand) {
   Gdiplus::GdiplusStartupInput gdiplusInput;
   ULONG_PTR gdiplusToken = 0;
   Gdiplus::GdiplusStartup(&gdiplusToken, &gdiplusInput,
-                          nullptr); // never shut down
+                          nullptr);  // never shut down
 
   INITCOMMONCONTROLSEX icc{};
   icc.dwSize = sizeof icc;
   icc.dwICC = ICC_BAR_CLASSES | ICC_STANDARD_CLASSES;
   InitCommonControlsEx(&icc);
 
-  (void)commandLine; // wWinMain's line lacks the program name; the full line
-                     // parses alike
+  (void)commandLine;  // wWinMain's line lacks the program name; the full line
+                      // parses alike
   const CommandLine args = parseProgramCommandLine(GetCommandLineW());
   setProgramSwitches({args.tunable, args.extendedRange});
   setProgramInstance(instance);
   registerWindowClasses(instance);
-  const LANGID language = selectInterfaceLanguage();
-  if (!InitInstance(instance, showCommand, language))
-    return 0;
-  HACCEL accelerators =
-      LoadAcceleratorsW(instance, MAKEINTRESOURCEW(IDR_ACCELERATORS));
+  const LANGID language = chooseInterfaceLanguage();
+  if (!InitInstance(instance, showCommand, language)) return 0;
+  HACCEL accelerators = LoadAcceleratorsW(instance, MAKEINTRESOURCEW(IDR_ACCELERATORS));
   HWND main = programMainWindow();
-  if (!args.files.empty() && main)
-    openPlaybackPaths(main, args.files);
+  if (!args.files.empty() && main) openPlaybackPaths(main, args.files);
 
   MSG msg;
   while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
@@ -165,4 +153,4 @@ int runProgram(HINSTANCE instance, const wchar_t *commandLine,
   return int(msg.wParam);
 }
 
-} // namespace sk720
+}  // namespace sk720

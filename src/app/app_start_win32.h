@@ -16,17 +16,17 @@ struct CommandLine {
   bool extendedRange = false;
   std::vector<std::wstring> files;
 };
-CommandLine parseProgramCommandLine(const wchar_t *commandLine);
+CommandLine parseProgramCommandLine(const wchar_t* commandLine);
 
 // Chooses the interface language from the store ("0412" Korean, "0419" Russian,
 // else English) and makes the calling thread load resources in it. Returns the
 // language id.
-LANGID selectInterfaceLanguage();
+LANGID chooseInterfaceLanguage();
 
 bool registerWindowClasses(HINSTANCE instance);
 bool InitInstance(HINSTANCE instance, int showCommand, LANGID language);
 
 // The whole program: returns the message loop's exit code.
-int runProgram(HINSTANCE instance, const wchar_t *commandLine, int showCommand);
+int runProgram(HINSTANCE instance, const wchar_t* commandLine, int showCommand);
 
-} // namespace sk720
+}  // namespace sk720

@@ -9,6 +9,6 @@ namespace sk720 {
 void showAboutDialog(HWND owner);
 // Template 130 with its text replaced when text is not empty; closes itself
 // after 500 ms.
-void showNoticeDialog(HWND owner, const std::wstring &text = {});
+void showNoticeDialog(HWND owner, const std::wstring& text = {});
 
-} // namespace sk720
+}  // namespace sk720

@@ -13,8 +13,8 @@ void OnMainTimer(HWND hwnd, UINT id);
 
 // Opens record files for playback exactly as "Open File" does after its dialog
 // (command line, dropped files).
-void openPlaybackPaths(HWND hwnd, const std::vector<std::wstring> &paths);
+void openPlaybackPaths(HWND hwnd, const std::vector<std::wstring>& paths);
 // The "Open File" button: the open-file dialog, then the same.
 void openFileCommand(HWND hwnd);
 
-} // namespace sk720
+}  // namespace sk720

@@ -22,8 +22,7 @@ void paintToolbarBackground(HWND hwnd, HDC dc) {
   RECT rc;
   GetClientRect(hwnd, &rc);
   const LayoutRect r = toolbarBackground(rc.right, rc.bottom);
-  if (r.width <= 0 || r.height <= 0)
-    return;
+  if (r.width <= 0 || r.height <= 0) return;
   HDC mem = CreateCompatibleDC(dc);
   HBITMAP bmp = CreateCompatibleBitmap(dc, r.width, r.height);
   HGDIOBJ old = SelectObject(mem, bmp);
@@ -36,12 +35,11 @@ void paintToolbarBackground(HWND hwnd, HDC dc) {
 }
 
 void onDestroy(HWND hwnd) {
-  AppData *a = appDataOf(hwnd);
+  AppData* a = appDataOf(hwnd);
   if (a) {
     // Nothing the playback thread uses may go away while it runs.
     stopPlaybackNow(*a);
-    if (a->placement.fullScreen == 1)
-      LeaveFullScreen(hwnd, a->placement);
+    if (a->placement.fullScreen == 1) LeaveFullScreen(hwnd, a->placement);
     CapturePlacement(hwnd, a->placement);
     storePlacement(*a);
   }
@@ -49,11 +47,9 @@ void onDestroy(HWND hwnd) {
 }
 
 void onMoveOrSize(HWND hwnd) {
-  AppData *a = appDataOf(hwnd);
-  if (!a)
-    return;
-  if (a->placement.fullScreen == 0 && a->trackPlacement == 1 &&
-      !IsIconic(hwnd)) {
+  AppData* a = appDataOf(hwnd);
+  if (!a) return;
+  if (a->placement.fullScreen == 0 && a->trackPlacement == 1 && !IsIconic(hwnd)) {
     CapturePlacement(hwnd, a->placement);
     storePlacement(*a);
   }
@@ -74,78 +70,74 @@ void onDropFiles(HWND hwnd, HDROP drop) {
   openPlaybackPaths(hwnd, paths);
 }
 
-} // namespace
+}  // namespace
 
-void setProgramSwitches(const ProgramSwitches &s) { gSwitches = s; }
+void setProgramSwitches(const ProgramSwitches& s) { gSwitches = s; }
 HWND programMainWindow() { return gMainWindow; }
 
-AppData *appDataOf(HWND hwnd) {
+AppData* appDataOf(HWND hwnd) {
   for (HWND w = hwnd; w; w = GetParent(w)) {
     wchar_t cls[64] = {};
     GetClassNameW(w, cls, 64);
     if (lstrcmpW(cls, kMainClassName) == 0) {
-      return reinterpret_cast<AppData *>(GetWindowLongPtrW(w, GWLP_USERDATA));
+      return reinterpret_cast<AppData*>(GetWindowLongPtrW(w, GWLP_USERDATA));
     }
   }
   return nullptr;
 }
 
-LRESULT CALLBACK MainWindowProc(HWND hwnd, UINT msg, WPARAM wParam,
-                                LPARAM lParam) {
+LRESULT CALLBACK MainWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
   switch (msg) {
-  case WM_CREATE:
-    gMainWindow = hwnd;
-    return createMainWindowContents(hwnd, gSwitches) ? 0 : -1;
-  case WM_DESTROY:
-    onDestroy(hwnd);
-    return 0;
-  case WM_MOVE:
-  case WM_SIZE:
-    onMoveOrSize(hwnd);
-    return 0;
-  case WM_ERASEBKGND:
-    paintToolbarBackground(hwnd, HDC(wParam));
-    return 1;
-  case WM_GETMINMAXINFO: {
-    AppData *a = appDataOf(hwnd);
-    auto *mm = reinterpret_cast<MINMAXINFO *>(lParam);
-    mm->ptMinTrackSize.x = kMinTrackWidth;
-    mm->ptMinTrackSize.y = a ? a->minTrackHeight : kMinTrackHeightShown;
-    return 0;
-  }
-  case WM_QUERYENDSESSION:
-    return 1;
-  case WM_ENDSESSION:
-    // Only when the session really ends; a cancelled shutdown leaves the
-    // program running.
-    if (wParam) {
-      if (AppData *a = appDataOf(hwnd))
-        stopPlaybackNow(*a);
-      PostQuitMessage(0);
-    }
-    return 0;
-  case WM_COMMAND:
-    if (OnMainCommand(hwnd, LOWORD(wParam), HWND(lParam), HIWORD(wParam)))
+    case WM_CREATE:
+      gMainWindow = hwnd;
+      return createMainWindowContents(hwnd, gSwitches) ? 0 : -1;
+    case WM_DESTROY:
+      onDestroy(hwnd);
       return 0;
-    break;
-  case WM_TIMER:
-    OnMainTimer(hwnd, UINT(wParam));
-    return 0;
-  case WM_DROPFILES:
-    onDropFiles(hwnd, HDROP(wParam));
-    return 0;
-  case kMsgStatusText: {
-    AppData *a = appDataOf(hwnd);
-    auto *text = reinterpret_cast<std::wstring *>(lParam);
-    if (a && text)
-      setStatusPart(a->statusBar, int(wParam), *text);
-    delete text;
-    return 0;
-  }
-  default:
-    break;
+    case WM_MOVE:
+    case WM_SIZE:
+      onMoveOrSize(hwnd);
+      return 0;
+    case WM_ERASEBKGND:
+      paintToolbarBackground(hwnd, HDC(wParam));
+      return 1;
+    case WM_GETMINMAXINFO: {
+      AppData* a = appDataOf(hwnd);
+      auto* mm = reinterpret_cast<MINMAXINFO*>(lParam);
+      mm->ptMinTrackSize.x = kMinTrackWidth;
+      mm->ptMinTrackSize.y = a ? a->minTrackHeight : kMinTrackHeightShown;
+      return 0;
+    }
+    case WM_QUERYENDSESSION:
+      return 1;
+    case WM_ENDSESSION:
+      // Only when the session really ends; a cancelled shutdown leaves the
+      // program running.
+      if (wParam) {
+        if (AppData* a = appDataOf(hwnd)) stopPlaybackNow(*a);
+        PostQuitMessage(0);
+      }
+      return 0;
+    case WM_COMMAND:
+      if (OnMainCommand(hwnd, LOWORD(wParam), HWND(lParam), HIWORD(wParam))) return 0;
+      break;
+    case WM_TIMER:
+      OnMainTimer(hwnd, UINT(wParam));
+      return 0;
+    case WM_DROPFILES:
+      onDropFiles(hwnd, HDROP(wParam));
+      return 0;
+    case kMsgStatusText: {
+      AppData* a = appDataOf(hwnd);
+      auto* text = reinterpret_cast<std::wstring*>(lParam);
+      if (a && text) setStatusPart(a->statusBar, int(wParam), *text);
+      delete text;
+      return 0;
+    }
+    default:
+      break;
   }
   return DefWindowProcW(hwnd, msg, wParam, lParam);
 }
 
-} // namespace sk720
+}  // namespace sk720

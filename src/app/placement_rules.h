@@ -9,12 +9,10 @@
 namespace sk720 {
 
 // Window style bits as the system numbers them.
-constexpr uint32_t kStyleOverlappedWindow =
-    0x00CF0000u; // caption, sysmenu, frame, min, max
+constexpr uint32_t kStyleOverlappedWindow = 0x00CF0000u;  // caption, sysmenu, frame, min, max
 constexpr uint32_t kStyleCaption = 0x00C00000u;
 constexpr uint32_t kStyleThickFrame = 0x00040000u;
-constexpr uint32_t kExStyleFullScreenBits =
-    0x00000001u | 0x00000100u | 0x00000200u | 0x00020000u;
+constexpr uint32_t kExStyleFullScreenBits = 0x00000001u | 0x00000100u | 0x00000200u | 0x00020000u;
 // (dialog-modal frame, window edge, client edge, static edge)
 
 struct MonitorArea {
@@ -31,11 +29,10 @@ uint32_t sanitizedExStyle(uint32_t storedExStyle);
 // Moves a stored rectangle onto the nearest of the monitors when it lies on
 // none, shrinking it to fit; a rectangle that overlaps a monitor is kept.
 // Returns true when it changed.
-bool placeOnMonitors(WindowPlacement &p, const MonitorArea *monitors,
-                     int32_t monitorCount);
+bool placeOnMonitors(WindowPlacement& p, const MonitorArea* monitors, int32_t monitorCount);
 
 // The style with the full-screen frame removed, for entering full screen.
 uint32_t fullScreenStyle(uint32_t style);
 uint32_t fullScreenExStyle(uint32_t exStyle);
 
-} // namespace sk720
+}  // namespace sk720

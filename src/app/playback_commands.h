@@ -27,12 +27,11 @@ std::wstring speedButtonText(int32_t speed);
 // names, each ended by a zero character, the list by an empty name. isFolder
 // tells which (the caller asks the system). At most kMaxPlaybackFiles paths;
 // joined with "\" without any length limit of its own.
-std::vector<std::wstring> parseOpenFileSelection(const wchar_t *buffer,
-                                                 size_t bufferChars,
+std::vector<std::wstring> parseOpenFileSelection(const wchar_t* buffer, size_t bufferChars,
                                                  bool firstIsFolder);
 
 // A record file begins with "DATA" and its first record is longer than 16 bytes
 // (the 32-bit little-endian value at bytes 12..15).
-bool isRecordFileStart(const uint8_t *bytes, size_t count);
+bool isRecordFileStart(const uint8_t* bytes, size_t count);
 
-} // namespace sk720
+}  // namespace sk720

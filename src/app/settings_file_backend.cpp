@@ -37,18 +37,25 @@ std::mutex& fileLock() {
 
 const char* typeName(SettingsType t) {
   switch (t) {
-    case SettingsType::Dword: return "dword";
-    case SettingsType::String: return "string";
-    case SettingsType::Binary: return "binary";
+    case SettingsType::Dword:
+      return "dword";
+    case SettingsType::String:
+      return "string";
+    case SettingsType::Binary:
+      return "binary";
   }
   return "binary";
 }
 
 bool typeFromName(const std::string& s, SettingsType& t) {
-  if (s == "dword") t = SettingsType::Dword;
-  else if (s == "string") t = SettingsType::String;
-  else if (s == "binary") t = SettingsType::Binary;
-  else return false;
+  if (s == "dword")
+    t = SettingsType::Dword;
+  else if (s == "string")
+    t = SettingsType::String;
+  else if (s == "binary")
+    t = SettingsType::Binary;
+  else
+    return false;
   return true;
 }
 
@@ -74,8 +81,7 @@ int32_t loadFile(const std::filesystem::path& file, ValueMap& values) {
     std::string name, type, hex;
     size_t size = 0;
     StoredValue v{};
-    if (!(fields >> name >> type >> size) || !typeFromName(type, v.type) ||
-        size > kMaxValueBytes)
+    if (!(fields >> name >> type >> size) || !typeFromName(type, v.type) || size > kMaxValueBytes)
       return kSettingsInvalidData;
     fields >> hex;
     if (hex.size() != 2 * size) return kSettingsInvalidData;

@@ -95,8 +95,8 @@ int32_t GetGpsLink(SettingsBackend& b, uint32_t& port, uint32_t& baud) {
 
 int32_t SetWindowPlacement(SettingsBackend& b, const WindowPlacement& p) {
   uint8_t data[kWindowPlacementSize];
-  const uint32_t words[8] = {p.style,          p.exStyle,       p.fullScreen,
-                             p.maximized,      uint32_t(p.left), uint32_t(p.top),
+  const uint32_t words[8] = {p.style,           p.exStyle,         p.fullScreen,
+                             p.maximized,       uint32_t(p.left),  uint32_t(p.top),
                              uint32_t(p.right), uint32_t(p.bottom)};
   static_assert(sizeof(words) == kWindowPlacementSize);
   for (int i = 0; i < 8; ++i) storeU32(data + 4 * i, words[i]);

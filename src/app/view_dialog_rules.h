@@ -23,4 +23,4 @@ constexpr int32_t kViewTemplateCompass = 108;
 constexpr int32_t kViewTemplatePlain = 131;
 int32_t viewDialogTemplate(int32_t compassFieldsPresent, int32_t compassValid);
 
-} // namespace sk720
+}  // namespace sk720

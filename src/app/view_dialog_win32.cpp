@@ -41,20 +41,15 @@ enum : int {
   kContinuous = 1025
 };
 
-void check(HWND dlg, int id, bool on) {
-  CheckDlgButton(dlg, id, on ? BST_CHECKED : BST_UNCHECKED);
-}
-bool ticked(HWND dlg, int id) {
-  return IsDlgButtonChecked(dlg, id) == BST_CHECKED;
-}
+void check(HWND dlg, int id, bool on) { CheckDlgButton(dlg, id, on ? BST_CHECKED : BST_UNCHECKED); }
+bool ticked(HWND dlg, int id) { return IsDlgButtonChecked(dlg, id) == BST_CHECKED; }
 
 void setupLists(HWND dlg) {
-  for (const wchar_t *t : {L"0.5", L"1.0", L"1.2", L"1.5", L"1.7", L"2.0",
-                           L"4.0", L"6.0", L"8.0"}) {
+  for (const wchar_t* t :
+       {L"0.5", L"1.0", L"1.2", L"1.5", L"1.7", L"2.0", L"4.0", L"6.0", L"8.0"}) {
     SendDlgItemMessageW(dlg, kGainList, CB_ADDSTRING, 0, LPARAM(t));
   }
-  for (const wchar_t *t :
-       {L"0.0m", L"0.1m", L"0.2m", L"0.3m", L"0.6m", L"1.0m"}) {
+  for (const wchar_t* t : {L"0.0m", L"0.1m", L"0.2m", L"0.3m", L"0.6m", L"1.0m"}) {
     SendDlgItemMessageW(dlg, kDeadZoneList, CB_ADDSTRING, 0, LPARAM(t));
   }
 }
@@ -70,12 +65,11 @@ void setupBars(HWND dlg, int contrast, int brightness) {
   SendDlgItemMessageW(dlg, kBrightness, TBM_SETPOS, TRUE, brightness);
 }
 
-void initialise(HWND dlg, AppData &a) {
+void initialise(HWND dlg, AppData& a) {
   setupLists(dlg);
-  const int32_t gain = a.view.gainIndex, contrast = a.view.contrast,
-                brightness = a.view.brightness;
+  const int32_t gain = a.view.gainIndex, contrast = a.view.contrast, brightness = a.view.brightness;
   if (LoadRecords(*a.settings, nullptr, &a.view) == kSettingsOk) {
-    const ViewSettings &v = a.view;
+    const ViewSettings& v = a.view;
     check(dlg, v.palette != 0 ? kRainbow : kBrown, true);
     check(dlg, v.linear == 1 ? kLinear : kLog, true);
     check(dlg, kGrid, v.grid == 1);
@@ -97,8 +91,7 @@ void initialise(HWND dlg, AppData &a) {
       setupBars(dlg, contrast, brightness);
       SendDlgItemMessageW(dlg, kGainList, CB_SETCURSEL, WPARAM(gain), 0);
     }
-    SendDlgItemMessageW(dlg, kDeadZoneList, CB_SETCURSEL,
-                        WPARAM(v.deadZoneIndex), 0);
+    SendDlgItemMessageW(dlg, kDeadZoneList, CB_SETCURSEL, WPARAM(v.deadZoneIndex), 0);
   } else {
     check(dlg, kBrown, true);
     SendDlgItemMessageW(dlg, kGainList, CB_SETCURSEL, 1, 0);
@@ -119,8 +112,8 @@ int32_t listSelection(HWND dlg, int id, int32_t keep) {
   return i == CB_ERR ? keep : int32_t(i);
 }
 
-void applySet(HWND dlg, AppData &a) {
-  ViewSettings &v = a.view;
+void applySet(HWND dlg, AppData& a) {
+  ViewSettings& v = a.view;
   v.palette = ticked(dlg, kBrown) ? 0 : 1;
   v.linear = ticked(dlg, kLinear) ? 1 : 0;
   v.gainIndex = listSelection(dlg, kGainList, v.gainIndex);
@@ -139,60 +132,55 @@ void applySet(HWND dlg, AppData &a) {
   wchar_t text[64] = {};
   GetDlgItemTextW(dlg, kOffset, text, 64);
   const std::wstring w(text);
-  v.zeroOffset =
-      parseOffsetField(std::u16string(w.begin(), w.end()), v.zeroOffset);
+  v.zeroOffset = parseOffsetField(std::u16string(w.begin(), w.end()), v.zeroOffset);
   {
     std::lock_guard<std::mutex> g(a.settingsLock);
     v.contrast = int32_t(SendDlgItemMessageW(dlg, kContrast, TBM_GETPOS, 0, 0));
-    v.brightness =
-        int32_t(SendDlgItemMessageW(dlg, kBrightness, TBM_GETPOS, 0, 0));
+    v.brightness = int32_t(SendDlgItemMessageW(dlg, kBrightness, TBM_GETPOS, 0, 0));
     SendMessageW(a.contrastBar, TBM_SETPOS, TRUE, v.contrast);
     SendMessageW(a.brightnessBar, TBM_SETPOS, TRUE, v.brightness);
   }
 }
 
 INT_PTR CALLBACK viewDialogProc(HWND dlg, UINT msg, WPARAM wParam, LPARAM) {
-  AppData *a = appDataOf(GetParent(dlg));
-  if (!a)
-    return FALSE;
+  AppData* a = appDataOf(GetParent(dlg));
+  if (!a) return FALSE;
   switch (msg) {
-  case WM_INITDIALOG:
-    initialise(dlg, *a);
-    return TRUE;
-  case WM_COMMAND:
-    switch (LOWORD(wParam)) {
-    case kSet:
-      applySet(dlg, *a);
-      SaveRecords(*a->settings, nullptr, &a->view);
-      a->playback->setViewSettings(a->view);
-      a->playback->playbackContinuously.store(a->view.playbackContinuously);
-      LayoutMainWindow(a->mainWindow);
-      EndDialog(dlg, kSet);
+    case WM_INITDIALOG:
+      initialise(dlg, *a);
       return TRUE;
-    case kCancel:
-    case IDCANCEL:
-      EndDialog(dlg, LOWORD(wParam));
-      return TRUE;
+    case WM_COMMAND:
+      switch (LOWORD(wParam)) {
+        case kSet:
+          applySet(dlg, *a);
+          SaveRecords(*a->settings, nullptr, &a->view);
+          a->playback->setViewSettings(a->view);
+          a->playback->playbackContinuously.store(a->view.playbackContinuously);
+          LayoutMainWindow(a->mainWindow);
+          EndDialog(dlg, kSet);
+          return TRUE;
+        case kCancel:
+        case IDCANCEL:
+          EndDialog(dlg, LOWORD(wParam));
+          return TRUE;
+        default:
+          break;
+      }
+      break;
     default:
       break;
-    }
-    break;
-  default:
-    break;
   }
   return FALSE;
 }
 
-} // namespace
+}  // namespace
 
 void showViewSettingsDialog(HWND mainWindow) {
-  AppData *a = appDataOf(mainWindow);
-  if (!a)
-    return;
-  const int32_t id = viewDialogTemplate(a->inputs.compassFieldsPresent.load(),
-                                        a->inputs.compassValid.load());
-  DialogBoxParamW(programInstance(), MAKEINTRESOURCEW(id), mainWindow,
-                  viewDialogProc, 0);
+  AppData* a = appDataOf(mainWindow);
+  if (!a) return;
+  const int32_t id =
+      viewDialogTemplate(a->inputs.compassFieldsPresent.load(), a->inputs.compassValid.load());
+  DialogBoxParamW(programInstance(), MAKEINTRESOURCEW(id), mainWindow, viewDialogProc, 0);
   // The zero offset and fit turn the picture: rebuild it for whatever the
   // dialog left.
   if (a->scanWindow) {
@@ -203,4 +191,4 @@ void showViewSettingsDialog(HWND mainWindow) {
   a->playback->setViewSettings(a->view);
 }
 
-} // namespace sk720
+}  // namespace sk720

@@ -4,7 +4,6 @@
 
 #include "app/app_start_win32.h"
 
-int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR commandLine,
-                    int showCommand) {
+int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR commandLine, int showCommand) {
   return sk720::runProgram(instance, commandLine, showCommand);
 }

@@ -16,9 +16,8 @@ int32_t echoTraceSamples(int32_t displayRangeIndex);
 // The polygon of N + 2 points for a line of values in a W x H window, written
 // into out (its storage is reused from paint to paint). values must hold at
 // least N entries.
-void echoTracePolygon(const uint16_t *values, int32_t sampleCount,
-                      int32_t width, int32_t height,
-                      std::vector<TracePoint> &out);
+void echoTracePolygon(const uint16_t* values, int32_t sampleCount, int32_t width, int32_t height,
+                      std::vector<TracePoint>& out);
 
 // Grid line heights (y of the three dashed lines) and the two frame polygons.
 struct EchoTraceGrid {
@@ -28,4 +27,4 @@ struct EchoTraceGrid {
 };
 EchoTraceGrid echoTraceGrid(int32_t width, int32_t height);
 
-} // namespace sk720
+}  // namespace sk720

@@ -8,4 +8,4 @@ namespace sk720 {
 extern const wchar_t kEchoTraceClass[];
 bool registerEchoTraceClass(HINSTANCE instance);
 
-} // namespace sk720
+}  // namespace sk720

@@ -20,12 +20,12 @@ struct ScanSurfaces {
   HDC imageDC = nullptr;
   HBITMAP imageBitmap = nullptr;
   HGDIOBJ imageOld = nullptr;
-  uint32_t *imagePixels = nullptr;
+  uint32_t* imagePixels = nullptr;
   int32_t imageSide = 0;
   HDC composeDC = nullptr;
   HBITMAP composeBitmap = nullptr;
   HGDIOBJ composeOld = nullptr;
-  uint32_t *composePixels = nullptr;
+  uint32_t* composePixels = nullptr;
   int32_t composeWidth = 0, composeHeight = 0;
 };
 
@@ -39,20 +39,19 @@ struct ScanView {
   bool frameReported = false;
 };
 
-ScanView *scanViewOf(HWND hwnd);
+ScanView* scanViewOf(HWND hwnd);
 
 // The main window's layout moved or resized the view: rebuild for the new
 // client size, keeping the pan. Nothing to do when the size is the one the
 // geometry was built for, unless forced (settings that change the geometry).
-void scanViewResized(HWND hwnd, int32_t width, int32_t height,
-                     bool force = false);
+void scanViewResized(HWND hwnd, int32_t width, int32_t height, bool force = false);
 
 // Zoom and pan back to the data (sonar start, a playback file starts). UI
 // thread only: other threads post kMsgViewReset.
 void resetScanView(HWND hwnd);
 
 // Paint steps (scan_paint_win32.cpp).
-void paintScanView(HWND hwnd, ScanView &view);
-void releaseScanSurfaces(ScanSurfaces &s);
+void paintScanView(HWND hwnd, ScanView& view);
+void releaseScanSurfaces(ScanSurfaces& s);
 
-} // namespace sk720
+}  // namespace sk720

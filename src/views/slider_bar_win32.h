@@ -8,4 +8,4 @@ namespace sk720 {
 extern const wchar_t kSliderBarClass[];
 bool registerSliderBarClass(HINSTANCE instance);
 
-} // namespace sk720
+}  // namespace sk720

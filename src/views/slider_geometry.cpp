@@ -75,7 +75,8 @@ int64_t sliderClick(SliderState& s, int32_t x, int32_t y, int32_t clientRight, i
   }
   const int64_t size = fileSizeOf(s);
   if (size <= 0) return kNoSeekRequest;  // no report yet: nothing to seek in
-  const int64_t position = clampToFile(s, int64_t(std::min<uint64_t>(s.report.position, INT64_MAX)));
+  const int64_t position =
+      clampToFile(s, int64_t(std::min<uint64_t>(s.report.position, INT64_MAX)));
   int64_t target;
   if (x < h) {
     target = std::max<int64_t>(position - size / 10, 0);

@@ -4,8 +4,7 @@
 
 namespace sk720 {
 
-TEST(ViewDialogRules,
-     OffsetFieldReadsLeadingNumberAndKeepsThePreviousOtherwise) {
+TEST(ViewDialogRules, OffsetFieldReadsLeadingNumberAndKeepsThePreviousOtherwise) {
   EXPECT_EQ(parseOffsetField(u"-90", 5), -90);
   EXPECT_EQ(parseOffsetField(u"  +45deg", 5), 45);
   EXPECT_EQ(parseOffsetField(u"deg 45", 5), 5);
@@ -13,7 +12,7 @@ TEST(ViewDialogRules,
   EXPECT_EQ(parseOffsetField(u"-", 7), 7);
   EXPECT_EQ(parseOffsetField(u"-2147483648", 7), -2147483648);
   EXPECT_EQ(parseOffsetField(u"2147483648", 7),
-            7); // beyond 32 bits: not a number in range
+            7);  // beyond 32 bits: not a number in range
   EXPECT_EQ(parseOffsetField(u"99999999999999999999", 7), 7);
 }
 
@@ -32,4 +31,4 @@ TEST(ViewDialogRules, DefaultsDifferFromStartupOnlyInContrast) {
   EXPECT_EQ(viewDialogTemplate(1, 0), 131);
 }
 
-} // namespace sk720
+}  // namespace sk720

@@ -128,7 +128,9 @@ int32_t PingSynthesizer::next(uint8_t* buf) {
 
   storeU32(buf + 0, kDataMagic);
   storeU32(buf + 4, uint32_t(hs));
-  storeU32(buf + 8, uint32_t(count));
+  // The slider bar multiplies lines per turn, record length and this factor into the bytes of a
+  // turn, so a head that means whole records sends 1.
+  storeU32(buf + 8, 1);
   storeU32(buf + 12, total);
   storeU32(buf + 16, plan_.deviceId);
   storeU32(buf + 20, uint32_t(position_) * 9);
