@@ -32,9 +32,7 @@ uint32_t sanitizedStyle(uint32_t storedStyle) {
   return (kStyleOverlappedWindow & ~kToggledStyleBits) | (storedStyle & kToggledStyleBits);
 }
 
-uint32_t sanitizedExStyle(uint32_t storedExStyle) {
-  return storedExStyle & kExStyleFullScreenBits;
-}
+uint32_t sanitizedExStyle(uint32_t storedExStyle) { return storedExStyle & kExStyleFullScreenBits; }
 
 bool placeOnMonitors(WindowPlacement& p, const MonitorArea* monitors, int32_t monitorCount) {
   if (monitors == nullptr || monitorCount <= 0) return false;

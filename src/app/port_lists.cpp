@@ -34,8 +34,9 @@ int32_t baudSelection(const int32_t (&choices)[N], uint32_t storedBaud, bool rea
 }  // namespace
 
 void sortPortsByNumber(std::vector<PortListEntry>& ports) {
-  std::stable_sort(ports.begin(), ports.end(),
-                   [](const PortListEntry& a, const PortListEntry& b) { return a.number < b.number; });
+  std::stable_sort(ports.begin(), ports.end(), [](const PortListEntry& a, const PortListEntry& b) {
+    return a.number < b.number;
+  });
 }
 
 int32_t headPortSelection(const std::vector<PortListEntry>& ports, uint32_t number) {

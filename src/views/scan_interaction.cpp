@@ -39,10 +39,14 @@ ScanEffect onWheel(ScanInteraction& s, int32_t delta, int32_t currentRangeMm) {
 
 ScanKey scanKeyOf(uint32_t virtualKey) {
   switch (virtualKey) {
-    case 0x49: return ScanKey::ZoomIn;
-    case 0x4F: return ScanKey::ZoomOut;
-    case 0x7A: return ScanKey::FullScreen;
-    default: return ScanKey::Other;
+    case 0x49:
+      return ScanKey::ZoomIn;
+    case 0x4F:
+      return ScanKey::ZoomOut;
+    case 0x7A:
+      return ScanKey::FullScreen;
+    default:
+      return ScanKey::Other;
   }
 }
 

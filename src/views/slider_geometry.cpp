@@ -75,7 +75,8 @@ int64_t sliderClick(SliderState& s, int32_t x, int32_t y, int32_t clientRight, i
   }
   const int64_t size = fileSizeOf(s);
   if (size <= 0) return kNoSeekRequest;  // no report yet: nothing to seek in
-  const int64_t position = clampToFile(s, int64_t(std::min<uint64_t>(s.report.position, INT64_MAX)));
+  const int64_t position =
+      clampToFile(s, int64_t(std::min<uint64_t>(s.report.position, INT64_MAX)));
   int64_t target;
   if (x < h) {
     target = std::max<int64_t>(position - size / 10, 0);
@@ -115,7 +116,7 @@ bool sliderTakeReport(SliderState& s, const PlaybackReport& r, int32_t clientRig
 }
 
 SliderArrows sliderArrows(int32_t width, int32_t h) {
-  const int32_t a = int32_t(std::sqrt(3.0) / 2.0 * 0.6 * h + 0.5);
+  const int32_t a = int32_t(std::lround(std::sqrt(3.0) / 2.0 * 0.6 * h));  // side 0.6 h
   const int32_t d = (h - a) / 2;
   const float mid = float(h) / 2.0f, upper = 0.2f * float(h), lower = 0.8f * float(h);
   SliderArrows arrows;

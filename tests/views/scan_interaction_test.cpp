@@ -9,7 +9,7 @@ namespace {
 TEST(ScanInteraction, ZoomSettlesAtTheEndsAndAgainstTheDataRange) {
   EXPECT_EQ(settleZoomIndex(-3, 1500), 0);
   EXPECT_EQ(settleZoomIndex(20, 1500), 14);  // beyond the table: no range test
-  EXPECT_EQ(settleZoomIndex(5, 3000), 2);     // 7.5 m > 3 m snaps to 3 m
+  EXPECT_EQ(settleZoomIndex(5, 3000), 2);    // 7.5 m > 3 m snaps to 3 m
   EXPECT_EQ(settleZoomIndex(7, 60000), 7);
 
   ScanInteraction s;
