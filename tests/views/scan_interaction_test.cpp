@@ -36,7 +36,7 @@ TEST(ScanInteraction, ZoomSettlesAtTheEndsAndAgainstTheDataRange) {
   toggleRuler(s);
   EXPECT_EQ(onZoomKey(s, false, 60000), ScanEffect::None);
   EXPECT_EQ(onWheel(s, -120, 60000), ScanEffect::None);
-  EXPECT_EQ(s.displayRangeIndex, 6);
+  EXPECT_EQ(s.displayRangeIndex, 7);
 }
 
 TEST(ScanInteraction, DragShiftsThenCommitsThePan) {
