@@ -48,7 +48,12 @@ std::vector<std::wstring> parseOpenFileSelection(const wchar_t* buffer, size_t b
   const bool hasSeparator = first.back() == L'\\' || first.back() == L'/';
   std::wstring name;
   while (paths.size() < kMaxPlaybackFiles && nextEntry(name) && !name.empty()) {
-    paths.push_back(hasSeparator ? first + name : first + L'\\' + name);
+    std::wstring path;
+    path.reserve(first.size() + 1 + name.size());
+    path.append(first);
+    if (!hasSeparator) path.push_back(L'\\');
+    path.append(name);
+    paths.push_back(std::move(path));
   }
   return paths;
 }

@@ -116,7 +116,7 @@ bool sliderTakeReport(SliderState& s, const PlaybackReport& r, int32_t clientRig
 }
 
 SliderArrows sliderArrows(int32_t width, int32_t h) {
-  const int32_t a = int32_t(std::sqrt(3.0) / 2.0 * 0.6 * h + 0.5);
+  const int32_t a = int32_t(std::lround(std::sqrt(3.0) / 2.0 * 0.6 * h));  // side 0.6 h
   const int32_t d = (h - a) / 2;
   const float mid = float(h) / 2.0f, upper = 0.2f * float(h), lower = 0.8f * float(h);
   SliderArrows arrows;

