@@ -182,8 +182,10 @@ void EnterFullScreen(HWND hwnd, WindowPlacement& p) {
 
 void LeaveFullScreen(HWND hwnd, WindowPlacement& p) {
   p.fullScreen = 0;
+  // Only the frame bits we toggle come from the record; the window keeps its other bits.
   SetWindowLongW(hwnd, GWL_STYLE,
-                 LONG(sanitizedStyle(p.style) | (GetWindowLongW(hwnd, GWL_STYLE) & WS_VISIBLE)));
+                 LONG((uint32_t(GetWindowLongW(hwnd, GWL_STYLE)) & ~kStyleOverlappedWindow) |
+                      sanitizedStyle(p.style)));
   SetWindowLongW(hwnd, GWL_EXSTYLE, LONG(sanitizedExStyle(p.exStyle)));
   SetWindowPos(hwnd, nullptr, p.left, p.top, p.right - p.left, p.bottom - p.top,
                SWP_NOZORDER | SWP_NOACTIVATE | SWP_FRAMECHANGED);
