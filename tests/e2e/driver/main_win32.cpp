@@ -1,8 +1,9 @@
 // sk720drive: drives the real program from outside, one command per run, for the end-to-end tests.
 // Prints one line (or one line per item) and exits 0 on success, 1 when what was waited for did
 // not come before the deadline, 2 on a usage error, 3 when the target could not be reached.
-#include <commctrl.h>
 #include <windows.h>
+// After windows.h, which it needs.
+#include <commctrl.h>
 
 #include <cstdio>
 #include <cwchar>
