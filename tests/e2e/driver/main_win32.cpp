@@ -22,6 +22,7 @@ constexpr int kOk = 0, kTimeout = 1, kUsage = 2, kFailed = 3;
 
 const char kUsageText[] =
     "usage: sk720drive COMMAND [ARGS] [--timeout MS] [--scan] [--shift] [--index N] [--contains]\n"
+    "       [--main CLASS]\n"
     "  wait-window [CLASS [TITLE]]   wait-gone\n"
     "  status PART                   wait-status PART TEXT\n"
     "  find-child CLASS TEXT         wait-visible CLASS [TEXT]      text CLASS [TEXT]\n"
@@ -226,10 +227,11 @@ int run(const Options& o) {
   if (cmd == L"wait-gone")
     return pollUntil(o.timeoutMs, [] { return findMainWindow() == nullptr; }) ? kOk : kTimeout;
   if (cmd == L"wait-window") {
-    const std::wstring cls = o.args.size() > 1 ? arg(o, 1) : std::wstring(kMainClass);
     HWND w = nullptr;
     const bool ok = pollUntil(o.timeoutMs, [&] {
-      w = FindWindowW(cls.c_str(), o.args.size() > 2 ? arg(o, 2).c_str() : nullptr);
+      w = o.args.size() > 1
+              ? FindWindowW(arg(o, 1).c_str(), o.args.size() > 2 ? arg(o, 2).c_str() : nullptr)
+              : findMainWindow();
       return w && IsWindowVisible(w);
     });
     if (ok) say(hex(w) + L" " + windowText(w));
@@ -293,8 +295,9 @@ int run(const Options& o) {
     return kOk;
   }
   if (cmd == L"command")
-    return PostMessageW(target, WM_COMMAND, MAKEWPARAM(_wtoi(arg(o, 1).c_str()), 0), 0) ? kOk
-                                                                                        : kFailed;
+    return PostMessageW(target, WM_COMMAND, MAKEWPARAM(wcstol(arg(o, 1).c_str(), nullptr, 0), 0), 0)
+               ? kOk
+               : kFailed;
   if (cmd == L"close") return PostMessageW(main, WM_CLOSE, 0, 0) ? kOk : kFailed;
   if (cmd == L"key") {
     const WPARAM vk = WPARAM(wcstol(arg(o, 1).c_str(), nullptr, 0));
@@ -339,6 +342,8 @@ int wmain(int argc, wchar_t** argv) {
       o.timeoutGiven = true;
     } else if (a == L"--index" && i + 1 < argc) {
       o.index = _wtoi(argv[++i]);
+    } else if (a == L"--main" && i + 1 < argc) {
+      setMainClass(argv[++i]);
     } else if (a == L"--scan") {
       o.scan = true;
     } else if (a == L"--shift") {

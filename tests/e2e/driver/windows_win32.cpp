@@ -108,7 +108,13 @@ std::vector<HWND> findChildren(HWND parent, const std::wstring& cls, const std::
   return hits;
 }
 
-HWND findMainWindow() { return FindWindowW(kMainClass, nullptr); }
+namespace {
+std::wstring mainClass = kMainClass;
+}
+
+void setMainClass(const std::wstring& cls) { mainClass = cls; }
+
+HWND findMainWindow() { return FindWindowW(mainClass.c_str(), nullptr); }
 
 HWND findDialog(const std::wstring& title) {
   const HWND main = findMainWindow();

@@ -28,6 +28,8 @@ std::vector<HWND> descendants(HWND parent);
 // text "*" matches any.
 std::vector<HWND> findChildren(HWND parent, const std::wstring& cls, const std::wstring& text);
 
+// The program's main window (class kMainClass unless setMainClass chose another).
+void setMainClass(const std::wstring& cls);
 HWND findMainWindow();
 // A top-level dialog ("#32770") of the program's process whose title equals title ("*": any).
 HWND findDialog(const std::wstring& title);
