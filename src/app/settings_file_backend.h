@@ -1,6 +1,6 @@
 #pragma once
-// The settings back end for systems without a registry: one text file per user holding the same
-// named values with their types and sizes.
+// The settings back end for systems without a registry: one text file per user
+// holding the same named values with their types and sizes.
 #include <filesystem>
 
 #include "app/settings_store.h"
@@ -8,21 +8,23 @@
 namespace sk720 {
 
 class SettingsFileBackend : public SettingsBackend {
- public:
-  explicit SettingsFileBackend(std::filesystem::path file) : file_(std::move(file)) {}
-  int32_t writeValue(const char* name, SettingsType type, const uint8_t* data,
+public:
+  explicit SettingsFileBackend(std::filesystem::path file)
+      : file_(std::move(file)) {}
+  int32_t writeValue(const char *name, SettingsType type, const uint8_t *data,
                      uint32_t size) override;
-  int32_t readValue(const char* name, SettingsType& type, std::vector<uint8_t>& data,
-                    bool existingKeyOnly) override;
-  const std::filesystem::path& file() const { return file_; }
+  int32_t readValue(const char *name, SettingsType &type,
+                    std::vector<uint8_t> &data, bool existingKeyOnly) override;
+  const std::filesystem::path &file() const { return file_; }
 
- private:
+private:
   std::filesystem::path file_;
 };
 
-// Replaces target by source in one step (rename; MoveFileExW with MOVEFILE_REPLACE_EXISTING
-// behind it on Windows), so that a reader sees either the old file or the new one.
-bool replaceFileAtomically(const std::filesystem::path& source,
-                           const std::filesystem::path& target);
+// Replaces target by source in one step (rename; MoveFileExW with
+// MOVEFILE_REPLACE_EXISTING behind it on Windows), so that a reader sees either
+// the old file or the new one.
+bool replaceFileAtomically(const std::filesystem::path &source,
+                           const std::filesystem::path &target);
 
-}  // namespace sk720
+} // namespace sk720

@@ -1,6 +1,6 @@
 #pragma once
-// The echo trace strip: the newest echo line as a filled amplitude polygon over the right half,
-// with a three-line dashed grid and two frames.
+// The echo trace strip: the newest echo line as a filled amplitude polygon over
+// the right half, with a three-line dashed grid and two frames.
 #include <cstdint>
 #include <vector>
 
@@ -13,10 +13,12 @@ struct TracePoint {
 // Samples shown for display range index 0..14 (clamped).
 int32_t echoTraceSamples(int32_t displayRangeIndex);
 
-// The polygon of N + 2 points for a line of values in a W x H window, written into out (its
-// storage is reused from paint to paint). values must hold at least N entries.
-void echoTracePolygon(const uint16_t* values, int32_t sampleCount, int32_t width, int32_t height,
-                      std::vector<TracePoint>& out);
+// The polygon of N + 2 points for a line of values in a W x H window, written
+// into out (its storage is reused from paint to paint). values must hold at
+// least N entries.
+void echoTracePolygon(const uint16_t *values, int32_t sampleCount,
+                      int32_t width, int32_t height,
+                      std::vector<TracePoint> &out);
 
 // Grid line heights (y of the three dashed lines) and the two frame polygons.
 struct EchoTraceGrid {
@@ -26,4 +28,4 @@ struct EchoTraceGrid {
 };
 EchoTraceGrid echoTraceGrid(int32_t width, int32_t height);
 
-}  // namespace sk720
+} // namespace sk720

@@ -1,0 +1,64 @@
+#include <windows.h>
+
+#include "app/ui_text_win32.h"
+
+#include <commctrl.h>
+
+#include "base/utf16.h"
+
+namespace sk720 {
+
+namespace {
+HINSTANCE gInstance = nullptr;
+}
+
+HINSTANCE programInstance() {
+  return gInstance ? gInstance : GetModuleHandleW(nullptr);
+}
+void setProgramInstance(HINSTANCE instance) { gInstance = instance; }
+
+std::wstring loadText(UINT id) {
+  const wchar_t *text = nullptr;
+  // With a zero buffer size LoadStringW returns a pointer into the resource
+  // itself.
+  const int n =
+      LoadStringW(programInstance(), id, reinterpret_cast<LPWSTR>(&text), 0);
+  if (n <= 0 || text == nullptr)
+    return {};
+  return std::wstring(text, size_t(n));
+}
+
+std::wstring widen(const std::string &utf8) {
+  const std::u16string w = utf8ToUtf16(utf8);
+  return std::wstring(w.begin(), w.end());
+}
+
+std::string narrow(const std::wstring &text) {
+  return utf16ToUtf8(std::u16string(text.begin(), text.end()));
+}
+
+void ShowLastError(HWND owner) {
+  const DWORD error = GetLastError();
+  wchar_t *text = nullptr;
+  const DWORD n = FormatMessageW(
+      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
+          FORMAT_MESSAGE_IGNORE_INSERTS,
+      nullptr, error, MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT),
+      reinterpret_cast<LPWSTR>(&text), 0, nullptr);
+  std::wstring message =
+      n && text ? std::wstring(text, n) : L"Error " + std::to_wstring(error);
+  if (text)
+    LocalFree(text);
+  MessageBoxW(owner, message.c_str(), L"GetLastError", MB_OK);
+}
+
+void showErrorText(HWND owner, const std::wstring &text) {
+  MessageBoxW(owner, text.c_str(), L"Error", MB_OK | MB_ICONWARNING);
+}
+
+void setStatusPart(HWND statusBar, int part, const std::wstring &text) {
+  if (statusBar)
+    SendMessageW(statusBar, SB_SETTEXTW, WPARAM(part), LPARAM(text.c_str()));
+}
+
+} // namespace sk720
