@@ -15,6 +15,7 @@ import struct
 import subprocess
 import sys
 import time
+import zlib
 
 KEY = r"HKCU\Software\Quorvia Ultrasonics\SK720ControlProgram\Settings"
 COMPANY_KEY = r"HKCU\Software\Quorvia Ultrasonics"
@@ -45,6 +46,7 @@ class Session:
         self.xvfb = None
         self.program = None
         self.program_log = None
+        self.helpers = []
 
     # --- prefix, display, server -------------------------------------------------------------
     def prepare(self):
@@ -79,6 +81,14 @@ class Session:
                        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=120)
 
     def stop(self):
+        for h in self.helpers:
+            if h.poll() is None:
+                h.terminate()
+                try:
+                    h.wait(timeout=5)
+                except subprocess.TimeoutExpired:
+                    h.kill()
+        self.helpers = []
         if self.program and self.program.poll() is None:
             try:
                 self.program.wait(timeout=1)
@@ -153,16 +163,23 @@ class Session:
             time.sleep(0.3)
 
     # --- the program and the driver -----------------------------------------------------------
-    def launch(self, *args):
-        """Starts the program with the arguments and waits for its main window."""
-        self.program_log = open(os.path.join(self.root, "program.log"), "ab")
-        self.program = subprocess.Popen(["wine", self.program_exe] + list(args), env=self.env,
+    def launch(self, *args, debug_strings=False):
+        """Starts the program with the arguments and waits for its main window. With
+        debug_strings its OutputDebugStringA texts go to program.log (see program_output)."""
+        self.program_log = open(os.path.join(self.root, "program.log"), "wb")
+        env = dict(self.env, WINEDEBUG="-all,+debugstr") if debug_strings else self.env
+        self.program = subprocess.Popen(["wine", self.program_exe] + list(args), env=env,
                                         stdin=subprocess.DEVNULL, stdout=self.program_log,
                                         stderr=self.program_log)
         rc, out = self.drive("wait-window", timeout_ms=30000)
         if rc != 0:
             raise Failure("the main window did not appear (exit %s)" % self.program.poll())
         return out
+
+    def program_output(self):
+        self.program_log.flush()
+        with open(self.program_log.name, "rb") as f:
+            return f.read().decode("utf-8", errors="replace")
 
     def quit(self, timeout=15):
         """Closes the main window and waits for the process to end; returns its exit code."""
@@ -189,6 +206,40 @@ class Session:
             raise Failure("%s: sk720drive %s gave %d %r" % (what or "driver", " ".join(args), rc, out))
         return out
 
+    # --- simulated head and GPS receiver on COM ports ----------------------------------------
+    def native_cli(self):
+        path = os.path.join(os.path.dirname(self.build), "native", "tools", "sk720")
+        return path if os.path.exists(path) else None
+
+    def spawn(self, args, log_name):
+        """A helper process that stop() ends."""
+        log = open(os.path.join(self.root, log_name), "wb")
+        p = subprocess.Popen(args, stdin=subprocess.DEVNULL, stdout=log, stderr=log)
+        self.helpers.append(p)
+        return p
+
+    def register_com(self, number):
+        """Lists COMn in the port key, which does not learn of a linked device by itself."""
+        self.wine(["reg", "add", r"HKLM\HARDWARE\DEVICEMAP\SERIALCOMM", "/v",
+                   r"\Device\Serial%d" % number, "/t", "REG_SZ", "/d", "COM%d" % number, "/f"])
+
+    def simulator(self, kind, com, *options):
+        """`sk720 headsim` or `gpssim` (native) on a pseudo-terminal linked as COMn."""
+        cli = self.native_cli()
+        if not cli:
+            raise Failure("the native sk720 is needed for the simulators (build/native)")
+        link = os.path.join(self.prefix, "dosdevices", "com%d" % com)
+        if os.path.lexists(link):
+            os.remove(link)
+        p = self.spawn([cli, kind, "--pty", link] + list(options), "%s-com%d.log" % (kind, com))
+        deadline = time.monotonic() + 10
+        while not os.path.lexists(link):
+            if p.poll() is not None or time.monotonic() > deadline:
+                raise Failure("%s did not link COM%d" % (kind, com))
+            time.sleep(0.05)
+        self.register_com(com)
+        return p
+
     def synth(self, path, *options):
         """A synthesised recording, written by the native companion when built, else sk720.exe."""
         native = os.path.join(os.path.dirname(self.build), "native", "tools", "sk720")
@@ -199,6 +250,48 @@ class Session:
             self.wine([self.cli_exe, "synth", self.windows_path(path)] + list(options),
                       timeout=120)
         return path
+
+
+def read_png(path):
+    """(width, height, rows of (r, g, b) tuples) of an 8-bit RGB/RGBA non-interlaced PNG."""
+    with open(path, "rb") as f:
+        data = f.read()
+    if data[:8] != b"\x89PNG\r\n\x1a\n":
+        raise Failure("%s is not a PNG" % path)
+    pos, idat, header = 8, b"", None
+    while pos < len(data):
+        length, kind = struct.unpack(">I4s", data[pos:pos + 8])
+        body = data[pos + 8:pos + 8 + length]
+        if kind == b"IHDR":
+            header = struct.unpack(">IIBBBBB", body)
+        elif kind == b"IDAT":
+            idat += body
+        pos += 12 + length
+    width, height, depth, colour, _, _, interlace = header
+    if depth != 8 or colour not in (2, 6) or interlace:
+        raise Failure("%s: unsupported PNG layout %r" % (path, header))
+    bpp = 3 if colour == 2 else 4
+    raw, stride, prev, rows, i = zlib.decompress(idat), width * bpp, bytearray(width * bpp), [], 0
+    for _ in range(height):
+        kind, line = raw[i], bytearray(raw[i + 1:i + 1 + stride])
+        i += 1 + stride
+        for x in range(stride):
+            a = line[x - bpp] if x >= bpp else 0
+            b = prev[x]
+            c = prev[x - bpp] if x >= bpp else 0
+            if kind == 1:
+                line[x] = (line[x] + a) & 255
+            elif kind == 2:
+                line[x] = (line[x] + b) & 255
+            elif kind == 3:
+                line[x] = (line[x] + (a + b) // 2) & 255
+            elif kind == 4:
+                p = a + b - c
+                pa, pb, pc = abs(p - a), abs(p - b), abs(p - c)
+                line[x] = (line[x] + (a if pa <= pb and pa <= pc else b if pb <= pc else c)) & 255
+        rows.append([tuple(line[x:x + 3]) for x in range(0, stride, bpp)])
+        prev = line
+    return width, height, rows
 
 
 def sonar_record(**fields):
