@@ -192,6 +192,18 @@ def playback_open_dialog(s):
     check(s.quit() == 0, "exit code not 0")
 
 
+def playback_non_ascii_path(s):
+    # Russian users keep recordings in folders named in Russian.
+    folder = os.path.join(s.work, "записи")
+    os.makedirs(folder, exist_ok=True)
+    path = s.synth(os.path.join(folder, "запись.bin"), "--turns", "1")
+    s.launch(s.windows_path(path))
+    check(s.drive("wait-dialog", "*", timeout_ms=2000)[0] != 0,
+          "a box appeared: %s" % s.drive("dialog-text", "*")[1])
+    expect_playing(s, "a command line naming a Cyrillic path")
+    check(s.quit() == 0, "exit code not 0")
+
+
 def invalid_file(s):
     garbage = os.path.join(s.work, "garbage.bin")
     with open(garbage, "wb") as f:
@@ -245,6 +257,7 @@ ALL = {
     "extended_range": extended_range,
     "playback_command_line": playback_command_line,
     "playback_open_dialog": playback_open_dialog,
+    "playback_non_ascii_path": playback_non_ascii_path,
     "invalid_file": invalid_file,
     "full_screen": full_screen,
 }
