@@ -27,7 +27,7 @@ const char kUsageText[] =
     "  status PART                   wait-status PART TEXT\n"
     "  find-child CLASS TEXT         wait-visible CLASS [TEXT]      text CLASS [TEXT]\n"
     "  click CLASS TEXT              command ID                     close\n"
-    "  combos                        combo-items CLASS INDEX        combo-selection CLASS INDEX\n"
+    "  children                      combos                        combo-items CLASS INDEX        combo-selection CLASS INDEX\n"
     "  combo-select CLASS INDEX ITEM trackbar INDEX                 check CLASS TEXT\n"
     "  rect [CLASS [TEXT]]           snapshot [CLASS [TEXT]]\n"
     "  key VK                        wheel DELTA                    mouse down|up|move|rdown X Y\n"
@@ -318,6 +318,11 @@ int run(const Options& o) {
   }
   if (cmd == L"mouse") return postMouse(target, o);
   if (cmd == L"combos") return listCombos(main);
+  if (cmd == L"children") {
+    for (HWND w : descendants(target))
+      say(hex(w) + L" [" + className(w) + L"] \"" + windowText(w) + L"\" " + rectLine(w));
+    return kOk;
+  }
   if (cmd == L"combo-items" || cmd == L"combo-selection" || cmd == L"combo-select")
     return comboCommand(main, o, cmd);
   if (cmd == L"trackbar") {
