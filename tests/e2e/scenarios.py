@@ -128,14 +128,20 @@ def first_start(s):
 def languages(s):
     cases = [("0419", "Старт", "Открыть файл", "Отключён"), ("0412", "시작", "파일 불러오기", "연결끊김"),
              ("0407", "Start", "Open File", "Disconnected")]
+    wrong = []
     for code, start, open_file, disconnected in cases:
         s.set_string("Language", code)
         s.launch()
-        s.must("find-child", "Button", start, timeout_ms=5000, what="%s Start button" % code)
-        s.must("find-child", "Button", open_file, what="%s Open File button" % code)
-        s.must("wait-status", "0", disconnected, what="%s status part 0" % code)
-        check(s.query("Language") == code, "%s: Language rewritten as %r" % (code, s.query("Language")))
+        for args, what in [(("find-child", "Button", start), "Start button %s" % start),
+                           (("find-child", "Button", open_file), "Open File button %s" % open_file),
+                           (("wait-status", "0", disconnected), "status part 0 %s" % disconnected)]:
+            rc, out = s.drive(*args, timeout_ms=3000)
+            if rc != 0:
+                wrong.append("%s: no %s (saw %r)" % (code, what, out))
+        if s.query("Language") != code:
+            wrong.append("%s: Language rewritten as %r" % (code, s.query("Language")))
         check(s.quit() == 0, "exit code not 0")
+    check(not wrong, "; ".join(wrong))
 
 
 def extended_range(s):
@@ -196,7 +202,9 @@ def playback_non_ascii_path(s):
     # Russian users keep recordings in folders named in Russian.
     folder = os.path.join(s.work, "записи")
     os.makedirs(folder, exist_ok=True)
-    path = s.synth(os.path.join(folder, "запись.bin"), "--turns", "1")
+    # Written under an ASCII name: the companion's own path handling is not under test here.
+    path = os.path.join(folder, "запись.bin")
+    os.replace(s.synth(os.path.join(s.work, "plain.bin"), "--turns", "1"), path)
     s.launch(s.windows_path(path))
     check(s.drive("wait-dialog", "*", timeout_ms=2000)[0] != 0,
           "a box appeared: %s" % s.drive("dialog-text", "*")[1])
@@ -213,7 +221,8 @@ def invalid_file(s):
         f.write(b"DATA" + bytes(8) + struct.pack("<I", 16) + bytes(64))
     s.launch(s.windows_path(garbage))
     expect_error_box(s, "Invalid file selected")
-    check(not scan_changes(s, 1.5), "the picture changes after an invalid file")
+    time.sleep(1.0)
+    check(slider_height(s) == 0, "slider bar shown after the Error box closed")
     open_through_dialog(s, s.work, ["short.bin"])
     expect_error_box(s, "Invalid file selected")
     check(s.quit() == 0, "exit code not 0")
