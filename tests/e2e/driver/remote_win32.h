@@ -1,0 +1,34 @@
+// Reading control contents that live in the program's process: the status bar texts through a
+// buffer allocated in the target, combo boxes, trackbars, and the pixels a window shows.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace sk720drive {
+
+// Text of one status bar part; nothing when the target's memory cannot be reached.
+std::optional<std::wstring> statusText(HWND statusBar, int part);
+
+struct ComboContents {
+  int selection = -1;
+  std::vector<std::wstring> items;
+};
+ComboContents comboContents(HWND combo);
+
+struct TrackbarState {
+  long pos, min, max;
+};
+TrackbarState trackbarState(HWND bar);
+
+// What the screen shows inside a window: count of non-black pixels and a hash of all of them.
+struct Snapshot {
+  uint64_t nonBlack = 0, total = 0, hash = 0;
+};
+std::optional<Snapshot> snapshot(HWND w);
+
+}  // namespace sk720drive
