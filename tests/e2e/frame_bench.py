@@ -1,0 +1,59 @@
+#!/usr/bin/env python3
+"""The program's frame time during playback on a full-HD screen (scripts/bench-win)."""
+import argparse
+import os
+import statistics
+import struct
+import sys
+import time
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+import harness  # noqa: E402
+
+
+def placement(left, top, right, bottom):
+    # style (overlapped window), extended style, full screen, maximized, rectangle
+    return struct.pack("<IIIIiiii", 0x00CF0000, 0, 0, 0, left, top, right, bottom)
+
+
+def main():
+    ap = argparse.ArgumentParser()
+    ap.add_argument("--build", required=True)
+    ap.add_argument("--source", required=True)
+    ap.add_argument("--seconds", type=int, default=30)
+    args = ap.parse_args()
+    s = harness.Session(args.build, args.source, screen=(1920, 1080))
+    s.prepare()
+    s.start()
+    try:
+        s.reset_settings()
+        s.set_string("Language", "0409")
+        s.set_binary("MainWindowPosition", placement(0, 0, 1920, 1080))
+        rec = s.synth(os.path.join(s.work, "bench.bin"), "--turns", "3")
+        s.launch(s.windows_path(rec))
+        samples = []
+        last = None
+        deadline = time.monotonic() + args.seconds
+        while time.monotonic() < deadline:
+            rc, out = s.drive("status", "3")
+            text = out.strip()
+            if rc == 0 and text.endswith("ms") and text != last:
+                samples.append(int(text[:-2]))
+                last = text
+            time.sleep(0.4)
+        rc, rect = s.drive("rect", "Radar scan")
+        s.quit()
+    finally:
+        s.stop()
+    if not samples:
+        print("bench-win: no frame time was reported", file=sys.stderr)
+        return 1
+    print("Windows program under Wine + Xvfb, 1920 x 1080 screen, playback x1")
+    print("scan view %s; %d frame-time reports in %d s" % (rect, len(samples), args.seconds))
+    print("frame time (ms): min %d  median %g  max %d" % (min(samples), statistics.median(samples),
+                                                          max(samples)))
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
