@@ -33,10 +33,8 @@ CommandLine parseProgramCommandLine(const wchar_t* commandLine) {
     } else if (arg == L"-extrange") {
       out.extendedRange = true;
     } else if (!arg.empty() && arg[0] != L'-') {
-      const DWORD attributes = GetFileAttributesW(arg.c_str());
-      if (attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
-        out.files.push_back(arg);
-      }
+      // Checked as Open File checks its files: a missing one is reported, not skipped.
+      out.files.push_back(arg);
     }
   }
   LocalFree(argv);
@@ -54,10 +52,7 @@ LANGID chooseInterfaceLanguage() {
   } else if (stored == "0419") {
     lang = MAKELANGID(LANG_RUSSIAN, SUBLANG_RUSSIAN_RUSSIA);
   }
-  // Windows honours the thread's interface language, Wine the thread locale:
-  // set both.
-  SetThreadUILanguage(lang);
-  SetThreadLocale(MAKELCID(lang, SORT_DEFAULT));
+  selectInterfaceLanguage(lang);
   return lang;
 }
 

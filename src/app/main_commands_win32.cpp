@@ -104,6 +104,8 @@ bool onButton(HWND hwnd, AppData& a, HWND c) {
     pauseClicked(a);
   } else if (c == a.openFileButton) {
     openFileCommand(hwnd);
+  } else if (c == a.viewSettingsButton) {
+    showViewSettingsDialog(hwnd);
   } else if (c == a.startButton || c == a.stopButton || c == a.recordButton || c == a.applyButton ||
              c == a.sonarSettingsButton || c == a.viewSettingsButton || c == a.connectButton) {
     // The live head and the settings dialogs come with the link; the buttons
@@ -139,8 +141,10 @@ bool onMenu(HWND hwnd, AppData& a, UINT id) {
     case IDM_HIDE_TOOLBAR:
       toggleToolbar(hwnd, a);
       return true;
-    case IDM_SONAR_SETTINGS:
     case IDM_VIEW_SETTINGS:
+      showViewSettingsDialog(hwnd);
+      return true;
+    case IDM_SONAR_SETTINGS:
     case IDM_WORKING_FOLDER:
       return true;
     default:

@@ -186,7 +186,9 @@ void LeaveFullScreen(HWND hwnd, WindowPlacement& p) {
   SetWindowLongW(hwnd, GWL_STYLE,
                  LONG((uint32_t(GetWindowLongW(hwnd, GWL_STYLE)) & ~kStyleOverlappedWindow) |
                       sanitizedStyle(p.style)));
-  SetWindowLongW(hwnd, GWL_EXSTYLE, LONG(sanitizedExStyle(p.exStyle)));
+  SetWindowLongW(hwnd, GWL_EXSTYLE,
+                 LONG((uint32_t(GetWindowLongW(hwnd, GWL_EXSTYLE)) & ~kExStyleFullScreenBits) |
+                      sanitizedExStyle(p.exStyle)));
   SetWindowPos(hwnd, nullptr, p.left, p.top, p.right - p.left, p.bottom - p.top,
                SWP_NOZORDER | SWP_NOACTIVATE | SWP_FRAMECHANGED);
   if (p.maximized == 1) ShowWindow(hwnd, SW_MAXIMIZE);

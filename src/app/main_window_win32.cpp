@@ -108,6 +108,14 @@ LRESULT CALLBACK MainWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lPara
       mm->ptMinTrackSize.y = a ? a->minTrackHeight : kMinTrackHeightShown;
       return 0;
     }
+    case WM_CTLCOLORSTATIC:
+    case WM_CTLCOLORBTN: {
+      // Labels, boxes and bars on the toolbar strip take the strip's colour.
+      HDC dc = HDC(wParam);
+      SetBkMode(dc, TRANSPARENT);
+      SetTextColor(dc, GetSysColor(COLOR_MENUTEXT));
+      return LRESULT(GetSysColorBrush(COLOR_MENU));
+    }
     case WM_QUERYENDSESSION:
       return 1;
     case WM_ENDSESSION:

@@ -16,14 +16,7 @@ HINSTANCE gInstance = nullptr;
 HINSTANCE programInstance() { return gInstance ? gInstance : GetModuleHandleW(nullptr); }
 void setProgramInstance(HINSTANCE instance) { gInstance = instance; }
 
-std::wstring loadText(UINT id) {
-  const wchar_t* text = nullptr;
-  // With a zero buffer size LoadStringW returns a pointer into the resource
-  // itself.
-  const int n = LoadStringW(programInstance(), id, reinterpret_cast<LPWSTR>(&text), 0);
-  if (n <= 0 || text == nullptr) return {};
-  return std::wstring(text, size_t(n));
-}
+std::wstring loadText(UINT id) { return loadUiString(id); }
 
 std::wstring widen(const std::string& utf8) {
   const std::u16string w = utf8ToUtf16(utf8);

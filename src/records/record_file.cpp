@@ -1,10 +1,13 @@
 #include "records/record_file.h"
 
+#include "base/utf16.h"
+
 namespace sk720 {
 
 bool RecordFileSource::open(const std::string& path) {
   close();
-  file_.open(path, std::ios::binary | std::ios::in);
+  // Through a path object: on Windows that opens by the UTF-16 name, so any folder name works.
+  file_.open(pathFromUtf8(path), std::ios::binary | std::ios::in);
   if (!file_.is_open()) return false;
   file_.seekg(0, std::ios::end);
   const std::streamoff end = file_.tellg();

@@ -3,6 +3,7 @@
 #include <fstream>
 #include <vector>
 
+#include "base/utf16.h"
 #include "link/sonar_params.h"
 #include "records/ping_record.h"
 #include "sim/scene.h"
@@ -21,16 +22,23 @@ int runSynth(const Args& args) {
     const std::string a = r.next();
     auto integer = [&](int64_t lo, int64_t hi, int64_t& target) {
       if (auto v = r.value(a)) {
-        if (auto n = parseInteger(*v, lo, hi)) target = *n;
-        else r.setError(a + " expects an integer from " + std::to_string(lo) + " to " +
-                        std::to_string(hi) + ", not '" + *v + "'");
+        if (auto n = parseInteger(*v, lo, hi))
+          target = *n;
+        else
+          r.setError(a + " expects an integer from " + std::to_string(lo) + " to " +
+                     std::to_string(hi) + ", not '" + *v + "'");
       }
     };
-    if (a == "--turns") integer(1, 1000, turns);
-    else if (a == "--range-index") integer(0, 14, rangeIndex);
-    else if (a == "--step-index") integer(0, 5, stepIndex);
-    else if (a == "--seed") integer(0, INT64_MAX, seed);
-    else if (a == "--head-up") headUp = true;
+    if (a == "--turns")
+      integer(1, 1000, turns);
+    else if (a == "--range-index")
+      integer(0, 14, rangeIndex);
+    else if (a == "--step-index")
+      integer(0, 5, stepIndex);
+    else if (a == "--seed")
+      integer(0, INT64_MAX, seed);
+    else if (a == "--head-up")
+      headUp = true;
     else if (a == "--header") {
       integer(28, 44, header);
       if (header != 28 && header != 36 && header != 44) r.setError("--header expects 28, 36 or 44");
@@ -38,13 +46,19 @@ int runSynth(const Args& args) {
       if (auto v = r.value(a)) {
         const size_t comma = v->find(',');
         auto h = parseInteger(v->substr(0, comma), 0, 7);
-        auto w = comma == std::string::npos ? std::nullopt : parseInteger(v->substr(comma + 1), 0, 3);
-        if (!h || !w) r.setError("--sector expects HEADING_INDEX,WIDTH_INDEX (0..7,0..3)");
-        else sectorHeading = *h, sectorWidth = *w;
+        auto w =
+            comma == std::string::npos ? std::nullopt : parseInteger(v->substr(comma + 1), 0, 3);
+        if (!h || !w)
+          r.setError("--sector expects HEADING_INDEX,WIDTH_INDEX (0..7,0..3)");
+        else
+          sectorHeading = *h, sectorWidth = *w;
       }
-    } else if (!a.empty() && a[0] == '-') r.setError("unknown option " + a);
-    else if (out.empty()) out = a;
-    else r.setError("unexpected argument " + a);
+    } else if (!a.empty() && a[0] == '-')
+      r.setError("unknown option " + a);
+    else if (out.empty())
+      out = a;
+    else
+      r.setError("unexpected argument " + a);
   }
   if (!r.error().empty()) return fail("synth: " + r.error());
   if (out.empty()) return fail("synth: no output file given");
@@ -80,7 +94,7 @@ int runSynth(const Args& args) {
   if (params.sectorWidth > 0 && params.step > 0) perTurn = 2 * params.sectorWidth / params.step;
   const int64_t total = perTurn * turns;
 
-  std::ofstream f(out, std::ios::binary | std::ios::trunc);
+  std::ofstream f(pathFromUtf8(out), std::ios::binary | std::ios::trunc);
   if (!f) return fail("synth: cannot create " + out);
   sim::PingSynthesizer synth(plan);
   std::vector<uint8_t> buf(kRecordBufferSize);
