@@ -10,15 +10,11 @@ namespace {
 const float kPi = std::acos(-1.0f);
 constexpr float kEarthRadius = 6371000.0f;
 
-bool isLongitude(float lon) {
-  return std::isfinite(lon) && std::fabs(lon) <= kPi;
-}
+bool isLongitude(float lon) { return std::isfinite(lon) && std::fabs(lon) <= kPi; }
 
-} // namespace
+}  // namespace
 
-bool isLatitude(float lat) {
-  return std::isfinite(lat) && std::fabs(lat) <= kPi / 2.0f;
-}
+bool isLatitude(float lat) { return std::isfinite(lat) && std::fabs(lat) <= kPi / 2.0f; }
 
 void FormatCoordinate(float radians, std::string &out) {
   const float g = radians * 180.0f / kPi;
@@ -42,23 +38,17 @@ std::string FormatCoordinate(float radians) {
   return s;
 }
 
-GeoPoint DestinationPoint(float lat, float lon, float bearing,
-                          float distanceMetres) {
+GeoPoint DestinationPoint(float lat, float lon, float bearing, float distanceMetres) {
   if (!isLatitude(lat) || !isLongitude(lon)) {
     return {std::nanf(""), std::nanf("")};
   }
-  if (!(distanceMetres > 0.0f))
-    distanceMetres = 0.0f;
-  if (!std::isfinite(bearing))
-    bearing = 0.0f;
+  if (!(distanceMetres > 0.0f)) distanceMetres = 0.0f;
+  if (!std::isfinite(bearing)) bearing = 0.0f;
   const float d = distanceMetres / kEarthRadius;
-  float s = std::sin(lat) * std::cos(d) +
-            std::cos(lat) * std::sin(d) * std::cos(bearing);
+  float s = std::sin(lat) * std::cos(d) + std::cos(lat) * std::sin(d) * std::cos(bearing);
   // Rounding may step just past ±1, where asin has no value.
-  if (s > 1.0f)
-    s = 1.0f;
-  if (s < -1.0f)
-    s = -1.0f;
+  if (s > 1.0f) s = 1.0f;
+  if (s < -1.0f) s = -1.0f;
   GeoPoint p;
   p.lat = std::asin(s);
   p.lon = lon + std::atan2(std::sin(bearing) * std::sin(d) * std::cos(lat),
@@ -67,18 +57,12 @@ GeoPoint DestinationPoint(float lat, float lon, float bearing,
 }
 
 int32_t ClassifyPdop(float pdop) {
-  if (pdop == 0.0f)
-    return 0;
-  if (pdop < 1.0f)
-    return 1;
-  if (pdop < 2.0f)
-    return 2;
-  if (pdop < 5.0f)
-    return 3;
-  if (pdop < 10.0f)
-    return 4;
-  if (pdop < 20.0f)
-    return 5;
+  if (pdop == 0.0f) return 0;
+  if (pdop < 1.0f) return 1;
+  if (pdop < 2.0f) return 2;
+  if (pdop < 5.0f) return 3;
+  if (pdop < 10.0f) return 4;
+  if (pdop < 20.0f) return 5;
   return 6;
 }
 
@@ -88,4 +72,4 @@ const char *pdopClassName(int32_t c) {
   return c >= 0 && c <= 6 ? kNames[c] : "Poor";
 }
 
-} // namespace sk720
+}  // namespace sk720

@@ -10,18 +10,17 @@ namespace sk720 {
 // is left to the hemisphere letter. "N/A" for a value that is not a number or
 // lies beyond ±180°.
 std::string FormatCoordinate(float radians);
-void FormatCoordinate(float radians, std::string &out); // into reused storage
+void FormatCoordinate(float radians, std::string &out);  // into reused storage
 
 struct GeoPoint {
   float lat = 0.0f,
-        lon = 0.0f; // radians; NaN when the start was not a position
+        lon = 0.0f;  // radians; NaN when the start was not a position
 };
 
 // Great-circle destination on a sphere of 6 371 000 m. A negative or NaN
 // distance counts as 0; a start that is not a valid position (NaN, infinite,
 // |lat| > 90°, |lon| > 180°) gives NaN.
-GeoPoint DestinationPoint(float lat, float lon, float bearing,
-                          float distanceMetres);
+GeoPoint DestinationPoint(float lat, float lon, float bearing, float distanceMetres);
 
 // 0 "N/A" (exactly 0.0), 1 "Ideal" .. 6 "Poor" (20 and above, and NaN).
 int32_t ClassifyPdop(float pdop);
@@ -35,4 +34,4 @@ inline const char *longitudeLetter(float lon) { return lon > 0.0f ? "E" : "W"; }
 // True for a latitude the strip can show (finite, within ±90°).
 bool isLatitude(float lat);
 
-} // namespace sk720
+}  // namespace sk720

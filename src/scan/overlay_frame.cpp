@@ -10,8 +10,7 @@ namespace sk720 {
 namespace {
 
 void addStripLine(OverlayList &out, int32_t y, const std::string &text) {
-  if (text.empty())
-    return;
+  if (text.empty()) return;
   out.text(0.0f, float(y), kStripFontPx, false, kStripTextArgb).text = text;
 }
 
@@ -24,8 +23,7 @@ void addParameterLines(OverlayList &out, const InfoStripTexts &t) {
 }
 
 bool compassShown(const OverlayInput &in) {
-  return in.compassFieldsPresent != 0 && in.compassValid != 0 &&
-         in.compassEnabled != 0;
+  return in.compassFieldsPresent != 0 && in.compassValid != 0 && in.compassEnabled != 0;
 }
 
 void buildLists(OverlayState &state, const OverlayInput &in) {
@@ -38,64 +36,54 @@ void buildLists(OverlayState &state, const OverlayInput &in) {
 
   InfoStripTexts &t = state.texts;
   formatParameterLines(in.lastCommandWord, in.device, t);
-  if (in.displayEnabled != 1)
-    return; // the paint draws nothing at all
+  if (in.displayEnabled != 1) return;  // the paint draws nothing at all
 
-  const OverlayCentre c =
-      overlayCentre(in.imageSize, in.panX, in.panY, in.dragStartPanX,
-                    in.dragStartPanY, in.dragging != 0);
+  const OverlayCentre c = overlayCentre(in.imageSize, in.panX, in.panY, in.dragStartPanX,
+                                        in.dragStartPanY, in.dragging != 0);
   const bool grid = in.grid == 1;
-  const RingInput rings{in.imageSize, in.displayRangeIndex, in.fitFactor,
-                        in.imageMaxRange, in.currentRangeMm};
+  const RingInput rings{in.imageSize, in.displayRangeIndex, in.fitFactor, in.imageMaxRange,
+                        in.currentRangeMm};
   f.outerRadius = addRangeRings(f.canvas, c, rings, grid);
-  if (grid)
-    addGridSpokes(f.canvas, c, f.outerRadius);
+  if (grid) addGridSpokes(f.canvas, c, f.outerRadius);
   if (in.pointer == 1) {
     addPointer(f.canvas, c, f.outerRadius, in.currentLineIndex, in.zeroOffset);
   }
   const bool compass = compassShown(in);
   if (compass && grid) {
-    const int32_t steps =
-        in.zeroAlwaysUp != 0 ? headingSteps(in.headingRadians) : 0;
+    const int32_t steps = in.zeroAlwaysUp != 0 ? headingSteps(in.headingRadians) : 0;
     addCompassMarks(f.canvas, c, f.outerRadius, steps, in.zeroOffset);
   }
   if (in.rulerMode != 0 && in.rulerState != 0) {
     const int32_t offX = clientOffsetX(in.clientWidth, in.clientHeight);
     const int32_t offY = clientOffsetY(in.clientWidth, in.clientHeight);
-    addRuler(f.canvas, float(in.rulerX1 + offX), float(in.rulerY1 + offY),
-             float(in.rulerX2 + offX), float(in.rulerY2 + offY),
-             kRulerSquareSize, in.pixelsPerMetre, state.distanceText);
+    addRuler(f.canvas, float(in.rulerX1 + offX), float(in.rulerY1 + offY), float(in.rulerX2 + offX),
+             float(in.rulerY2 + offY), kRulerSquareSize, in.pixelsPerMetre, state.distanceText);
   }
   if (compass) {
     f.dialVisible = true;
     f.dialX = in.clientWidth - f.dialWidth;
     f.dialY = 0;
-    const int32_t degrees =
-        in.zeroAlwaysUp != 0 ? headingDegrees(in.headingRadians) : 0;
+    const int32_t degrees = in.zeroAlwaysUp != 0 ? headingDegrees(in.headingRadians) : 0;
     addHeadingDial(f.dial, f.dialWidth, f.dialHeight, degrees, in.zeroOffset);
   }
 
-  if (in.showInfo != 1)
-    return;
-  if (in.statusVisible != 0)
-    addStripLine(f.strip, kStripStatusY, in.statusText);
+  if (in.showInfo != 1) return;
+  if (in.statusVisible != 0) addStripLine(f.strip, kStripStatusY, in.statusText);
   addParameterLines(f.strip, t);
   formatGpsLine(in.gps, t.gps);
   addStripLine(f.strip, kStripGpsY, t.gps);
   if (in.gps.sig != 0 && in.cursorInside != 0) {
-    formatCursorLine(in.gps, in.cursorAngleFraction, in.cursorRangeMetres,
-                     in.headingRadians, t.cursor);
+    formatCursorLine(in.gps, in.cursorAngleFraction, in.cursorRangeMetres, in.headingRadians,
+                     t.cursor);
     addStripLine(f.strip, kStripCursorY, t.cursor);
   }
 }
 
-} // namespace
+}  // namespace
 
-void fillOverlayInput(OverlayInput &in, const ScanImage &image,
-                      const ScanInteraction &ui, const ViewSettings &view,
-                      const ScanInputs &shared, const LineStore &store,
-                      const GpsFix &gps, int32_t clientWidth,
-                      int32_t clientHeight) {
+void fillOverlayInput(OverlayInput &in, const ScanImage &image, const ScanInteraction &ui,
+                      const ViewSettings &view, const ScanInputs &shared, const LineStore &store,
+                      const GpsFix &gps, int32_t clientWidth, int32_t clientHeight) {
   constexpr auto relaxed = std::memory_order_relaxed;
   in.imageSize = image.imageSize;
   in.displayRangeIndex = image.displayRangeIndex;
@@ -141,8 +129,7 @@ void fillOverlayInput(OverlayInput &in, const ScanImage &image,
   // has a position.
   const int32_t x = ui.cursorX + clientOffsetX(clientWidth, clientHeight);
   const int32_t y = ui.cursorY + clientOffsetY(clientWidth, clientHeight);
-  in.cursorInside =
-      x >= 0 && y >= 0 && x < image.imageSize && y < image.imageSize ? 1 : 0;
+  in.cursorInside = x >= 0 && y >= 0 && x < image.imageSize && y < image.imageSize ? 1 : 0;
   in.cursorAngleFraction = 0.0f;
   in.cursorRangeMetres = 0.0f;
   if (in.cursorInside) {
@@ -152,13 +139,12 @@ void fillOverlayInput(OverlayInput &in, const ScanImage &image,
   }
 }
 
-const OverlayFrame &buildOverlayFrame(OverlayState &state,
-                                      const OverlayInput &in, uint32_t nowMs) {
+const OverlayFrame &buildOverlayFrame(OverlayState &state, const OverlayInput &in, uint32_t nowMs) {
   OverlayFrame &f = state.frame;
   f.rebuilt = !state.havePrevious || !(state.previous == in);
   if (f.rebuilt) {
     buildLists(state, in);
-    state.previous = in; // copies into the previous input's storage
+    state.previous = in;  // copies into the previous input's storage
     state.havePrevious = true;
   }
 
@@ -167,8 +153,7 @@ const OverlayFrame &buildOverlayFrame(OverlayState &state,
     state.clockStarted = true;
     state.lastDistanceReportMs = nowMs;
   }
-  const bool ruler =
-      in.displayEnabled == 1 && in.rulerMode != 0 && in.rulerState != 0;
+  const bool ruler = in.displayEnabled == 1 && in.rulerMode != 0 && in.rulerState != 0;
   if (ruler && nowMs - state.lastDistanceReportMs > kStatusReportPeriodMs) {
     state.lastDistanceReportMs = nowMs;
     f.distanceStatus.assign("Distance: ");
@@ -177,17 +162,14 @@ const OverlayFrame &buildOverlayFrame(OverlayState &state,
   return f;
 }
 
-void buildScreenshotStrip(const OverlayState &state, const OverlayInput &in,
-                          OverlayList &out) {
+void buildScreenshotStrip(const OverlayState &state, const OverlayInput &in, OverlayList &out) {
   out.clear();
-  if (in.showInfo != 1)
-    return;
+  if (in.showInfo != 1) return;
   const InfoStripTexts &t = state.texts;
-  if (in.statusVisible != 0)
-    addStripLine(out, kStripStatusY, in.statusText);
+  if (in.statusVisible != 0) addStripLine(out, kStripStatusY, in.statusText);
   addParameterLines(out, t);
   addStripLine(out, kStripGpsY, t.gps);
   addStripLine(out, kStripCursorY, t.cursor);
 }
 
-} // namespace sk720
+}  // namespace sk720

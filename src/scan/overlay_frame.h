@@ -32,17 +32,15 @@ struct OverlayInput {
   int32_t dragging = 0;
   int32_t clientWidth = 0, clientHeight = 0;
   // View settings.
-  int32_t displayEnabled = 1, grid = 1, pointer = 1, showInfo = 1,
-          zeroOffset = 0;
+  int32_t displayEnabled = 1, grid = 1, pointer = 1, showInfo = 1, zeroOffset = 0;
   // Published by the receiving side.
-  int32_t compassFieldsPresent = 0, compassValid = 0, compassEnabled = 0,
-          zeroAlwaysUp = 1;
+  int32_t compassFieldsPresent = 0, compassValid = 0, compassEnabled = 0, zeroAlwaysUp = 1;
   float headingRadians = 0.0f;
   int32_t currentRangeMm = 0;
   int32_t currentLineIndex = 0;
   uint32_t lastCommandWord = 0;
-  DeviceLine device; // deviceId from lastDeviceId; tunable and the frequencies
-                     // from the program
+  DeviceLine device;  // deviceId from lastDeviceId; tunable and the frequencies
+                      // from the program
   GpsSnapshot gps;
   // Cursor in client coordinates, and the polar position of its image pixel
   // (cursorInside 0 when the pixel lies outside the image, e.g. a stale
@@ -65,24 +63,21 @@ struct OverlayInput {
 // polar position, for a client of clientWidth x clientHeight. Leaves
 // device.tunable, device.centralFrequency, device.bandwidth, statusVisible and
 // statusText to the caller.
-void fillOverlayInput(OverlayInput &in, const ScanImage &image,
-                      const ScanInteraction &ui, const ViewSettings &view,
-                      const ScanInputs &shared, const LineStore &store,
-                      const GpsFix &gps, int32_t clientWidth,
-                      int32_t clientHeight);
+void fillOverlayInput(OverlayInput &in, const ScanImage &image, const ScanInteraction &ui,
+                      const ViewSettings &view, const ScanInputs &shared, const LineStore &store,
+                      const GpsFix &gps, int32_t clientWidth, int32_t clientHeight);
 
 struct OverlayFrame {
-  OverlayList canvas; // square-image coordinates: rings, spokes, pointer,
-                      // compass, ruler
-  OverlayList strip;  // the strip layer: white text for a black client-width x
-                      // 100 surface
-  OverlayList
-      dial; // dial-box coordinates: draw on black, OR-combine at (dialX, dialY)
+  OverlayList canvas;  // square-image coordinates: rings, spokes, pointer,
+                       // compass, ruler
+  OverlayList strip;   // the strip layer: white text for a black client-width x
+                       // 100 surface
+  OverlayList dial;    // dial-box coordinates: draw on black, OR-combine at (dialX, dialY)
   bool dialVisible = false;
   int32_t dialX = 0, dialY = 0, dialWidth = 100,
-          dialHeight = 100; // in client coordinates
+          dialHeight = 100;  // in client coordinates
   int32_t outerRadius = 0;
-  bool rebuilt = false; // false when the inputs equalled the previous paint's
+  bool rebuilt = false;  // false when the inputs equalled the previous paint's
   // "Distance: %s", set on the paints where it is due (at most every 2 s while
   // a ruler shows).
   std::string distanceStatus;
@@ -90,8 +85,7 @@ struct OverlayFrame {
 
 struct OverlayState {
   OverlayFrame frame;
-  InfoStripTexts
-      texts; // the strip lines last formatted (the screenshot redraws them)
+  InfoStripTexts texts;  // the strip lines last formatted (the screenshot redraws them)
   OverlayInput previous;
   bool havePrevious = false;
   std::string distanceText;
@@ -103,13 +97,11 @@ constexpr uint32_t kStatusReportPeriodMs = 2000;
 
 // The per-paint entry point. nowMs: a millisecond clock (for the distance
 // report's rate).
-const OverlayFrame &buildOverlayFrame(OverlayState &state,
-                                      const OverlayInput &in, uint32_t nowMs);
+const OverlayFrame &buildOverlayFrame(OverlayState &state, const OverlayInput &in, uint32_t nowMs);
 
 // The strip texts as a screenshot draws them straight onto the canvas (white,
 // 12 px, x = 0): nothing unless showInfo is 1; the cursor line is the one last
 // formatted while a fix was present.
-void buildScreenshotStrip(const OverlayState &state, const OverlayInput &in,
-                          OverlayList &out);
+void buildScreenshotStrip(const OverlayState &state, const OverlayInput &in, OverlayList &out);
 
-} // namespace sk720
+}  // namespace sk720

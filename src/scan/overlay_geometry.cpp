@@ -16,11 +16,10 @@ constexpr int32_t kMaxRings = 1000;
 
 PointF at(double x, double y) { return PointF{float(x), float(y)}; }
 
-} // namespace
+}  // namespace
 
-OverlayCentre overlayCentre(int32_t imageSize, int32_t panX, int32_t panY,
-                            int32_t dragStartPanX, int32_t dragStartPanY,
-                            bool dragging) {
+OverlayCentre overlayCentre(int32_t imageSize, int32_t panX, int32_t panY, int32_t dragStartPanX,
+                            int32_t dragStartPanY, bool dragging) {
   const int32_t px = dragging ? dragStartPanX : panX;
   const int32_t py = dragging ? dragStartPanY : panY;
   return {imageSize / 2 - px, imageSize / 2 - py};
@@ -37,16 +36,14 @@ int32_t reducedZeroOffset(int32_t zeroOffsetDegrees) {
 
 void ringLabel(int32_t displayRangeIndex, float metres, std::string &out) {
   // 1.5, 2.5, 3, 6 and 7.5 m: the ring spacing has a tenth.
-  const bool tenths = displayRangeIndex == 0 || displayRangeIndex == 1 ||
-                      displayRangeIndex == 2 || displayRangeIndex == 4 ||
-                      displayRangeIndex == 5;
+  const bool tenths = displayRangeIndex == 0 || displayRangeIndex == 1 || displayRangeIndex == 2 ||
+                      displayRangeIndex == 4 || displayRangeIndex == 5;
   char buf[32];
   std::snprintf(buf, sizeof buf, tenths ? "%4.1fm" : "%4.0fm", double(metres));
   out.assign(buf);
 }
 
-int32_t addRangeRings(OverlayList &out, const OverlayCentre &c,
-                      const RingInput &in, bool draw) {
+int32_t addRangeRings(OverlayList &out, const OverlayCentre &c, const RingInput &in, bool draw) {
   const int32_t index = in.displayRangeIndex < 0    ? 0
                         : in.displayRangeIndex > 14 ? 14
                                                     : in.displayRangeIndex;
@@ -56,28 +53,24 @@ int32_t addRangeRings(OverlayList &out, const OverlayCentre &c,
   for (int32_t k = 1; k <= kMaxRings; ++k) {
     const float distance = float(k) * range / 5.0f;
     // Written so that a NaN stops the rings as well.
-    if (!(distance <= in.imageMaxRange) || !(distance <= headRange))
-      break;
+    if (!(distance <= in.imageMaxRange) || !(distance <= headRange)) break;
     const double r = k * double(in.fitFactor) * in.imageSize / 10.0;
-    if (!(r >= 0.0 && r < 1e9))
-      break;
+    if (!(r >= 0.0 && r < 1e9)) break;
     outerRadius = int32_t(r);
-    if (!draw)
-      continue;
-    out.ellipse(float(c.cx - r), float(c.cy - r), float(2 * r - 1),
-                float(2 * r - 1), kRingArgb, kOverlayPenWidth);
-    OverlayPrimitive &label = out.text(float(c.cx + r - 34), float(c.cy - 15),
-                                       12.0f, false, kRingLabelArgb);
+    if (!draw) continue;
+    out.ellipse(float(c.cx - r), float(c.cy - r), float(2 * r - 1), float(2 * r - 1), kRingArgb,
+                kOverlayPenWidth);
+    OverlayPrimitive &label =
+        out.text(float(c.cx + r - 34), float(c.cy - 15), 12.0f, false, kRingLabelArgb);
     ringLabel(index, distance, label.text);
   }
   return outerRadius;
 }
 
-void addGridSpokes(OverlayList &out, const OverlayCentre &c,
-                   int32_t outerRadius) {
+void addGridSpokes(OverlayList &out, const OverlayCentre &c, int32_t outerRadius) {
   for (int32_t a = 0; a < 1600; a += 400) {
-    out.line(polarPoint(c, a, outerRadius),
-             polarPoint(c, a + 1600, outerRadius), kRingArgb, kOverlayPenWidth);
+    out.line(polarPoint(c, a, outerRadius), polarPoint(c, a + 1600, outerRadius), kRingArgb,
+             kOverlayPenWidth);
   }
 }
 
@@ -86,8 +79,7 @@ void addPointer(OverlayList &out, const OverlayCentre &c, int32_t outerRadius,
   const double theta = (currentLineIndex - 1600) * 2.0 * kPi / 3200.0 -
                        reducedZeroOffset(zeroOffsetDegrees) * kPi / 180.0;
   out.line(at(c.cx, c.cy),
-           at(c.cx + outerRadius * std::sin(theta),
-              c.cy + outerRadius * std::cos(theta)),
+           at(c.cx + outerRadius * std::sin(theta), c.cy + outerRadius * std::cos(theta)),
            kPointerArgb, kOverlayPenWidth);
 }
 
@@ -105,21 +97,17 @@ int32_t compassBaseStep(int32_t heading, int32_t zeroOffsetDegrees) {
   // 64-bit and a remainder: any stored offset, however large, costs the same
   // and cannot overflow; 360 degrees are exactly 3200 steps, so whole turns
   // drop out unchanged.
-  const int64_t a =
-      (int64_t(heading) + (-80 * int64_t(zeroOffsetDegrees)) / 9) % 3200;
+  const int64_t a = (int64_t(heading) + (-80 * int64_t(zeroOffsetDegrees)) / 9) % 3200;
   return int32_t(a < 0 ? a + 3200 : a);
 }
 
 double compassMarkSize(int32_t outerRadius) {
   const OverlayCentre c{0, 0};
-  const PointF p = polarPoint(c, 10, outerRadius),
-               q = polarPoint(c, -10, outerRadius);
-  return std::hypot(double(p.x) - q.x, double(p.y) - q.y) * std::sqrt(3.0) /
-         2.0;
+  const PointF p = polarPoint(c, 10, outerRadius), q = polarPoint(c, -10, outerRadius);
+  return std::hypot(double(p.x) - q.x, double(p.y) - q.y) * std::sqrt(3.0) / 2.0;
 }
 
-void addCompassMarks(OverlayList &out, const OverlayCentre &c,
-                     int32_t outerRadius, int32_t heading,
+void addCompassMarks(OverlayList &out, const OverlayCentre &c, int32_t outerRadius, int32_t heading,
                      int32_t zeroOffsetDegrees) {
   const int32_t a0 = compassBaseStep(heading, zeroOffsetDegrees);
   const double s = compassMarkSize(outerRadius);
@@ -129,16 +117,13 @@ void addCompassMarks(OverlayList &out, const OverlayCentre &c,
   for (int32_t pass = 0; pass < 2; ++pass) {
     for (int32_t k = 0; k < 4; ++k) {
       const double a = a0 + (pass ? 400 : 0) + 800 * k;
-      out.line(polarPoint(c, a, outerRadius), polarPoint(c, a, outerRadius - s),
-               kCompassMarkArgb, pass ? 2.0f : 4.0f);
-      if (fontWhole == 0)
-        continue; // no room for a label at this radius
+      out.line(polarPoint(c, a, outerRadius), polarPoint(c, a, outerRadius - s), kCompassMarkArgb,
+               pass ? 2.0f : 4.0f);
+      if (fontWhole == 0) continue;  // no room for a label at this radius
       const PointF q = polarPoint(c, a, outerRadius - 2 * s);
-      const double w = (pass ? 6 : 2) * s / std::sqrt(2.0),
-                   h = 2 * s / std::sqrt(2.0);
-      OverlayPrimitive &t =
-          out.text(float(q.x - w / 2), float(q.y - h / 2),
-                   float(fontWhole / 0.9), true, kCompassLabelArgb);
+      const double w = (pass ? 6 : 2) * s / std::sqrt(2.0), h = 2 * s / std::sqrt(2.0);
+      OverlayPrimitive &t = out.text(float(q.x - w / 2), float(q.y - h / 2), float(fontWhole / 0.9),
+                                     true, kCompassLabelArgb);
       t.w = float(w);
       t.h = float(h);
       t.centred = true;
@@ -152,8 +137,8 @@ int32_t dialHeading(int32_t heading, int32_t zeroOffsetDegrees) {
   return int32_t(h < 0 ? h + 360 : h);
 }
 
-void addHeadingDial(OverlayList &out, int32_t width, int32_t height,
-                    int32_t heading, int32_t zeroOffsetDegrees) {
+void addHeadingDial(OverlayList &out, int32_t width, int32_t height, int32_t heading,
+                    int32_t zeroOffsetDegrees) {
   const int32_t h = dialHeading(heading, zeroOffsetDegrees);
   const double r = width / 2;
   const double hr = h * kPi / 180.0;
@@ -167,8 +152,7 @@ void addHeadingDial(OverlayList &out, int32_t width, int32_t height,
 
   out.ellipse(0, 0, float(width - 1), float(height - 1), kDialGreyArgb, 2.0f);
 
-  const PointF base1 = needle(hr + kPi / 2, r - 33),
-               base2 = needle(hr - kPi / 2, r - 33);
+  const PointF base1 = needle(hr + kPi / 2, r - 33), base2 = needle(hr - kPi / 2, r - 33);
   const PointF grey[3] = {needle(hr, r - 18), base1, base2};
   const PointF red[3] = {needle(hr + kPi, r - 18), base1, base2};
   out.polygon(grey, 3, kDialGreyArgb);
@@ -193,13 +177,11 @@ void addHeadingDial(OverlayList &out, int32_t width, int32_t height,
     out.text(p.x, p.y, 10.0f, true, 0xFFFFFFFF).text.assign(kLetters[k]);
   }
   std::snprintf(buf, sizeof buf, "%03d\u00B0", h);
-  out.text(float(r - 13), float(r - 9), 12.0f, true, kDialCentreTextArgb)
-      .text.assign(buf);
+  out.text(float(r - 13), float(r - 9), 12.0f, true, kDialCentreTextArgb).text.assign(buf);
 }
 
-void addRuler(OverlayList &out, float x1, float y1, float x2, float y2,
-              int32_t squareSize, float pixelsPerMetre,
-              std::string &distanceText) {
+void addRuler(OverlayList &out, float x1, float y1, float x2, float y2, int32_t squareSize,
+              float pixelsPerMetre, std::string &distanceText) {
   const float half = float(squareSize / 2);
   for (const PointF e : {PointF{x1, y1}, PointF{x2, y2}}) {
     const PointF square[4] = {{e.x - half, e.y - half},
@@ -210,14 +192,11 @@ void addRuler(OverlayList &out, float x1, float y1, float x2, float y2,
   }
   out.line({x1, y1}, {x2, y2}, kRulerArgb, 2.5f);
   const float dx = x1 - x2, dy = y1 - y2;
-  const float d = pixelsPerMetre > 0.0f
-                      ? std::sqrt(dx * dx + dy * dy) / pixelsPerMetre
-                      : 0.0f;
+  const float d = pixelsPerMetre > 0.0f ? std::sqrt(dx * dx + dy * dy) / pixelsPerMetre : 0.0f;
   char buf[48];
   std::snprintf(buf, sizeof buf, "%.2fm", double(d));
   distanceText.assign(buf);
-  out.text((x1 + x2) / 2 + 4, (y1 + y2) / 2 - 18, 14.0f, true, 0xFFFFFFFF)
-      .text = distanceText;
+  out.text((x1 + x2) / 2 + 4, (y1 + y2) / 2 - 18, 14.0f, true, 0xFFFFFFFF).text = distanceText;
 }
 
-} // namespace sk720
+}  // namespace sk720

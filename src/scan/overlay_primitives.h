@@ -14,11 +14,11 @@ struct PointF {
 };
 
 enum class PrimitiveKind : uint8_t {
-  Line,    // points[0] to points[1], pen of penWidth
-  Ellipse, // outline in the box (x, y, w, h), pen of penWidth
-  Polygon, // filled, pointCount corners
-  Text,    // text with its top-left at (x, y); with centred, centred across the
-           // box width w
+  Line,     // points[0] to points[1], pen of penWidth
+  Ellipse,  // outline in the box (x, y, w, h), pen of penWidth
+  Polygon,  // filled, pointCount corners
+  Text,     // text with its top-left at (x, y); with centred, centred across the
+            // box width w
 };
 
 struct OverlayPrimitive {
@@ -31,13 +31,13 @@ struct OverlayPrimitive {
   float fontPx = 0.0f;
   bool bold = false;
   bool centred = false;
-  std::string text; // UTF-8
+  std::string text;  // UTF-8
 };
 
 // A list whose entries (and their text storage) are reused: after the first
 // paints, building the same overlays again allocates nothing.
 class OverlayList {
-public:
+ public:
   void clear() { count_ = 0; }
   size_t size() const { return count_; }
   bool empty() const { return count_ == 0; }
@@ -46,8 +46,7 @@ public:
   const OverlayPrimitive *end() const { return items_.data() + count_; }
 
   OverlayPrimitive &add(PrimitiveKind kind, uint32_t argb) {
-    if (count_ == items_.size())
-      items_.emplace_back();
+    if (count_ == items_.size()) items_.emplace_back();
     OverlayPrimitive &p = items_[count_++];
     p.kind = kind;
     p.argb = argb;
@@ -73,15 +72,12 @@ public:
   }
   void polygon(const PointF *pts, int32_t n, uint32_t argb) {
     OverlayPrimitive &p = add(PrimitiveKind::Polygon, argb);
-    if (n > 4)
-      n = 4;
-    for (int32_t i = 0; i < n; ++i)
-      p.points[i] = pts[i];
+    if (n > 4) n = 4;
+    for (int32_t i = 0; i < n; ++i) p.points[i] = pts[i];
     p.pointCount = n;
   }
   // Text at a top-left corner; the caller fills text.
-  OverlayPrimitive &text(float x, float y, float fontPx, bool bold,
-                         uint32_t argb) {
+  OverlayPrimitive &text(float x, float y, float fontPx, bool bold, uint32_t argb) {
     OverlayPrimitive &p = add(PrimitiveKind::Text, argb);
     p.x = x, p.y = y;
     p.fontPx = fontPx;
@@ -90,9 +86,9 @@ public:
   }
   size_t capacity() const { return items_.size(); }
 
-private:
+ private:
   std::vector<OverlayPrimitive> items_;
   size_t count_ = 0;
 };
 
-} // namespace sk720
+}  // namespace sk720

@@ -17,21 +17,17 @@ std::optional<ScreenshotKind> takeScreenshotRequest(int32_t &manualRequested,
   return std::nullopt;
 }
 
-std::string screenshotFileName(ScreenshotKind kind,
-                               const std::string &timestamp) {
-  std::string name = kind == ScreenshotKind::Automatic
-                         ? "autoscreenshot_rez720_"
-                         : "screenshot_rez720_";
+std::string screenshotFileName(ScreenshotKind kind, const std::string &timestamp) {
+  std::string name =
+      kind == ScreenshotKind::Automatic ? "autoscreenshot_rez720_" : "screenshot_rez720_";
   name += timestamp;
   name += ".png";
   return name;
 }
 
-bool screenshotPath(const std::string &folder, const std::string &name,
-                    std::string &path) {
+bool screenshotPath(const std::string &folder, const std::string &name, std::string &path) {
   std::string joined = folder;
-  if (joined.empty() || (joined.back() != '\\' && joined.back() != '/'))
-    joined += '\\';
+  if (joined.empty() || (joined.back() != '\\' && joined.back() != '/')) joined += '\\';
   joined += name;
   if (utf8ToUtf16(joined).size() + 1 > kMaxPathUnits) {
     path.clear();
@@ -43,23 +39,21 @@ bool screenshotPath(const std::string &folder, const std::string &name,
 
 const char *screenshotFailureText(ScreenshotFailure failure) {
   switch (failure) {
-  case ScreenshotFailure::None:
-    return "";
-  case ScreenshotFailure::NoEncoder:
-    return "no PNG encoder";
-  case ScreenshotFailure::PathTooLong:
-    return "path too long";
-  case ScreenshotFailure::FolderNotWritable:
-    return "folder not writable";
+    case ScreenshotFailure::None:
+      return "";
+    case ScreenshotFailure::NoEncoder:
+      return "no PNG encoder";
+    case ScreenshotFailure::PathTooLong:
+      return "path too long";
+    case ScreenshotFailure::FolderNotWritable:
+      return "folder not writable";
   }
   return "";
 }
 
 std::string screenshotNoticeText(const ScreenshotResult &result) {
-  if (result.saved)
-    return "Screenshot saved";
-  return std::string("Screenshot not saved: ") +
-         screenshotFailureText(result.failure);
+  if (result.saved) return "Screenshot saved";
+  return std::string("Screenshot not saved: ") + screenshotFailureText(result.failure);
 }
 
-} // namespace sk720
+}  // namespace sk720

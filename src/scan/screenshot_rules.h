@@ -18,8 +18,7 @@ std::optional<ScreenshotKind> takeScreenshotRequest(int32_t &manualRequested,
 
 // "screenshot_rez720_%s.png" or "autoscreenshot_rez720_%s.png" with a
 // FormatTimestamp text.
-std::string screenshotFileName(ScreenshotKind kind,
-                               const std::string &timestamp);
+std::string screenshotFileName(ScreenshotKind kind, const std::string &timestamp);
 
 // The longest path the system takes, in UTF-16 units with the terminator.
 constexpr size_t kMaxPathUnits = 260;
@@ -27,20 +26,14 @@ constexpr size_t kMaxPathUnits = 260;
 // folder + "\" + name (no second separator when the folder already ends in
 // one). False, and nothing in path, when the whole path with its terminator
 // needs more than kMaxPathUnits UTF-16 units: such a file is not written.
-bool screenshotPath(const std::string &folder, const std::string &name,
-                    std::string &path);
+bool screenshotPath(const std::string &folder, const std::string &name, std::string &path);
 
-enum class ScreenshotFailure {
-  None,
-  NoEncoder,
-  PathTooLong,
-  FolderNotWritable
-};
+enum class ScreenshotFailure { None, NoEncoder, PathTooLong, FolderNotWritable };
 
 struct ScreenshotResult {
   bool saved = false;
   ScreenshotFailure failure = ScreenshotFailure::None;
-  std::string path; // the file written, or the one that could not be
+  std::string path;  // the file written, or the one that could not be
 };
 
 // Short reason for a failure ("no PNG encoder", "path too long", "folder not
@@ -50,4 +43,4 @@ const char *screenshotFailureText(ScreenshotFailure failure);
 // save, else "Screenshot not saved: " and the reason.
 std::string screenshotNoticeText(const ScreenshotResult &result);
 
-} // namespace sk720
+}  // namespace sk720

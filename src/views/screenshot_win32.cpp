@@ -1,7 +1,9 @@
 #include "views/screenshot_win32.h"
 
-#include <gdiplus.h>
+// clang-format off
 #include <objidl.h>
+#include <gdiplus.h>
+// clang-format on
 
 #include <vector>
 
@@ -24,18 +26,16 @@ bool isDirectory(const std::wstring &path) {
   return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY) != 0;
 }
 
-} // namespace
+}  // namespace
 
 bool FindImageEncoder(const wchar_t *mimeType, CLSID *clsid) {
   UINT count = 0, bytes = 0;
-  if (G::GdipGetImageEncodersSize(&count, &bytes) != Gdiplus::Ok ||
-      count == 0 || bytes == 0) {
+  if (G::GdipGetImageEncodersSize(&count, &bytes) != Gdiplus::Ok || count == 0 || bytes == 0) {
     return false;
   }
   std::vector<uint8_t> buffer(bytes);
   auto *codecs = reinterpret_cast<Gdiplus::ImageCodecInfo *>(buffer.data());
-  if (G::GdipGetImageEncoders(count, bytes, codecs) != Gdiplus::Ok)
-    return false;
+  if (G::GdipGetImageEncoders(count, bytes, codecs) != Gdiplus::Ok) return false;
   for (UINT i = 0; i < count; ++i) {
     if (codecs[i].MimeType && wcscmp(codecs[i].MimeType, mimeType) == 0) {
       *clsid = codecs[i].Clsid;
@@ -45,8 +45,7 @@ bool FindImageEncoder(const wchar_t *mimeType, CLSID *clsid) {
   return false;
 }
 
-ScreenshotResult saveScreenshotAs(const std::string &workingFolder,
-                                  const std::string &name,
+ScreenshotResult saveScreenshotAs(const std::string &workingFolder, const std::string &name,
                                   const BITMAPINFO *info, void *pixels) {
   ScreenshotResult result;
   CLSID png;
@@ -59,29 +58,23 @@ ScreenshotResult saveScreenshotAs(const std::string &workingFolder,
     return result;
   }
   const std::wstring folder = wide(workingFolder);
-  if (!isDirectory(folder))
-    CreateDirectoryW(folder.c_str(), nullptr);
+  if (!isDirectory(folder)) CreateDirectoryW(folder.c_str(), nullptr);
 
   Gdiplus::GpBitmap *bitmap = nullptr;
-  if (G::GdipCreateBitmapFromGdiDib(info, pixels, &bitmap) != Gdiplus::Ok ||
-      !bitmap) {
+  if (G::GdipCreateBitmapFromGdiDib(info, pixels, &bitmap) != Gdiplus::Ok || !bitmap) {
     result.failure = ScreenshotFailure::FolderNotWritable;
     return result;
   }
   const std::wstring path = wide(result.path);
-  result.saved = G::GdipSaveImageToFile(bitmap, path.c_str(), &png, nullptr) ==
-                 Gdiplus::Ok;
+  result.saved = G::GdipSaveImageToFile(bitmap, path.c_str(), &png, nullptr) == Gdiplus::Ok;
   G::GdipDisposeImage(bitmap);
-  if (!result.saved)
-    result.failure = ScreenshotFailure::FolderNotWritable;
+  if (!result.saved) result.failure = ScreenshotFailure::FolderNotWritable;
   return result;
 }
 
-ScreenshotResult saveScreenshot(const std::string &workingFolder,
-                                ScreenshotKind kind, const BITMAPINFO *info,
-                                void *pixels) {
-  return saveScreenshotAs(
-      workingFolder, screenshotFileName(kind, FormatTimestamp()), info, pixels);
+ScreenshotResult saveScreenshot(const std::string &workingFolder, ScreenshotKind kind,
+                                const BITMAPINFO *info, void *pixels) {
+  return saveScreenshotAs(workingFolder, screenshotFileName(kind, FormatTimestamp()), info, pixels);
 }
 
-} // namespace sk720
+}  // namespace sk720

@@ -1,3 +1,5 @@
+#include "scan/overlay_geometry.h"
+
 #include <gtest/gtest.h>
 
 #include <climits>
@@ -6,7 +8,6 @@
 #include <vector>
 
 #include "scan/overlay_frame.h"
-#include "scan/overlay_geometry.h"
 
 namespace sk720 {
 namespace {
@@ -14,8 +15,7 @@ namespace {
 std::vector<std::string> textsOf(const OverlayList &list) {
   std::vector<std::string> t;
   for (const OverlayPrimitive &p : list) {
-    if (p.kind == PrimitiveKind::Text)
-      t.push_back(p.text);
+    if (p.kind == PrimitiveKind::Text) t.push_back(p.text);
   }
   return t;
 }
@@ -23,8 +23,7 @@ std::vector<std::string> textsOf(const OverlayList &list) {
 std::vector<float> ringWidths(const OverlayList &list) {
   std::vector<float> w;
   for (const OverlayPrimitive &p : list) {
-    if (p.kind == PrimitiveKind::Ellipse)
-      w.push_back(p.w);
+    if (p.kind == PrimitiveKind::Ellipse) w.push_back(p.w);
   }
   return w;
 }
@@ -36,11 +35,9 @@ TEST(RangeRings, RadiiLabelsAndTheStopRule) {
   // display range.
   EXPECT_EQ(addRangeRings(out, c, {1000, 0, 1.0f, 2.0f, 10000}, true), 600);
   EXPECT_EQ(textsOf(out),
-            (std::vector<std::string>{" 0.3m", " 0.6m", " 0.9m", " 1.2m",
-                                      " 1.5m", " 1.8m"}));
-  EXPECT_EQ(ringWidths(out),
-            (std::vector<float>{199, 399, 599, 799, 999, 1199}));
-  EXPECT_FLOAT_EQ(out[0].x, 400.0f); // box from (cx - r, cy - r)
+            (std::vector<std::string>{" 0.3m", " 0.6m", " 0.9m", " 1.2m", " 1.5m", " 1.8m"}));
+  EXPECT_EQ(ringWidths(out), (std::vector<float>{199, 399, 599, 799, 999, 1199}));
+  EXPECT_FLOAT_EQ(out[0].x, 400.0f);  // box from (cx - r, cy - r)
   EXPECT_FLOAT_EQ(out[1].x, 500 + 100 - 34);
   EXPECT_FLOAT_EQ(out[1].y, 500 - 15);
 
@@ -52,10 +49,8 @@ TEST(RangeRings, RadiiLabelsAndTheStopRule) {
   // 10 m fitted into a 800 x 600 client: rings every 60 px, labels with three
   // blanks.
   out.clear();
-  EXPECT_EQ(addRangeRings(out, {400, 400}, {800, 6, 0.75f, 16.7f, 10000}, true),
-            300);
-  EXPECT_EQ(textsOf(out), (std::vector<std::string>{"   2m", "   4m", "   6m",
-                                                    "   8m", "  10m"}));
+  EXPECT_EQ(addRangeRings(out, {400, 400}, {800, 6, 0.75f, 16.7f, 10000}, true), 300);
+  EXPECT_EQ(textsOf(out), (std::vector<std::string>{"   2m", "   4m", "   6m", "   8m", "  10m"}));
 
   // 5 m has no tenth in its label; 7.5 m has.
   std::string label;
@@ -73,8 +68,7 @@ TEST(RangeRings, RadiiLabelsAndTheStopRule) {
   out.clear();
   EXPECT_EQ(addRangeRings(out, c, {1000, 6, 1.0f, 50.0f, 1000}, true), 0);
   EXPECT_EQ(addRangeRings(out, c, {1000, 6, 1.0f, 50.0f, 10000}, false), 500);
-  EXPECT_EQ(addRangeRings(out, c, {1000, 6, 1.0f, std::nanf(""), 10000}, true),
-            0);
+  EXPECT_EQ(addRangeRings(out, c, {1000, 6, 1.0f, std::nanf(""), 10000}, true), 0);
   EXPECT_TRUE(out.empty());
 }
 
@@ -88,9 +82,7 @@ TEST(CompassMarks, PositionsAcrossZeroAndForHugeOffsets) {
   // Whole turns of any size change nothing and cannot overflow.
   for (int32_t z : {INT32_MAX, INT32_MIN, INT32_MAX - 7, -1000000007}) {
     EXPECT_EQ(compassBaseStep(1234, z), compassBaseStep(1234, z % 360)) << z;
-    EXPECT_EQ(compassBaseStep(INT32_MIN, z),
-              compassBaseStep(INT32_MIN % 3200, z % 360))
-        << z;
+    EXPECT_EQ(compassBaseStep(INT32_MIN, z), compassBaseStep(INT32_MIN % 3200, z % 360)) << z;
   }
   EXPECT_EQ(headingSteps(std::acos(-1.0f) / 2), 800);
   EXPECT_EQ(headingSteps(std::nanf("")), 0);
@@ -116,7 +108,7 @@ TEST(CompassMarks, PositionsAcrossZeroAndForHugeOffsets) {
   EXPECT_NEAR(n.fontPx, 10 / 0.9, 1e-4);
   EXPECT_TRUE(n.bold && n.centred);
   EXPECT_EQ(out[3].text, "W");
-  EXPECT_NEAR(out[2].points[0].x, 100, 1e-3); // step 800 lies to the left
+  EXPECT_NEAR(out[2].points[0].x, 100, 1e-3);  // step 800 lies to the left
   EXPECT_EQ(out[9].text, "315");
   EXPECT_NEAR(out[9].w, 43.3, 0.05);
   EXPECT_FLOAT_EQ(out[8].penWidth, 2.0f);
@@ -159,8 +151,7 @@ TEST(HeadingDial, AngleAndNeedle) {
     }
   }
   size_t ticks = 0;
-  for (const OverlayPrimitive &t : out)
-    ticks += t.kind == PrimitiveKind::Line;
+  for (const OverlayPrimitive &t : out) ticks += t.kind == PrimitiveKind::Line;
   EXPECT_EQ(ticks, 36u + 4u);
 }
 
@@ -173,7 +164,7 @@ TEST(OverlayFrame, RulerPointerCursorAndReuse) {
   in.currentRangeMm = 10000;
   in.clientWidth = 800;
   in.clientHeight = 600;
-  in.currentLineIndex = 2400; // to the right
+  in.currentLineIndex = 2400;  // to the right
   in.grid = 0;
   in.rulerMode = in.rulerState = 1;
   in.rulerX1 = 100, in.rulerY1 = 100, in.rulerX2 = 100, in.rulerY2 = 500;
@@ -185,15 +176,15 @@ TEST(OverlayFrame, RulerPointerCursorAndReuse) {
   const OverlayFrame &f = buildOverlayFrame(state, in, 1000);
   EXPECT_EQ(f.outerRadius, 400);
   ASSERT_EQ(f.canvas.size(),
-            1u + 2u + 1u + 1u); // pointer, squares, line, label
+            1u + 2u + 1u + 1u);  // pointer, squares, line, label
   EXPECT_NEAR(f.canvas[0].points[1].x, 800, 1e-3);
   EXPECT_NEAR(f.canvas[0].points[1].y, 400, 1e-3);
   EXPECT_FLOAT_EQ(f.canvas[1].points[0].y,
-                  196.0f); // the landscape crop moves rows down
+                  196.0f);  // the landscape crop moves rows down
   EXPECT_EQ(f.canvas[4].text, "10.00m");
   EXPECT_FLOAT_EQ(f.canvas[4].x, 104.0f);
   EXPECT_FLOAT_EQ(f.canvas[4].y, 382.0f);
-  EXPECT_TRUE(f.distanceStatus.empty()); // the first report waits its period
+  EXPECT_TRUE(f.distanceStatus.empty());  // the first report waits its period
   EXPECT_FALSE(f.dialVisible);
   // A cursor outside the image has no line; the GPS line is there.
   EXPECT_EQ(textsOf(f.strip).size(), 6u);
@@ -213,14 +204,13 @@ TEST(OverlayFrame, RulerPointerCursorAndReuse) {
   EXPECT_TRUE(f.rebuilt);
   EXPECT_EQ(f.canvas.capacity(), capacity);
   EXPECT_NEAR(f.canvas[0].points[1].x, 400,
-              1e-3); // offset 90: the pointer turns with it
+              1e-3);  // offset 90: the pointer turns with it
   EXPECT_NEAR(f.canvas[0].points[1].y, 800, 1e-3);
   EXPECT_TRUE(f.dialVisible);
   EXPECT_EQ(f.dialX, 700);
   const std::vector<std::string> strip = textsOf(f.strip);
   ASSERT_EQ(strip.size(), 7u);
-  EXPECT_EQ(strip[6].rfind("Cursor:  34\u00B0 22.6481\u2032 N", 0), 0u)
-      << strip[6];
+  EXPECT_EQ(strip[6].rfind("Cursor:  34\u00B0 22.6481\u2032 N", 0), 0u) << strip[6];
 
   // The screenshot keeps the cursor text once the fix is lost; "Show info" off:
   // no strip.
@@ -242,5 +232,5 @@ TEST(OverlayFrame, RulerPointerCursorAndReuse) {
   EXPECT_TRUE(f.distanceStatus.empty());
 }
 
-} // namespace
-} // namespace sk720
+}  // namespace
+}  // namespace sk720

@@ -1,3 +1,5 @@
+#include "scan/overlay_texts.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -5,7 +7,6 @@
 
 #include "link/sonar_params.h"
 #include "scan/nav_format.h"
-#include "scan/overlay_texts.h"
 #include "scan/screenshot_rules.h"
 
 namespace sk720 {
@@ -27,7 +28,7 @@ TEST(InfoStrip, ParameterLinesFromCommandWords) {
   InfoStripTexts t = linesOf(p, {7, false, 0, 0});
   EXPECT_EQ(t.pulse, "Pulse: CW, 100 \u00B5s");
   EXPECT_EQ(t.step, "Step angle: 0.1125\u00B0");
-  EXPECT_EQ(t.gain, "Gain: -0.0 dB"); // 0 dB travels with the minus sign
+  EXPECT_EQ(t.gain, "Gain: -0.0 dB");  // 0 dB travels with the minus sign
   EXPECT_EQ(t.id, "ID: 7 Head: Down");
   EXPECT_EQ(t.sector, "Sector mode: off");
 
@@ -48,7 +49,7 @@ TEST(InfoStrip, ParameterLinesFromCommandWords) {
   p.gainDb = -9;
   p.step = 4;
   p.headUp = 0;
-  p.sectorHeading = 400; // mounted down: the list is mirrored
+  p.sectorHeading = 400;  // mounted down: the list is mirrored
   p.sectorWidth = 400;
   t = linesOf(p);
   EXPECT_EQ(t.pulse, "Pulse: FM, 512 \u00B5s");
@@ -64,21 +65,22 @@ TEST(InfoStrip, ParameterLinesFromCommandWords) {
                                    "\u00B0");
   }
   formatParameterLines(15u << 20, {},
-                       t); // no head sends it; it must not index past the list
+                       t);  // no head sends it; it must not index past the list
   EXPECT_EQ(t.step, "Step angle: ?\u00B0");
 }
 
 TEST(InfoStrip, GpsAndCursorLines) {
   std::string line;
   formatGpsLine({0.6f, -0.6f, 1.5f, 1, 3}, line);
-  EXPECT_EQ(line, "GPS(3D):  34\u00B0 22.6481\u2032 N,  34\u00B0 22.6481\u2032 "
-                  "W, PDOP:  1.5 (Excellent)");
-  formatGpsLine({0.0f, 0.0f, 0.0f, 2, 2}, line);
-  EXPECT_EQ(line, "GPS(2D):   0\u00B0 00.0000\u2032 S,   0\u00B0 00.0000\u2032 "
-                  "W, PDOP:  0.0 (N/A)");
-  formatGpsLine({std::nanf(""), 2.0f, std::nanf(""), 1, 1}, line);
   EXPECT_EQ(line,
-            "GPS(N/A): N/A S, 114\u00B0 35.4932\u2032 E, PDOP:  nan (Poor)");
+            "GPS(3D):  34\u00B0 22.6481\u2032 N,  34\u00B0 22.6481\u2032 "
+            "W, PDOP:  1.5 (Excellent)");
+  formatGpsLine({0.0f, 0.0f, 0.0f, 2, 2}, line);
+  EXPECT_EQ(line,
+            "GPS(2D):   0\u00B0 00.0000\u2032 S,   0\u00B0 00.0000\u2032 "
+            "W, PDOP:  0.0 (N/A)");
+  formatGpsLine({std::nanf(""), 2.0f, std::nanf(""), 1, 1}, line);
+  EXPECT_EQ(line, "GPS(N/A): N/A S, 114\u00B0 35.4932\u2032 E, PDOP:  nan (Poor)");
   formatGpsLine({0.6f, 0.6f, 1.0f, 0, 3}, line);
   EXPECT_EQ(line, "GPS: N/A");
 
@@ -86,11 +88,9 @@ TEST(InfoStrip, GpsAndCursorLines) {
   // stays put.
   formatCursorLine({0.0f, 0.0f, 1.0f, 1, 3}, 0.0f, 1852.0f * 60.0f, 0.0f, line);
   EXPECT_EQ(line.rfind("Cursor:   0\u00B0 59.9", 0), 0u) << line;
-  EXPECT_NE(line.find(" N,   0\u00B0 00.0000\u2032 "), std::string::npos)
-      << line;
+  EXPECT_NE(line.find(" N,   0\u00B0 00.0000\u2032 "), std::string::npos) << line;
   formatCursorLine({0.6f, 0.6f, 1.0f, 1, 3}, 0.25f, -1.0f, 1e30f, line);
-  EXPECT_EQ(line,
-            "Cursor:  34\u00B0 22.6481\u2032 N,  34\u00B0 22.6481\u2032 E");
+  EXPECT_EQ(line, "Cursor:  34\u00B0 22.6481\u2032 N,  34\u00B0 22.6481\u2032 E");
 }
 
 TEST(NavHelpers, EdgeValues) {
@@ -103,12 +103,9 @@ TEST(NavHelpers, EdgeValues) {
     EXPECT_EQ(FormatCoordinate(bad), "N/A") << bad;
   }
 
-  const float pdops[] = {0.0f, 0.99f,  1.0f,  4.99f,
-                         5.0f, 19.99f, 20.0f, std::nanf("")};
-  const char *names[] = {"N/A",      "Ideal", "Excellent", "Good",
-                         "Moderate", "Fair",  "Poor",      "Poor"};
-  for (size_t i = 0; i < 8; ++i)
-    EXPECT_STREQ(pdopClassName(ClassifyPdop(pdops[i])), names[i]) << i;
+  const float pdops[] = {0.0f, 0.99f, 1.0f, 4.99f, 5.0f, 19.99f, 20.0f, std::nanf("")};
+  const char *names[] = {"N/A", "Ideal", "Excellent", "Good", "Moderate", "Fair", "Poor", "Poor"};
+  for (size_t i = 0; i < 8; ++i) EXPECT_STREQ(pdopClassName(ClassifyPdop(pdops[i])), names[i]) << i;
 
   // A quarter of a degree east along the equator; a negative distance stays at
   // the start.
@@ -120,7 +117,7 @@ TEST(NavHelpers, EdgeValues) {
   EXPECT_FLOAT_EQ(p.lat, 0.5f);
   EXPECT_FLOAT_EQ(p.lon, -1.0f);
   p = DestinationPoint(pi / 2, 0.0f, 0.0f,
-                       100.0f); // at the pole: no NaN from asin
+                       100.0f);  // at the pole: no NaN from asin
   EXPECT_FALSE(std::isnan(p.lat));
   for (float bad : {std::nanf(""), INFINITY, 1.6f}) {
     EXPECT_TRUE(std::isnan(DestinationPoint(bad, 0.0f, 0.0f, 10.0f).lat));
@@ -130,15 +127,13 @@ TEST(NavHelpers, EdgeValues) {
 
 TEST(ScreenshotRules, OrderNamesAndPaths) {
   int32_t manual = 1, automatic = 1;
-  EXPECT_EQ(takeScreenshotRequest(manual, automatic),
-            ScreenshotKind::Automatic);
+  EXPECT_EQ(takeScreenshotRequest(manual, automatic), ScreenshotKind::Automatic);
   EXPECT_EQ(manual, 1);
   EXPECT_EQ(takeScreenshotRequest(manual, automatic), ScreenshotKind::Manual);
   EXPECT_EQ(takeScreenshotRequest(manual, automatic), std::nullopt);
   EXPECT_EQ(manual + automatic, 0);
 
-  const std::string name =
-      screenshotFileName(ScreenshotKind::Manual, "20190902_143015");
+  const std::string name = screenshotFileName(ScreenshotKind::Manual, "20190902_143015");
   EXPECT_EQ(name, "screenshot_rez720_20190902_143015.png");
   EXPECT_EQ(screenshotFileName(ScreenshotKind::Automatic, "20190902_143015"),
             "autoscreenshot_rez720_20190902_143015.png");
@@ -156,18 +151,16 @@ TEST(ScreenshotRules, OrderNamesAndPaths) {
   EXPECT_FALSE(screenshotPath(folder + "a", name, path));
   EXPECT_TRUE(path.empty());
   std::string korean;
-  for (size_t i = 0; i < folder.size(); ++i)
-    korean += "\uD55C";
+  for (size_t i = 0; i < folder.size(); ++i) korean += "\uD55C";
   EXPECT_TRUE(screenshotPath(korean, name, path));
   EXPECT_FALSE(screenshotPath(std::string(300, 'x'), name, path));
 
-  EXPECT_EQ(screenshotNoticeText({true, ScreenshotFailure::None, path}),
-            "Screenshot saved");
+  EXPECT_EQ(screenshotNoticeText({true, ScreenshotFailure::None, path}), "Screenshot saved");
   EXPECT_EQ(screenshotNoticeText({false, ScreenshotFailure::PathTooLong, ""}),
             "Screenshot not saved: path too long");
   EXPECT_EQ(screenshotNoticeText({false, ScreenshotFailure::NoEncoder, ""}),
             "Screenshot not saved: no PNG encoder");
 }
 
-} // namespace
-} // namespace sk720
+}  // namespace
+}  // namespace sk720

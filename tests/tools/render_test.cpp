@@ -17,7 +17,7 @@ namespace {
 namespace fs = std::filesystem;
 
 class RenderTest : public ::testing::Test {
-protected:
+ protected:
   void SetUp() override {
     dir = fs::temp_directory_path() /
           (std::string("sk720-render-") +
@@ -25,7 +25,7 @@ protected:
     fs::create_directories(dir);
   }
   void TearDown() override { fs::remove_all(dir); }
-  std::string path(const char *name) const { return (dir / name).string(); }
+  std::string path(const char* name) const { return (dir / name).string(); }
   fs::path dir;
 };
 
@@ -33,8 +33,7 @@ protected:
 void brownEntry(int i, double rgb[3]) {
   const double l = i / 255.0, q = l <= 0.5 ? 2 * l : 1.0, p = 2 * l - q;
   const double c[3] = {q, p + (q - p) * 2.0 / 3.0, p};
-  for (int k = 0; k < 3; ++k)
-    rgb[k] = i == 0 ? 0.0 : std::floor(255 * c[k] + 0.5);
+  for (int k = 0; k < 3; ++k) rgb[k] = i == 0 ? 0.0 : std::floor(255 * c[k] + 0.5);
 }
 
 TEST_F(RenderTest, PixelsMatchAnIndependentComputation) {
@@ -52,33 +51,29 @@ TEST_F(RenderTest, PixelsMatchAnIndependentComputation) {
   EXPECT_EQ(result.displayRangeMm, 10000);
   EXPECT_EQ(result.contrastLevel, 255);
 
-  // Image 400 x 400, client rows 50..349; fit: 300 / 400, so 15 pixels per
-  // metre.
+  // Image 400 x 400, client rows 50..349; fit: 300 / 400, so 15 pixels per metre.
   const double ppm = 400 * 0.75 / 20.0;
   const double spm = 20400.0 / 150.0 * 0.98;
   const double pi = std::acos(-1.0);
-  const std::pair<int, int> points[] = {{250, 40},  {120, 200}, {300, 250},
-                                        {205, 160}, {80, 100},  {340, 150}};
+  const std::pair<int, int> points[] = {{250, 40}, {120, 200}, {300, 250},
+                                        {205, 160}, {80, 100}, {340, 150}};
   for (auto [cx, cy] : points) {
     const double dx = cx - 200.0, dy = (cy + 50) - 200.0;
     const double r = std::hypot(dx, dy) / ppm;
     double theta = std::atan2(-dx, -dy);
-    if (theta < 0)
-      theta += 2 * pi;
+    if (theta < 0) theta += 2 * pi;
     const double lp = theta / (2 * pi) * 3200;
     const int f = int(lp) % 3200, g = (f + 1) % 3200;
     const double t = lp - std::floor(lp);
     const int k = int(spm * r);
     ASSERT_LT(k, 1376 + 16 - 52);
-    // Gain 1.0, dead zone of 30 samples, one ping per line starting at line 0;
-    // the gap fill of each ping also copies its line over the previous one, so
-    // line L shows ping L + 1.
+    // Gain 1.0, dead zone of 30 samples, one ping per line starting at line 0; the gap fill of
+    // each ping also copies its line over the previous one, so line L shows ping L + 1.
     auto value = [&](int line) {
-      if (k <= 30)
-        return 0.0;
+      if (k <= 30) return 0.0;
       const int ping = line == 3199 ? line : line + 1;
-      return double(ExpandSample(sim::sceneEcho(ping / 3200.0, k / spm, 1,
-                                                uint32_t(ping), uint32_t(k))));
+      return double(ExpandSample(
+          sim::sceneEcho(ping / 3200.0, k / spm, 1, uint32_t(ping), uint32_t(k))));
     };
     const double v = value(f) + (value(g) - value(f)) * t;
     const int entry = int(std::min(v * 4095 / 255, 4095.0) + 0.5);
@@ -95,26 +90,20 @@ TEST_F(RenderTest, DamagedInputAndBadOptions) {
   const std::string file = path("mixed.bin");
   {
     std::vector<uint8_t> bytes = {'n', 'o', 'i', 's', 'e'};
-    testing::append(
-        bytes, testing::buildRecord(
-                   {.angle = 90, .samples = std::vector<uint8_t>(300, 200)}));
-    testing::append(bytes, testing::buildRecord({.lengthOverride = 30}));
     testing::append(bytes, testing::buildRecord(
-                               {.headerSize = 28,
-                                .angle = 180,
-                                .samples = std::vector<uint8_t>(300, 90)}));
-    auto truncated =
-        testing::buildRecord({.samples = std::vector<uint8_t>(300, 1)});
+                               {.angle = 90, .samples = std::vector<uint8_t>(300, 200)}));
+    testing::append(bytes, testing::buildRecord({.lengthOverride = 30}));
+    testing::append(bytes, testing::buildRecord({.headerSize = 28,
+                                                 .angle = 180,
+                                                 .samples = std::vector<uint8_t>(300, 90)}));
+    auto truncated = testing::buildRecord({.samples = std::vector<uint8_t>(300, 1)});
     truncated.resize(100);
     testing::append(bytes, truncated);
     std::ofstream f(file, std::ios::binary);
-    f.write(reinterpret_cast<const char *>(bytes.data()),
-            std::streamsize(bytes.size()));
+    f.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
   }
   EXPECT_EQ(cli::runInfo({file}), 0);
-  EXPECT_EQ(cli::runRender({file, "-o", path("out.png"), "--size", "64x48",
-                            "--records", "1"}),
-            0);
+  EXPECT_EQ(cli::runRender({file, "-o", path("out.png"), "--size", "64x48", "--records", "1"}), 0);
   EXPECT_GT(fs::file_size(path("out.png")), 0u);
 
   const std::string garbage = path("garbage.bin");
@@ -130,8 +119,8 @@ TEST_F(RenderTest, DamagedInputAndBadOptions) {
   EXPECT_FALSE(fs::exists(path("g.png")));
 }
 
-} // namespace
-} // namespace sk720
+}  // namespace
+}  // namespace sk720
 
 namespace sk720 {
 namespace {
@@ -152,18 +141,15 @@ TEST_F(RenderTest, OverlaysWhereTheGeometryPutsThem) {
   // the pixels on a ring are the ring's grey; half-way between rings the
   // picture is untouched.
   auto px = [](const cli::RenderResult &r, double x, double y) {
-    return r.pixels[size_t(std::lround(y)) * 400 + size_t(std::lround(x))] &
-           0xFFFFFFu;
+    return r.pixels[size_t(std::lround(y)) * 400 + size_t(std::lround(x))] & 0xFFFFFFu;
   };
-  const double a = 0.3927; // 22.5 degrees off the vertical
+  const double a = 0.3927;  // 22.5 degrees off the vertical
   for (int k = 1; k <= 4; ++k) {
     bool grey = false;
     for (double r = k * 40 - 2.0; r <= k * 40 + 0.5; r += 0.5) {
-      const uint32_t p =
-          px(drawn, 199.5 + r * std::sin(a), 199.5 - r * std::cos(a));
-      grey = grey ||
-             (p == 0x606060u || (std::abs(int((p >> 16) & 255) - 0x60) < 0x20 &&
-                                 ((p >> 16) & 255) == (p & 255)));
+      const uint32_t p = px(drawn, 199.5 + r * std::sin(a), 199.5 - r * std::cos(a));
+      grey = grey || (p == 0x606060u || (std::abs(int((p >> 16) & 255) - 0x60) < 0x20 &&
+                                         ((p >> 16) & 255) == (p & 255)));
     }
     EXPECT_TRUE(grey) << "ring " << k;
     const double mid = k * 40 + 20;
@@ -178,14 +164,11 @@ TEST_F(RenderTest, OverlaysWhereTheGeometryPutsThem) {
     brighter += (drawn.pixels[i] & 0xFF) > (plain.pixels[i] & 0xFF) + 100;
   EXPECT_GT(brighter, 200);
   EXPECT_EQ(cli::runRender({file, "-o", path("x.png"), "--info"}), 2);
-  EXPECT_EQ(cli::runRender(
-                {file, "-o", path("x.png"), "--overlays", "--ruler", "1,2,3"}),
-            2);
-  EXPECT_EQ(cli::runRender({file, "-o", path("o.png"), "--size", "320",
-                            "--overlays", "--compass", "--cursor", "10,10",
-                            "--ruler", "10,10,300,300"}),
+  EXPECT_EQ(cli::runRender({file, "-o", path("x.png"), "--overlays", "--ruler", "1,2,3"}), 2);
+  EXPECT_EQ(cli::runRender({file, "-o", path("o.png"), "--size", "320", "--overlays", "--compass",
+                            "--cursor", "10,10", "--ruler", "10,10,300,300"}),
             0);
 }
 
-} // namespace
-} // namespace sk720
+}  // namespace
+}  // namespace sk720

@@ -15,150 +15,108 @@ namespace sk720::cli {
 
 namespace {
 
-// "A,B,..." with exactly n integers of client coordinates.
+// "A,B,..." with exactly N integers of client coordinates.
 template <size_t N>
-std::optional<std::array<int32_t, N>>
-parseIntegerList(const std::string &text) {
+std::optional<std::array<int32_t, N>> parseIntegerList(const std::string& text) {
   std::array<int32_t, N> values{};
   size_t start = 0;
   for (size_t i = 0; i < N; ++i) {
     const size_t comma = text.find(',', start);
-    if ((comma == std::string::npos) != (i + 1 == N))
-      return std::nullopt;
+    if ((comma == std::string::npos) != (i + 1 == N)) return std::nullopt;
     auto v = parseInteger(text.substr(start, comma - start), -100000, 100000);
-    if (!v)
-      return std::nullopt;
+    if (!v) return std::nullopt;
     values[i] = int32_t(*v);
     start = comma + 1;
   }
   return values;
 }
 
-} // namespace
+}  // namespace
 
-int runRender(const Args &args) {
+int runRender(const Args& args) {
   OptionReader r(args);
   RenderJob job;
   while (!r.done() && r.error().empty()) {
     const std::string a = r.next();
-    auto integer = [&](int64_t lo, int64_t hi, auto &target) {
+    auto integer = [&](int64_t lo, int64_t hi, auto& target) {
       if (auto v = r.value(a)) {
-        if (auto n = parseInteger(*v, lo, hi))
-          target = static_cast<std::decay_t<decltype(target)>>(*n);
-        else
-          r.setError(a + " expects an integer from " + std::to_string(lo) +
-                     " to " + std::to_string(hi) + ", not '" + *v + "'");
+        if (auto n = parseInteger(*v, lo, hi)) target = static_cast<std::decay_t<decltype(target)>>(*n);
+        else r.setError(a + " expects an integer from " + std::to_string(lo) + " to " +
+                        std::to_string(hi) + ", not '" + *v + "'");
       }
     };
     if (a == "-o" || a == "--output") {
-      if (auto v = r.value(a))
-        job.output = *v;
+      if (auto v = r.value(a)) job.output = *v;
     } else if (a == "--size") {
       if (auto v = r.value(a)) {
         const size_t x = v->find('x');
         auto w = parseInteger(v->substr(0, x), 1, 4096);
-        auto h = x == std::string::npos
-                     ? w
-                     : parseInteger(v->substr(x + 1), 1, 4096);
-        if (!w || !h)
-          r.setError("--size expects W or WxH with 1..4096 pixels, not '" + *v +
-                     "'");
-        else
-          job.width = int32_t(*w), job.height = int32_t(*h);
+        auto h = x == std::string::npos ? w : parseInteger(v->substr(x + 1), 1, 4096);
+        if (!w || !h) r.setError("--size expects W or WxH with 1..4096 pixels, not '" + *v + "'");
+        else job.width = int32_t(*w), job.height = int32_t(*h);
       }
     } else if (a == "--range-index") {
       int32_t i = 0;
       integer(0, 14, i);
       job.rangeIndex = i;
-    } else if (a == "--zero-offset")
-      integer(-3600, 3600, job.view.zeroOffset);
+    } else if (a == "--zero-offset") integer(-3600, 3600, job.view.zeroOffset);
     else if (a == "--palette") {
       if (auto v = r.value(a)) {
-        if (*v == "brown")
-          job.view.palette = 0;
-        else if (*v == "rainbow")
-          job.view.palette = 1;
-        else if (*v == "default")
-          job.view.palette = 2;
-        else
-          r.setError("--palette expects brown, rainbow or default, not '" + *v +
-                     "'");
+        if (*v == "brown") job.view.palette = 0;
+        else if (*v == "rainbow") job.view.palette = 1;
+        else if (*v == "default") job.view.palette = 2;
+        else r.setError("--palette expects brown, rainbow or default, not '" + *v + "'");
       }
     } else if (a == "--contrast") {
       if (auto v = r.value(a)) {
-        if (*v == "auto")
-          job.view.autoContrast = 1;
-        else if (auto n = parseInteger(*v, 1, 10))
-          job.view.autoContrast = 0, job.view.contrast = int32_t(*n);
-        else
-          r.setError("--contrast expects 1..10 or auto, not '" + *v + "'");
+        if (*v == "auto") job.view.autoContrast = 1;
+        else if (auto n = parseInteger(*v, 1, 10)) job.view.autoContrast = 0, job.view.contrast = int32_t(*n);
+        else r.setError("--contrast expects 1..10 or auto, not '" + *v + "'");
       }
-    } else if (a == "--brightness")
-      integer(0, 19, job.view.brightness);
+    } else if (a == "--brightness") integer(0, 19, job.view.brightness);
     else if (a == "--curve") {
       if (auto v = r.value(a)) {
-        if (*v == "linear")
-          job.view.linear = 1;
-        else if (*v == "log")
-          job.view.linear = 0;
-        else
-          r.setError("--curve expects linear or log, not '" + *v + "'");
+        if (*v == "linear") job.view.linear = 1;
+        else if (*v == "log") job.view.linear = 0;
+        else r.setError("--curve expects linear or log, not '" + *v + "'");
       }
-    } else if (a == "--gain-index")
-      integer(0, 8, job.view.gainIndex);
-    else if (a == "--dead-zone-index")
-      integer(0, 5, job.view.deadZoneIndex);
-    else if (a == "--records")
-      integer(1, INT64_MAX, job.recordLimit);
-    else if (a == "--overlays")
-      job.overlays.enabled = true;
-    else if (a == "--info")
-      job.overlays.info = true;
-    else if (a == "--compass")
-      job.overlays.compass = true;
+    } else if (a == "--gain-index") integer(0, 8, job.view.gainIndex);
+    else if (a == "--dead-zone-index") integer(0, 5, job.view.deadZoneIndex);
+    else if (a == "--records") integer(1, INT64_MAX, job.recordLimit);
+    else if (a == "--overlays") job.overlays.enabled = true;
+    else if (a == "--info") job.overlays.info = true;
+    else if (a == "--compass") job.overlays.compass = true;
     else if (a == "--ruler") {
       if (auto v = r.value(a)) {
         job.overlays.ruler = parseIntegerList<4>(*v);
-        if (!job.overlays.ruler)
-          r.setError("--ruler expects X1,Y1,X2,Y2, not '" + *v + "'");
+        if (!job.overlays.ruler) r.setError("--ruler expects X1,Y1,X2,Y2, not '" + *v + "'");
       }
     } else if (a == "--cursor") {
       if (auto v = r.value(a)) {
         job.overlays.cursor = parseIntegerList<2>(*v);
-        if (!job.overlays.cursor)
-          r.setError("--cursor expects X,Y, not '" + *v + "'");
+        if (!job.overlays.cursor) r.setError("--cursor expects X,Y, not '" + *v + "'");
       }
-    } else if (a.size() > 1 && a[0] == '-')
-      r.setError("unknown option " + a);
-    else
-      job.files.push_back(a);
+    }
+    else if (a.size() > 1 && a[0] == '-') r.setError("unknown option " + a);
+    else job.files.push_back(a);
   }
-  if (!r.error().empty())
-    return fail("render: " + r.error());
-  if (job.files.empty())
-    return fail("render: no record file given");
-  const RenderOverlays &o = job.overlays;
+  if (!r.error().empty()) return fail("render: " + r.error());
+  if (job.files.empty()) return fail("render: no record file given");
+  const RenderOverlays& o = job.overlays;
   if (!o.enabled && (o.info || o.compass || o.ruler || o.cursor)) {
-    return fail("render: --info, --compass, --ruler and --cursor draw over "
-                "--overlays; add it");
+    return fail("render: --info, --compass, --ruler and --cursor draw over --overlays; add it");
   }
-  // The compass overlays show only with the compass switched on, as in the
-  // program.
-  if (o.compass)
-    job.view.compassEnabled = 1;
-  if (job.output.empty())
-    return fail("render: no output given (-o OUT.png)");
+  // The compass overlays show only with the compass switched on, as in the program.
+  if (o.compass) job.view.compassEnabled = 1;
+  if (job.output.empty()) return fail("render: no output given (-o OUT.png)");
 
   std::string error;
   RenderResult result;
-  if (!renderRecordFiles(job, result, &error))
-    return fail("render: " + error);
-  std::printf(
-      "%s: %dx%d, %llu records, display range %g m, contrast level %d\n",
-      job.output.c_str(), job.width, job.height,
-      (unsigned long long)result.recordsUsed, result.displayRangeMm / 1000.0,
-      result.contrastLevel);
+  if (!renderRecordFiles(job, result, &error)) return fail("render: " + error);
+  std::printf("%s: %dx%d, %llu records, display range %g m, contrast level %d\n",
+              job.output.c_str(), job.width, job.height, (unsigned long long)result.recordsUsed,
+              result.displayRangeMm / 1000.0, result.contrastLevel);
   return 0;
 }
 
-} // namespace sk720::cli
+}  // namespace sk720::cli

@@ -14,13 +14,12 @@ inline constexpr const char *kOverlayFontFamily = "DejaVu Sans";
 
 // pixels: width x height, stridePixels apart. False (with a reason) when this
 // build cannot draw.
-bool paintOverlayList(uint32_t *pixels, int32_t width, int32_t height,
-                      int32_t stridePixels, const OverlayList &list,
-                      std::string *error);
+bool paintOverlayList(uint32_t *pixels, int32_t width, int32_t height, int32_t stridePixels,
+                      const OverlayList &list, std::string *error);
 
 // Gives back the font caches the drawing library keeps for the life of the
 // process (so that leak checkers see a clean exit); the next paint builds them
 // again.
 void releaseOverlayFonts();
 
-} // namespace sk720::cli
+}  // namespace sk720::cli
