@@ -121,3 +121,54 @@ TEST_F(RenderTest, DamagedInputAndBadOptions) {
 
 }  // namespace
 }  // namespace sk720
+
+namespace sk720 {
+namespace {
+
+TEST_F(RenderTest, OverlaysWhereTheGeometryPutsThem) {
+  const std::string file = path("scene.bin");
+  ASSERT_EQ(cli::runSynth({file, "--turns", "1", "--header", "44"}), 0);
+  cli::RenderJob job;
+  job.files = {file};
+  job.width = job.height = 400;
+  cli::RenderResult plain, drawn;
+  std::string error;
+  ASSERT_TRUE(cli::renderRecordFiles(job, plain, &error)) << error;
+  job.overlays.enabled = job.overlays.info = true;
+  ASSERT_TRUE(cli::renderRecordFiles(job, drawn, &error)) << error;
+
+  // 10 m over 400 px: a ring every 40 px around (200, 200). Between two spokes,
+  // the pixels on a ring are the ring's grey; half-way between rings the
+  // picture is untouched.
+  auto px = [](const cli::RenderResult &r, double x, double y) {
+    return r.pixels[size_t(std::lround(y)) * 400 + size_t(std::lround(x))] & 0xFFFFFFu;
+  };
+  const double a = 0.3927;  // 22.5 degrees off the vertical
+  for (int k = 1; k <= 4; ++k) {
+    bool grey = false;
+    for (double r = k * 40 - 2.0; r <= k * 40 + 0.5; r += 0.5) {
+      const uint32_t p = px(drawn, 199.5 + r * std::sin(a), 199.5 - r * std::cos(a));
+      grey = grey || (p == 0x606060u || (std::abs(int((p >> 16) & 255) - 0x60) < 0x20 &&
+                                         ((p >> 16) & 255) == (p & 255)));
+    }
+    EXPECT_TRUE(grey) << "ring " << k;
+    const double mid = k * 40 + 20;
+    EXPECT_EQ(px(drawn, 200 + mid * std::sin(a), 200 - mid * std::cos(a)),
+              px(plain, 200 + mid * std::sin(a), 200 - mid * std::cos(a)))
+        << "between rings " << k;
+  }
+  // The strip's text brightens some of its rows; below it nothing else changed
+  // at the left edge.
+  int brighter = 0;
+  for (size_t i = 0; i < 400 * 96; ++i)
+    brighter += (drawn.pixels[i] & 0xFF) > (plain.pixels[i] & 0xFF) + 100;
+  EXPECT_GT(brighter, 200);
+  EXPECT_EQ(cli::runRender({file, "-o", path("x.png"), "--info"}), 2);
+  EXPECT_EQ(cli::runRender({file, "-o", path("x.png"), "--overlays", "--ruler", "1,2,3"}), 2);
+  EXPECT_EQ(cli::runRender({file, "-o", path("o.png"), "--size", "320", "--overlays", "--compass",
+                            "--cursor", "10,10", "--ruler", "10,10,300,300"}),
+            0);
+}
+
+}  // namespace
+}  // namespace sk720

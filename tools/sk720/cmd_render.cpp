@@ -1,5 +1,7 @@
 // sk720 render: one paint of the scan image from record files, written as PNG.
+#include <array>
 #include <cstdio>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -10,6 +12,26 @@
 #include "sk720/render_job.h"
 
 namespace sk720::cli {
+
+namespace {
+
+// "A,B,..." with exactly N integers of client coordinates.
+template <size_t N>
+std::optional<std::array<int32_t, N>> parseIntegerList(const std::string& text) {
+  std::array<int32_t, N> values{};
+  size_t start = 0;
+  for (size_t i = 0; i < N; ++i) {
+    const size_t comma = text.find(',', start);
+    if ((comma == std::string::npos) != (i + 1 == N)) return std::nullopt;
+    auto v = parseInteger(text.substr(start, comma - start), -100000, 100000);
+    if (!v) return std::nullopt;
+    values[i] = int32_t(*v);
+    start = comma + 1;
+  }
+  return values;
+}
+
+}  // namespace
 
 int runRender(const Args& args) {
   OptionReader r(args);
@@ -61,11 +83,31 @@ int runRender(const Args& args) {
     } else if (a == "--gain-index") integer(0, 8, job.view.gainIndex);
     else if (a == "--dead-zone-index") integer(0, 5, job.view.deadZoneIndex);
     else if (a == "--records") integer(1, INT64_MAX, job.recordLimit);
+    else if (a == "--overlays") job.overlays.enabled = true;
+    else if (a == "--info") job.overlays.info = true;
+    else if (a == "--compass") job.overlays.compass = true;
+    else if (a == "--ruler") {
+      if (auto v = r.value(a)) {
+        job.overlays.ruler = parseIntegerList<4>(*v);
+        if (!job.overlays.ruler) r.setError("--ruler expects X1,Y1,X2,Y2, not '" + *v + "'");
+      }
+    } else if (a == "--cursor") {
+      if (auto v = r.value(a)) {
+        job.overlays.cursor = parseIntegerList<2>(*v);
+        if (!job.overlays.cursor) r.setError("--cursor expects X,Y, not '" + *v + "'");
+      }
+    }
     else if (a.size() > 1 && a[0] == '-') r.setError("unknown option " + a);
     else job.files.push_back(a);
   }
   if (!r.error().empty()) return fail("render: " + r.error());
   if (job.files.empty()) return fail("render: no record file given");
+  const RenderOverlays& o = job.overlays;
+  if (!o.enabled && (o.info || o.compass || o.ruler || o.cursor)) {
+    return fail("render: --info, --compass, --ruler and --cursor draw over --overlays; add it");
+  }
+  // The compass overlays show only with the compass switched on, as in the program.
+  if (o.compass) job.view.compassEnabled = 1;
   if (job.output.empty()) return fail("render: no output given (-o OUT.png)");
 
   std::string error;

@@ -14,7 +14,8 @@ const Command kCommands[] = {
     {"info", "info FILE...", runInfo},
     {"render", "render FILE... -o OUT.png [--size W[xH]] [--range-index I] [--zero-offset DEG] "
                "[--palette brown|rainbow|default] [--contrast 1..10|auto] [--brightness 0..19] "
-               "[--curve linear|log] [--gain-index 0..8] [--dead-zone-index 0..5] [--records N]",
+               "[--curve linear|log] [--gain-index 0..8] [--dead-zone-index 0..5] [--records N] "
+               "[--overlays [--info] [--compass] [--ruler X1,Y1,X2,Y2] [--cursor X,Y]]",
      runRender},
 #ifndef _WIN32
     {"headsim", "headsim --pty LINK|--port DEV [--baud N] [--header 28|36|44] [--corrupt RATE] "

@@ -1,0 +1,165 @@
+#include <gtest/gtest.h>
+
+// clang-format off
+#include <windows.h>
+#include <objidl.h>
+#include <gdiplus.h>
+// clang-format on
+
+#include <cstdio>
+#include <string>
+
+#include "scan/overlay_geometry.h"
+#include "views/overlay_painter_win32.h"
+#include "views/screenshot_win32.h"
+
+namespace sk720 {
+namespace {
+
+namespace G = Gdiplus::DllExports;
+
+// A black 32-bit top-down DIB selected into a memory DC, with GDI+ graphics on
+// it.
+class Surface {
+ public:
+  Surface(int w, int h) : w_(w), h_(h) {
+    info_.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+    info_.bmiHeader.biWidth = w;
+    info_.bmiHeader.biHeight = -h;
+    info_.bmiHeader.biPlanes = 1;
+    info_.bmiHeader.biBitCount = 32;
+    info_.bmiHeader.biCompression = BI_RGB;
+    dc_ = CreateCompatibleDC(nullptr);
+    bmp_ = CreateDIBSection(dc_, &info_, DIB_RGB_COLORS, reinterpret_cast<void **>(&bits_), nullptr,
+                            0);
+    old_ = SelectObject(dc_, bmp_);
+    G::GdipCreateFromHDC(dc_, &g_);
+    G::GdipSetSmoothingMode(g_, Gdiplus::SmoothingModeAntiAlias);
+  }
+  ~Surface() {
+    if (g_) G::GdipDeleteGraphics(g_);
+    SelectObject(dc_, old_);
+    DeleteObject(bmp_);
+    DeleteDC(dc_);
+  }
+  Gdiplus::GpGraphics *graphics() { return g_; }
+  HDC dc() { return dc_; }
+  const BITMAPINFO *info() const { return &info_; }
+  uint32_t *bits() { return bits_; }
+  uint32_t at(int x, int y) {
+    G::GdipFlush(g_, Gdiplus::FlushIntentionSync);
+    GdiFlush();
+    return bits_[y * w_ + x] & 0xFFFFFF;
+  }
+  int brightIn(int x0, int y0, int x1, int y1) {
+    int n = 0;
+    for (int y = y0; y < y1; ++y)
+      for (int x = x0; x < x1; ++x) n += (at(x, y) & 0xFF) > 0x80;
+    return n;
+  }
+
+ private:
+  int w_, h_;
+  BITMAPINFO info_{};
+  HDC dc_ = nullptr;
+  HBITMAP bmp_ = nullptr;
+  HGDIOBJ old_ = nullptr;
+  uint32_t *bits_ = nullptr;
+  Gdiplus::GpGraphics *g_ = nullptr;
+};
+
+class GdiPlusTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    Gdiplus::GdiplusStartupInput input;
+    ASSERT_EQ(Gdiplus::GdiplusStartup(&token_, &input, nullptr), Gdiplus::Ok);
+  }
+  void TearDown() override { Gdiplus::GdiplusShutdown(token_); }
+  ULONG_PTR token_ = 0;
+};
+
+TEST_F(GdiPlusTest, TextsOfTheStripAndTheDialAppear) {
+  OverlayPainterWin32 painter;
+  {
+    Surface strip(400, 100);
+    OverlayList list;
+    list.text(0, 12, 12.0f, false, 0xFFFFFFFF).text = "Pulse: CW, 100 \u00B5s";
+    list.text(0, 48, 12.0f, false, 0xFFFFFFFF).text = "Sector mode: 45\u00B0/90\u00B0";
+    OverlayPrimitive &label = list.text(200, 70, 10 / 0.9f, true, 0xFFC8C8C8);
+    label.w = label.h = 14.4f;
+    label.centred = true;
+    label.text = "N";
+    painter.paint(strip.graphics(), list);
+    EXPECT_FALSE(painter.familyName().empty());
+    EXPECT_GT(strip.brightIn(0, 12, 200, 26), 30) << "no text pixels";
+    EXPECT_GT(strip.brightIn(0, 48, 200, 62), 30) << "no text pixels";
+    EXPECT_EQ(strip.brightIn(0, 26, 200, 46), 0);
+    EXPECT_GT(strip.brightIn(200, 70, 215, 86), 5) << "no centred label pixels";
+    EXPECT_EQ(strip.brightIn(230, 60, 400, 100), 0);
+  }
+
+  // The dial ORs onto what is there: the ring's grey appears, the black around
+  // it keeps the picture, and its texts are drawn too.
+  OverlayFrame frame;
+  frame.dialVisible = true;
+  addHeadingDial(frame.dial, 100, 100, 0, 0);
+  Surface target(300, 120);
+  for (int i = 0; i < 300 * 120; ++i) target.bits()[i] = 0x00102030;
+  painter.paintDialOr(target.dc(), frame, 200, 0);
+  EXPECT_EQ(target.at(100, 50), 0x102030u);
+  EXPECT_EQ(target.at(202, 2), 0x102030u);
+  EXPECT_EQ(target.at(250, 110), 0x102030u);
+  bool ring = false;  // the outer circle, 45 degrees from the top, where no tick lies
+  for (int y = 12; y <= 17; ++y)
+    for (int x = 281; x <= 287; ++x) ring = ring || target.at(x, y) == 0x787878u;
+  EXPECT_TRUE(ring);
+  EXPECT_GT(target.brightIn(237, 41, 263, 56), 10) << "no centre text";
+}
+
+TEST_F(GdiPlusTest, ScreenshotsSavedOrRefusedWithAReason) {
+  CLSID clsid;
+  ASSERT_TRUE(FindImageEncoder(L"image/png", &clsid));
+  EXPECT_FALSE(FindImageEncoder(L"IMAGE/PNG", &clsid));
+
+  wchar_t temp[MAX_PATH];
+  GetTempPathW(MAX_PATH, temp);
+  char base[MAX_PATH * 3];
+  WideCharToMultiByte(CP_UTF8, 0, temp, -1, base, sizeof base, nullptr, nullptr);
+  const std::string folder =
+      std::string(base) + "sk720-shot-" + std::to_string(GetCurrentProcessId());
+
+  Surface canvas(64, 64);
+  for (int i = 0; i < 64 * 64; ++i) canvas.bits()[i] = 0x00FF8000;
+  ScreenshotResult r = saveScreenshot(folder, ScreenshotKind::Manual, canvas.info(), canvas.bits());
+  ASSERT_TRUE(r.saved) << r.path;
+  EXPECT_EQ(screenshotNoticeText(r), "Screenshot saved");
+  EXPECT_NE(r.path.find("\\screenshot_rez720_"), std::string::npos);
+  FILE *f = _wfopen(std::wstring(r.path.begin(), r.path.end()).c_str(), L"rb");
+  ASSERT_NE(f, nullptr);
+  unsigned char sig[4] = {};
+  EXPECT_EQ(fread(sig, 1, 4, f), 4u);
+  fclose(f);
+  EXPECT_EQ(sig[1], 'P');
+  DeleteFileA(r.path.c_str());
+  RemoveDirectoryA(folder.c_str());
+
+  // A folder that is a file cannot be created or written into; a path beyond
+  // the system's length is not attempted.
+  const std::string blocker = folder + ".file";
+  FILE *b = fopen(blocker.c_str(), "wb");
+  ASSERT_NE(b, nullptr);
+  fclose(b);
+  r = saveScreenshot(blocker + "\\sub", ScreenshotKind::Automatic, canvas.info(), canvas.bits());
+  EXPECT_FALSE(r.saved);
+  EXPECT_EQ(r.failure, ScreenshotFailure::FolderNotWritable);
+  EXPECT_EQ(screenshotNoticeText(r), "Screenshot not saved: folder not writable");
+  DeleteFileA(blocker.c_str());
+
+  r = saveScreenshot(folder + "\\" + std::string(250, 'x'), ScreenshotKind::Manual, canvas.info(),
+                     canvas.bits());
+  EXPECT_EQ(r.failure, ScreenshotFailure::PathTooLong);
+  EXPECT_EQ(GetFileAttributesA(folder.c_str()), INVALID_FILE_ATTRIBUTES);
+}
+
+}  // namespace
+}  // namespace sk720

@@ -1,0 +1,25 @@
+#pragma once
+// Draws overlay primitives onto a 32-bit BGRX image (cairo, native builds
+// only).
+#include <cstdint>
+#include <string>
+
+#include "scan/overlay_primitives.h"
+
+namespace sk720::cli {
+
+// The font the texts are drawn in: a fixed installed family, so that renders do
+// not depend on the machine's default.
+inline constexpr const char *kOverlayFontFamily = "DejaVu Sans";
+
+// pixels: width x height, stridePixels apart. False (with a reason) when this
+// build cannot draw.
+bool paintOverlayList(uint32_t *pixels, int32_t width, int32_t height, int32_t stridePixels,
+                      const OverlayList &list, std::string *error);
+
+// Gives back the font caches the drawing library keeps for the life of the
+// process (so that leak checkers see a clean exit); the next paint builds them
+// again.
+void releaseOverlayFonts();
+
+}  // namespace sk720::cli
