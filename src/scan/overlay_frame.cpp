@@ -9,12 +9,12 @@ namespace sk720 {
 
 namespace {
 
-void addStripLine(OverlayList &out, int32_t y, const std::string &text) {
+void addStripLine(OverlayList& out, int32_t y, const std::string& text) {
   if (text.empty()) return;
   out.text(0.0f, float(y), kStripFontPx, false, kStripTextArgb).text = text;
 }
 
-void addParameterLines(OverlayList &out, const InfoStripTexts &t) {
+void addParameterLines(OverlayList& out, const InfoStripTexts& t) {
   addStripLine(out, kStripPulseY, t.pulse);
   addStripLine(out, kStripStepY, t.step);
   addStripLine(out, kStripGainY, t.gain);
@@ -22,19 +22,20 @@ void addParameterLines(OverlayList &out, const InfoStripTexts &t) {
   addStripLine(out, kStripSectorY, t.sector);
 }
 
-bool compassShown(const OverlayInput &in) {
+bool compassShown(const OverlayInput& in) {
   return in.compassFieldsPresent != 0 && in.compassValid != 0 && in.compassEnabled != 0;
 }
 
-void buildLists(OverlayState &state, const OverlayInput &in) {
-  OverlayFrame &f = state.frame;
+void buildLists(OverlayState& state, const OverlayInput& in) {
+  OverlayFrame& f = state.frame;
   f.canvas.clear();
   f.strip.clear();
   f.dial.clear();
   f.dialVisible = false;
   f.outerRadius = 0;
+  f.pointerBegin = f.pointerEnd = f.rulerBegin = 0;
 
-  InfoStripTexts &t = state.texts;
+  InfoStripTexts& t = state.texts;
   formatParameterLines(in.lastCommandWord, in.device, t);
   if (in.displayEnabled != 1) return;  // the paint draws nothing at all
 
@@ -45,14 +46,17 @@ void buildLists(OverlayState &state, const OverlayInput &in) {
                         in.currentRangeMm};
   f.outerRadius = addRangeRings(f.canvas, c, rings, grid);
   if (grid) addGridSpokes(f.canvas, c, f.outerRadius);
+  f.pointerBegin = f.canvas.size();
   if (in.pointer == 1) {
     addPointer(f.canvas, c, f.outerRadius, in.currentLineIndex, in.zeroOffset);
   }
+  f.pointerEnd = f.canvas.size();
   const bool compass = compassShown(in);
   if (compass && grid) {
     const int32_t steps = in.zeroAlwaysUp != 0 ? headingSteps(in.headingRadians) : 0;
     addCompassMarks(f.canvas, c, f.outerRadius, steps, in.zeroOffset);
   }
+  f.rulerBegin = f.canvas.size();
   if (in.rulerMode != 0 && in.rulerState != 0) {
     const int32_t offX = clientOffsetX(in.clientWidth, in.clientHeight);
     const int32_t offY = clientOffsetY(in.clientWidth, in.clientHeight);
@@ -81,9 +85,9 @@ void buildLists(OverlayState &state, const OverlayInput &in) {
 
 }  // namespace
 
-void fillOverlayInput(OverlayInput &in, const ScanImage &image, const ScanInteraction &ui,
-                      const ViewSettings &view, const ScanInputs &shared, const LineStore &store,
-                      const GpsFix &gps, int32_t clientWidth, int32_t clientHeight) {
+void fillOverlayInput(OverlayInput& in, const ScanImage& image, const ScanInteraction& ui,
+                      const ViewSettings& view, const ScanInputs& shared, const LineStore& store,
+                      const GpsFix& gps, int32_t clientWidth, int32_t clientHeight) {
   constexpr auto relaxed = std::memory_order_relaxed;
   in.imageSize = image.imageSize;
   in.displayRangeIndex = image.displayRangeIndex;
@@ -139,8 +143,8 @@ void fillOverlayInput(OverlayInput &in, const ScanImage &image, const ScanIntera
   }
 }
 
-const OverlayFrame &buildOverlayFrame(OverlayState &state, const OverlayInput &in, uint32_t nowMs) {
-  OverlayFrame &f = state.frame;
+const OverlayFrame& buildOverlayFrame(OverlayState& state, const OverlayInput& in, uint32_t nowMs) {
+  OverlayFrame& f = state.frame;
   f.rebuilt = !state.havePrevious || !(state.previous == in);
   if (f.rebuilt) {
     buildLists(state, in);
@@ -162,10 +166,10 @@ const OverlayFrame &buildOverlayFrame(OverlayState &state, const OverlayInput &i
   return f;
 }
 
-void buildScreenshotStrip(const OverlayState &state, const OverlayInput &in, OverlayList &out) {
+void buildScreenshotStrip(const OverlayState& state, const OverlayInput& in, OverlayList& out) {
   out.clear();
   if (in.showInfo != 1) return;
-  const InfoStripTexts &t = state.texts;
+  const InfoStripTexts& t = state.texts;
   if (in.statusVisible != 0) addStripLine(out, kStripStatusY, in.statusText);
   addParameterLines(out, t);
   addStripLine(out, kStripGpsY, t.gps);

@@ -55,7 +55,7 @@ struct OverlayInput {
   int32_t statusVisible = 0;
   std::string statusText;
 
-  bool operator==(const OverlayInput &) const = default;
+  bool operator==(const OverlayInput&) const = default;
 };
 
 // Reads what the program shares into in: geometry, view settings, published
@@ -63,9 +63,9 @@ struct OverlayInput {
 // polar position, for a client of clientWidth x clientHeight. Leaves
 // device.tunable, device.centralFrequency, device.bandwidth, statusVisible and
 // statusText to the caller.
-void fillOverlayInput(OverlayInput &in, const ScanImage &image, const ScanInteraction &ui,
-                      const ViewSettings &view, const ScanInputs &shared, const LineStore &store,
-                      const GpsFix &gps, int32_t clientWidth, int32_t clientHeight);
+void fillOverlayInput(OverlayInput& in, const ScanImage& image, const ScanInteraction& ui,
+                      const ViewSettings& view, const ScanInputs& shared, const LineStore& store,
+                      const GpsFix& gps, int32_t clientWidth, int32_t clientHeight);
 
 struct OverlayFrame {
   OverlayList canvas;  // square-image coordinates: rings, spokes, pointer,
@@ -77,6 +77,9 @@ struct OverlayFrame {
   int32_t dialX = 0, dialY = 0, dialWidth = 100,
           dialHeight = 100;  // in client coordinates
   int32_t outerRadius = 0;
+  // Where the pointer and the ruler lie in canvas: they move from paint to paint, the rest of the
+  // canvas list (rings, spokes, compass) seldom does, so a painter may keep that part drawn.
+  size_t pointerBegin = 0, pointerEnd = 0, rulerBegin = 0;
   bool rebuilt = false;  // false when the inputs equalled the previous paint's
   // "Distance: %s", set on the paints where it is due (at most every 2 s while
   // a ruler shows).
@@ -97,11 +100,11 @@ constexpr uint32_t kStatusReportPeriodMs = 2000;
 
 // The per-paint entry point. nowMs: a millisecond clock (for the distance
 // report's rate).
-const OverlayFrame &buildOverlayFrame(OverlayState &state, const OverlayInput &in, uint32_t nowMs);
+const OverlayFrame& buildOverlayFrame(OverlayState& state, const OverlayInput& in, uint32_t nowMs);
 
 // The strip texts as a screenshot draws them straight onto the canvas (white,
 // 12 px, x = 0): nothing unless showInfo is 1; the cursor line is the one last
 // formatted while a fix was present.
-void buildScreenshotStrip(const OverlayState &state, const OverlayInput &in, OverlayList &out);
+void buildScreenshotStrip(const OverlayState& state, const OverlayInput& in, OverlayList& out);
 
 }  // namespace sk720

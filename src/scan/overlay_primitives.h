@@ -32,6 +32,18 @@ struct OverlayPrimitive {
   bool bold = false;
   bool centred = false;
   std::string text;  // UTF-8
+
+  bool operator==(const OverlayPrimitive& o) const {
+    if (kind != o.kind || argb != o.argb || penWidth != o.penWidth || pointCount != o.pointCount ||
+        x != o.x || y != o.y || w != o.w || h != o.h || fontPx != o.fontPx || bold != o.bold ||
+        centred != o.centred || text != o.text) {
+      return false;
+    }
+    for (int32_t i = 0; i < pointCount && i < 4; ++i) {
+      if (points[i].x != o.points[i].x || points[i].y != o.points[i].y) return false;
+    }
+    return true;
+  }
 };
 
 // A list whose entries (and their text storage) are reused: after the first
@@ -41,13 +53,16 @@ class OverlayList {
   void clear() { count_ = 0; }
   size_t size() const { return count_; }
   bool empty() const { return count_ == 0; }
-  const OverlayPrimitive &operator[](size_t i) const { return items_[i]; }
-  const OverlayPrimitive *begin() const { return items_.data(); }
-  const OverlayPrimitive *end() const { return items_.data() + count_; }
+  const OverlayPrimitive& operator[](size_t i) const { return items_[i]; }
+  const OverlayPrimitive* begin() const { return items_.data(); }
+  const OverlayPrimitive* end() const { return items_.data() + count_; }
 
-  OverlayPrimitive &add(PrimitiveKind kind, uint32_t argb) {
+  // A copy of another list's entry, reusing this list's storage.
+  void push(const OverlayPrimitive& p) { add(p.kind, p.argb) = p; }
+
+  OverlayPrimitive& add(PrimitiveKind kind, uint32_t argb) {
     if (count_ == items_.size()) items_.emplace_back();
-    OverlayPrimitive &p = items_[count_++];
+    OverlayPrimitive& p = items_[count_++];
     p.kind = kind;
     p.argb = argb;
     p.penWidth = 0.0f;
@@ -59,26 +74,26 @@ class OverlayList {
     return p;
   }
   void line(PointF a, PointF b, uint32_t argb, float width) {
-    OverlayPrimitive &p = add(PrimitiveKind::Line, argb);
+    OverlayPrimitive& p = add(PrimitiveKind::Line, argb);
     p.points[0] = a;
     p.points[1] = b;
     p.pointCount = 2;
     p.penWidth = width;
   }
   void ellipse(float x, float y, float w, float h, uint32_t argb, float width) {
-    OverlayPrimitive &p = add(PrimitiveKind::Ellipse, argb);
+    OverlayPrimitive& p = add(PrimitiveKind::Ellipse, argb);
     p.x = x, p.y = y, p.w = w, p.h = h;
     p.penWidth = width;
   }
-  void polygon(const PointF *pts, int32_t n, uint32_t argb) {
-    OverlayPrimitive &p = add(PrimitiveKind::Polygon, argb);
+  void polygon(const PointF* pts, int32_t n, uint32_t argb) {
+    OverlayPrimitive& p = add(PrimitiveKind::Polygon, argb);
     if (n > 4) n = 4;
     for (int32_t i = 0; i < n; ++i) p.points[i] = pts[i];
     p.pointCount = n;
   }
   // Text at a top-left corner; the caller fills text.
-  OverlayPrimitive &text(float x, float y, float fontPx, bool bold, uint32_t argb) {
-    OverlayPrimitive &p = add(PrimitiveKind::Text, argb);
+  OverlayPrimitive& text(float x, float y, float fontPx, bool bold, uint32_t argb) {
+    OverlayPrimitive& p = add(PrimitiveKind::Text, argb);
     p.x = x, p.y = y;
     p.fontPx = fontPx;
     p.bold = bold;

@@ -1,6 +1,6 @@
-// One paint of the scan view: convert and colour into the image bitmap, compose
-// the visible part with the overlays off screen, one copy to the window, and
-// the frame time now and then.
+// One paint of the scan view: convert and colour into the image bitmap, compose the visible part
+// with the overlays off screen, one copy to the window, the frame time now and then, and a
+// screenshot when one is due.
 #include <windows.h>
 
 #include <commctrl.h>
@@ -11,12 +11,15 @@
 #include "app/ui_text_win32.h"
 #include "scan/scan_paint.h"
 #include "views/scan_view_win32.h"
+#include "views/screenshot_win32.h"
 
 namespace sk720 {
 
 namespace {
 
-HBITMAP makeDib(HDC ref, int32_t w, int32_t h, uint32_t** bits) {
+namespace G = Gdiplus::DllExports;
+
+BITMAPINFO dibInfo(int32_t w, int32_t h) {
   BITMAPINFO bi{};
   bi.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
   bi.bmiHeader.biWidth = w;
@@ -24,58 +27,62 @@ HBITMAP makeDib(HDC ref, int32_t w, int32_t h, uint32_t** bits) {
   bi.bmiHeader.biPlanes = 1;
   bi.bmiHeader.biBitCount = 32;
   bi.bmiHeader.biCompression = BI_RGB;
+  return bi;
+}
+
+HBITMAP makeDib(HDC ref, int32_t w, int32_t h, uint32_t** bits) {
+  const BITMAPINFO bi = dibInfo(w, h);
   void* p = nullptr;
   HBITMAP b = CreateDIBSection(ref, &bi, DIB_RGB_COLORS, &p, nullptr, 0);
   *bits = static_cast<uint32_t*>(p);
   return b;
 }
 
-void releaseImage(ScanSurfaces& s) {
-  if (s.imageDC) {
-    SelectObject(s.imageDC, s.imageOld);
-    DeleteDC(s.imageDC);
-  }
-  if (s.imageBitmap) DeleteObject(s.imageBitmap);
-  s.imageDC = nullptr;
-  s.imageBitmap = nullptr;
-  s.imagePixels = nullptr;
-  s.imageSide = 0;
+// A bitmap selected into its own memory DC.
+void makeSurface(HDC ref, int32_t w, int32_t h, HDC& dc, HBITMAP& bmp, HGDIOBJ& old,
+                 uint32_t** bits) {
+  bmp = makeDib(ref, w, h, bits);
+  if (!bmp) return;
+  dc = CreateCompatibleDC(ref);
+  old = SelectObject(dc, bmp);
 }
 
-void releaseCompose(ScanSurfaces& s) {
-  if (s.composeDC) {
-    SelectObject(s.composeDC, s.composeOld);
-    DeleteDC(s.composeDC);
+void freeSurface(HDC& dc, HBITMAP& bmp, HGDIOBJ old) {
+  if (dc) {
+    SelectObject(dc, old);
+    DeleteDC(dc);
   }
-  if (s.composeBitmap) DeleteObject(s.composeBitmap);
-  s.composeDC = nullptr;
-  s.composeBitmap = nullptr;
-  s.composePixels = nullptr;
-  s.composeWidth = s.composeHeight = 0;
+  if (bmp) DeleteObject(bmp);
+  dc = nullptr;
+  bmp = nullptr;
 }
 
 // True when the image surface is new (every pixel must be coloured).
 bool ensureSurfaces(ScanSurfaces& s, HDC windowDC, int32_t side, int32_t w, int32_t h) {
   bool fresh = false;
   if (s.imageSide != side) {
-    releaseImage(s);
-    s.imageBitmap = makeDib(windowDC, side, side, &s.imagePixels);
-    if (s.imageBitmap) {
-      s.imageDC = CreateCompatibleDC(windowDC);
-      s.imageOld = SelectObject(s.imageDC, s.imageBitmap);
-      s.imageSide = side;
-      fresh = true;
-    }
+    freeSurface(s.imageDC, s.imageBitmap, s.imageOld);
+    s.imageSide = 0;
+    makeSurface(windowDC, side, side, s.imageDC, s.imageBitmap, s.imageOld, &s.imagePixels);
+    if (s.imageDC) s.imageSide = side;
+    fresh = true;
   }
   if (s.composeWidth != w || s.composeHeight != h) {
-    releaseCompose(s);
-    s.composeBitmap = makeDib(windowDC, w, h, &s.composePixels);
-    if (s.composeBitmap) {
-      s.composeDC = CreateCompatibleDC(windowDC);
-      s.composeOld = SelectObject(s.composeDC, s.composeBitmap);
+    freeSurface(s.composeDC, s.composeBitmap, s.composeOld);
+    s.composeWidth = s.composeHeight = 0;
+    makeSurface(windowDC, w, h, s.composeDC, s.composeBitmap, s.composeOld, &s.composePixels);
+    if (s.composeDC) {
       s.composeWidth = w;
       s.composeHeight = h;
     }
+  }
+  if (s.stripWidth != w) {
+    s.stripDrawn = false;
+    freeSurface(s.stripDC, s.stripBitmap, s.stripOld);
+    s.stripWidth = 0;
+    uint32_t* bits = nullptr;
+    makeSurface(windowDC, w, 100, s.stripDC, s.stripBitmap, s.stripOld, &bits);
+    if (s.stripDC) s.stripWidth = w;
   }
   return fresh;
 }
@@ -90,25 +97,95 @@ double nowMs() {
 
 void reportFrameTime(ScanView& v, const AppData& a, double startMs) {
   const DWORD now = GetTickCount();
-  if (v.frameReported && now - v.lastFrameReportMs <= 2000) return;
   if (!v.frameReported) {
-    // The first paint only starts the clock.
-    v.frameReported = true;
+    v.frameReported = true;  // the first paint only starts the clock
     v.lastFrameReportMs = now;
     return;
   }
+  if (now - v.lastFrameReportMs <= 2000) return;
   v.lastFrameReportMs = now;
-  const int ms = int(nowMs() - startMs);
   wchar_t text[32];
-  wsprintfW(text, L"%dms", ms);
+  wsprintfW(text, L"%dms", int(nowMs() - startMs));
   setStatusPart(a.statusBar, 3, text);
+}
+
+void gatherOverlayInput(ScanView& v, const AppData& a, int32_t w, int32_t h) {
+  OverlayInput& in = v.overlayInput;
+  fillOverlayInput(in, v.image, v.ui, a.view, a.inputs, *a.store, a.gps, w, h);
+  in.device.tunable = a.tunable != 0;
+  in.device.centralFrequency = a.sonar.centralFrequency;
+  in.device.bandwidth = a.sonar.bandwidth;
+  in.statusVisible = a.playbackOpen ? 1 : 0;
+  in.statusText = a.statusText.get();
+}
+
+Gdiplus::GpGraphics* graphicsOn(HDC dc) {
+  Gdiplus::GpGraphics* g = nullptr;
+  if (G::GdipCreateFromHDC(dc, &g) != Gdiplus::Ok) return nullptr;
+  G::GdipSetSmoothingMode(g, Gdiplus::SmoothingModeHighQuality);
+  return g;
+}
+
+// The strip: white text on black, OR-combined onto the top rows so the picture shows through.
+void composeStrip(ScanView& v, const OverlayFrame& f, int32_t w) {
+  ScanSurfaces& s = v.surfaces;
+  if (!s.stripDC || f.strip.empty()) return;
+  // Texts are slow to draw; the strip is drawn again only when one of them changed.
+  if (!s.stripDrawn || !OverlayLayer::sameList(v.keptStrip, f.strip)) {
+    PatBlt(s.stripDC, 0, 0, w, 100, BLACKNESS);
+    if (Gdiplus::GpGraphics* g = graphicsOn(s.stripDC)) {
+      v.painter->paint(g, f.strip);
+      G::GdipDeleteGraphics(g);
+    }
+    v.keptStrip.clear();
+    for (const OverlayPrimitive& p : f.strip) v.keptStrip.push(p);
+    s.stripDrawn = true;
+  }
+  BitBlt(s.composeDC, 0, 0, w, 100, s.stripDC, 0, 0, SRCPAINT);
+}
+
+// The whole square image with its overlays, saved as a PNG; the notice follows the paint.
+void takeScreenshot(HWND hwnd, ScanView& v, AppData& a, HDC ref) {
+  int32_t automatic = int32_t(a.screenshotRequest.load());
+  const auto kind = takeScreenshotRequest(v.screenshotRequested, automatic);
+  a.screenshotRequest.store(uint32_t(automatic));
+  if (!kind) return;
+  const int32_t side = v.image.imageSize;
+  HDC dc = nullptr;
+  HBITMAP bmp = nullptr;
+  HGDIOBJ old = nullptr;
+  uint32_t* pixels = nullptr;
+  makeSurface(ref, side, side, dc, bmp, old, &pixels);
+  ScreenshotResult result;
+  if (dc) {
+    BitBlt(dc, 0, 0, side, side, v.surfaces.imageDC, 0, 0, SRCCOPY);
+    if (Gdiplus::GpGraphics* g = graphicsOn(dc)) {
+      v.painter->paint(g, v.overlays.frame.canvas);
+      v.painter->paintScreenshotAdditions(g, side, v.overlays, v.overlayInput);
+      G::GdipFlush(g, Gdiplus::FlushIntentionSync);
+      G::GdipDeleteGraphics(g);
+    }
+    GdiFlush();
+    const BITMAPINFO bi = dibInfo(side, side);
+    result = saveScreenshot(narrow(a.workingFolder), *kind, &bi, pixels);
+  } else {
+    result.failure = ScreenshotFailure::FolderNotWritable;
+  }
+  freeSurface(dc, bmp, old);
+  // Automatic screenshots stay silent; a manual one always says what became of it.
+  if (*kind == ScreenshotKind::Manual) {
+    auto* text = new std::wstring(widen(screenshotNoticeText(result)));
+    if (!PostMessageW(hwnd, kMsgScreenshotNotice, 0, LPARAM(text))) delete text;
+  }
 }
 
 }  // namespace
 
 void releaseScanSurfaces(ScanSurfaces& s) {
-  releaseImage(s);
-  releaseCompose(s);
+  freeSurface(s.imageDC, s.imageBitmap, s.imageOld);
+  freeSurface(s.composeDC, s.composeBitmap, s.composeOld);
+  freeSurface(s.stripDC, s.stripBitmap, s.stripOld);
+  s.imageSide = s.composeWidth = s.composeHeight = s.stripWidth = 0;
 }
 
 void paintScanView(HWND hwnd, ScanView& v) {
@@ -119,11 +196,10 @@ void paintScanView(HWND hwnd, ScanView& v) {
   GetClientRect(hwnd, &rc);
   const int32_t w = rc.right, h = rc.bottom;
   if (!a || a->view.displayEnabled != 1 || w <= 0 || h <= 0 || v.image.imageSize <= 0) {
-    EndPaint(hwnd, &ps);
+    EndPaint(hwnd, &ps);  // nothing drawn: the previous picture stays
     return;
   }
-  const int32_t side = v.image.imageSize;
-  const bool fresh = ensureSurfaces(v.surfaces, dc, side, w, h);
+  const bool fresh = ensureSurfaces(v.surfaces, dc, v.image.imageSize, w, h);
   ScanSurfaces& s = v.surfaces;
   if (!s.imagePixels || !s.composePixels) {
     EndPaint(hwnd, &ps);
@@ -133,11 +209,43 @@ void paintScanView(HWND hwnd, ScanView& v) {
   if (fresh) v.image.fullRedrawPending = 1;
   GdiFlush();
   paintScanImage(v.image, *a->store, a->view, a->inputs, GetTickCount(), s.imagePixels);
+  const double t1 = nowMs();
 
+  gatherOverlayInput(v, *a, w, h);
+  const OverlayFrame& f = buildOverlayFrame(v.overlays, v.overlayInput, GetTickCount());
   if (v.ui.dragging == 1) PatBlt(s.composeDC, 0, 0, w, h, BLACKNESS);
   const ImageOrigin o = visibleOrigin(v.ui, w, h);
   BitBlt(s.composeDC, 0, 0, w, h, s.imageDC, o.x, o.y, SRCCOPY);
+  // The canvas overlays in image coordinates onto the visible window of it: the kept layer of
+  // rings, spokes and compass blended in, then the pointer and the ruler drawn.
+  GdiFlush();
+  OverlayLayer::staticPart(f, v.staticList);
+  v.layer.update(*v.painter, v.staticList, v.image.imageSize, dc);
+  v.layer.compose(s.composePixels, w, h, o.x, o.y);
+  OverlayLayer::movingPart(f, v.movingList);
+  if (!v.movingList.empty()) {
+    if (Gdiplus::GpGraphics* g = graphicsOn(s.composeDC)) {
+      v.painter->paint(g, v.movingList, -float(o.x), -float(o.y));
+      G::GdipDeleteGraphics(g);
+    }
+  }
+  const double t2 = nowMs();
+  if (f.dialVisible) v.painter->paintDialOr(s.composeDC, f, f.dialX, f.dialY);
+  composeStrip(v, f, w);
+  const double t3 = nowMs();
   BitBlt(dc, 0, 0, w, h, s.composeDC, 0, 0, SRCCOPY);
+  // The stages of every frame to the debugger output, for measurements.
+  static const bool detail = getenv("SK720_FRAME_DETAIL") != nullptr;
+  if (detail) {
+    char line[128];
+    wsprintfA(line, "frame: image %d overlays %d strip %d copy %d us\n", int((t1 - start) * 1000),
+              int((t2 - t1) * 1000), int((t3 - t2) * 1000), int((nowMs() - t3) * 1000));
+    OutputDebugStringA(line);
+  }
+  if (!f.distanceStatus.empty()) setStatusPart(a->statusBar, 2, widen(f.distanceStatus));
+  if (v.screenshotRequested != 0 || a->screenshotRequest.load() != 0) {
+    takeScreenshot(hwnd, v, *a, dc);
+  }
   reportFrameTime(v, *a, start);
   EndPaint(hwnd, &ps);
 }

@@ -7,6 +7,7 @@
 #include <windowsx.h>
 
 #include "app/app_data_win32.h"
+#include "app/dialogs_win32.h"
 #include "app/main_window_win32.h"
 #include "resource.h"
 
@@ -185,6 +186,12 @@ LRESULT CALLBACK scanViewProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
       delete reinterpret_cast<PlaybackReport*>(lParam);
       InvalidateRect(hwnd, nullptr, FALSE);
       return 0;
+    case kMsgScreenshotNotice: {
+      // Opened here, after the paint that saved the file has ended.
+      std::unique_ptr<std::wstring> text(reinterpret_cast<std::wstring*>(lParam));
+      showNoticeDialog(GetParent(hwnd), text ? *text : std::wstring());
+      return 0;
+    }
     case kMsgViewReset:
       resetScanView(hwnd);
       return 0;

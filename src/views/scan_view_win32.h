@@ -5,7 +5,12 @@
 
 #include <cstdint>
 
+#include <memory>
+
+#include "scan/overlay_frame.h"
 #include "scan/scan_image.h"
+#include "views/overlay_layer_win32.h"
+#include "views/overlay_painter_win32.h"
 #include "views/scan_interaction.h"
 
 namespace sk720 {
@@ -27,6 +32,11 @@ struct ScanSurfaces {
   HGDIOBJ composeOld = nullptr;
   uint32_t* composePixels = nullptr;
   int32_t composeWidth = 0, composeHeight = 0;
+  HDC stripDC = nullptr;  // the information strip: client width x 100, black under white text
+  HBITMAP stripBitmap = nullptr;
+  HGDIOBJ stripOld = nullptr;
+  int32_t stripWidth = 0;
+  bool stripDrawn = false;
 };
 
 struct ScanView {
@@ -35,6 +45,12 @@ struct ScanView {
   int32_t screenshotRequested = 0;
   HMENU contextMenu = nullptr;
   ScanSurfaces surfaces;
+  OverlayState overlays;
+  OverlayInput overlayInput;
+  std::unique_ptr<OverlayPainterWin32> painter = std::make_unique<OverlayPainterWin32>();
+  OverlayLayer layer;                  // rings, spokes and compass, kept drawn
+  OverlayList staticList, movingList;  // this paint's split of the canvas list
+  OverlayList keptStrip;               // what the strip surface shows
   DWORD lastFrameReportMs = 0;
   bool frameReported = false;
 };
