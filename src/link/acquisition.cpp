@@ -84,6 +84,8 @@ StartResult ConnectThread(Acquisition& acq, const ConnectJob& job, PortFactory& 
   // A port still read by a loop of an earlier connection must not be replaced under it.
   stopWorkingLoop(acq);
   stopGpsLoop(acq);
+  // A new session starts without a fix: nothing played from a file is taken for the receiver's.
+  clearGpsFix(acq.gps);
   if (acq.headPort) acq.headPort->close();
   std::string reason;
   acq.headPort = ports.openHeadPort(job.headPortNumber, reason);

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "acquisition_fixture.h"
+#include "base/memory_source.h"
 #include "link/loopback.h"
 #include "memory_storage.h"
 #include "records/ping_record.h"
@@ -89,6 +90,33 @@ TEST_F(SteppedLoop, HoldFreezesTheDisplayWhileRecordingGoesOn) {
   std::lock_guard<std::mutex> g(store.lineLock);
   for (uint32_t d : store.dirtyDegrees) ASSERT_EQ(d, 0u);
   EXPECT_EQ(store.currentLineIndex.load(), 0);
+}
+
+// Playback left a file's position in the shared fix; a session without a receiver records
+// position 0, and a new connection clears the fix.
+TEST_F(SteppedLoop, NoReceiverRecordsNoPosition) {
+  startHead();
+  gps.lat = 0.5f;
+  gps.lon = 0.25f;
+  gps.sig = 1;
+  acq.state.recordEvent = true;
+  workFor(1000);
+  ASSERT_EQ(storage.files.size(), 1u);
+  MemorySource source(storage.files.begin()->second);
+  std::vector<uint8_t> buffer(kRecordBufferSize);
+  int32_t records = 0;
+  while (!source.atEnd() && ReadPingRecord(source, buffer.data(), clock) >= 0) {
+    const DataHeader h = parseDataHeader(buffer.data());
+    ASSERT_EQ(h.latitude, 0.0f);
+    ASSERT_EQ(h.longitude, 0.0f);
+    ++records;
+  }
+  EXPECT_GT(records, 5);
+
+  LoopbackFactory none(nullptr, nullptr, clock);
+  ConnectThread(acq, ConnectJob{1, 0, 4800, 115200}, none);
+  EXPECT_EQ(gps.lat.load(), 0.0f);
+  EXPECT_EQ(gps.sig.load(), 0);
 }
 
 TEST_F(SteppedLoop, ShortHeadersGiveNoHeading) {
