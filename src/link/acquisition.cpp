@@ -114,7 +114,7 @@ StartResult ConnectThread(Acquisition& acq, const ConnectJob& job, PortFactory& 
   for (int32_t attempt = 1; attempt <= kRateSwitchAttempts; ++attempt) {
     r = switchBaud(*acq.headPort, job.headBaud, acq.clock);
     if (r >= 0) break;
-    if (attempt < kRateSwitchAttempts) acq.clock.sleepMs(kRateSwitchPauseMs);
+    acq.clock.sleepMs(kRateSwitchPauseMs);  // after the fifth attempt too: about 25 s in all
   }
   if (r < 0) {
     acq.headPort->close();
