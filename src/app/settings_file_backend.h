@@ -2,14 +2,27 @@
 // The settings back end for systems without a registry: one text file per user
 // holding the same named values with their types and sizes.
 #include <filesystem>
+#include <string>
 
 #include "app/settings_store.h"
 
 namespace sk720 {
 
+// Puts a file's whole new content in place in one step; false when it could not.
+using SettingsFileWriter = bool (*)(const std::filesystem::path& file, const std::string& content);
+
+// Through a temporary file beside it and replaceFileAtomically.
+bool writeFileReplacing(const std::filesystem::path& file, const std::string& content);
+// The same, with the content synced to the disk before the rename, so that a power cut after
+// the rename cannot leave an empty file behind (POSIX).
+bool writeFileDurably(const std::filesystem::path& file, const std::string& content);
+std::filesystem::path temporaryFileBeside(const std::filesystem::path& file);
+
 class SettingsFileBackend : public SettingsBackend {
  public:
-  explicit SettingsFileBackend(std::filesystem::path file) : file_(std::move(file)) {}
+  explicit SettingsFileBackend(std::filesystem::path file,
+                               SettingsFileWriter writer = writeFileReplacing)
+      : file_(std::move(file)), writer_(writer) {}
   int32_t writeValue(const char* name, SettingsType type, const uint8_t* data,
                      uint32_t size) override;
   int32_t readValue(const char* name, SettingsType& type, std::vector<uint8_t>& data,
@@ -18,6 +31,7 @@ class SettingsFileBackend : public SettingsBackend {
 
  private:
   std::filesystem::path file_;
+  SettingsFileWriter writer_;
 };
 
 // Replaces target by source in one step (rename; MoveFileExW with

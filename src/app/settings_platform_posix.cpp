@@ -25,8 +25,8 @@ std::filesystem::path xdgFolder(const char* variable, const char* fallbackUnderH
 }  // namespace
 
 std::unique_ptr<SettingsBackend> makeDefaultSettingsBackend() {
-  return std::make_unique<SettingsFileBackend>(xdgFolder("XDG_CONFIG_HOME", ".config") / "sk720" /
-                                               "settings");
+  return std::make_unique<SettingsFileBackend>(
+      xdgFolder("XDG_CONFIG_HOME", ".config") / "sk720" / "settings", writeFileDurably);
 }
 
 std::string defaultWorkingFolder() {

@@ -4,13 +4,15 @@
 #include <mutex>
 #include <string>
 
+#include "base/utf16.h"
+
 namespace sk720 {
 
 class StatusText {
  public:
-  static constexpr size_t kMaxChars = 255;
+  static constexpr size_t kMaxChars = 255;  // UTF-16 units, as the window's buffer holds them
   void set(std::string text) {
-    if (text.size() > kMaxChars) text.resize(kMaxChars);
+    text.resize(utf16Prefix(text, kMaxChars).size());
     std::lock_guard<std::mutex> g(lock_);
     text_ = std::move(text);
   }

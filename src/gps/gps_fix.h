@@ -14,6 +14,9 @@ struct GpsFix {
   std::atomic<int32_t> fix{0};      // GSA fix type: 1 none, 2 2D, 3 3D
 };
 
+// Back to the start values: no position, no fix.
+void clearGpsFix(GpsFix& fix);
+
 // The one instance the program uses; engines take a GpsFix& so that tests can use their own.
 GpsFix& processGpsFix();
 

@@ -13,6 +13,11 @@ bool digitsAt(std::string_view s, size_t from, size_t to) {
   return true;
 }
 
+// The sentence from its formatter on ("GGA,..."): the talker was checked by sentenceTypeOf.
+std::string_view afterTalker(std::string_view text) {
+  return text.size() >= 3 ? text.substr(3) : std::string_view();
+}
+
 int32_t twoDigits(std::string_view s, size_t at) { return (s[at] - '0') * 10 + (s[at + 1] - '0'); }
 
 // hhmmss or hhmmss.f to hhmmss.fff. The length is checked first, so an overlong field is never
@@ -42,7 +47,8 @@ bool parseGga(std::string_view text, ParsedSentence& s) {
                                  &s.lonHemisphere, &s.quality, &satellites,     &s.hdop,
                                  &s.altitude, &altitudeUnit, &separation,     &separationUnit,
                                  &age,        &station};
-  if (scanFields(text, "$GPGGA,%s,%f,%C,%f,%C,%d,%d,%f,%f,%C,%f,%C,%f,%d*", targets) != 14) {
+  if (scanFields(afterTalker(text), "GGA,%s,%f,%C,%f,%C,%d,%d,%f,%f,%C,%f,%C,%f,%d*", targets) !=
+      14) {
     nmeaError("GPGGA parse error!");
     return false;
   }
@@ -59,8 +65,8 @@ bool parseGsa(std::string_view text, ParsedSentence& s) {
   const FieldTarget targets[] = {&mode,     &s.fixType, &used[0], &used[1], &used[2], &used[3],
                                  &used[4],  &used[5],   &used[6], &used[7], &used[8], &used[9],
                                  &used[10], &used[11],  &s.pdop,  &s.hdop,  &s.vdop};
-  if (scanFields(text, "$GPGSA,%C,%d,%d,%d,%d,%d,%d,%d,%d,%d,%d,%d,%d,%d,%f,%f,%f*", targets) !=
-      17) {
+  if (scanFields(afterTalker(text), "GSA,%C,%d,%d,%d,%d,%d,%d,%d,%d,%d,%d,%d,%d,%d,%f,%f,%f*",
+                 targets) != 17) {
     nmeaError("GPGSA parse error!");
     return false;
   }
@@ -72,7 +78,7 @@ bool parseGsv(std::string_view text) {
   FieldTarget targets[19];
   for (int i = 0; i < 19; ++i) targets[i] = &v[i];
   const int32_t n = scanFields(
-      text, "$GPGSV,%d,%d,%d,%d,%d,%d,%d,%d,%d,%d,%d,%d,%d,%d,%d,%d,%d,%d,%d*", targets);
+      afterTalker(text), "GSV,%d,%d,%d,%d,%d,%d,%d,%d,%d,%d,%d,%d,%d,%d,%d,%d,%d,%d,%d*", targets);
   // Sentences before the last describe four satellites; the last one what remains.
   const int64_t count = v[0], index = v[1], inView = v[2];
   int64_t described = index < count ? 4 : inView - 4 * (index - 1);
@@ -93,7 +99,7 @@ bool parseRmc(std::string_view text, ParsedSentence& s) {
                                  &s.date[0],  &s.date[1],     &s.date[2], &variation,
                                  &variationSide, &mode};
   const int32_t n =
-      scanFields(text, "$GPRMC,%s,%C,%f,%C,%f,%C,%f,%f,%2d%2d%2d,%f,%C,%C*", targets);
+      scanFields(afterTalker(text), "RMC,%s,%C,%f,%C,%f,%C,%f,%f,%2d%2d%2d,%f,%C,%C*", targets);
   if (n != 13 && n != 14) {
     nmeaError("GPRMC parse error!");
     return false;
@@ -109,7 +115,7 @@ bool parseVtg(std::string_view text, ParsedSentence& s) {
   char t = 0, m = 0, n = 0, k = 0;
   const FieldTarget targets[] = {&s.track, &t, &s.trackMagnetic, &m, &s.speedKnots, &n,
                                  &s.speedKmh, &k};
-  if (scanFields(text, "$GPVTG,%f,%C,%f,%C,%f,%C,%f,%C*", targets) != 8) {
+  if (scanFields(afterTalker(text), "VTG,%f,%C,%f,%C,%f,%C,%f,%C*", targets) != 8) {
     nmeaError("GPVTG parse error!");
     return false;
   }
@@ -124,12 +130,18 @@ bool parseVtg(std::string_view text, ParsedSentence& s) {
 
 int32_t sentenceTypeOf(std::string_view text) {
   if (text.size() < 6 || text[0] != '$') return 0;
-  const std::string_view name = text.substr(1, 5);
-  if (name == "GPGGA") return kSentenceGga;
-  if (name == "GPGSA") return kSentenceGsa;
-  if (name == "GPGSV") return kSentenceGsv;
-  if (name == "GPRMC") return kSentenceRmc;
-  if (name == "GPVTG") return kSentenceVtg;
+  const std::string_view talker = text.substr(1, 2);
+  const std::string_view formatter = text.substr(3, 3);
+  int32_t type = 0;
+  if (formatter == "GGA") type = kSentenceGga;
+  if (formatter == "GSA") type = kSentenceGsa;
+  if (formatter == "GSV") type = kSentenceGsv;
+  if (formatter == "RMC") type = kSentenceRmc;
+  if (formatter == "VTG") type = kSentenceVtg;
+  if (talker == "GP") return type;
+  // Receivers that combine several satellite systems send their fixes as "GN"; their satellites
+  // in view come per system (GP, GL, ...), and of those only the GPS ones are taken.
+  if (talker == "GN" && type != kSentenceGsv) return type;
   return 0;
 }
 

@@ -29,7 +29,8 @@ struct ParsedSentence {
   double trackMagnetic = 0.0;
 };
 
-// The type tag of a sentence body starting at "$" ("$GPGGA..." gives kSentenceGga), or 0.
+// The type tag of a sentence body starting at "$" ("$GPGGA..." gives kSentenceGga), or 0. The
+// combined talker "GN" counts as "GP" for every type but GSV; other talkers give 0.
 int32_t sentenceTypeOf(std::string_view text);
 
 // Reads a sentence of the given type from its text ("$" up to and including "*"). On failure

@@ -15,7 +15,7 @@ namespace sk720 {
 struct NmeaCounts {
   int64_t applied = 0;
   int64_t badChecksum = 0;
-  int64_t foreign = 0;    // good checksum, not one of the five GP types
+  int64_t foreign = 0;    // good checksum, not one of the understood types
   int64_t failed = 0;     // understood type that failed its field rule
   int64_t broken = 0;     // cut short by a new "$", or not starting with "$"
   int64_t overflows = 0;  // partial sentences dropped because the buffer filled

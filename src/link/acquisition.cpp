@@ -84,6 +84,8 @@ StartResult ConnectThread(Acquisition& acq, const ConnectJob& job, PortFactory& 
   // A port still read by a loop of an earlier connection must not be replaced under it.
   stopWorkingLoop(acq);
   stopGpsLoop(acq);
+  // A new session starts without a fix: nothing played from a file is taken for the receiver's.
+  clearGpsFix(acq.gps);
   if (acq.headPort) acq.headPort->close();
   std::string reason;
   acq.headPort = ports.openHeadPort(job.headPortNumber, reason);
@@ -112,7 +114,7 @@ StartResult ConnectThread(Acquisition& acq, const ConnectJob& job, PortFactory& 
   for (int32_t attempt = 1; attempt <= kRateSwitchAttempts; ++attempt) {
     r = switchBaud(*acq.headPort, job.headBaud, acq.clock);
     if (r >= 0) break;
-    if (attempt < kRateSwitchAttempts) acq.clock.sleepMs(kRateSwitchPauseMs);
+    acq.clock.sleepMs(kRateSwitchPauseMs);  // after the fifth attempt too: about 25 s in all
   }
   if (r < 0) {
     acq.headPort->close();

@@ -24,7 +24,11 @@ WorkingExit runLoop(Acquisition& acq, const ThreadJob& job) {
 
   KeepAlive keepAlive(clock);
   HeadingFix heading = HeadingFix::startingAt(clock.nowMs());
-  RecorderShared shared{st.recordEvent, acq.gps, acq.inputs, acq.statusText};
+  // Without a receiver of its own the session records no position: the shared fix may still hold
+  // one that playback took from a file.
+  const GpsFix noReceiver;
+  RecorderShared shared{st.recordEvent, acq.gpsPort ? acq.gps : noReceiver, acq.inputs,
+                        acq.statusText};
   std::vector<uint8_t> buffer(kRecordBufferSize);
   uint8_t* record = buffer.data();
   int32_t previousLine = -1;

@@ -2,6 +2,7 @@
 
 #include <array>
 #include <chrono>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 
@@ -271,30 +272,38 @@ int32_t RIZ720_Command2Work(SerialPort& port, Clock& clock) {
   return r < 0 ? r : 0;
 }
 
-WorkerThread::~WorkerThread() {
-  if (thread_.joinable()) thread_.join();
-}
+WorkerThread::~WorkerThread() { joinFor(UINT32_MAX); }
 
 bool WorkerThread::start(std::function<void()> body) {
+  std::lock_guard<std::mutex> lock(mutex_);
   if (thread_.joinable()) return false;
   finished_ = false;
   thread_ = std::thread([this, body = std::move(body)] {
     body();
-    std::lock_guard<std::mutex> lock(mutex_);
+    std::lock_guard<std::mutex> g(mutex_);
     finished_ = true;
     ended_.notify_all();
   });
   return true;
 }
 
+bool WorkerThread::valid() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return thread_.joinable();
+}
+
 bool WorkerThread::joinFor(uint32_t limitMs) {
-  if (!thread_.joinable()) return true;
   std::unique_lock<std::mutex> lock(mutex_);
-  if (!ended_.wait_for(lock, std::chrono::milliseconds(limitMs), [this] { return finished_; })) {
+  if (!thread_.joinable()) return true;
+  const auto ended = [this] { return finished_ || !thread_.joinable(); };
+  if (limitMs == UINT32_MAX) {
+    ended_.wait(lock, ended);
+  } else if (!ended_.wait_for(lock, std::chrono::milliseconds(limitMs), ended)) {
     return false;
   }
-  lock.unlock();
-  thread_.join();
+  // The body has returned and let go of the lock for good, so the join under the lock only waits
+  // for the thread's exit; a second caller finds the thread joined and returns at once.
+  if (thread_.joinable()) thread_.join();
   return true;
 }
 

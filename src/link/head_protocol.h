@@ -84,22 +84,25 @@ int32_t RIZ720_SetParams(SerialPort& port, const uint8_t* block0, const uint8_t*
                          Clock& clock = systemClock());
 int32_t RIZ720_Command2Work(SerialPort& port, Clock& clock = systemClock());
 
-// A worker thread whose end can be awaited with a limit (std::thread has no timed join).
+// A worker thread whose end can be awaited with a limit (std::thread has no timed join). Any
+// number of threads may wait for, join and query it at once: the one that finds the body ended
+// joins it, the others see it joined.
 class WorkerThread {
  public:
   WorkerThread() = default;
   WorkerThread(const WorkerThread&) = delete;
   WorkerThread& operator=(const WorkerThread&) = delete;
   ~WorkerThread();  // waits for a still running body: a thread is never left behind
+  // False when a thread is still held (running, or ended and not yet joined).
   bool start(std::function<void()> body);
-  bool valid() const { return thread_.joinable(); }
+  bool valid() const;
   // Waits up to limitMs for the body to return; true when it has (and the thread is joined).
   bool joinFor(uint32_t limitMs);
 
  private:
-  std::thread thread_;
-  std::mutex mutex_;
+  mutable std::mutex mutex_;
   std::condition_variable ended_;
+  std::thread thread_;
   bool finished_ = false;
 };
 

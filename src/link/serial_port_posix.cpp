@@ -98,6 +98,10 @@ class PosixSerialPort : public SerialPort {
     ++busy_;
     return fd_;
   }
+  bool closing() {
+    std::lock_guard<std::mutex> g(lock_);
+    return closed_;
+  }
   // False when the port was closed meanwhile.
   bool leave() {
     std::lock_guard<std::mutex> g(lock_);
@@ -125,7 +129,10 @@ class PosixSerialPort : public SerialPort {
     return -5;  // end of file or an error: the device is gone
   }
 
-  static int32_t writeTo(int fd, const uint8_t* data, int32_t size) {
+  // The whole buffer or a failure: a frame cut short would leave half a command on the wire, so
+  // a device that is slow to take bytes is waited for as long as it lives and the port is open
+  // (Windows writes have no time-out either).
+  int32_t writeTo(int fd, const uint8_t* data, int32_t size) {
     int32_t done = 0;
     while (done < size) {
       const ssize_t n = ::write(fd, data + done, size_t(size - done));
@@ -133,7 +140,10 @@ class PosixSerialPort : public SerialPort {
         done += int32_t(n);
       } else if (n < 0 && (errno == EAGAIN || errno == EINTR)) {
         pollfd p{fd, POLLOUT, 0};
-        if (::poll(&p, 1, 1000) <= 0 || (p.revents & (POLLERR | POLLHUP | POLLNVAL))) return -5;
+        const int r = ::poll(&p, 1, 100);
+        if (r < 0 && errno != EINTR) return -5;
+        if (r > 0 && (p.revents & (POLLERR | POLLHUP | POLLNVAL))) return -5;
+        if (closing()) return -5;
       } else {
         return -5;
       }
@@ -167,7 +177,8 @@ bool configureSerialDescriptor(int fd, int32_t baud, std::string* error) {
   }
   cfmakeraw(&t);
   t.c_cflag |= CLOCAL | CREAD;
-  t.c_cflag &= ~(CSIZE | PARENB | CSTOPB | CRTSCTS);
+  // HUPCL off: closing the port must not pulse the modem lines the head may be wired to.
+  t.c_cflag &= ~(CSIZE | PARENB | CSTOPB | CRTSCTS | HUPCL);
   t.c_cflag |= CS8;
   t.c_iflag &= ~(IXON | IXOFF | IXANY);
   t.c_cc[VMIN] = 0;
@@ -195,6 +206,10 @@ std::unique_ptr<SerialPort> openSerialDevice(const std::string& path, int32_t ba
     ::close(fd);
     return nullptr;
   }
+  // Opening raises DTR and RTS on most drivers; the lines stay inactive, as on Windows. A device
+  // without modem lines (a pseudo-terminal) refuses, which is harmless.
+  int lines = TIOCM_DTR | TIOCM_RTS;
+  ioctl(fd, TIOCMBIC, &lines);
   tcflush(fd, TCIOFLUSH);
   return std::make_unique<PosixSerialPort>(fd);
 }

@@ -1,6 +1,6 @@
 #include "link/working_loop.h"
 
-#include <cmath>
+#include "scan/heading.h"
 
 namespace sk720 {
 
@@ -27,10 +27,7 @@ void updateHeading(HeadingFix& fix, const DataHeader& h, uint32_t nowMs, ScanInp
       inputs.compassValid.store(0, std::memory_order_relaxed);  // the old offset stays in use
     }
   }
-  int64_t heading = g + fix.offset;
-  if (heading < 0) heading += 28800;
-  const float pi = float(std::acos(-1.0));
-  inputs.headingRadians.store(float(heading / 9) * 2.0f * pi / 3200.0f, std::memory_order_relaxed);
+  inputs.headingRadians.store(headingRadiansOf(g + fix.offset), std::memory_order_relaxed);
 }
 
 }  // namespace sk720

@@ -1,8 +1,7 @@
 #include "records/playback_feed.h"
 
-#include <cmath>
-
 #include "records/ping_record.h"
+#include "scan/heading.h"
 
 namespace sk720 {
 
@@ -54,11 +53,7 @@ bool feedPlaybackRecord(PlaybackFeedState& state, const uint8_t* record, LineSto
     state.headingOffset = c - g;
     shared.compassValid.store(1, std::memory_order_relaxed);
   }
-  int64_t heading = g + state.headingOffset;
-  if (heading < 0) heading += 28800;
-  const float pi = float(std::acos(-1.0));
-  shared.headingRadians.store(float(heading / 9) * 2.0f * pi / 3200.0f,
-                              std::memory_order_relaxed);
+  shared.headingRadians.store(headingRadiansOf(g + state.headingOffset), std::memory_order_relaxed);
   return true;
 }
 

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "base/byte_order.h"
+#include "base/utf16.h"
 #include "records/ping_record.h"
 
 namespace sk720 {
@@ -33,7 +34,7 @@ bool openRecordFile(RecordStorage& storage, const std::string& folder,
   std::string path = folder;
   if (!path.empty() && path.back() != kPathSeparator && path.back() != '/') path += kPathSeparator;
   path += name;
-  if (path.size() > kMaxRecordPathChars) return false;
+  if (utf16Length(path) > kMaxRecordPathChars) return false;  // counted as Windows counts
   file.path = path;
   statusText.set(path + " : Recording paused");
   file.sink = storage.create(path);

@@ -14,7 +14,7 @@
 namespace sk720 {
 
 constexpr int32_t kRecordHeaderSize = 44;
-constexpr size_t kMaxRecordPathChars = 259;
+constexpr size_t kMaxRecordPathChars = 259;  // UTF-16 units
 
 struct RecordFile {
   std::unique_ptr<RecordSink> sink;

@@ -1,5 +1,6 @@
 #pragma once
 // The conversion of one pixel from the line store.
+#include <cmath>
 #include <cstdint>
 
 #include "scan/line_store.h"
@@ -18,13 +19,22 @@ struct Rotation {
   float add = 0.0f;  // 2*pi - heading
 };
 
+// A direction brought into [0, 2*pi) without a loop, whatever the heading held; a value that is
+// no direction at all (not finite) becomes 0.
+inline float wrapIntoTurn(float a) {
+  a = std::fmod(a, kTwoPi);
+  if (a < 0.0f) a += kTwoPi;
+  return a >= 0.0f && a < kTwoPi ? a : 0.0f;
+}
+
 // The line before a direction and the weight of the line after it.
 inline void linePosition(float angleFraction, const Rotation& rot, int32_t& first, float& t) {
   float a = angleFraction * kTwoPi;
   if (rot.active) {
     a = a + rot.add;
-    while (a >= kTwoPi) a -= kTwoPi;
-    while (a < 0.0f) a += kTwoPi;
+    // A heading within one turn leaves at most one turn to take off.
+    if (a >= kTwoPi) a -= kTwoPi;
+    if (!(a >= 0.0f && a < kTwoPi)) a = wrapIntoTurn(a);
   }
   const float lp = a / kTwoPi * 3200.0f;
   const int32_t whole = int32_t(lp);

@@ -1,9 +1,12 @@
 // Turn detection and the heading rules of the working loop.
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <cmath>
 
 #include "link/working_loop.h"
+#include "record_builder.h"
+#include "records/playback_feed.h"
 
 namespace sk720 {
 namespace {
@@ -52,6 +55,33 @@ TEST(Heading, FixNearZeroThenGyroOnlyUntilTheWordChanges) {
   updateHeading(down, record(28700, 0, 0, 28800 - 600), 2 + kHeadingFixAgeMs + 1, in);
   EXPECT_EQ(in.compassValid.load(), 1);
   EXPECT_FLOAT_EQ(in.headingRadians.load(), radiansOf(600));
+}
+
+// Damaged compass and gyro fields give a heading within one turn, the same one as their values
+// taken modulo a turn, both live and in playback: the display never unwinds turns.
+TEST(Heading, DamagedFieldsStayWithinOneTurn) {
+  LineStore store;
+  for (const int32_t field : {INT32_MAX, INT32_MIN, 28800 * 1000 + 450}) {
+    SCOPED_TRACE(field);
+    const int64_t units = (int64_t(field) % 28800 + 28800) % 28800;
+    ScanInputs live;
+    live.lastCommandWord = kUp;
+    HeadingFix fix = HeadingFix::startingAt(0);
+    updateHeading(fix, record(0, kUp, 0, field), 1, live);     // offset = compass
+    updateHeading(fix, record(9000, kUp, field, 0), 2, live);  // heading = gyro + offset
+    EXPECT_FLOAT_EQ(live.headingRadians.load(), radiansOf(2 * units % 28800));
+
+    ScanInputs played;
+    GpsFix gps;
+    PlaybackFeedState state;
+    testing::RecordSpec spec;
+    spec.commandId = kUp;
+    spec.compass = field;
+    spec.samples.assign(16, 1);
+    ASSERT_TRUE(feedPlaybackRecord(state, testing::buildRecord(spec).data(), store, ViewSettings{},
+                                   played, gps));
+    EXPECT_FLOAT_EQ(played.headingRadians.load(), radiansOf(units));
+  }
 }
 
 TEST(Heading, ShortHeadersZeroTheHeading) {

@@ -8,6 +8,7 @@
 
 #include "base/byte_order.h"
 #include "base/memory_source.h"
+#include "base/utf16.h"
 #include "memory_storage.h"
 #include "record_builder.h"
 #include "records/ping_record.h"
@@ -145,16 +146,40 @@ TEST_F(RecorderTest, WritesThatCannotStartAndRecordsTooShortForTheirHeader) {
   EXPECT_TRUE(clean.files.at(other.path).empty());
 }
 
-TEST_F(RecorderTest, UnusedFileIsDeletedAndLongPathsRefused) {
+TEST_F(RecorderTest, UnusedFileIsDeleted) {
   ASSERT_TRUE(open());
   const std::string path = file.path;
   recordEvent = false;
   ASSERT_TRUE(recordPing(file, record(44, 1, 10).data(), shared));
   EXPECT_FALSE(closeRecordFile(storage, file));
   EXPECT_EQ(storage.files.count(path), 0u);
+}
 
-  RecordFile longOne;
-  EXPECT_FALSE(openRecordFile(storage, std::string(250, 'f'), "20240102_030405", longOne, status));
+// The path limit counts characters as Windows does (UTF-16 units), so a working folder in
+// Cyrillic or Hangul may be as long as one in Latin letters; the status text is cut to its 255
+// units without splitting a character.
+TEST_F(RecorderTest, PathLimitAndStatusTextCountUtf16Units) {
+  auto repeat = [](const char* character, size_t n) {
+    std::string s;
+    for (size_t i = 0; i < n; ++i) s += character;
+    return s;
+  };
+  const std::string wave = "\xF0\x9F\x8C\x8A";  // beyond the basic plane: two units
+  const std::string stamp = "20240102_030405";
+  const size_t room = kMaxRecordPathChars - std::string("/rez720_20240102_030405.bin").size();
+  RecordFile f;
+  EXPECT_TRUE(openRecordFile(storage, repeat("\u0436", room), stamp, f, status));
+  const std::u16string shown = utf8ToUtf16(status.get());
+  EXPECT_EQ(shown.size(), StatusText::kMaxChars);
+  EXPECT_EQ(utf16ToUtf8(shown), status.get());  // no character cut in two
+  EXPECT_TRUE(openRecordFile(storage, repeat("\uD55C", room - 2) + wave, stamp, f, status));
+  EXPECT_FALSE(openRecordFile(storage, repeat("\uD55C", room - 1) + wave, stamp, f, status));
+  EXPECT_FALSE(openRecordFile(storage, repeat("f", room + 1), stamp, f, status));
+
+  // A character that would straddle the limit is left out whole.
+  StatusText text;
+  text.set(repeat("a", StatusText::kMaxChars - 1) + wave);
+  EXPECT_EQ(text.get(), repeat("a", StatusText::kMaxChars - 1));
 }
 
 TEST_F(RecorderTest, FilesOnDiskAndASecondStartInTheSameSecond) {

@@ -222,20 +222,69 @@ TEST(SettingsFileBackend, KeepsValuesAcrossStartsAndReplacesWhole) {
             1);
 }
 
-TEST(SettingsFileBackend, DamagedOrMissingFileReadsAsAbsent) {
+std::string fileText(const fs::path& file) {
+  std::ifstream in(file, std::ios::binary);
+  return std::string((std::istreambuf_iterator<char>(in)), {});
+}
+
+// One damaged line costs only its own value, and the next write keeps the others.
+TEST(SettingsFileBackend, DamagedLineReadsAsAbsentAlone) {
   TempFolder tmp;
   const fs::path file = tmp.path / "settings";
   SettingsFileBackend b(file);
   ViewSettings view;
   EXPECT_EQ(LoadRecords(b, nullptr, &view), kSettingsNotFound);
   EXPECT_FALSE(fs::exists(file));  // reading creates nothing
-  std::ofstream(file, std::ios::binary) << "sk720-settings 1\nSerialPort dword 4 0300";
-  uint32_t port = 0, baud = 0;
-  EXPECT_EQ(GetHeadLink(b, port, baud), kSettingsInvalidData);
-  // Start-up recovers: the damaged file is replaced with the defaults.
   SonarSettings sonar;
-  loadRecordsAtStart(b, false, sonar, view);
+  ASSERT_EQ(SetHeadLink(b, 7, 921600), kSettingsOk);
+  ASSERT_EQ(SetLanguage(b, "0412"), kSettingsOk);
+  ASSERT_EQ(SaveRecords(b, &sonar, nullptr), kSettingsOk);
+  std::string text = fileText(file);
+  const size_t at = text.find("SonarDialogBinV2 binary 72 ");
+  ASSERT_NE(at, std::string::npos);
+  text.replace(at + 27, 3, "x");  // a torn line: hex of the wrong length
+  text += "\t\r\n";               // and a blank one
+  std::ofstream(file, std::ios::binary | std::ios::trunc) << text;
+
+  EXPECT_EQ(LoadRecords(b, &sonar, nullptr), kSettingsInvalidData);
+  uint32_t port = 0, baud = 0;
+  EXPECT_EQ(GetHeadLink(b, port, baud), kSettingsOk);
+  EXPECT_EQ(port, 7u);
+  ASSERT_EQ(SetGpsLink(b, 2, 4800), kSettingsOk);
+  std::string language;
+  EXPECT_EQ(GetLanguage(b, language), kSettingsOk);
+  EXPECT_EQ(language, "0412");
+  EXPECT_EQ(GetHeadLink(b, port, baud), kSettingsOk);
+  EXPECT_EQ(GetGpsLink(b, port, baud), kSettingsOk);
+  EXPECT_EQ(LoadRecords(b, &sonar, nullptr), kSettingsNotFound);  // the torn line is gone
+  loadRecordsAtStart(b, false, sonar, view);  // start-up writes the defaults back
   EXPECT_EQ(LoadRecords(b, &sonar, &view), kSettingsOk);
+  EXPECT_EQ(GetLanguage(b, language), kSettingsOk);
+}
+
+// Only a regular file of at most 1 MiB is read; anything else is unreadable and left alone.
+TEST(SettingsFileBackend, OnlyABoundedRegularFileIsRead) {
+  TempFolder tmp;
+  const fs::path file = tmp.path / "settings";
+  {
+    std::ofstream out(file, std::ios::binary);
+    out << "sk720-settings 1\nSerialPort dword 4 07000000\nSerialSpeed dword 4 00100e00\n";
+    const std::string filler = "Filler binary 0\n";
+    for (size_t n = 0; n < (1u << 20) / filler.size() + 1; ++n) out << filler;
+  }
+  const uintmax_t size = fs::file_size(file);
+  SettingsFileBackend big(file);
+  uint32_t port = 0, baud = 0;
+  EXPECT_EQ(GetHeadLink(big, port, baud), kSettingsInvalidData);
+  EXPECT_NE(SetHeadLink(big, 8, 115200), kSettingsOk);
+  EXPECT_EQ(fs::file_size(file), size);
+
+  const fs::path folder = tmp.path / "folder";
+  fs::create_directories(folder);
+  SettingsFileBackend notAFile(folder);
+  EXPECT_EQ(GetHeadLink(notAFile, port, baud), kSettingsAccessDenied);
+  EXPECT_NE(SetHeadLink(notAFile, 8, 115200), kSettingsOk);
+  EXPECT_TRUE(fs::is_directory(folder));
 }
 
 }  // namespace

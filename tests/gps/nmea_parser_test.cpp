@@ -78,7 +78,11 @@ TEST_F(NmeaParserTest, RefusedSentencesLeaveTheRecordAlone) {
   std::string bad = framed(kGga);
   bad[bad.size() - 3] = bad[bad.size() - 3] == '0' ? '1' : '0';
   expectRefused(bad);
-  expectRefused(framed("GNGGA,123519,4807.038,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,"));
+  // Other talkers, and the combined talker's satellites in view, stay foreign.
+  for (const char* talker : {"GLGGA", "GAGGA", "GBGGA", "BDGGA"}) {
+    expectRefused(framed(std::string(talker) + kGga.substr(5)));
+  }
+  expectRefused(framed("GNGSV,1,1,01,01,40,083,46"));
   expectRefused(framed("GPZDA,123519,02,09,2019,00,00"));
   expectRefused(framed("GPGGA,123519,4807.038,N"), "GPGGA parse error!");
   expectRefused(framed("GPGSA,A,3,01,02,03,04,05,06,07,08,09,10,11,12,1.5,0.9"),
@@ -93,8 +97,47 @@ TEST_F(NmeaParserTest, RefusedSentencesLeaveTheRecordAlone) {
   expectRefused(framed("GPGSV,3,2,10,01,40,083,46,02,17,308,41"), "GPGSV parse error!");
   EXPECT_EQ(feed(framed("GPGSV,3,3,10,01,40,083,46,02,17,308,")), 1);
   EXPECT_EQ(parser.counts().badChecksum, 1);
-  EXPECT_EQ(parser.counts().foreign, 2);
+  EXPECT_EQ(parser.counts().foreign, 6);
   EXPECT_EQ(parser.counts().failed, 9);
+}
+
+// One second of a receiver that tracks GPS and GLONASS, as NMEA 4.1 has it: fixes under the
+// combined talker (RMC with its navigational status, GSA per system with its system id), the
+// satellites in view per system, and sentences nobody here reads.
+TEST_F(NmeaParserTest, MultiSystemReceiverGivesAFix) {
+  const std::string epoch =
+      framed("GNRMC,083559.00,A,4717.11437,N,00833.91522,E,0.004,77.52,091202,,,A,V") +
+      framed("GNVTG,77.52,T,,M,0.004,N,0.008,K,A") +
+      framed("GNGGA,083559.00,4717.11437,N,00833.91522,E,1,11,1.01,499.6,M,48.0,M,,") +
+      framed("GNGSA,A,3,23,29,07,08,09,18,26,,,,,,1.94,1.01,1.65,1") +
+      framed("GNGSA,A,3,67,68,77,78,,,,,,,,,1.94,1.01,1.65,2") +
+      framed("GPGSV,2,1,07,23,38,230,44,29,71,156,47,07,29,116,41,08,09,081,36,1") +
+      framed("GPGSV,2,2,07,09,10,034,30,18,50,270,45,26,22,300,39,1") +
+      framed("GLGSV,1,1,04,67,40,320,38,68,55,040,42,77,20,100,35,78,31,210,40,1") +
+      framed("GNGLL,4717.11437,N,00833.91522,E,083559.00,A,A") +
+      framed("GNTXT,01,01,02,ANTSTATUS=OK");
+  // In the pieces the reader takes off the port.
+  int32_t applied = 0;
+  for (size_t at = 0; at < epoch.size(); at += 64) applied += feed(epoch.substr(at, 64));
+  EXPECT_EQ(applied, 7);
+  EXPECT_TRUE(errors.empty()) << errors.front();
+  EXPECT_EQ(parser.counts().foreign, 3);
+  EXPECT_EQ(nav.mask, kSentenceGga | kSentenceGsa | kSentenceGsv | kSentenceRmc | kSentenceVtg);
+  EXPECT_DOUBLE_EQ(nav.lat, 4717.11437);
+  EXPECT_DOUBLE_EQ(nav.lon, 833.91522);
+  EXPECT_EQ(nav.signal, 1);
+  EXPECT_EQ(nav.fixType, 3);
+  EXPECT_DOUBLE_EQ(nav.PDOP, 1.94);
+  EXPECT_DOUBLE_EQ(nav.VDOP, 1.65);
+  EXPECT_EQ(nav.utc[kUtcYear], 102);
+  EXPECT_EQ(nav.utc[kUtcMonth], 11);
+  EXPECT_EQ(nav.utc[kUtcDay], 9);
+  EXPECT_DOUBLE_EQ(nav.speed, 0.008);  // VTG's km/h after RMC's knots
+
+  // A receiver that loses its fix says so under the combined talker too.
+  feed(framed("GNRMC,083600.00,V,,,,,,,091202,,,N,V"));
+  EXPECT_EQ(nav.signal, 0);
+  EXPECT_EQ(nav.fixType, 1);
 }
 
 TEST_F(NmeaParserTest, OverlongTimeIsRejectedAndOverlongNumbersReadAsZero) {

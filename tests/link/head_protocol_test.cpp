@@ -4,6 +4,8 @@
 
 #include <deque>
 #include <string>
+#include <thread>
+#include <vector>
 
 #include "base/byte_order.h"
 
@@ -265,6 +267,29 @@ TEST(StopWorkingThread, RaisesTheRequestAndWaitsWithALimit) {
   release = true;
   EXPECT_TRUE(worker.joinFor(10000));
   setLinkDiagnosticSink(nullptr);
+}
+
+// The Stop command on one thread can overlap a restart's stop on another: every caller returns
+// once the body has ended, and the thread is joined exactly once.
+TEST(StopWorkingThread, SeveralStoppersAtOnce) {
+  for (int round = 0; round < 50; ++round) {
+    std::atomic<bool> stop{false};
+    WorkerThread worker;
+    ASSERT_TRUE(worker.start([&] {
+      while (!stop.load()) std::this_thread::yield();
+    }));
+    std::atomic<int> returned{0};
+    std::vector<std::thread> stoppers;
+    for (int i = 0; i < 4; ++i) {
+      stoppers.emplace_back([&] {
+        RIZ720_StopWorkingThread(stop, &worker);
+        if (!worker.valid() && worker.joinFor(0)) ++returned;
+      });
+    }
+    for (std::thread& t : stoppers) t.join();
+    ASSERT_EQ(returned.load(), 4) << "round " << round;
+    ASSERT_TRUE(worker.start([] {}));  // a joined thread can be started again
+  }
 }
 
 }  // namespace

@@ -108,5 +108,18 @@ TEST_F(CapturePty, NoRecordingLeavesNoFileAndBadPortsHaveTheirOwnExitCode) {
   EXPECT_EQ(cli::runCapture({"--port", link, "--baud", "12345"}), 2);
 }
 
+// Stored settings that cannot be read: capture runs on the defaults and says so in one line.
+TEST_F(CapturePty, UnreadableSettingsAreReportedOnce) {
+  fs::create_directories(dir / "config" / "sk720");
+  std::ofstream(dir / "config" / "sk720" / "settings")
+      << "sk720-settings 1\nSonarDialogBinV2 binary 72 0100\n";
+  ::testing::internal::CaptureStderr();
+  EXPECT_EQ(cli::runCapture({"--port", (dir / "no-such-device").string()}), 3);
+  const std::string text = ::testing::internal::GetCapturedStderr();
+  const size_t at = text.find("stored settings could not be read");
+  ASSERT_NE(at, std::string::npos) << text;
+  EXPECT_EQ(text.find("stored settings", at + 1), std::string::npos);
+}
+
 }  // namespace
 }  // namespace sk720

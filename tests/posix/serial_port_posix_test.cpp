@@ -5,10 +5,12 @@
 #include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
+#include <termios.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
@@ -77,6 +79,43 @@ TEST(PosixSerialPortClose, CloseUnderARunningReader) {
   uint8_t b = 0;
   EXPECT_EQ(port->read(&b, 1), -5);
   EXPECT_EQ(port->write(&b, 1), -5);
+}
+
+// The line settings at open leave HUPCL off (a pseudo-terminal has no DTR or RTS to look at);
+// a write that the device takes only slowly is waited for until all of it is written.
+TEST(PosixSerialPortOpen, NoHangupOnCloseAndSlowWritesComplete) {
+  sim::PtyLink pty;
+  std::string error;
+  ASSERT_TRUE(pty.open("", error)) << error;
+  const int watcher = ::open(pty.slavePath().c_str(), O_RDWR | O_NOCTTY);
+  ASSERT_GE(watcher, 0);
+  termios t{};
+  ASSERT_EQ(tcgetattr(watcher, &t), 0);
+  t.c_cflag |= HUPCL;
+  ASSERT_EQ(tcsetattr(watcher, TCSANOW, &t), 0);
+  auto port = openSerialDevice(pty.slavePath(), 115200, &error);
+  ASSERT_TRUE(port) << error;
+  ASSERT_EQ(tcgetattr(watcher, &t), 0);
+  EXPECT_EQ(t.c_cflag & HUPCL, 0u);
+  ::close(watcher);
+
+  // Far more than the pseudo-terminal buffers, with nobody reading for a while.
+  const std::vector<uint8_t> frame(256 * 1024, 'x');
+  std::atomic<size_t> received{0};
+  std::thread reader([&] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+    std::vector<uint8_t> buf(4096);
+    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    while (received < frame.size() && std::chrono::steady_clock::now() < end) {
+      const int32_t n = pty.read(buf.data(), buf.size());
+      if (n < 0) break;
+      if (n == 0) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+      received += size_t(n > 0 ? n : 0);
+    }
+  });
+  EXPECT_EQ(port->write(frame.data(), int32_t(frame.size())), int32_t(frame.size()));
+  reader.join();
+  EXPECT_EQ(received.load(), frame.size());
 }
 
 TEST_F(PtyHead, ReadRuleOnARealPseudoTerminal) {

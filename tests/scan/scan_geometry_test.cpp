@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <limits>
 #include <memory>
 #include <random>
 
@@ -160,6 +161,15 @@ TEST_F(GeometryTest, ConversionReachAndInterpolation) {
               1.0f);
   EXPECT_NEAR(convertPixel(0.0f, 100, Rotation{true, kTwoPi - kTwoPi / 3200.0f}, *store), 0.0f,
               1.0f);
+  // Whatever a heading holds, a pixel is converted without unwinding turns: rotations that no
+  // addition or subtraction of 2*pi can change, and one that is no number.
+  for (const float far : {1.0e30f, -1.0e30f}) {
+    const float within = std::fmod(far, kTwoPi) + (far < 0.0f ? kTwoPi : 0.0f);
+    EXPECT_FLOAT_EQ(convertPixel(0.0f, 100, Rotation{true, far}, *store),
+                    convertPixel(0.0f, 100, Rotation{true, within}, *store));
+  }
+  const float nan = std::numeric_limits<float>::quiet_NaN();
+  EXPECT_FLOAT_EQ(convertPixel(0.0f, 100, Rotation{true, nan}, *store), 1000.0f);
 }
 
 }  // namespace

@@ -105,7 +105,12 @@ bool parseOptions(const Args& args, CaptureOptions& o, std::string& error) {
 SonarSettings captureSettings(const CaptureOptions& o) {
   SonarSettings s;
   if (auto store = makeDefaultSettingsBackend()) {
-    if (LoadRecords(*store, &s, nullptr) != kSettingsOk) s = SonarSettings{};
+    const int32_t st = LoadRecords(*store, &s, nullptr);
+    if (st != kSettingsOk) s = SonarSettings{};
+    // Nothing stored yet is the first start; stored settings that cannot be read are news.
+    if (st != kSettingsOk && st != kSettingsNotFound) {
+      std::fputs("capture: stored settings could not be read; using the defaults\n", stderr);
+    }
   }
   if (o.rangeIndex >= 0) s.rangeIndex = o.rangeIndex;
   if (o.stepIndex >= 0) s.stepIndex = o.stepIndex;
