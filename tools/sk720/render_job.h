@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "scan/view_settings.h"
+#include "sk720/progress.h"
 
 namespace sk720::cli {
 
@@ -16,6 +17,7 @@ struct RenderJob {
   std::optional<int32_t> rangeIndex;  // default: the range of the last echo line
   int64_t recordLimit = 0;            // 0 = every record
   ViewSettings view;
+  ProgressLine* progress = nullptr;  // told of every record read
 };
 
 struct RenderResult {
