@@ -159,7 +159,8 @@ void BM_ReadPingRecordFromMemory(benchmark::State& state) {
   int64_t bytes = 0;
   for (auto _ : state) {
     MemorySource src(stream);
-    while (ReadPingRecord(src, buf.data(), clock) >= 0) {
+    RecordReader reader;
+    while (ReadPingRecord(src, buf.data(), clock, reader) >= 0) {
     }
     bytes += int64_t(stream.size());
   }

@@ -12,6 +12,9 @@ class ByteSource {
   virtual int32_t read(uint8_t* dst, int32_t maxBytes) = 0;
   // True once a finite source (a file) has nothing left; a live stream never ends.
   virtual bool atEnd() const { return false; }
+  // The line rate of a serial link, so that waits for long records can allow
+  // for their time on the wire; 0 for sources without one (files, memory).
+  virtual uint32_t bitsPerSecond() { return 0; }
 };
 
 }  // namespace sk720

@@ -16,6 +16,17 @@ class SteadyClock : public Clock {
 };
 }  // namespace
 
+bool sleepWatching(Clock& clock, uint32_t ms, const std::atomic<bool>* stop) {
+  constexpr uint32_t kSliceMs = 100;
+  while (ms > 0) {
+    if (stop && stop->load(std::memory_order_relaxed)) return false;
+    const uint32_t slice = ms < kSliceMs ? ms : kSliceMs;
+    clock.sleepMs(slice);
+    ms -= slice;
+  }
+  return !(stop && stop->load(std::memory_order_relaxed));
+}
+
 Clock& systemClock() {
   static SteadyClock clock;
   return clock;

@@ -1,6 +1,7 @@
 #pragma once
 // Millisecond clock and sleeps behind an interface, so that every time-out can be tested without
 // waiting in real time.
+#include <atomic>
 #include <cstdint>
 
 namespace sk720 {
@@ -12,6 +13,10 @@ class Clock {
   virtual uint32_t nowMs() = 0;
   virtual void sleepMs(uint32_t ms) = 0;
 };
+
+// Sleeps ms in slices of at most 100 ms, watching a stop request (may be null);
+// false when the request ended the sleep early.
+bool sleepWatching(Clock& clock, uint32_t ms, const std::atomic<bool>* stop);
 
 // The process's real clock (steady, not wall time).
 Clock& systemClock();

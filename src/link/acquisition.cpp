@@ -23,6 +23,13 @@ void stopGpsLoop(Acquisition& acq) {
   }
 }
 
+void closePorts(Acquisition& acq) {
+  if (acq.headPort) acq.headPort->close();
+  if (acq.gpsPort) acq.gpsPort->close();
+  acq.headPort.reset();
+  acq.gpsPort.reset();
+}
+
 }  // namespace
 
 const char* linkStatusText(LinkStatus status) {
@@ -110,11 +117,18 @@ StartResult ConnectThread(Acquisition& acq, const ConnectJob& job, PortFactory& 
   ui.dialogText(LinkStatus::ZeroPositioning);
 
   acq.state.headBaud.store(job.headBaud);
+  const std::atomic<bool>* stop = &acq.state.linkStopRequest;
   int32_t r = -1;
-  for (int32_t attempt = 1; attempt <= kRateSwitchAttempts; ++attempt) {
-    r = switchBaud(*acq.headPort, job.headBaud, acq.clock);
+  for (int32_t attempt = 1; attempt <= kRateSwitchAttempts && !stop->load(); ++attempt) {
+    r = switchBaud(*acq.headPort, job.headBaud, acq.clock, stop);
     if (r >= 0) break;
-    acq.clock.sleepMs(kRateSwitchPauseMs);  // after the fifth attempt too: about 25 s in all
+    sleepWatching(acq.clock, kRateSwitchPauseMs, stop);  // after the fifth too: about 25 s
+  }
+  if (stop->load()) {
+    closePorts(acq);
+    ui.linkStatus(LinkStatus::Disconnected);
+    ui.dialogText(LinkStatus::Disconnected);
+    return StartResult::Stopped;
   }
   if (r < 0) {
     acq.headPort->close();
@@ -131,13 +145,15 @@ StartResult ConnectThread(Acquisition& acq, const ConnectJob& job, PortFactory& 
   return startSonar(acq);
 }
 
+void requestLinkStop(Acquisition& acq) {
+  acq.state.linkStopRequest.store(true);
+  acq.state.stopRequest.store(true);
+}
+
 void disconnectHead(Acquisition& acq) {
   stopWorkingLoop(acq);
   stopGpsLoop(acq);
-  if (acq.headPort) acq.headPort->close();
-  if (acq.gpsPort) acq.gpsPort->close();
-  acq.headPort.reset();
-  acq.gpsPort.reset();
+  closePorts(acq);
   acq.observer->linkStatus(LinkStatus::Disconnected);
   acq.observer->linkRate(0, 0);
   acq.observer->disconnected();

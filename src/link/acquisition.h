@@ -68,6 +68,10 @@ enum class WorkingExit : int32_t { None, Stopped, NoPort, PortFailed, FileFailed
 // The values the threads share, all without a lock.
 struct AcquisitionState {
   std::atomic<bool> stopRequest{false};       // the stop event: the working loop must end
+  // The user's stop of the link: a connect or a start in progress gives up at
+  // its next wait step. Raised by requestLinkStop; whoever starts a new
+  // connection clears it first.
+  std::atomic<bool> linkStopRequest{false};
   std::atomic<bool> stopEventCreated{false};  // a working loop has been started since start-up
   std::atomic<bool> recordEvent{false};       // recording on
   std::atomic<int32_t> recordingActive{0};    // the user's wish, kept across restarts
@@ -141,9 +145,10 @@ enum class StartResult : int32_t {
   Started = 0,
   HeadPortFailed,
   GpsPortFailed,
-  NoAnswer,      // the rate switch failed five times
-  LoadFailed,    // the loading sequence was abandoned
+  NoAnswer,    // the rate switch failed five times
+  LoadFailed,  // the loading sequence was abandoned
   ThreadFailed,
+  Stopped,  // the link stop request came first
 };
 
 constexpr int32_t kRateSwitchAttempts = 5;
@@ -155,6 +160,11 @@ StartResult ConnectThread(Acquisition& acq, const ConnectJob& job, PortFactory& 
 // Loads the settings into the head and starts the GPS reader (when none runs) and a new working
 // loop; used at the end of a connection and whenever new settings are applied.
 StartResult startSonar(Acquisition& acq);
+
+// The user's stop, safe from any thread (and from a signal handler's flag): a
+// connect or start in progress gives up and the working loop ends, each within
+// about 100 ms.
+void requestLinkStop(Acquisition& acq);
 
 // Stops the loops, closes both ports, reports "Disconnected".
 void disconnectHead(Acquisition& acq);

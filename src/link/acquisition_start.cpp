@@ -27,12 +27,16 @@ StartResult startSonar(Acquisition& acq) {
     while (acq.workingThread.valid() && !acq.workingThread.joinFor(1000)) {
     }
   };
-  if (loadHeadParameters(*acq.headPort, blocks.block0, blocks.block1, stopWorking, acq.clock) < 0) {
-    return StartResult::LoadFailed;
-  }
+  const int32_t loaded = loadHeadParameters(*acq.headPort, blocks.block0, blocks.block1,
+                                            stopWorking, acq.clock, &st.linkStopRequest);
+  if (st.linkStopRequest.load()) return StartResult::Stopped;
+  if (loaded < 0) return StartResult::LoadFailed;
 
   st.stopRequest.store(false);
   st.stopEventCreated.store(true);
+  // A stop that came while the loading finished must not be lost with the reset
+  // above: the stop sets the link request before the stop event.
+  if (st.linkStopRequest.load()) return StartResult::Stopped;
 
   try {
     if (!acq.gpsThread.valid()) {

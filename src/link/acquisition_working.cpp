@@ -31,13 +31,14 @@ WorkingExit runLoop(Acquisition& acq, const ThreadJob& job) {
                         acq.statusText};
   std::vector<uint8_t> buffer(kRecordBufferSize);
   uint8_t* record = buffer.data();
+  RecordReader reader(&st.stopRequest);
   int32_t previousLine = -1;
   int32_t previousSide = st.previousTurnSide.load();
   uint32_t count = 0;
   WorkingExit exit = WorkingExit::Stopped;
 
   for (;;) {
-    const int32_t r = ReadPingRecord(port, record, clock);
+    const int32_t r = ReadPingRecord(port, record, clock, reader);
     if (r == kReadFailed) {
       exit = WorkingExit::PortFailed;
       break;

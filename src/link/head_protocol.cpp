@@ -52,13 +52,17 @@ struct WaitWindows {
 };
 WaitWindows gWindows;
 
+bool isStopped(const std::atomic<bool>* stop) {
+  return stop && stop->load(std::memory_order_relaxed);
+}
+
 struct Match {
   const char* text;
   int32_t result;
 };
 
 int32_t waitFor(SerialPort& port, Clock& clock, Window& window, const Match* matches, int count,
-                uint32_t silenceMs, int32_t timeoutResult) {
+                uint32_t silenceMs, int32_t timeoutResult, const std::atomic<bool>* stop) {
   const uint32_t start = clock.nowMs();
   uint32_t last = start;
   for (;;) {
@@ -73,6 +77,7 @@ int32_t waitFor(SerialPort& port, Clock& clock, Window& window, const Match* mat
         if (window.endsWith(matches[i].text)) return matches[i].result;
       }
     }
+    if (isStopped(stop)) return kLinkStopped;
     if (now - last > silenceMs || now - start > silenceMs * kWaitOverallFactor) return timeoutResult;
   }
 }
@@ -176,76 +181,78 @@ void sendCommand(SerialPort& port, uint32_t commandid, uint32_t value) {
 
 void resetHeadWaitWindows() { gWindows = WaitWindows{}; }
 
-int32_t waitSync(SerialPort& port, Clock& clock) {
+int32_t waitSync(SerialPort& port, Clock& clock, const std::atomic<bool>* stop) {
   static const Match m[] = {{"#SYNC\n", 0}};
-  return waitFor(port, clock, gWindows.sync, m, 1, kSyncSilenceMs, kLinkNoReply);
+  return waitFor(port, clock, gWindows.sync, m, 1, kSyncSilenceMs, kLinkNoReply, stop);
 }
 
-int32_t waitReply(SerialPort& port, Clock& clock) {
+int32_t waitReply(SerialPort& port, Clock& clock, const std::atomic<bool>* stop) {
   static const Match m[] = {{"#OK\n", 0}, {"#ER\n", 1}};
-  return waitFor(port, clock, gWindows.reply, m, 2, kReplySilenceMs, kLinkNoReply);
+  return waitFor(port, clock, gWindows.reply, m, 2, kReplySilenceMs, kLinkNoReply, stop);
 }
 
-int32_t waitCommandMode(SerialPort& port, uint32_t limitMs, Clock& clock) {
+int32_t waitCommandMode(SerialPort& port, uint32_t limitMs, Clock& clock,
+                        const std::atomic<bool>* stop) {
   static const Match m[] = {{"CMND\r\n", 0}};
-  return waitFor(port, clock, gWindows.commandMode, m, 1, limitMs, kLinkNoReply);
+  return waitFor(port, clock, gWindows.commandMode, m, 1, limitMs, kLinkNoReply, stop);
 }
 
-int32_t waitWorkMode(SerialPort& port, Clock& clock) {
+int32_t waitWorkMode(SerialPort& port, Clock& clock, const std::atomic<bool>* stop) {
   static const Match m[] = {{"WORK\r\n", 0}};
-  return waitFor(port, clock, gWindows.workMode, m, 1, kWorkSilenceMs, kLinkNoReply);
+  return waitFor(port, clock, gWindows.workMode, m, 1, kWorkSilenceMs, kLinkNoReply, stop);
 }
 
-int32_t waitRecordEndOrCommandMode(SerialPort& port, Clock& clock) {
+int32_t waitRecordEndOrCommandMode(SerialPort& port, Clock& clock, const std::atomic<bool>* stop) {
   static const Match m[] = {{"END1", 1}, {"CMND\r\n", 2}};
-  return waitFor(port, clock, gWindows.recordEnd, m, 2, kRecordEndSilenceMs, kLinkTimedOut);
+  return waitFor(port, clock, gWindows.recordEnd, m, 2, kRecordEndSilenceMs, kLinkTimedOut, stop);
 }
 
-int32_t switchBaud(SerialPort& port, int32_t baud, Clock& clock) {
+int32_t switchBaud(SerialPort& port, int32_t baud, Clock& clock, const std::atomic<bool>* stop) {
   if (writeText(port, "@") < 0) return kLinkPortFailed;
-  int32_t r = waitSync(port, clock);
+  int32_t r = waitSync(port, clock, stop);
   if (r < 0) return r;
-  clock.sleepMs(100);
+  if (!sleepWatching(clock, 100, stop)) return kLinkStopped;
   char request[32];
   std::snprintf(request, sizeof request, "    <%d>\r", int(baud));
   if (writeText(port, request) < 0) return kLinkPortFailed;
-  r = waitReply(port, clock);
+  r = waitReply(port, clock, stop);
   if (r != 0) return r;
   if (!setPortBaud(port, baud)) linkDiagnostic("setPortBaud failed\n");
-  return waitCommandMode(port, 10000, clock);
+  return waitCommandMode(port, 10000, clock, stop);
 }
 
-int32_t goToCommandMode(SerialPort& port, Clock& clock) {
+int32_t goToCommandMode(SerialPort& port, Clock& clock, const std::atomic<bool>* stop) {
   int32_t first = kLinkNoReply;
   for (int attempt = 0; attempt < 3; ++attempt) {
     clock.sleepMs(10);
     if (writeText(port, "\r") <= 0) return kLinkPortFailed;
     clock.sleepMs(10);
     if (attempt == 0) {
-      first = waitReply(port, clock);
+      first = waitReply(port, clock, stop);
       if (first == 0 || first == 1) return 0;
+      if (first == kLinkStopped) return first;
     }
   }
   return first;
 }
 
-int32_t RIZ720_Work2Command(SerialPort& port, Clock& clock) {
+int32_t RIZ720_Work2Command(SerialPort& port, Clock& clock, const std::atomic<bool>* stop) {
   const uint32_t start = clock.nowMs();
   while (clock.nowMs() - start < 2000) {
-    const int32_t r = waitRecordEndOrCommandMode(port, clock);
+    const int32_t r = waitRecordEndOrCommandMode(port, clock, stop);
     if (r == 1) sendCommand(port, kCmdLeaveWork, 1);
     if (r == 2) return 0;
     // A port that is gone stays gone: retrying would only spin until the deadline.
-    if (r == kLinkPortFailed) return r;
+    if (r == kLinkPortFailed || r == kLinkStopped) return r;
   }
   return kLinkTimedOut;
 }
 
 int32_t RIZ720_SetParams(SerialPort& port, const uint8_t* block0, const uint8_t* block1,
-                         Clock& clock) {
+                         Clock& clock, const std::atomic<bool>* stop) {
   writeText(port, "         \r");
   clock.sleepMs(10);
-  waitReply(port, clock);
+  if (waitReply(port, clock, stop) == kLinkStopped) return kLinkStopped;
   clock.sleepMs(10);
   const struct {
     uint32_t id;
@@ -255,20 +262,20 @@ int32_t RIZ720_SetParams(SerialPort& port, const uint8_t* block0, const uint8_t*
   for (const auto& b : blocks) {
     sendCommand(port, b.id, b.data, b.size);
     clock.sleepMs(10);
-    const int32_t r = waitReply(port, clock);
+    const int32_t r = waitReply(port, clock, stop);
     if (r < 0) return r;
     clock.sleepMs(10);
   }
   return 0;
 }
 
-int32_t RIZ720_Command2Work(SerialPort& port, Clock& clock) {
+int32_t RIZ720_Command2Work(SerialPort& port, Clock& clock, const std::atomic<bool>* stop) {
   sendCommand(port, kCmdEnterWork, 1);
   clock.sleepMs(10);
-  int32_t r = waitReply(port, clock);
+  int32_t r = waitReply(port, clock, stop);
   if (r < 0) return r;
   clock.sleepMs(10);
-  r = waitWorkMode(port, clock);
+  r = waitWorkMode(port, clock, stop);
   return r < 0 ? r : 0;
 }
 
@@ -317,10 +324,11 @@ int32_t RIZ720_StopWorkingThread(std::atomic<bool>& stopRequest, WorkerThread* t
 }
 
 int32_t loadHeadParameters(SerialPort& port, const uint8_t* block0, const uint8_t* block1,
-                           const std::function<void()>& stopWorking, Clock& clock) {
+                           const std::function<void()>& stopWorking, Clock& clock,
+                           const std::atomic<bool>* stop) {
   if (stopWorking) stopWorking();
   clock.sleepMs(10);
-  int32_t r = RIZ720_Work2Command(port, clock);
+  int32_t r = RIZ720_Work2Command(port, clock, stop);
   if (r < 0) {
     linkDiagnostic("RIZ720_Work2Command failed\n");
     if (r != kLinkTimedOut) {
@@ -328,18 +336,18 @@ int32_t loadHeadParameters(SerialPort& port, const uint8_t* block0, const uint8_
       return r;
     }
     clock.sleepMs(100);
-    r = goToCommandMode(port, clock);
+    r = goToCommandMode(port, clock, stop);
     if (r < 0) {
       linkDiagnostic("Go to Command mode failed\n");
       return r;
     }
   }
-  r = RIZ720_SetParams(port, block0, block1, clock);
+  r = RIZ720_SetParams(port, block0, block1, clock, stop);
   if (r < 0) {
     linkDiagnostic("RIZ720_SetParams failed\n");
     return r;
   }
-  r = RIZ720_Command2Work(port, clock);
+  r = RIZ720_Command2Work(port, clock, stop);
   if (r < 0) {
     linkDiagnostic("RIZ720_Command2Work failed\n");
     return r;

@@ -23,6 +23,7 @@ constexpr int32_t kLinkCommandMode = 2;  // "CMND\r\n" seen inside a record-end 
 constexpr int32_t kLinkNoReply = -2;
 constexpr int32_t kLinkPortFailed = -5;
 constexpr int32_t kLinkTimedOut = -6;
+constexpr int32_t kLinkStopped = -7;  // the caller's stop request came during a wait or pause
 
 // Reflected CRC-32 table step, register preset to ~seed, no final inversion.
 uint32_t headChecksum(const uint8_t* data, size_t size, uint32_t seed = 0);
@@ -68,21 +69,33 @@ constexpr uint32_t kWorkSilenceMs = 5000;
 constexpr uint32_t kRecordEndSilenceMs = 100;
 constexpr uint32_t kWaitOverallFactor = 5;
 
-int32_t waitSync(SerialPort& port, Clock& clock = systemClock());
-int32_t waitReply(SerialPort& port, Clock& clock = systemClock());
-int32_t waitCommandMode(SerialPort& port, uint32_t limitMs, Clock& clock = systemClock());
-int32_t waitWorkMode(SerialPort& port, Clock& clock = systemClock());
-int32_t waitRecordEndOrCommandMode(SerialPort& port, Clock& clock = systemClock());
+// Every wait and sequence below also watches `stop` (may be null): once it is
+// raised they give up with kLinkStopped after at most one read call or one 100
+// ms slice of a pause.
+int32_t waitSync(SerialPort& port, Clock& clock = systemClock(),
+                 const std::atomic<bool>* stop = nullptr);
+int32_t waitReply(SerialPort& port, Clock& clock = systemClock(),
+                  const std::atomic<bool>* stop = nullptr);
+int32_t waitCommandMode(SerialPort& port, uint32_t limitMs, Clock& clock = systemClock(),
+                        const std::atomic<bool>* stop = nullptr);
+int32_t waitWorkMode(SerialPort& port, Clock& clock = systemClock(),
+                     const std::atomic<bool>* stop = nullptr);
+int32_t waitRecordEndOrCommandMode(SerialPort& port, Clock& clock = systemClock(),
+                                   const std::atomic<bool>* stop = nullptr);
 
 // The line-settings change without purging (the portable face of setPortBaud).
 inline bool setPortBaud(SerialPort& port, int32_t baud) { return port.setBaud(baud); }
 
-int32_t switchBaud(SerialPort& port, int32_t baud, Clock& clock = systemClock());
-int32_t goToCommandMode(SerialPort& port, Clock& clock = systemClock());
-int32_t RIZ720_Work2Command(SerialPort& port, Clock& clock = systemClock());
+int32_t switchBaud(SerialPort& port, int32_t baud, Clock& clock = systemClock(),
+                   const std::atomic<bool>* stop = nullptr);
+int32_t goToCommandMode(SerialPort& port, Clock& clock = systemClock(),
+                        const std::atomic<bool>* stop = nullptr);
+int32_t RIZ720_Work2Command(SerialPort& port, Clock& clock = systemClock(),
+                            const std::atomic<bool>* stop = nullptr);
 int32_t RIZ720_SetParams(SerialPort& port, const uint8_t* block0, const uint8_t* block1,
-                         Clock& clock = systemClock());
-int32_t RIZ720_Command2Work(SerialPort& port, Clock& clock = systemClock());
+                         Clock& clock = systemClock(), const std::atomic<bool>* stop = nullptr);
+int32_t RIZ720_Command2Work(SerialPort& port, Clock& clock = systemClock(),
+                            const std::atomic<bool>* stop = nullptr);
 
 // A worker thread whose end can be awaited with a limit (std::thread has no timed join). Any
 // number of threads may wait for, join and query it at once: the one that finds the body ended
@@ -114,7 +127,8 @@ int32_t RIZ720_StopWorkingThread(std::atomic<bool>& stopRequest, WorkerThread* t
 // work mode. Returns 0 when the head streams again, else the failed step's negative result;
 // each failure emits its diagnostic.
 int32_t loadHeadParameters(SerialPort& port, const uint8_t* block0, const uint8_t* block1,
-                           const std::function<void()>& stopWorking, Clock& clock = systemClock());
+                           const std::function<void()>& stopWorking, Clock& clock = systemClock(),
+                           const std::atomic<bool>* stop = nullptr);
 
 // The working thread's keep-alive: command 6 right after an "END1" record carrying an echo line,
 // at most once a second. Returns true when it sent one.

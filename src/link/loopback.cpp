@@ -67,6 +67,11 @@ class LoopbackPair::End : public SerialPort {
     return true;
   }
 
+  uint32_t bitsPerSecond() override {
+    std::lock_guard<std::mutex> lock(s_->mutex);
+    return uint32_t(s_->baud[isHost_ ? 0 : 1]);
+  }
+
   void close() override {
     std::lock_guard<std::mutex> lock(s_->mutex);
     s_->broken = true;

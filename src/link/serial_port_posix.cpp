@@ -43,6 +43,14 @@ bool speedFor(int32_t baud, speed_t& speed) {
   }
 }
 
+uint32_t rateOf(speed_t speed) {
+  for (int32_t baud : {4800, 9600, 19200, 38400, 57600, 115200, 230400, 460800, 921600, 1000000}) {
+    speed_t s;
+    if (speedFor(baud, s) && s == speed) return uint32_t(baud);
+  }
+  return 0;
+}
+
 void setError(std::string* error, const std::string& text) {
   if (error) *error = text;
 }
@@ -69,6 +77,16 @@ class PosixSerialPort : public SerialPort {
     if (fd < 0) return -5;
     const int32_t r = writeTo(fd, data, size);
     return leave() ? r : -5;
+  }
+
+  // The rate the device runs at now, as the driver has it.
+  uint32_t bitsPerSecond() override {
+    const int fd = enter();
+    if (fd < 0) return 0;
+    termios t{};
+    const bool ok = tcgetattr(fd, &t) == 0;
+    leave();
+    return ok ? rateOf(cfgetospeed(&t)) : 0;
   }
 
   // write() has handed the bytes to the driver already; waiting for the wire (tcdrain) could

@@ -74,6 +74,17 @@ class Win32SerialPort : public SerialPort {
     const bool ok = setPortBaud(h, baud);
     return leave() && ok;
   }
+  // The rate the port runs at now, as the driver has it.
+  uint32_t bitsPerSecond() override {
+    const HANDLE h = enter();
+    if (h == INVALID_HANDLE_VALUE) return 0;
+    DCB dcb;
+    ZeroMemory(&dcb, sizeof dcb);
+    dcb.DCBlength = sizeof dcb;
+    const bool ok = GetCommState(h, &dcb) != 0;
+    leave();
+    return ok ? uint32_t(dcb.BaudRate) : 0;
+  }
   void close() override {
     std::lock_guard<std::mutex> g(lock_);
     closed_ = true;

@@ -1,6 +1,8 @@
 #include "records/ping_record.h"
 
+#include <algorithm>
 #include <array>
+#include <cstring>
 
 #include "base/byte_order.h"
 
@@ -15,22 +17,6 @@ namespace {
 
 int32_t effectiveHeaderSize(uint32_t headersize) {
   return (headersize == 28 || headersize == 36) ? int32_t(headersize) : 44;
-}
-
-// Reads exactly `count` bytes into dst within one stage budget.
-int32_t readStage(ByteSource& source, uint8_t* dst, uint32_t count, Clock& clock) {
-  const uint32_t start = clock.nowMs();
-  uint32_t got = 0;
-  while (got < count) {
-    int32_t n = source.read(dst + got, int32_t(count - got));
-    if (n < 0) return kReadFailed;
-    got += uint32_t(n);
-    if (got < count) {
-      if (clock.nowMs() - start > kStageBudgetMs) return kTimedOut;
-      if (n == 0 && source.atEnd()) return kTimedOut;
-    }
-  }
-  return 0;
 }
 
 std::array<uint16_t, 256> buildExpansion() {
@@ -90,42 +76,109 @@ int32_t recordSampleCount(const DataHeader& h) {
   return int32_t(n);
 }
 
-int32_t ReadPingRecord(ByteSource& source, uint8_t* buffer, Clock& clock) {
+uint32_t maxRecordLength(uint32_t headersize) {
+  return kMaxRecordLength - uint32_t(44 - effectiveHeaderSize(headersize));
+}
+
+uint32_t recordBodyBudgetMs(uint32_t bytes, uint32_t bitsPerSecond) {
+  if (bitsPerSecond == 0) return kStageBudgetMs;
+  const uint64_t wireMs = (uint64_t(bytes) * 10 * 1000 + bitsPerSecond - 1) / bitsPerSecond;
+  return kStageBudgetMs + uint32_t(wireMs);
+}
+
+int32_t RecordReader::take(ByteSource& source, uint8_t* dst, int32_t maxBytes) {
+  if (pendingPos_ < pending_.size()) {
+    const size_t n = std::min(pending_.size() - pendingPos_, size_t(maxBytes));
+    std::memcpy(dst, pending_.data() + pendingPos_, n);
+    pendingPos_ += n;
+    return int32_t(n);
+  }
+  return source.read(dst, maxBytes);
+}
+
+bool RecordReader::exhausted(const ByteSource& source) const {
+  return pendingPos_ >= pending_.size() && source.atEnd();
+}
+
+void RecordReader::pushBack(const uint8_t* bytes, size_t count) {
+  // What a record consumed goes before what is still pending from an earlier
+  // rejection.
+  std::vector<uint8_t> next;
+  next.reserve(count + pendingBytes());
+  next.insert(next.end(), bytes, bytes + count);
+  next.insert(next.end(), pending_.begin() + std::ptrdiff_t(pendingPos_), pending_.end());
+  pending_.swap(next);
+  pendingPos_ = 0;
+}
+
+// Reads exactly `count` bytes into dst within one stage budget; `got` says how
+// many came.
+int32_t RecordReader::readStage(ByteSource& source, uint8_t* dst, uint32_t count, uint32_t budgetMs,
+                                Clock& clock, uint32_t& got) {
+  const uint32_t start = clock.nowMs();
+  got = 0;
+  while (got < count) {
+    const int32_t n = take(source, dst + got, int32_t(count - got));
+    if (n < 0) return kReadFailed;
+    got += uint32_t(n);
+    if (got < count) {
+      if (stopped()) return kReadStopped;
+      if (clock.nowMs() - start > budgetMs) return kTimedOut;
+      if (n == 0 && exhausted(source)) return kTimedOut;
+    }
+  }
+  return 0;
+}
+
+int32_t ReadPingRecord(ByteSource& source, uint8_t* buffer, Clock& clock, RecordReader& reader) {
   // Stage 1: hunt for "DATA", one byte per read call.
   uint32_t window = 0;
   int windowFill = 0;
-  uint32_t start = clock.nowMs();
+  const uint32_t start = clock.nowMs();
   for (;;) {
     uint8_t b;
-    int32_t n = source.read(&b, 1);
+    const int32_t n = reader.take(source, &b, 1);
     if (n < 0) return kReadFailed;
     if (n > 0) {
       window = (window >> 8) | (uint32_t(b) << 24);
       if (windowFill < 4) ++windowFill;
       if (windowFill == 4 && window == kDataMagic) break;
-    } else if (source.atEnd()) {
+    } else if (reader.exhausted(source)) {
       return kTimedOut;  // a file at its end: no point waiting out the budget
     }
+    if (reader.stopped()) return kReadStopped;
     if (clock.nowMs() - start > kStageBudgetMs) return kTimedOut;
   }
   storeU32(buffer, window);
 
-  // Stage 2: the rest of the fixed 40-byte prefix.
-  int32_t r = readStage(source, buffer + 4, kRecordPrefix - 4, clock);
-  if (r < 0) return r;
-  if (loadU32(buffer) != kDataMagic) return kBadMagic;
-
-  const uint32_t rest = loadU32(buffer + 12) - uint32_t(kRecordPrefix);
-  if (rest >= kMaxRecordRest) return kBadLength;
-
-  // Stage 3: the remainder of the record.
-  r = readStage(source, buffer + kRecordPrefix, rest, clock);
-  if (r < 0) return r;
-
-  const uint32_t footer = loadU32(buffer + kRecordPrefix + rest - 4);
-  if (footer == kEnd1Magic) return kRecordEnd1;
-  if (footer == kEnd0Magic) return kRecordEnd0;
-  return kBadFooter;
+  // Stage 2: the rest of the fixed 40-byte prefix. Stage 3: the remainder of
+  // the record.
+  uint32_t got = 0;
+  uint32_t consumed = 4;
+  int32_t r = reader.readStage(source, buffer + 4, kRecordPrefix - 4, kStageBudgetMs, clock, got);
+  consumed += got;
+  if (r == 0 && loadU32(buffer) != kDataMagic) r = kBadMagic;
+  const uint32_t samples = loadU32(buffer + 12);
+  if (r == 0 &&
+      (samples < uint32_t(kRecordPrefix) || samples > maxRecordLength(loadU32(buffer + 4)))) {
+    r = kBadLength;
+  }
+  if (r == 0) {
+    const uint32_t rest = samples - uint32_t(kRecordPrefix);
+    r = reader.readStage(source, buffer + kRecordPrefix, rest,
+                         recordBodyBudgetMs(rest, source.bitsPerSecond()), clock, got);
+    consumed += got;
+    if (r == 0) {
+      const uint32_t footer = loadU32(buffer + samples - 4);
+      if (footer == kEnd1Magic) return kRecordEnd1;
+      if (footer == kEnd0Magic) return kRecordEnd0;
+      r = kBadFooter;
+    }
+  }
+  // A rejected or cut-off record may have swallowed the start of a good one:
+  // the next hunt begins right after this record's "D".
+  if (r != kReadFailed) reader.pushBack(buffer + 1, consumed - 1);
+  return r;
 }
 
 int32_t RangeFromRecordLength(uint32_t samples) {

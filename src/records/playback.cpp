@@ -87,6 +87,7 @@ PlaybackEnd runPlayback(PlaybackJob& job, PlaybackContext& ctx) {
   PlaybackFeedState feed;
   feed.previousSide = ctx.previousTurnSide.load(std::memory_order_relaxed);
   std::vector<uint8_t> buffer(kRecordBufferSize);
+  RecordReader reader;
   startFile(job, ctx, cur, 0);
   clock.sleepMs(kFileStartSleepMs);
 
@@ -101,18 +102,23 @@ PlaybackEnd runPlayback(PlaybackJob& job, PlaybackContext& ctx) {
     const int64_t seek = ctx.seekRequest.exchange(kNoSeekRequest, std::memory_order_relaxed);
     if (seek != kNoSeekRequest) {
       file.seek(std::min<uint64_t>(uint64_t(std::max<int64_t>(seek, 0)), file.size()));
+      reader.discardPending();
     }
 
     PlaybackSource source(file, clock, ctx.stopRequest);
-    const int32_t r = ReadPingRecord(source, buffer.data(), clock);
+    const int32_t r = ReadPingRecord(source, buffer.data(), clock, reader);
     if (stopped()) return PlaybackEnd::Stopped;
     if (r == kBadFooter || r == kBadMagic) continue;
+    // The file ended inside a record: the records it swallowed are read before
+    // the next file.
+    if (r == kTimedOut && reader.pendingBytes() > 0) continue;
     if (r == kTimedOut) {
       const uint32_t next = (cur.index + 1) % fileCount;
       if (next == 0 && ctx.playbackContinuously.load(std::memory_order_relaxed) == 0)
         return PlaybackEnd::LastFileDone;
       if (!usable(job, next)) return PlaybackEnd::InvalidFile;
       startFile(job, ctx, cur, next);
+      reader.discardPending();
       continue;
     }
     if (r == kBadLength) return PlaybackEnd::BadLength;

@@ -33,6 +33,7 @@ class ForwardingPort : public SerialPort {
   }
   void flush() override { to_.flush(); }
   bool setBaud(int32_t baud) override { return to_.setBaud(baud); }
+  uint32_t bitsPerSecond() override { return to_.bitsPerSecond(); }
   void close() override {}
 
  private:

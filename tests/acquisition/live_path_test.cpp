@@ -42,9 +42,10 @@ std::vector<DataHeader> readRecordFile(const std::string& path) {
   MemorySource source(bytes);
   ManualClock clock;
   std::vector<uint8_t> buffer(kRecordBufferSize);
+  RecordReader reader;
   std::vector<DataHeader> headers;
   while (!source.atEnd()) {
-    const int32_t r = ReadPingRecord(source, buffer.data(), clock);
+    const int32_t r = ReadPingRecord(source, buffer.data(), clock, reader);
     if (r < 0) {
       ADD_FAILURE() << "unreadable record " << r << " after " << headers.size() << " in " << path;
       break;

@@ -70,8 +70,9 @@ TEST_F(RecorderTest, RecordsOnlyWhileTheEventIsSet) {
   MemorySource source(bytes());
   ManualClock clock;
   std::vector<uint8_t> buffer(kRecordBufferSize);
+  RecordReader reader;
   for (uint32_t i = 100; i < 200; ++i) {
-    ASSERT_EQ(ReadPingRecord(source, buffer.data(), clock), kRecordEnd1) << i;
+    ASSERT_EQ(ReadPingRecord(source, buffer.data(), clock, reader), kRecordEnd1) << i;
     const DataHeader h = parseDataHeader(buffer.data());
     EXPECT_EQ(h.angle, i);
     EXPECT_EQ(h.headersize, 44u);
@@ -121,6 +122,36 @@ TEST_F(RecorderTest, HeadersAreWidenedToFortyFourBytes) {
     EXPECT_EQ(loadI32(p + 32), 345);
     EXPECT_EQ(loadF32(p + 36), 0.61f);
     EXPECT_TRUE(std::equal(r.begin() + form, r.end(), p + 44));
+  }
+}
+
+TEST_F(RecorderTest, EveryRecordTheReaderTakesReadsBackFromTheFile) {
+  ASSERT_TRUE(open());
+  recordEvent = true;
+  ManualClock clock;
+  std::vector<uint8_t> buffer(kRecordBufferSize);
+  // The longest record of each header form passes the reader on the link, one
+  // byte more does not; widened, each is 20411 bytes in the file.
+  const std::pair<uint32_t, size_t> longest[] = {{28, 20395}, {36, 20403}, {44, 20411}};
+  for (auto [form, length] : longest) {
+    for (size_t len : {length, length + 1}) {
+      const std::vector<uint8_t> r = record(form, 7, len - form - 8);
+      MemorySource live(r);
+      RecordReader reader;
+      const int32_t got = ReadPingRecord(live, buffer.data(), clock, reader);
+      if (len > length) {
+        EXPECT_EQ(got, kBadLength) << len;
+        continue;
+      }
+      ASSERT_EQ(got, kRecordEnd1) << len;
+      ASSERT_TRUE(recordPing(file, buffer.data(), shared));
+    }
+  }
+  MemorySource source(bytes());
+  RecordReader reader;
+  for (auto [form, length] : longest) {
+    ASSERT_EQ(ReadPingRecord(source, buffer.data(), clock, reader), kRecordEnd1) << form;
+    EXPECT_EQ(parseDataHeader(buffer.data()).samples, 20411u);
   }
 }
 

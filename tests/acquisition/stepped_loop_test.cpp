@@ -198,5 +198,61 @@ TEST_F(SteppedLoop, AbandonedLoadingStartsNothing) {
   EXPECT_TRUE(notes.take().empty());
 }
 
+// Raises the link stop once its time has come, whoever moves the clock: a
+// wait's read or a pause.
+class StopAtClock : public Clock {
+ public:
+  uint32_t nowMs() override {
+    check();
+    return now_;
+  }
+  void sleepMs(uint32_t ms) override {
+    now_ += ms;
+    check();
+  }
+  std::atomic<bool>* flag = nullptr;
+  uint32_t stopAt = 0;
+
+ private:
+  void check() {
+    if (flag && now_ >= stopAt) flag->store(true);
+  }
+  uint32_t now_ = 0;
+};
+
+TEST(LinkStop, EndsAConnectOrALoadWithinOnePointOneSecondsInEveryState) {
+  LineStore store;
+  ScanInputs inputs;
+  GpsFix gps;
+  StatusText status;
+  MemoryStorage storage;
+  // A silent head: the rate switch's five waits and four pauses (about 22 s),
+  // and the loading sequence's waits (about 4 s), stopped at points all through
+  // them.
+  for (bool connecting : {true, false}) {
+    for (uint32_t stopAt = 0; stopAt < (connecting ? 21500u : 3900u); stopAt += 370) {
+      SCOPED_TRACE(::testing::Message() << (connecting ? "connect " : "load ") << stopAt);
+      resetHeadWaitWindows();
+      StopAtClock clock;
+      LoopbackPair link(clock);
+      sim::HeadSimulator head(link.device(), clock, sim::HeadSimOptions{.silent = true});
+      link.setPump([&head] { head.service(); });
+      Acquisition acq(store, inputs, gps, status, storage, clock);
+      clock.flag = &acq.state.linkStopRequest;
+      clock.stopAt = stopAt;
+      if (connecting) {
+        LoopbackFactory ports(&link.host(), nullptr, clock);
+        EXPECT_EQ(ConnectThread(acq, ConnectJob{1, 0, 4800, 921600}, ports), StartResult::Stopped);
+        EXPECT_EQ(acq.headPort, nullptr);
+      } else {
+        acq.headPort = std::make_unique<ForwardingPort>(link.host(), clock);
+        EXPECT_EQ(startSonar(acq), StartResult::Stopped);
+        EXPECT_FALSE(acq.workingThread.valid());
+      }
+      EXPECT_LE(clock.nowMs() - stopAt, 1100u);
+    }
+  }
+}
+
 }  // namespace
 }  // namespace sk720

@@ -38,13 +38,14 @@ class Sequences : public ::testing::Test {
   int32_t load(const SonarParamBlocks& b) {
     return loadHeadParameters(link.host(), b.block0, b.block1, nullptr, clock);
   }
-  int32_t readRecord() { return ReadPingRecord(link.host(), buffer.data(), clock); }
+  int32_t readRecord() { return ReadPingRecord(link.host(), buffer.data(), clock, reader); }
 
   ManualClock clock{1000};
   LoopbackPair link{clock};
   std::unique_ptr<HeadSimulator> head;
   std::vector<sim::SentRecord> sent;
   std::vector<uint8_t> buffer = std::vector<uint8_t>(kRecordBufferSize);
+  RecordReader reader;
   SonarParams params;
   std::string diagnostics;
 };
@@ -231,8 +232,9 @@ TEST(HeadOnThread, LoadsAndStreamsInRealTime) {
   EXPECT_EQ(switchBaud(link.host(), 921600), 0);
   EXPECT_EQ(loadHeadParameters(link.host(), b.block0, b.block1, nullptr), 0);
   std::vector<uint8_t> buffer(kRecordBufferSize);
+  RecordReader reader;
   for (int i = 0; i < 5; ++i) {
-    ASSERT_GE(ReadPingRecord(link.host(), buffer.data(), systemClock()), 0);
+    ASSERT_GE(ReadPingRecord(link.host(), buffer.data(), systemClock(), reader), 0);
     EXPECT_EQ(RangeFromRecordLength(parseDataHeader(buffer.data()).samples), 1500);
   }
   RIZ720_StopWorkingThread(stop, &headThread);

@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
+#include <csignal>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -66,6 +68,30 @@ class CapturePty : public ::testing::Test {
   std::vector<uint32_t> sent;
 };
 
+TEST_F(CapturePty, CtrlCIsHonouredWhileConnecting) {
+  stop = true;
+  thread.join();  // nobody answers on the link now
+  const auto previous = std::signal(SIGINT, [](int) {});
+  std::atomic<bool> done{false};
+  // Interrupts until the capture returns, so that one lands after its own
+  // handler is in place.
+  std::thread interrupter([&] {
+    while (!done) {
+      std::raise(SIGINT);
+      std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    }
+  });
+  const fs::path out = dir / "out";
+  const int code = cli::runCapture({"--port", link, "--out", out.string()});
+  done = true;
+  interrupter.join();
+  std::signal(SIGINT, previous);
+  // Stopped, not "the head does not answer" (4), which a capture that ignored
+  // the interrupt would report after its five rate-switch attempts.
+  EXPECT_EQ(code, 0);
+  EXPECT_TRUE(!fs::exists(out) || recordFiles(out).empty());
+}
+
 TEST_F(CapturePty, RecordsEveryPingReadBeforeTheStop) {
   const fs::path out = dir / "out";
   ASSERT_EQ(cli::runCapture({"--port", link, "--duration", "3", "--out", out.string(),
@@ -80,9 +106,10 @@ TEST_F(CapturePty, RecordsEveryPingReadBeforeTheStop) {
   MemorySource source(bytes);
   ManualClock clock;
   std::vector<uint8_t> buffer(kRecordBufferSize);
+  RecordReader reader;
   std::vector<uint32_t> angles;
   while (!source.atEnd()) {
-    ASSERT_GE(ReadPingRecord(source, buffer.data(), clock), 0);
+    ASSERT_GE(ReadPingRecord(source, buffer.data(), clock, reader), 0);
     const DataHeader h = parseDataHeader(buffer.data());
     EXPECT_EQ(h.headersize, 44u);
     EXPECT_EQ(RangeFromRecordLength(h.samples), 6000);

@@ -148,8 +148,9 @@ TEST_F(PtyHead, RateSwitchLoadingAndRecords) {
   const SonarParamBlocks b = buildParamBlocks(p, false, s.rangeIndex);
   ASSERT_EQ(loadHeadParameters(*port, b.block0, b.block1, nullptr), 0);
   std::vector<uint8_t> buffer(kRecordBufferSize);
+  RecordReader reader;
   for (int i = 0; i < 5; ++i) {
-    ASSERT_GE(ReadPingRecord(*port, buffer.data(), systemClock()), 0);
+    ASSERT_GE(ReadPingRecord(*port, buffer.data(), systemClock(), reader), 0);
     const DataHeader h = parseDataHeader(buffer.data());
     EXPECT_EQ(h.commandid, buildCommandWord(p));
     EXPECT_EQ(RangeFromRecordLength(h.samples), 2500);
@@ -232,7 +233,8 @@ TEST(HeadsimCommand, ServesAPseudoTerminalLink) {
   sendCommand(*port, kCmdEnterWork, 1);
   EXPECT_EQ(waitWorkMode(*port), 0);
   std::vector<uint8_t> buffer(kRecordBufferSize);
-  ASSERT_GE(ReadPingRecord(*port, buffer.data(), systemClock()), 0);
+  RecordReader reader;
+  ASSERT_GE(ReadPingRecord(*port, buffer.data(), systemClock(), reader), 0);
   const uint32_t checksum = headChecksum(buffer.data(), parseDataHeader(buffer.data()).samples);
   port.reset();
 

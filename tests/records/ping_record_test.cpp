@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <climits>
 #include <deque>
 #include <string>
 
@@ -21,21 +23,27 @@ class ScriptedStream : public ByteSource {
   int32_t read(uint8_t* dst, int32_t max) override {
     ++calls;
     if (failAfter >= 0 && calls > failAfter) return -5;
+    if (stopAtMs && clock_.nowMs() >= stopAtMs) stop = true;
     if (pending_.empty()) {
       clock_.advance(100);
       return 0;
     }
     int32_t n = 0;
-    while (n < max && !pending_.empty()) {
+    while (n < max && n < chunk && !pending_.empty()) {
       dst[n++] = pending_.front();
       pending_.pop_front();
     }
     clock_.advance(msPerRead);
     return n;
   }
+  uint32_t bitsPerSecond() override { return rate; }
   int calls = 0;
   int failAfter = -1;
   uint32_t msPerRead = 0;
+  int32_t chunk = INT32_MAX;
+  uint32_t rate = 0;
+  uint32_t stopAtMs = 0;  // raises `stop` once the clock reaches it
+  std::atomic<bool> stop{false};
 
  private:
   ManualClock& clock_;
@@ -54,46 +62,69 @@ TEST(ReadPingRecord, ReadsWholeRecordsAndSkipsWhatIsNotARecord) {
   testing::append(stream, buildRecord({.headerSize = 36, .samples = {7}, .footer = 0x12345678}));
   MemorySource src(stream);
   uint8_t buf[kRecordBufferSize];
+  RecordReader reader;
 
-  ASSERT_EQ(ReadPingRecord(src, buf, clock), kRecordEnd0);
+  ASSERT_EQ(ReadPingRecord(src, buf, clock, reader), kRecordEnd0);
   DataHeader h = parseDataHeader(buf);
   EXPECT_EQ(h.headersize, 28u);
   EXPECT_EQ(h.angle, 900u);
   EXPECT_EQ(recordSampleCount(h), 4);
   EXPECT_EQ(buf[28], 5);
 
-  ASSERT_EQ(ReadPingRecord(src, buf, clock), kBadFooter);  // returned whole, footer unknown
+  ASSERT_EQ(ReadPingRecord(src, buf, clock, reader),
+            kBadFooter);  // returned whole, footer unknown
   EXPECT_EQ(parseDataHeader(buf).headersize, 36u);
-  EXPECT_EQ(ReadPingRecord(src, buf, clock), kTimedOut);   // the end of a file: no waiting
+  EXPECT_EQ(ReadPingRecord(src, buf, clock, reader),
+            kTimedOut);  // the end of a file: no waiting
   EXPECT_EQ(clock.nowMs(), 0u);
 }
 
-TEST(ReadPingRecord, RepeatedMagicStartsTheHeaderAtTheSecondCopy) {
+TEST(ReadPingRecord, ADamagedRecordNeverTakesAGoodNeighbourWithIt) {
   ManualClock clock;
-  std::vector<uint8_t> rec = buildRecord({.headerSize = 28, .samples = std::vector<uint8_t>(4, 9)});
-  std::vector<uint8_t> stream = bytes("DATA");
-  testing::append(stream, rec);
-  MemorySource src(stream);
   uint8_t buf[kRecordBufferSize];
-  // The window matches on the first "DATA"; the next 36 bytes start with the second "D", so the
-  // length field is read from the wrong place and the record is rejected or misread.
-  const int32_t r = ReadPingRecord(src, buf, clock);
-  EXPECT_NE(r, kRecordEnd1);
-  EXPECT_EQ(buf[4], 'D');
+  const auto good = [](uint32_t angle) {
+    return buildRecord({.headerSize = 36, .angle = angle, .samples = std::vector<uint8_t>(60, 3)});
+  };
+  // A stray "DATA" right before a record: the window matches on it, and its 36
+  // bytes start at the record's own magic.
+  std::vector<uint8_t> stray = bytes("DATA");
+  testing::append(stray, good(1));
+  // A length field that grew swallows the next two records; a file ends inside
+  // a record that swallowed the last one.
+  std::vector<uint8_t> grown =
+      buildRecord({.angle = 10, .samples = std::vector<uint8_t>(60, 3), .lengthOverride = 300});
+  testing::append(grown, good(11));
+  testing::append(grown, good(12));
+  std::vector<uint8_t> cut =
+      buildRecord({.angle = 30, .samples = std::vector<uint8_t>(10, 3), .lengthOverride = 20000});
+  testing::append(cut, good(31));
+  const std::pair<std::vector<uint8_t>, std::vector<uint32_t>> cases[] = {
+      {stray, {1}}, {grown, {11, 12}}, {cut, {31}}};
+  for (const auto& [stream, expected] : cases) {
+    MemorySource src(stream);
+    RecordReader reader;
+    std::vector<uint32_t> angles;
+    for (int i = 0; i < 10 && !(src.atEnd() && reader.pendingBytes() == 0); ++i) {
+      if (ReadPingRecord(src, buf, clock, reader) >= 0)
+        angles.push_back(parseDataHeader(buf).angle);
+    }
+    EXPECT_EQ(angles, expected) << stream.size();
+  }
 }
 
 TEST(ReadPingRecord, LengthBounds) {
   ManualClock clock;
   uint8_t buf[kRecordBufferSize];
+  RecordReader reader;
   {
     // 39 is rejected before anything more is read; the next call hunts again.
     std::vector<uint8_t> s = buildRecord({.headerSize = 28, .lengthOverride = 39});
     s.resize(40);
     testing::append(s, buildRecord({.headerSize = 28, .angle = 18, .samples = {1, 2, 3, 4}}));
     MemorySource src(s);
-    EXPECT_EQ(ReadPingRecord(src, buf, clock), kBadLength);
+    EXPECT_EQ(ReadPingRecord(src, buf, clock, reader), kBadLength);
     EXPECT_EQ(src.position(), 40u);
-    EXPECT_EQ(ReadPingRecord(src, buf, clock), kRecordEnd1);
+    EXPECT_EQ(ReadPingRecord(src, buf, clock, reader), kRecordEnd1);
     EXPECT_EQ(parseDataHeader(buf).angle, 18u);
   }
   {
@@ -101,29 +132,25 @@ TEST(ReadPingRecord, LengthBounds) {
     std::vector<uint8_t> s = buildRecord({.headerSize = 28, .samples = std::vector<uint8_t>(4)});
     ASSERT_EQ(s.size(), 40u);
     MemorySource src(s);
-    EXPECT_EQ(ReadPingRecord(src, buf, clock), kRecordEnd1);
-  }
-  for (int64_t len : {20395, 20396}) {
-    std::vector<uint8_t> s = buildRecord({.samples = std::vector<uint8_t>(size_t(len - 52), 1)});
-    MemorySource src(s);
-    EXPECT_EQ(ReadPingRecord(src, buf, clock), len == 20395 ? kRecordEnd1 : kBadLength) << len;
+    EXPECT_EQ(ReadPingRecord(src, buf, clock, reader), kRecordEnd1);
   }
   {
     // A header that claims more than the record holds carries no samples.
     std::vector<uint8_t> s = buildRecord({.headerSize = 44, .lengthOverride = 40});
     s.resize(40);
     MemorySource src(s);
-    EXPECT_EQ(ReadPingRecord(src, buf, clock), kBadFooter);
+    EXPECT_EQ(ReadPingRecord(src, buf, clock, reader), kBadFooter);
     EXPECT_EQ(recordSampleCount(parseDataHeader(buf)), 0);
   }
 }
 
 TEST(ReadPingRecord, EveryStageHasItsOwnBudget) {
   uint8_t buf[kRecordBufferSize];
+  RecordReader reader;
   {
     ManualClock clock;
     ScriptedStream silent(clock);
-    EXPECT_EQ(ReadPingRecord(silent, buf, clock), kTimedOut);
+    EXPECT_EQ(ReadPingRecord(silent, buf, clock, reader), kTimedOut);
     EXPECT_GT(clock.nowMs(), 1000u);
     EXPECT_LE(clock.nowMs(), 1100u);
   }
@@ -133,7 +160,7 @@ TEST(ReadPingRecord, EveryStageHasItsOwnBudget) {
     ScriptedStream noisy(clock);
     noisy.msPerRead = 10;
     noisy.push(std::vector<uint8_t>(500, 'A'));
-    EXPECT_EQ(ReadPingRecord(noisy, buf, clock), kTimedOut);
+    EXPECT_EQ(ReadPingRecord(noisy, buf, clock, reader), kTimedOut);
     EXPECT_LE(clock.nowMs(), 1020u);
   }
   {
@@ -143,22 +170,57 @@ TEST(ReadPingRecord, EveryStageHasItsOwnBudget) {
     std::vector<uint8_t> r = buildRecord({.samples = std::vector<uint8_t>(100, 1)});
     r.resize(60);
     stalled.push(r);
-    EXPECT_EQ(ReadPingRecord(stalled, buf, clock), kTimedOut);
-  }
-  {
-    // Slow but steady delivery within each stage's budget succeeds.
-    ManualClock clock;
-    ScriptedStream slow(clock);
-    slow.msPerRead = 20;
-    slow.push(buildRecord({.samples = std::vector<uint8_t>(10, 1)}));
-    EXPECT_EQ(ReadPingRecord(slow, buf, clock), kRecordEnd1);
+    EXPECT_EQ(ReadPingRecord(stalled, buf, clock, reader), kTimedOut);
+    reader.discardPending();
   }
   {
     ManualClock clock;
     ScriptedStream lost(clock);
     lost.push(buildRecord({}));
     lost.failAfter = 5;  // four hunt reads and the prefix; the body's read fails
-    EXPECT_EQ(ReadPingRecord(lost, buf, clock), kReadFailed);
+    EXPECT_EQ(ReadPingRecord(lost, buf, clock, reader), kReadFailed);
+  }
+}
+
+TEST(ReadPingRecord, TheBodysBudgetCoversItsTimeOnTheWire) {
+  // A 150 m record (20024 bytes) at 115200 baud takes about 1.74 s on the wire:
+  // 1152 bytes every 100 ms. Its body stage gets 1000 ms plus that time; a
+  // faster link allows less.
+  const std::vector<uint8_t> record = buildRecord({.samples = std::vector<uint8_t>(20024 - 52, 1)});
+  for (uint32_t rate : {115200u, 1000000u}) {
+    ManualClock clock;
+    ScriptedStream link(clock);
+    link.rate = rate;
+    link.chunk = 1152;
+    link.msPerRead = 100;
+    link.push(record);
+    uint8_t buf[kRecordBufferSize];
+    RecordReader reader;
+    EXPECT_EQ(ReadPingRecord(link, buf, clock, reader), rate == 115200 ? kRecordEnd1 : kTimedOut)
+        << rate;
+  }
+  EXPECT_EQ(recordBodyBudgetMs(20000, 0),
+            1000u);  // a file: the plain stage budget
+}
+
+TEST(ReadPingRecord, AStopEndsEveryStageWithinOneRead) {
+  // Silent before the magic, stalled after the prefix, stalled inside a long
+  // body.
+  std::vector<uint8_t> record = buildRecord({.samples = std::vector<uint8_t>(20000, 1)});
+  const std::vector<uint8_t> streams[] = {
+      {},
+      std::vector<uint8_t>(record.begin(), record.begin() + 20),
+      std::vector<uint8_t>(record.begin(), record.begin() + 900)};
+  for (const auto& bytesSent : streams) {
+    ManualClock clock;
+    ScriptedStream link(clock);
+    link.rate = 115200;
+    link.push(bytesSent);
+    link.stopAtMs = 300;
+    uint8_t buf[kRecordBufferSize];
+    RecordReader reader(&link.stop);
+    EXPECT_EQ(ReadPingRecord(link, buf, clock, reader), kReadStopped) << bytesSent.size();
+    EXPECT_LE(clock.nowMs(), 400u) << bytesSent.size();
   }
 }
 

@@ -53,8 +53,9 @@ TEST(OverlappedRecorder, AppendsInOrderAndFreesEveryBlock) {
   MemorySource source(bytes);
   ManualClock clock;
   std::vector<uint8_t> buffer(kRecordBufferSize);
+  RecordReader reader;
   for (uint32_t i = 0; i < 500; ++i) {
-    ASSERT_EQ(ReadPingRecord(source, buffer.data(), clock), kRecordEnd1) << i;
+    ASSERT_EQ(ReadPingRecord(source, buffer.data(), clock, reader), kRecordEnd1) << i;
     const DataHeader h = parseDataHeader(buffer.data());
     EXPECT_EQ(h.angle, i * 9);
     EXPECT_EQ(h.samples, 44u + 100 + i % 50 + 8);

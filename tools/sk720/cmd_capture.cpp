@@ -13,6 +13,7 @@
 #include "sk720/capture_platform.h"
 #include "sk720/commands.h"
 #include "sk720/options.h"
+#include "sk720/progress.h"
 
 namespace sk720::cli {
 namespace {
@@ -24,7 +25,16 @@ constexpr int kExitLoadFailed = 5;
 constexpr int kExitStoppedEarly = 6;
 
 volatile std::sig_atomic_t gStopSignal = 0;
-extern "C" void onStopSignal(int) { gStopSignal = 1; }
+// The link stop request of the running capture: Ctrl-C must also end a connect
+// in progress.
+std::atomic<std::atomic<bool>*> gLinkStop{nullptr};
+static_assert(std::atomic<bool>::is_always_lock_free &&
+                  std::atomic<std::atomic<bool>*>::is_always_lock_free,
+              "set from a signal handler");
+extern "C" void onStopSignal(int) {
+  gStopSignal = 1;
+  if (std::atomic<bool>* stop = gLinkStop.load()) stop->store(true);
+}
 
 struct CaptureOptions {
   std::string port;
@@ -135,14 +145,16 @@ std::string gpsText(const GpsFix& gps) {
 
 class SignalGuard {
  public:
-  SignalGuard() {
+  explicit SignalGuard(std::atomic<bool>& linkStop) {
     gStopSignal = 0;
+    gLinkStop.store(&linkStop);
     int_ = std::signal(SIGINT, onStopSignal);
     term_ = std::signal(SIGTERM, onStopSignal);
   }
   ~SignalGuard() {
     std::signal(SIGINT, int_);
     std::signal(SIGTERM, term_);
+    gLinkStop.store(nullptr);
   }
 
  private:
@@ -157,12 +169,12 @@ int runCapture(const Args& args) {
   std::string error;
   if (!parseOptions(args, o, error)) return fail("capture: " + error);
 
-  SignalGuard signals;
   auto store = std::make_unique<LineStore>();
   ScanInputs inputs;
   GpsFix& gps = processGpsFix();
   StatusText status;
   Acquisition acq(*store, inputs, gps, status, captureRecordStorage());
+  SignalGuard signals(acq.state.linkStopRequest);
   acq.settings = captureSettings(o);
   acq.params = SonarParams{};
   acq.setWorkingFolder(o.out);
@@ -204,36 +216,31 @@ int runCapture(const Args& args) {
       std::fprintf(stderr, "capture: cannot start the working thread\n");
       disconnectHead(acq);
       return kExitStoppedEarly;
+    case StartResult::Stopped:
+      disconnectHead(acq);
+      std::fprintf(stderr,
+                   "capture: stopped before the head was working; "
+                   "nothing was recorded\n");
+      return 0;
   }
 
-  const bool live = stderrIsTerminal();
   const auto start = std::chrono::steady_clock::now();
-  auto lastLine = start;
-  uint64_t lastCount = 0;
   bool ended = false;
-  for (;;) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    const auto now = std::chrono::steady_clock::now();
-    if (gStopSignal) break;
-    if (o.duration > 0 && std::chrono::duration<double>(now - start).count() >= o.duration) break;
-    if (!acq.state.workingRunning.load()) {
-      ended = true;
-      break;
-    }
-    const double since = std::chrono::duration<double>(now - lastLine).count();
-    if (live && since >= 0.5) {
-      const uint64_t count = acq.state.recordsReceived.load();
-      std::fprintf(stderr, "\r%7.1f rec/s  turns %llu  %llu bytes written  %s   ",
-                   double(count - lastCount) / since,
-                   static_cast<unsigned long long>(acq.state.turns.load()),
-                   static_cast<unsigned long long>(acq.state.bytesWritten.load()),
-                   gpsText(gps).c_str());
-      std::fflush(stderr);
-      lastCount = count;
-      lastLine = now;
+  {
+    ProgressLine progress("capture", progressWanted());
+    for (;;) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(50));
+      const auto now = std::chrono::steady_clock::now();
+      if (gStopSignal) break;
+      if (o.duration > 0 && std::chrono::duration<double>(now - start).count() >= o.duration) break;
+      if (!acq.state.workingRunning.load()) {
+        ended = true;
+        break;
+      }
+      progress.update(acq.state.recordsReceived.load(), acq.state.bytesWritten.load(),
+                      "turns " + std::to_string(acq.state.turns.load()) + "  " + gpsText(gps));
     }
   }
-  if (live) std::fprintf(stderr, "\n");
 
   // The loop writes out every record it has read and closes the file before it ends.
   RIZ720_StopWorkingThread(acq.state.stopRequest, &acq.workingThread);

@@ -8,6 +8,7 @@
 #include "records/ping_record.h"
 #include "scan/line_store.h"
 #include "sk720/commands.h"
+#include "sk720/progress.h"
 #include "sk720/record_walk.h"
 
 namespace sk720::cli {
@@ -76,14 +77,19 @@ int runInfo(const Args& args) {
     if (!a.empty() && a[0] == '-') return fail("info: unknown option " + a);
   }
   FileSummary total;
+  ProgressLine progress("info", progressWanted());
+  uint64_t bytesBefore = 0;
   for (const std::string& path : args) {
     FileSummary s;
+    uint64_t fileBytes = 0;
     uint32_t lastWord = 0;
     int32_t previousSide = 0;
     std::string error;
     const bool opened = walkRecordFile(
         path,
-        [&](int32_t r, const uint8_t* rec, uint64_t) {
+        [&](int32_t r, const uint8_t* rec, uint64_t offset) {
+          fileBytes = offset;
+          progress.update(total.records + s.records, bytesBefore + offset);
           ++s.results[r];
           if (r != kRecordEnd0 && r != kRecordEnd1) return true;
           ++s.records;
@@ -105,7 +111,9 @@ int runInfo(const Args& args) {
           return true;
         },
         &error);
+    progress.finish();
     if (!opened) return fail("info: " + error);
+    bytesBefore += fileBytes;
     print(path, s);
     add(total, s);
   }

@@ -112,7 +112,11 @@ int runRender(const Args& args) {
 
   std::string error;
   RenderResult result;
-  if (!renderRecordFiles(job, result, &error)) return fail("render: " + error);
+  ProgressLine progress("render", progressWanted());
+  job.progress = &progress;
+  const bool rendered = renderRecordFiles(job, result, &error);
+  progress.finish();
+  if (!rendered) return fail("render: " + error);
   std::printf("%s: %dx%d, %llu records, display range %g m, contrast level %d\n",
               job.output.c_str(), job.width, job.height, (unsigned long long)result.recordsUsed,
               result.displayRangeMm / 1000.0, result.contrastLevel);

@@ -18,9 +18,12 @@ bool walkRecordFile(const std::string& path,
     return false;
   }
   std::vector<uint8_t> buf(kRecordBufferSize);
+  RecordReader reader;
   for (;;) {
-    const int32_t r = ReadPingRecord(file, buf.data(), systemClock());
-    if (r == kTimedOut && file.atEnd()) break;  // the end of the file
+    const int32_t r = ReadPingRecord(file, buf.data(), systemClock(), reader);
+    // The end of the file; a record cut off by it is searched for the records
+    // it swallowed first.
+    if (r == kTimedOut && file.atEnd() && reader.pendingBytes() == 0) break;
     if (!visit(r, buf.data(), file.position())) break;
     if (r == kReadFailed) break;
   }

@@ -43,13 +43,17 @@ bool renderRecordFiles(const RenderJob& job, RenderResult& result, std::string* 
   bool sawEcho = false;
   int32_t echoRangeMm = 0;
   uint64_t valid = 0;
+  uint64_t bytesBefore = 0;
 
   std::string lastFile;
   for (const std::string& path : job.files) {
     lastFile = path;
+    uint64_t fileBytes = 0;
     const bool opened = walkRecordFile(
         path,
-        [&](int32_t r, const uint8_t* rec, uint64_t) {
+        [&](int32_t r, const uint8_t* rec, uint64_t offset) {
+          fileBytes = offset;
+          if (job.progress) job.progress->update(valid, bytesBefore + offset);
           if (r != kRecordEnd0 && r != kRecordEnd1) return true;
           if (job.recordLimit > 0 && valid >= uint64_t(job.recordLimit)) return false;
           ++valid;
@@ -61,6 +65,7 @@ bool renderRecordFiles(const RenderJob& job, RenderResult& result, std::string* 
         },
         error);
     if (!opened) return false;
+    bytesBefore += fileBytes;
     if (job.recordLimit > 0 && valid >= uint64_t(job.recordLimit)) break;
   }
   if (valid == 0) {

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "scan/view_settings.h"
+#include "sk720/progress.h"
 
 namespace sk720::cli {
 
@@ -27,6 +28,7 @@ struct RenderJob {
   int64_t recordLimit = 0;            // 0 = every record
   ViewSettings view;
   RenderOverlays overlays;
+  ProgressLine* progress = nullptr;  // told of every record read
 };
 
 struct RenderResult {
