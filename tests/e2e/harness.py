@@ -208,7 +208,8 @@ class Session:
 
     # --- simulated head and GPS receiver on COM ports ----------------------------------------
     def native_cli(self):
-        path = os.path.join(os.path.dirname(self.build), "native", "tools", "sk720")
+        path = os.environ.get("SK720_NATIVE_CLI") or os.path.join(
+            os.path.dirname(self.build), "native", "tools", "sk720")
         return path if os.path.exists(path) else None
 
     def spawn(self, args, log_name):
@@ -242,8 +243,8 @@ class Session:
 
     def synth(self, path, *options):
         """A synthesised recording, written by the native companion when built, else sk720.exe."""
-        native = os.path.join(os.path.dirname(self.build), "native", "tools", "sk720")
-        if os.path.exists(native):
+        native = self.native_cli()
+        if native:
             subprocess.run([native, "synth", path] + list(options), check=True,
                            stdout=subprocess.DEVNULL)
         else:
