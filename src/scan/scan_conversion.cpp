@@ -114,8 +114,16 @@ void convertStaleBorder(ScanImage& image, int32_t degree, const LineStore& store
   const uint32_t stale = uint32_t(image.degreeStale[degree]) << 30;
   const DegreePixel* list = m.degreePixels[size_t(degree)].data();
   float* values = m.value.data();
-  for (uint32_t code : m.borderEntries[size_t(degree)]) {
+  const auto& border = m.borderEntries[size_t(degree)];
+  for (size_t n = 0; n < border.size(); ++n) {
+    const uint32_t code = border[n];
     if ((code & stale) == 0) continue;
+    if (n + kPrefetchAhead < border.size()) {  // the same hints as a whole degree's pass
+      const DegreePixel& ahead = list[border[n + kPrefetchAhead] & kBorderPosition];
+      store.prefetch(ahead.line, ahead.sample);
+      store.prefetch(ahead.line + 1, ahead.sample);
+      prefetchForWrite(values + ahead.pixel);
+    }
     const DegreePixel& p = list[code & kBorderPosition];
     const float v = interpolateLines(p.line, p.weight, p.sample, store);
     ++counts.removed[size_t(int32_t(values[size_t(p.pixel)] + 0.5f))];
