@@ -59,12 +59,11 @@ void BM_PixelMapRebuild(benchmark::State& state) {
   const int32_t size = int32_t(state.range(0));
   for (auto _ : state) rebuildScanGeometry(*img, *f.store, f.view, f.inputs, size, size);
   const double pixels = double(size) * size;
-  const double bytes = double(img->map.value.size() * sizeof(float) + img->map.valid.size() +
-                              [&] {
-                                size_t listed = 0;
-                                for (const auto& l : img->map.degreePixels) listed += l.capacity();
-                                return listed * sizeof(DegreePixel);
-                              }());
+  const double bytes = double(img->map.value.size() * sizeof(float) + img->map.valid.size() + [&] {
+    size_t listed = 0;
+    for (const auto& l : img->map.degreePixels) listed += l.capacity();
+    return listed * sizeof(DegreePixel);
+  }());
   state.counters["bytes_per_pixel"] = bytes / pixels;
 }
 
@@ -234,7 +233,8 @@ void BM_StoreEchoLine(benchmark::State& state) {
 void BM_ReadPingRecordFromMemory(benchmark::State& state) {
   Fixture& f = fixture();
   std::vector<uint8_t> stream;
-  for (size_t i = 0; i < 200; ++i) stream.insert(stream.end(), f.records[i].begin(), f.records[i].end());
+  for (size_t i = 0; i < 200; ++i)
+    stream.insert(stream.end(), f.records[i].begin(), f.records[i].end());
   std::vector<uint8_t> buf(kRecordBufferSize);
   ManualClock clock;
   int64_t bytes = 0;
@@ -275,14 +275,26 @@ BENCHMARK(BM_PixelMapRebuildFresh)->Arg(1024)->Arg(1920)->Unit(benchmark::kMilli
 BENCHMARK(BM_FullConversion)->Apply(sizesAndThreads)->UseRealTime()->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_FullConversionReference)->Arg(1024)->Arg(1920)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_SteadyStatePaint)->Apply(paintCases)->UseRealTime()->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_SteadyStatePaintLiteral)->Args({1920, 1, 0})->Args({1920, 1, 1})->UseRealTime()
+BENCHMARK(BM_SteadyStatePaintLiteral)
+    ->Args({1920, 1, 0})
+    ->Args({1920, 1, 1})
+    ->UseRealTime()
     ->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_FullRedraw)->Apply(sizesAndThreads)->UseRealTime()->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_RefreshRepaint)->Apply(refreshCases)->UseRealTime()->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_RefreshRepaintLiteral)->Args({1920, 1, 0})->Args({1920, 1, 1})->Args({1920, 1, 2})
-    ->UseRealTime()->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_ColourEveryPixel)->ArgNames({"size", "threads"})->Args({1920, -1})->Args({1920, 1})
-    ->Args({1920, 0})->UseRealTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_RefreshRepaintLiteral)
+    ->Args({1920, 1, 0})
+    ->Args({1920, 1, 1})
+    ->Args({1920, 1, 2})
+    ->UseRealTime()
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ColourEveryPixel)
+    ->ArgNames({"size", "threads"})
+    ->Args({1920, -1})
+    ->Args({1920, 1})
+    ->Args({1920, 0})
+    ->UseRealTime()
+    ->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ColourTableBuild)->Arg(1)->Arg(0)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_StoreEchoLine)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_ReadPingRecordFromMemory)->Unit(benchmark::kMicrosecond);

@@ -49,8 +49,7 @@ void colourTask(void* context, int32_t worker) {
   for (; i + 4 <= end; i += 4) {
     __m128 index = _mm_div_ps(_mm_mul_ps(_mm_loadu_ps(values + i), scale), level);
     index = _mm_min_ps(_mm_max_ps(index, zero), top);
-    _mm_store_si128(reinterpret_cast<__m128i*>(entries),
-                    _mm_cvttps_epi32(_mm_add_ps(index, half)));
+    _mm_store_si128(reinterpret_cast<__m128i*>(entries), _mm_cvttps_epi32(_mm_add_ps(index, half)));
     pass.pixels[i] = packed[entries[0]];
     pass.pixels[i + 1] = packed[entries[1]];
     pass.pixels[i + 2] = packed[entries[2]];

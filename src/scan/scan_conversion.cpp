@@ -99,11 +99,17 @@ void convertDegree(ScanImage& image, int32_t degree, const LineStore& store, con
   uint8_t* valid = m.valid.data();
   const bool replacing = image.degreeCounted[degree] != 0;
   if (rot.active) {
-    if (replacing) convertList<true, true>(list, store, rot, values, valid, counts);
-    else convertList<true, false>(list, store, rot, values, valid, counts);
+    if (replacing) {
+      convertList<true, true>(list, store, rot, values, valid, counts);
+    } else {
+      convertList<true, false>(list, store, rot, values, valid, counts);
+    }
   } else {
-    if (replacing) convertList<false, true>(list, store, rot, values, valid, counts);
-    else convertList<false, false>(list, store, rot, values, valid, counts);
+    if (replacing) {
+      convertList<false, true>(list, store, rot, values, valid, counts);
+    } else {
+      convertList<false, false>(list, store, rot, values, valid, counts);
+    }
   }
 }
 

@@ -52,8 +52,8 @@ static_assert(sizeof(DegreePixel) == 16);
 
 // The pixel map. Values and validity are kept per pixel, as parallel arrays so that the
 // colouring pass streams only the values; the polar positions live in the per-degree lists,
-// ordered along the beam within each degree. Pixels beyond the store's last value are never converted, so
-// they are in no list (their value stays 0). About 21 bytes per pixel in all.
+// ordered along the beam within each degree. Pixels beyond the store's last value are never
+// converted, so they are in no list (their value stays 0). About 21 bytes per pixel in all.
 constexpr uint32_t kBorderBelow = 1u << 30;  // reads a line of degree d - 1
 constexpr uint32_t kBorderAbove = 1u << 31;  // reads a line of degree d + 1
 constexpr uint32_t kBorderPosition = kBorderBelow - 1;
@@ -66,7 +66,7 @@ struct PixelMap {
   // degree, with kBorderBelow and/or kBorderAbove set for the neighbour: a change of that
   // neighbour's lines leaves them out of date until their own degree is converted again.
   std::array<std::vector<uint32_t>, kDegrees> borderEntries;
-  int32_t centreIndex = -1;                // -1 when the centre lies outside the image
+  int32_t centreIndex = -1;  // -1 when the centre lies outside the image
   float maxRange = 0.0f;
 };
 
@@ -95,8 +95,9 @@ struct ScanImage {
 
   // What lets a paint skip work whose result cannot change. Every listed value was converted
   // with valuesRotation when valuesUniform is set: a full refresh without rotation then only
-  // converts the out-of-date border pixels and recounts the histogram. Degrees converted since the last colouring are the only ones whose pixels need
-  // colouring again while the level, the colours and the pixel buffer stay the same.
+  // converts the out-of-date border pixels and recounts the histogram. Degrees converted since the
+  // last colouring are the only ones whose pixels need colouring again while the level, the colours
+  // and the pixel buffer stay the same.
   bool valuesUniform = false;
   Rotation valuesRotation{};
   // Each pixel's present value counted once, over the degrees whose values are counted in.

@@ -35,7 +35,8 @@ bool contrastStep(ScanImage& image, const ViewSettings& view, uint32_t nowMs) {
     image.fullRedrawPending = 1;
   }
   bool refresh = false;
-  if (c != image.previousContrast || b != image.previousBrightness || image.fullRedrawPending == 1) {
+  if (c != image.previousContrast || b != image.previousBrightness ||
+      image.fullRedrawPending == 1) {
     image.valueHistogram.fill(0);
     image.fullRedrawPending = 0;
     refresh = true;
@@ -68,8 +69,8 @@ int32_t paintScanImage(ScanImage& image, LineStore& store, const ViewSettings& v
   // without reading the whole store again.
   bool recount = false;
   if (contrastStep(image, view, nowMs)) {
-    recount = image.valuesUniform && !image.valuesRotation.active &&
-              !northUpRotation(inputs).active;
+    recount =
+        image.valuesUniform && !image.valuesRotation.active && !northUpRotation(inputs).active;
     if (!recount) markEveryDegreePending(image);
   }
   markDirtyPixels(image, store);

@@ -25,7 +25,8 @@ void convertReferenceRaster(ReferenceScan& scan, const LineStore& store, const S
   for (PixelPolar& p : scan.pixelMap) {
     if (p.rangeMetres == -1.0f || p.valid == 1) continue;
     float a = p.angleFraction * twoPi;
-    if (in.compassValid.load() != 0 && in.compassEnabled.load() != 0 && in.zeroAlwaysUp.load() == 0) {
+    if (in.compassValid.load() != 0 && in.compassEnabled.load() != 0 &&
+        in.zeroAlwaysUp.load() == 0) {
       a = a + (twoPi - in.headingRadians.load());
       while (a >= twoPi) a -= twoPi;
       while (a < 0.0f) a += twoPi;
@@ -60,8 +61,7 @@ int32_t paintReference(ScanImage& image, LineStore& store, const ViewSettings& v
   }
   markDirtyPixels(image, store);
   convertInvalidPixels(image, store, inputs);
-  const int32_t level =
-      contrastLevel(image, view.autoContrast == 1 ? 0 : clampedContrast(view));
+  const int32_t level = contrastLevel(image, view.autoContrast == 1 ? 0 : clampedContrast(view));
   colourPixels(image, level, pixels);
   return level;
 }

@@ -13,8 +13,8 @@
 namespace sk720 {
 namespace {
 
-constexpr int32_t kSize = 600;       // large enough for the passes shared among threads
-constexpr int32_t kSamples = 2000;   // beyond the image corners at 10 m
+constexpr int32_t kSize = 600;      // large enough for the passes shared among threads
+constexpr int32_t kSamples = 2000;  // beyond the image corners at 10 m
 
 struct Side {
   std::unique_ptr<LineStore> store = std::make_unique<LineStore>();
@@ -63,16 +63,16 @@ class PaintReuseTest : public ::testing::Test {
     now += 25;
     const int32_t a =
         paintScanImage(*fast.image, *fast.store, view, inputs, now, fast.pixels.data());
-    const int32_t b = paintReference(*literal.image, *literal.store, view, inputs, now,
-                                     literal.pixels.data());
+    const int32_t b =
+        paintReference(*literal.image, *literal.store, view, inputs, now, literal.pixels.data());
     if (a != b) return ::testing::AssertionFailure() << step << ": level " << a << " vs " << b;
     if (fast.image->valueHistogram != literal.image->valueHistogram) {
       return ::testing::AssertionFailure() << step << ": histograms differ";
     }
     for (size_t i = 0; i < fast.pixels.size(); ++i) {
       if (fast.pixels[i] != literal.pixels[i]) {
-        return ::testing::AssertionFailure() << step << ": pixel " << i << " " << fast.pixels[i]
-                                             << " vs " << literal.pixels[i];
+        return ::testing::AssertionFailure()
+               << step << ": pixel " << i << " " << fast.pixels[i] << " vs " << literal.pixels[i];
       }
     }
     return ::testing::AssertionSuccess();
