@@ -16,7 +16,7 @@ inline int32_t entryOf(float v, float level) {
   float index = v * 4095.0f / level;
   index = index > 0.0f ? index : 0.0f;
   index = index < 4095.0f ? index : 4095.0f;
-  return int32_t(index + 0.5f);
+  return roundHalfUp(index);
 }
 
 inline uint32_t colourOf(float v, float level, const uint32_t* packed) {
@@ -64,8 +64,8 @@ void colourTask(void* context, int32_t worker) {
 void packColourTable(const ColourTable& table, uint32_t* packed) {
   for (size_t i = 0; i < 4096; ++i) {
     const auto& c = table[i];
-    packed[i] = uint32_t(int32_t(c[2] + 0.5f)) | (uint32_t(int32_t(c[1] + 0.5f)) << 8) |
-                (uint32_t(int32_t(c[0] + 0.5f)) << 16);
+    packed[i] = uint32_t(roundHalfUp(c[2])) | (uint32_t(roundHalfUp(c[1])) << 8) |
+                (uint32_t(roundHalfUp(c[0])) << 16);
   }
 }
 
@@ -82,7 +82,7 @@ void colourPixels(const ScanImage& image, int32_t level, uint32_t* pixels) {
     int32_t entry = 4095;
     if (v < 4096.0f) {
       const float index = std::clamp(v * 4095.0f / fLevel, 0.0f, 4095.0f);
-      entry = int32_t(index + 0.5f);
+      entry = roundHalfUp(index);
     }
     pixels[i] = packed[entry];
   }

@@ -74,10 +74,10 @@ void convertList(const std::vector<DegreePixel>& list, const LineStore& store, c
     const float v = kRotated ? convertPixel(p.angleFraction, p.sample, rot, store)
                              : interpolateLines(p.line, p.weight, p.sample, store);
     const size_t part = (n % kHistogramParts) * kHistogramBins;
-    if (kReplacing) ++counts.removed[part + size_t(int32_t(values[size_t(p.pixel)] + 0.5f))];
+    if (kReplacing) ++counts.removed[part + size_t(roundHalfUp(values[size_t(p.pixel)]))];
     values[size_t(p.pixel)] = v;
     valid[size_t(p.pixel)] = 1;
-    ++counts.added[part + size_t(int32_t(v + 0.5f))];
+    ++counts.added[part + size_t(roundHalfUp(v))];
   };
   size_t n = 0;
   for (; n < prefetched; ++n) {
@@ -132,11 +132,13 @@ void convertStaleBorder(ScanImage& image, int32_t degree, const LineStore& store
     }
     const DegreePixel& p = list[code & kBorderPosition];
     const float v = interpolateLines(p.line, p.weight, p.sample, store);
-    ++counts.removed[size_t(int32_t(values[size_t(p.pixel)] + 0.5f))];
+    ++counts.removed[size_t(roundHalfUp(values[size_t(p.pixel)]))];
     values[size_t(p.pixel)] = v;
-    ++counts.added[size_t(int32_t(v + 0.5f))];
+    ++counts.added[size_t(roundHalfUp(v))];
   }
 }
+
+enum class PassKind { wholeDegrees, staleBorders };
 
 struct ConversionPass {
   ScanImage* image;
@@ -144,7 +146,7 @@ struct ConversionPass {
   Rotation rot;
   const int16_t* degrees;  // in the order they are handed out
   int32_t count;
-  bool staleBorders;  // only the out-of-date border pixels
+  PassKind kind;
   std::atomic<int32_t> next{0};
 };
 
@@ -160,7 +162,7 @@ void conversionTask(void* context, int32_t worker) {
   for (;;) {
     const int32_t i = pass.next.fetch_add(1, std::memory_order_relaxed);
     if (i >= pass.count) break;
-    if (pass.staleBorders) {
+    if (pass.kind == PassKind::staleBorders) {
       convertStaleBorder(*pass.image, pass.degrees[i], *pass.store, counts);
     } else {
       convertDegree(*pass.image, pass.degrees[i], *pass.store, pass.rot, counts);
@@ -186,11 +188,11 @@ void addWorkerCounts(ScanImage& image, int32_t workers) {
 }
 
 // Many pixels are shared out by degree among the workers, the rest converted here.
-void runConversionPass(ScanImage& image, const LineStore& store, const Rotation& rot,
-                       const int16_t* degrees, int32_t count, size_t pixels, bool staleBorders) {
+void runConversionPass(ScanImage& image, const LineStore& store, const Rotation& rot, size_t pixels,
+                       const int16_t* degrees, int32_t count, PassKind kind) {
   const int32_t workers = scanWorkers(image).count();
   if (pixels < kParallelPixels || workers < 2) {
-    ConversionPass pass{&image, &store, rot, degrees, count, staleBorders};
+    ConversionPass pass{&image, &store, rot, degrees, count, kind};
     conversionTask(&pass, 0);
     addWorkerCounts(image, 1);
     return;
@@ -205,7 +207,7 @@ void runConversionPass(ScanImage& image, const LineStore& store, const Rotation&
       if (w * stride + i < count) order[n++] = degrees[w * stride + i];
     }
   }
-  ConversionPass pass{&image, &store, rot, order, count, staleBorders};
+  ConversionPass pass{&image, &store, rot, order, count, kind};
   image.workers->run(conversionTask, &pass);
   addWorkerCounts(image, workers);
 }
@@ -238,7 +240,7 @@ void convertInvalidPixels(ScanImage& image, const LineStore& store, const ScanIn
   }
   if (count == 0) return;
 
-  runConversionPass(image, store, rot, pending, count, pixels, false);
+  runConversionPass(image, store, rot, pixels, pending, count, PassKind::wholeDegrees);
   uint8_t converted[kDegrees] = {};
   for (int32_t i = 0; i < count; ++i) {
     converted[pending[i]] = 1;
@@ -272,7 +274,7 @@ void recountHistogram(ScanImage& image, const LineStore& store) {
     pixels += image.map.borderEntries[size_t(d)].size();
   }
   if (count > 0) {
-    runConversionPass(image, store, Rotation{}, stale, count, pixels, true);
+    runConversionPass(image, store, Rotation{}, pixels, stale, count, PassKind::staleBorders);
     for (int32_t i = 0; i < count; ++i) {
       image.degreeStale[stale[i]] = 0;
       image.degreeConverted[stale[i]] = 1;  // to be coloured again

@@ -136,6 +136,12 @@ PixelPolar pixelPolarAt(const ScanImage& image, int32_t zeroOffsetDegrees, int32
 void rebuildScanGeometry(ScanImage& image, LineStore& store, const ViewSettings& view,
                          const ScanInputs& inputs, int32_t clientWidth, int32_t clientHeight);
 
+// Rounding as trunc(x + 0.5) in single precision, as the histogram bins and colour entries are
+// defined (lround differs for the float just below 0.5).
+inline int32_t roundHalfUp(float x) {
+  return int32_t(x + 0.5f);  // NOLINT(bugprone-incorrect-roundings)
+}
+
 inline bool sameRotation(const Rotation& a, const Rotation& b) {
   return a.active == b.active && (!a.active || a.add == b.add);
 }
