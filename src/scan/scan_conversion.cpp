@@ -1,5 +1,6 @@
 #include <algorithm>
 
+#include "scan/north_up.h"
 #include "scan/pixel_conversion.h"
 #include "scan/scan_image.h"
 
@@ -258,8 +259,9 @@ void convertInvalidPixels(ScanImage& image, const LineStore& store, const ScanIn
   }
   if (count == kDegrees) {
     image.valuesUniform = true;
-    image.valuesRotation = rot;
-  } else if (!sameRotation(rot, image.valuesRotation)) {
+    image.valuesRotated = rot.active;
+    image.valuesRotationAdd = rot.add;
+  } else if (!valuesConvertedWith(image, rot)) {
     image.valuesUniform = false;
   }
 }

@@ -10,7 +10,6 @@
 
 #include "scan/echo_tables.h"
 #include "scan/line_store.h"
-#include "scan/pixel_conversion.h"
 #include "scan/scan_workers.h"
 #include "scan/view_settings.h"
 
@@ -94,12 +93,13 @@ struct ScanImage {
   uint32_t autoPeriodStartMs = 0;
 
   // What lets a paint skip work whose result cannot change. Every listed value was converted
-  // with valuesRotation when valuesUniform is set: a full refresh without rotation then only
+  // with the same rotation when valuesUniform is set: a full refresh without rotation then only
   // converts the out-of-date border pixels and recounts the histogram. Degrees converted since the
   // last colouring are the only ones whose pixels need colouring again while the level, the colours
   // and the pixel buffer stay the same.
   bool valuesUniform = false;
-  Rotation valuesRotation{};
+  bool valuesRotated = false;      // north up, turned by
+  float valuesRotationAdd = 0.0f;  // this (2 pi - heading)
   // Each pixel's present value counted once, over the degrees whose values are counted in.
   std::array<uint32_t, 4096> currentHistogram{};
   uint8_t degreeCounted[kDegrees] = {};
@@ -141,13 +141,6 @@ void rebuildScanGeometry(ScanImage& image, LineStore& store, const ViewSettings&
 inline int32_t roundHalfUp(float x) {
   return int32_t(x + 0.5f);  // NOLINT(bugprone-incorrect-roundings)
 }
-
-inline bool sameRotation(const Rotation& a, const Rotation& b) {
-  return a.active == b.active && (!a.active || a.add == b.add);
-}
-
-// The north-up rotation the inputs ask for (inactive unless a usable compass and north up).
-Rotation northUpRotation(const ScanInputs& inputs);
 
 // Paint steps, called with image.lock held.
 void markDirtyPixels(ScanImage& image, LineStore& store);

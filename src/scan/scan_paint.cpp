@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "scan/north_up.h"
+
 namespace sk720 {
 
 namespace {
@@ -69,14 +71,13 @@ int32_t paintScanImage(ScanImage& image, LineStore& store, const ViewSettings& v
   // without reading the whole store again.
   bool recount = false;
   if (contrastStep(image, view, nowMs)) {
-    recount =
-        image.valuesUniform && !image.valuesRotation.active && !northUpRotation(inputs).active;
+    recount = valuesConvertedWith(image, Rotation{}) && !northUpRotation(inputs).active;
     if (!recount) markEveryDegreePending(image);
   }
   markDirtyPixels(image, store);
   convertInvalidPixels(image, store, inputs);
   if (recount) {
-    if (image.valuesUniform && !image.valuesRotation.active) {
+    if (valuesConvertedWith(image, Rotation{})) {
       recountHistogram(image, store);
     } else {  // north up came on between the two looks at it
       image.valueHistogram.fill(0);
