@@ -1,5 +1,7 @@
 // Speed of the display path: pixel map rebuild, conversion (degree order against the literal
-// raster order), the steady-state paint, colour table, storing lines and reading records.
+// raster order), the steady-state paint and the full redraw (each beside the literal paint),
+// colour table, storing lines and reading records. A second argument, where there is one, is
+// the number of threads the image may use (0: one per core).
 #include <benchmark/benchmark.h>
 
 #include <memory>
@@ -36,9 +38,10 @@ struct Fixture {
     view.fitToWindow = 0;
     inputs.currentRangeMm = 150000;
   }
-  std::unique_ptr<ScanImage> image(int32_t size) {
+  std::unique_ptr<ScanImage> image(int32_t size, int32_t threads = 1) {
     auto img = std::make_unique<ScanImage>();
     img->displayRangeIndex = 14;
+    img->workerCount = threads;
     rebuildScanGeometry(*img, *store, view, inputs, size, size);
     return img;
   }
@@ -56,12 +59,11 @@ void BM_PixelMapRebuild(benchmark::State& state) {
   const int32_t size = int32_t(state.range(0));
   for (auto _ : state) rebuildScanGeometry(*img, *f.store, f.view, f.inputs, size, size);
   const double pixels = double(size) * size;
-  const double bytes = double(img->map.value.size() * sizeof(float) + img->map.valid.size() +
-                              [&] {
-                                size_t listed = 0;
-                                for (const auto& l : img->map.degreePixels) listed += l.capacity();
-                                return listed * sizeof(DegreePixel);
-                              }());
+  const double bytes = double(img->map.value.size() * sizeof(float) + img->map.valid.size() + [&] {
+    size_t listed = 0;
+    for (const auto& l : img->map.degreePixels) listed += l.capacity();
+    return listed * sizeof(DegreePixel);
+  }());
   state.counters["bytes_per_pixel"] = bytes / pixels;
 }
 
@@ -82,12 +84,14 @@ void BM_PixelMapRebuildFresh(benchmark::State& state) {
 
 void BM_FullConversion(benchmark::State& state) {
   Fixture& f = fixture();
-  auto img = f.image(int32_t(state.range(0)));
+  auto img = f.image(int32_t(state.range(0)), int32_t(state.range(1)));
   for (auto _ : state) {
     state.PauseTiming();
     std::fill(img->map.valid.begin(), img->map.valid.end(), uint8_t(0));
     std::fill(std::begin(img->degreePending), std::end(img->degreePending), uint8_t(1));
+    std::fill(std::begin(img->degreeCounted), std::end(img->degreeCounted), uint8_t(0));
     img->valueHistogram.fill(0);
+    img->currentHistogram.fill(0);
     state.ResumeTiming();
     convertInvalidPixels(*img, *f.store, f.inputs);
     benchmark::DoNotOptimize(img->map.value.data());
@@ -110,22 +114,98 @@ void BM_FullConversionReference(benchmark::State& state) {
   }
 }
 
-void BM_SteadyStatePaint(benchmark::State& state) {
+using PaintFunction = int32_t (*)(ScanImage&, LineStore&, const ViewSettings&, const ScanInputs&,
+                                  uint32_t, uint32_t*);
+int32_t paintIntoSameBuffer(ScanImage& image, LineStore& store, const ViewSettings& view,
+                            const ScanInputs& inputs, uint32_t nowMs, uint32_t* pixels) {
+  return paintScanImage(image, store, view, inputs, nowMs, pixels);
+}
+
+// Playback: one new line per paint, manual contrast (or automatic with the third argument), into
+// the same buffer.
+void steadyStatePaint(benchmark::State& state, PaintFunction paint) {
   Fixture& f = fixture();
   const int32_t size = int32_t(state.range(0));
-  auto img = f.image(size);
+  auto img = f.image(size, int32_t(state.range(1)));
+  ViewSettings view = f.view;
+  view.autoContrast = state.range(2) != 0 ? 1 : 0;
   std::vector<uint32_t> pixels(size_t(size) * size_t(size));
   uint32_t now = 0;
-  paintScanImage(*img, *f.store, f.view, f.inputs, now, pixels.data());  // the first, full paint
+  paint(*img, *f.store, view, f.inputs, now, pixels.data());  // the first, full paint
   int32_t prev = -1;
   size_t next = 0;
   for (auto _ : state) {
     state.PauseTiming();
-    prev = storeEchoLine(*f.store, f.records[next].data(), false, f.view, prev);
+    prev = storeEchoLine(*f.store, f.records[next].data(), false, view, prev);
     next = (next + 1) % f.records.size();
     now += 25;
     state.ResumeTiming();
-    paintScanImage(*img, *f.store, f.view, f.inputs, now, pixels.data());
+    paint(*img, *f.store, view, f.inputs, now, pixels.data());
+    benchmark::DoNotOptimize(pixels.data());
+  }
+}
+void BM_SteadyStatePaint(benchmark::State& state) { steadyStatePaint(state, paintIntoSameBuffer); }
+// Today's paint: colour table, conversion of the new degrees, every pixel coloured.
+void BM_SteadyStatePaintLiteral(benchmark::State& state) {
+  steadyStatePaint(state, paintReference);
+}
+
+// What a zoom or pan costs after the map is rebuilt (not timed): every pixel converted and
+// coloured.
+void BM_FullRedraw(benchmark::State& state) {
+  Fixture& f = fixture();
+  const int32_t size = int32_t(state.range(0));
+  auto img = f.image(size, int32_t(state.range(1)));
+  std::vector<uint32_t> pixels(size_t(size) * size_t(size));
+  paintScanImage(*img, *f.store, f.view, f.inputs, 0, pixels.data());
+  for (auto _ : state) {
+    state.PauseTiming();
+    rebuildScanGeometry(*img, *f.store, f.view, f.inputs, size, size);
+    state.ResumeTiming();
+    paintScanImage(*img, *f.store, f.view, f.inputs, 0, pixels.data());
+    benchmark::DoNotOptimize(pixels.data());
+  }
+}
+
+// A contrast (argument 2 = 0) or brightness (1) step, or the automatic-contrast period (2).
+void BM_Refresh(benchmark::State& state, PaintFunction paint) {
+  Fixture& f = fixture();
+  const int32_t size = int32_t(state.range(0));
+  auto img = f.image(size, int32_t(state.range(1)));
+  ViewSettings view = f.view;
+  const int64_t kind = state.range(2);
+  view.autoContrast = kind == 2 ? 1 : 0;
+  std::vector<uint32_t> pixels(size_t(size) * size_t(size));
+  uint32_t now = 0;
+  paint(*img, *f.store, view, f.inputs, now, pixels.data());
+  for (auto _ : state) {
+    state.PauseTiming();
+    // The worst case: both neighbours of every degree changed since it was last converted.
+    std::fill(std::begin(img->degreeStale), std::end(img->degreeStale), uint8_t(3));
+    state.ResumeTiming();
+    if (kind == 0) view.contrast = view.contrast == 5 ? 6 : 5;
+    if (kind == 1) view.brightness = view.brightness == 3 ? 12 : 3;
+    now += 5001;
+    paint(*img, *f.store, view, f.inputs, now, pixels.data());
+    benchmark::DoNotOptimize(pixels.data());
+  }
+}
+void BM_RefreshRepaint(benchmark::State& state) { BM_Refresh(state, paintIntoSameBuffer); }
+void BM_RefreshRepaintLiteral(benchmark::State& state) { BM_Refresh(state, paintReference); }
+
+// Colouring every pixel: the shared fast pass, and the literal one (argument threads -1).
+void BM_ColourEveryPixel(benchmark::State& state) {
+  Fixture& f = fixture();
+  const int32_t size = int32_t(state.range(0));
+  auto img = f.image(size, int32_t(std::max<int64_t>(state.range(1), 0)));
+  std::vector<uint32_t> pixels(size_t(size) * size_t(size));
+  paintScanImage(*img, *f.store, f.view, f.inputs, 0, pixels.data());
+  for (auto _ : state) {
+    if (state.range(1) < 0) {
+      colourPixels(*img, 255, pixels.data());
+    } else {
+      colourEveryPixel(*img, 255, pixels.data());
+    }
     benchmark::DoNotOptimize(pixels.data());
   }
 }
@@ -153,7 +233,8 @@ void BM_StoreEchoLine(benchmark::State& state) {
 void BM_ReadPingRecordFromMemory(benchmark::State& state) {
   Fixture& f = fixture();
   std::vector<uint8_t> stream;
-  for (size_t i = 0; i < 200; ++i) stream.insert(stream.end(), f.records[i].begin(), f.records[i].end());
+  for (size_t i = 0; i < 200; ++i)
+    stream.insert(stream.end(), f.records[i].begin(), f.records[i].end());
   std::vector<uint8_t> buf(kRecordBufferSize);
   ManualClock clock;
   int64_t bytes = 0;
@@ -168,11 +249,53 @@ void BM_ReadPingRecordFromMemory(benchmark::State& state) {
   state.SetItemsProcessed(int64_t(state.iterations()) * 200);
 }
 
+// Threads 1 are for the one-core table (scripts/bench runs it under taskset), threads 0 for the
+// table on every core.
+void sizesAndThreads(benchmark::internal::Benchmark* b) {
+  b->ArgNames({"size", "threads"});
+  for (int64_t size : {1024, 1920}) {
+    for (int64_t threads : {1, 0}) b->Args({size, threads});
+  }
+}
+void paintCases(benchmark::internal::Benchmark* b) {
+  b->ArgNames({"size", "threads", "auto"});
+  for (int64_t threads : {1, 0}) {
+    b->Args({1920, threads, 0});
+    b->Args({1920, threads, 1});
+  }
+}
+void refreshCases(benchmark::internal::Benchmark* b) {
+  b->ArgNames({"size", "threads", "kind"});
+  for (int64_t threads : {1, 0}) {
+    for (int64_t kind : {0, 1, 2}) b->Args({1920, threads, kind});
+  }
+}
+
 BENCHMARK(BM_PixelMapRebuild)->Arg(1024)->Arg(1920)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_PixelMapRebuildFresh)->Arg(1024)->Arg(1920)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_FullConversion)->Arg(1024)->Arg(1920)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_FullConversion)->Apply(sizesAndThreads)->UseRealTime()->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_FullConversionReference)->Arg(1024)->Arg(1920)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_SteadyStatePaint)->Arg(1024)->Arg(1920)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_SteadyStatePaint)->Apply(paintCases)->UseRealTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_SteadyStatePaintLiteral)
+    ->Args({1920, 1, 0})
+    ->Args({1920, 1, 1})
+    ->UseRealTime()
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_FullRedraw)->Apply(sizesAndThreads)->UseRealTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_RefreshRepaint)->Apply(refreshCases)->UseRealTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_RefreshRepaintLiteral)
+    ->Args({1920, 1, 0})
+    ->Args({1920, 1, 1})
+    ->Args({1920, 1, 2})
+    ->UseRealTime()
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ColourEveryPixel)
+    ->ArgNames({"size", "threads"})
+    ->Args({1920, -1})
+    ->Args({1920, 1})
+    ->Args({1920, 0})
+    ->UseRealTime()
+    ->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ColourTableBuild)->Arg(1)->Arg(0)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_StoreEchoLine)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_ReadPingRecordFromMemory)->Unit(benchmark::kMicrosecond);

@@ -1,3 +1,6 @@
+#include <algorithm>
+
+#include "scan/north_up.h"
 #include "scan/pixel_conversion.h"
 #include "scan/scan_image.h"
 
@@ -36,35 +39,250 @@ void markDirtyPixels(ScanImage& image, LineStore& store) {
   }
 }
 
+namespace {
+
+// Passes over fewer pixels than this run on the calling thread alone: waking the workers costs
+// more than they save (a paint during playback converts a degree or two).
+constexpr size_t kParallelPixels = size_t(1) << 16;
+
+// The writes of a degree land a row apart: without the hint each waits for its line to load.
+inline void prefetchForWrite(const void* p) {
+#if defined(__GNUC__)
+  __builtin_prefetch(p, 1);
+#else
+  (void)p;
+#endif
+}
+
+// Each worker's counts: kHistogramParts histograms of the values converted, then as many of the
+// values they replaced. Counting in turn into several histograms keeps runs of equal values
+// from waiting on one counter.
+struct Counts {
+  uint32_t* added;
+  uint32_t* removed;
+};
+
+// One degree's list. The replaced values are counted out of the degree when they had been
+// counted into the image's current histogram before.
+template <bool kRotated, bool kReplacing>
+void convertList(const std::vector<DegreePixel>& list, const LineStore& store, const Rotation& rot,
+                 float* values, uint8_t* valid, const Counts& counts) {
+  const DegreePixel* e = list.data();
+  const size_t count = list.size();
+  const size_t prefetched = count > kPrefetchAhead ? count - kPrefetchAhead : 0;
+  auto one = [&](size_t n) {
+    const DegreePixel& p = e[n];
+    const float v = kRotated ? convertPixel(p.angleFraction, p.sample, rot, store)
+                             : interpolateLines(p.line, p.weight, p.sample, store);
+    const size_t part = (n % kHistogramParts) * kHistogramBins;
+    if (kReplacing) ++counts.removed[part + size_t(roundHalfUp(values[size_t(p.pixel)]))];
+    values[size_t(p.pixel)] = v;
+    valid[size_t(p.pixel)] = 1;
+    ++counts.added[part + size_t(roundHalfUp(v))];
+  };
+  size_t n = 0;
+  for (; n < prefetched; ++n) {
+    const DegreePixel& ahead = e[n + kPrefetchAhead];
+    store.prefetch(ahead.line, ahead.sample);
+    store.prefetch(ahead.line + 1, ahead.sample);
+    prefetchForWrite(values + ahead.pixel);
+    prefetchForWrite(valid + ahead.pixel);
+    one(n);
+  }
+  for (; n < count; ++n) one(n);
+}
+
+void convertDegree(ScanImage& image, int32_t degree, const LineStore& store, const Rotation& rot,
+                   const Counts& counts) {
+  PixelMap& m = image.map;
+  const auto& list = m.degreePixels[size_t(degree)];
+  float* values = m.value.data();
+  uint8_t* valid = m.valid.data();
+  const bool replacing = image.degreeCounted[degree] != 0;
+  if (rot.active) {
+    if (replacing) {
+      convertList<true, true>(list, store, rot, values, valid, counts);
+    } else {
+      convertList<true, false>(list, store, rot, values, valid, counts);
+    }
+  } else {
+    if (replacing) {
+      convertList<false, true>(list, store, rot, values, valid, counts);
+    } else {
+      convertList<false, false>(list, store, rot, values, valid, counts);
+    }
+  }
+}
+
+// The border pixels of a degree on the sides whose neighbour changed, without rotation.
+void convertStaleBorder(ScanImage& image, int32_t degree, const LineStore& store,
+                        const Counts& counts) {
+  PixelMap& m = image.map;
+  const uint32_t stale = uint32_t(image.degreeStale[degree]) << 30;
+  const DegreePixel* list = m.degreePixels[size_t(degree)].data();
+  float* values = m.value.data();
+  const auto& border = m.borderEntries[size_t(degree)];
+  for (size_t n = 0; n < border.size(); ++n) {
+    const uint32_t code = border[n];
+    if ((code & stale) == 0) continue;
+    if (n + kPrefetchAhead < border.size()) {  // the same hints as a whole degree's pass
+      const DegreePixel& ahead = list[border[n + kPrefetchAhead] & kBorderPosition];
+      store.prefetch(ahead.line, ahead.sample);
+      store.prefetch(ahead.line + 1, ahead.sample);
+      prefetchForWrite(values + ahead.pixel);
+    }
+    const DegreePixel& p = list[code & kBorderPosition];
+    const float v = interpolateLines(p.line, p.weight, p.sample, store);
+    ++counts.removed[size_t(roundHalfUp(values[size_t(p.pixel)]))];
+    values[size_t(p.pixel)] = v;
+    ++counts.added[size_t(roundHalfUp(v))];
+  }
+}
+
+enum class PassKind { wholeDegrees, staleBorders };
+
+struct ConversionPass {
+  ScanImage* image;
+  const LineStore* store;
+  Rotation rot;
+  const int16_t* degrees;  // in the order they are handed out
+  int32_t count;
+  PassKind kind;
+  std::atomic<int32_t> next{0};
+};
+
+constexpr size_t kWorkerCountsSize = size_t(2) * kHistogramParts * kHistogramBins;
+
+// Each worker takes the next degree of the pass and counts on its own, and the caller adds the
+// counts up afterwards: the histograms are exactly those of a single thread.
+void conversionTask(void* context, int32_t worker) {
+  auto& pass = *static_cast<ConversionPass*>(context);
+  uint32_t* own = pass.image->workerHistograms.data() + size_t(worker) * kWorkerCountsSize;
+  std::fill_n(own, kWorkerCountsSize, 0u);
+  const Counts counts{own, own + size_t(kHistogramParts) * kHistogramBins};
+  for (;;) {
+    const int32_t i = pass.next.fetch_add(1, std::memory_order_relaxed);
+    if (i >= pass.count) break;
+    if (pass.kind == PassKind::staleBorders) {
+      convertStaleBorder(*pass.image, pass.degrees[i], *pass.store, counts);
+    } else {
+      convertDegree(*pass.image, pass.degrees[i], *pass.store, pass.rot, counts);
+    }
+  }
+}
+
+// The value histogram accumulates every conversion; the current one counts each pixel's present
+// value once (unsigned wrap-around makes the subtraction exact).
+void addWorkerCounts(ScanImage& image, int32_t workers) {
+  for (int32_t w = 0; w < workers; ++w) {
+    const uint32_t* added = image.workerHistograms.data() + size_t(w) * kWorkerCountsSize;
+    const uint32_t* removed = added + size_t(kHistogramParts) * kHistogramBins;
+    for (int32_t p = 0; p < kHistogramParts; ++p) {
+      for (size_t b = 0; b < size_t(kHistogramBins); ++b) {
+        image.valueHistogram[b] += added[b];
+        image.currentHistogram[b] += added[b] - removed[b];
+      }
+      added += kHistogramBins;
+      removed += kHistogramBins;
+    }
+  }
+}
+
+// Many pixels are shared out by degree among the workers, the rest converted here.
+void runConversionPass(ScanImage& image, const LineStore& store, const Rotation& rot, size_t pixels,
+                       const int16_t* degrees, int32_t count, PassKind kind) {
+  const int32_t workers = scanWorkers(image).count();
+  if (pixels < kParallelPixels || workers < 2) {
+    ConversionPass pass{&image, &store, rot, degrees, count, kind};
+    conversionTask(&pass, 0);
+    addWorkerCounts(image, 1);
+    return;
+  }
+  // Neighbouring degrees share the cache lines along their border: the workers start in
+  // different parts of the turn so that they seldom write the same line at the same time.
+  int16_t order[kDegrees];
+  const int32_t stride = (count + workers - 1) / workers;
+  int32_t n = 0;
+  for (int32_t i = 0; i < stride; ++i) {
+    for (int32_t w = 0; w < workers; ++w) {
+      if (w * stride + i < count) order[n++] = degrees[w * stride + i];
+    }
+  }
+  ConversionPass pass{&image, &store, rot, order, count, kind};
+  image.workers->run(conversionTask, &pass);
+  addWorkerCounts(image, workers);
+}
+
+}  // namespace
+
+ScanWorkers& scanWorkers(ScanImage& image) {
+  if (!image.workers) {
+    image.workers = std::make_unique<ScanWorkers>(image.workerCount);
+    image.workerHistograms.assign(size_t(image.workers->count()) * kWorkerCountsSize, 0u);
+  }
+  return *image.workers;
+}
+
 // Degree by degree: the pixels of one degree read the same eight or nine lines and come from one
 // contiguous list ordered along the beam, so the store is read in narrow streams instead of
 // jumping a line per pixel as raster order does. A pending degree has had all of its listed
-// pixels invalidated (by taking its flag or by a new map), so every one is converted.
+// pixels invalidated (by taking its flag or by a new map), so every one is converted. Many
+// pending pixels are shared out by degree among the workers.
 void convertInvalidPixels(ScanImage& image, const LineStore& store, const ScanInputs& inputs) {
   PixelMap& m = image.map;
   const Rotation rot = northUpRotation(inputs);
-  float* values = m.value.data();
-  uint8_t* valid = m.valid.data();
-  auto& histogram = image.valueHistogram;
+  int16_t pending[kDegrees];
+  int32_t count = 0;
+  size_t pixels = 0;
   for (int32_t d = 0; d < kDegrees; ++d) {
     if (!image.degreePending[d]) continue;
-    const auto& list = m.degreePixels[size_t(d)];
-    const size_t count = list.size();
-    for (size_t n = 0; n < count; ++n) {
-      const DegreePixel& e = list[n];
-      if (n + kPrefetchAhead < count) {
-        const DegreePixel& ahead = list[n + kPrefetchAhead];
-        store.prefetch(ahead.line, ahead.sample);
-        store.prefetch(ahead.line + 1, ahead.sample);
-      }
-      const float v = rot.active ? convertPixel(e.angleFraction, e.sample, rot, store)
-                                 : interpolateLines(e.line, e.weight, e.sample, store);
-      values[size_t(e.pixel)] = v;
-      valid[size_t(e.pixel)] = 1;
-      ++histogram[size_t(int32_t(v + 0.5f))];
-    }
-    image.degreePending[d] = 0;
+    pending[count++] = int16_t(d);
+    pixels += m.degreePixels[size_t(d)].size();
   }
+  if (count == 0) return;
+
+  runConversionPass(image, store, rot, pixels, pending, count, PassKind::wholeDegrees);
+  uint8_t converted[kDegrees] = {};
+  for (int32_t i = 0; i < count; ++i) {
+    converted[pending[i]] = 1;
+    image.degreePending[pending[i]] = 0;
+    image.degreeConverted[pending[i]] = 1;
+    image.degreeCounted[pending[i]] = 1;
+    image.degreeStale[pending[i]] = 0;
+  }
+  // The border pixels of neighbours not converted now keep values from before this change.
+  for (int32_t i = 0; i < count; ++i) {
+    const int32_t d = pending[i];
+    const int32_t below = (d + kDegrees - 1) % kDegrees, above = (d + 1) % kDegrees;
+    if (!converted[below]) image.degreeStale[below] |= uint8_t(kBorderAbove >> 30);
+    if (!converted[above]) image.degreeStale[above] |= uint8_t(kBorderBelow >> 30);
+  }
+  if (count == kDegrees) {
+    image.valuesUniform = true;
+    image.valuesRotated = rot.active;
+    image.valuesRotationAdd = rot.add;
+  } else if (!valuesConvertedWith(image, rot)) {
+    image.valuesUniform = false;
+  }
+}
+
+void recountHistogram(ScanImage& image, const LineStore& store) {
+  int16_t stale[kDegrees];
+  int32_t count = 0;
+  size_t pixels = 0;
+  for (int32_t d = 0; d < kDegrees; ++d) {
+    if (!image.degreeStale[d]) continue;
+    stale[count++] = int16_t(d);
+    pixels += image.map.borderEntries[size_t(d)].size();
+  }
+  if (count > 0) {
+    runConversionPass(image, store, Rotation{}, pixels, stale, count, PassKind::staleBorders);
+    for (int32_t i = 0; i < count; ++i) {
+      image.degreeStale[stale[i]] = 0;
+      image.degreeConverted[stale[i]] = 1;  // to be coloured again
+    }
+  }
+  image.valueHistogram = image.currentHistogram;
 }
 
 }  // namespace sk720

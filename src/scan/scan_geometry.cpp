@@ -45,6 +45,30 @@ void sortListsAlongTheBeam(PixelMap& m) {
   }
 }
 
+// A pixel reads line `line` and, unless its weight is 0, the next one; the flag of a line's
+// degree selects the pixels listed under that degree only.
+void findBorderEntries(PixelMap& m) {
+  for (int32_t d = 0; d < kDegrees; ++d) {
+    auto& border = m.borderEntries[size_t(d)];
+    border.clear();
+    const auto& list = m.degreePixels[size_t(d)];
+    const int32_t below = (d + kDegrees - 1) % kDegrees, above = (d + 1) % kDegrees;
+    auto sideOf = [&](int32_t line) {
+      const int32_t e = degreeOfLine(line);
+      if (e == d) return 0u;
+      if (e == below) return kBorderBelow;
+      if (e == above) return kBorderAbove;
+      return kBorderBelow | kBorderAbove;  // not met without rotation; both sides to be safe
+    };
+    for (size_t i = 0; i < list.size(); ++i) {
+      const DegreePixel& p = list[i];
+      uint32_t sides = sideOf(p.line);
+      if (p.weight != 0.0f) sides |= sideOf(p.line + 1 == kLinesPerTurn ? 0 : p.line + 1);
+      if (sides != 0) border.push_back(uint32_t(i) | sides);
+    }
+  }
+}
+
 // About how many pixels a degree's list will hold: the wedge's area out to the image edge or the
 // store's reach, whichever is nearer, with some slack. Lists then rarely grow while they fill.
 size_t expectedDegreePixels(int32_t degree, int32_t panX, int32_t panY, int32_t size,
@@ -155,6 +179,7 @@ void buildPixelMap(PixelMap& m, int32_t panX, int32_t panY, int32_t size, float 
   }
   m.maxRange = maxRange;
   sortListsAlongTheBeam(m);
+  findBorderEntries(m);
   // Lists that grew past their size give the slack back; the next rebuild of the same geometry
   // then fits each list exactly, without a reallocation.
   for (auto& list : m.degreePixels) {
@@ -196,6 +221,11 @@ void rebuildScanGeometry(ScanImage& image, LineStore& store, const ViewSettings&
   buildPixelMap(image.map, image.panX, image.panY, size, ppm, view.zeroOffset);
   image.imageMaxRange = image.map.maxRange;
   std::fill(std::begin(image.degreePending), std::end(image.degreePending), uint8_t(1));
+  image.valuesUniform = false;  // a new map: nothing converted or counted, every pixel to colour
+  image.currentHistogram.fill(0);
+  std::fill(std::begin(image.degreeCounted), std::end(image.degreeCounted), uint8_t(0));
+  std::fill(std::begin(image.degreeStale), std::end(image.degreeStale), uint8_t(0));
+  image.colourAll = true;
   image.lineSamples = kLineSamples;
   image.lineCount = kLinesPerTurn;
   image.fullRedrawPending = 1;

@@ -4,11 +4,13 @@
 #include <array>
 #include <atomic>
 #include <cstdint>
+#include <memory>
 #include <mutex>
 #include <vector>
 
 #include "scan/echo_tables.h"
 #include "scan/line_store.h"
+#include "scan/scan_workers.h"
 #include "scan/view_settings.h"
 
 namespace sk720 {
@@ -49,13 +51,21 @@ static_assert(sizeof(DegreePixel) == 16);
 
 // The pixel map. Values and validity are kept per pixel, as parallel arrays so that the
 // colouring pass streams only the values; the polar positions live in the per-degree lists,
-// ordered along the beam within each degree. Pixels beyond the store's last value are never converted, so
-// they are in no list (their value stays 0). About 21 bytes per pixel in all.
+// ordered along the beam within each degree. Pixels beyond the store's last value are never
+// converted, so they are in no list (their value stays 0). About 21 bytes per pixel in all.
+constexpr uint32_t kBorderBelow = 1u << 30;  // reads a line of degree d - 1
+constexpr uint32_t kBorderAbove = 1u << 31;  // reads a line of degree d + 1
+constexpr uint32_t kBorderPosition = kBorderBelow - 1;
+
 struct PixelMap {
   std::vector<float> value;
   std::vector<uint8_t> valid;
   std::array<std::vector<DegreePixel>, kDegrees> degreePixels;
-  int32_t centreIndex = -1;                // -1 when the centre lies outside the image
+  // Per degree, the positions in its list of the pixels that read a line of a neighbouring
+  // degree, with kBorderBelow and/or kBorderAbove set for the neighbour: a change of that
+  // neighbour's lines leaves them out of date until their own degree is converted again.
+  std::array<std::vector<uint32_t>, kDegrees> borderEntries;
+  int32_t centreIndex = -1;  // -1 when the centre lies outside the image
   float maxRange = 0.0f;
 };
 
@@ -81,6 +91,34 @@ struct ScanImage {
   float previousBrightness = -1.0f;
   bool periodStarted = false;
   uint32_t autoPeriodStartMs = 0;
+
+  // What lets a paint skip work whose result cannot change. Every listed value was converted
+  // with the same rotation when valuesUniform is set: a full refresh without rotation then only
+  // converts the out-of-date border pixels and recounts the histogram. Degrees converted since the
+  // last colouring are the only ones whose pixels need colouring again while the level, the colours
+  // and the pixel buffer stay the same.
+  bool valuesUniform = false;
+  bool valuesRotated = false;      // north up, turned by
+  float valuesRotationAdd = 0.0f;  // this (2 pi - heading)
+  // Each pixel's present value counted once, over the degrees whose values are counted in.
+  std::array<uint32_t, 4096> currentHistogram{};
+  uint8_t degreeCounted[kDegrees] = {};
+  // kBorderBelow >> 30 and kBorderAbove >> 30: that neighbour's lines changed since the degree
+  // was last converted.
+  uint8_t degreeStale[kDegrees] = {};
+  uint8_t degreeConverted[kDegrees] = {};
+  bool colourAll = true;  // a new map: every pixel must be coloured
+  const uint32_t* colouredPixels = nullptr;
+  int32_t colouredLevel = -1;
+  int32_t colourKey[3] = {-1, -1, -1};  // palette, curve, brightness of colourTable
+  bool coloursChanged = true;
+  std::array<uint32_t, 4096> packedColours{};  // colourTable as 0x00RRGGBB
+
+  // Threads for the long passes (0: one per core), started at the first long pass, with their
+  // partial histograms.
+  int32_t workerCount = 0;
+  std::unique_ptr<ScanWorkers> workers;
+  std::vector<uint32_t> workerHistograms;
 };
 
 PixelMap buildPixelMap(int32_t panX, int32_t panY, int32_t size, float pixelsPerMetre,
@@ -98,9 +136,26 @@ PixelPolar pixelPolarAt(const ScanImage& image, int32_t zeroOffsetDegrees, int32
 void rebuildScanGeometry(ScanImage& image, LineStore& store, const ViewSettings& view,
                          const ScanInputs& inputs, int32_t clientWidth, int32_t clientHeight);
 
+// Rounding as trunc(x + 0.5) in single precision, as the histogram bins and colour entries are
+// defined (lround differs for the float just below 0.5).
+inline int32_t roundHalfUp(float x) {
+  return int32_t(x + 0.5f);  // NOLINT(bugprone-incorrect-roundings)
+}
+
 // Paint steps, called with image.lock held.
 void markDirtyPixels(ScanImage& image, LineStore& store);
 void convertInvalidPixels(ScanImage& image, const LineStore& store, const ScanInputs& inputs);
+// Brings the map to what a full reconversion without rotation would give, by converting the
+// out-of-date border pixels, and sets the histogram to every converted pixel counted once, from
+// the current histogram. Only valid while valuesUniform holds without rotation and no degree is
+// pending.
+void recountHistogram(ScanImage& image, const LineStore& store);
+
+// The image's thread pool, started on first use; the partial histograms are sized with it.
+ScanWorkers& scanWorkers(ScanImage& image);
+// Bins of a histogram, and the partial histograms a worker counts into in turn.
+constexpr int32_t kHistogramBins = 4096;
+constexpr int32_t kHistogramParts = 4;
 
 // Visible window of the square image for a client: image point = client point + offset.
 inline int32_t clientOffsetX(int32_t w, int32_t h) { return h > w ? (h - w) / 2 : 0; }

@@ -2,15 +2,30 @@
 
 #include <algorithm>
 
+#include "scan/north_up.h"
+
 namespace sk720 {
 
 namespace {
 int32_t contrastParameter(const ViewSettings& view) {
   return view.autoContrast == 1 ? 0 : clampedContrast(view);
 }
+
+// The table depends on these three settings alone: it is built again only when one changes.
+void updateColourTable(ScanImage& image, const ViewSettings& view) {
+  const int32_t key[3] = {view.palette, view.linear, view.brightness};
+  if (std::equal(key, key + 3, image.colourKey)) return;
+  buildColourTable(view.palette, view.linear, view.brightness, image.colourTable);
+  std::copy(key, key + 3, image.colourKey);
+  image.coloursChanged = true;
+}
+
+void markEveryDegreePending(ScanImage& image) {
+  std::fill(std::begin(image.degreePending), std::end(image.degreePending), uint8_t(1));
+}
 }  // namespace
 
-bool contrastStep(ScanImage& image, LineStore& store, const ViewSettings& view, uint32_t nowMs) {
+bool contrastStep(ScanImage& image, const ViewSettings& view, uint32_t nowMs) {
   const int32_t c = contrastParameter(view);
   const float b = float(view.brightness);
   if (!image.periodStarted) {
@@ -22,9 +37,8 @@ bool contrastStep(ScanImage& image, LineStore& store, const ViewSettings& view, 
     image.fullRedrawPending = 1;
   }
   bool refresh = false;
-  if (c != image.previousContrast || b != image.previousBrightness || image.fullRedrawPending == 1) {
-    // Reconvert everything so that the histogram counts each pixel of the image exactly once.
-    for (uint32_t& f : store.dirtyDegrees) f = 1;
+  if (c != image.previousContrast || b != image.previousBrightness ||
+      image.fullRedrawPending == 1) {
     image.valueHistogram.fill(0);
     image.fullRedrawPending = 0;
     refresh = true;
@@ -45,42 +59,52 @@ int32_t contrastLevel(const ScanImage& image, int32_t c) {
   return 4095;
 }
 
-void colourPixels(const ScanImage& image, int32_t level, uint32_t* pixels) {
-  uint32_t packed[4096];
-  for (size_t i = 0; i < 4096; ++i) {
-    const auto& c = image.colourTable[i];
-    packed[i] = uint32_t(int32_t(c[2] + 0.5f)) | (uint32_t(int32_t(c[1] + 0.5f)) << 8) |
-                (uint32_t(int32_t(c[0] + 0.5f)) << 16);
-  }
-  const float* values = image.map.value.data();
-  const size_t n = image.map.value.size();
-  const float fLevel = float(level);
-  const int32_t centre = image.map.centreIndex;
-  const uint32_t centreKeep = centre >= 0 ? pixels[centre] : 0;
-  for (size_t i = 0; i < n; ++i) {
-    const float v = values[i];
-    int32_t entry = 4095;
-    if (v < 4096.0f) {
-      const float index = std::clamp(v * 4095.0f / fLevel, 0.0f, 4095.0f);
-      entry = int32_t(index + 0.5f);
-    }
-    pixels[i] = packed[entry];
-  }
-  if (centre >= 0) pixels[centre] = centreKeep;  // the centre pixel is never coloured
-}
-
 int32_t paintScanImage(ScanImage& image, LineStore& store, const ViewSettings& view,
-                       const ScanInputs& inputs, uint32_t nowMs, uint32_t* pixels) {
-  buildColourTable(view.palette, view.linear, view.brightness, image.colourTable);
+                       const ScanInputs& inputs, uint32_t nowMs, uint32_t* pixels,
+                       bool freshPixels) {
+  updateColourTable(image, view);
   std::lock_guard<std::mutex> g(image.lock);
-  {
-    std::lock_guard<std::mutex> lg(store.lineLock);
-    contrastStep(image, store, view, nowMs);
+  // A full refresh counts every pixel once in the histogram. Without rotation every value is
+  // already what a reconversion would give, except border pixels that read a line of a
+  // neighbouring degree changed since (the lines changed since the last paint are taken below
+  // anyway): converting those and taking the current counts gives the same values and histogram
+  // without reading the whole store again.
+  bool recount = false;
+  if (contrastStep(image, view, nowMs)) {
+    recount = valuesConvertedWith(image, Rotation{}) && !northUpRotation(inputs).active;
+    if (!recount) markEveryDegreePending(image);
   }
   markDirtyPixels(image, store);
   convertInvalidPixels(image, store, inputs);
+  if (recount) {
+    if (valuesConvertedWith(image, Rotation{})) {
+      recountHistogram(image, store);
+    } else {  // north up came on between the two looks at it
+      image.valueHistogram.fill(0);
+      markEveryDegreePending(image);
+      convertInvalidPixels(image, store, inputs);
+    }
+  }
   const int32_t level = contrastLevel(image, contrastParameter(view));
-  colourPixels(image, level, pixels);
+
+  if (image.coloursChanged) packColourTable(image.colourTable, image.packedColours.data());
+  // Many converted pixels are coloured faster in one stream over the image than through their
+  // lists.
+  size_t converted = 0;
+  for (int32_t d = 0; d < kDegrees; ++d) {
+    if (image.degreeConverted[d]) converted += image.map.degreePixels[size_t(d)].size();
+  }
+  if (freshPixels || image.colourAll || image.coloursChanged || pixels != image.colouredPixels ||
+      level != image.colouredLevel || converted > image.map.value.size() / 8) {
+    colourEveryPixel(image, level, pixels);
+  } else {
+    colourConvertedPixels(image, level, pixels);
+  }
+  image.colourAll = false;
+  image.coloursChanged = false;
+  image.colouredPixels = pixels;
+  image.colouredLevel = level;
+  std::fill(std::begin(image.degreeConverted), std::end(image.degreeConverted), uint8_t(0));
   return level;
 }
 

@@ -7,18 +7,31 @@
 
 namespace sk720 {
 
-// Contrast step; called under image.lock and store.lineLock. Returns true on a full refresh.
-bool contrastStep(ScanImage& image, LineStore& storeLocked, const ViewSettings& view,
-                  uint32_t nowMs);
+// Contrast step, under image.lock: true when the histogram must describe the whole image afresh
+// (it is then cleared; the paint reconverts every pixel, or recounts the values when a
+// reconversion could not change one).
+bool contrastStep(ScanImage& image, const ViewSettings& view, uint32_t nowMs);
 
 // The value mapped to the top of the colour table for contrast parameter c (0 = automatic).
 int32_t contrastLevel(const ScanImage& image, int32_t contrastParameter);
 
-// Colours every pixel except the centre into pixels (imageSize x imageSize, row-major).
-void colourPixels(const ScanImage& image, int32_t level, uint32_t* pixels);
+// The colour table as 32-bit pixels (0x00RRGGBB).
+void packColourTable(const ColourTable& table, uint32_t* packed);
 
-// One paint: pixels must hold imageSize * imageSize entries. Returns the contrast level used.
+// Colours every pixel except the centre into pixels (imageSize x imageSize, row-major), one
+// pixel after the other from colourTable: the literal colouring the faster ones are held to.
+void colourPixels(const ScanImage& image, int32_t level, uint32_t* pixels);
+// The same from packedColours, shared among the image's workers when the image is large.
+void colourEveryPixel(ScanImage& image, int32_t level, uint32_t* pixels);
+// Colours only the pixels of the degrees converted since the last colouring: the same result
+// while the level, the colours and the buffer's previous contents are those of that colouring.
+void colourConvertedPixels(const ScanImage& image, int32_t level, uint32_t* pixels);
+
+// One paint: pixels must hold imageSize * imageSize entries. Only the pixels that can have
+// changed since the previous paint into the same buffer are coloured; freshPixels asks for
+// every one (a new or overwritten buffer). Returns the contrast level used.
 int32_t paintScanImage(ScanImage& image, LineStore& store, const ViewSettings& view,
-                       const ScanInputs& inputs, uint32_t nowMs, uint32_t* pixels);
+                       const ScanInputs& inputs, uint32_t nowMs, uint32_t* pixels,
+                       bool freshPixels = false);
 
 }  // namespace sk720

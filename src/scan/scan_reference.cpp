@@ -2,6 +2,8 @@
 
 #include <cmath>
 
+#include "scan/scan_paint.h"
+
 namespace sk720 {
 
 ReferenceScan buildReferenceScan(int32_t panX, int32_t panY, int32_t size, float pixelsPerMetre,
@@ -23,7 +25,8 @@ void convertReferenceRaster(ReferenceScan& scan, const LineStore& store, const S
   for (PixelPolar& p : scan.pixelMap) {
     if (p.rangeMetres == -1.0f || p.valid == 1) continue;
     float a = p.angleFraction * twoPi;
-    if (in.compassValid.load() != 0 && in.compassEnabled.load() != 0 && in.zeroAlwaysUp.load() == 0) {
+    if (in.compassValid.load() != 0 && in.compassEnabled.load() != 0 &&
+        in.zeroAlwaysUp.load() == 0) {
       a = a + (twoPi - in.headingRadians.load());
       while (a >= twoPi) a -= twoPi;
       while (a < 0.0f) a += twoPi;
@@ -44,6 +47,23 @@ void convertReferenceRaster(ReferenceScan& scan, const LineStore& store, const S
     p.valid = 1;
     ++scan.valueHistogram[size_t(int32_t(p.value + 0.5f))];
   }
+}
+
+int32_t paintReference(ScanImage& image, LineStore& store, const ViewSettings& view,
+                       const ScanInputs& inputs, uint32_t nowMs, uint32_t* pixels) {
+  buildColourTable(view.palette, view.linear, view.brightness, image.colourTable);
+  std::lock_guard<std::mutex> g(image.lock);
+  {
+    std::lock_guard<std::mutex> lg(store.lineLock);
+    if (contrastStep(image, view, nowMs)) {
+      for (uint32_t& f : store.dirtyDegrees) f = 1;
+    }
+  }
+  markDirtyPixels(image, store);
+  convertInvalidPixels(image, store, inputs);
+  const int32_t level = contrastLevel(image, view.autoContrast == 1 ? 0 : clampedContrast(view));
+  colourPixels(image, level, pixels);
+  return level;
 }
 
 }  // namespace sk720

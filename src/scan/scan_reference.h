@@ -19,4 +19,9 @@ ReferenceScan buildReferenceScan(int32_t panX, int32_t panY, int32_t size, float
                                  int32_t zeroOffsetDegrees);
 void convertReferenceRaster(ReferenceScan& scan, const LineStore& store, const ScanInputs& inputs);
 
+// One paint as written out literally: the colour table built anew, a full refresh reconverting
+// every degree, every pixel coloured from the table. The image should have one worker.
+int32_t paintReference(ScanImage& image, LineStore& store, const ViewSettings& view,
+                       const ScanInputs& inputs, uint32_t nowMs, uint32_t* pixels);
+
 }  // namespace sk720

@@ -85,17 +85,17 @@ TEST_F(PaintTest, ContrastLevels) {
 
 TEST_F(PaintTest, ContrastStepRefreshesOnlyWhenSomethingChanged) {
   view.autoContrast = 0;
-  EXPECT_TRUE(contrastStep(*img, *store, view, 0));
-  EXPECT_FALSE(contrastStep(*img, *store, view, 10));
+  EXPECT_TRUE(contrastStep(*img, view, 0));
+  EXPECT_FALSE(contrastStep(*img, view, 10));
   view.brightness = 12;
-  EXPECT_TRUE(contrastStep(*img, *store, view, 20));
+  EXPECT_TRUE(contrastStep(*img, view, 20));
   view.autoContrast = 1;
-  EXPECT_TRUE(contrastStep(*img, *store, view, 30));
-  EXPECT_FALSE(contrastStep(*img, *store, view, 5000));
-  EXPECT_TRUE(contrastStep(*img, *store, view, 5001));  // a new automatic period
+  EXPECT_TRUE(contrastStep(*img, view, 30));
+  EXPECT_FALSE(contrastStep(*img, view, 5000));
+  EXPECT_TRUE(contrastStep(*img, view, 5001));  // a new automatic period
   view.contrast = 55;  // damaged: clamped, never an index outside the table
   view.autoContrast = 0;
-  EXPECT_TRUE(contrastStep(*img, *store, view, 5002));
+  EXPECT_TRUE(contrastStep(*img, view, 5002));
   EXPECT_EQ(img->previousContrast, 10);
 }
 

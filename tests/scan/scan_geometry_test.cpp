@@ -117,6 +117,7 @@ TEST_F(GeometryTest, DegreeOrderMatchesTheLiteralRasterConversion) {
     inputs.zeroAlwaysUp = 1 - rotate;
     inputs.headingRadians = 1.234f;
     auto fast = build(301, 257, 14);  // 150 m: the corners lie beyond the store
+    fast->workerCount = 3;            // the degrees shared among threads, counts added up
     fast->panX = 13;
     fast->panY = -21;
     rebuildScanGeometry(*fast, *store, view, inputs, 301, 257);

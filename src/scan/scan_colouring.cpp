@@ -1,0 +1,118 @@
+#include <algorithm>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
+#include "scan/scan_paint.h"
+
+namespace sk720 {
+
+namespace {
+
+// The colour table entry of one value at a contrast level (7..4095); the formula every colouring
+// shares. Values of 4096 or more, which take the top entry, reach it through the upper limit
+// since the level is at most 4095; so the vector path needs no comparison with 4096.
+inline int32_t entryOf(float v, float level) {
+  float index = v * 4095.0f / level;
+  index = index > 0.0f ? index : 0.0f;
+  index = index < 4095.0f ? index : 4095.0f;
+  return roundHalfUp(index);
+}
+
+inline uint32_t colourOf(float v, float level, const uint32_t* packed) {
+  return packed[entryOf(v, level)];
+}
+
+// Below this many pixels a colouring runs on the calling thread alone.
+constexpr size_t kParallelPixels = size_t(1) << 18;
+
+struct ColouringPass {
+  const ScanImage* image;
+  float level;
+  uint32_t* pixels;
+  int32_t workers;
+};
+
+void colourTask(void* context, int32_t worker) {
+  const auto& pass = *static_cast<const ColouringPass*>(context);
+  const size_t n = pass.image->map.value.size();
+  const size_t begin = n * size_t(worker) / size_t(pass.workers);
+  const size_t end = n * size_t(worker + 1) / size_t(pass.workers);
+  const float* values = pass.image->map.value.data();
+  const uint32_t* packed = pass.image->packedColours.data();
+  size_t i = begin;
+#if defined(__SSE2__)
+  // Four values at a time: the same single-precision steps, so the same entries.
+  const __m128 scale = _mm_set1_ps(4095.0f), level = _mm_set1_ps(pass.level);
+  const __m128 zero = _mm_setzero_ps(), top = _mm_set1_ps(4095.0f), half = _mm_set1_ps(0.5f);
+  alignas(16) int32_t entries[4];
+  for (; i + 4 <= end; i += 4) {
+    __m128 index = _mm_div_ps(_mm_mul_ps(_mm_loadu_ps(values + i), scale), level);
+    index = _mm_min_ps(_mm_max_ps(index, zero), top);
+    _mm_store_si128(reinterpret_cast<__m128i*>(entries), _mm_cvttps_epi32(_mm_add_ps(index, half)));
+    pass.pixels[i] = packed[entries[0]];
+    pass.pixels[i + 1] = packed[entries[1]];
+    pass.pixels[i + 2] = packed[entries[2]];
+    pass.pixels[i + 3] = packed[entries[3]];
+  }
+#endif
+  for (; i < end; ++i) pass.pixels[i] = colourOf(values[i], pass.level, packed);
+}
+
+}  // namespace
+
+void packColourTable(const ColourTable& table, uint32_t* packed) {
+  for (size_t i = 0; i < 4096; ++i) {
+    const auto& c = table[i];
+    packed[i] = uint32_t(roundHalfUp(c[2])) | (uint32_t(roundHalfUp(c[1])) << 8) |
+                (uint32_t(roundHalfUp(c[0])) << 16);
+  }
+}
+
+void colourPixels(const ScanImage& image, int32_t level, uint32_t* pixels) {
+  uint32_t packed[4096];
+  packColourTable(image.colourTable, packed);
+  const float* values = image.map.value.data();
+  const size_t n = image.map.value.size();
+  const float fLevel = float(level);
+  const int32_t centre = image.map.centreIndex;
+  const uint32_t centreKeep = centre >= 0 ? pixels[centre] : 0;
+  for (size_t i = 0; i < n; ++i) {
+    const float v = values[i];
+    int32_t entry = 4095;
+    if (v < 4096.0f) {
+      const float index = std::clamp(v * 4095.0f / fLevel, 0.0f, 4095.0f);
+      entry = roundHalfUp(index);
+    }
+    pixels[i] = packed[entry];
+  }
+  if (centre >= 0) pixels[centre] = centreKeep;  // the centre pixel is never coloured
+}
+
+void colourEveryPixel(ScanImage& image, int32_t level, uint32_t* pixels) {
+  const int32_t centre = image.map.centreIndex;
+  const uint32_t centreKeep = centre >= 0 ? pixels[centre] : 0;
+  ColouringPass pass{&image, float(level), pixels, 1};
+  if (image.map.value.size() >= kParallelPixels) {
+    ScanWorkers& workers = scanWorkers(image);
+    pass.workers = workers.count();
+    workers.run(colourTask, &pass);
+  } else {
+    colourTask(&pass, 0);
+  }
+  if (centre >= 0) pixels[centre] = centreKeep;
+}
+
+void colourConvertedPixels(const ScanImage& image, int32_t level, uint32_t* pixels) {
+  const float* values = image.map.value.data();
+  const uint32_t* packed = image.packedColours.data();
+  const float fLevel = float(level);
+  for (int32_t d = 0; d < kDegrees; ++d) {
+    if (!image.degreeConverted[d]) continue;
+    for (const DegreePixel& p : image.map.degreePixels[size_t(d)]) {
+      pixels[p.pixel] = colourOf(values[p.pixel], fLevel, packed);
+    }
+  }
+}
+
+}  // namespace sk720
