@@ -206,9 +206,8 @@ void paintScanView(HWND hwnd, ScanView& v) {
     return;
   }
   const double start = nowMs();
-  if (fresh) v.image.fullRedrawPending = 1;
   GdiFlush();
-  paintScanImage(v.image, *a->store, a->view, a->inputs, GetTickCount(), s.imagePixels);
+  paintScanImage(v.image, *a->store, a->view, a->inputs, GetTickCount(), s.imagePixels, fresh);
   const double t1 = nowMs();
 
   gatherOverlayInput(v, *a, w, h);
