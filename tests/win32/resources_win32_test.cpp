@@ -293,36 +293,6 @@ TEST_P(PerLanguage, EveryDialogTemplateCreatesWithItsControls) {
   }
 }
 
-// Titles and texts: the translated templates follow the interface language, the
-// English-only ones keep their English texts in every language.
-TEST_P(PerLanguage, DialogTextsFollowTheLanguage) {
-  auto text = [](int dialogId, int controlId) {
-    HWND dialog = CreateDialogParamW(module(), MAKEINTRESOURCEW(dialogId), nullptr, quietDialog, 0);
-    std::wstring result =
-        controlId == 0 ? windowText(dialog) : windowText(GetDlgItem(dialog, controlId));
-    DestroyWindow(dialog);
-    return result;
-  };
-  EXPECT_EQ(text(IDD_SONARSETTINGS, 0), loadString(IDS_SONAR_SETTINGS));
-  EXPECT_EQ(text(IDD_VIEWSETTINGS, 0), loadString(IDS_VIEW_SETTINGS));
-  EXPECT_EQ(text(IDD_VIEWSETTINGS_NOCOMPASS, 0), loadString(IDS_VIEW_SETTINGS));
-  EXPECT_EQ(text(IDD_SONARSETTINGS_TUNABLE, 0), L"Sonar settings");
-  EXPECT_EQ(text(IDD_ABOUT, 0), L"About SK720 Control Program");
-  EXPECT_EQ(text(IDD_NOTICE, IDC_NOTICE_TEXT), L"Screenshot saved");
-  EXPECT_EQ(text(IDD_CONNECT, IDC_CONNECT_PROGRESS), L"");
-
-  // The connect dialog can only be left through Cancel; the notice has no
-  // caption.
-  HWND connect =
-      CreateDialogParamW(module(), MAKEINTRESOURCEW(IDD_CONNECT), nullptr, quietDialog, 0);
-  EXPECT_EQ(GetWindowLongW(connect, GWL_STYLE) & WS_SYSMENU, 0);
-  DestroyWindow(connect);
-  HWND notice = CreateDialogParamW(module(), MAKEINTRESOURCEW(IDD_NOTICE), nullptr, quietDialog, 0);
-  EXPECT_NE(GetWindowLongW(notice, GWL_STYLE) & WS_POPUP, 0);
-  EXPECT_NE(GetWindowLongW(notice, GWL_STYLE) & WS_CAPTION, WS_CAPTION);
-  DestroyWindow(notice);
-}
-
 INSTANTIATE_TEST_SUITE_P(Resources, PerLanguage, ::testing::ValuesIn(kLanguages),
                          [](const auto &info) { return std::string(info.param.name); });
 
@@ -350,29 +320,6 @@ TEST(Resources, AltQuestionMarkAndAltSlashOpenAbout) {
     keys.insert(entries[i].key);
   }
   EXPECT_EQ(keys, (std::set<WORD>{'?', '/'}));
-}
-
-TEST(Resources, IconHasSeveralSizesAndManifestAsksForCommonControls6) {
-  HRSRC group = FindResourceW(module(), MAKEINTRESOURCEW(IDI_SK720), RT_GROUP_ICON);
-  ASSERT_NE(group, nullptr);
-  auto *directory = static_cast<PBYTE>(LockResource(LoadResource(module(), group)));
-  const int small = LookupIconIdFromDirectoryEx(directory, TRUE, 16, 16, LR_DEFAULTCOLOR);
-  const int large = LookupIconIdFromDirectoryEx(directory, TRUE, 48, 48, LR_DEFAULTCOLOR);
-  EXPECT_NE(small, 0);
-  EXPECT_NE(large, 0);
-  EXPECT_NE(small, large);
-  HICON icon =
-      static_cast<HICON>(LoadImageW(module(), MAKEINTRESOURCEW(IDI_SK720), IMAGE_ICON, 32, 32, 0));
-  EXPECT_NE(icon, nullptr);
-  if (icon != nullptr) DestroyIcon(icon);
-
-  HRSRC manifest = FindResourceW(module(), MAKEINTRESOURCEW(IDR_MANIFEST), MAKEINTRESOURCEW(24));
-  ASSERT_NE(manifest, nullptr);
-  const std::string text(static_cast<const char *>(LockResource(LoadResource(module(), manifest))),
-                         SizeofResource(module(), manifest));
-  EXPECT_NE(text.find("name=\"Microsoft.Windows.Common-Controls\" version=\"6.0.0.0\""),
-            std::string::npos);
-  EXPECT_NE(text.find("<dpiAware"), std::string::npos);
 }
 
 }  // namespace
