@@ -55,12 +55,6 @@ bool checked(HMENU menu, int pos) {
   return (GetMenuState(menu, static_cast<UINT>(pos), MF_BYPOSITION) & MF_CHECKED) != 0;
 }
 
-std::wstring windowText(HWND window) {
-  wchar_t text[256] = {};
-  GetWindowTextW(window, text, 256);
-  return text;
-}
-
 std::wstring className(HWND window) {
   wchar_t name[64] = {};
   GetClassNameW(window, name, 64);
