@@ -141,6 +141,7 @@ TEST_F(PtyHead, RateSwitchLoadingAndRecords) {
   auto port = openSerialDevice(pty.slavePath(), 115200);
   ASSERT_TRUE(port);
   ASSERT_EQ(switchBaud(*port, 921600), 0);
+  EXPECT_EQ(port->bitsPerSecond(), 921600u);  // what the long-record budget is based on
   SonarSettings s;
   s.rangeIndex = 1;
   SonarParams p;

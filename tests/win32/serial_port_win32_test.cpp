@@ -67,6 +67,7 @@ TEST_F(SerialPortWin32, OpenReadRuleAndProtocol) {
   EXPECT_EQ(std::string(reinterpret_cast<char*>(buf), size_t(got)), "#SYNC\n");
 
   EXPECT_EQ(switchBaud(*port, 921600), 0);
+  EXPECT_EQ(port->bitsPerSecond(), 921600u);  // what the long-record budget is based on
   uint8_t block0[64] = {}, block1[16] = {};
   block0[0] = 1;
   EXPECT_EQ(RIZ720_SetParams(*port, block0, block1), 0);

@@ -37,7 +37,10 @@ void ProgressLine::update(uint64_t records, uint64_t bytes, const std::string& e
   lastMs_ = now;
   shown_ = true;
   // Trailing blanks wipe what a longer earlier line left behind.
-  sink_("\r" + progressText(label_, records, bytes, elapsed / 1000.0, extra) + "    ");
+  std::string line = "\r";
+  line += progressText(label_, records, bytes, elapsed / 1000.0, extra);
+  line += "    ";
+  sink_(line);
 }
 
 void ProgressLine::finish() {
