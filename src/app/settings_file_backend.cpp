@@ -98,12 +98,11 @@ int32_t loadFile(const std::filesystem::path& file, ValueMap& values) {
   if (size > kMaxFileBytes) return kSettingsInvalidData;
   std::ifstream in(file, std::ios::binary);
   if (!in.is_open()) return kSettingsAccessDenied;
-  // Read with the same bound, in case the file grew since it was looked at.
-  std::string text(size_t(kMaxFileBytes) + 1, '\0');
+  // No more than the size looked at, should the file grow meanwhile.
+  std::string text(size_t(size), '\0');
   in.read(text.data(), std::streamsize(text.size()));
   if (in.bad()) return kSettingsAccessDenied;
   text.resize(size_t(in.gcount()));
-  if (text.size() > kMaxFileBytes) return kSettingsInvalidData;
 
   std::istringstream lines(text);
   std::string line;

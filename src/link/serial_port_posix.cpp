@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cerrno>
 #include <climits>
 #include <mutex>
@@ -18,6 +19,8 @@
 namespace sk720 {
 
 namespace {
+
+constexpr uint32_t kWriteStallMs = 5000;
 
 bool speedFor(int32_t baud, speed_t& speed) {
   switch (baud) {
@@ -112,7 +115,7 @@ class PosixSerialPort : public SerialPort {
  private:
   int enter() {
     std::lock_guard<std::mutex> g(lock_);
-    if (closed_ || fd_ < 0) return -1;
+    if (closed_ || failed_ || fd_ < 0) return -1;
     ++busy_;
     return fd_;
   }
@@ -148,31 +151,42 @@ class PosixSerialPort : public SerialPort {
   }
 
   // The whole buffer or a failure: a frame cut short would leave half a command on the wire, so
-  // a device that is slow to take bytes is waited for as long as it lives and the port is open
-  // (Windows writes have no time-out either).
+  // a device that is slow to take bytes is waited for as long as it keeps taking them. One that
+  // takes nothing at all for kWriteStallMs (a line without flow control always drains) has
+  // failed: the port then fails every later call too, so nothing follows the broken frame.
   int32_t writeTo(int fd, const uint8_t* data, int32_t size) {
+    using Clock = std::chrono::steady_clock;
     int32_t done = 0;
+    Clock::time_point progress = Clock::now();
     while (done < size) {
       const ssize_t n = ::write(fd, data + done, size_t(size - done));
       if (n > 0) {
         done += int32_t(n);
-      } else if (n < 0 && (errno == EAGAIN || errno == EINTR)) {
-        pollfd p{fd, POLLOUT, 0};
-        const int r = ::poll(&p, 1, 100);
-        if (r < 0 && errno != EINTR) return -5;
-        if (r > 0 && (p.revents & (POLLERR | POLLHUP | POLLNVAL))) return -5;
-        if (closing()) return -5;
-      } else {
-        return -5;
+        progress = Clock::now();
+        continue;
       }
+      if (n == 0 || (errno != EAGAIN && errno != EINTR)) return fail();
+      pollfd p{fd, POLLOUT, 0};
+      const int r = ::poll(&p, 1, 100);
+      if (r < 0 && errno != EINTR) return fail();
+      if (r > 0 && (p.revents & (POLLERR | POLLHUP | POLLNVAL))) return fail();
+      if (closing()) return -5;
+      if (Clock::now() - progress > std::chrono::milliseconds(kWriteStallMs)) return fail();
     }
     return done;
+  }
+
+  int32_t fail() {
+    std::lock_guard<std::mutex> g(lock_);
+    failed_ = true;
+    return -5;
   }
 
   std::mutex lock_;
   int fd_;
   int busy_ = 0;
   bool closed_ = false;
+  bool failed_ = false;  // a write broke off: the device no longer takes bytes
 };
 
 }  // namespace

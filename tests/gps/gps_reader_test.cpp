@@ -103,18 +103,22 @@ TEST(GpsReader, PdopComesFromHorizontalAndVerticalDilution) {
   EXPECT_LT(fix.lon.load(), 0.0f);
 }
 
-TEST(GpsReader, ForeignTalkerLeavesTheResetRecord) {
-  sim::GpsSimPlan plan;
-  plan.talker = "GN";
-  sim::GpsReceiverSim receiver(plan);
-  ScriptedPort port;
-  for (int i = 0; i < 5; ++i) port.script.push_back(receiver.nextEpoch());
-  GpsFix fix;
-  std::atomic<bool> stop{false};
-  runGpsReader(port, fix, stop);
-  EXPECT_EQ(fix.sig.load(), 0);
-  EXPECT_EQ(fix.fix.load(), 1);
-  EXPECT_EQ(fix.pdop.load(), 0.0f);
+TEST(GpsReader, ForeignTalkerLeavesTheResetRecordTheCombinedOneGivesAFix) {
+  for (const char* talker : {"GL", "GN"}) {
+    SCOPED_TRACE(talker);
+    sim::GpsSimPlan plan;
+    plan.talker = talker;
+    sim::GpsReceiverSim receiver(plan);
+    ScriptedPort port;
+    for (int i = 0; i < 5; ++i) port.script.push_back(receiver.nextEpoch());
+    GpsFix fix;
+    std::atomic<bool> stop{false};
+    runGpsReader(port, fix, stop);
+    const bool combined = std::string(talker) == "GN";
+    EXPECT_EQ(fix.sig.load(), combined ? 1 : 0);
+    EXPECT_EQ(fix.fix.load(), combined ? 3 : 1);
+    EXPECT_EQ(fix.pdop.load() != 0.0f, combined);
+  }
 }
 
 TEST(GpsReader, StopRequestEndsTheLoopOnAnIdlePort) {

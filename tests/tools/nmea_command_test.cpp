@@ -58,9 +58,9 @@ TEST(NmeaCommand, SummaryCountsWhatWasDropped) {
   sim::GpsSimPlan plan;
   plan.badChecksumRate = 1.0;
   sim::GpsReceiverSim bad(plan);
-  sim::GpsSimPlan gn;
-  gn.talker = "GN";
-  sim::GpsReceiverSim foreign(gn);
+  sim::GpsSimPlan gl;
+  gl.talker = "GL";
+  sim::GpsReceiverSim foreign(gl);
   sim::GpsReceiverSim good{sim::GpsSimPlan{}};
   const std::string log = bad.nextEpoch() + foreign.nextEpoch() + good.nextEpoch() +
                           "$GPGGA,1*4B\r\n";

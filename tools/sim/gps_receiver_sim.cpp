@@ -105,7 +105,9 @@ std::string GpsReceiverSim::nextEpoch() {
 
   const int sentences = (kInView + 3) / 4;
   for (int s = 0; s < sentences; ++s) {
-    std::snprintf(buf, sizeof buf, "%sGSV,%d,%d,%02d", t.c_str(), sentences, s + 1, kInView);
+    // A receiver that combines systems reports its satellites in view per system: ours are GPS.
+    const char* gsvTalker = t == "GN" ? "GP" : t.c_str();
+    std::snprintf(buf, sizeof buf, "%sGSV,%d,%d,%02d", gsvTalker, sentences, s + 1, kInView);
     std::string gsv = buf;
     for (int k = s * 4; k < kInView && k < s * 4 + 4; ++k) {
       const Satellite& sat = kSky[k];

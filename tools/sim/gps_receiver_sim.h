@@ -10,7 +10,7 @@
 namespace sk720::sim {
 
 struct GpsSimPlan {
-  std::string talker = "GP";       // "GN" makes a receiver this program must ignore
+  std::string talker = "GP";       // "GN": a multi-system receiver (its GSV stay "GP")
   double rateHz = 1.0;             // epochs per second
   double startLatDeg = 35.0950;    // north positive
   double startLonDeg = 129.0400;   // east positive
