@@ -4,6 +4,8 @@
 
 #include <windowsx.h>
 
+#include <cmath>
+
 #include "app/app_data_win32.h"
 #include "views/slider_geometry.h"
 
@@ -46,7 +48,7 @@ void paint(HWND hwnd, SliderState& s) {
     HGDIOBJ oldPen = SelectObject(mem, GetStockObject(NULL_PEN));
     for (const SliderPoint* tri : {arrows.left, arrows.right}) {
       POINT p[3];
-      for (int i = 0; i < 3; ++i) p[i] = {LONG(tri[i].x + 0.5f), LONG(tri[i].y + 0.5f)};
+      for (int i = 0; i < 3; ++i) p[i] = {LONG(std::lround(tri[i].x)), LONG(std::lround(tri[i].y))};
       Polygon(mem, p, 3);
     }
     SelectObject(mem, oldPen);
