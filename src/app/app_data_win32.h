@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "app/live_link_win32.h"
 #include "app/port_lists.h"
 #include "app/settings_store.h"
 #include "base/status_text.h"
@@ -93,6 +94,9 @@ struct AppData {
   bool toolbarShown = true;
   int32_t minTrackHeight = 750;
   int32_t recordBlink = 0;
+
+  // The live head: the acquisition, its connect thread and the connection watch.
+  LiveLink live;
 };
 
 // The record of the main window that owns (or is) hwnd; null before creation.

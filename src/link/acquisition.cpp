@@ -23,6 +23,30 @@ void stopGpsLoop(Acquisition& acq) {
   }
 }
 
+bool cancelled(const ConnectJob& job) { return job.cancel && job.cancel->load(); }
+
+// The rate switch's pause between attempts, cut short by a cancel request.
+void pauseUnlessCancelled(Acquisition& acq, const ConnectJob& job, uint32_t ms) {
+  constexpr uint32_t kSlice = 100;
+  for (uint32_t slept = 0; slept < ms && !cancelled(job); slept += kSlice) {
+    acq.clock.sleepMs(ms - slept < kSlice ? ms - slept : kSlice);
+  }
+}
+
+// Ends a withdrawn connection: the loops this sequence may have started, then its own ports.
+StartResult abandonConnect(Acquisition& acq) {
+  stopWorkingLoop(acq);
+  stopGpsLoop(acq);
+  if (acq.headPort) acq.headPort->close();
+  if (acq.gpsPort) acq.gpsPort->close();
+  acq.headPort.reset();
+  acq.gpsPort.reset();
+  acq.observer->linkStatus(LinkStatus::Disconnected);
+  acq.observer->linkRate(0, 0);
+  acq.observer->disconnected();
+  return StartResult::Cancelled;
+}
+
 }  // namespace
 
 const char* linkStatusText(LinkStatus status) {
@@ -80,6 +104,7 @@ void Acquisition::setRecordPath(const std::string& path) {
 
 StartResult ConnectThread(Acquisition& acq, const ConnectJob& job, PortFactory& ports) {
   AcquisitionObserver& ui = *acq.observer;
+  if (cancelled(job)) return StartResult::Cancelled;
   ui.linkStatus(LinkStatus::OpeningPort);
   // A port still read by a loop of an earlier connection must not be replaced under it.
   stopWorkingLoop(acq);
@@ -94,6 +119,7 @@ StartResult ConnectThread(Acquisition& acq, const ConnectJob& job, PortFactory& 
   }
   if (acq.gpsPort) acq.gpsPort->close();
   acq.gpsPort.reset();
+  if (cancelled(job)) return abandonConnect(acq);
   if (job.gpsPortNumber != 0) {
     acq.gpsPort = ports.openGpsPort(job.gpsPortNumber, job.gpsBaud, reason);
     if (!acq.gpsPort) {
@@ -110,10 +136,12 @@ StartResult ConnectThread(Acquisition& acq, const ConnectJob& job, PortFactory& 
   acq.state.headBaud.store(job.headBaud);
   int32_t r = -1;
   for (int32_t attempt = 1; attempt <= kRateSwitchAttempts; ++attempt) {
+    if (cancelled(job)) return abandonConnect(acq);
     r = switchBaud(*acq.headPort, job.headBaud, acq.clock);
     if (r >= 0) break;
-    if (attempt < kRateSwitchAttempts) acq.clock.sleepMs(kRateSwitchPauseMs);
+    if (attempt < kRateSwitchAttempts) pauseUnlessCancelled(acq, job, kRateSwitchPauseMs);
   }
+  if (cancelled(job)) return abandonConnect(acq);
   if (r < 0) {
     acq.headPort->close();
     acq.headPort.reset();
@@ -126,7 +154,10 @@ StartResult ConnectThread(Acquisition& acq, const ConnectJob& job, PortFactory& 
   ui.linkRate(job.headPortNumber, job.headBaud);
   ui.connected();
   ui.storeLinkChoices(job.headPortNumber, job.headBaud, job.gpsPortNumber, job.gpsBaud);
-  return startSonar(acq);
+  const StartResult started = startSonar(acq);
+  // A cancel during the loading is honoured once the head is out of the sequence.
+  if (cancelled(job)) return abandonConnect(acq);
+  return started;
 }
 
 void disconnectHead(Acquisition& acq) {

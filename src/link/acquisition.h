@@ -135,6 +135,9 @@ struct ConnectJob {
   uint32_t gpsPortNumber = 0;  // 0 = no GPS
   int32_t gpsBaud = 4800;
   int32_t headBaud = 115200;   // the rate chosen in the rate list
+  // Raised by the connect dialog's Cancel: the sequence ends at its next step, attempt or pause
+  // and closes the ports it opened itself, so that nobody closes them under it.
+  const std::atomic<bool>* cancel = nullptr;
 };
 
 enum class StartResult : int32_t {
@@ -144,6 +147,7 @@ enum class StartResult : int32_t {
   NoAnswer,      // the rate switch failed five times
   LoadFailed,    // the loading sequence was abandoned
   ThreadFailed,
+  Cancelled,     // the connect request was withdrawn; the ports are closed again
 };
 
 constexpr int32_t kRateSwitchAttempts = 5;
