@@ -3,8 +3,9 @@
 #include "app/app_start_win32.h"
 
 #include <commctrl.h>
-#include <gdiplus.h>
 #include <objidl.h>
+
+#include <gdiplus.h> // after objidl.h, which it needs
 #include <shellapi.h>
 
 #include "app/main_commands_win32.h"
@@ -62,7 +63,8 @@ LANGID selectInterfaceLanguage() {
 }
 
 bool registerWindowClasses(HINSTANCE instance) {
-  WNDCLASSEXW wc{sizeof wc};
+  WNDCLASSEXW wc{};
+  wc.cbSize = sizeof wc;
   wc.style = CS_HREDRAW | CS_VREDRAW;
   wc.lpfnWndProc = MainWindowProc;
   wc.hInstance = instance;
@@ -133,7 +135,9 @@ int runProgram(HINSTANCE instance, const wchar_t *commandLine,
   Gdiplus::GdiplusStartup(&gdiplusToken, &gdiplusInput,
                           nullptr); // never shut down
 
-  INITCOMMONCONTROLSEX icc{sizeof icc, ICC_BAR_CLASSES | ICC_STANDARD_CLASSES};
+  INITCOMMONCONTROLSEX icc{};
+  icc.dwSize = sizeof icc;
+  icc.dwICC = ICC_BAR_CLASSES | ICC_STANDARD_CLASSES;
   InitCommonControlsEx(&icc);
 
   (void)commandLine; // wWinMain's line lacks the program name; the full line

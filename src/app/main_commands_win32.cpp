@@ -12,6 +12,7 @@
 #include "app/main_window_win32.h"
 #include "app/playback_commands.h"
 #include "app/ui_text_win32.h"
+#include "app/view_dialog_win32.h"
 #include "resource.h"
 
 namespace sk720 {

@@ -3,6 +3,7 @@
 // echo trace) and the toolbar column at the right. A pure function of the
 // client size and three switches.
 #include <array>
+#include <cstddef>
 #include <cstdint>
 
 namespace sk720 {

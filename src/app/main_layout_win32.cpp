@@ -181,7 +181,8 @@ void EnterFullScreen(HWND hwnd, WindowPlacement &p) {
   p.bottom = r.bottom;
   SetWindowLongW(hwnd, GWL_STYLE, LONG(fullScreenStyle(p.style)));
   SetWindowLongW(hwnd, GWL_EXSTYLE, LONG(fullScreenExStyle(p.exStyle)));
-  MONITORINFO mi{sizeof mi};
+  MONITORINFO mi{};
+  mi.cbSize = sizeof mi;
   GetMonitorInfoW(MonitorFromWindow(hwnd, MONITOR_DEFAULTTONEAREST), &mi);
   SetWindowPos(hwnd, nullptr, mi.rcMonitor.left, mi.rcMonitor.top,
                mi.rcMonitor.right - mi.rcMonitor.left,
@@ -204,7 +205,8 @@ void LeaveFullScreen(HWND hwnd, WindowPlacement &p) {
 namespace {
 BOOL CALLBACK collectMonitor(HMONITOR m, HDC, LPRECT, LPARAM data) {
   auto *list = reinterpret_cast<std::vector<MonitorArea> *>(data);
-  MONITORINFO mi{sizeof mi};
+  MONITORINFO mi{};
+  mi.cbSize = sizeof mi;
   if (GetMonitorInfoW(m, &mi)) {
     list->push_back(
         {mi.rcWork.left, mi.rcWork.top, mi.rcWork.right, mi.rcWork.bottom});

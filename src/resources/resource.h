@@ -87,6 +87,65 @@
 #define IDM_SCREENSHOT 32782
 #define IDM_RULER 32783
 
+// Sonar settings dialog (107, and 132 with the three tunable fields).
+#define IDC_SONAR_HEADING 1000
+#define IDC_SONAR_WIDTH 1001
+#define IDC_SONAR_CW_LENGTH 1004
+#define IDC_SONAR_SPEED 1005
+#define IDC_SONAR_ROTATION 1006
+#define IDC_SONAR_FREQUENCY 1007
+#define IDC_SONAR_HEAD_UP 1008
+#define IDC_SONAR_RANGE 1010
+#define IDC_SONAR_GAIN 1011
+#define IDC_SONAR_SET 1012
+#define IDC_SONAR_CANCEL 1013
+#define IDC_SONAR_SECTOR_ENABLE 1014
+#define IDC_SONAR_BANDWIDTH 1025
+#define IDC_SONAR_TVG_SLOPE 1026
+#define IDC_SONAR_PULSE_CW 1028
+#define IDC_SONAR_PULSE_AFM 1029
+#define IDC_SONAR_PULSE_FM 1030
+#define IDC_SONAR_PULSE_AUTO 1031
+
+// View settings dialog (108, and 131 without the compass group).
+#define IDC_VIEW_GAIN 1000
+#define IDC_VIEW_DEAD_ZONE 1001
+#define IDC_VIEW_BROWN 1002
+#define IDC_VIEW_RAINBOW 1003
+#define IDC_VIEW_NORTH_UP 1004
+#define IDC_VIEW_ZERO_UP 1005
+#define IDC_VIEW_ZERO_OFFSET 1007
+#define IDC_VIEW_GRID 1008
+#define IDC_VIEW_AUTO_CONTRAST 1009
+#define IDC_VIEW_COMPASS_ENABLE 1010
+#define IDC_VIEW_SET 1012
+#define IDC_VIEW_CANCEL 1013
+#define IDC_VIEW_POINTER 1014
+#define IDC_VIEW_LINEAR 1015
+#define IDC_VIEW_LOG 1016
+#define IDC_VIEW_CONTRAST 1020
+#define IDC_VIEW_BRIGHTNESS 1021
+#define IDC_VIEW_ECHOGRAM 1022
+#define IDC_VIEW_FIT_TO_WINDOW 1023
+#define IDC_VIEW_SHOW_INFO 1024
+#define IDC_VIEW_PLAYBACK_CONTINUOUSLY 1025
+
+// Connect dialog: the progress line (the first control with identifier -1); Cancel is IDCANCEL.
+#define IDC_CONNECT_PROGRESS (-1)
+
+// Working folder dialog; OK and Cancel are IDOK and IDCANCEL.
+#define IDC_FOLDER_PATH 1007
+#define IDC_FOLDER_CHANGE 1012
+
+// About dialog: the icon is its first control with identifier -1.
+#define IDC_ABOUT_ICON (-1)
+
+// Notice dialog: its one line, so that a failure can be told in the same box.
+#define IDC_NOTICE_TEXT 1000
+
+// The application manifest (RT_MANIFEST): common controls 6 and DPI awareness.
+#define IDR_MANIFEST 1
+
 #ifndef IDC_STATIC
 #define IDC_STATIC (-1)
 #endif

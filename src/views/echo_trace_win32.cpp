@@ -2,8 +2,9 @@
 
 #include "views/echo_trace_win32.h"
 
-#include <gdiplus.h>
 #include <objidl.h>
+
+#include <gdiplus.h> // after objidl.h, which it needs
 
 #include <vector>
 
@@ -161,7 +162,8 @@ LRESULT CALLBACK echoTraceProc(HWND hwnd, UINT msg, WPARAM wParam,
 } // namespace
 
 bool registerEchoTraceClass(HINSTANCE instance) {
-  WNDCLASSEXW wc{sizeof wc};
+  WNDCLASSEXW wc{};
+  wc.cbSize = sizeof wc;
   wc.style = CS_HREDRAW | CS_VREDRAW;
   wc.lpfnWndProc = echoTraceProc;
   wc.hInstance = instance;

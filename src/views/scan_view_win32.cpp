@@ -219,7 +219,8 @@ LRESULT CALLBACK scanViewProc(HWND hwnd, UINT msg, WPARAM wParam,
 } // namespace
 
 bool registerScanViewClass(HINSTANCE instance) {
-  WNDCLASSEXW wc{sizeof wc};
+  WNDCLASSEXW wc{};
+  wc.cbSize = sizeof wc;
   wc.style = CS_HREDRAW | CS_VREDRAW | CS_DBLCLKS;
   wc.lpfnWndProc = scanViewProc;
   wc.hInstance = instance;

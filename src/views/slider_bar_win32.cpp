@@ -134,7 +134,8 @@ LRESULT CALLBACK sliderProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
 } // namespace
 
 bool registerSliderBarClass(HINSTANCE instance) {
-  WNDCLASSEXW wc{sizeof wc};
+  WNDCLASSEXW wc{};
+  wc.cbSize = sizeof wc;
   wc.style = CS_HREDRAW | CS_VREDRAW;
   wc.lpfnWndProc = sliderProc;
   wc.hInstance = instance;
