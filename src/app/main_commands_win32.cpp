@@ -123,8 +123,10 @@ bool onButton(HWND hwnd, AppData &a, HWND c) {
     applyCommand(hwnd);
   } else if (c == a.sonarSettingsButton) {
     runSonarDialog(hwnd);
-  } else if (c == a.viewSettingsButton || c == a.connectButton) {
-    // The view settings dialog is not part of the live head.
+  } else if (c == a.viewSettingsButton) {
+    showViewSettingsDialog(hwnd);
+  } else if (c == a.connectButton) {
+    // The group's button has no command of its own.
   } else {
     return false;
   }
@@ -163,6 +165,7 @@ bool onMenu(HWND hwnd, AppData &a, UINT id) {
     runWorkingFolderDialog(hwnd);
     return true;
   case IDM_VIEW_SETTINGS:
+    showViewSettingsDialog(hwnd);
     return true;
   default:
     return false;

@@ -4,6 +4,7 @@
 
 #include <filesystem>
 #include <functional>
+#include <random>
 #include <memory>
 #include <thread>
 
