@@ -23,6 +23,9 @@ void stopGpsLoop(Acquisition& acq) {
   }
 }
 
+constexpr int32_t kRateRefused = 1;      // switchBaud's result for "#ER"
+constexpr int32_t kOpeningBaud = 115200;  // the rate a head port is opened with
+
 bool cancelled(const ConnectJob& job) { return job.cancel && job.cancel->load(); }
 
 // The rate switch's pause between attempts, cut short by a cancel request.
@@ -149,9 +152,17 @@ StartResult ConnectThread(Acquisition& acq, const ConnectJob& job, PortFactory& 
     ui.dialogText(LinkStatus::Disconnected);
     return StartResult::NoAnswer;
   }
+  // A head that refuses the rate ("#ER") keeps talking at the rate the port was opened with;
+  // the parameters and the link text must say so, or the head is paced for a rate it never took.
+  int32_t rate = job.headBaud;
+  if (r == kRateRefused) {
+    linkDiagnostic("switchBaud refused, the link stays at 115200\n");
+    rate = kOpeningBaud;
+    acq.state.headBaud.store(rate);
+  }
   ui.linkStatus(LinkStatus::Connected);
   ui.dialogText(LinkStatus::Connected);
-  ui.linkRate(job.headPortNumber, job.headBaud);
+  ui.linkRate(job.headPortNumber, rate);
   ui.connected();
   ui.storeLinkChoices(job.headPortNumber, job.headBaud, job.gpsPortNumber, job.gpsBaud);
   const StartResult started = startSonar(acq);

@@ -2,6 +2,7 @@
 // pause, closes the ports it opened and leaves no loop behind; a new connection then works.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <functional>
 #include <random>
@@ -79,9 +80,9 @@ class ConnectCancel : public ::testing::Test {
 };
 
 TEST_F(ConnectCancel, DuringTheRateSwitchEndsWithinThePauseAndStartWorksAgain) {
-  sim::HeadSimOptions refusing;
-  refusing.refuseRate = true;
-  startHead(refusing);
+  sim::HeadSimOptions silent;  // never answers the attention: every attempt fails
+  silent.silent = true;
+  startHead(silent);
   StartResult result = StartResult::Started;
   std::thread connect([&] { result = ConnectThread(acq, job, ports); });
   // The first attempt has begun; the cancel comes during it or the pause after it.
@@ -125,6 +126,23 @@ TEST_F(ConnectCancel, DuringTheLoadingOrAfterTheStartLeavesNoLoopRunning) {
   const int32_t opens = ports.headOpens;
   EXPECT_EQ(ConnectThread(acq, job, ports), StartResult::Cancelled);
   EXPECT_EQ(ports.headOpens, opens);
+}
+
+using ConnectSequence = ConnectCancel;
+
+TEST_F(ConnectSequence, HeadRefusingTheRateIsDrivenAtTheOpeningRate) {
+  sim::HeadSimOptions refusing;
+  refusing.refuseRate = true;
+  startHead(refusing);
+  ASSERT_EQ(ConnectThread(acq, job, ports), StartResult::Started);
+  EXPECT_EQ(ports.attentions.load(), 1);
+  EXPECT_EQ(acq.state.headBaud.load(), 115200);
+  EXPECT_EQ(head->baud(), 115200);
+  EXPECT_EQ(head->mode(), sim::HeadMode::Work);
+  const std::vector<std::string> said = notes.take();
+  EXPECT_NE(std::find(said.begin(), said.end(), "rate 5 115200"), said.end());
+  // The choice the user made is what is stored for the next start.
+  EXPECT_NE(std::find(said.begin(), said.end(), "store 5 921600 0 4800"), said.end());
 }
 
 }  // namespace
