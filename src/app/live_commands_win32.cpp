@@ -129,8 +129,10 @@ void connectionWatchTick(HWND main) {
     in.stopRequested = st.stopRequest.load();
     in.headPortOpen = l.acq->headPort != nullptr;
     in.workingRunning = st.workingRunning.load();
+    in.loopNumber = st.workingLoopsStarted.load();
+    in.recordsReceived = st.recordsReceived.load();
   }
-  const WatchStep step = connectionWatch(in, l.connectionTimeout);
+  const WatchStep step = connectionWatch(in, l.connectionTimeout, l.watch);
   for (const char* d : step.debug) OutputDebugStringA(d);
   l.connectionTimeout = step.timeout;
   if (step.action != WatchAction::Nothing) {

@@ -8,6 +8,7 @@
 #include <memory>
 #include <thread>
 
+#include "app/live_rules.h"
 #include "link/acquisition.h"
 
 namespace sk720 {
@@ -39,6 +40,7 @@ struct LiveLink {
   std::atomic<bool> cancel{false};      // the connect dialog's Cancel (or Stop, or exit)
   HWND connectDialog = nullptr;
   int32_t connectionTimeout = 0;
+  WatchMemory watch;
   DWORD uiThread = 0;
 };
 

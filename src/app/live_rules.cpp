@@ -12,7 +12,9 @@ constexpr int32_t kGpsBauds[] = {4800, 9600, 19200, 38400, 57600, 115200};
 constexpr int32_t kDefaultHeadBaudSelection = 3;  // 921600
 }  // namespace
 
-WatchStep connectionWatch(const WatchInput& in, int32_t timeout) {
+WatchStep connectionWatch(const WatchInput& in, int32_t timeout, WatchMemory& memory) {
+  const WatchMemory previous = memory;
+  memory = {in.loopNumber, in.recordsReceived};
   WatchStep step;
   step.timeout = timeout;
   step.debug.push_back("\r\nTimerID == 3\r\n");
@@ -28,6 +30,10 @@ WatchStep connectionWatch(const WatchInput& in, int32_t timeout) {
   step.timeout = 0;
   if (in.workingRunning) {
     step.debug.push_back("Working thread is running\n");
+    if (previous.loopNumber == in.loopNumber && previous.recordsReceived == in.recordsReceived) {
+      step.debug.push_back("Working thread receives nothing\n");
+      step.action = WatchAction::CloseSilent;
+    }
   } else {
     step.debug.push_back("Working thread is exited\n");
     if (in.headPortOpen) step.action = WatchAction::CloseEnded;

@@ -16,11 +16,19 @@ struct WatchInput {
   bool stopRequested = false;     // the stop event is signalled
   bool headPortOpen = false;
   bool workingRunning = false;
+  uint32_t loopNumber = 0;       // working loops started so far
+  uint64_t recordsReceived = 0;  // by the current loop
+};
+// What the watch saw at its previous tick.
+struct WatchMemory {
+  uint32_t loopNumber = 0;
+  uint64_t recordsReceived = 0;
 };
 enum class WatchAction {
   Nothing,
   CloseIdlePort,  // the port stayed open without a working loop for seven ticks
   CloseEnded,     // the working loop ended by itself: close the link and say so
+  CloseSilent,    // the loop runs but no record came for a whole tick: the head is gone
 };
 struct WatchStep {
   WatchAction action = WatchAction::Nothing;
@@ -28,7 +36,9 @@ struct WatchStep {
   std::vector<const char*> debug;    // the debugger strings, in order
 };
 constexpr int32_t kWatchTicks = 7;
-WatchStep connectionWatch(const WatchInput& in, int32_t timeout);
+// A head in work mode sends records continuously (a ping takes well under a second); one that
+// sent nothing for a whole tick was unplugged even when the port reports no error.
+WatchStep connectionWatch(const WatchInput& in, int32_t timeout, WatchMemory& memory);
 
 // A connect request from the toolbar's selections. No head port means no connection at all.
 struct ConnectChoice {

@@ -18,42 +18,55 @@ std::string joined(const WatchStep& s) {
 TEST(ConnectionWatch, IdlePortIsClosedAtTheSeventhTickAndAnEndedLoopAtOnce) {
   WatchInput idle;
   idle.headPortOpen = true;
+  WatchMemory m;
   int32_t timeout = 0;
   for (int tick = 1; tick <= 6; ++tick) {
-    const WatchStep s = connectionWatch(idle, timeout);
+    const WatchStep s = connectionWatch(idle, timeout, m);
     EXPECT_EQ(s.action, WatchAction::Nothing) << tick;
     EXPECT_EQ(joined(s), "\r\nTimerID == 3\r\npappdata->connectiontimeout++\n");
     timeout = s.timeout;
   }
-  EXPECT_EQ(connectionWatch(idle, timeout).action, WatchAction::CloseIdlePort);
+  EXPECT_EQ(connectionWatch(idle, timeout, m).action, WatchAction::CloseIdlePort);
 
   // The connect thread owns the port while it runs; a closed port is not counted.
   idle.connecting = true;
-  EXPECT_EQ(connectionWatch(idle, 6).timeout, 6);
-  EXPECT_EQ(connectionWatch(idle, 6).action, WatchAction::Nothing);
+  EXPECT_EQ(connectionWatch(idle, 6, m).timeout, 6);
+  EXPECT_EQ(connectionWatch(idle, 6, m).action, WatchAction::Nothing);
   idle.connecting = false;
   idle.headPortOpen = false;
-  EXPECT_EQ(connectionWatch(idle, 3).timeout, 3);
+  EXPECT_EQ(connectionWatch(idle, 3, m).timeout, 3);
 
   WatchInput live;
   live.stopEventCreated = true;
   live.headPortOpen = true;
   live.workingRunning = true;
-  WatchStep s = connectionWatch(live, 4);
+  live.loopNumber = 1;
+  live.recordsReceived = 500;
+  WatchStep s = connectionWatch(live, 4, m);
   EXPECT_EQ(s.action, WatchAction::Nothing);
   EXPECT_EQ(s.timeout, 0);
   EXPECT_EQ(joined(s), "\r\nTimerID == 3\r\nWorking thread is running\n");
+  live.recordsReceived = 900;
+  EXPECT_EQ(connectionWatch(live, 0, m).action, WatchAction::Nothing);
+  // A new loop (new settings applied) is not silent for having the old loop's count.
+  live.loopNumber = 2;
+  EXPECT_EQ(connectionWatch(live, 0, m).action, WatchAction::Nothing);
+  // Nothing for a whole tick while the loop runs: the port gives no error, the head is gone.
+  s = connectionWatch(live, 0, m);
+  EXPECT_EQ(s.action, WatchAction::CloseSilent);
+  EXPECT_EQ(joined(s), "\r\nTimerID == 3\r\nWorking thread is running\n"
+                       "Working thread receives nothing\n");
 
   live.workingRunning = false;  // the cable was pulled
-  s = connectionWatch(live, 0);
+  s = connectionWatch(live, 0, m);
   EXPECT_EQ(s.action, WatchAction::CloseEnded);
   EXPECT_EQ(joined(s), "\r\nTimerID == 3\r\nWorking thread is exited\n");
   live.headPortOpen = false;
-  EXPECT_EQ(connectionWatch(live, 0).action, WatchAction::Nothing);
+  EXPECT_EQ(connectionWatch(live, 0, m).action, WatchAction::Nothing);
 
   live.stopRequested = true;  // after Stop nothing is watched
   live.headPortOpen = true;
-  s = connectionWatch(live, 2);
+  s = connectionWatch(live, 2, m);
   EXPECT_EQ(s.action, WatchAction::Nothing);
   EXPECT_EQ(s.timeout, 2);
 }

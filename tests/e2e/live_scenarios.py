@@ -237,7 +237,49 @@ def live_working_folder(s):
     check(s.quit() == 0, "exit code not 0")
 
 
+def live_exit_while_recording(s):
+    head(s)
+    link_choices(s, gps=False)
+    s.launch()
+    connect(s)
+    s.must("click", "Button", "Record")
+    wait(lambda: record_files(s) and os.path.getsize(record_files(s)[0]) > 10000, 15,
+         "nothing recorded")
+    # Closing stops the loop, which closes the file after its pending writes.
+    check(s.quit() == 0, "exit code not 0")
+    files = record_files(s)
+    check(len(files) == 1, "record files %r" % files)
+    recs = headers(files[0])  # fails on a partial last record
+    check(str(len(recs)) in info_count(s, files[0]), "sk720 info disagrees")
+
+
+def live_cable_pulled(s):
+    sim, _ = head(s)
+    link_choices(s, gps=False)
+    s.launch()
+    connect(s)
+    s.must("click", "Button", "Record")
+    wait(lambda: record_files(s) and os.path.getsize(record_files(s)[0]) > 10000, 15,
+         "nothing recorded")
+    sim.terminate()
+    sim.wait(timeout=5)
+    # The working loop ends on the port error; the watch (10 s ticks) closes the link.
+    s.must("wait-status", "0", "Disconnected", timeout_ms=25000, what="status after the pull")
+    wait(lambda: start_enabled(s), 5, "Start not enabled after the pull")
+    files = record_files(s)
+    check(len(files) == 1, "record files %r" % files)
+    recs = headers(files[0])
+    check(len(recs) > 10 and str(len(recs)) in info_count(s, files[0]), "file after the pull")
+    # The head is back: Start works again.
+    head(s)
+    connect(s)
+    stop(s)
+    check(s.quit() == 0, "exit code not 0")
+
+
 LIVE = {
+    "live_exit_while_recording": live_exit_while_recording,
+    "live_cable_pulled": live_cable_pulled,
     "live_record_apply_stop": live_record_apply_stop,
     "live_cancel_during_rate_switch": live_cancel_during_rate_switch,
     "live_head_refuses_rate": live_head_refuses_rate,
