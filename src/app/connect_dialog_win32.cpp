@@ -1,7 +1,7 @@
 // Dialog 129: runs the connect thread and stays up until it has ended.
-#include <windows.h>
-
 #include "app/connect_dialog_win32.h"
+
+#include <windows.h>
 
 #include "app/app_data_win32.h"
 #include "app/live_link_win32.h"

@@ -1,8 +1,7 @@
 // Dialog 133: the working folder for record files and screenshots.
-#include <windows.h>
-
 #include <objbase.h>
 #include <shlobj.h>
+#include <windows.h>
 
 #include "app/app_data_win32.h"
 #include "app/connect_dialog_win32.h"

@@ -1,8 +1,7 @@
 // Start, Stop, Record and Apply, the connection watch and the record blink, and the link's
 // messages to the main window.
-#include <windows.h>
-
 #include <commctrl.h>
+#include <windows.h>
 
 #include "app/app_data_win32.h"
 #include "app/connect_dialog_win32.h"

@@ -1,8 +1,8 @@
 // The acquisition behind the main window: its ports, the observer that posts to the windows,
 // the connect thread and the start on the user interface thread.
-#include <windows.h>
-
 #include "app/live_link_win32.h"
+
+#include <windows.h>
 
 #include <chrono>
 #include <system_error>
@@ -22,9 +22,9 @@ namespace {
 std::string lastErrorText() {
   const DWORD code = GetLastError();
   wchar_t* text = nullptr;
-  FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
-                     FORMAT_MESSAGE_IGNORE_INSERTS,
-                 nullptr, code, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+  FormatMessageW(
+      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+      nullptr, code, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
   std::wstring w = text ? std::wstring(text) : L"Error " + std::to_wstring(code);
   if (text) LocalFree(text);
   while (!w.empty() && (w.back() == L'\n' || w.back() == L'\r')) w.pop_back();

@@ -32,8 +32,8 @@ enum class WatchAction {
 };
 struct WatchStep {
   WatchAction action = WatchAction::Nothing;
-  int32_t timeout = 0;               // the new tick count
-  std::vector<const char*> debug;    // the debugger strings, in order
+  int32_t timeout = 0;             // the new tick count
+  std::vector<const char*> debug;  // the debugger strings, in order
 };
 constexpr int32_t kWatchTicks = 7;
 // A head in work mode sends records continuously (a ping takes well under a second); one that

@@ -15,10 +15,24 @@ namespace sk720 {
 namespace {
 
 enum : int {
-  kIdHeading = 1000, kIdWidth = 1001, kIdCwLength = 1004, kIdSpeed = 1005, kIdRotation = 1006,
-  kIdFrequency = 1007, kIdHeadUp = 1008, kIdRange = 1010, kIdGain = 1011, kIdSet = 1012, kIdCancel = 1013,
-  kIdSectorEnable = 1014, kIdBandwidth = 1025, kIdTvgSlope = 1026,
-  kIdPulseCw = 1028, kIdPulseAfm = 1029, kIdPulseFm = 1030, kIdPulseAuto = 1031,
+  kIdHeading = 1000,
+  kIdWidth = 1001,
+  kIdCwLength = 1004,
+  kIdSpeed = 1005,
+  kIdRotation = 1006,
+  kIdFrequency = 1007,
+  kIdHeadUp = 1008,
+  kIdRange = 1010,
+  kIdGain = 1011,
+  kIdSet = 1012,
+  kIdCancel = 1013,
+  kIdSectorEnable = 1014,
+  kIdBandwidth = 1025,
+  kIdTvgSlope = 1026,
+  kIdPulseCw = 1028,
+  kIdPulseAfm = 1029,
+  kIdPulseFm = 1030,
+  kIdPulseAuto = 1031,
 };
 
 void fill(HWND dlg, int id, const char* const* texts, int32_t count, int32_t selected) {

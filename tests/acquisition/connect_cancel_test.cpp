@@ -5,8 +5,8 @@
 #include <algorithm>
 #include <filesystem>
 #include <functional>
-#include <random>
 #include <memory>
+#include <random>
 #include <thread>
 
 #include "acquisition_fixture.h"

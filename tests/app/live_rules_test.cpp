@@ -54,8 +54,9 @@ TEST(ConnectionWatch, IdlePortIsClosedAtTheSeventhTickAndAnEndedLoopAtOnce) {
   // Nothing for a whole tick while the loop runs: the port gives no error, the head is gone.
   s = connectionWatch(live, 0, m);
   EXPECT_EQ(s.action, WatchAction::CloseSilent);
-  EXPECT_EQ(joined(s), "\r\nTimerID == 3\r\nWorking thread is running\n"
-                       "Working thread receives nothing\n");
+  EXPECT_EQ(joined(s),
+            "\r\nTimerID == 3\r\nWorking thread is running\n"
+            "Working thread receives nothing\n");
 
   live.workingRunning = false;  // the cable was pulled
   s = connectionWatch(live, 0, m);
