@@ -1,7 +1,8 @@
 // Dialog 133: the working folder for record files and screenshots.
+#include <windows.h>
+// After windows.h, which they need.
 #include <objbase.h>
 #include <shlobj.h>
-#include <windows.h>
 
 #include "app/app_data_win32.h"
 #include "app/connect_dialog_win32.h"

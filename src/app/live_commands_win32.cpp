@@ -1,7 +1,8 @@
 // Start, Stop, Record and Apply, the connection watch and the record blink, and the link's
 // messages to the main window.
-#include <commctrl.h>
 #include <windows.h>
+// After windows.h, which it needs.
+#include <commctrl.h>
 
 #include "app/app_data_win32.h"
 #include "app/connect_dialog_win32.h"

@@ -176,7 +176,7 @@ def live_no_port(s):
     s.wine(["reg", "delete", r"HKLM\HARDWARE\DEVICEMAP\SERIALCOMM", "/f"], check=False)
     s.launch()
     check(s.must("combo-items", "ComboBox", "0") == "0", "head port list not empty")
-    s.must("click", "Button", "Start")
+    s.must("click", "Button", "Start", timeout_ms=5000)
     check(s.drive("wait-dialog", "Connect", timeout_ms=3000)[0] != 0,
           "a connect dialog opened without a port")
     s.must("wait-status", "0", "Disconnected", what="status without a port")
