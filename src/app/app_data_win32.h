@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "app/live_link_win32.h"
 #include "app/port_lists.h"
 #include "app/settings_store.h"
 #include "base/status_text.h"
@@ -23,9 +24,9 @@
 namespace sk720 {
 
 // Messages of our own between threads and windows.
-constexpr UINT kMsgPlaybackReport = WM_USER;  // lParam: a PlaybackReport the receiver frees
-constexpr UINT kMsgViewReset = WM_APP + 1;    // to the scan view: a new file or sonar start
-constexpr UINT kMsgStatusText = WM_APP + 2;   // to the main window: wParam part, lParam text
+constexpr UINT kMsgPlaybackReport = WM_USER;       // lParam: a PlaybackReport the receiver frees
+constexpr UINT kMsgViewReset = WM_APP + 1;         // to the scan view: a new file or sonar start
+constexpr UINT kMsgStatusText = WM_APP + 2;        // to the main window: wParam part, lParam text
 constexpr UINT kMsgScreenshotNotice = WM_APP + 3;  // to the scan view: lParam a notice text
 
 // Program-wide values outside AppData, set by the entry point.
@@ -87,6 +88,9 @@ struct AppData {
   bool toolbarShown = true;
   int32_t minTrackHeight = 750;
   int32_t recordBlink = 0;
+
+  // The live head: the acquisition, its connect thread and the connection watch.
+  LiveLink live;
 };
 
 // The record of the main window that owns (or is) hwnd; null before creation.

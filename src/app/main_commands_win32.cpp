@@ -5,7 +5,10 @@
 
 #include <commctrl.h>
 
+#include "app/connect_dialog_win32.h"
 #include "app/dialogs_win32.h"
+#include "app/live_link_win32.h"
+#include "app/live_rules.h"
 #include "app/main_window_win32.h"
 #include "app/playback_commands.h"
 #include "app/ui_text_win32.h"
@@ -22,6 +25,7 @@ void toggleHold(AppData& a) {
     a.view.hold = 1 - a.view.hold;
   }
   a.playback->setViewSettings(a.view);
+  a.live.acq->setViewSettings(a.view);  // the working loop freezes the display too
   SetWindowTextW(a.holdButton, loadText(a.view.hold == 1 ? IDS_RESUME : IDS_HOLD).c_str());
 }
 
@@ -104,12 +108,20 @@ bool onButton(HWND hwnd, AppData& a, HWND c) {
     pauseClicked(a);
   } else if (c == a.openFileButton) {
     openFileCommand(hwnd);
+  } else if (c == a.startButton) {
+    startCommand(hwnd);
+  } else if (c == a.stopButton) {
+    stopCommand(hwnd);
+  } else if (c == a.recordButton) {
+    recordCommand(hwnd);
+  } else if (c == a.applyButton) {
+    applyCommand(hwnd);
+  } else if (c == a.sonarSettingsButton) {
+    runSonarDialog(hwnd);
   } else if (c == a.viewSettingsButton) {
     showViewSettingsDialog(hwnd);
-  } else if (c == a.startButton || c == a.stopButton || c == a.recordButton || c == a.applyButton ||
-             c == a.sonarSettingsButton || c == a.viewSettingsButton || c == a.connectButton) {
-    // The live head and the settings dialogs come with the link; the buttons
-    // exist already.
+  } else if (c == a.connectButton) {
+    // The group's button has no command of its own.
   } else {
     return false;
   }
@@ -141,20 +153,24 @@ bool onMenu(HWND hwnd, AppData& a, UINT id) {
     case IDM_HIDE_TOOLBAR:
       toggleToolbar(hwnd, a);
       return true;
+    case IDM_SONAR_SETTINGS:
+      runSonarDialog(hwnd);
+      return true;
+    case IDM_WORKING_FOLDER:
+      runWorkingFolderDialog(hwnd);
+      return true;
     case IDM_VIEW_SETTINGS:
       showViewSettingsDialog(hwnd);
-      return true;
-    case IDM_SONAR_SETTINGS:
-    case IDM_WORKING_FOLDER:
       return true;
     default:
       return false;
   }
 }
 
+// "No selection" keeps the record's value.
 int32_t comboSelection(HWND combo, int32_t keep) {
-  const LRESULT i = SendMessageW(combo, CB_GETCURSEL, 0, 0);
-  return i == CB_ERR ? keep : int32_t(i);  // no selection keeps the record's value
+  const LRESULT count = SendMessageW(combo, CB_GETCOUNT, 0, 0);
+  return selectionOrKeep(int32_t(SendMessageW(combo, CB_GETCURSEL, 0, 0)), int32_t(count), keep);
 }
 
 void toolbarToRecords(AppData& a) {
@@ -187,13 +203,6 @@ void refreshPortLists(AppData& a) {
   fillPortLists(a, head, gps);
 }
 
-void recordBlink(HWND hwnd, AppData& a) {
-  // Recording arrives with the live head; until then the button keeps its text.
-  a.recordBlink = 0;
-  SetWindowTextW(a.recordButton, loadText(IDS_RECORD).c_str());
-  SetTimer(hwnd, 4, 2147483647u, nullptr);
-}
-
 void autoScreenshotTick(AppData& a) {
   if (a.screenshotEveryTurn) {
     if (a.inputs.turnCompleted.exchange(0) == 1) a.screenshotRequest.store(1);
@@ -222,10 +231,10 @@ void OnMainTimer(HWND hwnd, UINT id) {
       refreshPortLists(*a);
       break;
     case 3:
-      OutputDebugStringA("\r\nTimerID == 3\r\n");
+      connectionWatchTick(hwnd);
       break;
     case 4:
-      recordBlink(hwnd, *a);
+      recordBlinkTick(hwnd);
       break;
     case 5:
       autoScreenshotTick(*a);

@@ -7,6 +7,8 @@
 
 #include <algorithm>
 
+#include "app/live_link_win32.h"
+#include "app/live_rules.h"
 #include "app/main_window_win32.h"
 #include "app/ui_text_win32.h"
 #include "link/com_port.h"
@@ -184,6 +186,7 @@ bool createMainWindowContents(HWND hwnd, const ProgramSwitches& switches) {
   app->playbackController = std::make_unique<PlaybackController>(*app->playback);
 
   buildChildren(hwnd, *app);
+  initLiveLink(*app);
   setupStatusBar(*app);
   setupFont(hwnd, *app);
   setupTrackbars(*app);
@@ -199,7 +202,10 @@ bool createMainWindowContents(HWND hwnd, const ProgramSwitches& switches) {
   loadRecordsAtStart(*app->settings, app->extendedRange != 0, app->sonar, app->view);
   app->inputs.compassEnabled.store(app->view.compassEnabled);
   app->inputs.zeroAlwaysUp.store(app->view.zeroAlwaysUp);
-  app->params = SonarParams{};
+  // The stored record drives the head from the first start, as "Set" would derive it.
+  const int32_t baudSelection = int32_t(SendMessageW(app->headBaudCombo, CB_GETCURSEL, 0, 0));
+  deriveStartParams(app->sonar, app->params, app->tunable != 0,
+                    kHeadBaudChoices[selectionOrKeep(baudSelection, 5, 3)]);
   app->inputs.currentRangeMm.store(10000);
   app->playback->setViewSettings(app->view);
   app->playback->playbackContinuously.store(app->view.playbackContinuously);

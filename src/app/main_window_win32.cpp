@@ -6,6 +6,7 @@
 
 #include <shellapi.h>
 
+#include "app/live_link_win32.h"
 #include "app/main_commands_win32.h"
 #include "app/main_layout.h"
 #include "app/ui_text_win32.h"
@@ -37,8 +38,10 @@ void paintToolbarBackground(HWND hwnd, HDC dc) {
 void onDestroy(HWND hwnd) {
   AppData* a = appDataOf(hwnd);
   if (a) {
-    // Nothing the playback thread uses may go away while it runs.
+    // Nothing the playback thread uses may go away while it runs; the record file is closed
+    // after its pending writes.
     stopPlaybackNow(*a);
+    shutdownLiveLink(*a);
     if (a->placement.fullScreen == 1) LeaveFullScreen(hwnd, a->placement);
     CapturePlacement(hwnd, a->placement);
     storePlacement(*a);
@@ -122,7 +125,10 @@ LRESULT CALLBACK MainWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lPara
       // Only when the session really ends; a cancelled shutdown leaves the
       // program running.
       if (wParam) {
-        if (AppData* a = appDataOf(hwnd)) stopPlaybackNow(*a);
+        if (AppData* a = appDataOf(hwnd)) {
+          stopPlaybackNow(*a);
+          shutdownLiveLink(*a);
+        }
         PostQuitMessage(0);
       }
       return 0;
@@ -143,6 +149,7 @@ LRESULT CALLBACK MainWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lPara
       return 0;
     }
     default:
+      if (onLinkMessage(hwnd, msg, wParam, lParam)) return 0;
       break;
   }
   return DefWindowProcW(hwnd, msg, wParam, lParam);

@@ -43,9 +43,8 @@ class WindowPlaybackObserver : public PlaybackObserver {
 
 std::unique_ptr<WindowPlaybackObserver> gObserver;
 
-bool workingThreadRuns(const AppData&) {
-  return false;  // the live head arrives with the connection
-}
+// A connection being made counts: its start would stop the playback again.
+bool workingThreadRuns(const AppData& a) { return linkBusy(a); }
 
 // Reads the first 16 bytes; false when the file cannot be opened (last error
 // kept).

@@ -43,18 +43,25 @@ std::mutex& fileLock() {
 
 const char* typeName(SettingsType t) {
   switch (t) {
-    case SettingsType::Dword: return "dword";
-    case SettingsType::String: return "string";
-    case SettingsType::Binary: return "binary";
+    case SettingsType::Dword:
+      return "dword";
+    case SettingsType::String:
+      return "string";
+    case SettingsType::Binary:
+      return "binary";
   }
   return "binary";
 }
 
 bool typeFromName(const std::string& s, SettingsType& t) {
-  if (s == "dword") t = SettingsType::Dword;
-  else if (s == "string") t = SettingsType::String;
-  else if (s == "binary") t = SettingsType::Binary;
-  else return false;
+  if (s == "dword")
+    t = SettingsType::Dword;
+  else if (s == "string")
+    t = SettingsType::String;
+  else if (s == "binary")
+    t = SettingsType::Binary;
+  else
+    return false;
   return true;
 }
 

@@ -30,15 +30,45 @@ void closePorts(Acquisition& acq) {
   acq.gpsPort.reset();
 }
 
+constexpr int32_t kRateRefused = 1;       // switchBaud's result for "#ER"
+constexpr int32_t kOpeningBaud = 115200;  // the rate a head port is opened with
+
+bool cancelled(const ConnectJob& job) { return job.cancel && job.cancel->load(); }
+
+// The rate switch's pause between attempts, cut short by a cancel or a stop request.
+void pauseUnlessCancelled(Acquisition& acq, const ConnectJob& job, uint32_t ms,
+                          const std::atomic<bool>* stop) {
+  constexpr uint32_t kSlice = 100;
+  for (uint32_t slept = 0; slept < ms && !cancelled(job) && !stop->load(); slept += kSlice) {
+    acq.clock.sleepMs(ms - slept < kSlice ? ms - slept : kSlice);
+  }
+}
+
+// Ends a withdrawn connection: the loops this sequence may have started, then its own ports.
+StartResult abandonConnect(Acquisition& acq) {
+  stopWorkingLoop(acq);
+  stopGpsLoop(acq);
+  closePorts(acq);
+  acq.observer->linkStatus(LinkStatus::Disconnected);
+  acq.observer->linkRate(0, 0);
+  acq.observer->disconnected();
+  return StartResult::Cancelled;
+}
+
 }  // namespace
 
 const char* linkStatusText(LinkStatus status) {
   switch (status) {
-    case LinkStatus::Connected: return "Connected";
-    case LinkStatus::Disconnected: return "Disconnected";
-    case LinkStatus::PortOpened: return "Port opened";
-    case LinkStatus::ZeroPositioning: return "Zero positioning";
-    case LinkStatus::OpeningPort: return "Opening serial port";
+    case LinkStatus::Connected:
+      return "Connected";
+    case LinkStatus::Disconnected:
+      return "Disconnected";
+    case LinkStatus::PortOpened:
+      return "Port opened";
+    case LinkStatus::ZeroPositioning:
+      return "Zero positioning";
+    case LinkStatus::OpeningPort:
+      return "Opening serial port";
   }
   return "";
 }
@@ -87,6 +117,7 @@ void Acquisition::setRecordPath(const std::string& path) {
 
 StartResult ConnectThread(Acquisition& acq, const ConnectJob& job, PortFactory& ports) {
   AcquisitionObserver& ui = *acq.observer;
+  if (cancelled(job)) return StartResult::Cancelled;
   ui.linkStatus(LinkStatus::OpeningPort);
   // A port still read by a loop of an earlier connection must not be replaced under it.
   stopWorkingLoop(acq);
@@ -103,6 +134,7 @@ StartResult ConnectThread(Acquisition& acq, const ConnectJob& job, PortFactory& 
   }
   if (acq.gpsPort) acq.gpsPort->close();
   acq.gpsPort.reset();
+  if (cancelled(job)) return abandonConnect(acq);
   if (job.gpsPortNumber != 0) {
     acq.gpsPort = ports.openGpsPort(job.gpsPortNumber, job.gpsBaud, reason);
     if (!acq.gpsPort) {
@@ -120,10 +152,13 @@ StartResult ConnectThread(Acquisition& acq, const ConnectJob& job, PortFactory& 
   const std::atomic<bool>* stop = &acq.state.linkStopRequest;
   int32_t r = -1;
   for (int32_t attempt = 1; attempt <= kRateSwitchAttempts && !stop->load(); ++attempt) {
+    if (cancelled(job)) return abandonConnect(acq);
     r = switchBaud(*acq.headPort, job.headBaud, acq.clock, stop);
     if (r >= 0) break;
-    sleepWatching(acq.clock, kRateSwitchPauseMs, stop);  // after the fifth too: about 25 s
+    // After the fifth attempt too: about 25 s in all.
+    pauseUnlessCancelled(acq, job, kRateSwitchPauseMs, stop);
   }
+  if (cancelled(job)) return abandonConnect(acq);
   if (stop->load()) {
     closePorts(acq);
     ui.linkStatus(LinkStatus::Disconnected);
@@ -137,12 +172,23 @@ StartResult ConnectThread(Acquisition& acq, const ConnectJob& job, PortFactory& 
     ui.dialogText(LinkStatus::Disconnected);
     return StartResult::NoAnswer;
   }
+  // A head that refuses the rate ("#ER") keeps talking at the rate the port was opened with;
+  // the parameters and the link text must say so, or the head is paced for a rate it never took.
+  int32_t rate = job.headBaud;
+  if (r == kRateRefused) {
+    linkDiagnostic("switchBaud refused, the link stays at 115200\n");
+    rate = kOpeningBaud;
+    acq.state.headBaud.store(rate);
+  }
   ui.linkStatus(LinkStatus::Connected);
   ui.dialogText(LinkStatus::Connected);
-  ui.linkRate(job.headPortNumber, job.headBaud);
+  ui.linkRate(job.headPortNumber, rate);
   ui.connected();
   ui.storeLinkChoices(job.headPortNumber, job.headBaud, job.gpsPortNumber, job.gpsBaud);
-  return startSonar(acq);
+  const StartResult started = startSonar(acq);
+  // A cancel during the loading is honoured once the head is out of the sequence.
+  if (cancelled(job)) return abandonConnect(acq);
+  return started;
 }
 
 void requestLinkStop(Acquisition& acq) {

@@ -38,19 +38,19 @@ constexpr int32_t kHeadBauds[] = {115200, 230400, 460800, 921600, 1000000};
 class AcquisitionObserver {
  public:
   virtual ~AcquisitionObserver() = default;
-  virtual void linkStatus(LinkStatus) {}                      // status bar part 0 (and dialog)
-  virtual void dialogText(LinkStatus) {}                      // connect dialog only
+  virtual void linkStatus(LinkStatus) {}  // status bar part 0 (and dialog)
+  virtual void dialogText(LinkStatus) {}  // connect dialog only
   virtual void linkRate(uint32_t /*portNumber*/, int32_t /*baud*/) {}  // part 1; 0, 0 clears it
   virtual void portOpenFailed(const std::string& /*reason*/) {}        // the system error box
-  virtual void connected() {}                                 // start button off, watch reset
-  virtual void storeLinkChoices(uint32_t /*headPort*/, int32_t /*headBaud*/,
-                                uint32_t /*gpsPort*/, int32_t /*gpsBaud*/) {}
+  virtual void connected() {}  // start button off, watch reset
+  virtual void storeLinkChoices(uint32_t /*headPort*/, int32_t /*headBaud*/, uint32_t /*gpsPort*/,
+                                int32_t /*gpsBaud*/) {}
   virtual void threadStartFailed(const std::string& /*reason*/) {}
-  virtual void workingThreadStarted() {}                      // runs on the new working thread
-  virtual void recordingResumed() {}                          // the recording blink timer
-  virtual void resetView() {}                                 // the display range changed
+  virtual void workingThreadStarted() {}  // runs on the new working thread
+  virtual void recordingResumed() {}      // the recording blink timer
+  virtual void resetView() {}             // the display range changed
   virtual void stopPlayback() {}
-  virtual void disconnected() {}                              // start button on
+  virtual void disconnected() {}  // start button on
 };
 
 // Opens the link's ports; a failure leaves a one-line reason.
@@ -67,7 +67,7 @@ enum class WorkingExit : int32_t { None, Stopped, NoPort, PortFailed, FileFailed
 
 // The values the threads share, all without a lock.
 struct AcquisitionState {
-  std::atomic<bool> stopRequest{false};       // the stop event: the working loop must end
+  std::atomic<bool> stopRequest{false};  // the stop event: the working loop must end
   // The user's stop of the link: a connect or a start in progress gives up at
   // its next wait step. Raised by requestLinkStop; whoever starts a new
   // connection clears it first.
@@ -76,9 +76,9 @@ struct AcquisitionState {
   std::atomic<bool> recordEvent{false};       // recording on
   std::atomic<int32_t> recordingActive{0};    // the user's wish, kept across restarts
   std::atomic<int32_t> headBaud{115200};
-  std::atomic<int32_t> hold{0};               // the display is frozen; recording goes on
+  std::atomic<int32_t> hold{0};  // the display is frozen; recording goes on
   std::atomic<bool> gpsStopRequest{false};
-  std::atomic<int32_t> previousTurnSide{0};   // carries over from one working loop to the next
+  std::atomic<int32_t> previousTurnSide{0};  // carries over from one working loop to the next
   std::atomic<bool> workingRunning{false};
   std::atomic<WorkingExit> workingExit{WorkingExit::None};
   // Figures of the current working loop (status lines, tests).
@@ -138,7 +138,10 @@ struct ConnectJob {
   uint32_t headPortNumber = 0;
   uint32_t gpsPortNumber = 0;  // 0 = no GPS
   int32_t gpsBaud = 4800;
-  int32_t headBaud = 115200;   // the rate chosen in the rate list
+  int32_t headBaud = 115200;  // the rate chosen in the rate list
+  // Raised by the connect dialog's Cancel: the sequence ends at its next step, attempt or pause
+  // and closes the ports it opened itself, so that nobody closes them under it.
+  const std::atomic<bool>* cancel = nullptr;
 };
 
 enum class StartResult : int32_t {
@@ -148,7 +151,8 @@ enum class StartResult : int32_t {
   NoAnswer,    // the rate switch failed five times
   LoadFailed,  // the loading sequence was abandoned
   ThreadFailed,
-  Stopped,  // the link stop request came first
+  Stopped,    // the link stop request came first
+  Cancelled,  // the connect request was withdrawn; the ports are closed again
 };
 
 constexpr int32_t kRateSwitchAttempts = 5;

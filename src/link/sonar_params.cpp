@@ -73,6 +73,24 @@ void deriveSector(SonarSettings& s, SonarParams& p) {
 // Reads at most three characters, as the dialog's edit fields hold.
 std::string firstThree(const std::string& text) { return text.substr(0, 3); }
 
+bool leadingInteger(const std::string& text, int32_t& value) {
+  const std::string t = firstThree(text);
+  char* end = nullptr;
+  const long v = std::strtol(t.c_str(), &end, 10);
+  if (end == t.c_str()) return false;
+  value = int32_t(v);
+  return true;
+}
+
+bool leadingNumber(const std::string& text, double& value) {
+  const std::string t = firstThree(text);
+  char* end = nullptr;
+  const double v = std::strtod(t.c_str(), &end);
+  if (end == t.c_str()) return false;
+  value = v;
+  return true;
+}
+
 }  // namespace
 
 void storeSonarSettings(const SonarSettings& s, uint8_t* blob) {
@@ -160,12 +178,14 @@ void applySonarDialog(SonarSettings& s, SonarParams& p, const SonarDialogValues&
   p.cwLength = cwLengthAt(s.cwLengthIndex);
 
   if (d.tuningForm) {
-    const int32_t khz = int32_t(std::strtol(firstThree(d.centralFrequencyKhz).c_str(), nullptr, 10));
-    const int32_t bw = int32_t(std::strtol(firstThree(d.bandwidthKhz).c_str(), nullptr, 10));
-    const int32_t tvg = int32_t(std::strtod(firstThree(d.tvgSlope).c_str(), nullptr) * 80.0);
-    s.centralFrequency = p.centralFrequency = khz * 1000;
-    s.bandwidth = p.bandwidth = bw * 1000;
-    s.tvgSlope = p.tvgSlope = tvg;
+    // A text that does not begin with a number leaves its value as it was.
+    int32_t khz = 0, bw = 0;
+    double tvg = 0.0;
+    if (leadingInteger(d.centralFrequencyKhz, khz)) {
+      s.centralFrequency = p.centralFrequency = khz * 1000;
+    }
+    if (leadingInteger(d.bandwidthKhz, bw)) s.bandwidth = p.bandwidth = bw * 1000;
+    if (leadingNumber(d.tvgSlope, tvg)) s.tvgSlope = p.tvgSlope = int32_t(tvg * 80.0);
   }
 
   deriveMotion(s, p, linkBaud);

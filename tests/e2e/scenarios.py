@@ -270,3 +270,8 @@ ALL = {
     "invalid_file": invalid_file,
     "full_screen": full_screen,
 }
+
+# The live head against the simulated head and GPS receiver on COM ports.
+from live_scenarios import LIVE  # noqa: E402
+
+ALL.update(LIVE)

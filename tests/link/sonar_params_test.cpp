@@ -182,6 +182,16 @@ TEST(SonarParams, DialogDerivation) {
   EXPECT_EQ(p.centralFrequency, 750000);
   EXPECT_EQ(p.sectorWidth, 0);
   EXPECT_EQ(p.reverse, 1);
+
+  // Texts that do not begin with a number leave their values alone.
+  d.tuningForm = true;
+  d.centralFrequencyKhz = "";
+  d.bandwidthKhz = "k90";
+  d.tvgSlope = "-.";
+  applySonarDialog(s, p, d, 115200);
+  EXPECT_EQ(s.centralFrequency, 750000);
+  EXPECT_EQ(p.bandwidth, 90000);
+  EXPECT_EQ(s.tvgSlope, 120);
 }
 
 }  // namespace
