@@ -1,6 +1,7 @@
 #!/usr/bin/env python3
-"""scripts/demo: the real program plays a synthesised recording under Wine; its own screenshot
-(overlays on) and, where ImageMagick's import exists, a picture of the whole window are kept."""
+"""scripts/demo: the real program under Wine connected to the simulated head and GPS receiver on
+COM ports; it records for a while, takes a screenshot (overlays on) and stops. --playback plays a
+synthesised recording instead."""
 import argparse
 import glob
 import os
@@ -11,6 +12,28 @@ import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import harness  # noqa: E402
+import live_scenarios as live  # noqa: E402
+
+
+def screenshot(s):
+    folder = live.data_folder(s)
+    before = set(glob.glob(os.path.join(folder, "screenshot_rez720_*.png")))
+    s.must("command", "32782", "--scan", what="screenshot request")
+    deadline = time.monotonic() + 20
+    while time.monotonic() < deadline:
+        new = set(glob.glob(os.path.join(folder, "screenshot_rez720_*.png"))) - before
+        if new:
+            time.sleep(0.5)  # let the encoder finish the file
+            return sorted(new)[-1]
+        time.sleep(0.3)
+    raise harness.Failure("the program saved no screenshot")
+
+
+def window_picture(s, path):
+    if shutil.which("import"):
+        subprocess.run(["import", "-window", "root", path], env=s.env, check=False,
+                       stderr=subprocess.DEVNULL)
+    return path if os.path.exists(path) else None
 
 
 def main():
@@ -19,37 +42,45 @@ def main():
     ap.add_argument("--source", required=True)
     ap.add_argument("--out", required=True)
     ap.add_argument("--seconds", type=int, default=20)
+    ap.add_argument("--playback", action="store_true")
     args = ap.parse_args()
     os.makedirs(args.out, exist_ok=True)
     s = harness.Session(args.build, args.source)
     s.start()
+    recording = None
     try:
         s.reset_settings()
         s.set_string("Language", "0409")
-        rec = s.synth(os.path.join(args.out, "rez720_demo.bin"), "--turns", "2")
-        s.launch(s.windows_path(rec))
-        time.sleep(args.seconds)
-        s.must("command", "32782", "--scan", what="screenshot request")
-        folder = os.path.join(s.documents(), "SK720_DATA")
-        deadline = time.monotonic() + 20
-        shots = []
-        while not shots and time.monotonic() < deadline:
-            shots = sorted(glob.glob(os.path.join(folder, "screenshot_rez720_*.png")))
-            time.sleep(0.5)
-        window = os.path.join(args.out, "window.png")
-        if shutil.which("import"):
-            subprocess.run(["import", "-window", "root", window], env=s.env, check=False)
+        if args.playback:
+            recording = s.synth(os.path.join(args.out, "rez720_demo.bin"), "--turns", "2")
+            s.launch(s.windows_path(recording))
+            time.sleep(args.seconds)
+            shot = screenshot(s)
+        else:
+            live.head(s)
+            live.gps(s)
+            live.link_choices(s)
+            s.launch()
+            live.connect(s)
+            s.must("click", "Button", "Record")
+            time.sleep(args.seconds)
+            shot = screenshot(s)
+            live.stop(s)
+            files = live.record_files(s)
+            recording = files[-1] if files else None
+        window = window_picture(s, os.path.join(args.out, "window.png"))
         s.quit()
     finally:
         s.stop()
-    if not shots:
-        print("demo: the program saved no screenshot", file=sys.stderr)
-        return 1
-    shot = os.path.join(args.out, "screenshot.png")
-    shutil.copyfile(shots[-1], shot)
-    print("Recording:  %s" % rec)
-    print("Screenshot: %s  (taken by the program, overlays on)" % shot)
-    if os.path.exists(window):
+    kept_shot = os.path.join(args.out, "screenshot.png")
+    shutil.copyfile(shot, kept_shot)
+    if recording and not args.playback:
+        kept = os.path.join(args.out, os.path.basename(recording))
+        shutil.copyfile(recording, kept)
+        recording = kept
+    print("Recording:  %s" % recording)
+    print("Screenshot: %s  (taken by the program, overlays on)" % kept_shot)
+    if window:
         print("Window:     %s" % window)
     return 0
 
