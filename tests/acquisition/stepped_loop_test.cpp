@@ -105,7 +105,8 @@ TEST_F(SteppedLoop, NoReceiverRecordsNoPosition) {
   MemorySource source(storage.files.begin()->second);
   std::vector<uint8_t> buffer(kRecordBufferSize);
   int32_t records = 0;
-  while (!source.atEnd() && ReadPingRecord(source, buffer.data(), clock) >= 0) {
+  RecordReader reader;
+  while (!source.atEnd() && ReadPingRecord(source, buffer.data(), clock, reader) >= 0) {
     const DataHeader h = parseDataHeader(buffer.data());
     ASSERT_EQ(h.latitude, 0.0f);
     ASSERT_EQ(h.longitude, 0.0f);
