@@ -10,18 +10,21 @@ import os
 import struct
 import time
 
-from harness import Failure, read_png, view_record
+from harness import read_png, view_record
 from scenarios import PLAY, check, rect, scan_changes
 
 SCREENSHOT = 32782  # the scan view's context menu "Screenshot"
 AUTO_OFF, AUTO_EVERY_TURN = 32813, 32837
 VIEW_TITLE = "View settings"
 OFFSET_FIELD = "#1007"
+COMPASS_ENABLE = "#1010"
 RING_GREY = (0x60, 0x60, 0x60)
-# The echo image is the same portable paint on both sides; what may differ is GDI's copy of it
-# into the saved bitmap. One step per channel covers a rounding there, and nothing an overlay,
-# a wrong palette or a missing echo line would leave.
-PIXEL_TOLERANCE = 1
+# The echo image is the same portable paint on both sides, but a pixel's angle comes from each
+# system's own trigonometry: an isolated pixel may land one palette step away (at most 2 per
+# channel in the brown palette). One pixel in a thousand is allowed that rounding; a missing line,
+# another palette or contrast, or a shifted geometry moves far more pixels, and by more.
+PALETTE_STEP = 2
+ROUNDED_PIXELS_PER_MILLE = 1
 
 
 def shots(s, prefix):
@@ -40,13 +43,6 @@ def manual_screenshot(s, notice):
     check(rc == 0 and lines and lines[0] == notice and lines[-1] == "closed",
           "notice after the screenshot request: %r (exit %d), expected %r closing by itself"
           % (out, rc, notice))
-
-
-def wait_for_steady_picture(s, limit=60):
-    deadline = time.monotonic() + limit
-    while scan_changes(s, 1.5):
-        if time.monotonic() > deadline:
-            raise Failure("the picture still changes %d s after the start of a short file" % limit)
 
 
 def crop(rows, x, y, w, h):
@@ -105,46 +101,67 @@ def check_rings(what, rows, off_rows, cx, cy, radii):
 # --- scenarios -----------------------------------------------------------------------------
 
 
-def screenshot_manual(s):
-    # One turn in 200 records (1.8° steps); played once, it stays on screen unchanged.
+def screenshot_playback(s):
+    # One turn in 200 records (1.8° steps), played over and over at x16. Once a second pass has
+    # gone round, the lines are those of the file played twice (the join between passes fills
+    # the gap before the first record) and every pixel has been converted with both of its
+    # lines present, as a single conversion does.
     rec = s.synth(os.path.join(s.work, "shot.bin"), "--turns", "1", "--step-index", "5")
-    s.set_binary("ViewDialogBinV3", view_record(grid=0, pointer=0, showInfo=0,
-                                                playbackContinuously=0))
+    s.set_binary("ViewDialogBinV3", view_record(grid=0, pointer=0, showInfo=0))
     s.launch(s.windows_path(rec))
-    s.must("wait-visible", "RadarSliderbar class", "*", timeout_ms=10000, what="playback starts")
-    time.sleep(2.0)
-    wait_for_steady_picture(s)
-    s.must("click", "Button", "ll")
-    s.must("find-child", "Button", PLAY, timeout_ms=5000, what="pause shows the play sign")
+    for speed in ("x2", "x4", "x8", "x16"):
+        s.must("click", "Button", speed)
+    s.must("find-child", "Button", PLAY, timeout_ms=5000, what="speed x16")
 
+    # "Every turn": a silent automatic file per timer tick that follows a completed turn.
+    s.must("command", str(AUTO_EVERY_TURN))
+    rc, out = s.drive("wait-dialog", "*", timeout_ms=3000)
+    check(rc != 0, "a dialog appeared during automatic screenshots: %r" % out)
+    deadline = time.monotonic() + 30
+    while len(shots(s, "autoscreenshot")) < 3 and time.monotonic() < deadline:
+        time.sleep(0.5)
+    s.must("command", str(AUTO_OFF))
+    auto = shots(s, "autoscreenshot")
+    check(len(auto) >= 3, "automatic files after a while of \"Every turn\": %r" % auto)
+    check(not shots(s, "screenshot"), "manual files from automatic requests: %r"
+          % shots(s, "screenshot"))
+    side, height, rows = read_png(auto[0])
+    check(side == height and any(any(p != (0, 0, 0) for p in row) for row in rows),
+          "%s: %dx%d, empty" % (auto[0], side, height))
+
+    # Three ticks saw a completed turn: the second pass is complete. Paused, the picture stays.
+    s.must("click", "Button", "ll")
+    time.sleep(0.5)
+    check(not scan_changes(s, 1.5), "the picture still changes while paused")
     manual_screenshot(s, "Screenshot saved")
     files = shots(s, "screenshot")
-    check(len(files) == 1 and not shots(s, "autoscreenshot"),
-          "files after one manual screenshot: %r" % os.listdir(os.path.dirname(files[0]) if files
-                                                               else s.documents()))
+    check(len(files) == 1, "files after one manual screenshot: %r" % files)
+    after_off = shots(s, "autoscreenshot")
     w, h = scan_client(s)
     side, height, off = read_png(files[0])
     check(side == height == max(w, h), "screenshot %dx%d for a %dx%d scan view" % (side, height,
                                                                                     w, h))
     ox, oy = (side - w) // 2, (side - h) // 2
-    rendered = read_png(s.render(os.path.join(s.work, "render.png"), rec, "--size",
+    rendered = read_png(s.render(os.path.join(s.work, "render.png"), rec, rec, "--size",
                                  "%dx%d" % (w, h)))[2]
-    bad = differing(crop(off, ox, oy, w, h), rendered, PIXEL_TOLERANCE)
-    check(not bad, "overlays off: %d of %d pixels differ from sk720 render, first at %r"
-          % (len(bad), w * h, bad[:5]))
+    shown = crop(off, ox, oy, w, h)
+    bad, rounded = differing(shown, rendered, PALETTE_STEP), differing(shown, rendered, 0)
+    check(not bad and len(rounded) * 1000 <= w * h * ROUNDED_PIXELS_PER_MILLE,
+          "overlays off: %d of %d pixels differ from sk720 render by more than a palette step "
+          "(first at %r), %d at all" % (len(bad), w * h, bad[:5], len(rounded)))
 
     # Overlays on through the dialog: rings, spokes, pointer and the information strip.
     s.must("click", "Button", VIEW_TITLE)
     s.must("wait-dialog", VIEW_TITLE, what="view settings dialog")
+    check(s.drive("dialog-get", VIEW_TITLE, COMPASS_ENABLE)[0] == 0,
+          "the records carry compass data, but the dialog has no compass group")
     for box in ("Grid", "Pointer", "Show info"):
         s.must("press-dialog-button", VIEW_TITLE, box, what="tick %s" % box)
-    time.sleep(0.3)
     s.must("press-dialog-button", VIEW_TITLE, "Set")
     s.must("wait-dialog-gone", VIEW_TITLE, what="Set closes the dialog")
     stored = s.query("ViewDialogBinV3")
-    check(stored == view_record(grid=1, pointer=1, showInfo=1, playbackContinuously=0,
-                                zeroAlwaysUp=0), "stored after ticking the overlays: %r" % stored)
-    time.sleep(0.5)
+    # The compass group's "Zero always up" is always ticked.
+    check(stored == view_record(), "stored after ticking the overlays: %r" % stored)
     os.remove(files[0])
     manual_screenshot(s, "Screenshot saved")
     files = shots(s, "screenshot")
@@ -154,7 +171,7 @@ def screenshot_manual(s):
     fit = min(w, h) / max(w, h)
     radii = ring_radii(side, fit, 10.0, 10.0)
     check_rings("screenshot", on, off, side // 2, side // 2, radii)
-    overlays = read_png(s.render(os.path.join(s.work, "render-overlays.png"), rec, "--size",
+    overlays = read_png(s.render(os.path.join(s.work, "render-overlays.png"), rec, rec, "--size",
                                  "%dx%d" % (w, h), "--overlays"))[2]
     check_rings("sk720 render --overlays", overlays, rendered, side // 2 - ox, side // 2 - oy,
                 radii)
@@ -162,35 +179,7 @@ def screenshot_manual(s):
     text = [(x, y) for y in range(0, 100) for x in range(min(side, 400))
             if on[y][x] != off[y][x] and min(on[y][x]) >= 0xC0]
     check(len(text) >= 200, "only %d text pixels in the strip of the screenshot" % len(text))
-    check(s.quit() == 0, "exit code not 0")
-
-
-def screenshot_automatic(s):
-    # Turns complete every second or so at speed x16: "Every turn" takes one per timer tick.
-    rec = s.synth(os.path.join(s.work, "auto.bin"), "--turns", "1", "--step-index", "5")
-    s.launch(s.windows_path(rec))
-    for speed in ("x2", "x4", "x8", "x16"):
-        s.must("click", "Button", speed)
-    s.must("find-child", "Button", PLAY, timeout_ms=5000, what="speed x16")
-    s.must("command", str(AUTO_EVERY_TURN))
-    rc, out = s.drive("wait-dialog", "*", timeout_ms=5000)
-    check(rc != 0, "a dialog appeared during automatic screenshots: %r" % out)
-    deadline = time.monotonic() + 20
-    while len(shots(s, "autoscreenshot")) < 2 and time.monotonic() < deadline:
-        time.sleep(0.5)
-    s.must("command", str(AUTO_OFF))
-    auto = shots(s, "autoscreenshot")
-    check(len(auto) >= 2, "automatic files after a while of \"Every turn\": %r" % auto)
-    check(not shots(s, "screenshot"), "manual files from automatic requests: %r"
-          % shots(s, "screenshot"))
-    for path in auto:
-        side, height, rows = read_png(path)
-        check(side == height and any(any(p != (0, 0, 0) for p in row) for row in rows),
-              "%s: %dx%d, empty" % (path, side, height))
-    time.sleep(1.5)
-    settled = shots(s, "autoscreenshot")
-    time.sleep(2.5)
-    check(shots(s, "autoscreenshot") == settled, "files still appear after \"Off\"")
+    check(shots(s, "autoscreenshot") == after_off, "automatic files still appear after \"Off\"")
     check(s.quit() == 0, "exit code not 0")
 
 
@@ -224,6 +213,8 @@ def view_dialog(s):
     # Without compass data the dialog has no compass group: both compass fields read as off.
     set_record = view_record(zeroOffset=-90, zeroAlwaysUp=0)
     open_dialog()
+    check(s.drive("dialog-get", VIEW_TITLE, COMPASS_ENABLE)[0] != 0,
+          "a compass group without compass data")
     s.must("dialog-set", VIEW_TITLE, OFFSET_FIELD, "-90")
     close_with("Set")
     stored = s.query("ViewDialogBinV3")
@@ -249,8 +240,7 @@ def view_dialog(s):
 
 
 ALL = {
-    "screenshot_manual": screenshot_manual,
-    "screenshot_automatic": screenshot_automatic,
+    "screenshot_playback": screenshot_playback,
     "screenshot_unwritable": screenshot_unwritable,
     "view_dialog": view_dialog,
 }
