@@ -252,6 +252,18 @@ class Session:
                       timeout=120)
         return path
 
+    def render(self, out, *args):
+        """`sk720 render ARGS -o OUT`: the native companion when built, else sk720.exe."""
+        native = self.native_cli()
+        if native:
+            subprocess.run([native, "render"] + list(args) + ["-o", out], check=True,
+                           stdout=subprocess.DEVNULL)
+        else:
+            paths = [self.windows_path(a) if os.path.exists(a) else a for a in args]
+            self.wine([self.cli_exe, "render"] + paths + ["-o", self.windows_path(out)],
+                      timeout=120)
+        return out
+
 
 def read_png(path):
     """(width, height, rows of (r, g, b) tuples) of an 8-bit RGB/RGBA non-interlaced PNG."""
@@ -306,6 +318,17 @@ def sonar_record(**fields):
     return struct.pack("<18i", *(values[n] for n in names))
 
 
+def view_record(**fields):
+    """The 84-byte ViewDialogBinV3 record: the start-up defaults with the given fields replaced."""
+    names = ["displayEnabled", "palette", "reservedScale", "gainIndex", "deadZoneIndex", "grid",
+             "autoContrast", "contrast", "brightness", "linear", "pointer", "echogram",
+             "fitToWindow", "hold", "reserved56", "compassEnabled", "zeroAlwaysUp", "showInfo",
+             "playbackContinuously", "zeroOffset", "toolbarVisible"]
+    values = dict(zip(names, [1, 0, 1.0, 1, 3, 1, 0, 5, 3, 1, 1, 1, 1, 0, 0, 0, 1, 1, 1, 0, 1]))
+    values.update(fields)
+    return struct.pack("<2if18i", *(values[n] for n in names))
+
+
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--build", required=True)
@@ -322,9 +345,11 @@ def main():
         return 0
     sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
     import scenarios
+    import scenarios_screenshots
+    table = dict(scenarios.ALL, **scenarios_screenshots.ALL)
     failed = 0
     for name in a.scenarios:
-        fn = scenarios.ALL[name]
+        fn = table[name]
         start = time.monotonic()
         try:
             session.start()

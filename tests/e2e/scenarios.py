@@ -6,14 +6,12 @@ import os
 import struct
 import time
 
-from harness import Failure, sonar_record
+from harness import Failure, sonar_record, view_record
 
 PLAY = "\u25ba"  # the speed button's text while no faster speed follows
 WS_CAPTION = 0x00C00000
 
-# The start-up defaults of the view record, in field order (field 2 is a float).
-VIEW_DEFAULTS = struct.pack("<2if18i", 1, 0, 1.0, 1, 3, 1, 0, 5, 3, 1, 1, 1, 1, 0, 0, 0, 1, 1, 1, 0,
-                            1)
+VIEW_DEFAULTS = view_record()
 
 
 def check(condition, message):

@@ -22,12 +22,13 @@ constexpr int kOk = 0, kTimeout = 1, kUsage = 2, kFailed = 3;
 
 const char kUsageText[] =
     "usage: sk720drive COMMAND [ARGS] [--timeout MS] [--scan] [--shift] [--index N] [--contains]\n"
-    "       [--main CLASS]\n"
+    "       [--main CLASS] [--watch]\n"
     "  wait-window [CLASS [TITLE]]   wait-gone\n"
     "  status PART                   wait-status PART TEXT\n"
     "  find-child CLASS TEXT         wait-visible CLASS [TEXT]      text CLASS [TEXT]\n"
-    "  click CLASS TEXT              command ID                     close\n"
-    "  children                      combos                        combo-items CLASS INDEX        combo-selection CLASS INDEX\n"
+    "  click CLASS TEXT              command ID [--watch]           close\n"
+    "  children                      combos                        combo-items CLASS INDEX        "
+    "combo-selection CLASS INDEX\n"
     "  combo-select CLASS INDEX ITEM trackbar INDEX                 check CLASS TEXT\n"
     "  rect [CLASS [TEXT]]           snapshot [CLASS [TEXT]]\n"
     "  key VK                        wheel DELTA                    mouse down|up|move|rdown X Y\n"
@@ -40,7 +41,7 @@ struct Options {
   std::vector<std::wstring> args;
   DWORD timeoutMs = 0;
   bool timeoutGiven = false;
-  bool scan = false, shift = false, contains = false;
+  bool scan = false, shift = false, contains = false, watch = false;
   int index = 0;
 };
 
@@ -222,6 +223,26 @@ int dialogCommand(const Options& o, const std::wstring& cmd) {
   return kOk;
 }
 
+// Follows the dialog a command opens, from this process so that a short-lived one is not missed
+// between two runs of the driver: its texts when it shows, then whether it closed by itself.
+int watchDialog(const Options& o) {
+  HWND dialog = nullptr;
+  if (!pollUntil(o.timeoutMs, [&] { return (dialog = findDialog(L"*")) != nullptr; })) {
+    say(L"no dialog");
+    return kTimeout;
+  }
+  std::wstring texts;
+  for (HWND w : findChildren(dialog, L"Static", L"*")) {
+    if (!texts.empty()) texts += L"|";
+    texts += windowText(w);
+  }
+  say(texts);
+  const bool closed =
+      pollUntil(o.timeoutMs, [&] { return !IsWindow(dialog) || !IsWindowVisible(dialog); });
+  say(closed ? L"closed" : L"still open");
+  return closed ? kOk : kTimeout;
+}
+
 int run(const Options& o) {
   const std::wstring cmd = arg(o, 0);
   if (cmd == L"wait-gone")
@@ -294,10 +315,11 @@ int run(const Options& o) {
         std::to_wstring(s->hash));
     return kOk;
   }
-  if (cmd == L"command")
-    return PostMessageW(target, WM_COMMAND, MAKEWPARAM(wcstol(arg(o, 1).c_str(), nullptr, 0), 0), 0)
-               ? kOk
-               : kFailed;
+  if (cmd == L"command") {
+    if (!PostMessageW(target, WM_COMMAND, MAKEWPARAM(wcstol(arg(o, 1).c_str(), nullptr, 0), 0), 0))
+      return kFailed;
+    return o.watch ? watchDialog(o) : kOk;
+  }
   if (cmd == L"close") return PostMessageW(main, WM_CLOSE, 0, 0) ? kOk : kFailed;
   if (cmd == L"key") {
     const WPARAM vk = WPARAM(wcstol(arg(o, 1).c_str(), nullptr, 0));
@@ -355,6 +377,8 @@ int wmain(int argc, wchar_t** argv) {
       o.shift = true;
     } else if (a == L"--contains") {
       o.contains = true;
+    } else if (a == L"--watch") {
+      o.watch = true;
     } else {
       o.args.push_back(unescape(a));
     }

@@ -1,0 +1,246 @@
+"""End-to-end scenarios of the screenshots, their overlays and the view settings dialog.
+
+The program's own screenshot (the whole square scan image) is compared with `sk720 render` of the
+same records: the visible window that render writes is the screenshot's square cropped as the scan
+view crops it.
+"""
+import glob
+import math
+import os
+import struct
+import time
+
+from harness import read_png, view_record
+from scenarios import PLAY, check, rect, scan_changes
+
+SCREENSHOT = 32782  # the scan view's context menu "Screenshot"
+AUTO_OFF, AUTO_EVERY_TURN = 32813, 32837
+VIEW_TITLE = "View settings"
+OFFSET_FIELD = "#1007"
+COMPASS_ENABLE = "#1010"
+RING_GREY = (0x60, 0x60, 0x60)
+# The echo image is the same portable paint on both sides, but a pixel's angle comes from each
+# system's own trigonometry: an isolated pixel may land one palette step away (at most 2 per
+# channel in the brown palette). One pixel in a thousand is allowed that rounding; a missing line,
+# another palette or contrast, or a shifted geometry moves far more pixels, and by more.
+PALETTE_STEP = 2
+ROUNDED_PIXELS_PER_MILLE = 1
+
+
+def shots(s, prefix):
+    return sorted(glob.glob(os.path.join(s.documents(), "SK720_DATA", prefix + "_rez720_*.png")))
+
+
+def scan_client(s):
+    left, top, right, bottom = rect(s, "Radar scan", "*")[:4]
+    return right - left, bottom - top
+
+
+def manual_screenshot(s, notice):
+    """Requests a screenshot from the scan view and follows the notice until it closes itself."""
+    rc, out = s.drive("command", str(SCREENSHOT), "--scan", "--watch", timeout_ms=10000)
+    lines = out.splitlines()
+    check(rc == 0 and lines and lines[0] == notice and lines[-1] == "closed",
+          "notice after the screenshot request: %r (exit %d), expected %r closing by itself"
+          % (out, rc, notice))
+
+
+def crop(rows, x, y, w, h):
+    return [row[x:x + w] for row in rows[y:y + h]]
+
+
+def differing(a, b, tolerance):
+    """Pixels of two equal-sized pictures that differ by more than tolerance in any channel."""
+    return [(x, y) for y, (ra, rb) in enumerate(zip(a, b)) for x, (pa, pb) in enumerate(zip(ra, rb))
+            if max(abs(pa[i] - pb[i]) for i in range(3)) > tolerance]
+
+
+def is_ring_grey(p):
+    return max(abs(p[i] - RING_GREY[i]) for i in range(3)) <= 0x10
+
+
+def ring_radii(side, fit, display_range_m, data_range_m):
+    """The rings the scan view draws: every D/5 out to the head's range, at k·fit·side/10."""
+    radii, k = [], 1
+    while k * display_range_m / 5 <= data_range_m + 1e-6:
+        radii.append(k * fit * side / 10)
+        k += 1
+    return radii
+
+
+def grey_near(rows, cx, cy, angle, radius, off_rows=None):
+    """Whether the ray from the centre at angle has a ring-grey pixel within 2 px of radius that
+    the picture without overlays does not have."""
+    for d in range(-4, 5):
+        r = radius + d / 2
+        x, y = int(round(cx + r * math.cos(angle))), int(round(cy + r * math.sin(angle)))
+        if not (0 <= y < len(rows) and 0 <= x < len(rows[0])):
+            continue
+        if is_ring_grey(rows[y][x]) and (off_rows is None or rows[y][x] != off_rows[y][x]):
+            return True
+    return False
+
+
+def check_rings(what, rows, off_rows, cx, cy, radii):
+    """Each ring shows on most rays between the spokes (the pointer may cover one), and the
+    midpoints between rings stay free of overlay."""
+    rays = [math.radians(a) for a in (20, 110, 200, 290)]
+    missing = []
+    for r in radii:
+        hits = sum(grey_near(rows, cx, cy, a, r, off_rows) for a in rays)
+        if hits < 3:
+            missing.append("%.1f px (%d of 4 rays)" % (r, hits))
+    check(not missing, "%s: no ring grey at the predicted radii %s" % (what, ", ".join(missing)))
+    between = [(a, (r1 + r2) / 2) for r1, r2 in zip(radii, radii[1:]) for a in rays[:2]]
+    stray = [(round(math.degrees(a)), m) for a, m in between
+             if grey_near(rows, cx, cy, a, m, off_rows) and grey_near(rows, cx, cy, a, m + 1,
+                                                                      off_rows)]
+    check(not stray, "%s: ring grey between the rings at %r" % (what, stray))
+
+
+# --- scenarios -----------------------------------------------------------------------------
+
+
+def screenshot_playback(s):
+    # One turn in 200 records (1.8° steps), played over and over at x16. Once a second pass has
+    # gone round, the lines are those of the file played twice (the join between passes fills
+    # the gap before the first record) and every pixel has been converted with both of its
+    # lines present, as a single conversion does.
+    rec = s.synth(os.path.join(s.work, "shot.bin"), "--turns", "1", "--step-index", "5")
+    s.set_binary("ViewDialogBinV3", view_record(grid=0, pointer=0, showInfo=0))
+    s.launch(s.windows_path(rec))
+    for speed in ("x2", "x4", "x8", "x16"):
+        s.must("click", "Button", speed)
+    s.must("find-child", "Button", PLAY, timeout_ms=5000, what="speed x16")
+
+    # "Every turn": a silent automatic file per timer tick that follows a completed turn.
+    s.must("command", str(AUTO_EVERY_TURN))
+    rc, out = s.drive("wait-dialog", "*", timeout_ms=3000)
+    check(rc != 0, "a dialog appeared during automatic screenshots: %r" % out)
+    deadline = time.monotonic() + 30
+    while len(shots(s, "autoscreenshot")) < 3 and time.monotonic() < deadline:
+        time.sleep(0.5)
+    s.must("command", str(AUTO_OFF))
+    auto = shots(s, "autoscreenshot")
+    check(len(auto) >= 3, "automatic files after a while of \"Every turn\": %r" % auto)
+    check(not shots(s, "screenshot"), "manual files from automatic requests: %r"
+          % shots(s, "screenshot"))
+    side, height, rows = read_png(auto[0])
+    check(side == height and any(any(p != (0, 0, 0) for p in row) for row in rows),
+          "%s: %dx%d, empty" % (auto[0], side, height))
+
+    # Three ticks saw a completed turn: the second pass is complete. Paused, the picture stays.
+    s.must("click", "Button", "ll")
+    time.sleep(0.5)
+    check(not scan_changes(s, 1.5), "the picture still changes while paused")
+    manual_screenshot(s, "Screenshot saved")
+    files = shots(s, "screenshot")
+    check(len(files) == 1, "files after one manual screenshot: %r" % files)
+    after_off = shots(s, "autoscreenshot")
+    w, h = scan_client(s)
+    side, height, off = read_png(files[0])
+    check(side == height == max(w, h), "screenshot %dx%d for a %dx%d scan view" % (side, height,
+                                                                                    w, h))
+    ox, oy = (side - w) // 2, (side - h) // 2
+    rendered = read_png(s.render(os.path.join(s.work, "render.png"), rec, rec, "--size",
+                                 "%dx%d" % (w, h)))[2]
+    shown = crop(off, ox, oy, w, h)
+    bad, rounded = differing(shown, rendered, PALETTE_STEP), differing(shown, rendered, 0)
+    check(not bad and len(rounded) * 1000 <= w * h * ROUNDED_PIXELS_PER_MILLE,
+          "overlays off: %d of %d pixels differ from sk720 render by more than a palette step "
+          "(first at %r), %d at all" % (len(bad), w * h, bad[:5], len(rounded)))
+
+    # Overlays on through the dialog: rings, spokes, pointer and the information strip.
+    s.must("click", "Button", VIEW_TITLE)
+    s.must("wait-dialog", VIEW_TITLE, what="view settings dialog")
+    check(s.drive("dialog-get", VIEW_TITLE, COMPASS_ENABLE)[0] == 0,
+          "the records carry compass data, but the dialog has no compass group")
+    for box in ("Grid", "Pointer", "Show info"):
+        s.must("press-dialog-button", VIEW_TITLE, box, what="tick %s" % box)
+    s.must("press-dialog-button", VIEW_TITLE, "Set")
+    s.must("wait-dialog-gone", VIEW_TITLE, what="Set closes the dialog")
+    stored = s.query("ViewDialogBinV3")
+    # The compass group's "Zero always up" is always ticked.
+    check(stored == view_record(), "stored after ticking the overlays: %r" % stored)
+    os.remove(files[0])
+    manual_screenshot(s, "Screenshot saved")
+    files = shots(s, "screenshot")
+    check(len(files) == 1, "files after the second screenshot: %r" % files)
+    _, _, on = read_png(files[0])
+
+    fit = min(w, h) / max(w, h)
+    radii = ring_radii(side, fit, 10.0, 10.0)
+    check_rings("screenshot", on, off, side // 2, side // 2, radii)
+    overlays = read_png(s.render(os.path.join(s.work, "render-overlays.png"), rec, rec, "--size",
+                                 "%dx%d" % (w, h), "--overlays"))[2]
+    check_rings("sk720 render --overlays", overlays, rendered, side // 2 - ox, side // 2 - oy,
+                radii)
+    # The strip is drawn straight onto the square's top rows: white text over the echo.
+    text = [(x, y) for y in range(0, 100) for x in range(min(side, 400))
+            if on[y][x] != off[y][x] and min(on[y][x]) >= 0xC0]
+    check(len(text) >= 200, "only %d text pixels in the strip of the screenshot" % len(text))
+    check(shots(s, "autoscreenshot") == after_off, "automatic files still appear after \"Off\"")
+    check(s.quit() == 0, "exit code not 0")
+
+
+def screenshot_unwritable(s):
+    blocker = os.path.join(s.work, "blocker")
+    with open(blocker, "w") as f:
+        f.write("a file where the working folder's parent should be\n")
+    s.set_string("WorkingFolder", s.windows_path(blocker) + "\\shots")
+    s.launch()
+    manual_screenshot(s, "Screenshot not saved: folder not writable")
+    # Anywhere the program could have fallen back to: our HOME (Documents) and the work folder.
+    written = [os.path.join(d, n) for top in (s.documents(), s.work) for d, _, names in os.walk(top)
+               for n in names if "screenshot_rez720_" in n]
+    check(os.path.isfile(blocker) and not written, "screenshot files written: %r" % written)
+    check(s.quit() == 0, "exit code not 0")
+
+
+def view_dialog(s):
+    s.launch()
+    before = s.wait_value("ViewDialogBinV3", predicate=lambda v: v == view_record())
+    check(before == view_record(), "ViewDialogBinV3 at start %r" % before)
+
+    def open_dialog():
+        s.must("click", "Button", VIEW_TITLE)
+        s.must("wait-dialog", VIEW_TITLE, what="view settings dialog")
+
+    def close_with(button):
+        s.must("press-dialog-button", VIEW_TITLE, button)
+        s.must("wait-dialog-gone", VIEW_TITLE, what="%s closes the dialog" % button)
+
+    # Without compass data the dialog has no compass group: both compass fields read as off.
+    set_record = view_record(zeroOffset=-90, zeroAlwaysUp=0)
+    open_dialog()
+    check(s.drive("dialog-get", VIEW_TITLE, COMPASS_ENABLE)[0] != 0,
+          "a compass group without compass data")
+    s.must("dialog-set", VIEW_TITLE, OFFSET_FIELD, "-90")
+    close_with("Set")
+    stored = s.query("ViewDialogBinV3")
+    check(stored == set_record, "stored after Set with -90: %r" % (stored,))
+
+    open_dialog()
+    shown = s.must("dialog-get", VIEW_TITLE, OFFSET_FIELD)
+    check(shown == "-90", "the dialog reopens with offset %r" % shown)
+    s.must("dialog-set", VIEW_TITLE, OFFSET_FIELD, "abc")
+    close_with("Set")
+    stored = s.query("ViewDialogBinV3")
+    check(stored == set_record, "stored after Set with \"abc\": %r" % (stored,))
+
+    open_dialog()
+    s.must("dialog-set", VIEW_TITLE, OFFSET_FIELD, "45")
+    s.must("press-dialog-button", VIEW_TITLE, "Grid")
+    close_with("Cancel")
+    stored = s.query("ViewDialogBinV3")
+    check(stored == set_record, "stored after Cancel: %r" % (stored,))
+    check(s.quit() == 0, "exit code not 0")
+    stored = s.query("ViewDialogBinV3")
+    check(struct.unpack_from("<i", stored, 76)[0] == -90, "zeroOffset after closing: %r" % stored)
+
+
+ALL = {
+    "screenshot_playback": screenshot_playback,
+    "screenshot_unwritable": screenshot_unwritable,
+    "view_dialog": view_dialog,
+}
