@@ -31,8 +31,12 @@ uint16_t* allocateStore() {
 void freeStore(uint16_t* p) { std::free(p); }
 
 void setFlag(LineStore& store, int32_t line) {
+  const int32_t l = line % kLinesPerTurn;
   std::lock_guard<std::mutex> g(store.lineLock);
-  store.dirtyDegrees[degreeOfLine(line % kLinesPerTurn)] = 1;
+  store.dirtyDegrees[degreeOfLine(l)] = 1;
+  // The last pixels of the degree before blend its last line with this one: without their flag
+  // they would keep a value computed before this line came, a seam until the next turn.
+  store.dirtyDegrees[degreeOfLine((l + kLinesPerTurn - 1) % kLinesPerTurn)] = 1;
 }
 }  // namespace
 
@@ -76,8 +80,10 @@ int32_t storeEchoLine(LineStore& store, const uint8_t* record, bool headUp,
 
   if (previousLine >= 0) {
     int32_t to = line, from = previousLine;
-    if (to == 0 && from > 1600) to = kLinesPerTurn;
-    else if (to > 1600 && from == 0) from = kLinesPerTurn;
+    if (to == 0 && from > 1600)
+      to = kLinesPerTurn;
+    else if (to > 1600 && from == 0)
+      from = kLinesPerTurn;
     const int32_t gap = from > to ? from - to : to - from;
     if (gap < 33 && gap > 0) {
       // The copied length is the record's total length, which always fits a line.

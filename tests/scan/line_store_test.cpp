@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <vector>
 
 #include "record_builder.h"
 #include "scan/line_store.h"
@@ -85,6 +86,25 @@ TEST_F(LineStoreTest, GapFillForwardBackwardAndAcrossZero) {
   store1(2 * 9, 3199, false, 130);
   EXPECT_EQ(store->load(1, 5), 0);
   EXPECT_EQ(store->load(3199, 5), ExpandSample(110));
+}
+
+TEST_F(LineStoreTest, ALineFlagsTheDegreeWhosePixelsBlendTowardIt) {
+  const auto flagged = [&] {
+    std::vector<int32_t> d;
+    for (int32_t i = 0; i < kDegrees; ++i) {
+      if (store->dirtyDegrees[i]) d.push_back(i);
+    }
+    return d;
+  };
+  clearFlags();
+  store1(10 * 9, 9);  // lines 9 and 10 open degree 1; degree 0's last pixels reach toward 9
+  EXPECT_EQ(flagged(), (std::vector<int32_t>{0, 1}));
+  clearFlags();
+  store1(1 * 9, 0);  // across zero
+  EXPECT_EQ(flagged(), (std::vector<int32_t>{0, 359}));
+  clearFlags();
+  store1(5 * 9, 4);  // inside a degree: only its own
+  EXPECT_EQ(flagged(), (std::vector<int32_t>{0}));
 }
 
 TEST(DisplayRanges, IndexOfRange) {
