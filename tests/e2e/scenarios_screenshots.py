@@ -145,7 +145,13 @@ def screenshot_playback(s):
     rendered = read_png(s.render(os.path.join(s.work, "render.png"), rec, rec, "--size",
                                  "%dx%d" % (w, h)))[2]
     shown = crop(off, ox, oy, w, h)
-    bad, rounded = differing(shown, rendered, PALETTE_STEP), differing(shown, rendered, 0)
+    # The join between passes (a few degrees either side of up) holds the first record's line or
+    # the gap fill of the next one, depending on where the pause fell: left out of the comparison.
+    def at_join(p):
+        dx, dy = p[0] + ox - side / 2, side / 2 - (p[1] + oy)
+        return dy > 0 and abs(math.degrees(math.atan2(dx, dy))) < 4
+    bad = [p for p in differing(shown, rendered, PALETTE_STEP) if not at_join(p)]
+    rounded = [p for p in differing(shown, rendered, 0) if not at_join(p)]
     check(not bad and len(rounded) * 1000 <= w * h * ROUNDED_PIXELS_PER_MILLE,
           "overlays off: %d of %d pixels differ from sk720 render by more than a palette step "
           "(first at %r), %d at all" % (len(bad), w * h, bad[:5], len(rounded)))
