@@ -34,9 +34,11 @@ void setFlag(LineStore& store, int32_t line) {
   const int32_t l = line % kLinesPerTurn;
   std::lock_guard<std::mutex> g(store.lineLock);
   store.dirtyDegrees[degreeOfLine(l)] = 1;
-  // The last pixels of the degree before blend its last line with this one: without their flag
-  // they would keep a value computed before this line came, a seam until the next turn.
+  // Pixels blend two neighbouring lines, and a degree's edge lies between lines: the pixels that
+  // read this line may sit in the degree of the line before or after. Without their flags they
+  // would keep a value computed before this line came, a seam until the next turn.
   store.dirtyDegrees[degreeOfLine((l + kLinesPerTurn - 1) % kLinesPerTurn)] = 1;
+  store.dirtyDegrees[degreeOfLine((l + 1) % kLinesPerTurn)] = 1;
 }
 }  // namespace
 

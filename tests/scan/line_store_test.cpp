@@ -103,6 +103,9 @@ TEST_F(LineStoreTest, ALineFlagsTheDegreeWhosePixelsBlendTowardIt) {
   store1(1 * 9, 0);  // across zero
   EXPECT_EQ(flagged(), (std::vector<int32_t>{0, 359}));
   clearFlags();
+  store1(8 * 9, 7);  // line 8 is degree 0's last; pixels of degree 1 reach back to it
+  EXPECT_EQ(flagged(), (std::vector<int32_t>{0, 1}));
+  clearFlags();
   store1(5 * 9, 4);  // inside a degree: only its own
   EXPECT_EQ(flagged(), (std::vector<int32_t>{0}));
 }
