@@ -115,7 +115,8 @@ void gatherOverlayInput(ScanView& v, const AppData& a, int32_t w, int32_t h) {
   in.device.tunable = a.tunable != 0;
   in.device.centralFrequency = a.sonar.centralFrequency;
   in.device.bandwidth = a.sonar.bandwidth;
-  in.statusVisible = a.playbackOpen ? 1 : 0;
+  const bool live = a.live.acq && a.live.acq->state.workingRunning.load();
+  in.statusVisible = a.playbackOpen || live ? 1 : 0;
   in.statusText = a.statusText.get();
 }
 
