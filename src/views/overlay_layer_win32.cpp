@@ -1,5 +1,7 @@
 #include "views/overlay_layer_win32.h"
 
+#include "views/dib_surface_win32.h"
+
 #include <algorithm>
 #include <cstring>
 
@@ -12,19 +14,12 @@ namespace G = Gdiplus::DllExports;
 // Renders list onto a side x side surface filled with fill; returns its pixels.
 bool render(OverlayPainterWin32& painter, const OverlayList& list, int32_t side, HDC ref,
             uint32_t fill, std::vector<uint32_t>& out) {
-  BITMAPINFO bi{};
-  bi.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-  bi.bmiHeader.biWidth = side;
-  bi.bmiHeader.biHeight = -side;
-  bi.bmiHeader.biPlanes = 1;
-  bi.bmiHeader.biBitCount = 32;
-  bi.bmiHeader.biCompression = BI_RGB;
-  void* bits = nullptr;
-  HBITMAP bmp = CreateDIBSection(ref, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
-  if (!bmp) return false;
-  HDC dc = CreateCompatibleDC(ref);
-  HGDIOBJ old = SelectObject(dc, bmp);
-  auto* px = static_cast<uint32_t*>(bits);
+  HDC dc = nullptr;
+  HBITMAP bmp = nullptr;
+  HGDIOBJ old = nullptr;
+  uint32_t* px = nullptr;
+  makeSurface(ref, side, side, dc, bmp, old, &px);
+  if (!dc) return false;
   std::fill(px, px + size_t(side) * size_t(side), fill);
   Gdiplus::GpGraphics* g = nullptr;
   if (G::GdipCreateFromHDC(dc, &g) == Gdiplus::Ok) {
@@ -35,9 +30,7 @@ bool render(OverlayPainterWin32& painter, const OverlayList& list, int32_t side,
   }
   GdiFlush();
   out.assign(px, px + size_t(side) * size_t(side));
-  SelectObject(dc, old);
-  DeleteDC(dc);
-  DeleteObject(bmp);
+  freeSurface(dc, bmp, old);
   return true;
 }
 

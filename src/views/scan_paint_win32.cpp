@@ -10,6 +10,7 @@
 #include "app/app_data_win32.h"
 #include "app/ui_text_win32.h"
 #include "scan/scan_paint.h"
+#include "views/dib_surface_win32.h"
 #include "views/scan_view_win32.h"
 #include "views/screenshot_win32.h"
 
@@ -18,44 +19,6 @@ namespace sk720 {
 namespace {
 
 namespace G = Gdiplus::DllExports;
-
-BITMAPINFO dibInfo(int32_t w, int32_t h) {
-  BITMAPINFO bi{};
-  bi.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-  bi.bmiHeader.biWidth = w;
-  bi.bmiHeader.biHeight = -h;  // top-down
-  bi.bmiHeader.biPlanes = 1;
-  bi.bmiHeader.biBitCount = 32;
-  bi.bmiHeader.biCompression = BI_RGB;
-  return bi;
-}
-
-HBITMAP makeDib(HDC ref, int32_t w, int32_t h, uint32_t** bits) {
-  const BITMAPINFO bi = dibInfo(w, h);
-  void* p = nullptr;
-  HBITMAP b = CreateDIBSection(ref, &bi, DIB_RGB_COLORS, &p, nullptr, 0);
-  *bits = static_cast<uint32_t*>(p);
-  return b;
-}
-
-// A bitmap selected into its own memory DC.
-void makeSurface(HDC ref, int32_t w, int32_t h, HDC& dc, HBITMAP& bmp, HGDIOBJ& old,
-                 uint32_t** bits) {
-  bmp = makeDib(ref, w, h, bits);
-  if (!bmp) return;
-  dc = CreateCompatibleDC(ref);
-  old = SelectObject(dc, bmp);
-}
-
-void freeSurface(HDC& dc, HBITMAP& bmp, HGDIOBJ old) {
-  if (dc) {
-    SelectObject(dc, old);
-    DeleteDC(dc);
-  }
-  if (bmp) DeleteObject(bmp);
-  dc = nullptr;
-  bmp = nullptr;
-}
 
 // True when the image surface is new (every pixel must be coloured).
 bool ensureSurfaces(ScanSurfaces& s, HDC windowDC, int32_t side, int32_t w, int32_t h) {
