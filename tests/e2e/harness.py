@@ -29,10 +29,10 @@ class Failure(Exception):
 class Session:
     """A Wine prefix, a display, the program and the driver."""
 
-    def __init__(self, build, source, screen=SCREEN):
+    def __init__(self, build, source, screen=SCREEN, root=None):
         self.build = os.path.abspath(build)
         self.source = os.path.abspath(source)
-        self.root = os.path.join(self.build, "e2e")
+        self.root = os.path.abspath(root) if root else os.path.join(self.build, "e2e")
         self.prefix = os.path.join(self.root, "prefix")
         self.screen = screen
         self.program_exe = os.path.join(self.build, "SK720Control.exe")

@@ -1,0 +1,288 @@
+#!/usr/bin/env python3
+"""The installer seen from outside, under Wine in a fresh prefix of its own: a silent install, the
+Start-menu shortcut, "Open with" on a recording, the version resources, and a silent uninstall.
+usage: installer_check.py --build BUILD_DIR --source SOURCE_DIR --installer SETUP.exe
+                          --version X.Y.Z --guide GUIDE.html
+"""
+import argparse
+import hashlib
+import os
+import struct
+import subprocess
+import sys
+import time
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+import pe_version  # noqa: E402
+from harness import Failure, Session  # noqa: E402
+
+PRODUCT = "SK720 Control Program"
+UNINSTALL_KEY = r"HKCU\Software\Microsoft\Windows\CurrentVersion\Uninstall\SK720ControlProgram"
+CLASSES = r"HKCU\Software\Classes"
+PROGID = "QuorviaUltrasonics.SK720Recording"
+SETTINGS_KEY = r"HKCU\Software\Quorvia Ultrasonics\SK720ControlProgram\Settings"
+# What another program left on .bin before ours was installed: it must survive both ways.
+OTHER_OWNER = "SomeViewer.bin"
+INSTALLED = {"SK720Control.exe", "sk720.exe", "user-guide.html", "Uninstall.exe"}
+
+
+def check(condition, message):
+    if not condition:
+        raise Failure(message)
+
+
+# --- registry ------------------------------------------------------------------------------------
+def reg_value(s, key, name=None):
+    """The string (or DWORD as int) stored under the key; None when it or the key is absent. Name
+    None is the key's default value."""
+    r = s.wine(["reg", "query", key] + (["/ve"] if name is None else ["/v", name]), check=False)
+    if r.returncode != 0:
+        return None
+    for line in r.stdout.decode("utf-8", errors="replace").splitlines():
+        parts = line.strip().split(None, 2)
+        if len(parts) >= 2 and parts[1].startswith("REG_") and (
+                parts[0] == name or (name is None and parts[0].startswith("("))):
+            value = parts[2] if len(parts) > 2 else ""
+            return int(value, 16) if parts[1] == "REG_DWORD" else value
+    return None
+
+
+def reg_key_exists(s, key):
+    return s.wine(["reg", "query", key], check=False).returncode == 0
+
+
+def split_command(command):
+    """A Windows command line as an open command is written: quoted or bare words."""
+    words, word, quoted, present = [], "", False, False
+    for c in command:
+        if c == '"':
+            quoted, present = not quoted, True
+        elif c == " " and not quoted:
+            if present:
+                words.append(word)
+            word, present = "", False
+        else:
+            word, present = word + c, True
+    if present:
+        words.append(word)
+    return words
+
+
+# --- shell links ---------------------------------------------------------------------------------
+def link_target(path):
+    """(target path, working folder) of a .lnk file: the local path of its link information, or
+    the relative path of its strings when it has none."""
+    with open(path, "rb") as f:
+        data = f.read()
+    check(len(data) >= 76 and struct.unpack_from("<I", data, 0)[0] == 0x4C, "%s is no link" % path)
+    flags = struct.unpack_from("<I", data, 20)[0]
+    unicode = bool(flags & 0x80)
+    pos = 76
+    if flags & 0x01:  # target ID list
+        pos += 2 + struct.unpack_from("<H", data, pos)[0]
+    target = None
+    if flags & 0x02:  # link information
+        size, header, info_flags, _, base = struct.unpack_from("<IIIII", data, pos)
+        if info_flags & 1:
+            if header >= 0x24:
+                wide = pos + struct.unpack_from("<I", data, pos + 28)[0]
+                end = wide
+                while data[end:end + 2] != b"\0\0":
+                    end += 2
+                target = data[wide:end].decode("utf-16-le")
+            else:
+                end = data.index(b"\0", pos + base)
+                target = data[pos + base:end].decode("latin-1")
+        pos += size
+    strings = {}
+    for bit, name in ((0x04, "name"), (0x08, "relative"), (0x10, "folder"), (0x20, "arguments"),
+                      (0x40, "icon")):
+        if flags & bit:
+            count = struct.unpack_from("<H", data, pos)[0]
+            size = count * 2 if unicode else count
+            raw = data[pos + 2:pos + 2 + size]
+            # Some writers count a terminating zero too.
+            strings[name] = raw.decode("utf-16-le" if unicode else "latin-1").rstrip("\0")
+            pos += 2 + size
+    return target or strings.get("relative"), strings.get("folder")
+
+
+# --- the scenario --------------------------------------------------------------------------------
+def windows_env(s, name):
+    r = s.wine(["cmd", "/c", "echo %" + name + "%"])
+    return r.stdout.decode("utf-8", errors="replace").strip()
+
+
+def same_path(s, windows_a, windows_b):
+    return os.path.samefile(s.unix_path(windows_a), s.unix_path(windows_b))
+
+
+def digest(path):
+    with open(path, "rb") as f:
+        return hashlib.sha256(f.read()).hexdigest()
+
+
+def install(s, setup):
+    s.wine(["reg", "add", CLASSES + r"\.bin", "/ve", "/d", OTHER_OWNER, "/f"])
+    s.wine([s.windows_path(setup), "/S"], timeout=120)
+    location = reg_value(s, UNINSTALL_KEY, "InstallLocation")
+    check(location is not None, "no uninstall entry after a silent install")
+    expected = windows_env(s, "LOCALAPPDATA") + "\\Programs\\" + PRODUCT
+    check(location.lower() == expected.lower(), "installed into %r, not %r" % (location, expected))
+    folder = s.unix_path(location)
+    found = set(os.listdir(folder)) if os.path.isdir(folder) else set()
+    check(found == INSTALLED, "the installation folder holds %r" % sorted(found))
+    entry = {n: reg_value(s, UNINSTALL_KEY, n) for n in (
+        "DisplayName", "Publisher", "DisplayVersion", "UninstallString", "QuietUninstallString",
+        "DisplayIcon", "EstimatedSize")}
+    check(entry["DisplayName"] == PRODUCT and entry["Publisher"] == "Quorvia Ultrasonics",
+          "uninstall entry %r" % entry)
+    uninstaller = location + "\\Uninstall.exe"
+    check(split_command(entry["UninstallString"]) == [uninstaller], "UninstallString %r" % entry)
+    check(split_command(entry["QuietUninstallString"]) == [uninstaller, "/S"],
+          "QuietUninstallString %r" % entry)
+    check(isinstance(entry["EstimatedSize"], int) and entry["EstimatedSize"] > 0,
+          "EstimatedSize %r" % entry["EstimatedSize"])
+    return location
+
+
+def check_files(s, location, version, build, guide):
+    numbers = tuple(int(p) for p in version.split(".")) + (0,)
+    for name, built, description in (
+            ("SK720Control.exe", os.path.join(build, "SK720Control.exe"), PRODUCT),
+            ("sk720.exe", os.path.join(build, "tools", "sk720.exe"),
+             "SK720 command-line companion")):
+        path = s.unix_path(location + "\\" + name)
+        check(digest(path) == digest(built), "%s differs from the build's" % name)
+        info = pe_version.read(path)
+        want = {"FileVersion": numbers, "ProductVersion": numbers, "String:FileVersion": version,
+                "String:ProductVersion": version, "String:ProductName": PRODUCT,
+                "String:CompanyName": "Quorvia Ultrasonics", "String:OriginalFilename": name,
+                "String:FileDescription": description}
+        wrong = {k: info.get(k) for k in want if info.get(k) != want[k]}
+        check(not wrong, "%s's version resource: %r" % (name, wrong))
+    installed_guide = s.unix_path(location + "\\user-guide.html")
+    check(digest(installed_guide) == digest(guide), "the installed guide differs from the built one")
+    with open(installed_guide, encoding="utf-8") as f:
+        page = f.read()
+    check('src="data:image/png;base64,' in page and "<table>" in page,
+          "the guide carries no picture or table")
+    r = s.wine([location + "\\sk720.exe", "--version"])
+    check(r.stdout.decode().strip() == "sk720 " + version, "sk720 --version: %r" % r.stdout)
+
+
+def menu_folder(s):
+    return windows_env(s, "APPDATA") + "\\Microsoft\\Windows\\Start Menu\\Programs\\" + PRODUCT
+
+
+def start_from_menu(s, location, version):
+    folder = menu_folder(s)
+    links = sorted(os.listdir(s.unix_path(folder)))
+    check(links == [PRODUCT + " User Guide.lnk", PRODUCT + ".lnk"], "Start menu holds %r" % links)
+    guide, _ = link_target(s.unix_path(folder + "\\" + PRODUCT + " User Guide.lnk"))
+    check(guide and same_path(s, guide, location + "\\user-guide.html"), "guide link -> %r" % guide)
+    link = folder + "\\" + PRODUCT + ".lnk"
+    target, working = link_target(s.unix_path(link))
+    check(target and same_path(s, target, location + "\\SK720Control.exe"),
+          "program link -> %r" % target)
+    check(working and same_path(s, working, location), "program link starts in %r" % working)
+    # Through the shell, as a click on the entry would.
+    s.program = subprocess.Popen(["wine", "start", "/wait", link], env=s.env,
+                                 stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
+                                 stderr=subprocess.DEVNULL)
+    rc, out = s.drive("wait-window", timeout_ms=30000)
+    check(rc == 0, "the Start-menu entry did not bring up the main window")
+    s.must("command", "104", what="About")
+    about = "About " + PRODUCT
+    s.must("wait-dialog", about, timeout_ms=10000, what="About box")
+    text = s.must("dialog-text", about)
+    check(PRODUCT + ", Version " + version in text.split("|"), "About says %r" % text)
+    s.must("press-dialog-button", about, "OK")
+    s.must("wait-dialog-gone", about, timeout_ms=10000, what="About closes")
+    check(s.quit() == 0, "the program started from the menu did not end cleanly")
+
+
+def open_recording(s, location):
+    check(reg_value(s, CLASSES + r"\.bin") == OTHER_OWNER,
+          ".bin now belongs to %r" % reg_value(s, CLASSES + r"\.bin"))
+    check(reg_value(s, CLASSES + r"\.bin\OpenWithProgids", PROGID) is not None,
+          "%s is not under .bin's OpenWithProgids" % PROGID)
+    icon = split_command(reg_value(s, CLASSES + "\\" + PROGID + r"\DefaultIcon") or "")
+    check(icon == [location + "\\SK720Control.exe,0"], "ProgID icon %r" % icon)
+    command = reg_value(s, CLASSES + "\\" + PROGID + r"\shell\open\command")
+    words = split_command(command or "")
+    check(words == [location + "\\SK720Control.exe", "%1"], "open command %r" % command)
+    recording = os.path.join(s.work, "rez720_20260101_120000.bin")
+    s.wine([location + "\\sk720.exe", "synth", s.windows_path(recording), "--turns", "3"],
+           timeout=120)
+    s.program_exe = words[0]
+    s.launch(s.windows_path(recording))
+    s.must("wait-visible", "RadarSliderbar class", "*", timeout_ms=15000,
+           what="slider bar shown for a recording opened through the ProgID")
+    check(s.quit() == 0, "the program opened on a recording did not end cleanly")
+
+
+def uninstall(s, location):
+    check(s.wait_value("Language") is not None, "the program left no settings to keep")
+    menu = s.unix_path(menu_folder(s))
+    folder = s.unix_path(location)
+    command = split_command(reg_value(s, UNINSTALL_KEY, "QuietUninstallString"))
+    # The uninstaller runs from a copy of itself and returns at once: wait for what it removes.
+    s.wine(command, timeout=120)
+    deadline = time.monotonic() + 60
+    while (os.path.exists(folder) or reg_key_exists(s, UNINSTALL_KEY)) and \
+            time.monotonic() < deadline:
+        time.sleep(0.5)
+    left = sorted(os.listdir(folder)) if os.path.exists(folder) else []
+    check(not os.path.exists(folder), "the installation folder is still there with %r" % left)
+    check(not os.path.exists(menu), "the Start-menu folder is still there")
+    for key in (UNINSTALL_KEY, CLASSES + "\\" + PROGID,
+                CLASSES + r"\Applications\SK720Control.exe", CLASSES + r"\.bin\OpenWithProgids"):
+        check(not reg_key_exists(s, key), "%s is still in the registry" % key)
+    check(reg_value(s, CLASSES + r"\.bin") == OTHER_OWNER, ".bin lost its owner on uninstall")
+    check(s.query("Language") is not None, "the settings went with the program")
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    for option in ("--build", "--source", "--installer", "--version", "--guide"):
+        parser.add_argument(option, required=True)
+    a = parser.parse_args()
+    s = Session(a.build, a.source, root=os.path.join(a.build, "installer-check"))
+    # No desktop files for the shortcuts outside the prefix.
+    s.env["WINEDLLOVERRIDES"] += ";winemenubuilder.exe=d"
+    steps = []
+    start = time.monotonic()
+
+    def step(text):
+        steps.append("%s (%.1f s)" % (text, time.monotonic() - start))
+
+    try:
+        s.prepare()
+        s.start()
+        step("fresh prefix")
+        location = install(s, a.installer)
+        step("installed into %s" % location)
+        check_files(s, location, a.version, os.path.abspath(a.build), a.guide)
+        step("files and version resources match the build")
+        start_from_menu(s, location, a.version)
+        step("the Start-menu entry started the program; About names %s" % a.version)
+        open_recording(s, location)
+        step("the ProgID's open command played a recording")
+        uninstall(s, location)
+        step("uninstalled; settings and .bin's owner kept")
+    except Exception as e:  # report what was seen so far, whatever failed
+        for step in steps:
+            print("  ok: " + step)
+        print("FAIL installer (%.1f s): %s" % (time.monotonic() - start, e))
+        return 1
+    finally:
+        s.stop()
+    for step in steps:
+        print("  ok: " + step)
+    print("PASS installer (%.1f s)" % (time.monotonic() - start))
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
