@@ -109,8 +109,8 @@ PixelPolar pixelPolarOf(int32_t x, int32_t y, int32_t panX, int32_t panY, int32_
 }
 
 PixelPolar pixelPolarAt(const ScanImage& image, int32_t zeroOffsetDegrees, int32_t x, int32_t y) {
-  PixelPolar p = pixelPolarOf(x, y, image.panX, image.panY, image.imageSize,
-                              image.pixelsPerMetre, zeroOffsetDegrees);
+  PixelPolar p = pixelPolarOf(x, y, image.panX, image.panY, image.imageSize, image.pixelsPerMetre,
+                              zeroOffsetDegrees);
   if (x >= 0 && y >= 0 && x < image.imageSize && y < image.imageSize) {
     const size_t i = size_t(y) * size_t(image.imageSize) + size_t(x);
     if (i < image.map.value.size()) {
