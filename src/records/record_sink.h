@@ -15,6 +15,8 @@ class RecordSink {
   virtual bool append(const uint8_t* data, uint32_t size) = 0;
   // Lets appends that have finished complete (the working loop's alertable zero-time sleep).
   virtual void completeFinished() {}
+  // Bytes of started appends that have not landed yet (held in memory until they do).
+  virtual uint64_t pendingBytes() const { return 0; }
   // Waits for every started append, closes the file and returns its size (-1 when unknown).
   virtual int64_t finish() = 0;
 };

@@ -15,18 +15,29 @@ constexpr char kPathSeparator = '\\';
 constexpr char kPathSeparator = '/';
 #endif
 
-enum ShownState { kShownPaused = 0, kShownInProgress = 1 };
+enum ShownState { kShownPaused = 0, kShownInProgress = 1, kShownMediumTooSlow = 2 };
+
+const char* stateText(int32_t state) {
+  switch (state) {
+    case kShownInProgress:
+      return " : Record in progress";
+    case kShownMediumTooSlow:
+      return " : Recording medium too slow, records lost";
+    default:
+      return " : Record paused";
+  }
+}
 
 void showState(RecordFile& file, StatusText& text, int32_t state) {
   if (file.shownState == state) return;
   file.shownState = state;
-  text.set(file.path + (state == kShownInProgress ? " : Record in progress" : " : Record paused"));
+  text.set(file.path + stateText(state));
 }
 
 }  // namespace
 
-bool openRecordFile(RecordStorage& storage, const std::string& folder,
-                    const std::string& timestamp, RecordFile& file, StatusText& statusText) {
+bool openRecordFile(RecordStorage& storage, const std::string& folder, const std::string& timestamp,
+                    RecordFile& file, StatusText& statusText) {
   file = RecordFile{};
   const std::string name = "rez720_" + timestamp + ".bin";
   // A failure to create the folder shows up when the file cannot be created.
@@ -48,7 +59,8 @@ int32_t widenRecordHeader(const uint8_t* record, float latitude, float longitude
   // Every form other than 28 and 36 is the 44-byte one.
   const uint32_t form = (received == 28 || received == 36) ? received : 44;
   if (samples < form + uint32_t(kFooterSize)) return -1;
-  std::memcpy(header, record, 28);  // magic, headersize, datasize, samples, deviceid, angle, commandid
+  std::memcpy(header, record,
+              28);  // magic, headersize, datasize, samples, deviceid, angle, commandid
   storeU32(header + 4, kRecordHeaderSize);
   storeU32(header + 12, samples + (kRecordHeaderSize - form));
   if (form >= 36) {
@@ -74,11 +86,24 @@ bool recordPing(RecordFile& file, const uint8_t* record, RecorderShared& shared)
     return true;
   }
   uint8_t header[kRecordHeaderSize];
-  const int32_t bodyOffset = widenRecordHeader(record, shared.gps.lat.load(std::memory_order_relaxed),
-                                               shared.gps.lon.load(std::memory_order_relaxed), header);
-  showState(file, shared.statusText, kShownInProgress);
-  if (bodyOffset < 0) return true;  // a record shorter than its own header: nothing sound to write
+  const int32_t bodyOffset =
+      widenRecordHeader(record, shared.gps.lat.load(std::memory_order_relaxed),
+                        shared.gps.lon.load(std::memory_order_relaxed), header);
+  if (bodyOffset < 0) {  // a record shorter than its own header: nothing sound to write
+    showState(file, shared.statusText, kShownInProgress);
+    return true;
+  }
   const uint32_t bodySize = loadU32(record + 12) - uint32_t(bodyOffset);
+  const uint64_t size = uint64_t(kRecordHeaderSize) + bodySize;
+  if (file.sink->pendingBytes() + size > kMaxPendingWriteBytes) {
+    file.sink->completeFinished();  // writes that have landed since the last record free room
+    if (file.sink->pendingBytes() + size > kMaxPendingWriteBytes) {
+      ++file.recordsSkipped;
+      showState(file, shared.statusText, kShownMediumTooSlow);
+      return true;
+    }
+  }
+  showState(file, shared.statusText, kShownInProgress);
   // A body without its header would make the rest of the file unreadable, so a header that
   // cannot be written stops the record (and the recording) here.
   if (!file.sink->append(header, kRecordHeaderSize)) return false;

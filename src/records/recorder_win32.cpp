@@ -52,10 +52,12 @@ class OverlappedRecordSink : public RecordSink {
       return false;
     }
     ++pending_;
+    pendingBytes_ += size;
     return true;
   }
 
   void completeFinished() override { SleepEx(0, TRUE); }
+  uint64_t pendingBytes() const override { return pendingBytes_; }
 
   int64_t finish() override {
     if (file_ == INVALID_HANDLE_VALUE) return -1;
@@ -75,12 +77,15 @@ class OverlappedRecordSink : public RecordSink {
     // Write failures are not looked at: the record is gone either way, the loop goes on.
     auto* block = reinterpret_cast<WriteBlock*>(overlapped);
     --block->owner->pending_;
+    block->owner->pendingBytes_ -= block->size;
     HeapFree(GetProcessHeap(), 0, block);
     --gBlocksOutstanding;
   }
 
   HANDLE file_;
-  int32_t pending_ = 0;  // touched only by the thread that writes (routines run on it)
+  // Touched only by the thread that writes (routines run on it).
+  int32_t pending_ = 0;
+  uint64_t pendingBytes_ = 0;
 };
 
 class OverlappedRecordStorage : public RecordStorage {
@@ -92,9 +97,9 @@ class OverlappedRecordStorage : public RecordStorage {
     return CreateDirectoryW(w.c_str(), nullptr) != 0;
   }
   std::unique_ptr<RecordSink> create(const std::string& path) override {
-    const HANDLE h = CreateFileW(widen(path).c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ,
-                                 nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OVERLAPPED,
-                                 nullptr);
+    const HANDLE h =
+        CreateFileW(widen(path).c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                    CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OVERLAPPED, nullptr);
     if (h == INVALID_HANDLE_VALUE) return nullptr;
     return std::make_unique<OverlappedRecordSink>(h);
   }

@@ -77,8 +77,9 @@ struct OverlayFrame {
   int32_t dialX = 0, dialY = 0, dialWidth = 100,
           dialHeight = 100;  // in client coordinates
   int32_t outerRadius = 0;
-  // Where the pointer and the ruler lie in canvas: they move from paint to paint, the rest of the
-  // canvas list (rings, spokes, compass) seldom does, so a painter may keep that part drawn.
+  // Where the pointer and the ruler lie in canvas (the compass marks between pointerEnd and
+  // rulerBegin): they move from paint to paint, the compass with every heading step; the rest of
+  // the canvas list (rings, spokes) seldom does, so a painter may keep that part drawn.
   size_t pointerBegin = 0, pointerEnd = 0, rulerBegin = 0;
   bool rebuilt = false;  // false when the inputs equalled the previous paint's
   // "Distance: %s", set on the paints where it is due (at most every 2 s while

@@ -3,6 +3,7 @@
 #include "views/dib_surface_win32.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 
 namespace sk720 {
@@ -11,28 +12,79 @@ namespace {
 
 namespace G = Gdiplus::DllExports;
 
-// Renders list onto a side x side surface filled with fill; returns its pixels.
-bool render(OverlayPainterWin32& painter, const OverlayList& list, int32_t side, HDC ref,
-            uint32_t fill, std::vector<uint32_t>& out) {
+// Renders list shifted by (dx, dy) onto a w x h surface filled with fill; returns its pixels.
+bool render(OverlayPainterWin32& painter, const OverlayList& list, int32_t w, int32_t h, float dx,
+            float dy, HDC ref, uint32_t fill, std::vector<uint32_t>& out) {
   HDC dc = nullptr;
   HBITMAP bmp = nullptr;
   HGDIOBJ old = nullptr;
   uint32_t* px = nullptr;
-  makeSurface(ref, side, side, dc, bmp, old, &px);
+  makeSurface(ref, w, h, dc, bmp, old, &px);
   if (!dc) return false;
-  std::fill(px, px + size_t(side) * size_t(side), fill);
+  std::fill(px, px + size_t(w) * size_t(h), fill);
   Gdiplus::GpGraphics* g = nullptr;
   if (G::GdipCreateFromHDC(dc, &g) == Gdiplus::Ok) {
     G::GdipSetSmoothingMode(g, Gdiplus::SmoothingModeHighQuality);
-    painter.paint(g, list);
+    painter.paint(g, list, dx, dy);
     G::GdipFlush(g, Gdiplus::FlushIntentionSync);
     G::GdipDeleteGraphics(g);
   }
   GdiFlush();
-  out.assign(px, px + size_t(side) * size_t(side));
+  out.assign(px, px + size_t(w) * size_t(h));
   freeSurface(dc, bmp, old);
   return true;
 }
+
+// The pixels list touches on a w x h surface (shifted by dx, dy), with their coverage.
+bool coverage(OverlayPainterWin32& painter, const OverlayList& list, int32_t w, int32_t h, float dx,
+              float dy, HDC ref, std::vector<LayerPixel>& out) {
+  out.clear();
+  std::vector<uint32_t> onBlack, onWhite;
+  if (!render(painter, list, w, h, dx, dy, ref, 0x000000, onBlack) ||
+      !render(painter, list, w, h, dx, dy, ref, 0xFFFFFF, onWhite)) {
+    return false;
+  }
+  for (int32_t y = 0; y < h; ++y) {
+    for (int32_t x = 0; x < w; ++x) {
+      const size_t i = size_t(y) * size_t(w) + size_t(x);
+      const uint32_t b = onBlack[i] & 0xFFFFFF, wh = onWhite[i] & 0xFFFFFF;
+      if (b == 0 && wh == 0xFFFFFF) continue;  // untouched
+      // On black a pixel shows colour x coverage; on white that plus (1 - coverage).
+      uint32_t c = 0;
+      for (int shift = 0; shift < 24; shift += 8) {
+        const int32_t cb = int32_t((b >> shift) & 0xFF), cw = int32_t((wh >> shift) & 0xFF);
+        c = std::max(c, uint32_t(std::clamp(255 - (cw - cb), 0, 255)));
+      }
+      if (c == 0) continue;
+      out.push_back({x, y, b, c});
+    }
+  }
+  return true;
+}
+
+void blend(const std::vector<LayerPixel>& pixels, uint32_t* frame, int32_t w, int32_t h, int32_t ox,
+           int32_t oy) {
+  for (const LayerPixel& p : pixels) {
+    const int32_t x = p.x - ox, y = p.y - oy;
+    if (x < 0 || y < 0 || x >= w || y >= h) continue;
+    uint32_t& d = frame[size_t(y) * size_t(w) + size_t(x)];
+    const uint32_t keep = 255 - p.coverage;
+    uint32_t out = 0;
+    for (int shift = 0; shift < 24; shift += 8) {
+      const uint32_t c =
+          ((p.premultiplied >> shift) & 0xFF) + (((d >> shift) & 0xFF) * keep + 127) / 255;
+      out |= std::min(c, 255u) << shift;
+    }
+    d = out;
+  }
+}
+
+bool inCompass(const OverlayFrame& f, size_t i) { return i >= f.pointerEnd && i < f.rulerBegin; }
+bool inPointer(const OverlayFrame& f, size_t i) { return i >= f.pointerBegin && i < f.pointerEnd; }
+
+// A label's room around its box: centred text may reach past the box it is centred in.
+constexpr int32_t kLabelMargin = 8;
+constexpr size_t kMaxSprites = 64;  // labels of a few sizes; a resize makes new ones
 
 }  // namespace
 
@@ -48,8 +100,15 @@ void OverlayLayer::staticPart(const OverlayFrame& f, OverlayList& out) {
   out.clear();
   const size_t n = f.canvas.size();
   for (size_t i = 0; i < n; ++i) {
-    if ((i >= f.pointerBegin && i < f.pointerEnd) || i >= f.rulerBegin) continue;
+    if (inPointer(f, i) || inCompass(f, i) || i >= f.rulerBegin) continue;
     out.push(f.canvas[i]);
+  }
+}
+
+void OverlayLayer::compassLabels(const OverlayFrame& f, OverlayList& out) {
+  out.clear();
+  for (size_t i = f.pointerEnd; i < f.rulerBegin && i < f.canvas.size(); ++i) {
+    if (f.canvas[i].kind == PrimitiveKind::Text) out.push(f.canvas[i]);
   }
 }
 
@@ -57,7 +116,8 @@ void OverlayLayer::movingPart(const OverlayFrame& f, OverlayList& out) {
   out.clear();
   const size_t n = f.canvas.size();
   for (size_t i = 0; i < n; ++i) {
-    if ((i >= f.pointerBegin && i < f.pointerEnd) || i >= f.rulerBegin) out.push(f.canvas[i]);
+    const bool compassStroke = inCompass(f, i) && f.canvas[i].kind != PrimitiveKind::Text;
+    if (inPointer(f, i) || compassStroke || i >= f.rulerBegin) out.push(f.canvas[i]);
   }
 }
 
@@ -70,42 +130,40 @@ void OverlayLayer::update(OverlayPainterWin32& painter, const OverlayList& stati
   valid_ = true;
   pixels_.clear();
   if (staticList.empty() || imageSize <= 0) return;
-  std::vector<uint32_t> onBlack, onWhite;
-  if (!render(painter, staticList, imageSize, ref, 0x000000, onBlack) ||
-      !render(painter, staticList, imageSize, ref, 0xFFFFFF, onWhite)) {
+  if (!coverage(painter, staticList, imageSize, imageSize, 0.0f, 0.0f, ref, pixels_)) {
     valid_ = false;
-    return;
-  }
-  for (int32_t y = 0; y < imageSize; ++y) {
-    for (int32_t x = 0; x < imageSize; ++x) {
-      const size_t i = size_t(y) * size_t(imageSize) + size_t(x);
-      const uint32_t b = onBlack[i] & 0xFFFFFF, w = onWhite[i] & 0xFFFFFF;
-      if (b == 0 && w == 0xFFFFFF) continue;  // untouched
-      // On black a pixel shows colour x coverage; on white that plus (1 - coverage).
-      uint32_t coverage = 0;
-      for (int shift = 0; shift < 24; shift += 8) {
-        const int32_t cb = int32_t((b >> shift) & 0xFF), cw = int32_t((w >> shift) & 0xFF);
-        coverage = std::max(coverage, uint32_t(std::clamp(255 - (cw - cb), 0, 255)));
-      }
-      if (coverage == 0) continue;
-      pixels_.push_back({x, y, b, coverage});
-    }
   }
 }
 
 void OverlayLayer::compose(uint32_t* frame, int32_t w, int32_t h, int32_t ox, int32_t oy) const {
-  for (const Pixel& p : pixels_) {
-    const int32_t x = p.x - ox, y = p.y - oy;
-    if (x < 0 || y < 0 || x >= w || y >= h) continue;
-    uint32_t& d = frame[size_t(y) * size_t(w) + size_t(x)];
-    const uint32_t keep = 255 - p.coverage;
-    uint32_t out = 0;
-    for (int shift = 0; shift < 24; shift += 8) {
-      const uint32_t c =
-          ((p.premultiplied >> shift) & 0xFF) + (((d >> shift) & 0xFF) * keep + 127) / 255;
-      out |= std::min(c, 255u) << shift;
+  blend(pixels_, frame, w, h, ox, oy);
+}
+
+void LabelSprites::compose(OverlayPainterWin32& painter, const OverlayList& labels, HDC ref,
+                           uint32_t* frame, int32_t w, int32_t h, int32_t ox, int32_t oy) {
+  for (const OverlayPrimitive& p : labels) {
+    const int32_t left = int32_t(std::lround(p.x)) - kLabelMargin;
+    const int32_t top = int32_t(std::lround(p.y)) - kLabelMargin;
+    OverlayPrimitive key = p;
+    key.x = float(kLabelMargin);
+    key.y = float(kLabelMargin);
+    auto it = std::find_if(sprites_.begin(), sprites_.end(),
+                           [&](const Sprite& s) { return s.key == key; });
+    if (it == sprites_.end()) {
+      if (sprites_.size() >= kMaxSprites) sprites_.clear();
+      Sprite s{key, {}};
+      const OverlayList one = [&] {
+        OverlayList l;
+        l.push(key);
+        return l;
+      }();
+      const int32_t sw = int32_t(std::ceil(p.w)) + 2 * kLabelMargin;
+      const int32_t sh = int32_t(std::ceil(p.h)) + 2 * kLabelMargin;
+      if (!coverage(painter, one, sw, sh, 0.0f, 0.0f, ref, s.pixels)) continue;
+      sprites_.push_back(std::move(s));
+      it = sprites_.end() - 1;
     }
-    d = out;
+    blend(it->pixels, frame, w, h, ox - left, oy - top);
   }
 }
 

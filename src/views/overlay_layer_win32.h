@@ -1,9 +1,10 @@
 #pragma once
-// The overlays that seldom change (rings, spokes, compass marks), kept drawn: rendered once with
+// The overlays that seldom change (rings and spokes), kept drawn: rendered once with
 // anti-aliasing in image coordinates, on black and again on white, which gives every touched
 // pixel its coverage; kept as the short list of those pixels. Blending that list into a frame
 // costs a fraction of a millisecond, where drawing the same shapes with GDI+ under Wine takes
-// tens.
+// tens. The compass marks turn with the heading: their strokes are drawn with each frame, and
+// their labels, which only move, are kept drawn one by one in small sprites.
 #include <windows.h>
 
 #include <cstdint>
@@ -14,12 +15,21 @@
 
 namespace sk720 {
 
+// A touched pixel of a kept drawing and how much the drawing covers it.
+struct LayerPixel {
+  int32_t x, y;
+  uint32_t premultiplied;  // colour times coverage, BGRX
+  uint32_t coverage;       // 0..255
+};
+
 class OverlayLayer {
  public:
-  // The canvas list without the pointer and the ruler.
+  // The canvas list without the pointer, the compass marks and the ruler.
   static void staticPart(const OverlayFrame& f, OverlayList& out);
-  // The pointer and the ruler.
+  // The pointer, the compass marks' strokes and the ruler.
   static void movingPart(const OverlayFrame& f, OverlayList& out);
+  // The compass marks' labels.
+  static void compassLabels(const OverlayFrame& f, OverlayList& out);
   static bool sameList(const OverlayList& a, const OverlayList& b);
 
   // Draws the static part anew when it differs from the kept one or the image size changed.
@@ -29,15 +39,25 @@ class OverlayLayer {
   void compose(uint32_t* frame, int32_t w, int32_t h, int32_t ox, int32_t oy) const;
 
  private:
-  struct Pixel {
-    int32_t x, y;
-    uint32_t premultiplied;  // colour times coverage, BGRX
-    uint32_t coverage;       // 0..255
-  };
   OverlayList kept_;
   int32_t size_ = 0;
   bool valid_ = false;
-  std::vector<Pixel> pixels_;
+  std::vector<LayerPixel> pixels_;
+};
+
+// Text labels kept drawn, each in a sprite of its own keyed by everything but its position, and
+// blended where the label lies on this frame (to the whole pixel).
+class LabelSprites {
+ public:
+  void compose(OverlayPainterWin32& painter, const OverlayList& labels, HDC ref, uint32_t* frame,
+               int32_t w, int32_t h, int32_t ox, int32_t oy);
+
+ private:
+  struct Sprite {
+    OverlayPrimitive key;  // the label placed at the sprite's margin
+    std::vector<LayerPixel> pixels;
+  };
+  std::vector<Sprite> sprites_;
 };
 
 }  // namespace sk720

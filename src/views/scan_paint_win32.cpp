@@ -180,11 +180,14 @@ void paintScanView(HWND hwnd, ScanView& v) {
   const ImageOrigin o = visibleOrigin(v.ui, w, h);
   BitBlt(s.composeDC, 0, 0, w, h, s.imageDC, o.x, o.y, SRCCOPY);
   // The canvas overlays in image coordinates onto the visible window of it: the kept layer of
-  // rings, spokes and compass blended in, then the pointer and the ruler drawn.
+  // rings and spokes and the compass labels blended in, then the pointer, the compass strokes and
+  // the ruler drawn.
   GdiFlush();
   OverlayLayer::staticPart(f, v.staticList);
   v.layer.update(*v.painter, v.staticList, v.image.imageSize, dc);
   v.layer.compose(s.composePixels, w, h, o.x, o.y);
+  OverlayLayer::compassLabels(f, v.labelList);
+  v.compassSprites.compose(*v.painter, v.labelList, dc, s.composePixels, w, h, o.x, o.y);
   OverlayLayer::movingPart(f, v.movingList);
   if (!v.movingList.empty()) {
     if (Gdiplus::GpGraphics* g = graphicsOn(s.composeDC)) {

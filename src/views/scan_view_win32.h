@@ -48,9 +48,10 @@ struct ScanView {
   OverlayState overlays;
   OverlayInput overlayInput;
   std::unique_ptr<OverlayPainterWin32> painter = std::make_unique<OverlayPainterWin32>();
-  OverlayLayer layer;                  // rings, spokes and compass, kept drawn
-  OverlayList staticList, movingList;  // this paint's split of the canvas list
-  OverlayList keptStrip;               // what the strip surface shows
+  OverlayLayer layer;                             // rings and spokes, kept drawn
+  LabelSprites compassSprites;                    // the compass labels, kept drawn one by one
+  OverlayList staticList, movingList, labelList;  // this paint's split of the canvas list
+  OverlayList keptStrip;                          // what the strip surface shows
   DWORD lastFrameReportMs = 0;
   bool frameReported = false;
 };

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <deque>
 #include <filesystem>
 #include <fstream>
 #include <vector>
@@ -101,7 +102,7 @@ TEST_F(RecorderTest, HeadersAreWidenedToFortyFourBytes) {
   EXPECT_EQ(loadU32(w + 4), 44u);
   EXPECT_EQ(loadU32(w + 12), 316u);
   EXPECT_TRUE(std::equal(r28.begin() + 16, r28.begin() + 28, w + 16));  // id, angle, word
-  EXPECT_EQ(loadU32(w + 8), loadU32(r28.data() + 8));                    // datasize
+  EXPECT_EQ(loadU32(w + 8), loadU32(r28.data() + 8));                   // datasize
   EXPECT_EQ(loadI32(w + 28), 0);
   EXPECT_EQ(loadI32(w + 32), 0);
   EXPECT_EQ(loadF32(w + 36), 0.61f);
@@ -177,6 +178,111 @@ TEST_F(RecorderTest, WritesThatCannotStartAndRecordsTooShortForTheirHeader) {
   EXPECT_TRUE(clean.files.at(other.path).empty());
 }
 
+// A medium whose appends land only when the working loop lets finished writes complete, at most
+// `landPerCall` bytes each time (0: a stalled medium).
+class SlowStorage : public RecordStorage {
+ public:
+  std::vector<uint8_t> landed;
+  std::deque<std::vector<uint8_t>> pending;
+  uint64_t landPerCall = 0;
+  uint64_t peakPending = 0;
+
+  bool ensureFolder(const std::string&) override { return true; }
+  std::unique_ptr<RecordSink> create(const std::string&) override {
+    return std::make_unique<Sink>(*this);
+  }
+  bool remove(const std::string&) override { return true; }
+  uint64_t pendingBytes() const {
+    uint64_t n = 0;
+    for (const auto& p : pending) n += p.size();
+    return n;
+  }
+
+ private:
+  class Sink : public RecordSink {
+   public:
+    explicit Sink(SlowStorage& s) : s_(s) {}
+    bool append(const uint8_t* data, uint32_t size) override {
+      s_.pending.emplace_back(data, data + size);
+      s_.peakPending = std::max(s_.peakPending, s_.pendingBytes());
+      return true;
+    }
+    void completeFinished() override {
+      for (uint64_t room = s_.landPerCall;
+           !s_.pending.empty() && s_.pending.front().size() <= room;) {
+        room -= s_.pending.front().size();
+        s_.landed.insert(s_.landed.end(), s_.pending.front().begin(), s_.pending.front().end());
+        s_.pending.pop_front();
+      }
+    }
+    uint64_t pendingBytes() const override { return s_.pendingBytes(); }
+    int64_t finish() override {
+      s_.landPerCall = UINT64_MAX;
+      completeFinished();
+      return int64_t(s_.landed.size());
+    }
+
+   private:
+    SlowStorage& s_;
+  };
+};
+
+// The write blocks a slow medium holds stay bounded: a medium that falls behind for a while and
+// catches up loses nothing, one that stalls loses records (said on the status line) instead of
+// taking memory without end, and recording goes on by itself once it moves again.
+TEST_F(RecorderTest, PendingWritesOnASlowMediumStayBounded) {
+  constexpr size_t kSamples = 20000;  // 20 KB records: the bound is some 200 of them
+  constexpr uint64_t kRecordBytes = kRecordHeaderSize + kSamples + 8;
+  struct Phase {
+    const char* what;
+    uint32_t records;
+    uint64_t landPerCall;  // bytes the medium takes per record
+    bool expectSkips;
+  };
+  const Phase phases[] = {
+      {"stalled for fewer records than the bound holds",
+       uint32_t(kMaxPendingWriteBytes / kRecordBytes) - 1, 0, false},
+      {"catching up at twice the link's pace", 200, 2 * kRecordBytes, false},
+      {"stalled for long", 2000, 0, true},
+      {"moving again at twice the pace", 400, 2 * kRecordBytes, false},
+  };
+  SlowStorage slow;
+  RecordFile f;
+  ASSERT_TRUE(openRecordFile(slow, "", "x", f, status));
+  recordEvent = true;
+  uint32_t angle = 0;
+  std::vector<uint32_t> kept;
+  for (const Phase& p : phases) {
+    SCOPED_TRACE(p.what);
+    slow.landPerCall = p.landPerCall;
+    const uint64_t skippedBefore = f.recordsSkipped;
+    for (uint32_t i = 0; i < p.records; ++i, ++angle) {
+      const uint64_t skipped = f.recordsSkipped;
+      ASSERT_TRUE(recordPing(f, record(36, angle, kSamples).data(), shared));
+      if (f.recordsSkipped == skipped) kept.push_back(angle);
+      f.sink->completeFinished();
+      EXPECT_LE(slow.pendingBytes(), kMaxPendingWriteBytes);
+    }
+    EXPECT_EQ(f.recordsSkipped > skippedBefore, p.expectSkips);
+    const bool saysTooSlow = status.get().find("too slow") != std::string::npos;
+    EXPECT_EQ(saysTooSlow, p.expectSkips) << status.get();
+  }
+  EXPECT_LE(slow.peakPending, kMaxPendingWriteBytes);
+  ASSERT_TRUE(closeRecordFile(slow, f));
+
+  // The file holds exactly the kept records, whole and in order.
+  ASSERT_EQ(slow.landed.size(), kept.size() * kRecordBytes);
+  EXPECT_EQ(kept.size() + f.recordsSkipped, angle);
+  MemorySource source(slow.landed);
+  ManualClock clock;
+  std::vector<uint8_t> buffer(kRecordBufferSize);
+  RecordReader reader;
+  for (uint32_t a : kept) {
+    ASSERT_EQ(ReadPingRecord(source, buffer.data(), clock, reader), kRecordEnd1) << a;
+    ASSERT_EQ(parseDataHeader(buffer.data()).angle, a);
+  }
+}
+
 TEST_F(RecorderTest, UnusedFileIsDeleted) {
   ASSERT_TRUE(open());
   const std::string path = file.path;
@@ -220,7 +326,8 @@ TEST_F(RecorderTest, FilesOnDiskAndASecondStartInTheSameSecond) {
   fs::create_directories(dir.parent_path());
   RecordStorage& disk = streamRecordStorage();
   recordEvent = true;
-  ASSERT_TRUE(openRecordFile(disk, dir.string(), "20240102_030405", file, status));  // makes the folder
+  ASSERT_TRUE(
+      openRecordFile(disk, dir.string(), "20240102_030405", file, status));  // makes the folder
   for (int i = 0; i < 3; ++i) ASSERT_TRUE(recordPing(file, record(36, i, 64).data(), shared));
   ASSERT_TRUE(closeRecordFile(disk, file));
   EXPECT_EQ(fs::file_size(file.path), 3u * (44 + 64 + 8));

@@ -344,9 +344,13 @@ def main():
         subprocess.run(["wineserver", "-k"], env=session.env, stderr=subprocess.DEVNULL)
         return 0
     sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+    import korean_screen
+    import live_measured
     import scenarios
     import scenarios_screenshots
     table = dict(scenarios.ALL, **scenarios_screenshots.ALL)
+    table.update(live_measured.MEASURED)
+    table.update(korean_screen.KOREAN)
     failed = 0
     for name in a.scenarios:
         fn = table[name]

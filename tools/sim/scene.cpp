@@ -27,13 +27,16 @@ struct Wall {
   double strength;
 };
 // A basin 21 m wide: quay walls north, east, south and west of the head, and a breakwater far out.
-const Wall kWalls[] = {{0, 1, 8.5, 0.95}, {1, 0, 12.0, 0.85}, {0, -1, 6.5, 0.9},
-                       {-1, 0, 9.5, 0.8}, {0.6, 0.8, 42.0, 1.0}};
+const Wall kWalls[] = {{0, 1, 8.5, 0.95},
+                       {1, 0, 12.0, 0.85},
+                       {0, -1, 6.5, 0.9},
+                       {-1, 0, 9.5, 0.8},
+                       {0.6, 0.8, 42.0, 1.0}};
 
 struct Target {
   double x, y, radius, strength;
 };
-const Target kTargets[] = {{2.5, 4.0, 0.25, 1.0},  {-3.0, 2.0, 0.18, 0.9}, {5.0, -3.5, 0.3, 0.95},
+const Target kTargets[] = {{2.5, 4.0, 0.25, 1.0},   {-3.0, 2.0, 0.18, 0.9}, {5.0, -3.5, 0.3, 0.95},
                            {-6.0, -4.0, 0.22, 0.8}, {0.5, -2.0, 0.12, 0.7}, {9.0, 6.0, 0.35, 1.0},
                            {-25.0, 18.0, 1.2, 1.0}, {20.0, -30.0, 1.5, 0.9}};
 
@@ -136,8 +139,12 @@ int32_t PingSynthesizer::next(uint8_t* buf) {
   storeU32(buf + 20, uint32_t(position_) * 9);
   storeU32(buf + 24, plan_.commandWord);
   if (hs >= 36) {
-    // A boat swinging gently about a heading of 30 degrees; gyro and compass agree.
-    const double headingDeg = 30.0 + 6.0 * std::sin(t / 20.0);
+    // A boat swinging gently about a heading of 30 degrees, or turning steadily from it; gyro and
+    // compass agree.
+    const double turned = plan_.turnDegreesPerSecond * t;
+    const double headingDeg = plan_.turnDegreesPerSecond != 0.0
+                                  ? std::fmod(std::fmod(30.0 + turned, 360.0) + 360.0, 360.0)
+                                  : 30.0 + 6.0 * std::sin(t / 20.0);
     const int32_t units = int32_t(std::lround(headingDeg * 80.0));
     storeI32(buf + 28, units);
     storeI32(buf + 32, units);

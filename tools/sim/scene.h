@@ -13,16 +13,17 @@ uint8_t sceneEcho(double turnFraction, double rangeMetres, uint64_t seed, uint32
 
 struct PingPlan {
   uint32_t commandWord = 0;
-  int32_t headerSize = 44;      // 28, 36 or 44
-  int32_t rangeIndex = 6;       // row of the range table
-  int32_t step = 1;             // motor steps of 1/3200 turn per ping (0 = not turning)
-  bool reverse = false;         // turning in the decreasing direction
-  bool headUp = false;          // head mounted up: the raw angle runs mirrored
-  int32_t sectorHeading = 0;    // 1/3200 turn, centre of the sector
-  int32_t sectorWidth = 0;      // 1/3200 turn; 0 = full circle
+  int32_t headerSize = 44;    // 28, 36 or 44
+  int32_t rangeIndex = 6;     // row of the range table
+  int32_t step = 1;           // motor steps of 1/3200 turn per ping (0 = not turning)
+  bool reverse = false;       // turning in the decreasing direction
+  bool headUp = false;        // head mounted up: the raw angle runs mirrored
+  int32_t sectorHeading = 0;  // 1/3200 turn, centre of the sector
+  int32_t sectorWidth = 0;    // 1/3200 turn; 0 = full circle
   uint32_t pingPeriodUs = 42776;
   uint32_t deviceId = 720001;
   uint64_t seed = 1;
+  double turnDegreesPerSecond = 0.0;  // 0: the boat swings gently about one heading
   float startLatitudeDeg = 35.0950f;
   float startLongitudeDeg = 129.0400f;
 };

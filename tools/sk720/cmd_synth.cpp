@@ -16,7 +16,7 @@ int runSynth(const Args& args) {
   OptionReader r(args);
   std::string out;
   int64_t turns = 1, rangeIndex = 6, stepIndex = 1, header = 44, seed = 1;
-  int64_t sectorHeading = -1, sectorWidth = -1;
+  int64_t sectorHeading = -1, sectorWidth = -1, turning = 0;
   bool headUp = false;
   while (!r.done() && r.error().empty()) {
     const std::string a = r.next();
@@ -37,6 +37,8 @@ int runSynth(const Args& args) {
       integer(0, 5, stepIndex);
     else if (a == "--seed")
       integer(0, INT64_MAX, seed);
+    else if (a == "--turning")
+      integer(-360, 360, turning);
     else if (a == "--head-up")
       headUp = true;
     else if (a == "--header") {
@@ -88,6 +90,7 @@ int runSynth(const Args& args) {
   plan.sectorWidth = params.sectorWidth;
   plan.pingPeriodUs = uint32_t(params.pingPeriod);
   plan.seed = uint64_t(seed);
+  plan.turnDegreesPerSecond = double(turning);
 
   // Pings for one turn, or one sweep across and back in a sector.
   int64_t perTurn = params.step > 0 ? 3200 / params.step : 200;

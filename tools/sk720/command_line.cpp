@@ -15,7 +15,7 @@ const Command kCommands[] = {
     {"synth", "synthesise a recording of the simulated scene",
      "synth OUT.bin [--turns N] [--range-index I] [--step-index S] [--header "
      "28|36|44] "
-     "[--sector HEADING_INDEX,WIDTH_INDEX] [--head-up] [--seed N]",
+     "[--sector HEADING_INDEX,WIDTH_INDEX] [--head-up] [--seed N] [--turning DEG_PER_S]",
      runSynth},
     {"info", "summarise record files", "info FILE...", runInfo},
     {"render", "paint record files into a PNG scan image, as the scan view does",

@@ -7,10 +7,12 @@
 
 #include <cstdio>
 #include <cwchar>
+#include <functional>
 #include <map>
 #include <string>
 #include <vector>
 
+#include "measure_win32.h"
 #include "remote_win32.h"
 #include "windows_win32.h"
 
@@ -27,6 +29,15 @@ const char kUsageText[] =
     "  status PART                   wait-status PART TEXT\n"
     "  find-child CLASS TEXT         wait-visible CLASS [TEXT]      text CLASS [TEXT]\n"
     "  click CLASS TEXT              command ID [--watch]           close\n"
+    "  timed-click CLASS TEXT PART STATUS   (ms from the click until status part PART reads "
+    "STATUS)\n"
+    "  button-command CLASS TEXT     (the button's WM_COMMAND posted straight to the main window)\n"
+    "  capture FILE [CLASS TEXT]     capture-dialog TITLE FILE      (what the screen shows, as "
+    "BMP)\n"
+    "  set-text CLASS TEXT NEWTEXT\n"
+    "  --mark LOG with click or command: prints \"mark BEFORE AFTER\", the head log's record "
+    "count\n"
+    "  read just before and just after the post\n"
     "  children                      combos                        combo-items CLASS INDEX        "
     "combo-selection CLASS INDEX\n"
     "  combo-select CLASS INDEX ITEM trackbar INDEX                 check CLASS TEXT\n"
@@ -43,12 +54,23 @@ struct Options {
   bool timeoutGiven = false;
   bool scan = false, shift = false, contains = false, watch = false;
   int index = 0;
+  std::wstring markLog;  // the simulated head's log, read around a post
 };
 
 void say(const std::wstring& line) {
   const std::string bytes = toUtf8(line) + "\n";
   DWORD written = 0;
   WriteFile(GetStdHandle(STD_OUTPUT_HANDLE), bytes.data(), DWORD(bytes.size()), &written, nullptr);
+}
+
+// Posts through post, between two readings of the head's log when one is named.
+bool markedPost(const Options& o, const std::function<bool()>& post) {
+  if (o.markLog.empty()) return post();
+  const int64_t before = headLogRecords(o.markLog);
+  const bool ok = post();
+  const int64_t after = headLogRecords(o.markLog);
+  say(L"mark " + std::to_wstring(before) + L" " + std::to_wstring(after));
+  return ok;
 }
 
 std::wstring hex(HWND w) {
@@ -207,6 +229,8 @@ int dialogCommand(const Options& o, const std::wstring& cmd) {
       return PostMessageW(w, BM_CLICK, 0, 0) ? kOk : kFailed;
     }
     return kTimeout;
+  } else if (cmd == L"capture-dialog") {
+    return captureWindow(dialog, arg(o, 2)) ? kOk : kFailed;
   } else if (cmd == L"dialog-set" || cmd == L"dialog-get") {
     const HWND item = dialogItem(dialog, arg(o, 2));
     if (!item) return kTimeout;
@@ -259,7 +283,7 @@ int run(const Options& o) {
     return ok ? kOk : kTimeout;
   }
   if (cmd.rfind(L"wait-dialog", 0) == 0 || cmd.rfind(L"dialog-", 0) == 0 ||
-      cmd == L"press-dialog-button")
+      cmd == L"press-dialog-button" || cmd == L"capture-dialog")
     return dialogCommand(o, cmd);
 
   const HWND main = mainWindow(o);
@@ -278,10 +302,30 @@ int run(const Options& o) {
     return kOk;
   }
   if (cmd == L"wait-status") return waitStatus(main, o);
-  if (cmd == L"find-child" || cmd == L"text" || cmd == L"click" || cmd == L"check") {
+  if (cmd == L"find-child" || cmd == L"text" || cmd == L"click" || cmd == L"check" ||
+      cmd == L"timed-click" || cmd == L"button-command") {
     const HWND w = child(main, o, arg(o, 1), arg(o, 2));
     if (!w) return kTimeout;
-    if (cmd == L"click") return PostMessageW(w, BM_CLICK, 0, 0) ? kOk : kFailed;
+    if (cmd == L"button-command") {
+      const WPARAM id = MAKEWPARAM(GetDlgCtrlID(w), BN_CLICKED);
+      return markedPost(o, [&] { return PostMessageW(main, WM_COMMAND, id, LPARAM(w)) != 0; })
+                 ? kOk
+                 : kFailed;
+    }
+    if (cmd == L"click")
+      return markedPost(o, [&] { return PostMessageW(w, BM_CLICK, 0, 0) != 0; }) ? kOk : kFailed;
+    if (cmd == L"timed-click") {
+      const HWND bar = statusBar(main);
+      const int part = _wtoi(arg(o, 3).c_str());
+      if (!bar || !PostMessageW(w, BM_CLICK, 0, 0)) return kFailed;
+      // The status bar belongs to the window's thread: it answers once the command has returned.
+      const int64_t ms = millisecondsUntil(o.timeoutMs, [&] {
+        const auto text = statusText(bar, part);
+        return text && *text == arg(o, 4);
+      });
+      say(std::to_wstring(ms));
+      return ms >= 0 ? kOk : kTimeout;
+    }
     if (cmd == L"check")
       say(std::to_wstring(SendMessageW(w, BM_GETCHECK, 0, 0)));
     else if (cmd == L"text")
@@ -302,6 +346,21 @@ int run(const Options& o) {
     say(w ? rectLine(w) : L"not found");
     return ok ? kOk : kTimeout;
   }
+  if (cmd == L"capture") {
+    HWND w = main;
+    if (o.args.size() > 2 && !(w = child(main, o, arg(o, 2), arg(o, 3)))) return kTimeout;
+    return captureWindow(w, arg(o, 1)) ? kOk : kFailed;
+  }
+  if (cmd == L"set-text") {
+    const HWND w = child(main, o, arg(o, 1), arg(o, 2));
+    if (!w) return kTimeout;
+    DWORD_PTR ignored = 0;
+    const std::wstring text = arg(o, 3);
+    return SendMessageTimeoutW(w, WM_SETTEXT, 0, LPARAM(text.c_str()), SMTO_ABORTIFHUNG, 2000,
+                               &ignored)
+               ? kOk
+               : kFailed;
+  }
   if (cmd == L"rect" || cmd == L"snapshot") {
     HWND w = target;
     if (o.args.size() > 1 && !(w = child(main, o, arg(o, 1), arg(o, 2)))) return kTimeout;
@@ -316,7 +375,8 @@ int run(const Options& o) {
     return kOk;
   }
   if (cmd == L"command") {
-    if (!PostMessageW(target, WM_COMMAND, MAKEWPARAM(wcstol(arg(o, 1).c_str(), nullptr, 0), 0), 0))
+    const WPARAM id = MAKEWPARAM(wcstol(arg(o, 1).c_str(), nullptr, 0), 0);
+    if (!markedPost(o, [&] { return PostMessageW(target, WM_COMMAND, id, 0) != 0; }))
       return kFailed;
     return o.watch ? watchDialog(o) : kOk;
   }
@@ -369,6 +429,8 @@ int wmain(int argc, wchar_t** argv) {
       o.timeoutGiven = true;
     } else if (a == L"--index" && i + 1 < argc) {
       o.index = _wtoi(argv[++i]);
+    } else if (a == L"--mark" && i + 1 < argc) {
+      o.markLog = argv[++i];
     } else if (a == L"--main" && i + 1 < argc) {
       setMainClass(argv[++i]);
     } else if (a == L"--scan") {

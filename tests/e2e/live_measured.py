@@ -1,0 +1,153 @@
+"""End-to-end scenarios of the live head that measure: when recording starts after the command,
+and how long Stop holds the window. Times are taken in the driver, next to the action (a driver
+started under Wine takes a second or two itself); records are held against the simulated head's
+own log in sequence.
+"""
+import os
+import signal
+import time
+
+from harness import Failure
+from head_log import read_log, verify
+from live_scenarios import check, connect, head, headers, link_choices, record_files, stop, wait
+
+# Generous against a loaded machine; the window must come back within about a second.
+STOP_RETURN_MS = 1100
+# Records after the command that must all be in the file: about a second of pings.
+NEXT_PINGS = 40
+
+
+def record_command(s, log, via):
+    """Record pressed (a click or the button's WM_COMMAND posted to the main window); the head
+    log's record count right after the post."""
+    kind = "click" if via == "click" else "button-command"
+    out = s.must(kind, "Button", "Record", "--mark", s.windows_path(log), timeout_ms=5000,
+                 what="Record " + via)
+    fields = out.split()
+    check(len(fields) == 3 and fields[0] == "mark", "driver mark %r" % out)
+    return int(fields[2])
+
+
+def recording_off(s):
+    # The button blinks while recording; it reads "Recording" every other 400 ms.
+    s.must("click", "Button", "Recording", timeout_ms=10000, what="Record off")
+    s.must("find-child", "Button", "Record", timeout_ms=10000, what="Record button back")
+
+
+def start_and_record(s, log, via):
+    """Start, and Record as soon as the head streams after its loading; the mark."""
+    sent = len(read_log(log))
+    s.must("click", "Button", "Start")
+    s.must("wait-status", "0", "Connected", timeout_ms=40000, what="status after Start")
+    wait(lambda: len(read_log(log)) > sent, 40, "the head did not stream after the start")
+    mark = record_command(s, log, via)
+    s.must("wait-dialog-gone", "Connect", timeout_ms=10000, what="connect dialog closes itself")
+    return mark
+
+
+def live_record_starts_at_next_ping(s):
+    sim, log = head(s, "--header", "36")
+    link_choices(s, gps=False)
+    s.launch()
+    marks = []
+    # Record just after the head resumed streaming: after the loading of a start (whose new range
+    # resets the view), after a pause of 2.5 s (its process held), and after 5 s of streaming; by
+    # a click and by the button's WM_COMMAND posted to the main window.
+    for via in ("click", "command"):
+        marks.append((via, "after the start", start_and_record(s, log, via)))
+        time.sleep(3)
+        recording_off(s)
+        for paused in (True, False):
+            if paused:
+                sim.send_signal(signal.SIGSTOP)
+                time.sleep(2.5)
+                sim.send_signal(signal.SIGCONT)
+                time.sleep(0.1)
+            else:
+                time.sleep(5)
+            marks.append((via, "after a pause" if paused else "while streaming",
+                          record_command(s, log, via)))
+            time.sleep(3)
+            recording_off(s)
+        stop(s)
+        s.must("combo-select", "ComboBox", "4", "8")  # another range for the next start
+        time.sleep(0.6)  # the quick lists reach the record on the 200 ms timer
+    entries = read_log(log)
+    recorded = set()
+    for path in record_files(s):
+        problems, figures = verify(entries, open(path, "rb").read())
+        check(not problems, "%s: %s" % (path, "; ".join(problems)))
+        recorded |= set(p for p in figures["places"] if p is not None)
+    lost = []
+    for via, when, after in marks:
+        # The record being logged as the count was read may have been taken before the command.
+        wanted = [i for i in range(after + 1, after + 1 + NEXT_PINGS) if not entries[i][4]]
+        missing = [entries[i][0] for i in wanted if i not in recorded]
+        first = min((p for p in recorded if p >= after - 5), default=None)
+        if missing:
+            lost.append("Record by %s %s: %d of the %d pings after the command not recorded "
+                        "(head had sent %d; first recorded %s)" %
+                        (via, when, len(missing), len(wanted), after, first))
+    check(not lost, "; ".join(lost))
+    check(s.quit() == 0, "exit code not 0")
+
+
+def timed_stop(s):
+    out = s.must("timed-click", "Button", "Stop", "0", "Disconnected", timeout_ms=15000,
+                 what="Stop")
+    return int(out)
+
+
+def live_stop_returns_the_window(s):
+    # A head that stops in the middle of a record, and one that goes silent (its process held):
+    # the working loop is inside a read either way.
+    timings = []
+    for case in ("stalled", "silent"):
+        options = ["--header", "36"] + (["--stall-after", "1500"] if case == "stalled" else [])
+        sim, log = head(s, *options)
+        link_choices(s, gps=False)
+        if not s.program or s.program.poll() is not None:
+            s.launch()
+        connect(s)
+        if case == "stalled":
+            s.must("click", "Button", "Record")  # and on at the next start, by itself
+        wait(lambda: record_files(s) and os.path.getsize(record_files(s)[-1]) > 10000, 30,
+             "%s: nothing recorded" % case)
+        if case == "stalled":
+            wait(lambda: len(read_log(log)) >= 1500, 120, "the head did not reach its stall")
+        else:
+            time.sleep(3)
+            sim.send_signal(signal.SIGSTOP)
+        time.sleep(1.5)  # the reader waits inside the record or the hunt for one
+        ms = timed_stop(s)
+        timings.append((case, ms))
+        wait(lambda: s.must("status", "0") == "Disconnected", 5, "status after Stop")
+        if case == "silent":
+            sim.send_signal(signal.SIGCONT)
+        sim.terminate()
+        sim.wait(timeout=5)
+        files = record_files(s)
+        check(files, "no record file")
+        recs = headers(files[-1])  # fails on a partial last record
+        check(len(recs) > 20, "%s: only %d records" % (case, len(recs)))
+        problems, figures = verify(read_log(log), open(files[-1], "rb").read())
+        check(not problems and not figures["missing"],
+              "%s: %s, missing %r" % (case, problems, figures["missing"][:10]))
+        check(ms <= STOP_RETURN_MS, "%s head: Stop held the window %d ms" % (case, ms))
+        os.rename(files[-1], files[-1] + ".done")  # the next case's file is the only .bin
+    # A head that never answers: Stop during the connect sequence.
+    head(s, "--silent")
+    s.must("click", "Button", "Start")
+    s.must("wait-dialog", "Connect", timeout_ms=10000, what="connect dialog")
+    time.sleep(2)
+    ms = timed_stop(s)
+    timings.append(("never answers", ms))
+    check(ms <= STOP_RETURN_MS, "silent head while connecting: Stop held the window %d ms" % ms)
+    print("stop timings (ms): " + ", ".join("%s %d" % t for t in timings))
+    check(s.quit() == 0, "exit code not 0")
+
+
+MEASURED = {
+    "live_record_starts_at_next_ping": live_record_starts_at_next_ping,
+    "live_stop_returns_the_window": live_stop_returns_the_window,
+}
