@@ -35,7 +35,8 @@ void drawText(cairo_t *cr, const OverlayPrimitive &p) {
 }  // namespace
 
 bool paintOverlayList(uint32_t *pixels, int32_t width, int32_t height, int32_t stridePixels,
-                      const OverlayList &list, std::string *error) {
+                      const OverlayList &list, std::string *error, int32_t originX,
+                      int32_t originY) {
   cairo_surface_t *surface =
       cairo_image_surface_create_for_data(reinterpret_cast<unsigned char *>(pixels),
                                           CAIRO_FORMAT_RGB24, width, height, stridePixels * 4);
@@ -46,6 +47,7 @@ bool paintOverlayList(uint32_t *pixels, int32_t width, int32_t height, int32_t s
   }
   cairo_t *cr = cairo_create(surface);
   cairo_set_antialias(cr, CAIRO_ANTIALIAS_DEFAULT);
+  cairo_translate(cr, -originX, -originY);
   for (const OverlayPrimitive &p : list) {
     setColour(cr, p.argb);
     switch (p.kind) {
