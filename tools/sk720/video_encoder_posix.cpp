@@ -67,7 +67,7 @@ class FfmpegEncoder : public VideoEncoder {
     stream_->time_base = codec_->time_base;
 
     if ((r = avio_open(&format_->pb, path.c_str(), AVIO_FLAG_WRITE)) < 0)
-      return failed("cannot create " + path, r);
+      return failed(avError(r), 0);
     AVDictionary* options = nullptr;
     av_dict_set(&options, "movflags", "+faststart", 0);  // playable while it downloads
     r = avformat_write_header(format_, &options);

@@ -255,7 +255,7 @@ bool countPlayableRecords(const std::vector<std::string>& files, uint64_t& recor
       return false;
     }
     if (valid == 0) {
-      if (error) *error = path + " holds no valid record";
+      if (error) *error = "cannot play " + path + ": it holds no valid record";
       return false;
     }
     records += valid;
@@ -341,7 +341,7 @@ bool makeVideo(const VideoJob& job, VideoStats& stats, std::string* error) {
   if (job.fromTicks > stats.totalTicks) {
     char text[160];
     std::snprintf(text, sizeof text,
-                  "--from %.2f s lies past the end: the recordings play %.2f s at x%d",
+                  "bad --from: %.2f s lies past the end of the recordings, which play %.2f s at x%d",
                   double(job.fromTicks) / kTicksPerSecond,
                   double(stats.totalTicks) / kTicksPerSecond, job.speed);
     return discard(text);
