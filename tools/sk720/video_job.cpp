@@ -68,6 +68,58 @@ struct OrLayer {
   }
 };
 
+// The rings, spokes and compass marks: they seldom change, so they are drawn once on black and
+// once on white, which gives each pixel's coverage, and blended into every frame from a list of
+// the pixels they touch. The pointer is drawn over them each frame, as the scan view does.
+struct BlendLayer {
+  OverlayList list;
+  int32_t width = 0, height = 0, originX = 0, originY = 0;
+  std::vector<uint32_t> index, colour;  // colour: the primitives' share, already weighted
+  std::vector<uint8_t> alpha;           // coverage, 0..255
+
+  bool draw(uint32_t* frame, int32_t w, int32_t h, int32_t ox, int32_t oy, const OverlayList& next,
+            std::string* error) {
+    if (w != width || h != height || ox != originX || oy != originY || !sameList(next, list)) {
+      if (!build(w, h, ox, oy, next, error)) return false;
+    }
+    for (size_t k = 0; k < index.size(); ++k) {
+      const uint32_t keep = 255u - alpha[k], under = frame[index[k]];
+      uint32_t out = 0;
+      for (int shift = 0; shift < 24; shift += 8) {
+        const uint32_t c = ((under >> shift) & 255u) * keep / 255u + ((colour[k] >> shift) & 255u);
+        out |= std::min(c, 255u) << shift;
+      }
+      frame[index[k]] = out;
+    }
+    return true;
+  }
+
+ private:
+  bool build(int32_t w, int32_t h, int32_t ox, int32_t oy, const OverlayList& next,
+             std::string* error) {
+    width = w, height = h, originX = ox, originY = oy;
+    list.clear();
+    for (const OverlayPrimitive& p : next) list.push(p);
+    index.clear(), colour.clear(), alpha.clear();
+    std::vector<uint32_t> black(size_t(w) * size_t(h), 0), white(black.size(), 0xFFFFFFu);
+    if (!paintOverlayList(black.data(), w, h, w, list, error, ox, oy) ||
+        !paintOverlayList(white.data(), w, h, w, list, error, ox, oy)) {
+      list.clear();
+      return false;
+    }
+    for (size_t i = 0; i < black.size(); ++i) {
+      const uint32_t b = black[i] & 0xFFFFFFu, wh = white[i] & 0xFFFFFFu;
+      if (b == 0 && wh == 0xFFFFFFu) continue;
+      // White shows through by 1 - coverage: the green channel gives it.
+      const uint32_t shown = ((wh >> 8) & 255u) - std::min((wh >> 8) & 255u, (b >> 8) & 255u);
+      index.push_back(uint32_t(i));
+      colour.push_back(b);
+      alpha.push_back(uint8_t(255u - shown));
+    }
+    return true;
+  }
+};
+
 // The scan view's side of playback: it paces the loop on played time instead of waiting, and
 // paints a frame whenever played time passes a frame's moment.
 class FrameMaker : public PlaybackPacer, public PlaybackObserver {
@@ -191,7 +243,17 @@ class FrameMaker : public PlaybackPacer, public PlaybackObserver {
     in.statusVisible = 1;  // the playback thread runs while these pictures show
     in.statusText = ctx_.statusText.get();
     const OverlayFrame& f = buildOverlayFrame(overlays_, in, nowMs);
-    if (!paintOverlayList(frame_.data(), w, h, w, f.canvas, &error_, offX, offY)) return false;
+    staticPart_.clear();
+    movingPart_.clear();
+    for (size_t i = 0; i < f.canvas.size(); ++i) {
+      const bool moving = (i >= f.pointerBegin && i < f.pointerEnd) || i >= f.rulerBegin;
+      (moving ? movingPart_ : staticPart_).push(f.canvas[i]);
+    }
+    if (!marks_.draw(frame_.data(), w, h, offX, offY, staticPart_, &error_)) return false;
+    if (!movingPart_.empty() &&
+        !paintOverlayList(frame_.data(), w, h, w, movingPart_, &error_, offX, offY)) {
+      return false;
+    }
     if (f.dialVisible && !dial_.draw(frame_.data(), w, h, f.dialX, f.dialY, f.dialWidth,
                                      f.dialHeight, f.dial, &error_)) {
       return false;
@@ -212,6 +274,8 @@ class FrameMaker : public PlaybackPacer, public PlaybackObserver {
   ScanInteraction ui_;
   OverlayState overlays_;
   OrLayer strip_, dial_;
+  BlendLayer marks_;
+  OverlayList staticPart_, movingPart_;
   std::vector<uint32_t> canvas_, frame_;
   bool freshCanvas_ = true, rebuildPending_ = true;
   int64_t played_ = 0;
