@@ -404,10 +404,11 @@ bool makeVideo(const VideoJob& job, VideoStats& stats, std::string* error) {
   stats.totalTicks = int64_t(records) * recordTicks(job.speed);
   if (job.fromTicks > stats.totalTicks) {
     char text[160];
-    std::snprintf(text, sizeof text,
-                  "bad --from: %.2f s lies past the end of the recordings, which play %.2f s at x%d",
-                  double(job.fromTicks) / kTicksPerSecond,
-                  double(stats.totalTicks) / kTicksPerSecond, job.speed);
+    std::snprintf(
+        text, sizeof text,
+        "bad --from: %.2f s lies past the end of the recordings, which play %.2f s at x%d",
+        double(job.fromTicks) / kTicksPerSecond, double(stats.totalTicks) / kTicksPerSecond,
+        job.speed);
     return discard(text);
   }
 
