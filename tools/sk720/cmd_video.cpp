@@ -84,7 +84,14 @@ bool parseVideoOptions(const Args& args, VideoJob& job, std::string& error) {
   while (!r.done() && r.error().empty()) {
     const std::string a = r.next();
     auto bad = [&](const std::string& expects, const std::string& v) {
-      r.setError("bad " + a + ": expects " + expects + ", not '" + v + "'");
+      std::string e = "bad ";
+      e += a;
+      e += ": expects ";
+      e += expects;
+      e += ", not '";
+      e += v;
+      e += "'";
+      r.setError(e);
     };
     auto integer = [&](int64_t lo, int64_t hi, int32_t& target) {
       if (auto v = r.value(a)) {
