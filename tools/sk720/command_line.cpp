@@ -26,6 +26,11 @@ const Command kCommands[] = {
      "[--curve linear|log] [--gain-index 0..8] [--dead-zone-index 0..5] "
      "[--records N] [--overlays [--info] [--compass] [--ruler X1,Y1,X2,Y2] [--cursor X,Y]]",
      runRender},
+    {"video", "play record files into an H.264 MP4 video, as the scan view shows them",
+     "video FILE... -o OUT.mp4 [--speed 1|2|4|8|16] [--fps N] [--size WxH] "
+     "[--from T] [--to T] [--turns N] [render's view options] "
+     "[--overlays [--info] [--compass]]",
+     runVideo},
 #ifndef _WIN32
     {"headsim", "serve the head's side of the link with the simulated scene",
      "headsim --pty LINK|--port DEV [--baud N] [--header 28|36|44] [--corrupt "

@@ -9,12 +9,12 @@ namespace sk720::cli {
 
 namespace {
 
-void setColour(cairo_t *cr, uint32_t argb) {
+void setColour(cairo_t* cr, uint32_t argb) {
   cairo_set_source_rgba(cr, ((argb >> 16) & 255) / 255.0, ((argb >> 8) & 255) / 255.0,
                         (argb & 255) / 255.0, (argb >> 24) / 255.0);
 }
 
-void drawText(cairo_t *cr, const OverlayPrimitive &p) {
+void drawText(cairo_t* cr, const OverlayPrimitive& p) {
   cairo_select_font_face(cr, kOverlayFontFamily, CAIRO_FONT_SLANT_NORMAL,
                          p.bold ? CAIRO_FONT_WEIGHT_BOLD : CAIRO_FONT_WEIGHT_NORMAL);
   cairo_set_font_size(cr, p.fontPx);
@@ -34,19 +34,21 @@ void drawText(cairo_t *cr, const OverlayPrimitive &p) {
 
 }  // namespace
 
-bool paintOverlayList(uint32_t *pixels, int32_t width, int32_t height, int32_t stridePixels,
-                      const OverlayList &list, std::string *error) {
-  cairo_surface_t *surface =
-      cairo_image_surface_create_for_data(reinterpret_cast<unsigned char *>(pixels),
+bool paintOverlayList(uint32_t* pixels, int32_t width, int32_t height, int32_t stridePixels,
+                      const OverlayList& list, std::string* error, int32_t originX,
+                      int32_t originY) {
+  cairo_surface_t* surface =
+      cairo_image_surface_create_for_data(reinterpret_cast<unsigned char*>(pixels),
                                           CAIRO_FORMAT_RGB24, width, height, stridePixels * 4);
   if (cairo_surface_status(surface) != CAIRO_STATUS_SUCCESS) {
     if (error) *error = "cannot draw on the image";
     cairo_surface_destroy(surface);
     return false;
   }
-  cairo_t *cr = cairo_create(surface);
+  cairo_t* cr = cairo_create(surface);
   cairo_set_antialias(cr, CAIRO_ANTIALIAS_DEFAULT);
-  for (const OverlayPrimitive &p : list) {
+  cairo_translate(cr, -originX, -originY);
+  for (const OverlayPrimitive& p : list) {
     setColour(cr, p.argb);
     switch (p.kind) {
       case PrimitiveKind::Line:
