@@ -97,8 +97,9 @@ LRESULT onMouse(HWND hwnd, ScanView& v, UINT msg, WPARAM keys, LPARAM lParam) {
       apply(hwnd, v, onLeftButtonDown(v.ui, x, y, shift));
       break;
     case WM_LBUTTONUP:
-      ReleaseCapture();
+      // The drag ends here first: the release below reports a lost capture.
       apply(hwnd, v, onLeftButtonUp(v.ui, x, y, (keys & MK_LBUTTON) != 0));
+      ReleaseCapture();
       break;
     default:
       break;
@@ -178,6 +179,9 @@ LRESULT CALLBACK scanViewProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
       return onMouse(hwnd, *v, msg, wParam, lParam);
     case WM_RBUTTONDOWN:
       showContextMenu(hwnd, *v, GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam));
+      return 0;
+    case WM_CAPTURECHANGED:
+      if (HWND(lParam) != hwnd) apply(hwnd, *v, onCaptureLost(v->ui));
       return 0;
     case WM_MOUSEWHEEL:
       apply(hwnd, *v, onWheel(v->ui, GET_WHEEL_DELTA_WPARAM(wParam), dataRangeMm(hwnd)));
