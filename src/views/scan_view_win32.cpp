@@ -9,7 +9,9 @@
 #include "app/app_data_win32.h"
 #include "app/dialogs_win32.h"
 #include "app/main_window_win32.h"
+#include "app/ui_text_win32.h"
 #include "resource.h"
+#include "scan/screenshot_rules.h"
 
 namespace sk720 {
 
@@ -133,6 +135,15 @@ void resetScanView(HWND hwnd) {
 
 namespace {
 
+// "Screenshot saved" is the template's own text; a failure is said in the interface's language.
+std::wstring screenshotNotice(bool saved, ScreenshotFailure failure) {
+  if (saved) return std::wstring();
+  const UINT reason = failure == ScreenshotFailure::NoEncoder     ? IDS_SHOT_NO_ENCODER
+                      : failure == ScreenshotFailure::PathTooLong ? IDS_SHOT_PATH_TOO_LONG
+                                                                  : IDS_SHOT_FOLDER_NOT_WRITABLE;
+  return formatText(loadText(IDS_SCREENSHOT_NOT_SAVED), loadText(reason));
+}
+
 LRESULT CALLBACK scanViewProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
   if (msg == WM_CREATE) return onCreate(hwnd);
   ScanView* v = scanViewOf(hwnd);
@@ -192,8 +203,9 @@ LRESULT CALLBACK scanViewProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
       return 0;
     case kMsgScreenshotNotice: {
       // Opened here, after the paint that saved the file has ended.
-      std::unique_ptr<std::wstring> text(reinterpret_cast<std::wstring*>(lParam));
-      showNoticeDialog(GetParent(hwnd), text ? *text : std::wstring());
+      const bool saved = wParam != 0;
+      showNoticeDialog(GetParent(hwnd), screenshotNotice(saved, ScreenshotFailure(lParam)),
+                       saved ? NoticeKind::Done : NoticeKind::Failure);
       return 0;
     }
     case kMsgViewReset:
