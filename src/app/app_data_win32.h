@@ -27,7 +27,8 @@ namespace sk720 {
 constexpr UINT kMsgPlaybackReport = WM_USER;       // lParam: a PlaybackReport the receiver frees
 constexpr UINT kMsgViewReset = WM_APP + 1;         // to the scan view: a new file or sonar start
 constexpr UINT kMsgStatusText = WM_APP + 2;        // to the main window: wParam part, lParam text
-constexpr UINT kMsgScreenshotNotice = WM_APP + 3;  // to the scan view: lParam a notice text
+// To the scan view after a manual screenshot: wParam 1 when saved, lParam the ScreenshotFailure.
+constexpr UINT kMsgScreenshotNotice = WM_APP + 3;
 
 // Program-wide values outside AppData, set by the entry point.
 struct ProgramSwitches {

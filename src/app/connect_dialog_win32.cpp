@@ -5,6 +5,7 @@
 
 #include "app/app_data_win32.h"
 #include "app/live_link_win32.h"
+#include "app/main_commands_win32.h"
 #include "app/ui_text_win32.h"
 #include "resource.h"
 
@@ -35,6 +36,8 @@ INT_PTR CALLBACK connectProc(HWND dlg, UINT msg, WPARAM wParam, LPARAM lParam) {
         std::lock_guard<std::mutex> g(a->settingsLock);
         LoadRecords(*a->settings, &a->sonar, &a->view);
       }
+      // The head starts with what the toolbar shows, not with the stored quick settings.
+      toolbarToRecords(*a);
       if (!beginConnect(*a, *reinterpret_cast<const ConnectJob*>(lParam))) {
         EndDialog(dlg, IDCANCEL);
         return TRUE;

@@ -27,10 +27,6 @@ void showDisconnected(AppData& a) {
   setStatusPart(a.statusBar, 1, L"");
 }
 
-void showHoldState(AppData& a) {
-  SetWindowTextW(a.holdButton, loadText(a.view.hold == 1 ? IDS_RESUME : IDS_HOLD).c_str());
-}
-
 // An earlier connection still winding down after a cancel: wait a little for it.
 bool waitForConnectThread(AppData& a) {
   for (int i = 0; i < 100 && a.live.connecting.load(); ++i) Sleep(20);
@@ -47,28 +43,45 @@ void connectEnded(HWND main, AppData& a, StartResult result) {
     a.params = l.acq->params;
     a.view.hold = l.acq->viewSettings().hold;
   }
-  showHoldState(a);
   if (l.connectDialog) EndDialog(l.connectDialog, IDOK);
   (void)main;
+  startEnded(a, result);
 }
 
 }  // namespace
+
+void showHoldState(AppData& a) {
+  SetWindowTextW(a.holdButton, loadText(a.view.hold == 1 ? IDS_RESUME : IDS_HOLD).c_str());
+}
+
+void startEnded(AppData& a, StartResult result) {
+  const StartFailure f = startFailure(result);
+  if (f.closeLink) {
+    disconnectHead(*a.live.acq);
+    showDisconnected(a);
+    EnableWindow(a.startButton, TRUE);
+  }
+  showHoldState(a);
+  if (f.parametersNotice) {
+    showNoticeDialog(a.mainWindow, loadText(IDS_HEAD_REFUSED_PARAMETERS), NoticeKind::Failure);
+  }
+}
 
 void startCommand(HWND main) {
   AppData* a = appDataOf(main);
   if (!a) return;
   if (!waitForConnectThread(*a)) {
-    showNoticeDialog(main, L"Still ending the previous connection");
+    showNoticeDialog(main, loadText(IDS_STILL_ENDING_CONNECTION), NoticeKind::Failure);
     return;
   }
-  stopPlaybackNow(*a);
+  closePlaybackForLive(*a);
   const uint32_t head = headPortNumberAt(a->comPorts, selectionOf(a->headPortCombo));
   const uint32_t gps = gpsPortNumberAt(a->comPorts, selectionOf(a->gpsPortCombo));
   const ConnectChoice c =
       connectChoice(head, gps, selectionOf(a->headBaudCombo), selectionOf(a->gpsBaudCombo));
   if (!c.ok) {
     showDisconnected(*a);
-    showNoticeDialog(main, L"No serial port for the head");
+    showNoticeDialog(main, loadText(IDS_NO_HEAD_PORT), NoticeKind::Failure);
     return;
   }
   ConnectJob job;
@@ -113,7 +126,6 @@ void recordCommand(HWND main) {
 void applyCommand(HWND main) {
   AppData* a = appDataOf(main);
   if (!a || !applySettingsNow(*a)) return;
-  showHoldState(*a);
   SaveRecords(*a->settings, &a->sonar, &a->view);
 }
 
@@ -200,7 +212,7 @@ bool onLinkMessage(HWND main, UINT msg, WPARAM wParam, LPARAM lParam) {
       SetTimer(main, kBlinkTimer, 400, nullptr);
       break;
     case kMsgStopPlayback:
-      stopPlaybackNow(*a);
+      closePlaybackForLive(*a);
       break;
     case kMsgLinkDisconnected:
       EnableWindow(a->startButton, TRUE);

@@ -151,12 +151,17 @@ void cancelConnect(AppData& a) {
 
 bool applySettingsNow(AppData& a) {
   if (a.live.connecting.load()) return false;
-  stopPlaybackNow(a);
+  // Only the connect thread and this thread touch the port, and the connect thread has ended.
+  const bool headConnected = a.live.acq->headPort != nullptr;
+  if (headConnected) closePlaybackForLive(a);
   handOverRecords(a);
-  startSonar(*a.live.acq);
-  std::lock_guard<std::mutex> g(a.settingsLock);
-  a.params = a.live.acq->params;
-  a.view.hold = a.live.acq->viewSettings().hold;
+  const StartResult result = headConnected ? startSonar(*a.live.acq) : StartResult::Started;
+  {
+    std::lock_guard<std::mutex> g(a.settingsLock);
+    a.params = a.live.acq->params;
+    a.view.hold = a.live.acq->viewSettings().hold;
+  }
+  startEnded(a, result);
   return true;
 }
 

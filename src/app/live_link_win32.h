@@ -55,8 +55,15 @@ bool beginConnect(AppData& a, const ConnectJob& job);
 void cancelConnect(AppData& a);
 
 // Loads the records into the head and restarts the loops, on the user interface thread ("Apply",
-// "Set"). Stops playback first. Returns false when a connection is still being made.
+// "Set"). With a head connected, stops playback first; without one only the records change.
+// Returns false when a connection is still being made.
 bool applySettingsNow(AppData& a);
+
+// After a connect or a restart of the head: a start that failed once the link was up ends the
+// link and says why; the Hold button names what a click would do to the hold now in force.
+void startEnded(AppData& a, StartResult result);
+// The Hold button's text for the hold in force.
+void showHoldState(AppData& a);
 
 // Commands and timers of the live head.
 void startCommand(HWND main);

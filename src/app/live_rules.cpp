@@ -104,6 +104,27 @@ void deriveStartParams(SonarSettings& s, SonarParams& p, bool tunable, int32_t l
   applySonarDialog(s, p, d, linkBaud);
 }
 
+StartFailure startFailure(StartResult result) {
+  StartFailure f;
+  switch (result) {
+    case StartResult::LoadFailed:
+      f.parametersNotice = true;
+      f.closeLink = true;
+      break;
+    case StartResult::ThreadFailed:  // the system's text has been shown
+    case StartResult::Stopped:
+      f.closeLink = true;
+      break;
+    case StartResult::Started:
+    case StartResult::HeadPortFailed:  // these end with the ports closed and said so
+    case StartResult::GpsPortFailed:
+    case StartResult::NoAnswer:
+    case StartResult::Cancelled:
+      break;
+  }
+  return f;
+}
+
 RecordButtonText recordBlinkStep(bool recording, int32_t& counter) {
   if (!recording) {
     counter = 0;

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "link/acquisition.h"
 #include "link/sonar_params.h"
 
 namespace sk720 {
@@ -71,6 +72,16 @@ SonarDialogValues sonarDialogValuesOf(const SonarSettings& s, bool tunable);
 // The working values a stored record gives at start: exactly what "Set" would derive from it
 // unchanged, so that a head mounted upside down is driven as such from the first start.
 void deriveStartParams(SonarSettings& s, SonarParams& p, bool tunable, int32_t linkBaud);
+
+// What the windows do when a connect or a restart of the head ended. A start that failed after
+// the link came up (the head took no parameters, a thread could not start, the user's stop)
+// leaves ports open and "Connected" on show: the link is closed, "Disconnected" shown and Start
+// enabled. A head that did not take its parameters also gets a notice that says so.
+struct StartFailure {
+  bool closeLink = false;
+  bool parametersNotice = false;
+};
+StartFailure startFailure(StartResult result);
 
 // The record button's text while the blink runs: counter 1 shows "Recording", 0 nothing.
 enum class RecordButtonText { Record, Recording, Blank };

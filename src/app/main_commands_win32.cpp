@@ -173,6 +173,8 @@ int32_t comboSelection(HWND combo, int32_t keep) {
   return selectionOrKeep(int32_t(SendMessageW(combo, CB_GETCURSEL, 0, 0)), int32_t(count), keep);
 }
 
+}  // namespace
+
 void toolbarToRecords(AppData& a) {
   bool viewChanged = false;
   {
@@ -194,6 +196,8 @@ void toolbarToRecords(AppData& a) {
     a.playback->setViewSettings(a.view);
   }
 }
+
+namespace {
 
 void refreshPortLists(AppData& a) {
   const uint32_t head =

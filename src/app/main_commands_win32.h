@@ -11,6 +11,10 @@ namespace sk720 {
 bool OnMainCommand(HWND hwnd, UINT id, HWND control, UINT code);
 void OnMainTimer(HWND hwnd, UINT id);
 
+struct AppData;
+// Timer 1's work: the quick view bars and quick sonar lists into the records.
+void toolbarToRecords(AppData& a);
+
 // Opens record files for playback exactly as "Open File" does after its dialog
 // (command line, dropped files).
 void openPlaybackPaths(HWND hwnd, const std::vector<std::wstring>& paths);

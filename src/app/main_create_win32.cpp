@@ -209,6 +209,9 @@ bool createMainWindowContents(HWND hwnd, const ProgramSwitches& switches) {
   app->inputs.currentRangeMm.store(10000);
   app->playback->setViewSettings(app->view);
   app->playback->playbackContinuously.store(app->view.playbackContinuously);
+  // A stored hold is in force until a start clears it, and the button says so.
+  app->live.acq->setViewSettings(app->view);
+  showHoldState(*app);
 
   LayoutMainWindow(hwnd);
 

@@ -121,6 +121,8 @@ void LayoutMainWindow(HWND hwnd) {
   a->minTrackHeight = m.minTrackHeight;
   place(a->scanWindow, m.scan);
   if (m.sliderPlaced) place(a->sliderBar, m.slider);
+  // Only a playback has a slider bar; without one it would linger under the live picture.
+  if (a->sliderBar) ShowWindow(a->sliderBar, m.sliderPlaced ? SW_SHOWNA : SW_HIDE);
   if (m.echoPlaced) place(a->oscWindow, m.echo);
   for (int32_t i = 0; i < kToolbarItemCount; ++i) {
     HWND w = toolbarWindow(*a, ToolbarItem(i));

@@ -34,6 +34,9 @@ void showRecordsInToolbar(AppData& app);  // under settingsLock
 // Stops playback (joins its thread, closes its files) before anything it uses
 // goes away.
 void stopPlaybackNow(AppData& app);
+// The same for a live start: a playback that was open leaves with its slider bar, and the scan
+// view takes the room back at once.
+void closePlaybackForLive(AppData& app);
 
 void setProgramSwitches(const ProgramSwitches& s);
 HWND programMainWindow();

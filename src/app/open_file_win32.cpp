@@ -66,6 +66,12 @@ void stopPlaybackNow(AppData& a) {
   a.playbackOpen = false;
 }
 
+void closePlaybackForLive(AppData& a) {
+  const bool wasOpen = a.playbackOpen;
+  stopPlaybackNow(a);
+  if (wasOpen) LayoutMainWindow(a.mainWindow);
+}
+
 void openPlaybackPaths(HWND hwnd, const std::vector<std::wstring>& paths) {
   AppData* a = appDataOf(hwnd);
   if (!a || paths.empty()) return;
@@ -136,9 +142,10 @@ void openFileCommand(HWND hwnd) {
   if (!chosen && error == 0) return;
   if (!chosen || error != 0) {
     // The dialog's own failures are not system errors: say what happened.
-    std::wstring text = error == FNERR_BUFFERTOOSMALL
-                            ? L"Too many files were selected at once. Select fewer files."
-                            : L"The file dialog failed (code " + std::to_wstring(error) + L").";
+    const std::wstring text =
+        error == FNERR_BUFFERTOOSMALL
+            ? loadText(IDS_TOO_MANY_FILES)
+            : formatText(loadText(IDS_FILE_DIALOG_FAILED), std::to_wstring(error));
     showErrorText(hwnd, text);
     LayoutMainWindow(hwnd);
     return;

@@ -47,4 +47,13 @@ void setStatusPart(HWND statusBar, int part, const std::wstring& text) {
   if (statusBar) SendMessageW(statusBar, SB_SETTEXTW, WPARAM(part), LPARAM(text.c_str()));
 }
 
+std::wstring formatText(const std::wstring& pattern, const std::wstring& value) {
+  std::wstring out = pattern;
+  for (const wchar_t* mark : {L"%s", L"%u"}) {
+    const size_t at = out.find(mark);
+    if (at != std::wstring::npos) return out.replace(at, 2, value);
+  }
+  return out;
+}
+
 }  // namespace sk720

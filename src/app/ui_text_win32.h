@@ -21,6 +21,9 @@ void ShowLastError(HWND owner);
 // words.
 void showErrorText(HWND owner, const std::wstring& text);
 
+// A string table pattern with its one "%s" or "%u" replaced by the value's text.
+std::wstring formatText(const std::wstring& pattern, const std::wstring& value);
+
 // Status bar part text.
 void setStatusPart(HWND statusBar, int part, const std::wstring& text);
 

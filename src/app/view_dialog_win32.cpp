@@ -68,7 +68,11 @@ void setupBars(HWND dlg, int contrast, int brightness) {
 void initialise(HWND dlg, AppData& a) {
   setupLists(dlg);
   const int32_t gain = a.view.gainIndex, contrast = a.view.contrast, brightness = a.view.brightness;
-  if (LoadRecords(*a.settings, nullptr, &a.view) == kSettingsOk) {
+  // The hold in force is the Hold button's, not the stored one.
+  const int32_t hold = a.view.hold;
+  const int32_t loaded = LoadRecords(*a.settings, nullptr, &a.view);
+  a.view.hold = hold;
+  if (loaded == kSettingsOk) {
     const ViewSettings& v = a.view;
     check(dlg, v.palette != 0 ? kRainbow : kBrown, true);
     check(dlg, v.linear == 1 ? kLinear : kLog, true);
@@ -97,6 +101,7 @@ void initialise(HWND dlg, AppData& a) {
     SendDlgItemMessageW(dlg, kGainList, CB_SETCURSEL, 1, 0);
     SendDlgItemMessageW(dlg, kDeadZoneList, CB_SETCURSEL, 3, 0);
     a.view = viewDialogDefaults();
+    a.view.hold = hold;
     a.inputs.compassEnabled.store(0);
     a.inputs.zeroAlwaysUp.store(1);
     for (int id : {kGrid, kAutoContrast, kPointer, kEchogram, kLinear, kZeroUp})
@@ -189,6 +194,8 @@ void showViewSettingsDialog(HWND mainWindow) {
     scanViewResized(a->scanWindow, rc.right, rc.bottom, true);
   }
   a->playback->setViewSettings(a->view);
+  // The working loop expands each line with its own copy: the next ping takes the new values.
+  a->live.acq->setViewSettings(a->view);
 }
 
 }  // namespace sk720

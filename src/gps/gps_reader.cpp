@@ -17,7 +17,28 @@ void publishGpsFix(const NavInfo& nav, GpsFix& fix) {
   fix.fix.store(nav.fixType, relaxed);
 }
 
-void runGpsReader(SerialPort& port, GpsFix& fix, const std::atomic<bool>& stop) {
+bool SentenceLines::feed(const uint8_t* bytes, int32_t n) {
+  bool ended = false;
+  for (int32_t i = 0; i < n; ++i) {
+    const char c = char(bytes[i]);
+    if (c == '\r' || c == '\n') {
+      if (!overflow_ && line_.size() > 1 && line_[0] == '$') {
+        newest_ = line_;
+        ended = true;
+      }
+      line_.clear();
+      overflow_ = false;
+    } else if (line_.size() < kMaxLine) {
+      line_ += c;
+    } else {
+      overflow_ = true;
+    }
+  }
+  return ended;
+}
+
+void runGpsReader(SerialPort& port, GpsFix& fix, const std::atomic<bool>& stop,
+                  StatusText* newest) {
   // Nobody looks at the parser's messages while the sonar runs.
   setNmeaCallbacks(nullptr, nullptr);
   NavInfo nav;
@@ -27,12 +48,14 @@ void runGpsReader(SerialPort& port, GpsFix& fix, const std::atomic<bool>& stop) 
 
   constexpr int32_t kReadSize = 64;
   uint8_t bytes[kReadSize];
+  SentenceLines lines;
   while (!stop.load(std::memory_order_relaxed)) {
     const int32_t n = port.read(bytes, kReadSize);
     if (n < 0 || n > kReadSize) break;
     if (n == 0) continue;
     parser.Feed(bytes, n, nav);
     publishGpsFix(nav, fix);
+    if (newest && lines.feed(bytes, n)) newest->set(lines.newest());
   }
   parser.Destroy();
 }

@@ -78,6 +78,7 @@ struct AcquisitionState {
   std::atomic<int32_t> headBaud{115200};
   std::atomic<int32_t> hold{0};  // the display is frozen; recording goes on
   std::atomic<bool> gpsStopRequest{false};
+  std::atomic<bool> gpsReading{false};       // a receiver's port is being read
   std::atomic<int32_t> previousTurnSide{0};  // carries over from one working loop to the next
   std::atomic<bool> workingRunning{false};
   std::atomic<WorkingExit> workingExit{WorkingExit::None};
@@ -106,6 +107,7 @@ struct Acquisition {
   AcquisitionObserver* observer;  // never null
 
   AcquisitionState state;
+  StatusText gpsSentence;  // the receiver's newest NMEA sentence
 
   // Owned by whoever runs the start (one thread at a time).
   SonarSettings settings;

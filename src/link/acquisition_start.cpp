@@ -1,4 +1,5 @@
 #include <memory>
+#include <string>
 #include <system_error>
 
 #include "gps/gps_reader.h"
@@ -43,7 +44,11 @@ StartResult startSonar(Acquisition& acq) {
       st.gpsStopRequest.store(false);
       acq.gpsThread.start([gpsJob] {
         Acquisition& a = *gpsJob->acquisition;
-        if (a.gpsPort) runGpsReader(*a.gpsPort, a.gps, a.state.gpsStopRequest);
+        if (!a.gpsPort) return;
+        a.gpsSentence.set(std::string());
+        a.state.gpsReading.store(true);
+        runGpsReader(*a.gpsPort, a.gps, a.state.gpsStopRequest, &a.gpsSentence);
+        a.state.gpsReading.store(false);
       });
     }
   } catch (const std::system_error& e) {

@@ -150,7 +150,11 @@ void PlaybackController::start(std::vector<std::unique_ptr<RecordFileSource>> fi
   ctx_.stopRequest.store(false);
   ended_.store(false);
   thread_ = std::thread([this] {
-    endReason_.store(runPlayback(job_, ctx_));
+    const PlaybackEnd end = runPlayback(job_, ctx_);
+    // A playback that ended by itself leaves no file's name on the strip; a stopped one leaves
+    // the line to whoever stopped it (a live start has written its record file's name there).
+    if (end != PlaybackEnd::Stopped) ctx_.statusText.set(std::string());
+    endReason_.store(end);
     ended_.store(true);
   });
 }

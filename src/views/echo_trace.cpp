@@ -50,4 +50,18 @@ EchoTraceGrid echoTraceGrid(int32_t width, int32_t height) {
   return g;
 }
 
+void GpsTextHistory::push(const std::string& text) {
+  if (count_ > 0 && lines_[count_ - 1] == text) return;
+  if (count_ == kLines) {
+    std::rotate(lines_.begin(), lines_.begin() + 1, lines_.end());
+    --count_;
+  }
+  lines_[count_++] = text;
+}
+
+const std::string& gpsTraceText(bool receiverRead, const std::string& newestSentence,
+                                const std::string& stripGpsLine) {
+  return receiverRead && !newestSentence.empty() ? newestSentence : stripGpsLine;
+}
+
 }  // namespace sk720

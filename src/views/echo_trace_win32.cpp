@@ -9,6 +9,8 @@
 #include <vector>
 
 #include "app/app_data_win32.h"
+#include "app/ui_text_win32.h"
+#include "scan/overlay_texts.h"
 #include "views/echo_trace.h"
 #include "views/scan_view_win32.h"
 
@@ -29,7 +31,24 @@ struct EchoTraceState {
   HGDIOBJ old = nullptr;
   int32_t width = 0, height = 0;
   HFONT font = nullptr;
+  GpsTextHistory gpsLines;
 };
+
+// The newest GPS text joins the history (see gpsTraceText).
+void updateGpsLines(EchoTraceState& s, const AppData& a) {
+  constexpr auto relaxed = std::memory_order_relaxed;
+  GpsSnapshot fix;
+  fix.lat = a.gps.lat.load(relaxed);
+  fix.lon = a.gps.lon.load(relaxed);
+  fix.pdop = a.gps.pdop.load(relaxed);
+  fix.sig = a.gps.sig.load(relaxed);
+  fix.fix = a.gps.fix.load(relaxed);
+  std::string strip;
+  formatGpsLine(fix, strip);
+  const bool receiver = a.live.acq && a.live.acq->state.gpsReading.load();
+  const std::string sentence = receiver ? a.live.acq->gpsSentence.get() : std::string();
+  s.gpsLines.push(gpsTraceText(receiver, sentence, strip));
+}
 
 void ensureBitmap(EchoTraceState& s, HDC ref, int32_t w, int32_t h) {
   if (s.dc && s.width == w && s.height == h) return;
@@ -91,7 +110,11 @@ void drawTrace(EchoTraceState& s, const AppData& a, int32_t w, int32_t h) {
   HGDIOBJ oldFont = SelectObject(s.dc, s.font);
   SetBkMode(s.dc, TRANSPARENT);
   SetTextColor(s.dc, RGB(255, 255, 255));
-  TextOutW(s.dc, 0, 0, L"GPS: N/A", 8);
+  updateGpsLines(s, a);
+  for (size_t i = 0; i < s.gpsLines.size(); ++i) {
+    const std::wstring text = widen(s.gpsLines.line(i));
+    TextOutW(s.dc, 0, int(i) * GpsTextHistory::kLineHeight, text.c_str(), int(text.size()));
+  }
   SelectObject(s.dc, oldFont);
 }
 

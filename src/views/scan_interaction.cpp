@@ -110,6 +110,16 @@ ScanEffect onLeftButtonUp(ScanInteraction& s, int32_t x, int32_t y, bool leftSti
   return ScanEffect::Rebuild;
 }
 
+ScanEffect onCaptureLost(ScanInteraction& s) {
+  if (s.dragging != 1) return ScanEffect::None;
+  // The pan already holds every move seen; only the shown window's shift is undone.
+  s.dragStartX = s.lastMouseX;
+  s.dragStartY = s.lastMouseY;
+  s.dragShiftX = s.dragShiftY = 0;
+  s.dragging = 0;
+  return ScanEffect::Rebuild;
+}
+
 void toggleRuler(ScanInteraction& s) {
   s.rulerMode = 1 - s.rulerMode;
   s.rulerState = 0;

@@ -38,6 +38,9 @@ ScanEffect onZoomKey(ScanInteraction& s, bool zoomIn, int32_t currentRangeMm);
 ScanEffect onMouseMove(ScanInteraction& s, int32_t x, int32_t y, bool leftDown, bool shiftDown);
 ScanEffect onLeftButtonDown(ScanInteraction& s, int32_t x, int32_t y, bool shiftDown);
 ScanEffect onLeftButtonUp(ScanInteraction& s, int32_t x, int32_t y, bool leftStillDown);
+// The view lost the mouse during a drag (another window, a menu, Alt+Tab): the button-up will
+// never come, so the drag ends where the mouse was last seen.
+ScanEffect onCaptureLost(ScanInteraction& s);
 // The context menu's "&Ruler" command.
 void toggleRuler(ScanInteraction& s);
 

@@ -138,8 +138,7 @@ void takeScreenshot(HWND hwnd, ScanView& v, AppData& a, HDC ref) {
   freeSurface(dc, bmp, old);
   // Automatic screenshots stay silent; a manual one always says what became of it.
   if (*kind == ScreenshotKind::Manual) {
-    auto* text = new std::wstring(widen(screenshotNoticeText(result)));
-    if (!PostMessageW(hwnd, kMsgScreenshotNotice, 0, LPARAM(text))) delete text;
+    PostMessageW(hwnd, kMsgScreenshotNotice, WPARAM(result.saved ? 1 : 0), LPARAM(result.failure));
   }
 }
 

@@ -9,7 +9,9 @@
 #include "app/app_data_win32.h"
 #include "app/dialogs_win32.h"
 #include "app/main_window_win32.h"
+#include "app/ui_text_win32.h"
 #include "resource.h"
+#include "scan/screenshot_rules.h"
 
 namespace sk720 {
 
@@ -97,8 +99,9 @@ LRESULT onMouse(HWND hwnd, ScanView& v, UINT msg, WPARAM keys, LPARAM lParam) {
       apply(hwnd, v, onLeftButtonDown(v.ui, x, y, shift));
       break;
     case WM_LBUTTONUP:
-      ReleaseCapture();
+      // The drag ends here first: the release below reports a lost capture.
       apply(hwnd, v, onLeftButtonUp(v.ui, x, y, (keys & MK_LBUTTON) != 0));
+      ReleaseCapture();
       break;
     default:
       break;
@@ -131,6 +134,15 @@ void resetScanView(HWND hwnd) {
 }
 
 namespace {
+
+// "Screenshot saved" is the template's own text; a failure is said in the interface's language.
+std::wstring screenshotNotice(bool saved, ScreenshotFailure failure) {
+  if (saved) return std::wstring();
+  const UINT reason = failure == ScreenshotFailure::NoEncoder     ? IDS_SHOT_NO_ENCODER
+                      : failure == ScreenshotFailure::PathTooLong ? IDS_SHOT_PATH_TOO_LONG
+                                                                  : IDS_SHOT_FOLDER_NOT_WRITABLE;
+  return formatText(loadText(IDS_SCREENSHOT_NOT_SAVED), loadText(reason));
+}
 
 LRESULT CALLBACK scanViewProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
   if (msg == WM_CREATE) return onCreate(hwnd);
@@ -179,6 +191,9 @@ LRESULT CALLBACK scanViewProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
     case WM_RBUTTONDOWN:
       showContextMenu(hwnd, *v, GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam));
       return 0;
+    case WM_CAPTURECHANGED:
+      if (HWND(lParam) != hwnd) apply(hwnd, *v, onCaptureLost(v->ui));
+      return 0;
     case WM_MOUSEWHEEL:
       apply(hwnd, *v, onWheel(v->ui, GET_WHEEL_DELTA_WPARAM(wParam), dataRangeMm(hwnd)));
       return 0;
@@ -188,8 +203,9 @@ LRESULT CALLBACK scanViewProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
       return 0;
     case kMsgScreenshotNotice: {
       // Opened here, after the paint that saved the file has ended.
-      std::unique_ptr<std::wstring> text(reinterpret_cast<std::wstring*>(lParam));
-      showNoticeDialog(GetParent(hwnd), text ? *text : std::wstring());
+      const bool saved = wParam != 0;
+      showNoticeDialog(GetParent(hwnd), screenshotNotice(saved, ScreenshotFailure(lParam)),
+                       saved ? NoticeKind::Done : NoticeKind::Failure);
       return 0;
     }
     case kMsgViewReset:

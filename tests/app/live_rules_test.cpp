@@ -1,6 +1,7 @@
 // The live commands' decisions: connection watch, connect requests, list selections, the
 // tunable fields and the working values derived from a stored record.
 #include "app/live_rules.h"
+#include "app/notice_rules.h"
 
 #include <gtest/gtest.h>
 
@@ -151,6 +152,40 @@ TEST(RecordBlink, AlternatesWhileRecordingAndRestoresTheText) {
   EXPECT_EQ(recordBlinkStep(true, counter), RecordButtonText::Recording);
   EXPECT_EQ(recordBlinkStep(false, counter), RecordButtonText::Record);
   EXPECT_EQ(counter, 0);
+}
+
+TEST(StartFailure, AFailureAfterTheLinkCameUpClosesItAndARefusedLoadIsSaid) {
+  struct Case {
+    StartResult result;
+    bool closeLink, notice;
+  };
+  const Case cases[] = {
+      {StartResult::Started, false, false},       {StartResult::HeadPortFailed, false, false},
+      {StartResult::GpsPortFailed, false, false}, {StartResult::NoAnswer, false, false},
+      {StartResult::LoadFailed, true, true},      {StartResult::ThreadFailed, true, false},
+      {StartResult::Stopped, true, false},        {StartResult::Cancelled, false, false},
+  };
+  for (const Case& c : cases) {
+    const StartFailure f = startFailure(c.result);
+    EXPECT_EQ(f.closeLink, c.closeLink) << int(c.result);
+    EXPECT_EQ(f.parametersNotice, c.notice) << int(c.result);
+  }
+}
+
+TEST(NoticeTime, DoneIsAGlanceAndAFailureStaysLongEnoughToRead) {
+  struct Case {
+    NoticeKind kind;
+    size_t characters;
+    uint32_t ms;
+  };
+  const Case cases[] = {
+      {NoticeKind::Done, 16, 500},     {NoticeKind::Done, 300, 500},
+      {NoticeKind::Failure, 0, 2000},  {NoticeKind::Failure, 27, 2000},
+      {NoticeKind::Failure, 90, 5940}, {NoticeKind::Failure, 1000, 8000},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(noticeShowMs(c.kind, c.characters), c.ms) << c.characters;
+  }
 }
 
 }  // namespace

@@ -10,7 +10,7 @@ import struct
 import subprocess
 import time
 
-from harness import Failure
+from harness import Failure, view_record
 
 WS_DISABLED = 0x08000000
 HEAD_COM, GPS_COM = 7, 8
@@ -95,6 +95,25 @@ def connect(s):
     wait(lambda: not start_enabled(s), 5, "Start still enabled while connected")
 
 
+def hold_button(s):
+    """The Hold button's text: "Hold" or "Resume"."""
+    for text in ("Hold", "Resume"):
+        if s.drive("find-child", "Button", text)[0] == 0:
+            return text
+    raise Failure("no Hold button")
+
+
+def wait_notice(s, words, seconds):
+    """The text of the first notice (a dialog without a title) that holds the words."""
+    deadline = time.monotonic() + seconds
+    while time.monotonic() < deadline:
+        rc, out = s.drive("dialog-text", "", timeout_ms=1000)
+        if rc == 0 and words in out:
+            return out
+        time.sleep(0.2)
+    raise Failure("no notice saying %r" % words)
+
+
 def stop(s):
     s.must("click", "Button", "Stop")
     s.must("wait-status", "0", "Disconnected", timeout_ms=5000, what="status after Stop")
@@ -109,6 +128,9 @@ def live_record_apply_stop(s):
     gps(s)
     link_choices(s)
     s.launch()
+    # The toolbar's range, not the stored one, is what the head starts with.
+    s.must("combo-select", "ComboBox", "4", "7")  # range "15"
+    time.sleep(0.6)
     connect(s)
     s.must("click", "Button", "Record")
     time.sleep(6)
@@ -133,6 +155,9 @@ def live_record_apply_stop(s):
     check(all(abs(h[3] - GPS_START[0] * rad) < 1e-3 and abs(h[4] - GPS_START[1] * rad) < 1e-3
               for h in placed), "positions %r" % placed[:3])
     check(first[-1][1] != second[-1][1], "the range did not change the record length")
+    check(" 15 m (" in info_count(s, files[0]), "the start did not use the toolbar's range: %r"
+          % info_count(s, files[0]))
+    check(" 20 m (" in info_count(s, files[1]), "Apply did not use the toolbar's range")
     check(s.quit() == 0, "exit code not 0")
 
 
@@ -186,15 +211,24 @@ def live_no_port(s):
 def live_sonar_dialog_set(s):
     head(s)
     link_choices(s, gps=False)
+    s.set_binary("ViewDialogBinV3", view_record(hold=1))
     s.launch()
+    # A stored hold is in force, and one click ends it.
+    check(hold_button(s) == "Resume", "stored hold shows %r" % hold_button(s))
+    s.must("click", "Button", "Resume")
+    wait(lambda: hold_button(s) == "Hold", 3, "Resume did not end the hold")
     connect(s)
     s.must("click", "Button", "Record")
+    s.must("click", "Button", "Hold")
+    wait(lambda: hold_button(s) == "Resume", 3, "Hold did not hold")
     time.sleep(3)
     s.must("click", "Button", "Sonar settings")
     s.must("wait-dialog", "*", timeout_ms=10000, what="sonar settings dialog")
     s.must("press-dialog-button", "*", "Sonar head up")
     s.must("press-dialog-button", "*", "Set")
     wait(lambda: len(record_files(s)) >= 2, 20, "no new record file after Set")
+    # The restart shows live data again: the button offers Hold.
+    wait(lambda: hold_button(s) == "Hold", 5, "Set ended the hold but the button says Resume")
     time.sleep(3)
     stop(s)
     before, after = (headers(p) for p in record_files(s)[:2])
@@ -277,7 +311,39 @@ def live_cable_pulled(s):
     check(s.quit() == 0, "exit code not 0")
 
 
+def live_head_refuses_parameters(s):
+    # The head switches its rate but never answers a parameter load.
+    sim, _ = head(s, "--ignore-params-after", "0")
+    link_choices(s, gps=False)
+    s.launch()
+    s.must("click", "Button", "Start")
+    notice = wait_notice(s, "did not accept its parameters", 40)
+    check("Start" in notice, "the notice does not say what to do: %r" % notice)
+    s.must("wait-status", "0", "Disconnected", timeout_ms=5000, what="status after the refusal")
+    wait(lambda: start_enabled(s), 5, "Start not enabled after the refusal")
+    s.must("wait-dialog-gone", "", timeout_ms=12000, what="the notice closes by itself")
+    check(not record_files(s), "a record file without a working loop: %r" % record_files(s))
+    # A head that takes the first load only: Apply fails while recording.
+    sim.terminate()
+    sim.wait(timeout=5)
+    head(s, "--ignore-params-after", "1")
+    connect(s)
+    s.must("click", "Button", "Record")
+    wait(lambda: record_files(s) and os.path.getsize(record_files(s)[0]) > 10000, 15,
+         "nothing recorded")
+    s.must("click", "Button", "Apply")
+    wait_notice(s, "did not accept its parameters", 20)
+    s.must("wait-status", "0", "Disconnected", timeout_ms=5000, what="status after Apply")
+    wait(lambda: start_enabled(s), 5, "Start not enabled after a failed Apply")
+    files = record_files(s)
+    check(len(files) == 1, "record files %r" % files)
+    recs = headers(files[0])
+    check(len(recs) > 10 and str(len(recs)) in info_count(s, files[0]), "file after Apply")
+    check(s.quit() == 0, "exit code not 0")
+
+
 LIVE = {
+    "live_head_refuses_parameters": live_head_refuses_parameters,
     "live_exit_while_recording": live_exit_while_recording,
     "live_cable_pulled": live_cable_pulled,
     "live_record_apply_stop": live_record_apply_stop,

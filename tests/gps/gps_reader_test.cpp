@@ -132,5 +132,25 @@ TEST(GpsReader, StopRequestEndsTheLoopOnAnIdlePort) {
   EXPECT_EQ(port.reads, 3);
 }
 
+TEST(GpsReader, NewestWholeSentenceIsPublishedAcrossReadsAndNoiseIsNot) {
+  const std::string rmc =
+      framed("GPRMC,123519,A,4807.038,N,01131.000,E,022.4,084.4,230394,003.1,W");
+  const std::string gga = framed("GPGGA,123520,4807.038,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,");
+  ScriptedPort port;
+  // The second sentence arrives in two reads, behind a line of noise far too long to be one.
+  port.script = {rmc, "$" + std::string(300, 'x') + "\r\n" + gga.substr(0, 20), gga.substr(20)};
+  GpsFix fix;
+  std::atomic<bool> stop{false};
+  StatusText newest;
+  runGpsReader(port, fix, stop, &newest);
+  EXPECT_EQ(newest.get(), gga.substr(0, gga.size() - 2));  // without its line end
+
+  SentenceLines lines;
+  const std::string partial = "$GPGSA,A,3";
+  EXPECT_FALSE(
+      lines.feed(reinterpret_cast<const uint8_t*>(partial.data()), int32_t(partial.size())));
+  EXPECT_EQ(lines.newest(), "");
+}
+
 }  // namespace
 }  // namespace sk720

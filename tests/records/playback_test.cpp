@@ -262,5 +262,50 @@ TEST_F(PlaybackTest, StopDuringPauseEndsTheThreadAndClosesTheFiles) {
   EXPECT_TRUE(fs::remove(path, ec)) << ec.message();
 }
 
+TEST_F(PlaybackTest, PlaybackThatEndsByItselfTakesItsStatusLineAlong) {
+  struct Case {
+    const char* name;
+    bool damaged;
+    PlaybackEnd end;
+  };
+  for (const Case c : {Case{"done", false, PlaybackEnd::LastFileDone},
+                       Case{"damaged", true, PlaybackEnd::BadLength}}) {
+    SCOPED_TRACE(c.name);
+    RecordSpec spec;
+    if (c.damaged) spec.lengthOverride = 30000;
+    const std::vector<uint8_t> bytes = buildRecord(spec);
+    const fs::path path = tmp.path / (std::string(c.name) + ".bin");
+    std::ofstream(path, std::ios::binary)
+        .write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+    SharedClock sharedClock;
+    NoWaitPacer noWait;
+    PlaybackContext tctx{store, shared, gps, status, sharedClock, noWait};
+    tctx.playbackContinuously.store(0);
+    PlaybackController controller(tctx);
+    std::vector<std::unique_ptr<RecordFileSource>> list;
+    list.push_back(std::make_unique<RecordFileSource>(false));
+    ASSERT_TRUE(list.back()->open(path.string()));
+    status.set("left from before");
+    controller.start(std::move(list));
+    while (!controller.threadEnded()) std::this_thread::yield();
+    EXPECT_EQ(controller.endReason(), c.end);
+    EXPECT_EQ(status.get(), "");
+  }
+  // Stopped by the user: the line stays for whoever stopped it.
+  const std::string path = writeFile(tmp.path / "long.bin", {1, 2, 3});
+  SharedClock sharedClock;
+  NoWaitPacer noWait;
+  PlaybackContext tctx{store, shared, gps, status, sharedClock, noWait};
+  tctx.playbackPaused.store(1);
+  PlaybackController controller(tctx);
+  std::vector<std::unique_ptr<RecordFileSource>> list;
+  list.push_back(std::make_unique<RecordFileSource>(false));
+  ASSERT_TRUE(list.back()->open(path));
+  controller.start(std::move(list));
+  while (sharedClock.sleeps.load() < 2) std::this_thread::yield();
+  controller.stopPlayback();
+  EXPECT_EQ(status.get(), path);
+}
+
 }  // namespace
 }  // namespace sk720

@@ -78,6 +78,24 @@ TEST(ScanInteraction, DragShiftsThenCommitsThePan) {
   EXPECT_EQ(s.displayRangeIndex, 11);
 }
 
+TEST(ScanInteraction, LostCaptureEndsTheDragWhereTheMouseWasLastSeen) {
+  ScanInteraction s;
+  onLeftButtonDown(s, 100, 100, false);
+  onMouseMove(s, 130, 110, true, false);
+  EXPECT_EQ(onCaptureLost(s), ScanEffect::Rebuild);
+  EXPECT_EQ(s.dragging, 0);
+  EXPECT_EQ(s.panX, -30);
+  EXPECT_EQ(s.panY, -10);
+  // No shifted window with black margins: the origin is the undragged one.
+  const ImageOrigin o = visibleOrigin(s, 800, 600);
+  EXPECT_EQ(o.x, 0);
+  EXPECT_EQ(o.y, 100);
+  // A later move with the button up does not pan, and a second loss changes nothing.
+  EXPECT_EQ(onMouseMove(s, 300, 300, false, false), ScanEffect::None);
+  EXPECT_EQ(onCaptureLost(s), ScanEffect::None);
+  EXPECT_EQ(s.panX, -30);
+}
+
 TEST(ScanInteraction, RulerClicksAndNoDragWhileOn) {
   ScanInteraction s;
   toggleRuler(s);

@@ -65,6 +65,8 @@ struct HeadSimulator::State {
   uint8_t block0[kParamBlock0Size] = {};
   uint8_t block1[kParamBlock1Size] = {};
   bool have0 = false, have1 = false;
+  int32_t loads = 0;  // parameter loads taken (a load ends with block 1)
+  bool hung = false;  // see ignoreParamsAfter
   mutable std::mutex planMutex;
   PingPlan plan;
   std::unique_ptr<PingSynthesizer> synth;
@@ -179,6 +181,7 @@ void HeadSimulator::handleByte(uint8_t b) {
 
 void HeadSimulator::commandLine(const std::string& line) {
   State& s = *s_;
+  if (s.hung) return;
   const size_t first = line.find_first_not_of(' ');
   if (first == std::string::npos) {
     say("#OK\n");  // the probe and the line clear
@@ -212,6 +215,10 @@ void HeadSimulator::commandLine(const std::string& line) {
     case kCmdParamBlock0:
     case kCmdParamBlock1: {
       const bool zero = header.commandid == kCmdParamBlock0;
+      if (s.opt.ignoreParamsAfter >= 0 && s.loads >= s.opt.ignoreParamsAfter) {
+        s.hung = true;
+        return;
+      }
       const size_t want = zero ? kParamBlock0Size : kParamBlock1Size;
       if (payload.size() != want) {
         ++rejected_;
@@ -220,6 +227,7 @@ void HeadSimulator::commandLine(const std::string& line) {
       }
       std::memcpy(zero ? s.block0 : s.block1, payload.data(), want);
       (zero ? s.have0 : s.have1) = true;
+      if (!zero) ++s.loads;
       say("#OK\n");
       return;
     }

@@ -38,6 +38,9 @@ struct HeadSimOptions {
   bool silent = false;         // never answers anything
   bool noCmnd = false;         // leaves work mode without announcing "CMND\r\n"
   int32_t stallAfter = -1;     // after this many records, stop in the middle of the next one
+  // After this many parameter loads the head hangs at the next parameter block: it answers no
+  // command from then on (a stale reply must not make the load look accepted).
+  int32_t ignoreParamsAfter = -1;
   bool paceBytes = false;      // records take their transmission time at the link rate
   uint32_t keepAliveTimeoutMs = 3000;
   uint64_t seed = 1;

@@ -68,6 +68,8 @@ bool parseOptions(const Args& args, HeadsimOptions& o, std::string& error) {
       o.head.noCmnd = true;
     } else if (opt == "--stall-after") {
       if (auto n = integer(0, 1000000000)) o.head.stallAfter = int32_t(*n);
+    } else if (opt == "--ignore-params-after") {
+      if (auto n = integer(0, 1000000000)) o.head.ignoreParamsAfter = int32_t(*n);
     } else if (opt == "--pace") {
       o.head.paceBytes = true;
     } else if (opt == "--seed") {

@@ -36,7 +36,7 @@ const Command kCommands[] = {
      "headsim --pty LINK|--port DEV [--baud N] [--header 28|36|44] [--corrupt "
      "RATE] "
      "[--drop RATE] [--garbage RATE] [--refuse-rate] [--silent] [--no-cmnd] "
-     "[--stall-after N] [--pace] [--seed N] [--log FILE] [--verbose]",
+     "[--stall-after N] [--ignore-params-after N] [--pace] [--seed N] [--log FILE] [--verbose]",
      runHeadsim},
 #endif
     {"nmea", "decode an NMEA log into one JSON line per applied sentence",
