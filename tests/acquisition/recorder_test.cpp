@@ -2,12 +2,14 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <ctime>
 #include <filesystem>
 #include <fstream>
 #include <vector>
 
 #include "base/byte_order.h"
 #include "base/memory_source.h"
+#include "base/timestamp.h"
 #include "base/utf16.h"
 #include "memory_storage.h"
 #include "record_builder.h"
@@ -101,7 +103,7 @@ TEST_F(RecorderTest, HeadersAreWidenedToFortyFourBytes) {
   EXPECT_EQ(loadU32(w + 4), 44u);
   EXPECT_EQ(loadU32(w + 12), 316u);
   EXPECT_TRUE(std::equal(r28.begin() + 16, r28.begin() + 28, w + 16));  // id, angle, word
-  EXPECT_EQ(loadU32(w + 8), loadU32(r28.data() + 8));                    // datasize
+  EXPECT_EQ(loadU32(w + 8), loadU32(r28.data() + 8));                   // datasize
   EXPECT_EQ(loadI32(w + 28), 0);
   EXPECT_EQ(loadI32(w + 32), 0);
   EXPECT_EQ(loadF32(w + 36), 0.61f);
@@ -220,7 +222,8 @@ TEST_F(RecorderTest, FilesOnDiskAndASecondStartInTheSameSecond) {
   fs::create_directories(dir.parent_path());
   RecordStorage& disk = streamRecordStorage();
   recordEvent = true;
-  ASSERT_TRUE(openRecordFile(disk, dir.string(), "20240102_030405", file, status));  // makes the folder
+  ASSERT_TRUE(
+      openRecordFile(disk, dir.string(), "20240102_030405", file, status));  // makes the folder
   for (int i = 0; i < 3; ++i) ASSERT_TRUE(recordPing(file, record(36, i, 64).data(), shared));
   ASSERT_TRUE(closeRecordFile(disk, file));
   EXPECT_EQ(fs::file_size(file.path), 3u * (44 + 64 + 8));
@@ -232,6 +235,23 @@ TEST_F(RecorderTest, FilesOnDiskAndASecondStartInTheSameSecond) {
   EXPECT_EQ(again.path, file.path);
   EXPECT_EQ(fs::file_size(again.path), 44u + 64 + 8);  // truncated, not appended to
   fs::remove_all(dir.parent_path());
+
+  // The name's stamp is the local time now.
+  const auto stampAt = [](std::time_t t) {
+    std::tm local{};
+    localtime_r(&t, &local);
+    return FormatTimestamp(local);
+  };
+  const std::time_t before = std::time(nullptr);
+  const std::string now = FormatTimestamp();
+  EXPECT_TRUE(now == stampAt(before) || now == stampAt(std::time(nullptr))) << now;
+  std::tm t{};
+  t.tm_year = 124;
+  t.tm_mday = 2;
+  t.tm_hour = 3;
+  t.tm_min = 4;
+  t.tm_sec = 5;
+  EXPECT_EQ(FormatTimestamp(t), "20240102_030405");
 }
 
 }  // namespace
