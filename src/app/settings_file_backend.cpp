@@ -27,12 +27,8 @@ constexpr const char* kHeader = "sk720-settings 1";
 constexpr size_t kMaxValueBytes = 1 << 19;  // far above any value the program writes
 constexpr std::uintmax_t kMaxFileBytes = 1 << 20;
 
-struct StoredValue {
-  SettingsType type;
-  std::vector<uint8_t> data;
-  bool damaged = false;  // its line could not be read: the value is absent
-};
-using ValueMap = std::map<std::string, StoredValue>;
+using StoredValue = SettingsFileValue;
+using ValueMap = SettingsFileValues;
 
 // One lock for every instance: the connect thread and the interface thread both write, and each
 // write is a read-modify-write of the whole file.
@@ -110,7 +106,29 @@ int32_t loadFile(const std::filesystem::path& file, ValueMap& values) {
   in.read(text.data(), std::streamsize(text.size()));
   if (in.bad()) return kSettingsAccessDenied;
   text.resize(size_t(in.gcount()));
+  parseSettingsText(text, values);
+  return kSettingsOk;
+}
 
+int32_t saveFile(const std::filesystem::path& file, const ValueMap& values,
+                 SettingsFileWriter writer) {
+  const std::string content = formatSettingsText(values);
+  if (content.size() > kMaxFileBytes) return kSettingsInvalidData;  // it could not be read back
+  std::error_code ec;
+  if (file.has_parent_path()) std::filesystem::create_directories(file.parent_path(), ec);
+  return writer(file, content) ? kSettingsOk : kSettingsAccessDenied;
+}
+
+bool validName(const char* name) {
+  if (!name || !*name) return false;
+  for (const char* p = name; *p; ++p)
+    if (*p == ' ' || *p == '\n' || *p == '\r' || *p == '\t') return false;
+  return true;
+}
+
+}  // namespace
+
+void parseSettingsText(const std::string& text, SettingsFileValues& values) {
   std::istringstream lines(text);
   std::string line;
   bool first = true;
@@ -126,11 +144,9 @@ int32_t loadFile(const std::filesystem::path& file, ValueMap& values) {
     }
     values[name] = std::move(v);
   }
-  return kSettingsOk;
 }
 
-int32_t saveFile(const std::filesystem::path& file, const ValueMap& values,
-                 SettingsFileWriter writer) {
+std::string formatSettingsText(const SettingsFileValues& values) {
   static const char kHex[] = "0123456789abcdef";
   std::string content = std::string(kHeader) + '\n';
   for (const auto& [name, v] : values) {
@@ -142,20 +158,8 @@ int32_t saveFile(const std::filesystem::path& file, const ValueMap& values,
     }
     content += '\n';
   }
-  if (content.size() > kMaxFileBytes) return kSettingsInvalidData;  // it could not be read back
-  std::error_code ec;
-  if (file.has_parent_path()) std::filesystem::create_directories(file.parent_path(), ec);
-  return writer(file, content) ? kSettingsOk : kSettingsAccessDenied;
+  return content;
 }
-
-bool validName(const char* name) {
-  if (!name || !*name) return false;
-  for (const char* p = name; *p; ++p)
-    if (*p == ' ' || *p == '\n' || *p == '\r' || *p == '\t') return false;
-  return true;
-}
-
-}  // namespace
 
 bool replaceFileAtomically(const std::filesystem::path& source,
                            const std::filesystem::path& target) {

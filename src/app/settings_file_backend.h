@@ -2,7 +2,9 @@
 // The settings back end for systems without a registry: one text file per user
 // holding the same named values with their types and sizes.
 #include <filesystem>
+#include <map>
 #include <string>
+#include <vector>
 
 #include "app/settings_store.h"
 
@@ -17,6 +19,19 @@ bool writeFileReplacing(const std::filesystem::path& file, const std::string& co
 // the rename cannot leave an empty file behind (POSIX).
 bool writeFileDurably(const std::filesystem::path& file, const std::string& content);
 std::filesystem::path temporaryFileBeside(const std::filesystem::path& file);
+
+// The file's values by name. A line that cannot be read leaves its name marked damaged (the value
+// reads as absent and the next write leaves it out).
+struct SettingsFileValue {
+  SettingsType type = SettingsType::Binary;
+  std::vector<uint8_t> data;
+  bool damaged = false;
+};
+using SettingsFileValues = std::map<std::string, SettingsFileValue>;
+
+// The file's text to values and back; formatting leaves damaged values out.
+void parseSettingsText(const std::string& text, SettingsFileValues& values);
+std::string formatSettingsText(const SettingsFileValues& values);
 
 class SettingsFileBackend : public SettingsBackend {
  public:

@@ -103,6 +103,8 @@ TEST_F(ConnectCancel, DuringTheRateSwitchEndsWithinThePauseAndStartWorksAgain) {
   startHead();
   notes.cancel = false;
   ASSERT_EQ(ConnectThread(acq, job, ports), StartResult::Started);
+  EXPECT_EQ(ports.attentions.load(), 2);  // a switch that succeeds is not tried again
+  EXPECT_EQ(head->baud(), 921600);
   EXPECT_EQ(head->mode(), sim::HeadMode::Work);
   EXPECT_TRUE(acq.state.workingRunning.load());
 }

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <ctime>
 #include <deque>
 #include <filesystem>
 #include <fstream>
@@ -9,6 +10,7 @@
 
 #include "base/byte_order.h"
 #include "base/memory_source.h"
+#include "base/timestamp.h"
 #include "base/utf16.h"
 #include "memory_storage.h"
 #include "record_builder.h"
@@ -339,6 +341,23 @@ TEST_F(RecorderTest, FilesOnDiskAndASecondStartInTheSameSecond) {
   EXPECT_EQ(again.path, file.path);
   EXPECT_EQ(fs::file_size(again.path), 44u + 64 + 8);  // truncated, not appended to
   fs::remove_all(dir.parent_path());
+
+  // The name's stamp is the local time now.
+  const auto stampAt = [](std::time_t t) {
+    std::tm local{};
+    localtime_r(&t, &local);
+    return FormatTimestamp(local);
+  };
+  const std::time_t before = std::time(nullptr);
+  const std::string now = FormatTimestamp();
+  EXPECT_TRUE(now == stampAt(before) || now == stampAt(std::time(nullptr))) << now;
+  std::tm t{};
+  t.tm_year = 124;
+  t.tm_mday = 2;
+  t.tm_hour = 3;
+  t.tm_min = 4;
+  t.tm_sec = 5;
+  EXPECT_EQ(FormatTimestamp(t), "20240102_030405");
 }
 
 }  // namespace

@@ -171,6 +171,25 @@ TEST(SettingsStore, StringAndPlacementCapacities) {
   EXPECT_EQ(GetWorkingFolder(b, folder), kSettingsOk);
   EXPECT_EQ(folder.size(), 260u);
 
+  // Stored UTF-16 as another program may have left it: pairs join, lone halves read as U+FFFD.
+  const struct {
+    std::u16string units;
+    const char* utf8;
+  } stored[] = {{u"\xD7FF", "\xED\x9F\xBF"},
+                {u"\xD800\xDC00", "\xF0\x90\x80\x80"},
+                {u"\xDBFF\xDFFF", "\xF4\x8F\xBF\xBF"},
+                {u"\xD800", "\xEF\xBF\xBD"},
+                {u"\xDFFF", "\xEF\xBF\xBD"},
+                {u"\xDC00\xD800", "\xEF\xBF\xBD\xEF\xBF\xBD"},
+                {u"\xE000", "\xEE\x80\x80"}};
+  for (const auto& c : stored) {
+    std::vector<uint8_t> bytes(2 * c.units.size() + 4, 0);
+    for (size_t i = 0; i < c.units.size(); ++i) storeU16(bytes.data() + 2 * i, c.units[i]);
+    b.values["Language"] = {SettingsType::String, bytes};
+    ASSERT_EQ(GetLanguage(b, language), kSettingsOk);
+    EXPECT_EQ(language, c.utf8) << int(c.units[0]);
+  }
+
   WindowPlacement p{1, 2, 0, 1, -10, 20, 800, 3000};
   EXPECT_EQ(SetWindowPlacement(b, p), kSettingsOk);
   WindowPlacement q;
@@ -218,8 +237,7 @@ TEST(SettingsFileBackend, KeepsValuesAcrossStartsAndReplacesWhole) {
   EXPECT_EQ(data.size(), 2 * 200u + 4);
   EXPECT_EQ(b.readValue("Language", type, data, true), kSettingsNotFound);
   // No temporary file is left beside the settings.
-  EXPECT_EQ(std::distance(fs::directory_iterator(file.parent_path()), fs::directory_iterator()),
-            1);
+  EXPECT_EQ(std::distance(fs::directory_iterator(file.parent_path()), fs::directory_iterator()), 1);
 }
 
 std::string fileText(const fs::path& file) {

@@ -93,12 +93,18 @@ TEST_F(NmeaParserTest, RefusedSentencesLeaveTheRecordAlone) {
   expectRefused(framed("GPGGA,12351,4807.038,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,"));
   expectRefused(framed("GPGGA,12x519,4807.038,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,"));
   expectRefused(framed("GPGGA,123519,48o7.038,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,"));
+  // A number needs a digit: a lone point or sign is no value.
+  expectRefused(framed("GPGGA,123519,4807.038,N,01131.000,E,1,08,.,545.4,M,46.9,M,,"));
+  expectRefused(framed("GPGGA,123519,4807.038,N,01131.000,E,1,-,0.9,545.4,M,46.9,M,,"));
+  // A bare five-letter address is a known sentence without its fields, four letters are foreign.
+  expectRefused(framed("GPGGA"), "GPGGA parse error!");
+  expectRefused(framed("GPGG"));
   // A middle GSV sentence must describe four satellites; the last may describe fewer.
   expectRefused(framed("GPGSV,3,2,10,01,40,083,46,02,17,308,41"), "GPGSV parse error!");
   EXPECT_EQ(feed(framed("GPGSV,3,3,10,01,40,083,46,02,17,308,")), 1);
   EXPECT_EQ(parser.counts().badChecksum, 1);
-  EXPECT_EQ(parser.counts().foreign, 6);
-  EXPECT_EQ(parser.counts().failed, 9);
+  EXPECT_EQ(parser.counts().foreign, 7);
+  EXPECT_EQ(parser.counts().failed, 12);
 }
 
 // One second of a receiver that tracks GPS and GLONASS, as NMEA 4.1 has it: fixes under the
@@ -211,8 +217,8 @@ TEST_F(NmeaParserTest, ChunkedStreamEqualsOneFeed) {
   NavInfo whole = nav;
   SentenceParser single;
   ASSERT_TRUE(single.Create());
-  const int32_t applied = single.Feed(reinterpret_cast<const uint8_t*>(stream.data()),
-                                      int32_t(stream.size()), whole);
+  const int32_t applied =
+      single.Feed(reinterpret_cast<const uint8_t*>(stream.data()), int32_t(stream.size()), whole);
   EXPECT_EQ(applied, 200 * 7);
 
   int32_t chunkedApplied = 0;

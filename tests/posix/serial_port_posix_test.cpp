@@ -29,9 +29,9 @@ namespace sk720 {
 namespace {
 
 uint32_t msSince(std::chrono::steady_clock::time_point t) {
-  return uint32_t(std::chrono::duration_cast<std::chrono::milliseconds>(
-                      std::chrono::steady_clock::now() - t)
-                      .count());
+  return uint32_t(
+      std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - t)
+          .count());
 }
 
 class PtyHead : public ::testing::Test {
@@ -173,10 +173,18 @@ TEST_F(PtyHead, PortThatDisappearsMidRead) {
 }
 
 TEST(PosixSerial, RatesNumberingAndOpenFailures) {
-  for (int32_t baud : {115200, 230400, 460800, 921600, 1000000}) {
-    EXPECT_TRUE(posixRateSupported(baud)) << baud;
-  }
+  // Every rate of the head's and the GPS's lists is set on a terminal and reads back.
+  sim::PtyLink pty;
   std::string error;
+  ASSERT_TRUE(pty.open("", error)) << error;
+  auto port = openSerialDevice(pty.slavePath(), 4800, &error);
+  ASSERT_TRUE(port) << error;
+  for (int32_t baud : {4800, 9600, 19200, 38400, 57600, 115200, 230400, 460800, 921600, 1000000}) {
+    EXPECT_TRUE(port->setBaud(baud)) << baud;
+    EXPECT_EQ(port->bitsPerSecond(), uint32_t(baud));
+  }
+  EXPECT_FALSE(port->setBaud(1234567));
+  EXPECT_EQ(port->bitsPerSecond(), 1000000u);
   EXPECT_EQ(openSerialDevice("/dev/null", 1234567, &error), nullptr);
   EXPECT_NE(error.find("not supported"), std::string::npos);
   EXPECT_EQ(openSerialDevice("/nonexistent/tty", 115200, &error), nullptr);
@@ -202,8 +210,8 @@ TEST(HeadsimCommand, ServesAPseudoTerminalLink) {
   const char* bin = std::getenv("SK720_BINARY_DIR");
   ASSERT_NE(bin, nullptr);
   const std::string exe = std::string(bin) + "/tools/sk720";
-  const std::filesystem::path dir = std::filesystem::temp_directory_path() /
-                                    ("sk720-headsim-" + std::to_string(getpid()));
+  const std::filesystem::path dir =
+      std::filesystem::temp_directory_path() / ("sk720-headsim-" + std::to_string(getpid()));
   std::filesystem::create_directories(dir);
   const std::string link = (dir / "head").string();
   const std::string logPath = (dir / "records.log").string();

@@ -59,33 +59,31 @@ TEST_F(LineStoreTest, DeadZoneGainAndCeiling) {
   EXPECT_EQ(store->dirtyDegrees[degreeOfLine(10)], 1u);
 }
 
-TEST_F(LineStoreTest, GapFillForwardBackwardAndAcrossZero) {
+// A new line fills the lines between it and the previous one with its own values when they are
+// fewer than 33 apart, the short way round through zero (line 3200 stands for 0 there).
+TEST_F(LineStoreTest, GapFill) {
   view.deadZoneIndex = 0;
-  store1(10 * 9, -1, false, 50);
-  clearFlags();
-  store1(14 * 9, 10, false, 80);
-  for (int l = 10; l <= 14; ++l) EXPECT_EQ(store->load(l, 5), ExpandSample(80)) << l;
-  EXPECT_EQ(store->load(15, 5), 0);
-  // The copy covers the record's total length, no more.
-  EXPECT_EQ(store->load(11, 200 + 52 - 1), 0);
-
-  // Backward: previous 0, new 3190 fills the spare line 3200 down to 3191.
-  store1(3190 * 9, 0, false, 90);
-  EXPECT_EQ(store->load(3200, 5), ExpandSample(90));
-  EXPECT_EQ(store->load(3191, 5), ExpandSample(90));
-  EXPECT_EQ(store->load(3189, 5), 0);
-  EXPECT_EQ(store->dirtyDegrees[0], 1u);  // the spare line's flag lands on degree 0
-
-  // Forward across zero: previous 3199, new 0 fills line 3199.
-  store1(0, 3199, false, 110);
-  EXPECT_EQ(store->load(3199, 5), ExpandSample(110));
-
-  // A jump of 33 lines or more is left unfilled; so is 3199 -> 2.
-  store1(100 * 9, 67, false, 120);
-  EXPECT_EQ(store->load(80, 5), 0);
-  store1(2 * 9, 3199, false, 130);
-  EXPECT_EQ(store->load(1, 5), 0);
-  EXPECT_EQ(store->load(3199, 5), ExpandSample(110));
+  const struct {
+    int32_t previous, line, firstFilled, lastFilled;  // no fill when firstFilled < 0
+  } cases[] = {
+      {10, 14, 10, 13},      {14, 10, 11, 14},      {68, 100, 68, 99},     {67, 100, -1, 0},
+      {100, 67, -1, 0},      {0, 3190, 3191, 3200}, {3199, 0, 3199, 3199}, {3190, 0, 3190, 3199},
+      {0, 3168, 3169, 3200}, {0, 3167, -1, 0},      {3199, 2, -1, 0},      {3199, 1, -1, 0},
+      {1, 3190, -1, 0},      {1600, 0, -1, 0},      {0, 1601, -1, 0},      {5, 5, -1, 0},
+      {-1, 7, -1, 0},
+  };
+  for (const auto& c : cases) {
+    for (int32_t l = 0; l < kStoreLines; ++l) store->put(l, 5, 0);
+    store1(uint32_t(c.line) * 9, c.previous, false, 90);
+    std::vector<int32_t> filled;
+    for (int32_t l = 0; l < kStoreLines; ++l) {
+      if (l != c.line && store->load(l, 5) != 0) filled.push_back(l);
+    }
+    std::vector<int32_t> want;
+    for (int32_t l = c.firstFilled; c.firstFilled >= 0 && l <= c.lastFilled; ++l) want.push_back(l);
+    EXPECT_EQ(filled, want) << c.previous << " -> " << c.line;
+    EXPECT_EQ(store->load(c.line, 5), ExpandSample(90));
+  }
 }
 
 TEST_F(LineStoreTest, ALineFlagsTheDegreeWhosePixelsBlendTowardIt) {

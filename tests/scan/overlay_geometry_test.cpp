@@ -4,6 +4,8 @@
 
 #include <climits>
 #include <cmath>
+#include <cstdio>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -12,17 +14,17 @@
 namespace sk720 {
 namespace {
 
-std::vector<std::string> textsOf(const OverlayList &list) {
+std::vector<std::string> textsOf(const OverlayList& list) {
   std::vector<std::string> t;
-  for (const OverlayPrimitive &p : list) {
+  for (const OverlayPrimitive& p : list) {
     if (p.kind == PrimitiveKind::Text) t.push_back(p.text);
   }
   return t;
 }
 
-std::vector<float> ringWidths(const OverlayList &list) {
+std::vector<float> ringWidths(const OverlayList& list) {
   std::vector<float> w;
-  for (const OverlayPrimitive &p : list) {
+  for (const OverlayPrimitive& p : list) {
     if (p.kind == PrimitiveKind::Ellipse) w.push_back(p.w);
   }
   return w;
@@ -95,12 +97,12 @@ TEST(CompassMarks, PositionsAcrossZeroAndForHugeOffsets) {
   const OverlayCentre c{400, 400};
   addCompassMarks(out, c, 300, 0, 0);
   ASSERT_EQ(out.size(), 16u);
-  const OverlayPrimitive &north = out[0];
+  const OverlayPrimitive& north = out[0];
   EXPECT_NEAR(north.points[0].x, 400, 1e-3);
   EXPECT_NEAR(north.points[0].y, 100, 1e-3);
   EXPECT_NEAR(north.points[1].y, 110.2, 0.01);
   EXPECT_FLOAT_EQ(north.penWidth, 4.0f);
-  const OverlayPrimitive &n = out[1];
+  const OverlayPrimitive& n = out[1];
   EXPECT_EQ(n.text, "N");
   EXPECT_NEAR(n.w, 14.43, 0.01);
   EXPECT_NEAR(n.x + n.w / 2, 400, 1e-3);
@@ -124,34 +126,52 @@ TEST(CompassMarks, PositionsAcrossZeroAndForHugeOffsets) {
   EXPECT_EQ(out.size(), 8u);
 }
 
-TEST(HeadingDial, AngleAndNeedle) {
-  EXPECT_EQ(dialHeading(10, 10), 0);
-  EXPECT_EQ(dialHeading(0, 10), 350);
-  EXPECT_EQ(dialHeading(5, -725), 10);
+// The dial is a compass card turned so that the heading is up: a mark at bearing b sits at
+// b - heading clockwise from the top, and the dark red needle tip points at north.
+TEST(HeadingDial, CardTurnsAgainstTheHeading) {
   EXPECT_EQ(dialHeading(INT32_MIN, INT32_MAX),
             int32_t(((int64_t(INT32_MIN) - INT32_MAX) % 360 + 360) % 360));
-
+  const struct {
+    int32_t heading, zeroOffset, shown;
+  } cases[] = {{0, 0, 0}, {30, 0, 30}, {90, 0, 90}, {200, 20, 180}, {0, 10, 350}, {5, -725, 10}};
+  const double kDeg = std::acos(-1.0) / 180.0;
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.heading);
+    EXPECT_EQ(dialHeading(c.heading, c.zeroOffset), c.shown);
+    OverlayList out;
+    addHeadingDial(out, 100, 100, c.heading, c.zeroOffset);
+    const auto at = [&](double bearing, double radius) {
+      const double t = (bearing - c.shown) * kDeg;
+      return std::pair<double, double>(50 + radius * std::sin(t), 50 - radius * std::cos(t));
+    };
+    const OverlayPrimitive* red = nullptr;
+    std::vector<std::string> labels;
+    for (const OverlayPrimitive& p : out) {
+      if (p.kind == PrimitiveKind::Polygon && p.argb == kDialRedArgb) red = &p;
+      if (p.kind != PrimitiveKind::Text) continue;
+      labels.push_back(p.text);
+      const size_t k = std::string("NESW").find(p.text);
+      const int degrees = std::atoi(p.text.c_str());
+      if (p.text.size() == 1 && k != std::string::npos) {
+        EXPECT_NEAR(p.x, at(90.0 * k, 38).first - 5, 1e-3) << p.text;
+        EXPECT_NEAR(p.y, at(90.0 * k, 38).second - 7, 1e-3) << p.text;
+      } else if (degrees % 90 == 45) {
+        EXPECT_NEAR(p.x, at(degrees, 38).first - 10, 1e-3) << p.text;
+        EXPECT_NEAR(p.y, at(degrees, 38).second - 7, 1e-3) << p.text;
+      }
+    }
+    char centre[16];
+    std::snprintf(centre, sizeof centre, "%03d\u00B0", c.shown);
+    EXPECT_EQ(labels,
+              (std::vector<std::string>{" 45", "135", "225", "315", "N", "E", "S", "W", centre}));
+    ASSERT_NE(red, nullptr);
+    EXPECT_NEAR(red->points[0].x, at(0, 32).first, 1e-3);
+    EXPECT_NEAR(red->points[0].y, at(0, 32).second, 1e-3);
+  }
   OverlayList out;
   addHeadingDial(out, 100, 100, 90, 0);
-  ASSERT_GE(out.size(), 3u);
-  EXPECT_FLOAT_EQ(out[0].w, 99.0f);
-  // Heading 90: the card's N is on the left, and so is the dark red tip.
-  const OverlayPrimitive &red = out[2];
-  EXPECT_EQ(red.argb, 0xFF780000u);
-  EXPECT_NEAR(red.points[0].x, 18, 1e-3);
-  EXPECT_NEAR(red.points[0].y, 50, 1e-3);
-  std::vector<std::string> texts = textsOf(out);
-  ASSERT_EQ(texts.size(), 9u);
-  EXPECT_EQ(texts[0], " 45");
-  EXPECT_EQ(texts[8], "090\u00B0");
-  for (const OverlayPrimitive &t : out) {
-    if (t.kind == PrimitiveKind::Text && t.text == "N") {
-      EXPECT_NEAR(t.x, 50 - 5 - 38, 1e-3);
-      EXPECT_NEAR(t.y, 50 - 7, 1e-3);
-    }
-  }
   size_t ticks = 0;
-  for (const OverlayPrimitive &t : out) ticks += t.kind == PrimitiveKind::Line;
+  for (const OverlayPrimitive& t : out) ticks += t.kind == PrimitiveKind::Line;
   EXPECT_EQ(ticks, 36u + 4u);
 }
 
@@ -173,7 +193,7 @@ TEST(OverlayFrame, RulerPointerCursorAndReuse) {
   in.cursorInside = 0;
 
   OverlayState state;
-  const OverlayFrame &f = buildOverlayFrame(state, in, 1000);
+  const OverlayFrame& f = buildOverlayFrame(state, in, 1000);
   EXPECT_EQ(f.outerRadius, 400);
   ASSERT_EQ(f.canvas.size(),
             1u + 2u + 1u + 1u);  // pointer, squares, line, label

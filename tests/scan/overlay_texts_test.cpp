@@ -12,7 +12,7 @@
 namespace sk720 {
 namespace {
 
-InfoStripTexts linesOf(const SonarParams &p, DeviceLine device = {}) {
+InfoStripTexts linesOf(const SonarParams& p, DeviceLine device = {}) {
   InfoStripTexts t;
   formatParameterLines(buildCommandWord(p), device, t);
   return t;
@@ -103,9 +103,15 @@ TEST(NavHelpers, EdgeValues) {
     EXPECT_EQ(FormatCoordinate(bad), "N/A") << bad;
   }
 
-  const float pdops[] = {0.0f, 0.99f, 1.0f, 4.99f, 5.0f, 19.99f, 20.0f, std::nanf("")};
-  const char *names[] = {"N/A", "Ideal", "Excellent", "Good", "Moderate", "Fair", "Poor", "Poor"};
-  for (size_t i = 0; i < 8; ++i) EXPECT_STREQ(pdopClassName(ClassifyPdop(pdops[i])), names[i]) << i;
+  const struct {
+    float pdop;
+    const char* name;
+  } classes[] = {{0.0f, "N/A"},   {0.99f, "Ideal"}, {1.0f, "Excellent"}, {1.99f, "Excellent"},
+                 {2.0f, "Good"},  {4.99f, "Good"},  {5.0f, "Moderate"},  {9.99f, "Moderate"},
+                 {10.0f, "Fair"}, {19.99f, "Fair"}, {20.0f, "Poor"},     {std::nanf(""), "Poor"}};
+  for (const auto& c : classes) EXPECT_STREQ(pdopClassName(ClassifyPdop(c.pdop)), c.name) << c.pdop;
+  EXPECT_STREQ(pdopClassName(-1), "Poor");
+  EXPECT_STREQ(pdopClassName(7), "Poor");
 
   // A quarter of a degree east along the equator; a negative distance stays at
   // the start.

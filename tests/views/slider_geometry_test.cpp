@@ -97,12 +97,16 @@ TEST(SliderGeometry, DragFollowsThePointerAndIgnoresReports) {
   EXPECT_TRUE(sliderTakeReport(s, reportOf(32000000, 0), kRight, kH));
 }
 
+// Equilateral triangles of side 0.6 h (11 pixels) inset 5, pointing out of the track.
 TEST(SliderGeometry, ArrowTriangles) {
-  const SliderArrows a = sliderArrows(kRight, kH);  // side 11, inset 5
-  EXPECT_FLOAT_EQ(a.left[0].x, 5);
-  EXPECT_FLOAT_EQ(a.left[1].x, 16);
-  EXPECT_FLOAT_EQ(a.left[1].y, 4.4f);
-  EXPECT_FLOAT_EQ(a.right[2].x, 506);
+  const SliderArrows a = sliderArrows(kRight, kH);
+  const SliderPoint want[6] = {{5, 11},   {16, 4.4f},  {16, 17.6f},
+                               {517, 11}, {506, 4.4f}, {506, 17.6f}};
+  for (int i = 0; i < 6; ++i) {
+    const SliderPoint& p = i < 3 ? a.left[i] : a.right[i - 3];
+    EXPECT_FLOAT_EQ(p.x, want[i].x) << i;
+    EXPECT_FLOAT_EQ(p.y, want[i].y) << i;
+  }
 }
 
 TEST(EchoTrace, PolygonGridAndFrames) {
