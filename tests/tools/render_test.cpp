@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <random>
+
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
@@ -21,7 +23,8 @@ class RenderTest : public ::testing::Test {
   void SetUp() override {
     dir = fs::temp_directory_path() /
           (std::string("sk720-render-") +
-           ::testing::UnitTest::GetInstance()->current_test_info()->name());
+           ::testing::UnitTest::GetInstance()->current_test_info()->name() + "-" +
+           std::to_string(std::random_device{}()));  // runs side by side must not share it
     fs::create_directories(dir);
   }
   void TearDown() override { fs::remove_all(dir); }
