@@ -27,14 +27,22 @@ struct FileSummary {
 
 const char* resultName(int32_t r) {
   switch (r) {
-    case 1: return "END1";
-    case 0: return "END0";
-    case -1: return "bad footer (-1)";
-    case -2: return "bad magic (-2)";
-    case -3: return "bad length (-3)";
-    case -5: return "read failed (-5)";
-    case -6: return "truncated (-6)";
-    default: return "other";
+    case 1:
+      return "END1";
+    case 0:
+      return "END0";
+    case -1:
+      return "bad footer (-1)";
+    case -2:
+      return "bad magic (-2)";
+    case -3:
+      return "bad length (-3)";
+    case -5:
+      return "read failed (-5)";
+    case -6:
+      return "truncated (-6)";
+    default:
+      return "other";
   }
 }
 
@@ -72,9 +80,11 @@ void add(FileSummary& total, const FileSummary& s) {
 }  // namespace
 
 int runInfo(const Args& args) {
-  if (args.empty()) return fail("info: no file given");
+  if (args.empty()) return fail("info", "no record file given", "usage: sk720 info FILE...");
   for (const std::string& a : args) {
-    if (!a.empty() && a[0] == '-') return fail("info: unknown option " + a);
+    if (a.size() > 1 && a[0] == '-') {
+      return fail("info", "unknown option " + a, "sk720 info --help lists the options");
+    }
   }
   FileSummary total;
   ProgressLine progress("info", progressWanted());
@@ -112,13 +122,13 @@ int runInfo(const Args& args) {
         },
         &error);
     progress.finish();
-    if (!opened) return fail("info: " + error);
+    if (!opened) return fail("info", path, error);
     bytesBefore += fileBytes;
     print(path, s);
     add(total, s);
   }
   if (args.size() > 1) print("total", total);
-  if (total.records == 0) return fail("info: no valid record found");
+  if (total.records == 0) return fail("info", "no valid record found", "");
   return 0;
 }
 

@@ -1,6 +1,8 @@
 // sk720 nmea: decodes a receiver's NMEA log and shows what the program would publish from it.
+#include <cerrno>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <string>
 
 #ifdef _WIN32
@@ -20,12 +22,18 @@ namespace {
 
 const char* typeName(int32_t type) {
   switch (type) {
-    case kSentenceGga: return "GPGGA";
-    case kSentenceGsa: return "GPGSA";
-    case kSentenceGsv: return "GPGSV";
-    case kSentenceRmc: return "GPRMC";
-    case kSentenceVtg: return "GPVTG";
-    default: return "?";
+    case kSentenceGga:
+      return "GPGGA";
+    case kSentenceGsa:
+      return "GPGSA";
+    case kSentenceGsv:
+      return "GPGSV";
+    case kSentenceRmc:
+      return "GPRMC";
+    case kSentenceVtg:
+      return "GPVTG";
+    default:
+      return "?";
   }
 }
 
@@ -59,17 +67,18 @@ void printApplied(std::FILE* out, int32_t type, const NavInfo& nav) {
 
 int decodeNmea(std::FILE* in, std::FILE* out, bool summary) {
   SentenceParser parser;
-  if (!parser.Create()) return fail("nmea: out of memory");
+  if (!parser.Create()) return fail("nmea", "cannot start the decoder", "out of memory");
   NavInfo nav;
   nav.Reset();
-  if (!summary) parser.onApplied = [out](int32_t type, const NavInfo& n) { printApplied(out, type, n); };
+  if (!summary)
+    parser.onApplied = [out](int32_t type, const NavInfo& n) { printApplied(out, type, n); };
   // The reader's piece size, so that the log is framed exactly as the program would frame it.
   uint8_t bytes[64];
   size_t n;
   while ((n = std::fread(bytes, 1, sizeof bytes, in)) > 0) {
     if (parser.Feed(bytes, int32_t(n), nav) > 0) std::fflush(out);
   }
-  if (std::ferror(in)) return fail("nmea: read error");
+  if (std::ferror(in)) return fail("nmea", "reading the log failed", std::strerror(errno));
   if (summary) {
     const NmeaCounts& c = parser.counts();
     std::fprintf(out,
@@ -83,29 +92,30 @@ int decodeNmea(std::FILE* in, std::FILE* out, bool summary) {
 }
 
 int runNmea(const Args& args) {
-  OptionReader r(args);
+  OptionReader r("nmea", args);
   std::string path;
   bool summary = false;
   while (!r.done()) {
     const std::string a = r.next();
     if (a == "--summary") {
       summary = true;
-    } else if (a.size() > 1 && a[0] == '-' ) {
-      return fail("nmea: unknown option " + a);
+    } else if (a.size() > 1 && a[0] == '-') {
+      r.unknownOption(a);
+      return r.failure();
     } else if (path.empty()) {
       path = a;
     } else {
-      return fail("nmea: give one FILE or -");
+      return fail("nmea", "a second log " + a, "nmea reads one FILE or -");
     }
   }
-  if (path.empty()) return fail("nmea: give a FILE or - for standard input");
+  if (path.empty()) return fail("nmea", "no log given", "usage: sk720 nmea FILE|- [--summary]");
   std::FILE* in = stdin;
   if (path == "-") {
 #ifdef _WIN32
     _setmode(_fileno(stdin), _O_BINARY);  // CR LF must reach the framing untouched
 #endif
   } else if (!(in = std::fopen(path.c_str(), "rb"))) {
-    return fail("nmea: cannot open " + path);
+    return fail("nmea", path, std::strerror(errno));
   }
   const int status = decodeNmea(in, stdout, summary);
   if (in != stdin) std::fclose(in);
