@@ -1,6 +1,6 @@
 #pragma once
-// Runs a piece of code with the process's stderr sent to a temporary file, and returns what it
-// wrote there: the commands' error lines are part of what they promise.
+// Runs a piece of code with the process's stdout or stderr sent to a temporary file, and returns
+// what it wrote there: the commands' error lines are part of what they promise.
 #include <cstdio>
 #include <functional>
 #include <string>
@@ -19,15 +19,17 @@
 
 namespace sk720::testing {
 
-inline std::string captureStderr(const std::function<void()>& run) {
+// fd: 1 for stdout, 2 for stderr.
+inline std::string captureOutput(int fd, const std::function<void()>& run) {
+  std::FILE* stream = fd == 1 ? stdout : stderr;
   std::FILE* sink = std::tmpfile();
-  if (!sink) return "(no temporary file for stderr)";
-  std::fflush(stderr);
-  const int saved = SK720_DUP(2);
-  SK720_DUP2(fileno(sink), 2);
+  if (!sink) return "(no temporary file for the output)";
+  std::fflush(stream);
+  const int saved = SK720_DUP(fd);
+  SK720_DUP2(fileno(sink), fd);
   run();
-  std::fflush(stderr);
-  SK720_DUP2(saved, 2);
+  std::fflush(stream);
+  SK720_DUP2(saved, fd);
   SK720_CLOSE(saved);
   std::rewind(sink);
   std::string text;
@@ -36,5 +38,7 @@ inline std::string captureStderr(const std::function<void()>& run) {
   std::fclose(sink);
   return text;
 }
+
+inline std::string captureStderr(const std::function<void()>& run) { return captureOutput(2, run); }
 
 }  // namespace sk720::testing

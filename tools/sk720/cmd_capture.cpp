@@ -13,6 +13,7 @@
 #include "sk720/capture_platform.h"
 #include "sk720/commands.h"
 #include "sk720/options.h"
+#include "sk720/path_checks.h"
 #include "sk720/progress.h"
 
 namespace sk720::cli {
@@ -34,6 +35,12 @@ static_assert(std::atomic<bool>::is_always_lock_free &&
 extern "C" void onStopSignal(int) {
   gStopSignal = 1;
   if (std::atomic<bool>* stop = gLinkStop.load()) stop->store(true);
+}
+
+// The port layer's reasons start with the port's name, which the message gives already.
+std::string withoutPrefix(const std::string& reason, const std::string& port) {
+  const std::string prefix = port + ": ";
+  return reason.rfind(prefix, 0) == 0 ? reason.substr(prefix.size()) : reason;
 }
 
 struct CaptureOptions {
@@ -163,6 +170,12 @@ int runCapture(const Args& args) {
   CaptureOptions o;
   OptionReader r("capture", args);
   if (!parseOptions(r, o)) return r.failure();
+  // Before the port: a recording that cannot be kept is not worth connecting for.
+  if (o.record) {
+    if (const std::string why = unusableFolderReason(o.out); !why.empty()) {
+      return fail("capture", o.out, why);
+    }
+  }
 
   auto store = std::make_unique<LineStore>();
   ScanInputs inputs;
@@ -193,26 +206,28 @@ int runCapture(const Args& args) {
     case StartResult::Started:
       break;
     case StartResult::HeadPortFailed:
-      std::fprintf(stderr, "capture: cannot open the head port %s: %s\n", o.port.c_str(),
-                   observer.portError.c_str());
+      reportError("capture", "cannot open the head port " + o.port,
+                  withoutPrefix(observer.portError, o.port));
       return kExitPortFailed;
     case StartResult::GpsPortFailed:
-      std::fprintf(stderr, "capture: cannot open the GPS port %s: %s\n", o.gpsPort.c_str(),
-                   observer.portError.c_str());
+      reportError("capture", "cannot open the GPS port " + o.gpsPort,
+                  withoutPrefix(observer.portError, o.gpsPort));
       return kExitPortFailed;
     case StartResult::NoAnswer:
-      std::fprintf(stderr, "capture: the head on %s does not answer\n", o.port.c_str());
+      reportError("capture", "the head on " + o.port + " does not answer",
+                  "no reply at any rate; check the cable, the power and --port");
       return kExitNoAnswer;
     case StartResult::LoadFailed:
-      std::fprintf(stderr,
-                   "capture: the head did not take its parameters (loading sequence failed)\n");
+      reportError("capture", "the head on " + o.port + " did not accept its parameters",
+                  "the loading sequence failed");
       disconnectHead(acq);
       return kExitLoadFailed;
     case StartResult::ThreadFailed:
-      std::fprintf(stderr, "capture: cannot start the working thread\n");
+      reportError("capture", "cannot start the working thread", "out of system resources");
       disconnectHead(acq);
       return kExitStoppedEarly;
     case StartResult::Stopped:
+    case StartResult::Cancelled:
       disconnectHead(acq);
       std::fprintf(stderr,
                    "capture: stopped before the head was working; "
@@ -255,11 +270,12 @@ int runCapture(const Args& args) {
     std::fprintf(stderr, "capture: nothing was recorded, so no file was kept\n");
   }
   if (ended) {
-    const char* why = exit == WorkingExit::PortFailed    ? "the head port failed"
-                      : exit == WorkingExit::FileFailed  ? "the record file cannot be created"
-                      : exit == WorkingExit::WriteFailed ? "a record could not be written"
-                                                         : "the working loop ended";
-    std::fprintf(stderr, "capture: stopped early: %s\n", why);
+    const std::string why =
+        exit == WorkingExit::PortFailed    ? "the head port " + o.port + " failed"
+        : exit == WorkingExit::FileFailed  ? "the record file in " + o.out + " cannot be created"
+        : exit == WorkingExit::WriteFailed ? "a record could not be written to " + acq.recordPath()
+                                           : std::string("the working loop ended");
+    reportError("capture", "stopped early", why);
     return kExitStoppedEarly;
   }
   return 0;

@@ -222,12 +222,16 @@ int runCommandLine(const Args& args, std::FILE* out) {
 }
 
 int fail(const std::string& command, const std::string& what, const std::string& reason) {
+  reportError(command, what, reason);
+  return 2;
+}
+
+void reportError(const std::string& command, const std::string& what, const std::string& reason) {
   if (reason.empty()) {
     std::fprintf(stderr, "sk720: %s: %s\n", command.c_str(), what.c_str());
   } else {
     std::fprintf(stderr, "sk720: %s: %s: %s\n", command.c_str(), what.c_str(), reason.c_str());
   }
-  return 2;
 }
 
 }  // namespace sk720::cli

@@ -45,5 +45,7 @@ int runCommandLine(const Args& args, std::FILE* out);
 // 2. `what` names the file or value; `reason` says why or what is allowed (empty when `what`
 // already carries it, as the messages of the shared reading and writing code do).
 int fail(const std::string& command, const std::string& what, const std::string& reason);
+// The same line for failures that end with another exit code (capture's 3 to 6).
+void reportError(const std::string& command, const std::string& what, const std::string& reason);
 
 }  // namespace sk720::cli

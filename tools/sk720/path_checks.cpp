@@ -58,4 +58,14 @@ std::string unwritableReason(const std::string& path) {
   return {};
 }
 
+std::string unusableFolderReason(const std::string& folder) {
+  const fs::path p = pathFromUtf8(folder);
+  std::error_code ec;
+  const fs::file_status st = fs::status(p, ec);
+  if (fs::exists(st) && !fs::is_directory(st)) return "it is a file, not a folder";
+  if (!fs::exists(st) && !fs::create_directories(p, ec) && ec) return ec.message();
+  // The record file's own name cannot clash with this one.
+  return unwritableReason(pathToUtf8(p / ".sk720-write-test"));
+}
+
 }  // namespace sk720::cli

@@ -18,4 +18,8 @@ std::string unreadableReason(const std::string& path, InputKind kind);
 // behind that was not there before.
 std::string unwritableReason(const std::string& path);
 
+// Empty when `folder` is a folder files can be created in, after creating it (and its parents)
+// when it is missing; otherwise the reason.
+std::string unusableFolderReason(const std::string& folder);
+
 }  // namespace sk720::cli
