@@ -116,8 +116,8 @@ TEST_F(BadInputTest, UnreadableRecordInputsAreNamedWithTheirReason) {
 
 TEST_F(BadInputTest, NmeaNamesWhatItCannotUse) {
   std::ofstream(path("empty.log")).close();
-  std::ofstream(path("garbage.log")) << "no sentences here, only words\r\n";
-  std::ofstream(path("bad-sums.log")) << "$GPGGA,1*00\r\n";
+  std::ofstream(path("garbage.log"), std::ios::binary) << "no sentences here, only words\r\n";
+  std::ofstream(path("bad-sums.log"), std::ios::binary) << "$GPGGA,1*00\r\n";
   fs::create_directories(path("folder"));
   const struct {
     std::string input;
