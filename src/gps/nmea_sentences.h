@@ -10,6 +10,7 @@ namespace sk720 {
 // What one sentence reported; only the values its type carries are meaningful.
 struct ParsedSentence {
   int32_t type = 0;        // a SentenceType
+  char talker[3] = {};     // as received: "GP", "GN"
   int32_t time[4] = {};    // hour, minute, second, hundredths
   int32_t date[3] = {};    // RMC: day, month 1..12, two-digit year
   char status = 0;         // RMC: 'A' valid, 'V' warning

@@ -69,7 +69,7 @@ int32_t SentenceParser::feedPiece(const uint8_t* bytes, int32_t count, NavInfo& 
     applySentence(s, nav);
     ++applied;
     ++counts_.applied;
-    if (onApplied) onApplied(s.type, nav);
+    if (onApplied) onApplied(s, nav);
   }
   queue_.clear();
   return applied;
@@ -129,6 +129,8 @@ bool SentenceParser::takeSentence(int32_t begin, int32_t star) {
     ++counts_.failed;
     return true;
   }
+  parsed.talker[0] = body[1];
+  parsed.talker[1] = body[2];
   try {
     queue_.push_back(parsed);
   } catch (const std::bad_alloc&) {

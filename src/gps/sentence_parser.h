@@ -44,7 +44,7 @@ class SentenceParser {
   const NmeaCounts& counts() const { return counts_; }
 
   // Told of every applied sentence, with the record just after it was applied.
-  std::function<void(int32_t type, const NavInfo& nav)> onApplied;
+  std::function<void(const ParsedSentence& sentence, const NavInfo& nav)> onApplied;
 
  private:
   int32_t feedPiece(const uint8_t* bytes, int32_t count, NavInfo& nav);

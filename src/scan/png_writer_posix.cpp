@@ -10,6 +10,25 @@
 
 namespace sk720 {
 
+namespace {
+
+// libpng would print its own line on stderr and abort; the caller reports the failure instead.
+struct PngFailure {
+  std::string message;
+  int savedErrno = 0;
+};
+
+void onPngError(png_structp png, png_const_charp message) {
+  auto* failure = static_cast<PngFailure*>(png_get_error_ptr(png));
+  failure->message = message ? message : "";
+  failure->savedErrno = errno;
+  png_longjmp(png, 1);
+}
+
+void onPngWarning(png_structp, png_const_charp) {}
+
+}  // namespace
+
 bool writePngBgrx(const std::string& path, const uint32_t* pixels, int width, int height,
                   int stridePixels, std::string* error) {
   FILE* f = std::fopen(path.c_str(), "wb");
@@ -17,7 +36,9 @@ bool writePngBgrx(const std::string& path, const uint32_t* pixels, int width, in
     if (error) *error = "cannot create " + path + ": " + std::strerror(errno);
     return false;
   }
-  png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+  PngFailure failure;
+  png_structp png =
+      png_create_write_struct(PNG_LIBPNG_VER_STRING, &failure, onPngError, onPngWarning);
   png_infop info = png ? png_create_info_struct(png) : nullptr;
   if (!png || !info) {
     png_destroy_write_struct(&png, &info);
@@ -29,9 +50,13 @@ bool writePngBgrx(const std::string& path, const uint32_t* pixels, int width, in
   if (setjmp(png_jmpbuf(png))) {
     png_destroy_write_struct(&png, &info);
     std::fclose(f);
-    if (error) *error = "cannot write " + path;
+    if (error) {
+      *error = "cannot write " + path + ": " +
+               (failure.savedErrno != 0 ? std::strerror(failure.savedErrno) : failure.message);
+    }
     return false;
   }
+  errno = 0;  // the write error reports the reason of the first failed write
   png_init_io(png, f);
   png_set_IHDR(png, info, png_uint_32(width), png_uint_32(height), 8, PNG_COLOR_TYPE_RGB,
                PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);

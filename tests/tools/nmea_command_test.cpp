@@ -3,6 +3,7 @@
 
 #include <cstdio>
 #include <string>
+#include <vector>
 
 #include "sim/gps_receiver_sim.h"
 #include "sk720/nmea_decode.h"
@@ -19,7 +20,7 @@ std::string decode(const std::string& log, bool summary) {
   std::fclose(f);
   f = std::fopen(in.c_str(), "rb");
   std::FILE* o = std::fopen(out.c_str(), "wb");
-  EXPECT_EQ(decodeNmea(f, o, summary), 0);
+  EXPECT_EQ(decodeNmea(f, o, summary, in), 0);
   std::fclose(f);
   std::fclose(o);
   std::string text;
@@ -54,6 +55,20 @@ TEST(NmeaCommand, PrintsOneLinePerAppliedSentenceWithThePublishedFix) {
       << last;
 }
 
+TEST(NmeaCommand, KeepsTheTalkerItRead) {
+  sim::GpsSimPlan plan;
+  plan.talker = "GN";
+  sim::GpsReceiverSim receiver(plan);
+  const std::string text = decode(receiver.nextEpoch(), false);
+  std::vector<std::string> types;
+  for (size_t at = 0; (at = text.find("{\"type\":\"", at)) != std::string::npos; at += 9) {
+    types.push_back(text.substr(at + 9, 5));
+  }
+  // A combined receiver reports its satellites in view per system, as GP.
+  EXPECT_EQ(types, (std::vector<std::string>{"GNGGA", "GNGSA", "GPGSV", "GPGSV", "GPGSV", "GNRMC",
+                                             "GNVTG"}));
+}
+
 TEST(NmeaCommand, SummaryCountsWhatWasDropped) {
   sim::GpsSimPlan plan;
   plan.badChecksumRate = 1.0;
@@ -62,8 +77,8 @@ TEST(NmeaCommand, SummaryCountsWhatWasDropped) {
   gl.talker = "GL";
   sim::GpsReceiverSim foreign(gl);
   sim::GpsReceiverSim good{sim::GpsSimPlan{}};
-  const std::string log = bad.nextEpoch() + foreign.nextEpoch() + good.nextEpoch() +
-                          "$GPGGA,1*4B\r\n";
+  const std::string log =
+      bad.nextEpoch() + foreign.nextEpoch() + good.nextEpoch() + "$GPGGA,1*4B\r\n";
   EXPECT_EQ(decode(log, true),
             "{\"applied\":7,\"badChecksum\":7,\"foreign\":7,\"failed\":1,\"broken\":0,"
             "\"overflows\":0,\"leftBytes\":0}\n");

@@ -1,17 +1,17 @@
 #include <gtest/gtest.h>
 
-#include <random>
-
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <random>
 
 #include "record_builder.h"
 #include "records/ping_record.h"
 #include "sim/scene.h"
 #include "sk720/commands.h"
 #include "sk720/render_job.h"
+#include "stderr_capture.h"
 
 namespace sk720 {
 namespace {
@@ -24,7 +24,7 @@ class RenderTest : public ::testing::Test {
     dir = fs::temp_directory_path() /
           (std::string("sk720-render-") +
            ::testing::UnitTest::GetInstance()->current_test_info()->name() + "-" +
-           std::to_string(std::random_device{}()));  // runs side by side must not share it
+           std::to_string(std::random_device{}()));
     fs::create_directories(dir);
   }
   void TearDown() override { fs::remove_all(dir); }
@@ -58,8 +58,8 @@ TEST_F(RenderTest, PixelsMatchAnIndependentComputation) {
   const double ppm = 400 * 0.75 / 20.0;
   const double spm = 20400.0 / 150.0 * 0.98;
   const double pi = std::acos(-1.0);
-  const std::pair<int, int> points[] = {{250, 40}, {120, 200}, {300, 250},
-                                        {205, 160}, {80, 100}, {340, 150}};
+  const std::pair<int, int> points[] = {{250, 40},  {120, 200}, {300, 250},
+                                        {205, 160}, {80, 100},  {340, 150}};
   for (auto [cx, cy] : points) {
     const double dx = cx - 200.0, dy = (cy + 50) - 200.0;
     const double r = std::hypot(dx, dy) / ppm;
@@ -75,8 +75,8 @@ TEST_F(RenderTest, PixelsMatchAnIndependentComputation) {
     auto value = [&](int line) {
       if (k <= 30) return 0.0;
       const int ping = line == 3199 ? line : line + 1;
-      return double(ExpandSample(
-          sim::sceneEcho(ping / 3200.0, k / spm, 1, uint32_t(ping), uint32_t(k))));
+      return double(
+          ExpandSample(sim::sceneEcho(ping / 3200.0, k / spm, 1, uint32_t(ping), uint32_t(k))));
     };
     const double v = value(f) + (value(g) - value(f)) * t;
     const int entry = int(std::min(v * 4095 / 255, 4095.0) + 0.5);
@@ -93,12 +93,12 @@ TEST_F(RenderTest, DamagedInputAndBadOptions) {
   const std::string file = path("mixed.bin");
   {
     std::vector<uint8_t> bytes = {'n', 'o', 'i', 's', 'e'};
-    testing::append(bytes, testing::buildRecord(
-                               {.angle = 90, .samples = std::vector<uint8_t>(300, 200)}));
+    testing::append(bytes,
+                    testing::buildRecord({.angle = 90, .samples = std::vector<uint8_t>(300, 200)}));
     testing::append(bytes, testing::buildRecord({.lengthOverride = 30}));
-    testing::append(bytes, testing::buildRecord({.headerSize = 28,
-                                                 .angle = 180,
-                                                 .samples = std::vector<uint8_t>(300, 90)}));
+    testing::append(
+        bytes, testing::buildRecord(
+                   {.headerSize = 28, .angle = 180, .samples = std::vector<uint8_t>(300, 90)}));
     auto truncated = testing::buildRecord({.samples = std::vector<uint8_t>(300, 1)});
     truncated.resize(100);
     testing::append(bytes, truncated);
@@ -146,7 +146,7 @@ TEST_F(RenderTest, OverlaysWhereTheGeometryPutsThem) {
   // 10 m over 400 px: a ring every 40 px around (200, 200). Between two spokes,
   // the pixels on a ring are the ring's grey; half-way between rings the
   // picture is untouched.
-  auto px = [](const cli::RenderResult &r, double x, double y) {
+  auto px = [](const cli::RenderResult& r, double x, double y) {
     return r.pixels[size_t(std::lround(y)) * 400 + size_t(std::lround(x))] & 0xFFFFFFu;
   };
   const double a = 0.3927;  // 22.5 degrees off the vertical
@@ -174,6 +174,35 @@ TEST_F(RenderTest, OverlaysWhereTheGeometryPutsThem) {
   EXPECT_EQ(cli::runRender({file, "-o", path("o.png"), "--size", "320", "--overlays", "--compass",
                             "--cursor", "10,10", "--ruler", "10,10,300,300"}),
             0);
+}
+
+}  // namespace
+}  // namespace sk720
+
+namespace sk720 {
+namespace {
+
+TEST_F(RenderTest, PointsOutsideThePictureAreRefused) {
+  const std::string file = path("scene.bin");
+  ASSERT_EQ(cli::runSynth({file, "--range-index", "0"}), 0);
+  const struct {
+    const char* option;
+    const char* value;
+  } outside[] = {
+      {"--cursor", "320,10"},     {"--cursor", "10,200"},     {"--cursor", "-1,5"},
+      {"--ruler", "0,0,319,200"}, {"--ruler", "320,0,10,10"}, {"--ruler", "5,-1,10,10"},
+  };
+  for (const auto& c : outside) {
+    std::string err = testing::captureStderr([&] {
+      EXPECT_EQ(cli::runRender({file, "-o", path("p.png"), "--size", "320x200", "--overlays",
+                                c.option, c.value}),
+                2)
+          << c.option << " " << c.value;
+    });
+    EXPECT_EQ(err, std::string("sk720: render: bad ") + c.option + " '" + c.value +
+                       "': it takes points inside the 320x200 picture: X 0 to 319, Y 0 to 199\n");
+  }
+  EXPECT_FALSE(fs::exists(path("p.png")));
 }
 
 }  // namespace

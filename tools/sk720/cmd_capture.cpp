@@ -13,6 +13,7 @@
 #include "sk720/capture_platform.h"
 #include "sk720/commands.h"
 #include "sk720/options.h"
+#include "sk720/path_checks.h"
 #include "sk720/progress.h"
 
 namespace sk720::cli {
@@ -36,6 +37,12 @@ extern "C" void onStopSignal(int) {
   if (std::atomic<bool>* stop = gLinkStop.load()) stop->store(true);
 }
 
+// The port layer's reasons start with the port's name, which the message gives already.
+std::string withoutPrefix(const std::string& reason, const std::string& port) {
+  const std::string prefix = port + ": ";
+  return reason.rfind(prefix, 0) == 0 ? reason.substr(prefix.size()) : reason;
+}
+
 struct CaptureOptions {
   std::string port;
   int32_t baud = 921600;
@@ -48,26 +55,24 @@ struct CaptureOptions {
   bool record = true;
 };
 
-bool parseOptions(const Args& args, CaptureOptions& o, std::string& error) {
-  OptionReader r(args);
-  while (!r.done() && r.error().empty()) {
+bool parseOptions(OptionReader& r, CaptureOptions& o) {
+  while (!r.done() && r.ok()) {
     const std::string opt = r.next();
     auto integer = [&](int64_t lo, int64_t hi, int32_t& target) {
-      if (const auto v = r.value(opt)) {
-        if (const auto n = parseInteger(*v, lo, hi)) {
-          target = int32_t(*n);
-        } else {
-          r.setError("bad value for " + opt + ": " + *v);
-        }
-      }
+      if (const auto n = r.integer(opt, lo, hi)) target = int32_t(*n);
     };
     if (opt == "--port") {
       if (auto v = r.value(opt)) o.port = *v;
     } else if (opt == "--baud") {
-      integer(1, 4000000, o.baud);
-      bool offered = false;
-      for (int32_t b : kHeadBauds) offered |= b == o.baud;
-      if (!offered) r.setError("--baud takes 115200, 230400, 460800, 921600 or 1000000");
+      if (const auto v = r.value(opt)) {
+        const auto n = parseInteger(*v, 1, 4000000);
+        bool offered = false;
+        for (int32_t b : kHeadBauds) offered |= n && b == *n;
+        if (offered)
+          o.baud = int32_t(*n);
+        else
+          r.badValue(opt, *v, "115200, 230400, 460800, 921600 or 1000000");
+      }
     } else if (opt == "--gps-port") {
       if (auto v = r.value(opt)) o.gpsPort = *v;
     } else if (opt == "--gps-baud") {
@@ -75,10 +80,8 @@ bool parseOptions(const Args& args, CaptureOptions& o, std::string& error) {
     } else if (opt == "--out") {
       if (auto v = r.value(opt)) o.out = *v;
     } else if (opt == "--duration") {
-      if (auto v = r.value(opt)) {
-        const auto n = parseNumber(*v);
-        if (!n || !(*n > 0.0) || *n > 1e7) r.setError("--duration takes a number of seconds");
-        else o.duration = *n;
+      if (const auto n = r.number(opt, 0.001, 1e7, "a number of seconds up to 10000000")) {
+        o.duration = *n;
       }
     } else if (opt == "--range-index") {
       integer(0, kRangeCount - 1, o.rangeIndex);
@@ -94,7 +97,7 @@ bool parseOptions(const Args& args, CaptureOptions& o, std::string& error) {
                            ? std::nullopt
                            : parseInteger(v->substr(comma + 1), 0, kSectorWidthCount - 1);
         if (!h || !w) {
-          r.setError("--sector takes HEADING_INDEX,WIDTH_INDEX (0..7,0..3)");
+          r.badValue(opt, *v, "HEADING_INDEX,WIDTH_INDEX: 0 to 7, then 0 to 3");
         } else {
           o.sectorHeading = int32_t(*h);
           o.sectorWidth = int32_t(*w);
@@ -103,12 +106,11 @@ bool parseOptions(const Args& args, CaptureOptions& o, std::string& error) {
     } else if (opt == "--no-record") {
       o.record = false;
     } else {
-      r.setError("unknown option " + opt);
+      r.unknownOption(opt);
     }
   }
-  if (r.error().empty() && o.port.empty()) r.setError("--port DEV is required");
-  error = r.error();
-  return error.empty();
+  if (r.ok() && o.port.empty()) r.setError("no head port given", "add --port DEV");
+  return r.ok();
 }
 
 // The stored sonar settings (or their defaults) with the options applied.
@@ -166,8 +168,14 @@ class SignalGuard {
 
 int runCapture(const Args& args) {
   CaptureOptions o;
-  std::string error;
-  if (!parseOptions(args, o, error)) return fail("capture: " + error);
+  OptionReader r("capture", args);
+  if (!parseOptions(r, o)) return r.failure();
+  // Before the port: a recording that cannot be kept is not worth connecting for.
+  if (o.record) {
+    if (const std::string why = unusableFolderReason(o.out); !why.empty()) {
+      return fail("capture", o.out, why);
+    }
+  }
 
   auto store = std::make_unique<LineStore>();
   ScanInputs inputs;
@@ -198,25 +206,28 @@ int runCapture(const Args& args) {
     case StartResult::Started:
       break;
     case StartResult::HeadPortFailed:
-      std::fprintf(stderr, "capture: cannot open the head port %s: %s\n", o.port.c_str(),
-                   observer.portError.c_str());
+      reportError("capture", "cannot open the head port " + o.port,
+                  withoutPrefix(observer.portError, o.port));
       return kExitPortFailed;
     case StartResult::GpsPortFailed:
-      std::fprintf(stderr, "capture: cannot open the GPS port %s: %s\n", o.gpsPort.c_str(),
-                   observer.portError.c_str());
+      reportError("capture", "cannot open the GPS port " + o.gpsPort,
+                  withoutPrefix(observer.portError, o.gpsPort));
       return kExitPortFailed;
     case StartResult::NoAnswer:
-      std::fprintf(stderr, "capture: the head on %s does not answer\n", o.port.c_str());
+      reportError("capture", "the head on " + o.port + " does not answer",
+                  "no reply at any rate; check the cable, the power and --port");
       return kExitNoAnswer;
     case StartResult::LoadFailed:
-      std::fprintf(stderr, "capture: the head did not take its parameters (loading sequence failed)\n");
+      reportError("capture", "the head on " + o.port + " did not accept its parameters",
+                  "the loading sequence failed");
       disconnectHead(acq);
       return kExitLoadFailed;
     case StartResult::ThreadFailed:
-      std::fprintf(stderr, "capture: cannot start the working thread\n");
+      reportError("capture", "cannot start the working thread", "out of system resources");
       disconnectHead(acq);
       return kExitStoppedEarly;
     case StartResult::Stopped:
+    case StartResult::Cancelled:
       disconnectHead(acq);
       std::fprintf(stderr,
                    "capture: stopped before the head was working; "
@@ -259,11 +270,12 @@ int runCapture(const Args& args) {
     std::fprintf(stderr, "capture: nothing was recorded, so no file was kept\n");
   }
   if (ended) {
-    const char* why = exit == WorkingExit::PortFailed   ? "the head port failed"
-                      : exit == WorkingExit::FileFailed ? "the record file cannot be created"
-                      : exit == WorkingExit::WriteFailed ? "a record could not be written"
-                                                        : "the working loop ended";
-    std::fprintf(stderr, "capture: stopped early: %s\n", why);
+    const std::string why =
+        exit == WorkingExit::PortFailed    ? "the head port " + o.port + " failed"
+        : exit == WorkingExit::FileFailed  ? "the record file in " + o.out + " cannot be created"
+        : exit == WorkingExit::WriteFailed ? "a record could not be written to " + acq.recordPath()
+                                           : std::string("the working loop ended");
+    reportError("capture", "stopped early", why);
     return kExitStoppedEarly;
   }
   return 0;

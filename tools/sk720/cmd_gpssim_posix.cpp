@@ -5,9 +5,10 @@
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
+#include <cstring>
 #include <ctime>
-#include <random>
 #include <optional>
+#include <random>
 #include <string>
 #include <thread>
 
@@ -40,38 +41,32 @@ bool parseStart(const std::string& text, sim::GpsSimPlan& plan) {
   return true;
 }
 
-bool parseOptions(const Args& args, GpssimOptions& o, std::string& error) {
-  OptionReader r(args);
-  while (!r.done() && r.error().empty()) {
+bool parseOptions(OptionReader& r, GpssimOptions& o) {
+  while (!r.done() && r.ok()) {
     const std::string opt = r.next();
     auto number = [&](double lo, double hi) -> std::optional<double> {
-      const auto v = r.value(opt);
-      if (!v) return std::nullopt;
-      const auto n = parseNumber(*v);
-      if (!n || *n < lo || *n > hi) {
-        r.setError("bad value for " + opt + ": " + *v);
-        return std::nullopt;
-      }
-      return n;
+      char allowed[64];
+      std::snprintf(allowed, sizeof allowed, "a number from %g to %g", lo, hi);
+      return r.number(opt, lo, hi, allowed);
     };
     if (opt == "--pty") {
       if (auto v = r.value(opt)) o.ptyLink = *v;
     } else if (opt == "--port") {
       if (auto v = r.value(opt)) o.port = *v;
     } else if (opt == "--baud") {
-      if (auto v = number(1, 4000000)) o.baud = int32_t(*v);
+      if (auto n = r.integer(opt, 1, 4000000)) o.baud = int32_t(*n);
     } else if (opt == "--stdout") {
       o.toStdout = true;
     } else if (opt == "--rate") {
       if (auto v = number(0.01, 50)) o.plan.rateHz = *v;
     } else if (opt == "--talker") {
       if (auto v = r.value(opt)) {
-        if (*v != "GP" && *v != "GN") r.setError("--talker takes GP or GN");
+        if (*v != "GP" && *v != "GN") r.badValue(opt, *v, "GP or GN");
         o.plan.talker = *v;
       }
     } else if (opt == "--start") {
       if (auto v = r.value(opt); v && !parseStart(*v, o.plan)) {
-        r.setError("--start takes LAT,LON in degrees");
+        r.badValue(opt, *v, "LAT,LON in degrees, -89.9 to 89.9 and -180 to 180");
       }
     } else if (opt == "--speed") {
       if (auto v = number(0, 1000)) o.plan.speedKnots = *v;
@@ -84,17 +79,19 @@ bool parseOptions(const Args& args, GpssimOptions& o, std::string& error) {
     } else if (opt == "--lf-only") {
       o.plan.lfOnly = true;
     } else if (opt == "--count") {
-      if (auto v = number(1, 1e12)) o.count = int64_t(*v);
+      if (auto n = r.integer(opt, 1, INT64_MAX, "a number of epochs, 1 or more")) o.count = *n;
     } else if (opt == "--seed") {
-      if (auto v = number(0, 1e15)) o.plan.seed = uint64_t(*v);
+      if (auto n = r.integer(opt, 0, INT64_MAX, "a whole number, 0 or more"))
+        o.plan.seed = uint64_t(*n);
     } else {
-      r.setError("unknown option " + opt);
+      r.unknownOption(opt);
     }
   }
   const int outputs = int(!o.ptyLink.empty()) + int(!o.port.empty()) + int(o.toStdout);
-  if (r.error().empty() && outputs != 1) r.setError("give exactly one of --pty, --port, --stdout");
-  error = r.error();
-  return error.empty();
+  if (r.ok() && outputs != 1) {
+    r.setError("no single output given", "give exactly one of --pty, --port and --stdout");
+  }
+  return r.ok();
 }
 
 bool writeAll(int fd, const char* p, size_t n) {
@@ -114,19 +111,20 @@ int runGpssim(const Args& args) {
   GpssimOptions o;
   // Receivers report the current time; tests of the simulator keep the plan's fixed default.
   o.plan.startUtcSeconds = int64_t(std::time(nullptr));
+  OptionReader r("gpssim", args);
+  if (!parseOptions(r, o)) return r.failure();
   std::string error;
-  if (!parseOptions(args, o, error)) return fail("gpssim: " + error);
 
   sim::watchStopSignals();
   sim::PtyLink pty;
   int fd = -1;
   if (!o.ptyLink.empty()) {
-    if (!pty.open(o.ptyLink, error)) return fail("gpssim: " + error);
+    if (!pty.open(o.ptyLink, error)) return fail("gpssim", o.ptyLink, error);
     std::fprintf(stderr, "gpssim: receiver on %s (%s)\n", o.ptyLink.c_str(),
                  pty.slavePath().c_str());
   } else if (!o.port.empty()) {
     fd = sim::openRawSerial(o.port, o.baud, error);
-    if (fd < 0) return fail("gpssim: " + error);
+    if (fd < 0) return fail("gpssim", o.port, error);
     std::fprintf(stderr, "gpssim: receiver on %s at %d baud\n", o.port.c_str(), o.baud);
   } else {
     fd = STDOUT_FILENO;
@@ -155,8 +153,7 @@ int runGpssim(const Args& args) {
       ok = send(bytes);
     }
     if (!ok) {
-      std::fprintf(stderr, "sk720: gpssim: write failed\n");
-      status = 1;
+      status = fail("gpssim", "sending failed", std::strerror(errno));
       break;
     }
     if (o.count >= 0 && epoch + 1 == o.count) break;

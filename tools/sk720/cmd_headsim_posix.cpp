@@ -2,7 +2,9 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <memory>
 #include <string>
 #include <thread>
@@ -25,23 +27,14 @@ struct HeadsimOptions {
   std::string logPath;
 };
 
-bool parseOptions(const Args& args, HeadsimOptions& o, std::string& error) {
-  OptionReader r(args);
-  while (!r.done() && r.error().empty()) {
+bool parseOptions(OptionReader& r, HeadsimOptions& o) {
+  while (!r.done() && r.ok()) {
     const std::string opt = r.next();
     auto rate = [&](double& target) {
-      if (auto v = r.value(opt)) {
-        const auto n = parseNumber(*v);
-        if (!n || *n < 0.0 || *n > 1.0) r.setError(opt + " takes a rate from 0 to 1");
-        else target = *n;
-      }
+      if (const auto n = r.number(opt, 0.0, 1.0, "a share from 0 to 1")) target = *n;
     };
     auto integer = [&](int64_t lo, int64_t hi) -> std::optional<int64_t> {
-      const auto v = r.value(opt);
-      if (!v) return std::nullopt;
-      const auto n = parseInteger(*v, lo, hi);
-      if (!n) r.setError("bad value for " + opt + ": " + *v);
-      return n;
+      return r.integer(opt, lo, hi);
     };
     if (opt == "--pty") {
       if (auto v = r.value(opt)) o.ptyLink = *v;
@@ -50,9 +43,11 @@ bool parseOptions(const Args& args, HeadsimOptions& o, std::string& error) {
     } else if (opt == "--baud") {
       if (auto n = integer(1, 4000000)) o.baud = int32_t(*n);
     } else if (opt == "--header") {
-      if (auto n = integer(28, 44)) {
-        if (*n != 28 && *n != 36 && *n != 44) r.setError("--header takes 28, 36 or 44");
-        o.head.headerSize = int32_t(*n);
+      if (auto v = r.value(opt)) {
+        if (*v == "28" || *v == "36" || *v == "44")
+          o.head.headerSize = std::stoi(*v);
+        else
+          r.badValue(opt, *v, "28, 36 or 44");
       }
     } else if (opt == "--corrupt") {
       rate(o.head.corruptRate);
@@ -73,33 +68,34 @@ bool parseOptions(const Args& args, HeadsimOptions& o, std::string& error) {
     } else if (opt == "--pace") {
       o.head.paceBytes = true;
     } else if (opt == "--seed") {
-      if (auto n = integer(0, INT64_MAX)) o.head.seed = uint64_t(*n);
+      if (auto n = r.integer(opt, 0, INT64_MAX, "a whole number, 0 or more"))
+        o.head.seed = uint64_t(*n);
     } else if (opt == "--log") {
       if (auto v = r.value(opt)) o.logPath = *v;
     } else if (opt == "--verbose") {
       setLinkVerbose(true);
     } else {
-      r.setError("unknown option " + opt);
+      r.unknownOption(opt);
     }
   }
-  if (r.error().empty() && o.ptyLink.empty() == o.port.empty()) {
-    r.setError("give exactly one of --pty LINK and --port DEV");
+  if (r.ok() && o.ptyLink.empty() == o.port.empty()) {
+    r.setError("no single link given", "give exactly one of --pty LINK and --port DEV");
   }
-  error = r.error();
-  return error.empty();
+  return r.ok();
 }
 
 }  // namespace
 
 int runHeadsim(const Args& args) {
   HeadsimOptions o;
+  OptionReader r("headsim", args);
+  if (!parseOptions(r, o)) return r.failure();
   std::string error;
-  if (!parseOptions(args, o, error)) return fail("headsim: " + error);
 
   std::FILE* log = nullptr;
   if (!o.logPath.empty()) {
     log = std::fopen(o.logPath.c_str(), "w");
-    if (!log) return fail("headsim: cannot write " + o.logPath);
+    if (!log) return fail("headsim", o.logPath, std::strerror(errno));
     std::fprintf(log, "# index angle length checksum\n");
     std::fflush(log);
     o.head.onRecord = [log](const sim::SentRecord& rec) {
@@ -113,16 +109,16 @@ int runHeadsim(const Args& args) {
   sim::PtyLink pty;
   std::unique_ptr<SerialPort> port;
   if (!o.ptyLink.empty()) {
-    if (!pty.open(o.ptyLink, error)) return fail("headsim: " + error);
+    if (!pty.open(o.ptyLink, error)) return fail("headsim", o.ptyLink, error);
     const int fd = dup(pty.masterFd());
-    if (fd < 0) return fail("headsim: cannot use the pseudo-terminal");
+    if (fd < 0) return fail("headsim", o.ptyLink, std::strerror(errno));
     port = adoptSerialDescriptor(fd);
     std::printf("%s\n", pty.slavePath().c_str());
     std::fflush(stdout);
     std::fprintf(stderr, "headsim: head on %s (%s)\n", o.ptyLink.c_str(), pty.slavePath().c_str());
   } else {
     port = openSerialDevice(o.port, o.baud, &error);
-    if (!port) return fail("headsim: " + error);
+    if (!port) return fail("headsim", o.port, error);
     std::fprintf(stderr, "headsim: head on %s at %d baud\n", o.port.c_str(), o.baud);
   }
 
@@ -142,7 +138,8 @@ int runHeadsim(const Args& args) {
   pty.close();
   if (log) std::fclose(log);
   std::fprintf(stderr, "headsim: %u records sent\n", head.recordsSent());
-  return portFailed ? fail("headsim: the port failed") : 0;
+  return portFailed ? fail("headsim", "the port failed", "the other side closed it or it broke")
+                    : 0;
 }
 
 }  // namespace sk720::cli

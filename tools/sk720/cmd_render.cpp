@@ -8,6 +8,7 @@
 #include "records/ping_record.h"
 #include "sk720/commands.h"
 #include "sk720/options.h"
+#include "sk720/path_checks.h"
 #include "sk720/record_walk.h"
 #include "sk720/render_job.h"
 
@@ -31,19 +32,27 @@ std::optional<std::array<int32_t, N>> parseIntegerList(const std::string& text) 
   return values;
 }
 
+// A point given in picture pixels must lie inside the picture, or nothing of it would be drawn.
+bool insidePicture(const RenderJob& job, int32_t x, int32_t y) {
+  return x >= 0 && y >= 0 && x < job.width && y < job.height;
+}
+
+std::string pictureBounds(const RenderJob& job) {
+  return "points inside the " + std::to_string(job.width) + "x" + std::to_string(job.height) +
+         " picture: X 0 to " + std::to_string(job.width - 1) + ", Y 0 to " +
+         std::to_string(job.height - 1);
+}
+
 }  // namespace
 
 int runRender(const Args& args) {
-  OptionReader r(args);
+  OptionReader r("render", args);
   RenderJob job;
-  while (!r.done() && r.error().empty()) {
+  std::string rulerText, cursorText;
+  while (!r.done() && r.ok()) {
     const std::string a = r.next();
     auto integer = [&](int64_t lo, int64_t hi, auto& target) {
-      if (auto v = r.value(a)) {
-        if (auto n = parseInteger(*v, lo, hi)) target = static_cast<std::decay_t<decltype(target)>>(*n);
-        else r.setError(a + " expects an integer from " + std::to_string(lo) + " to " +
-                        std::to_string(hi) + ", not '" + *v + "'");
-      }
+      if (auto n = r.integer(a, lo, hi)) target = static_cast<std::decay_t<decltype(target)>>(*n);
     };
     if (a == "-o" || a == "--output") {
       if (auto v = r.value(a)) job.output = *v;
@@ -52,63 +61,106 @@ int runRender(const Args& args) {
         const size_t x = v->find('x');
         auto w = parseInteger(v->substr(0, x), 1, 4096);
         auto h = x == std::string::npos ? w : parseInteger(v->substr(x + 1), 1, 4096);
-        if (!w || !h) r.setError("--size expects W or WxH with 1..4096 pixels, not '" + *v + "'");
-        else job.width = int32_t(*w), job.height = int32_t(*h);
+        if (!w || !h)
+          r.badValue(a, *v, "W or WxH, 1 to 4096 pixels each");
+        else
+          job.width = int32_t(*w), job.height = int32_t(*h);
       }
     } else if (a == "--range-index") {
       int32_t i = 0;
       integer(0, 14, i);
       job.rangeIndex = i;
-    } else if (a == "--zero-offset") integer(-3600, 3600, job.view.zeroOffset);
-    else if (a == "--palette") {
+    } else if (a == "--zero-offset") {
+      integer(-3600, 3600, job.view.zeroOffset);
+    } else if (a == "--palette") {
       if (auto v = r.value(a)) {
-        if (*v == "brown") job.view.palette = 0;
-        else if (*v == "rainbow") job.view.palette = 1;
-        else if (*v == "default") job.view.palette = 2;
-        else r.setError("--palette expects brown, rainbow or default, not '" + *v + "'");
+        if (*v == "brown")
+          job.view.palette = 0;
+        else if (*v == "rainbow")
+          job.view.palette = 1;
+        else if (*v == "default")
+          job.view.palette = 2;
+        else
+          r.badValue(a, *v, "brown, rainbow or default");
       }
     } else if (a == "--contrast") {
       if (auto v = r.value(a)) {
-        if (*v == "auto") job.view.autoContrast = 1;
-        else if (auto n = parseInteger(*v, 1, 10)) job.view.autoContrast = 0, job.view.contrast = int32_t(*n);
-        else r.setError("--contrast expects 1..10 or auto, not '" + *v + "'");
+        if (*v == "auto")
+          job.view.autoContrast = 1;
+        else if (auto n = parseInteger(*v, 1, 10))
+          job.view.autoContrast = 0, job.view.contrast = int32_t(*n);
+        else
+          r.badValue(a, *v, "1 to 10 or auto");
       }
-    } else if (a == "--brightness") integer(0, 19, job.view.brightness);
-    else if (a == "--curve") {
+    } else if (a == "--brightness") {
+      integer(0, 19, job.view.brightness);
+    } else if (a == "--curve") {
       if (auto v = r.value(a)) {
-        if (*v == "linear") job.view.linear = 1;
-        else if (*v == "log") job.view.linear = 0;
-        else r.setError("--curve expects linear or log, not '" + *v + "'");
+        if (*v == "linear")
+          job.view.linear = 1;
+        else if (*v == "log")
+          job.view.linear = 0;
+        else
+          r.badValue(a, *v, "linear or log");
       }
-    } else if (a == "--gain-index") integer(0, 8, job.view.gainIndex);
-    else if (a == "--dead-zone-index") integer(0, 5, job.view.deadZoneIndex);
-    else if (a == "--records") integer(1, INT64_MAX, job.recordLimit);
-    else if (a == "--overlays") job.overlays.enabled = true;
-    else if (a == "--info") job.overlays.info = true;
-    else if (a == "--compass") job.overlays.compass = true;
-    else if (a == "--ruler") {
+    } else if (a == "--gain-index") {
+      integer(0, 8, job.view.gainIndex);
+    } else if (a == "--dead-zone-index") {
+      integer(0, 5, job.view.deadZoneIndex);
+    } else if (a == "--records") {
+      if (auto n = r.integer(a, 1, INT64_MAX, "a number of records, 1 or more"))
+        job.recordLimit = *n;
+    } else if (a == "--overlays") {
+      job.overlays.enabled = true;
+    } else if (a == "--info") {
+      job.overlays.info = true;
+    } else if (a == "--compass") {
+      job.overlays.compass = true;
+    } else if (a == "--ruler") {
       if (auto v = r.value(a)) {
+        rulerText = *v;
         job.overlays.ruler = parseIntegerList<4>(*v);
-        if (!job.overlays.ruler) r.setError("--ruler expects X1,Y1,X2,Y2, not '" + *v + "'");
+        if (!job.overlays.ruler) r.badValue(a, *v, "X1,Y1,X2,Y2 in pixels");
       }
     } else if (a == "--cursor") {
       if (auto v = r.value(a)) {
+        cursorText = *v;
         job.overlays.cursor = parseIntegerList<2>(*v);
-        if (!job.overlays.cursor) r.setError("--cursor expects X,Y, not '" + *v + "'");
+        if (!job.overlays.cursor) r.badValue(a, *v, "X,Y in pixels");
       }
+    } else if (a.size() > 1 && a[0] == '-') {
+      r.unknownOption(a);
+    } else {
+      job.files.push_back(a);
     }
-    else if (a.size() > 1 && a[0] == '-') r.setError("unknown option " + a);
-    else job.files.push_back(a);
   }
-  if (!r.error().empty()) return fail("render: " + r.error());
-  if (job.files.empty()) return fail("render: no record file given");
   const RenderOverlays& o = job.overlays;
+  if (r.ok() && o.ruler &&
+      !(insidePicture(job, (*o.ruler)[0], (*o.ruler)[1]) &&
+        insidePicture(job, (*o.ruler)[2], (*o.ruler)[3]))) {
+    r.badValue("--ruler", rulerText, pictureBounds(job));
+  }
+  if (r.ok() && o.cursor && !insidePicture(job, (*o.cursor)[0], (*o.cursor)[1])) {
+    r.badValue("--cursor", cursorText, pictureBounds(job));
+  }
+  if (!r.ok()) return r.failure();
+  if (job.files.empty()) {
+    return fail("render", "no record file given", "usage: sk720 render FILE... -o OUT.png");
+  }
   if (!o.enabled && (o.info || o.compass || o.ruler || o.cursor)) {
-    return fail("render: --info, --compass, --ruler and --cursor draw over --overlays; add it");
+    return fail("render", "--info, --compass, --ruler and --cursor without --overlays",
+                "they draw over the overlays; add --overlays");
   }
   // The compass overlays show only with the compass switched on, as in the program.
   if (o.compass) job.view.compassEnabled = 1;
-  if (job.output.empty()) return fail("render: no output given (-o OUT.png)");
+  if (job.output.empty()) return fail("render", "no output given", "add -o OUT.png");
+  for (const std::string& file : job.files) {
+    const std::string why = unreadableReason(file, InputKind::RegularFile);
+    if (!why.empty()) return fail("render", file, why);
+  }
+  if (const std::string why = unwritableReason(job.output); !why.empty()) {
+    return fail("render", job.output, why);
+  }
 
   std::string error;
   RenderResult result;
@@ -116,7 +168,7 @@ int runRender(const Args& args) {
   job.progress = &progress;
   const bool rendered = renderRecordFiles(job, result, &error);
   progress.finish();
-  if (!rendered) return fail("render: " + error);
+  if (!rendered) return fail("render", error, {});
   std::printf("%s: %dx%d, %llu records, display range %g m, contrast level %d\n",
               job.output.c_str(), job.width, job.height, (unsigned long long)result.recordsUsed,
               result.displayRangeMm / 1000.0, result.contrastLevel);

@@ -1,5 +1,7 @@
 // sk720 synth: writes a record file of the synthetic scene.
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <fstream>
 #include <vector>
 
@@ -9,61 +11,70 @@
 #include "sim/scene.h"
 #include "sk720/commands.h"
 #include "sk720/options.h"
+#include "sk720/path_checks.h"
+#include "sk720/progress.h"
 
 namespace sk720::cli {
 
+namespace {
+
+// Beyond this a synthesised file is a mistake rather than a test recording.
+constexpr int64_t kSynthMaxBytes = 2'000'000'000;
+
+}  // namespace
+
 int runSynth(const Args& args) {
-  OptionReader r(args);
+  OptionReader r("synth", args);
   std::string out;
   int64_t turns = 1, rangeIndex = 6, stepIndex = 1, header = 44, seed = 1;
   int64_t sectorHeading = -1, sectorWidth = -1, turning = 0;
   bool headUp = false;
-  while (!r.done() && r.error().empty()) {
+  while (!r.done() && r.ok()) {
     const std::string a = r.next();
-    auto integer = [&](int64_t lo, int64_t hi, int64_t& target) {
-      if (auto v = r.value(a)) {
-        if (auto n = parseInteger(*v, lo, hi))
-          target = *n;
-        else
-          r.setError(a + " expects an integer from " + std::to_string(lo) + " to " +
-                     std::to_string(hi) + ", not '" + *v + "'");
-      }
+    auto integer = [&](int64_t lo, int64_t hi, int64_t& target, const std::string& allowed = {}) {
+      if (auto n = r.integer(a, lo, hi, allowed)) target = *n;
     };
-    if (a == "--turns")
-      integer(1, 1000, turns);
-    else if (a == "--range-index")
-      integer(0, 14, rangeIndex);
-    else if (a == "--step-index")
-      integer(0, 5, stepIndex);
-    else if (a == "--seed")
-      integer(0, INT64_MAX, seed);
-    else if (a == "--turning")
-      integer(-360, 360, turning);
-    else if (a == "--head-up")
+    if (a == "--turns") {
+      integer(1, 1000000, turns, "a whole number of turns, 1 or more");
+    } else if (a == "--range-index") {
+      integer(0, kRangeCount - 1, rangeIndex);
+    } else if (a == "--step-index") {
+      integer(0, kStepCount - 1, stepIndex);
+    } else if (a == "--seed") {
+      integer(0, INT64_MAX, seed, "a whole number, 0 or more");
+    } else if (a == "--turning") {
+      integer(-360, 360, turning, "degrees a second, -360 to 360");
+    } else if (a == "--head-up") {
       headUp = true;
-    else if (a == "--header") {
-      integer(28, 44, header);
-      if (header != 28 && header != 36 && header != 44) r.setError("--header expects 28, 36 or 44");
+    } else if (a == "--header") {
+      if (auto v = r.value(a)) {
+        if (*v == "28" || *v == "36" || *v == "44")
+          header = std::stoi(*v);
+        else
+          r.badValue(a, *v, "28, 36 or 44");
+      }
     } else if (a == "--sector") {
       if (auto v = r.value(a)) {
         const size_t comma = v->find(',');
-        auto h = parseInteger(v->substr(0, comma), 0, 7);
-        auto w =
-            comma == std::string::npos ? std::nullopt : parseInteger(v->substr(comma + 1), 0, 3);
+        auto h = parseInteger(v->substr(0, comma), 0, kSectorHeadingCount - 1);
+        auto w = comma == std::string::npos
+                     ? std::nullopt
+                     : parseInteger(v->substr(comma + 1), 0, kSectorWidthCount - 1);
         if (!h || !w)
-          r.setError("--sector expects HEADING_INDEX,WIDTH_INDEX (0..7,0..3)");
+          r.badValue(a, *v, "HEADING_INDEX,WIDTH_INDEX: 0 to 7, then 0 to 3");
         else
           sectorHeading = *h, sectorWidth = *w;
       }
-    } else if (!a.empty() && a[0] == '-')
-      r.setError("unknown option " + a);
-    else if (out.empty())
+    } else if (!a.empty() && a[0] == '-') {
+      r.unknownOption(a);
+    } else if (out.empty()) {
       out = a;
-    else
-      r.setError("unexpected argument " + a);
+    } else {
+      r.setError("a second output file " + a, "synth writes one file");
+    }
   }
-  if (!r.error().empty()) return fail("synth: " + r.error());
-  if (out.empty()) return fail("synth: no output file given");
+  if (!r.ok()) return r.failure();
+  if (out.empty()) return fail("synth", "no output file given", "usage: sk720 synth OUT.bin");
 
   SonarSettings settings;
   settings.rangeIndex = int32_t(rangeIndex);
@@ -95,18 +106,36 @@ int runSynth(const Args& args) {
   // Pings for one turn, or one sweep across and back in a sector.
   int64_t perTurn = params.step > 0 ? 3200 / params.step : 200;
   if (params.sectorWidth > 0 && params.step > 0) perTurn = 2 * params.sectorWidth / params.step;
-  const int64_t total = perTurn * turns;
-
-  std::ofstream f(pathFromUtf8(out), std::ios::binary | std::ios::trunc);
-  if (!f) return fail("synth: cannot create " + out);
   sim::PingSynthesizer synth(plan);
   std::vector<uint8_t> buf(kRecordBufferSize);
-  for (int64_t i = 0; i < total; ++i) {
+  // Every record of one plan has the same length: the first tells the size of the file.
+  const int64_t recordBytes = sim::PingSynthesizer(plan).next(buf.data());
+  const int64_t turnBytes = perTurn * recordBytes;
+  if (turns > kSynthMaxBytes / turnBytes) {
+    char what[96];
+    std::snprintf(what, sizeof what, "--turns %lld would write %.1f GB",
+                  static_cast<long long>(turns), double(turns) * double(turnBytes) / 1e9);
+    return fail("synth", what,
+                "a file may take at most 2 GB: " + std::to_string(kSynthMaxBytes / turnBytes) +
+                    " turns at this range and step");
+  }
+  const int64_t total = perTurn * turns;
+
+  if (const std::string why = unwritableReason(out); !why.empty()) return fail("synth", out, why);
+  std::ofstream f(pathFromUtf8(out), std::ios::binary | std::ios::trunc);
+  if (!f) return fail("synth", out, std::strerror(errno));
+  ProgressLine progress("synth", progressWanted());
+  for (int64_t i = 0; i < total && f; ++i) {
     const int32_t n = synth.next(buf.data());
     f.write(reinterpret_cast<const char*>(buf.data()), n);
+    progress.update(uint64_t(i + 1), uint64_t(i + 1) * uint64_t(recordBytes));
   }
+  progress.finish();
+  errno = 0;
   f.close();
-  if (!f) return fail("synth: cannot write " + out);
+  if (!f) {
+    return fail("synth", "cannot write " + out, errno != 0 ? std::strerror(errno) : "write failed");
+  }
   std::printf("%s: %lld records, command word 0x%08X, %d-byte headers\n", out.c_str(),
               static_cast<long long>(total), plan.commandWord, plan.headerSize);
   return 0;

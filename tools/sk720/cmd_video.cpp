@@ -15,34 +15,6 @@
 namespace sk720::cli {
 
 // The options, one line each, for the command's help.
-struct OptionDescription {
-  const char* option;
-  const char* what;
-  const char* unit;
-  const char* byDefault;
-};
-
-const OptionDescription kVideoOptions[] = {
-    {"FILE...", "recordings, played one after another", "", ""},
-    {"-o, --output OUT.mp4", "the video to write (H.264 in MP4)", "path", "required"},
-    {"--speed 1|2|4|8|16", "playback speed: one record per 50 ms divided by it", "factor", "4"},
-    {"--fps N", "frames per second of played time", "1..60", "25"},
-    {"--size WxH", "frame size, even numbers", "pixels", "1280x720"},
-    {"--from T", "played time of the first frame", "seconds", "0"},
-    {"--to T", "played time of the last frame", "seconds", "the end"},
-    {"--turns N", "stop after the first N complete turns", "turns", "every turn"},
-    {"--range-index I", "display range", "0..14", "each file's range"},
-    {"--zero-offset DEG", "rotation of the picture", "degrees", "0"},
-    {"--palette NAME", "brown, rainbow or default", "", "the program's"},
-    {"--contrast C", "1..10 or auto", "", "the program's"},
-    {"--brightness B", "brightness step", "0..19", "the program's"},
-    {"--curve linear|log", "echo curve", "", "the program's"},
-    {"--gain-index G", "gain step", "0..8", "the program's"},
-    {"--dead-zone-index D", "dead zone step", "0..5", "the program's"},
-    {"--overlays", "range rings, spokes, pointer", "", "off"},
-    {"--info", "information strip with the file being played (with --overlays)", "", "off"},
-    {"--compass", "compass marks and heading dial (with --overlays)", "", "off"},
-};
 
 namespace {
 
@@ -79,27 +51,14 @@ std::string durationText(int64_t ticks) {
   return text;
 }
 
-bool parseVideoOptions(const Args& args, VideoJob& job, std::string& error) {
-  OptionReader r(args);
-  while (!r.done() && r.error().empty()) {
+// 0 when the options make a job, else the exit code after the one error line.
+int parseVideoOptions(const Args& args, VideoJob& job) {
+  OptionReader r("video", args);
+  while (!r.done() && r.ok()) {
     const std::string a = r.next();
-    auto bad = [&](const std::string& expects, const std::string& v) {
-      std::string e = "bad ";
-      e += a;
-      e += ": expects ";
-      e += expects;
-      e += ", not '";
-      e += v;
-      e += "'";
-      r.setError(e);
-    };
+    auto bad = [&](const std::string& allowed, const std::string& v) { r.badValue(a, v, allowed); };
     auto integer = [&](int64_t lo, int64_t hi, int32_t& target) {
-      if (auto v = r.value(a)) {
-        if (auto n = parseInteger(*v, lo, hi))
-          target = int32_t(*n);
-        else
-          bad("an integer from " + std::to_string(lo) + " to " + std::to_string(hi), *v);
-      }
+      if (auto n = r.integer(a, lo, hi)) target = int32_t(*n);
     };
     if (a == "-o" || a == "--output") {
       if (auto v = r.value(a)) job.output = *v;
@@ -183,35 +142,32 @@ bool parseVideoOptions(const Args& args, VideoJob& job, std::string& error) {
     else if (a == "--compass")
       job.compass = true;
     else if (a.size() > 1 && a[0] == '-')
-      r.setError("unknown option: " + a);
+      r.unknownOption(a);
     else
       job.files.push_back(a);
   }
-  error = r.error();
-  if (!error.empty()) return false;
+  if (!r.ok()) return r.failure();
   if (job.files.empty())
-    error = "no recording given: name one or more record files";
-  else if (job.output.empty())
-    error = "no output given: add -o OUT.mp4";
-  else if (!job.overlays && (job.info || job.compass))
-    error = "--info and --compass draw over --overlays: add it";
-  else if (job.toTicks && *job.toTicks <= job.fromTicks)
-    error = "bad --to: it must come after --from";
-  if (!error.empty()) return false;
+    return fail("video", "no recording given", "name one or more record files");
+  if (job.output.empty()) return fail("video", "no output given", "add -o OUT.mp4");
+  if (!job.overlays && (job.info || job.compass))
+    return fail("video", "--info and --compass draw over --overlays", "add it");
+  if (job.toTicks && *job.toTicks <= job.fromTicks)
+    return fail("video", "bad --to", "it must come after --from");
   // The compass overlays show only with the compass switched on, as in the program.
   if (job.compass) job.view.compassEnabled = 1;
-  return true;
+  return 0;
 }
 
 }  // namespace
 
 int runVideo(const Args& args) {
   if (!videoEncodingAvailable()) {
-    return fail("video: not in this build: videos are made by the native build of sk720");
+    return fail("video", "not in this build", "videos are made by the native build of sk720");
   }
   VideoJob job;
+  if (const int code = parseVideoOptions(args, job)) return code;
   std::string error;
-  if (!parseVideoOptions(args, job, error)) return fail("video: " + error);
 
   VideoStats stats;
   ProgressLine progress("video", progressWanted());
@@ -220,7 +176,7 @@ int runVideo(const Args& args) {
   job.interrupt = &gInterrupted;
   const bool made = makeVideo(job, stats, &error);
   progress.finish();
-  if (!made) return fail("video: " + error);
+  if (!made) return fail("video", error, "");
 
   std::error_code ec;
   const auto bytes = std::filesystem::file_size(pathFromUtf8(job.output), ec);

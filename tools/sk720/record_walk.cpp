@@ -6,15 +6,18 @@
 
 #include "records/ping_record.h"
 #include "records/record_file.h"
+#include "sk720/path_checks.h"
 
 namespace sk720::cli {
 
 bool walkRecordFile(const std::string& path,
                     const std::function<bool(int32_t, const uint8_t*, uint64_t)>& visit,
                     std::string* error) {
+  std::string why = unreadableReason(path, InputKind::RegularFile);
   RecordFileSource file(true);
-  if (!file.open(path)) {
-    if (error) *error = "cannot open " + path + ": " + std::strerror(errno);
+  if (why.empty() && !file.open(path)) why = errno != 0 ? std::strerror(errno) : "cannot be opened";
+  if (!why.empty()) {
+    if (error) *error = why;
     return false;
   }
   std::vector<uint8_t> buf(kRecordBufferSize);

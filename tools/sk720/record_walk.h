@@ -8,7 +8,7 @@ namespace sk720::cli {
 
 // Calls visit(result, record buffer, file offset after the record) for every reader result until
 // the end of the file or a read failure; visit returns false to stop early. False when the file
-// cannot be opened (error set).
+// cannot be read as a record file (error: the reason, without the path).
 bool walkRecordFile(const std::string& path,
                     const std::function<bool(int32_t, const uint8_t*, uint64_t)>& visit,
                     std::string* error);

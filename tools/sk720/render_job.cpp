@@ -5,9 +5,9 @@
 
 #include "records/ping_record.h"
 #include "records/playback_feed.h"
+#include "scan/overlay_frame.h"
 #include "scan/png_writer.h"
 #include "scan/scan_paint.h"
-#include "scan/overlay_frame.h"
 #include "sk720/overlay_paint.h"
 #include "sk720/record_walk.h"
 #include "views/scan_interaction.h"
@@ -64,12 +64,20 @@ bool renderRecordFiles(const RenderJob& job, RenderResult& result, std::string* 
           return true;
         },
         error);
-    if (!opened) return false;
+    if (!opened) {
+      if (error) *error = path + ": " + *error;
+      return false;
+    }
     bytesBefore += fileBytes;
     if (job.recordLimit > 0 && valid >= uint64_t(job.recordLimit)) break;
   }
   if (valid == 0) {
-    if (error) *error = "no valid record in the input";
+    if (error) {
+      *error =
+          (job.files.size() == 1 ? job.files[0]
+                                 : "the " + std::to_string(job.files.size()) + " files given") +
+          ": no ping record found";
+    }
     return false;
   }
 
@@ -116,15 +124,15 @@ bool renderRecordFiles(const RenderJob& job, RenderResult& result, std::string* 
   result.pixels.resize(size_t(job.width) * size_t(job.height));
   for (int32_t y = 0; y < job.height; ++y) {
     const uint32_t* src = canvas.data() + size_t(y + offY) * size_t(size) + size_t(offX);
-    std::copy(src, src + job.width, result.pixels.begin() + ptrdiff_t(size_t(y) * size_t(job.width)));
+    std::copy(src, src + job.width,
+              result.pixels.begin() + ptrdiff_t(size_t(y) * size_t(job.width)));
   }
   if (frame) {
-    const bool drawn =
-        (!frame->dialVisible ||
-         orLayer(result.pixels, job.width, job.height, frame->dialX, frame->dialY,
-                 frame->dialWidth, frame->dialHeight, frame->dial, error)) &&
-        orLayer(result.pixels, job.width, job.height, 0, 0, job.width, std::min(100, job.height),
-                frame->strip, error);
+    const bool drawn = (!frame->dialVisible ||
+                        orLayer(result.pixels, job.width, job.height, frame->dialX, frame->dialY,
+                                frame->dialWidth, frame->dialHeight, frame->dial, error)) &&
+                       orLayer(result.pixels, job.width, job.height, 0, 0, job.width,
+                               std::min(100, job.height), frame->strip, error);
     releaseOverlayFonts();
     if (!drawn) return false;
   }
