@@ -15,7 +15,9 @@ const Command kCommands[] = {
     {"synth", "synthesise a recording of the simulated scene",
      "synth OUT.bin [--turns N] [--range-index I] [--step-index S] [--header "
      "28|36|44] "
-     "[--sector HEADING_INDEX,WIDTH_INDEX] [--head-up] [--seed N]",
+     "[--sector HEADING_INDEX,WIDTH_INDEX] [--head-up] [--seed N] [--position LAT,LON] "
+     "[--track BEARING,SPEED] [--heading DEG] [--compass agree|none|gyro-offset] "
+     "[--target BEARING,RANGE]",
      runSynth},
     {"info", "summarise record files", "info FILE...", runInfo},
     {"render", "paint record files into a PNG scan image, as the scan view does",
@@ -26,6 +28,11 @@ const Command kCommands[] = {
      "[--curve linear|log] [--gain-index 0..8] [--dead-zone-index 0..5] "
      "[--records N] [--overlays [--info] [--compass] [--ruler X1,Y1,X2,Y2] [--cursor X,Y]]",
      runRender},
+    {"export", "put recordings on the map (north-up PNG, world files, KML) or into a ping table",
+     "export FILE... --map DIR [--turns all|last|FIRST-LAST] [--every N] [--size PX] "
+     "[--heading DEG] [--position LAT,LON] [render's view options] | "
+     "export FILE... --table OUT.csv|OUT.jsonl [--samples]",
+     runExport},
 #ifndef _WIN32
     {"headsim", "serve the head's side of the link with the simulated scene",
      "headsim --pty LINK|--port DEV [--baud N] [--header 28|36|44] [--corrupt "

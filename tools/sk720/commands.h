@@ -23,6 +23,7 @@ int runHeadsim(const Args& args);  // native only
 int runNmea(const Args& args);
 int runGpssim(const Args& args);  // native only
 int runCapture(const Args& args);
+int runExport(const Args& args);
 
 // The whole command line after the program name: a command and its arguments,
 // "COMMAND --help" (its usage on `out`, exit 0), "--help" or "--version".
