@@ -58,7 +58,9 @@ void TurnSplitter::beginRecording() {
 }
 
 bool TurnSplitter::complete(bool sector, int32_t sectorWidthLines, int32_t stepLines) const {
-  if (!sector) return count_ == kLines;
+  // The last ping before zero leaves the lines up to zero for the next turn's gap fill: a turn
+  // that ends a recording misses them.
+  if (!sector) return count_ + stepLines >= kLines;
   return count_ + 2 * stepLines >= sectorWidthLines;
 }
 

@@ -25,8 +25,8 @@ class TurnSplitter {
   bool wrote(int32_t line) const { return written_[size_t(line)] != 0; }
   int32_t linesWritten() const { return count_; }
   int32_t pings() const { return pings_; }
-  // A full circle is complete when every line was written; a sweep when it spans the sector
-  // (less one step of slack at each end, where the head turns).
+  // A full circle is complete when every line was written but for one step's worth at the seam;
+  // a sweep when it spans the sector (less one step of slack at each end, where the head turns).
   bool complete(bool sector, int32_t sectorWidthLines, int32_t stepLines) const;
 
   static constexpr int32_t kLines = 3200;
