@@ -20,6 +20,7 @@ struct OptionHelp {
   const char* byDefault;
 };
 
+extern const OptionHelp kExportOptions[];
 const OptionHelp kExportOptions[] = {
     {"--map DIR", "one north-up PNG per turn with .pgw and .prj, and DIR/map.kml", "folder", "-"},
     {"--table OUT", "one row per ping; the format follows the extension", ".csv or .jsonl", "-"},

@@ -23,6 +23,20 @@ namespace sk720::cli {
 
 namespace fs = std::filesystem;
 
+bool readableFile(const std::string& path, std::string* error) {
+  std::error_code ec;
+  const fs::path p = pathFromUtf8(path);
+  const char* why = nullptr;
+  if (!fs::exists(p, ec))
+    why = "no such file";
+  else if (fs::is_directory(p, ec))
+    why = "it is a folder";
+  else if (!std::ifstream(p, std::ios::binary))
+    why = "it cannot be opened";
+  if (why && error) *error = "cannot read " + path + ": " + why;
+  return why == nullptr;
+}
+
 std::string recordingStem(const std::string& path) { return pathToUtf8(pathFromUtf8(path).stem()); }
 
 namespace {
@@ -174,10 +188,11 @@ class MapExporter {
     // The line as the feed will store it: head-up from the record before.
     const bool headUp = (shared_.lastCommandWord.load(std::memory_order_relaxed) >> 4) & 1;
     const int32_t line = lineIndexOf(h.angle, headUp);
-    sector_ = sectorModeOf(h.commandid);
-    if (splitter_.startsTurn(line, sector_)) {
+    const bool sector = sectorModeOf(h.commandid);
+    if (splitter_.startsTurn(line, sector)) {
       if (!endTurn(error)) return false;
     }
+    sector_ = sector;
     sectorWidth_ = sectorWidthLinesOf(h.commandid);
     stepLines_ = stepLinesOf(h.commandid);
     feedPlaybackRecord(feed_, rec, *store_, job_.view, shared_, gps_);
@@ -344,7 +359,10 @@ class MapExporter {
            degreesText(o.box.east) + "</east>\n<west>" + degreesText(o.box.west) +
            "</west>\n<rotation>0</rotation>\n</LatLonBox>\n</GroundOverlay>\n";
     }
-    for (const Track& t : tracks_) {
+    for (Track& t : tracks_) {
+      // Recordings without positions stand where --position puts them.
+      if (t.points.empty() && job_.latitudeDeg)
+        t.add({*job_.latitudeDeg, *job_.longitudeDeg, true});
       if (t.points.empty()) continue;
       k += "<Placemark>\n<name>" + xmlEscaped(t.name) + " track</name>\n";
       k += t.points.size() == 1 ? "<Point>" : "<LineString>\n<tessellate>1</tessellate>";
@@ -422,11 +440,7 @@ bool exportMap(const MapJob& job, MapResult& result, std::string* error) {
   // the folder takes files.
   std::vector<std::string> stems;
   for (const std::string& path : job.files) {
-    std::ifstream f(pathFromUtf8(path), std::ios::binary);
-    if (!f || fs::is_directory(pathFromUtf8(path))) {
-      if (error) *error = "cannot read " + path;
-      return false;
-    }
+    if (!readableFile(path, error)) return false;
     const std::string stem = recordingStem(path);
     for (const std::string& s : stems) {
       if (s == stem) {

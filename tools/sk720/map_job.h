@@ -37,6 +37,9 @@ struct MapResult {
 // left behind then.
 bool exportMap(const MapJob& job, MapResult& result, std::string* error);
 
+// The file exists and opens; otherwise one line in *error saying why not.
+bool readableFile(const std::string& path, std::string* error);
+
 // The name the turns of a recording take: its file name without folder and extension.
 std::string recordingStem(const std::string& path);
 

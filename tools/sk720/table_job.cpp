@@ -1,9 +1,11 @@
 #include "sk720/table_job.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -13,6 +15,7 @@
 #include "records/ping_record.h"
 #include "records/record_file.h"
 #include "scan/line_store.h"
+#include "sk720/map_job.h"
 
 namespace sk720::cli {
 
@@ -292,11 +295,7 @@ class TableWriter {
 
 bool exportTable(const TableJob& job, TableResult& result, std::string* error) {
   for (const std::string& path : job.files) {
-    std::ifstream f(pathFromUtf8(path), std::ios::binary);
-    if (!f || fs::is_directory(pathFromUtf8(path))) {
-      if (error) *error = "cannot read " + path;
-      return false;
-    }
+    if (!readableFile(path, error)) return false;
   }
   // CSV has one header for all rows: its sample columns reach the longest record.
   int32_t sampleColumns = 0;
@@ -317,7 +316,7 @@ bool exportTable(const TableJob& job, TableResult& result, std::string* error) {
   part += ".part";
   std::ofstream out(part, std::ios::binary | std::ios::trunc);
   if (!out) {
-    if (error) *error = "cannot create " + job.output;
+    if (error) *error = "cannot create " + job.output + ": " + std::strerror(errno);
     return false;
   }
   auto abandon = [&](const std::string& why) {
