@@ -39,6 +39,12 @@ bool writePng(const std::string& path, const uint32_t* pixels, int width, int he
   png_set_IHDR(png, info, png_uint_32(width), png_uint_32(height), 8,
                channels == 4 ? PNG_COLOR_TYPE_RGB_ALPHA : PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE,
                PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+  if (channels == 4) {
+    // Map layers come many at a time: the fastest compression and one filter for every row
+    // spend a fifth of the default's time for files a little larger.
+    png_set_compression_level(png, 1);
+    png_set_filter(png, PNG_FILTER_TYPE_BASE, PNG_FILTER_SUB);
+  }
   png_write_info(png, info);
   for (int y = 0; y < height; ++y) {
     const uint32_t* src = pixels + size_t(y) * size_t(stridePixels);
