@@ -9,4 +9,9 @@ namespace sk720 {
 bool writePngBgrx(const std::string& path, const uint32_t* pixels, int width, int height,
                   int stridePixels, std::string* error);
 
+// The same from 32-bit ARGB pixels (0xAARRGGBB), keeping the alpha channel: map layers whose
+// pixels outside the scanned area must stay see-through.
+bool writePngArgb(const std::string& path, const uint32_t* pixels, int width, int height,
+                  int stridePixels, std::string* error);
+
 }  // namespace sk720

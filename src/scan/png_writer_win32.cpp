@@ -36,10 +36,8 @@ bool findPngEncoder(CLSID* clsid) {
   return false;
 }
 
-}  // namespace
-
-bool writePngBgrx(const std::string& path, const uint32_t* pixels, int width, int height,
-                  int stridePixels, std::string* error) {
+bool writePng(const std::string& path, const uint32_t* pixels, int width, int height,
+              int stridePixels, Gdiplus::PixelFormat format, std::string* error) {
   Gdiplus::GdiplusStartupInput input;
   ULONG_PTR token = 0;
   if (Gdiplus::GdiplusStartup(&token, &input, nullptr) != Gdiplus::Ok) {
@@ -52,7 +50,7 @@ bool writePngBgrx(const std::string& path, const uint32_t* pixels, int width, in
   if (!findPngEncoder(&png)) {
     if (error) *error = "no PNG encoder available";
   } else if (Gdiplus::DllExports::GdipCreateBitmapFromScan0(
-                 width, height, stridePixels * 4, PixelFormat32bppRGB,
+                 width, height, stridePixels * 4, format,
                  reinterpret_cast<BYTE*>(const_cast<uint32_t*>(pixels)), &bitmap) != Gdiplus::Ok) {
     if (error) *error = "cannot create the image";
   } else {
@@ -64,6 +62,19 @@ bool writePngBgrx(const std::string& path, const uint32_t* pixels, int width, in
   if (bitmap) Gdiplus::DllExports::GdipDisposeImage(bitmap);
   Gdiplus::GdiplusShutdown(token);
   return ok;
+}
+
+}  // namespace
+
+bool writePngBgrx(const std::string& path, const uint32_t* pixels, int width, int height,
+                  int stridePixels, std::string* error) {
+  return writePng(path, pixels, width, height, stridePixels, PixelFormat32bppRGB, error);
+}
+
+// Non-premultiplied ARGB is the layout of 0xAARRGGBB in memory, and the encoder keeps the alpha.
+bool writePngArgb(const std::string& path, const uint32_t* pixels, int width, int height,
+                  int stridePixels, std::string* error) {
+  return writePng(path, pixels, width, height, stridePixels, PixelFormat32bppARGB, error);
 }
 
 }  // namespace sk720

@@ -42,6 +42,14 @@ const Target kTargets[] = {{2.5, 4.0, 0.25, 1.0},   {-3.0, 2.0, 0.18, 0.9}, {5.0
 
 }  // namespace
 
+void metresPerDegreeAt(double latitudeDeg, double& perDegreeLat, double& perDegreeLon) {
+  // WGS 84: the meridian and prime vertical radii of curvature at the latitude.
+  const double a = 6378137.0, f = 1.0 / 298.257223563, e2 = f * (2.0 - f);
+  const double phi = latitudeDeg * kPi / 180.0, s = std::sin(phi), w = 1.0 - e2 * s * s;
+  perDegreeLat = a * (1.0 - e2) / (w * std::sqrt(w)) * kPi / 180.0;
+  perDegreeLon = a / std::sqrt(w) * std::cos(phi) * kPi / 180.0;
+}
+
 uint8_t sceneEcho(double turnFraction, double r, uint64_t seed, uint32_t pingIndex,
                   uint32_t sampleIndex) {
   const double phi = turnFraction * 2.0 * kPi;
@@ -138,23 +146,41 @@ int32_t PingSynthesizer::next(uint8_t* buf) {
   storeU32(buf + 16, plan_.deviceId);
   storeU32(buf + 20, uint32_t(position_) * 9);
   storeU32(buf + 24, plan_.commandWord);
-  if (hs >= 36) {
-    // A boat swinging gently about a heading of 30 degrees, or turning steadily from it; gyro and
-    // compass agree.
-    const double turned = plan_.turnDegreesPerSecond * t;
-    const double headingDeg = plan_.turnDegreesPerSecond != 0.0
-                                  ? std::fmod(std::fmod(30.0 + turned, 360.0) + 360.0, 360.0)
-                                  : 30.0 + 6.0 * std::sin(t / 20.0);
+  // A boat swinging gently about a heading of 30 degrees, turning steadily from it, or the plan's
+  // fixed heading.
+  const double turned = plan_.turnDegreesPerSecond * t;
+  const double headingDeg = plan_.fixedHeading ? plan_.headingDeg
+                            : plan_.turnDegreesPerSecond != 0.0
+                                ? std::fmod(std::fmod(30.0 + turned, 360.0) + 360.0, 360.0)
+                                : 30.0 + 6.0 * std::sin(t / 20.0);
+  if (hs >= 36 && plan_.compass != PingPlan::Compass::None) {
     const int32_t units = int32_t(std::lround(headingDeg * 80.0));
-    storeI32(buf + 28, units);
+    const int32_t gyro = plan_.compass == PingPlan::Compass::GyroOffset
+                             ? int32_t(std::lround((headingDeg + kGyroOffsetDeg) * 80.0))
+                             : units;
+    storeI32(buf + 28, gyro);
     storeI32(buf + 32, units);
   }
+  double north = 0.0, east = 0.0;  // metres from the start, for the plan's own motions
+  if (plan_.motion == PingPlan::Motion::Track) {
+    const double b = plan_.trackBearingDeg * kPi / 180.0;
+    north = plan_.trackSpeed * t * std::cos(b);
+    east = plan_.trackSpeed * t * std::sin(b);
+  }
   if (hs >= 44) {
-    // Drifting north-east at about half a metre a second.
-    const double metres = 0.5 * t;
-    const double lat = plan_.startLatitudeDeg + metres * 0.7071 / 111320.0;
-    const double lon = plan_.startLongitudeDeg +
-                       metres * 0.7071 / (111320.0 * std::cos(plan_.startLatitudeDeg * kPi / 180));
+    double lat = 0.0, lon = 0.0;
+    if (plan_.motion == PingPlan::Motion::Drift) {
+      // Drifting north-east at about half a metre a second.
+      const double metres = 0.5 * t;
+      lat = plan_.startLatitudeDeg + metres * 0.7071 / 111320.0;
+      lon = plan_.startLongitudeDeg +
+            metres * 0.7071 / (111320.0 * std::cos(plan_.startLatitudeDeg * kPi / 180));
+    } else {
+      double perLat = 0.0, perLon = 0.0;
+      metresPerDegreeAt(plan_.latitudeDeg, perLat, perLon);
+      lat = plan_.latitudeDeg + north / perLat;
+      lon = plan_.longitudeDeg + east / perLon;
+    }
     storeF32(buf + 36, float(lat * kPi / 180.0));
     storeF32(buf + 40, float(lon * kPi / 180.0));
   }
@@ -164,6 +190,29 @@ int32_t PingSynthesizer::next(uint8_t* buf) {
   uint8_t* samples = buf + hs;
   for (int32_t j = 0; j < count; ++j) {
     samples[j] = sceneEcho(fraction, j / kSamplesPerMetre, plan_.seed, ping_, uint32_t(j));
+  }
+  if (plan_.target) {
+    // The target's place from the head, turned into the display frame: a display direction a
+    // (counter-clockwise) looks along bearing z - a, z being where the picture's zero points.
+    const double b = plan_.targetBearingDeg * kPi / 180.0;
+    const double dn = plan_.targetRangeM * std::cos(b) - north;
+    const double de = plan_.targetRangeM * std::sin(b) - east;
+    const double zero = (plan_.headUp ? -headingDeg : headingDeg) * kPi / 180.0;
+    const double a = zero - std::atan2(de, dn);  // display angle of the target
+    const double d = std::hypot(dn, de);
+    const double phi = fraction * 2.0 * kPi;
+    const double ux = -std::sin(phi), uy = std::cos(phi);
+    const double tx = -std::sin(a) * d, ty = std::cos(a) * d;
+    const double along = tx * ux + ty * uy;
+    const double across = std::fabs(tx * uy - ty * ux);
+    if (along > 0.0) {
+      for (int32_t j = 0; j < count; ++j) {
+        const double dr = j / kSamplesPerMetre - along;
+        if (std::fabs(dr) > 1.0) continue;
+        const double shape = std::exp(-(dr * dr) / 0.02 - (across * across) / 0.005);
+        samples[j] = std::max(samples[j], uint8_t(std::clamp(shape * 255.0, 0.0, 255.0)));
+      }
+    }
   }
   storeU32(buf + total - 8, uint32_t(t * 1000.0));
   // Every fifth record closes with "END0": the head takes no command after it.

@@ -11,6 +11,9 @@ namespace sk720::sim {
 uint8_t sceneEcho(double turnFraction, double rangeMetres, uint64_t seed, uint32_t pingIndex,
                   uint32_t sampleIndex);
 
+// Metres per degree of latitude and of longitude at a latitude, on the WGS 84 ellipsoid.
+void metresPerDegreeAt(double latitudeDeg, double& perDegreeLat, double& perDegreeLon);
+
 struct PingPlan {
   uint32_t commandWord = 0;
   int32_t headerSize = 44;    // 28, 36 or 44
@@ -26,7 +29,26 @@ struct PingPlan {
   double turnDegreesPerSecond = 0.0;  // 0: the boat swings gently about one heading
   float startLatitudeDeg = 35.0950f;
   float startLongitudeDeg = 129.0400f;
+
+  // Where the head goes: drifting north-east from the start above (the default), held at
+  // `latitudeDeg`, `longitudeDeg`, or moving from there along a straight line.
+  enum class Motion { Drift, Fixed, Track };
+  Motion motion = Motion::Drift;
+  double latitudeDeg = 0.0, longitudeDeg = 0.0;
+  double trackBearingDeg = 0.0;  // clockwise from north
+  double trackSpeed = 0.0;       // metres a second
+  // What the compass and gyro fields read: both the heading (the default), nothing (zeros: a head
+  // without a compass), or the gyro from its own zero, kGyroOffsetDeg away from the compass.
+  enum class Compass { Agree, None, GyroOffset };
+  Compass compass = Compass::Agree;
+  bool fixedHeading = false;  // the heading stays at headingDeg instead of swinging about 30
+  double headingDeg = 0.0;
+  // A strong point target fixed in the world, at a bearing and range from where the head starts.
+  bool target = false;
+  double targetBearingDeg = 0.0, targetRangeM = 0.0;
 };
+
+constexpr double kGyroOffsetDeg = 45.0;
 
 // Produces the records of a plan one after the other.
 class PingSynthesizer {

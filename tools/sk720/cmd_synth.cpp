@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstring>
 #include <fstream>
+#include <optional>
 #include <vector>
 
 #include "base/utf16.h"
@@ -29,6 +30,18 @@ int runSynth(const Args& args) {
   int64_t turns = 1, rangeIndex = 6, stepIndex = 1, header = 44, seed = 1;
   int64_t sectorHeading = -1, sectorWidth = -1, turning = 0;
   bool headUp = false;
+  sim::PingPlan extra;  // the motion, compass and target options
+  auto pair = [&](const std::string& option, const std::optional<std::string>& v, double& a,
+                  double& b, const char* form) {
+    if (!v) return;
+    const size_t comma = v->find(',');
+    auto x = parseNumber(v->substr(0, comma));
+    auto y = comma == std::string::npos ? std::nullopt : parseNumber(v->substr(comma + 1));
+    if (!x || !y)
+      r.badValue(option, *v, form);
+    else
+      a = *x, b = *y;
+  };
   while (!r.done() && r.ok()) {
     const std::string a = r.next();
     auto integer = [&](int64_t lo, int64_t hi, int64_t& target, const std::string& allowed = {}) {
@@ -65,6 +78,33 @@ int runSynth(const Args& args) {
         else
           sectorHeading = *h, sectorWidth = *w;
       }
+    } else if (a == "--position") {
+      pair(a, r.value(a), extra.latitudeDeg, extra.longitudeDeg, "LAT,LON in degrees");
+      if (extra.motion == sim::PingPlan::Motion::Drift) extra.motion = sim::PingPlan::Motion::Fixed;
+    } else if (a == "--track") {
+      pair(a, r.value(a), extra.trackBearingDeg, extra.trackSpeed, "BEARING_DEG,METRES_PER_S");
+      extra.motion = sim::PingPlan::Motion::Track;
+    } else if (a == "--heading") {
+      if (auto v = r.value(a)) {
+        if (auto d = parseNumber(*v))
+          extra.fixedHeading = true, extra.headingDeg = *d;
+        else
+          r.badValue(a, *v, "degrees clockwise from north");
+      }
+    } else if (a == "--compass") {
+      if (auto v = r.value(a)) {
+        if (*v == "agree")
+          extra.compass = sim::PingPlan::Compass::Agree;
+        else if (*v == "none")
+          extra.compass = sim::PingPlan::Compass::None;
+        else if (*v == "gyro-offset")
+          extra.compass = sim::PingPlan::Compass::GyroOffset;
+        else
+          r.badValue(a, *v, "agree, none or gyro-offset");
+      }
+    } else if (a == "--target") {
+      pair(a, r.value(a), extra.targetBearingDeg, extra.targetRangeM, "BEARING_DEG,RANGE_M");
+      extra.target = true;
     } else if (!a.empty() && a[0] == '-') {
       r.unknownOption(a);
     } else if (out.empty()) {
@@ -75,6 +115,10 @@ int runSynth(const Args& args) {
   }
   if (!r.ok()) return r.failure();
   if (out.empty()) return fail("synth", "no output file given", "usage: sk720 synth OUT.bin");
+  if (extra.motion == sim::PingPlan::Motion::Track && extra.latitudeDeg == 0.0 &&
+      extra.longitudeDeg == 0.0) {
+    return fail("synth", "--track needs a start", "add --position LAT,LON");
+  }
 
   SonarSettings settings;
   settings.rangeIndex = int32_t(rangeIndex);
@@ -102,6 +146,17 @@ int runSynth(const Args& args) {
   plan.pingPeriodUs = uint32_t(params.pingPeriod);
   plan.seed = uint64_t(seed);
   plan.turnDegreesPerSecond = double(turning);
+  plan.motion = extra.motion;
+  plan.latitudeDeg = extra.latitudeDeg;
+  plan.longitudeDeg = extra.longitudeDeg;
+  plan.trackBearingDeg = extra.trackBearingDeg;
+  plan.trackSpeed = extra.trackSpeed;
+  plan.compass = extra.compass;
+  plan.fixedHeading = extra.fixedHeading;
+  plan.headingDeg = extra.headingDeg;
+  plan.target = extra.target;
+  plan.targetBearingDeg = extra.targetBearingDeg;
+  plan.targetRangeM = extra.targetRangeM;
 
   // Pings for one turn, or one sweep across and back in a sector.
   int64_t perTurn = params.step > 0 ? 3200 / params.step : 200;

@@ -38,6 +38,20 @@ const OptionHelp kSynthOptions[] = {
     {"--turning DEG",
      "the boat turns at DEG degrees a second, -360 to 360, for the compass and "
      "gyro fields (default 0)"},
+    {"--position LAT,LON",
+     "hold the head at this place, in degrees north and east (default: drifting from a fixed "
+     "start)"},
+    {"--track BEARING,SPEED",
+     "with --position: move the head along a line, bearing in degrees from north and speed in "
+     "metres a second"},
+    {"--heading DEG",
+     "a fixed heading, in degrees clockwise from north (default: swinging about 30)"},
+    {"--compass MODE",
+     "agree: compass and gyro agree; none: no compass fields; gyro-offset: the gyro reads 45 "
+     "degrees off the compass (default agree)"},
+    {"--target BEARING,RANGE",
+     "a strong point target fixed in the world, bearing in degrees from north and range in "
+     "metres (default: none)"},
 };
 
 const OptionHelp kInfoOptions[] = {
@@ -105,6 +119,34 @@ const OptionHelp kVideoOptions[] = {
     {"--overlays", "draw the range rings, spokes and the pointer (default off)"},
     {"--info", "with --overlays: the information strip, naming the file being played"},
     {"--compass", "with --overlays: the compass marks and heading dial"},
+};
+
+const OptionHelp kExportOptions[] = {
+    {"FILE...", "recordings, in the order they were made"},
+    {"--map DIR",
+     "one north-up PNG per complete turn (or sector sweep), each with a world file (.pgw) and "
+     "a WGS 84 .prj, and DIR/map.kml with every turn and the head's track"},
+    {"--table OUT",
+     "one row per ping instead; CSV for a .csv name, JSON lines for .jsonl or .json"},
+    {"--samples", "with --table: the echo amplitudes too"},
+    {"--turns WHICH", "all, last or FIRST-LAST, numbered per recording from 1 (default all)"},
+    {"--every N", "with --map: one turn in N (default 1)"},
+    {"--size PX",
+     "with --map: the side of each square picture in pixels, 16 to 4096 (default "
+     "1024)"},
+    {"--heading DEG",
+     "where the head's zero points, in degrees clockwise from north, for records without a "
+     "usable compass (default: from the records)"},
+    {"--position LAT,LON",
+     "the head's place in degrees, north and east positive, for records without a position "
+     "(default: from the records)"},
+    {"--palette NAME", "brown, rainbow or default (default brown)"},
+    {"--contrast C", "1 to 10, or auto (default 5)"},
+    {"--brightness B", "0 to 19 (default 3)"},
+    {"--curve linear|log", "the colour curve (default linear)"},
+    {"--gain-index G", "the display gain 0 to 8, as render's --gain-index (default 1: x1.0)"},
+    {"--dead-zone-index D", "blanks the start of each line, 0 to 5, as render's (default 3)"},
+    {"--zero-offset DEG", "turns the head's zero on the picture, in degrees (default 0)"},
 };
 
 const OptionHelp kHeadsimOptions[] = {
@@ -185,6 +227,9 @@ const Command kCommands[] = {
      kInfoOptions, runInfo},
     {"render", "paint record files into a PNG scan image, as the scan view does",
      "FILE... -o OUT.png [options]", kRenderOptions, runRender},
+    {"export", "put recordings on the map (north-up PNG, world files, KML) or into a ping table",
+     "FILE... --map DIR [options] | FILE... --table OUT.csv|OUT.jsonl [--samples]", kExportOptions,
+     runExport},
     {"video", "play record files into an H.264 MP4 video, as the scan view shows them",
      "FILE... -o OUT.mp4 [options]", kVideoOptions, runVideo},
 #ifndef _WIN32

@@ -34,6 +34,7 @@ int runNmea(const Args& args);
 int runGpssim(const Args& args);  // native only
 int runCapture(const Args& args);
 int runVideo(const Args& args);  // answers with one line in a build without video libraries
+int runExport(const Args& args);
 
 // The command table, in the order `sk720 --help` lists it.
 std::span<const Command> commandTable();

@@ -1,0 +1,304 @@
+#!/usr/bin/env python3
+"""sk720 export end to end: map layers read back by GDAL and checked against positions computed
+here from the records' own bytes, the KML against the world files, the ping table field by field,
+and refused input leaving nothing behind.
+
+usage: export_test.py PATH/TO/sk720
+"""
+import csv
+import json
+import math
+import os
+import shutil
+import struct
+import subprocess
+import sys
+import tempfile
+import unittest
+import xml.etree.ElementTree as ET
+
+SK720 = None
+A, F = 6378137.0, 1 / 298.257223563
+E2 = F * (2 - F)
+
+
+def geodetic_to_ecef(lat, lon):
+    p, l = math.radians(lat), math.radians(lon)
+    n = A / math.sqrt(1 - E2 * math.sin(p) ** 2)
+    return (n * math.cos(p) * math.cos(l), n * math.cos(p) * math.sin(l),
+            n * (1 - E2) * math.sin(p))
+
+
+def ecef_to_geodetic(x, y, z):
+    lon = math.atan2(y, x)
+    r = math.hypot(x, y)
+    lat = math.atan2(z, r * (1 - E2))
+    for _ in range(8):
+        n = A / math.sqrt(1 - E2 * math.sin(lat) ** 2)
+        h = r / math.cos(lat) - n
+        lat = math.atan2(z, r * (1 - E2 * n / (n + h)))
+    return math.degrees(lat), math.degrees(lon)
+
+
+def offset(lat, lon, east, north):
+    """The point `east` and `north` metres from (lat, lon) in the local tangent plane."""
+    x, y, z = geodetic_to_ecef(lat, lon)
+    p, l = math.radians(lat), math.radians(lon)
+    e = (-math.sin(l), math.cos(l), 0.0)
+    n = (-math.sin(p) * math.cos(l), -math.sin(p) * math.sin(l), math.cos(p))
+    return ecef_to_geodetic(x + east * e[0] + north * n[0], y + east * e[1] + north * n[1],
+                            z + east * e[2] + north * n[2])
+
+
+def metres_between(a, b):
+    """Distance of two (lat, lon) points a few hundred metres apart, through ECEF."""
+    return math.dist(geodetic_to_ecef(*a), geodetic_to_ecef(*b))
+
+
+def records(path):
+    """Every record of a synthesised file: (offset, header fields, sample bytes, footer)."""
+    with open(path, 'rb') as f:
+        data = f.read()
+    out, pos = [], 0
+    while pos < len(data):
+        assert data[pos:pos + 4] == b'DATA', pos
+        hs, _, length, dev, angle, word = struct.unpack_from('<6I', data, pos + 4)
+        gyro = compass = lat = lon = None
+        if hs >= 36:
+            gyro, compass = struct.unpack_from('<2i', data, pos + 28)
+        if hs >= 44:
+            lat, lon = struct.unpack_from('<2f', data, pos + 36)
+        out.append(dict(offset=pos, hs=hs, length=length, dev=dev, angle=angle, word=word,
+                        gyro=gyro, compass=compass, lat=lat, lon=lon,
+                        samples=data[pos + hs:pos + length - 8],
+                        footer=data[pos + length - 4:pos + length].decode()))
+        pos += length
+    return out
+
+
+def run(*args, expect=0):
+    p = subprocess.run([SK720, *args], capture_output=True, text=True)
+    if p.returncode != expect:
+        raise AssertionError(f'{args}: exit {p.returncode}, stderr {p.stderr}')
+    return p
+
+
+def gdalinfo(path):
+    return json.loads(subprocess.run(['gdalinfo', '-json', path], capture_output=True,
+                                     check=True, text=True).stdout)
+
+
+def rgba(path, work):
+    """The four bands of a PNG, through GDAL's raw writer: (width, height, bytes per band)."""
+    raw = os.path.join(work, 'bands.raw')
+    subprocess.run(['gdal_translate', '-q', '-of', 'ENVI', '-co', 'INTERLEAVE=BSQ', path, raw],
+                   check=True)
+    info = gdalinfo(path)
+    w, h = info['size']
+    with open(raw, 'rb') as f:
+        data = f.read()
+    return w, h, [data[i * w * h:(i + 1) * w * h] for i in range(4)]
+
+
+class ExportTest(unittest.TestCase):
+    def setUp(self):
+        self.dir = tempfile.mkdtemp(prefix='sk720-export-')
+
+    def tearDown(self):
+        shutil.rmtree(self.dir, ignore_errors=True)
+
+    def path(self, *names):
+        return os.path.join(self.dir, *names)
+
+    def test_world_files_put_every_turn_where_the_head_was(self):
+        rec = self.path('track.bin')
+        run('synth', rec, '--turns', '3', '--step-index', '3', '--position', '-33.85,151.2',
+            '--track', '60,0.5')
+        run('export', rec, '--map', self.path('map'), '--size', '400')
+        recs = records(rec)
+        pings = 800  # four lines a step: each turn one third of the recording
+        pngs = sorted(f for f in os.listdir(self.path('map')) if f.endswith('.png'))
+        self.assertEqual(pngs, ['track_turn0001.png', 'track_turn0002.png', 'track_turn0003.png'])
+        boxes = {}
+        mpp = 20.0 / 400  # 10 m to either edge
+        for k, name in enumerate(pngs):
+            mid = recs[k * pings + pings // 2]
+            centre = (math.degrees(mid['lat']), math.degrees(mid['lon']))
+            info = gdalinfo(self.path('map', name))
+            self.assertEqual(info['size'], [400, 400])
+            self.assertEqual(len(info['bands']), 4)
+            corners = info['cornerCoordinates']
+            # The head is the centre of pixel 200: the image reaches 200.5 pixels west and north.
+            edges = {'upperLeft': (-200.5, 200.5), 'upperRight': (199.5, 200.5),
+                     'lowerLeft': (-200.5, -199.5), 'lowerRight': (199.5, -199.5)}
+            for corner, (e, n) in edges.items():
+                want = offset(*centre, e * mpp, n * mpp)
+                got = (corners[corner][1], corners[corner][0])
+                self.assertLess(metres_between(want, got), 0.5, (name, corner))
+            boxes[name] = corners
+            with open(self.path('map', name[:-4] + '.prj')) as f:
+                self.assertIn('WGS_1984', f.read())
+        # The boxes follow the head along its track.
+        c1, c3 = boxes[pngs[0]]['center'], boxes[pngs[2]]['center']
+        m1, m3 = recs[pings // 2], recs[2 * pings + pings // 2]
+        moved = metres_between(*[(math.degrees(m['lat']), math.degrees(m['lon'])) for m in (m1, m3)])
+        self.assertGreater(moved, 10.0)
+        self.assertAlmostEqual(metres_between((c1[1], c1[0]), (c3[1], c3[0])), moved, delta=0.5)
+
+        kml = ET.parse(self.path('map', 'map.kml')).getroot()
+        ns = {'k': 'http://www.opengis.net/kml/2.2'}
+        overlays = kml.findall('.//k:GroundOverlay', ns)
+        self.assertEqual(len(overlays), 3)
+        for o in overlays:
+            href = o.find('k:Icon/k:href', ns).text
+            box = o.find('k:LatLonBox', ns)
+            c = boxes[href]
+            self.assertAlmostEqual(float(box.find('k:north', ns).text), c['upperLeft'][1], 6)
+            self.assertAlmostEqual(float(box.find('k:south', ns).text), c['lowerLeft'][1], 6)
+            self.assertAlmostEqual(float(box.find('k:west', ns).text), c['upperLeft'][0], 6)
+            self.assertAlmostEqual(float(box.find('k:east', ns).text), c['upperRight'][0], 6)
+            self.assertEqual(box.find('k:rotation', ns).text, '0')
+        line = kml.find('.//k:Placemark/k:LineString/k:coordinates', ns).text.split()
+        first = [float(v) for v in line[0].split(',')]
+        last = [float(v) for v in line[-1].split(',')]
+        self.assertLess(metres_between((first[1], first[0]), (math.degrees(recs[0]['lat']),
+                                                               math.degrees(recs[0]['lon']))), 0.5)
+        self.assertLess(metres_between((last[1], last[0]), (math.degrees(recs[-1]['lat']),
+                                                             math.degrees(recs[-1]['lon']))), 0.5)
+
+    def target_layer(self, name, *synth, export=()):
+        rec = self.path(name + '.bin')
+        run('synth', rec, '--turns', '1', '--step-index', '2', '--position', '35.1,129.05', *synth)
+        out = self.path(name)
+        run('export', rec, '--map', out, '--size', '512', *export)
+        return self.path(name, name + '_turn0001.png')
+
+    def test_a_target_appears_at_its_geographic_position(self):
+        # The same scene with and without a world-fixed target: the pixels that differ are the
+        # target's, whatever the speckle around it.
+        heading = ('--heading', '75')
+        with_target = self.target_layer('with', *heading, '--target', '30,7')
+        without = self.target_layer('without', *heading)
+        w, h, a = rgba(with_target, self.dir)
+        _, _, b = rgba(without, self.dir)
+        sx = sy = total = 0.0
+        for i in range(w * h):
+            d = abs(a[0][i] - b[0][i]) + abs(a[1][i] - b[1][i]) + abs(a[2][i] - b[2][i])
+            if d > 30:
+                sx += d * (i % w + 0.5)
+                sy += d * (i // w + 0.5)
+                total += d
+        self.assertGreater(total, 0)
+        gt = gdalinfo(with_target)['geoTransform']
+        lon, lat = gt[0] + gt[1] * sx / total, gt[3] + gt[5] * sy / total
+        recs = records(self.path('with.bin'))
+        head = (math.degrees(recs[0]['lat']), math.degrees(recs[0]['lon']))
+        want = offset(*head, 7 * math.sin(math.radians(30)), 7 * math.cos(math.radians(30)))
+        self.assertLess(metres_between(want, (lat, lon)), 0.3)
+        # Outside the scanned disc the layer is see-through, inside it opaque.
+        self.assertEqual(a[3][0], 0)
+        self.assertEqual(a[3][w * (h // 2) + w // 2 + 100], 255)
+
+    def test_heading_from_an_offset_gyro_and_from_the_option(self):
+        # The gyro reads from its own zero: the heading must come out as the compass's, as in the
+        # program's north-up view; a head without a compass takes --heading instead.
+        agree = self.target_layer('agree', '--heading', '75', '--target', '30,7')
+        gyro = self.target_layer('gyro', '--heading', '75', '--target', '30,7', '--compass',
+                                 'gyro-offset')
+        none = self.target_layer('none', '--heading', '75', '--target', '30,7', '--compass',
+                                 'none', export=('--heading', '75'))
+        pixels = [rgba(p, self.dir)[2] for p in (agree, gyro, none)]
+        self.assertEqual(pixels[0], pixels[1])
+        self.assertEqual(pixels[0], pixels[2])
+
+    def test_turn_choice_and_summary(self):
+        rec = self.path('r.bin')
+        run('synth', rec, '--turns', '4', '--step-index', '5', '--position', '10,20')
+        p = run('export', rec, '--map', self.path('m'), '--size', '64', '--turns', '2-4', '--every',
+                '2')
+        self.assertEqual(sorted(os.listdir(self.path('m'))),
+                         ['map.kml', 'r_turn0002.pgw', 'r_turn0002.png', 'r_turn0002.prj',
+                          'r_turn0004.pgw', 'r_turn0004.png', 'r_turn0004.prj'])
+        self.assertIn('2 turns written, 2 skipped', p.stdout)
+        run('export', rec, '--map', self.path('last'), '--size', '64', '--turns', 'last')
+        self.assertIn('r_turn0004.png', os.listdir(self.path('last')))
+        self.assertEqual(len([f for f in os.listdir(self.path('last')) if f.endswith('.png')]), 1)
+
+    def test_ping_table_rows_match_the_records(self):
+        rec = self.path('t.bin')
+        run('synth', rec, '--turns', '1', '--step-index', '5', '--sector', '2,1', '--position',
+            '35.1,129.05', '--heading', '12.5', '--compass', 'gyro-offset')
+        recs = records(rec)
+        run('export', rec, '--table', self.path('t.csv'), '--samples')
+        run('export', rec, '--table', self.path('t.jsonl'))
+        with open(self.path('t.csv'), newline='') as f:
+            rows = list(csv.DictReader(f))
+        with open(self.path('t.jsonl')) as f:
+            objs = [json.loads(line) for line in f]
+        self.assertEqual(len(rows), len(recs))
+        self.assertEqual(len(objs), len(recs))
+        for i in (0, 1, 7, len(recs) - 1):
+            r, row, obj = recs[i], rows[i], objs[i]
+            self.assertEqual(int(row['offset']), r['offset'])
+            self.assertEqual(obj['offset'], r['offset'])
+            self.assertEqual(int(row['ping']), i)
+            self.assertEqual(int(row['angle_raw']), r['angle'])
+            self.assertAlmostEqual(float(row['angle_deg']), r['angle'] // 9 * 0.1125)
+            self.assertEqual(int(row['header_size']), 44)
+            self.assertEqual(int(row['device_id']), r['dev'])
+            self.assertAlmostEqual(float(row['latitude']), math.degrees(r['lat']), 9)
+            self.assertAlmostEqual(obj['longitude'], math.degrees(r['lon']), 9)
+            self.assertAlmostEqual(float(row['compass_deg']), 12.5)
+            self.assertAlmostEqual(obj['gyro_deg'], 57.5)
+            self.assertEqual(float(row['range_m']), 10.0)
+            self.assertEqual(row['sector_heading_deg'], '90')
+            self.assertEqual(row['sector_width_deg'], '90')
+            self.assertEqual(obj['step_deg'], '1.8')
+            self.assertEqual(row['footer'], r['footer'])
+            n = len(r['samples'])
+            self.assertEqual(int(row['sample_count']), n)
+            self.assertEqual([int(row[f's{j}']) for j in range(n)], list(r['samples']))
+            self.assertNotIn('samples', obj)
+        # A sector is swept both ways.
+        self.assertEqual({o['direction'] for o in objs[1:]}, {'cw', 'ccw'})
+
+    def test_refused_input_leaves_nothing(self):
+        good = self.path('good.bin')
+        run('synth', good, '--turns', '1', '--step-index', '5', '--position', '1,2', '--compass',
+            'none')
+        nopos = self.path('nopos.bin')
+        run('synth', nopos, '--turns', '1', '--step-index', '5', '--position', '0,0')
+        junk = self.path('junk.bin')
+        with open(junk, 'wb') as f:
+            f.write(os.urandom(5000))
+        blocker = self.path('blocker')
+        open(blocker, 'w').close()
+        out = self.path('out')
+        cases = [
+            ([self.path('missing.bin'), '--map', out], 'missing.bin'),
+            ([junk, '--map', out, '--heading', '0'], 'no valid record'),
+            ([good, '--map', out], '--heading'),
+            ([nopos, '--map', out], '--position'),
+            ([good, '--map', os.path.join(blocker, 'sub'), '--heading', '0'], 'blocker'),
+            ([good, '--map', out, '--table', self.path('t.csv')], 'either'),
+            ([good, '--table', self.path('t.csv'), '--turns', 'last'], '--turns'),
+            ([good, '--table', self.path('t.txt')], 't.txt'),
+            ([good, '--table', os.path.join(blocker, 't.csv')], 't.csv'),
+            ([junk, '--table', self.path('t.csv')], 'no valid record'),
+            ([good, '--map', out, '--size', '9'], '--size'),
+            ([good, '--map', out, '--turns', '3-1'], '--turns'),
+        ]
+        for args, named in cases:
+            p = run('export', *args, expect=2)
+            lines = p.stderr.splitlines()
+            self.assertEqual(len(lines), 1, (args, p.stderr))
+            self.assertTrue(lines[0].startswith('sk720: export: '), lines[0])
+            self.assertIn(named, lines[0])
+            self.assertFalse(os.path.exists(self.path('t.csv')) or
+                             os.path.exists(self.path('t.csv.part')), args)
+            self.assertEqual(os.listdir(out) if os.path.isdir(out) else [], [], args)
+
+
+if __name__ == '__main__':
+    SK720 = sys.argv.pop(1)
+    unittest.main(verbosity=2)
