@@ -8,8 +8,8 @@
 #include <cstdlib>
 #include <string>
 
-#include "app/settings_file_backend.h"
-#include "app/settings_store.h"
+#include "settings/settings_file_backend.h"
+#include "settings/settings_store.h"
 #include "link/sonar_params.h"
 #include "scan/view_settings.h"
 

@@ -10,9 +10,9 @@
 #include <string>
 #include <vector>
 
-#include "app/live_link_win32.h"
+#include "live/live_link_win32.h"
 #include "app/port_lists.h"
-#include "app/settings_store.h"
+#include "settings/settings_store.h"
 #include "base/status_text.h"
 #include "gps/gps_fix.h"
 #include "link/sonar_params.h"

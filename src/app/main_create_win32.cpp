@@ -7,8 +7,8 @@
 
 #include <algorithm>
 
-#include "app/live_link_win32.h"
-#include "app/live_rules.h"
+#include "live/live_link_win32.h"
+#include "live/live_rules.h"
 #include "app/main_window_win32.h"
 #include "app/ui_text_win32.h"
 #include "link/com_port.h"

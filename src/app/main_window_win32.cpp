@@ -6,7 +6,7 @@
 
 #include <shellapi.h>
 
-#include "app/live_link_win32.h"
+#include "live/live_link_win32.h"
 #include "app/main_commands_win32.h"
 #include "app/main_layout.h"
 #include "app/ui_text_win32.h"

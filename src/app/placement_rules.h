@@ -4,7 +4,7 @@
 // what is trusted.
 #include <cstdint>
 
-#include "app/settings_store.h"
+#include "settings/settings_store.h"
 
 namespace sk720 {
 

@@ -1,7 +1,7 @@
 // The live commands' decisions: connection watch, connect requests, list selections, the
 // tunable fields and the working values derived from a stored record.
-#include "app/live_rules.h"
-#include "app/notice_rules.h"
+#include "live/live_rules.h"
+#include "dialogs/notice_rules.h"
 
 #include <gtest/gtest.h>
 

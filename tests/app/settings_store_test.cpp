@@ -6,8 +6,8 @@
 #include <map>
 #include <random>
 
-#include "app/settings_file_backend.h"
-#include "app/settings_store.h"
+#include "settings/settings_file_backend.h"
+#include "settings/settings_store.h"
 #include "base/byte_order.h"
 #include "base/utf16.h"
 

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "app/view_dialog_rules.h"
+#include "dialogs/view_dialog_rules.h"
 
 namespace sk720 {
 

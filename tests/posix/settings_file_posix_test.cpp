@@ -6,7 +6,7 @@
 
 #include <filesystem>
 
-#include "app/settings_file_backend.h"
+#include "settings/settings_file_backend.h"
 
 namespace sk720 {
 namespace {

@@ -13,13 +13,13 @@
 
 #include "app/app_data_win32.h"
 #include "app/app_start_win32.h"
-#include "app/dialogs_win32.h"
+#include "dialogs/dialogs_win32.h"
 #include "app/main_commands_win32.h"
 #include "app/main_window_win32.h"
-#include "app/settings_store.h"
+#include "settings/settings_store.h"
 #include "app/ui_strings_win32.h"
 #include "app/ui_text_win32.h"
-#include "app/view_dialog_rules.h"
+#include "dialogs/view_dialog_rules.h"
 #include "record_builder.h"
 #include "resources/resource.h"
 

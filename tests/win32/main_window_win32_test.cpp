@@ -9,7 +9,7 @@
 
 #include "app/app_start_win32.h"
 #include "app/main_window_win32.h"
-#include "app/settings_store.h"
+#include "settings/settings_store.h"
 #include "resources/resource.h"
 
 namespace sk720 {

@@ -1,6 +1,6 @@
 // The registry back end under Wine: value types and byte counts as stored, key handling, and
 // the first start over an empty key.
-#include "app/settings_registry_win32.h"
+#include "settings/settings_registry_win32.h"
 
 #include <windows.h>
 

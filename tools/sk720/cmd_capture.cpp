@@ -8,7 +8,7 @@
 #include <string>
 #include <thread>
 
-#include "app/settings_store.h"
+#include "settings/settings_store.h"
 #include "link/acquisition.h"
 #include "sk720/capture_platform.h"
 #include "sk720/commands.h"

@@ -1,6 +1,6 @@
 #include <windows.h>
 
-#include "app/dialogs_win32.h"
+#include "dialogs/dialogs_win32.h"
 
 #include "app/ui_text_win32.h"
 #include "resource.h"

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "app/settings_store.h"
+#include "settings/settings_store.h"
 
 namespace sk720 {
 

@@ -1,6 +1,6 @@
 #include <windows.h>
 
-#include "app/view_dialog_win32.h"
+#include "dialogs/view_dialog_win32.h"
 
 #include <commctrl.h>
 
@@ -8,7 +8,7 @@
 
 #include "app/main_window_win32.h"
 #include "app/ui_text_win32.h"
-#include "app/view_dialog_rules.h"
+#include "dialogs/view_dialog_rules.h"
 #include "resource.h"
 #include "views/scan_view_win32.h"
 

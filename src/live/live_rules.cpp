@@ -1,4 +1,4 @@
-#include "app/live_rules.h"
+#include "live/live_rules.h"
 
 #include <cstdio>
 #include <iterator>

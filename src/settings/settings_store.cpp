@@ -1,4 +1,4 @@
-#include "app/settings_store.h"
+#include "settings/settings_store.h"
 
 #include <algorithm>
 #include <cstring>

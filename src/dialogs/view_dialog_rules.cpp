@@ -1,4 +1,4 @@
-#include "app/view_dialog_rules.h"
+#include "dialogs/view_dialog_rules.h"
 
 #include <limits>
 

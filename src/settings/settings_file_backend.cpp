@@ -1,4 +1,4 @@
-#include "app/settings_file_backend.h"
+#include "settings/settings_file_backend.h"
 
 #include <cstdint>
 #include <cstdio>

@@ -3,7 +3,7 @@
 // HKEY_CURRENT_USER.
 #include <string>
 
-#include "app/settings_store.h"
+#include "settings/settings_store.h"
 
 namespace sk720 {
 

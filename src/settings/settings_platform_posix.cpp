@@ -2,7 +2,7 @@
 #include <cstdlib>
 #include <system_error>
 
-#include "app/settings_file_backend.h"
+#include "settings/settings_file_backend.h"
 #include "base/utf16.h"
 
 namespace sk720 {

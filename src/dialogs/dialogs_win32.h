@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "app/notice_rules.h"
+#include "dialogs/notice_rules.h"
 
 namespace sk720 {
 

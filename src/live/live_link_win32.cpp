@@ -1,6 +1,6 @@
 // The acquisition behind the main window: its ports, the observer that posts to the windows,
 // the connect thread and the start on the user interface thread.
-#include "app/live_link_win32.h"
+#include "live/live_link_win32.h"
 
 #include <windows.h>
 
@@ -8,7 +8,7 @@
 #include <system_error>
 
 #include "app/app_data_win32.h"
-#include "app/live_rules.h"
+#include "live/live_rules.h"
 #include "app/main_window_win32.h"
 #include "app/ui_text_win32.h"
 #include "link/serial_port_win32.h"

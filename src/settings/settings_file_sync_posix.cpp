@@ -6,7 +6,7 @@
 #include <cerrno>
 #include <system_error>
 
-#include "app/settings_file_backend.h"
+#include "settings/settings_file_backend.h"
 
 namespace sk720 {
 

@@ -1,10 +1,10 @@
 // Dialog 129: runs the connect thread and stays up until it has ended.
-#include "app/connect_dialog_win32.h"
+#include "dialogs/connect_dialog_win32.h"
 
 #include <windows.h>
 
 #include "app/app_data_win32.h"
-#include "app/live_link_win32.h"
+#include "live/live_link_win32.h"
 #include "app/main_commands_win32.h"
 #include "app/ui_text_win32.h"
 #include "resource.h"

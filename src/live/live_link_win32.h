@@ -8,7 +8,7 @@
 #include <memory>
 #include <thread>
 
-#include "app/live_rules.h"
+#include "live/live_rules.h"
 #include "link/acquisition.h"
 
 namespace sk720 {

@@ -1,4 +1,4 @@
-#include "app/settings_registry_win32.h"
+#include "settings/settings_registry_win32.h"
 
 #include <windows.h>
 

@@ -1,4 +1,4 @@
-#include "app/notice_rules.h"
+#include "dialogs/notice_rules.h"
 
 #include <algorithm>
 

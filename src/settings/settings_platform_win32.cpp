@@ -4,7 +4,7 @@
 
 #include <system_error>
 
-#include "app/settings_registry_win32.h"
+#include "settings/settings_registry_win32.h"
 #include "base/utf16.h"
 
 namespace sk720 {
