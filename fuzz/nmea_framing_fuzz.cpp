@@ -1,10 +1,10 @@
 // libFuzzer harness for NMEA framing and field scanning. The first input byte picks how the rest
 // is cut into feeds and whether "*hh" checksums are repaired first, so that the field rules are
 // reached as often as the framing. Built and run by scripts/fuzz.
-#include <cstdint>
-#include <cstdio>
 #include <algorithm>
 #include <chrono>
+#include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <vector>
 

@@ -8,10 +8,10 @@
 #include <cstdlib>
 #include <string>
 
-#include "settings/settings_file_backend.h"
-#include "settings/settings_store.h"
 #include "link/sonar_params.h"
 #include "scan/view_settings.h"
+#include "settings/settings_file_backend.h"
+#include "settings/settings_store.h"
 
 namespace {
 

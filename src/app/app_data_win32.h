@@ -10,23 +10,23 @@
 #include <string>
 #include <vector>
 
-#include "live/live_link_win32.h"
 #include "app/port_lists.h"
-#include "settings/settings_store.h"
 #include "base/status_text.h"
 #include "gps/gps_fix.h"
 #include "link/sonar_params.h"
+#include "live/live_link_win32.h"
 #include "records/playback.h"
 #include "scan/line_store.h"
 #include "scan/scan_image.h"
 #include "scan/view_settings.h"
+#include "settings/settings_store.h"
 
 namespace sk720 {
 
 // Messages of our own between threads and windows.
-constexpr UINT kMsgPlaybackReport = WM_USER;       // lParam: a PlaybackReport the receiver frees
-constexpr UINT kMsgViewReset = WM_APP + 1;         // to the scan view: a new file or sonar start
-constexpr UINT kMsgStatusText = WM_APP + 2;        // to the main window: wParam part, lParam text
+constexpr UINT kMsgPlaybackReport = WM_USER;  // lParam: a PlaybackReport the receiver frees
+constexpr UINT kMsgViewReset = WM_APP + 1;    // to the scan view: a new file or sonar start
+constexpr UINT kMsgStatusText = WM_APP + 2;   // to the main window: wParam part, lParam text
 // To the scan view after a manual screenshot: wParam 1 when saved, lParam the ScreenshotFailure.
 constexpr UINT kMsgScreenshotNotice = WM_APP + 3;
 

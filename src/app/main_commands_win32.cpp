@@ -5,14 +5,14 @@
 
 #include <commctrl.h>
 
-#include "dialogs/connect_dialog_win32.h"
-#include "dialogs/dialogs_win32.h"
-#include "live/live_link_win32.h"
-#include "live/live_rules.h"
 #include "app/main_window_win32.h"
 #include "app/playback_commands.h"
 #include "app/ui_text_win32.h"
+#include "dialogs/connect_dialog_win32.h"
+#include "dialogs/dialogs_win32.h"
 #include "dialogs/view_dialog_win32.h"
+#include "live/live_link_win32.h"
+#include "live/live_rules.h"
 #include "resource.h"
 
 namespace sk720 {

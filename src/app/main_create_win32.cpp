@@ -7,12 +7,12 @@
 
 #include <algorithm>
 
-#include "live/live_link_win32.h"
-#include "live/live_rules.h"
 #include "app/main_window_win32.h"
 #include "app/ui_text_win32.h"
 #include "link/com_port.h"
 #include "link/serial_port_win32.h"
+#include "live/live_link_win32.h"
+#include "live/live_rules.h"
 #include "resource.h"
 #include "views/echo_trace_win32.h"
 #include "views/scan_view_win32.h"

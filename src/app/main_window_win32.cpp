@@ -6,10 +6,10 @@
 
 #include <shellapi.h>
 
-#include "live/live_link_win32.h"
 #include "app/main_commands_win32.h"
 #include "app/main_layout.h"
 #include "app/ui_text_win32.h"
+#include "live/live_link_win32.h"
 
 namespace sk720 {
 

@@ -4,9 +4,9 @@
 #include <windows.h>
 
 #include "app/app_data_win32.h"
-#include "live/live_link_win32.h"
 #include "app/main_commands_win32.h"
 #include "app/ui_text_win32.h"
+#include "live/live_link_win32.h"
 #include "resource.h"
 
 namespace sk720 {

@@ -5,10 +5,10 @@
 #include <shlobj.h>
 
 #include "app/app_data_win32.h"
-#include "dialogs/connect_dialog_win32.h"
-#include "live/live_link_win32.h"
 #include "app/main_window_win32.h"
 #include "app/ui_text_win32.h"
+#include "dialogs/connect_dialog_win32.h"
+#include "live/live_link_win32.h"
 #include "resource.h"
 
 namespace sk720 {

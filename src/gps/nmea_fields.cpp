@@ -108,7 +108,8 @@ int32_t scanFields(std::string_view text, std::string_view pattern,
     }
     ++p;
     size_t width = 0;
-    while (p < pattern.size() && isDigit(pattern[p])) width = width * 10 + size_t(pattern[p++] - '0');
+    while (p < pattern.size() && isDigit(pattern[p]))
+      width = width * 10 + size_t(pattern[p++] - '0');
     if (p >= pattern.size() || size_t(reached) >= targets.size()) return reached;
     const char conversion = pattern[p++];
     size_t end = t;

@@ -43,10 +43,10 @@ bool parseGga(std::string_view text, ParsedSentence& s) {
   char altitudeUnit = 0, separationUnit = 0;
   int32_t satellites = 0, station = 0;
   double separation = 0.0, age = 0.0;
-  const FieldTarget targets[] = {&time,       &s.lat,        &s.latHemisphere, &s.lon,
-                                 &s.lonHemisphere, &s.quality, &satellites,     &s.hdop,
-                                 &s.altitude, &altitudeUnit, &separation,     &separationUnit,
-                                 &age,        &station};
+  const FieldTarget targets[] = {
+      &time,       &s.lat,  &s.latHemisphere, &s.lon,        &s.lonHemisphere, &s.quality,
+      &satellites, &s.hdop, &s.altitude,      &altitudeUnit, &separation,      &separationUnit,
+      &age,        &station};
   if (scanFields(afterTalker(text), "GGA,%s,%f,%C,%f,%C,%d,%d,%f,%f,%C,%f,%C,%f,%d*", targets) !=
       14) {
     nmeaError("GPGGA parse error!");
@@ -94,10 +94,10 @@ bool parseRmc(std::string_view text, ParsedSentence& s) {
   std::string_view time;
   char variationSide = 0, mode = 0;
   double variation = 0.0;
-  const FieldTarget targets[] = {&time,       &s.status,      &s.lat,     &s.latHemisphere,
-                                 &s.lon,      &s.lonHemisphere, &s.speedKnots, &s.track,
-                                 &s.date[0],  &s.date[1],     &s.date[2], &variation,
-                                 &variationSide, &mode};
+  const FieldTarget targets[] = {
+      &time,          &s.status, &s.lat,     &s.latHemisphere, &s.lon,     &s.lonHemisphere,
+      &s.speedKnots,  &s.track,  &s.date[0], &s.date[1],       &s.date[2], &variation,
+      &variationSide, &mode};
   const int32_t n =
       scanFields(afterTalker(text), "RMC,%s,%C,%f,%C,%f,%C,%f,%f,%2d%2d%2d,%f,%C,%C*", targets);
   if (n != 13 && n != 14) {
@@ -113,8 +113,8 @@ bool parseRmc(std::string_view text, ParsedSentence& s) {
 
 bool parseVtg(std::string_view text, ParsedSentence& s) {
   char t = 0, m = 0, n = 0, k = 0;
-  const FieldTarget targets[] = {&s.track, &t, &s.trackMagnetic, &m, &s.speedKnots, &n,
-                                 &s.speedKmh, &k};
+  const FieldTarget targets[] = {&s.track,      &t, &s.trackMagnetic, &m,
+                                 &s.speedKnots, &n, &s.speedKmh,      &k};
   if (scanFields(afterTalker(text), "VTG,%f,%C,%f,%C,%f,%C,%f,%C*", targets) != 8) {
     nmeaError("GPVTG parse error!");
     return false;
@@ -149,12 +149,18 @@ bool parseSentence(int32_t type, std::string_view text, ParsedSentence& out) {
   out = ParsedSentence{};
   out.type = type;
   switch (type) {
-    case kSentenceGga: return parseGga(text, out);
-    case kSentenceGsa: return parseGsa(text, out);
-    case kSentenceGsv: return parseGsv(text);
-    case kSentenceRmc: return parseRmc(text, out);
-    case kSentenceVtg: return parseVtg(text, out);
-    default: return false;
+    case kSentenceGga:
+      return parseGga(text, out);
+    case kSentenceGsa:
+      return parseGsa(text, out);
+    case kSentenceGsv:
+      return parseGsv(text);
+    case kSentenceRmc:
+      return parseRmc(text, out);
+    case kSentenceVtg:
+      return parseVtg(text, out);
+    default:
+      return false;
   }
 }
 

@@ -15,7 +15,8 @@ StartResult startSonar(Acquisition& acq) {
   ViewSettings view = acq.viewSettings();
   view.hold = 0;  // a new start always shows live data
   acq.setViewSettings(view);
-  const SonarParamBlocks blocks = buildParamBlocks(acq.params, acq.tunable, acq.settings.rangeIndex);
+  const SonarParamBlocks blocks =
+      buildParamBlocks(acq.params, acq.tunable, acq.settings.rangeIndex);
 
   // Owned here until a thread takes them; an abandoned start frees them on the way out.
   auto workingJob = std::make_shared<ThreadJob>(ThreadJob{&acq, acq.workingFolder()});

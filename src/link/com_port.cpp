@@ -46,8 +46,9 @@ std::string comPortNameUtf8(const ComPortEntry& entry) {
 void sortComPorts(ComPortEntry* table) {
   int32_t n = 0;
   while (n < kComPortTableSize && table[n].portNumber != 0) ++n;
-  std::sort(table, table + n,
-            [](const ComPortEntry& a, const ComPortEntry& b) { return a.portNumber < b.portNumber; });
+  std::sort(table, table + n, [](const ComPortEntry& a, const ComPortEntry& b) {
+    return a.portNumber < b.portNumber;
+  });
 }
 
 }  // namespace sk720

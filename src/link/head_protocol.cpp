@@ -78,7 +78,8 @@ int32_t waitFor(SerialPort& port, Clock& clock, Window& window, const Match* mat
       }
     }
     if (isStopped(stop)) return kLinkStopped;
-    if (now - last > silenceMs || now - start > silenceMs * kWaitOverallFactor) return timeoutResult;
+    if (now - last > silenceMs || now - start > silenceMs * kWaitOverallFactor)
+      return timeoutResult;
   }
 }
 
@@ -131,7 +132,8 @@ bool base64Decode(std::string_view text, std::vector<uint8_t>& out) {
       v[k] = base64Value(c);
       if (v[k] < 0) return false;
     }
-    const uint32_t n = (uint32_t(v[0]) << 18) | (uint32_t(v[1]) << 12) | (uint32_t(v[2]) << 6) | v[3];
+    const uint32_t n =
+        (uint32_t(v[0]) << 18) | (uint32_t(v[1]) << 12) | (uint32_t(v[2]) << 6) | v[3];
     out.push_back(uint8_t(n >> 16));
     if (pad < 2) out.push_back(uint8_t(n >> 8));
     if (pad < 1) out.push_back(uint8_t(n));
@@ -139,7 +141,8 @@ bool base64Decode(std::string_view text, std::vector<uint8_t>& out) {
   return true;
 }
 
-std::vector<uint8_t> buildCommandFrame(uint32_t commandid, const uint8_t* payload, uint32_t length) {
+std::vector<uint8_t> buildCommandFrame(uint32_t commandid, const uint8_t* payload,
+                                       uint32_t length) {
   std::vector<uint8_t> raw(kCommandHeaderSize + length);
   storeU32(raw.data() + 0, kCommandMagic);
   storeU32(raw.data() + 4, commandid);

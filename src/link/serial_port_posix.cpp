@@ -8,13 +8,13 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <chrono>
 #include <cerrno>
+#include <chrono>
 #include <climits>
-#include <mutex>
 #include <cstdlib>
 #include <cstring>
 #include <map>
+#include <mutex>
 
 namespace sk720 {
 
@@ -24,25 +24,46 @@ constexpr uint32_t kWriteStallMs = 5000;
 
 bool speedFor(int32_t baud, speed_t& speed) {
   switch (baud) {
-    case 4800: speed = B4800; return true;
-    case 9600: speed = B9600; return true;
-    case 19200: speed = B19200; return true;
-    case 38400: speed = B38400; return true;
-    case 57600: speed = B57600; return true;
-    case 115200: speed = B115200; return true;
+    case 4800:
+      speed = B4800;
+      return true;
+    case 9600:
+      speed = B9600;
+      return true;
+    case 19200:
+      speed = B19200;
+      return true;
+    case 38400:
+      speed = B38400;
+      return true;
+    case 57600:
+      speed = B57600;
+      return true;
+    case 115200:
+      speed = B115200;
+      return true;
 #ifdef B230400
-    case 230400: speed = B230400; return true;
+    case 230400:
+      speed = B230400;
+      return true;
 #endif
 #ifdef B460800
-    case 460800: speed = B460800; return true;
+    case 460800:
+      speed = B460800;
+      return true;
 #endif
 #ifdef B921600
-    case 921600: speed = B921600; return true;
+    case 921600:
+      speed = B921600;
+      return true;
 #endif
 #ifdef B1000000
-    case 1000000: speed = B1000000; return true;
+    case 1000000:
+      speed = B1000000;
+      return true;
 #endif
-    default: return false;
+    default:
+      return false;
   }
 }
 
@@ -215,7 +236,8 @@ bool configureSerialDescriptor(int fd, int32_t baud, std::string* error) {
   t.c_iflag &= ~(IXON | IXOFF | IXANY);
   t.c_cc[VMIN] = 0;
   t.c_cc[VTIME] = 0;
-  if (cfsetispeed(&t, speed) != 0 || cfsetospeed(&t, speed) != 0 || tcsetattr(fd, TCSANOW, &t) != 0) {
+  if (cfsetispeed(&t, speed) != 0 || cfsetospeed(&t, speed) != 0 ||
+      tcsetattr(fd, TCSANOW, &t) != 0) {
     setError(error, "cannot set rate " + std::to_string(baud) + ": " + std::strerror(errno));
     return false;
   }
@@ -273,7 +295,8 @@ std::vector<std::pair<uint32_t, std::string>> numberSerialDevices(
     } kinds[] = {{"ttyS", 1, 99}, {"ttyUSB", 100, 100}, {"ttyACM", 200, 100}};
     for (const auto& k : kinds) {
       const size_t len = std::strlen(k.prefix);
-      if (base.compare(0, len, k.prefix) != 0 || base.size() == len || base.size() > len + 3) continue;
+      if (base.compare(0, len, k.prefix) != 0 || base.size() == len || base.size() > len + 3)
+        continue;
       if (base.find_first_not_of("0123456789", len) != std::string::npos) continue;
       const uint32_t n = uint32_t(std::stoul(base.substr(len)));
       if (n < k.count) return k.first + n;

@@ -1,8 +1,8 @@
 #include "link/serial_port_win32.h"
 
 #include <algorithm>
-#include <mutex>
 #include <cwchar>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -26,7 +26,8 @@ bool applyLineSettings(HANDLE port, int32_t baud) {
 HANDLE openPort(uint32_t portNumber, int32_t baud) {
   wchar_t name[32];
   std::swprintf(name, 32, L"\\\\.\\COM%i", int(portNumber));
-  HANDLE port = CreateFileW(name, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+  HANDLE port =
+      CreateFileW(name, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
   if (port == INVALID_HANDLE_VALUE) return port;
   // Only the open itself counts as failure; the settings calls are best effort.
   applyLineSettings(port, baud);
@@ -144,8 +145,8 @@ class Win32SerialPort : public SerialPort {
 
 bool enumerateComPorts(ComPortEntry* table) {
   HKEY key = nullptr;
-  LSTATUS status =
-      RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"HARDWARE\\DEVICEMAP\\SERIALCOMM", 0, KEY_QUERY_VALUE, &key);
+  LSTATUS status = RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"HARDWARE\\DEVICEMAP\\SERIALCOMM", 0,
+                                 KEY_QUERY_VALUE, &key);
   if (status != ERROR_SUCCESS) {
     SetLastError(DWORD(status));
     return false;
@@ -175,7 +176,8 @@ bool enumerateComPorts(ComPortEntry* table) {
     std::fill(name.begin(), name.end(), 0);
     std::fill(data.begin(), data.end(), 0);
     DWORD nameLen = nameChars, dataLen = dataBytes - 1, type = 0;  // keep the last byte a zero
-    status = RegEnumValueW(key, index, name.data(), &nameLen, nullptr, &type, data.data(), &dataLen);
+    status =
+        RegEnumValueW(key, index, name.data(), &nameLen, nullptr, &type, data.data(), &dataLen);
     if (status == ERROR_NO_MORE_ITEMS) break;
     if (status != ERROR_SUCCESS || type != REG_SZ) continue;
     std::u16string text;

@@ -7,22 +7,25 @@
 
 namespace sk720 {
 
-const char* const kRangeTexts[kRangeCount] = {"1.5", "2.5", "3",  "5",  "6",  "7.5", "10", "15",
+const char* const kRangeTexts[kRangeCount] = {"1.5", "2.5", "3",  "5",  "6",   "7.5", "10", "15",
                                               "20",  "30",  "45", "60", "100", "120", "150"};
-const int32_t kRangeValuesMm[kRangeCount] = {1500,  2500,  3000,  5000,  6000,  7500,   10000, 15000,
-                                             20000, 30000, 45000, 60000, 100000, 120000, 150000};
+const int32_t kRangeValuesMm[kRangeCount] = {1500,  2500,  3000,   5000,   6000,
+                                             7500,  10000, 15000,  20000,  30000,
+                                             45000, 60000, 100000, 120000, 150000};
 const int32_t kRangeSamples[kRangeCount] = {240,  368,  448,  704,  848,   1040,  1376, 2048,
                                             2704, 4048, 6048, 8000, 13340, 16000, 20000};
 const char* const kStepTexts[kStepCount] = {"Stop", "Slowest", "Slow", "Normal", "Fast", "Fastest"};
 const int32_t kStepValues[kStepCount] = {0, 1, 2, 4, 8, 16};
-const char* const kGainTexts[kGainCount] = {"+15", "+12", "+9",  "+6",  "+3", "0",
+const char* const kGainTexts[kGainCount] = {"+15", "+12", "+9", "+6",  "+3", "0",
                                             "-3",  "-6",  "-9", "-12", "-15"};
-const char* const kCwLengthTexts[kCwLengthCount] = {"10", "20", "30", "50", "60", "70", "80", "100"};
+const char* const kCwLengthTexts[kCwLengthCount] = {"10", "20", "30", "50",
+                                                    "60", "70", "80", "100"};
 const char* const kSectorHeadingTexts[kSectorHeadingCount] = {
     "0\xC2\xB0",   "45\xC2\xB0",  "90\xC2\xB0",  "135\xC2\xB0",
     "180\xC2\xB0", "225\xC2\xB0", "270\xC2\xB0", "315\xC2\xB0"};
 const int32_t kSectorHeadingsUp[kSectorHeadingCount] = {0, 400, 800, 1200, 1600, 2000, 2400, 2800};
-const int32_t kSectorHeadingsDown[kSectorHeadingCount] = {0, 2800, 2400, 2000, 1600, 1200, 800, 400};
+const int32_t kSectorHeadingsDown[kSectorHeadingCount] = {0,    2800, 2400, 2000,
+                                                          1600, 1200, 800,  400};
 const char* const kSectorWidthTexts[kSectorWidthCount] = {"45\xC2\xB0", "90\xC2\xB0", "135\xC2\xB0",
                                                           "180\xC2\xB0"};
 const int32_t kSectorWidths[kSectorWidthCount] = {400, 800, 1200, 1600};
@@ -40,12 +43,18 @@ int32_t cwLengthAt(int32_t index) {
 
 int32_t stepCode(int32_t step) {
   switch (step) {
-    case 1: return 1;
-    case 2: return 2;
-    case 4: return 3;
-    case 8: return 4;
-    case 16: return 5;
-    default: return 0;
+    case 1:
+      return 1;
+    case 2:
+      return 2;
+    case 4:
+      return 3;
+    case 8:
+      return 4;
+    case 16:
+      return 5;
+    default:
+      return 0;
   }
 }
 
@@ -94,30 +103,33 @@ bool leadingNumber(const std::string& text, double& value) {
 }  // namespace
 
 void storeSonarSettings(const SonarSettings& s, uint8_t* blob) {
-  const int32_t words[18] = {s.formatTag,    s.rangeIndex,      s.pulseType,     s.cwLengthIndex,
-                             s.pulseVariant, s.sectorEnabled,   s.sectorHeadingIndex,
-                             s.sectorWidthIndex, s.stepIndex,   s.rotationIndex, s.gainIndex,
-                             s.reserved44,   s.reserved48,      s.tvgSlope,      s.reserved56,
-                             s.headUp,       s.centralFrequency, s.bandwidth};
+  const int32_t words[18] = {
+      s.formatTag,     s.rangeIndex,         s.pulseType,        s.cwLengthIndex, s.pulseVariant,
+      s.sectorEnabled, s.sectorHeadingIndex, s.sectorWidthIndex, s.stepIndex,     s.rotationIndex,
+      s.gainIndex,     s.reserved44,         s.reserved48,       s.tvgSlope,      s.reserved56,
+      s.headUp,        s.centralFrequency,   s.bandwidth};
   static_assert(sizeof(words) == kSonarSettingsBlobSize);
   for (int i = 0; i < 18; ++i) storeI32(blob + 4 * i, words[i]);
 }
 
 SonarSettings loadSonarSettings(const uint8_t* blob) {
   SonarSettings s;
-  int32_t* fields[18] = {&s.formatTag,    &s.rangeIndex,      &s.pulseType,     &s.cwLengthIndex,
-                         &s.pulseVariant, &s.sectorEnabled,   &s.sectorHeadingIndex,
-                         &s.sectorWidthIndex, &s.stepIndex,   &s.rotationIndex, &s.gainIndex,
-                         &s.reserved44,   &s.reserved48,      &s.tvgSlope,      &s.reserved56,
-                         &s.headUp,       &s.centralFrequency, &s.bandwidth};
+  int32_t* fields[18] = {
+      &s.formatTag,        &s.rangeIndex,    &s.pulseType,          &s.cwLengthIndex,
+      &s.pulseVariant,     &s.sectorEnabled, &s.sectorHeadingIndex, &s.sectorWidthIndex,
+      &s.stepIndex,        &s.rotationIndex, &s.gainIndex,          &s.reserved44,
+      &s.reserved48,       &s.tvgSlope,      &s.reserved56,         &s.headUp,
+      &s.centralFrequency, &s.bandwidth};
   for (int i = 0; i < 18; ++i) *fields[i] = loadI32(blob + 4 * i);
   return s;
 }
 
 int32_t pulseModeFor(int32_t pulseType, int32_t pulseVariant, int32_t rangeIndex, int32_t current) {
   switch (pulseType) {
-    case kPulseCw: return 0;
-    case kPulseAuto: return rangeIndex <= 3 ? 0 : (rangeIndex <= 9 ? 1 : 2);
+    case kPulseCw:
+      return 0;
+    case kPulseAuto:
+      return rangeIndex <= 3 ? 0 : (rangeIndex <= 9 ? 1 : 2);
     case kPulseAfm: {
       static const int32_t modes[3] = {3, 1, 5};
       return (pulseVariant >= 0 && pulseVariant < 3) ? modes[pulseVariant] : current;
@@ -126,7 +138,8 @@ int32_t pulseModeFor(int32_t pulseType, int32_t pulseVariant, int32_t rangeIndex
       static const int32_t modes[3] = {4, 2, 6};
       return (pulseVariant >= 0 && pulseVariant < 3) ? modes[pulseVariant] : current;
     }
-    default: return current;
+    default:
+      return current;
   }
 }
 

@@ -115,8 +115,8 @@ struct SonarDialogValues {
 };
 
 // The derivation when the dialog is confirmed (up to the point where the sonar is started).
-void applySonarDialog(SonarSettings& settings, SonarParams& params,
-                      const SonarDialogValues& dialog, int32_t linkBaud);
+void applySonarDialog(SonarSettings& settings, SonarParams& params, const SonarDialogValues& dialog,
+                      int32_t linkBaud);
 
 uint32_t buildCommandWord(const SonarParams& params);
 

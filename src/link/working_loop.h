@@ -18,7 +18,6 @@ struct HeadingFix {
 
 constexpr uint32_t kHeadingFixAgeMs = 20000;
 
-
 // headingRadians (and compassValid) for a record; lastCommandWord must already hold its word.
 void updateHeading(HeadingFix& fix, const DataHeader& h, uint32_t nowMs, ScanInputs& inputs);
 

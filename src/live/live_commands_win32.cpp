@@ -5,12 +5,12 @@
 #include <commctrl.h>
 
 #include "app/app_data_win32.h"
+#include "app/main_window_win32.h"
+#include "app/ui_text_win32.h"
 #include "dialogs/connect_dialog_win32.h"
 #include "dialogs/dialogs_win32.h"
 #include "live/live_link_win32.h"
 #include "live/live_rules.h"
-#include "app/main_window_win32.h"
-#include "app/ui_text_win32.h"
 #include "resource.h"
 
 namespace sk720 {

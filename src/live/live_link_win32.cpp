@@ -8,10 +8,10 @@
 #include <system_error>
 
 #include "app/app_data_win32.h"
-#include "live/live_rules.h"
 #include "app/main_window_win32.h"
 #include "app/ui_text_win32.h"
 #include "link/serial_port_win32.h"
+#include "live/live_rules.h"
 #include "records/recorder_win32.h"
 #include "resource.h"
 

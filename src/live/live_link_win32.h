@@ -8,8 +8,8 @@
 #include <memory>
 #include <thread>
 
-#include "live/live_rules.h"
 #include "link/acquisition.h"
+#include "live/live_rules.h"
 
 namespace sk720 {
 

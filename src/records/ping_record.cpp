@@ -191,11 +191,16 @@ int32_t RangeFromRecordLength(uint32_t samples) {
 
 int32_t LinesPerTurn(uint32_t commandid) {
   switch ((commandid >> 20) & 15) {
-    case 2: return 1600;
-    case 3: return 800;
-    case 4: return 400;
-    case 5: return 200;
-    default: return 3200;
+    case 2:
+      return 1600;
+    case 3:
+      return 800;
+    case 4:
+      return 400;
+    case 5:
+      return 200;
+    default:
+      return 3200;
   }
 }
 

@@ -34,8 +34,8 @@ struct PlaybackReport {
   uint32_t recordLength = 0;  // samples field of the current file's first record
   uint32_t datasize = 0;      // datasize field of the current file's first record
   uint64_t fileSize = 0;
-  uint64_t position = 0;      // current read position (the scan window's copy leaves it 0)
-  uint32_t commandid = 0;     // commandid of the first record of the first file
+  uint64_t position = 0;   // current read position (the scan window's copy leaves it 0)
+  uint32_t commandid = 0;  // commandid of the first record of the first file
 };
 
 // Stands in for the windows playback talks to. Called on the playback thread: implementations

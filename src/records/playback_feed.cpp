@@ -13,7 +13,8 @@ bool feedPlaybackRecord(PlaybackFeedState& state, const uint8_t* record, LineSto
   // The head-up bit in force is that of the record before this one.
   const bool headUp = (shared.lastCommandWord.load(std::memory_order_relaxed) >> 4) & 1;
   const int32_t line = lineIndexOf(h.angle, headUp);
-  if (detectTurn(state.previousSide, line)) shared.turnCompleted.store(1, std::memory_order_relaxed);
+  if (detectTurn(state.previousSide, line))
+    shared.turnCompleted.store(1, std::memory_order_relaxed);
 
   shared.lastDeviceId.store(h.deviceid, std::memory_order_relaxed);
   shared.lastCommandWord.store(h.commandid, std::memory_order_relaxed);

@@ -9,7 +9,8 @@ namespace {
 
 class StreamRecordSink : public RecordSink {
  public:
-  explicit StreamRecordSink(const std::string& path) : path_(path), out_(path, std::ios::binary | std::ios::trunc) {}
+  explicit StreamRecordSink(const std::string& path)
+      : path_(path), out_(path, std::ios::binary | std::ios::trunc) {}
   bool isOpen() const { return out_.is_open(); }
 
   bool append(const uint8_t* data, uint32_t size) override {

@@ -33,12 +33,36 @@ Palette rainbowPalette() {
     const float f = h - float(sector);
     float r = 0, g = 0, b = 0;
     switch (sector) {
-      case 0: r = 1; g = f; b = 0; break;
-      case 1: r = 1 - f; g = 1; b = 0; break;
-      case 2: r = 0; g = 1; b = f; break;
-      case 3: r = 0; g = 1 - f; b = 1; break;
-      case 4: r = f; g = 0; b = 1; break;
-      default: r = 1; g = 0; b = 1 - f; break;
+      case 0:
+        r = 1;
+        g = f;
+        b = 0;
+        break;
+      case 1:
+        r = 1 - f;
+        g = 1;
+        b = 0;
+        break;
+      case 2:
+        r = 0;
+        g = 1;
+        b = f;
+        break;
+      case 3:
+        r = 0;
+        g = 1 - f;
+        b = 1;
+        break;
+      case 4:
+        r = f;
+        g = 0;
+        b = 1;
+        break;
+      default:
+        r = 1;
+        g = 0;
+        b = 1 - f;
+        break;
     }
     p[i] = {toByte(r), toByte(g), toByte(b)};
   }

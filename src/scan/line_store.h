@@ -46,7 +46,7 @@ struct LineStore {
 
   // Allocated zero-filled once; pages the store never touches are never committed.
   std::unique_ptr<uint16_t[], void (*)(uint16_t*)> values;
-  std::mutex lineLock;                // guards dirtyDegrees only
+  std::mutex lineLock;                   // guards dirtyDegrees only
   uint32_t dirtyDegrees[kDegrees] = {};  // DirtyDegrees
   std::atomic<int32_t> currentLineIndex{0};
 };

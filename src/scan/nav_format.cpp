@@ -16,7 +16,7 @@ bool isLongitude(float lon) { return std::isfinite(lon) && std::fabs(lon) <= kPi
 
 bool isLatitude(float lat) { return std::isfinite(lat) && std::fabs(lat) <= kPi / 2.0f; }
 
-void FormatCoordinate(float radians, std::string &out) {
+void FormatCoordinate(float radians, std::string& out) {
   const float g = radians * 180.0f / kPi;
   const float a = std::fabs(g);
   // Beyond half a turn nothing is a coordinate; it also keeps the conversion to
@@ -66,8 +66,8 @@ int32_t ClassifyPdop(float pdop) {
   return 6;
 }
 
-const char *pdopClassName(int32_t c) {
-  static const char *const kNames[] = {"N/A",      "Ideal", "Excellent", "Good",
+const char* pdopClassName(int32_t c) {
+  static const char* const kNames[] = {"N/A",      "Ideal", "Excellent", "Good",
                                        "Moderate", "Fair",  "Poor"};
   return c >= 0 && c <= 6 ? kNames[c] : "Poor";
 }

@@ -10,7 +10,7 @@ namespace sk720 {
 // is left to the hemisphere letter. "N/A" for a value that is not a number or
 // lies beyond ±180°.
 std::string FormatCoordinate(float radians);
-void FormatCoordinate(float radians, std::string &out);  // into reused storage
+void FormatCoordinate(float radians, std::string& out);  // into reused storage
 
 struct GeoPoint {
   float lat = 0.0f,
@@ -24,12 +24,12 @@ GeoPoint DestinationPoint(float lat, float lon, float bearing, float distanceMet
 
 // 0 "N/A" (exactly 0.0), 1 "Ideal" .. 6 "Poor" (20 and above, and NaN).
 int32_t ClassifyPdop(float pdop);
-const char *pdopClassName(int32_t pdopClass);
+const char* pdopClassName(int32_t pdopClass);
 
 // Hemisphere letters as the strip shows them: 0.0 (and NaN) count as south and
 // west.
-inline const char *latitudeLetter(float lat) { return lat > 0.0f ? "N" : "S"; }
-inline const char *longitudeLetter(float lon) { return lon > 0.0f ? "E" : "W"; }
+inline const char* latitudeLetter(float lat) { return lat > 0.0f ? "N" : "S"; }
+inline const char* longitudeLetter(float lon) { return lon > 0.0f ? "E" : "W"; }
 
 // True for a latitude the strip can show (finite, within ±90°).
 bool isLatitude(float lat);

@@ -25,7 +25,7 @@ OverlayCentre overlayCentre(int32_t imageSize, int32_t panX, int32_t panY, int32
   return {imageSize / 2 - px, imageSize / 2 - py};
 }
 
-PointF polarPoint(const OverlayCentre &c, double step, double radius) {
+PointF polarPoint(const OverlayCentre& c, double step, double radius) {
   const double theta = (step - 1600.0) * 2.0 * kPi / 3200.0;
   return at(c.cx + radius * std::sin(theta), c.cy + radius * std::cos(theta));
 }
@@ -34,7 +34,7 @@ int32_t reducedZeroOffset(int32_t zeroOffsetDegrees) {
   return int32_t(int64_t(zeroOffsetDegrees) % 360);
 }
 
-void ringLabel(int32_t displayRangeIndex, float metres, std::string &out) {
+void ringLabel(int32_t displayRangeIndex, float metres, std::string& out) {
   // 1.5, 2.5, 3, 6 and 7.5 m: the ring spacing has a tenth.
   const bool tenths = displayRangeIndex == 0 || displayRangeIndex == 1 || displayRangeIndex == 2 ||
                       displayRangeIndex == 4 || displayRangeIndex == 5;
@@ -43,7 +43,7 @@ void ringLabel(int32_t displayRangeIndex, float metres, std::string &out) {
   out.assign(buf);
 }
 
-int32_t addRangeRings(OverlayList &out, const OverlayCentre &c, const RingInput &in, bool draw) {
+int32_t addRangeRings(OverlayList& out, const OverlayCentre& c, const RingInput& in, bool draw) {
   const int32_t index = in.displayRangeIndex < 0    ? 0
                         : in.displayRangeIndex > 14 ? 14
                                                     : in.displayRangeIndex;
@@ -60,21 +60,21 @@ int32_t addRangeRings(OverlayList &out, const OverlayCentre &c, const RingInput 
     if (!draw) continue;
     out.ellipse(float(c.cx - r), float(c.cy - r), float(2 * r - 1), float(2 * r - 1), kRingArgb,
                 kOverlayPenWidth);
-    OverlayPrimitive &label =
+    OverlayPrimitive& label =
         out.text(float(c.cx + r - 34), float(c.cy - 15), 12.0f, false, kRingLabelArgb);
     ringLabel(index, distance, label.text);
   }
   return outerRadius;
 }
 
-void addGridSpokes(OverlayList &out, const OverlayCentre &c, int32_t outerRadius) {
+void addGridSpokes(OverlayList& out, const OverlayCentre& c, int32_t outerRadius) {
   for (int32_t a = 0; a < 1600; a += 400) {
     out.line(polarPoint(c, a, outerRadius), polarPoint(c, a + 1600, outerRadius), kRingArgb,
              kOverlayPenWidth);
   }
 }
 
-void addPointer(OverlayList &out, const OverlayCentre &c, int32_t outerRadius,
+void addPointer(OverlayList& out, const OverlayCentre& c, int32_t outerRadius,
                 int32_t currentLineIndex, int32_t zeroOffsetDegrees) {
   const double theta = (currentLineIndex - 1600) * 2.0 * kPi / 3200.0 -
                        reducedZeroOffset(zeroOffsetDegrees) * kPi / 180.0;
@@ -107,13 +107,13 @@ double compassMarkSize(int32_t outerRadius) {
   return std::hypot(double(p.x) - q.x, double(p.y) - q.y) * std::sqrt(3.0) / 2.0;
 }
 
-void addCompassMarks(OverlayList &out, const OverlayCentre &c, int32_t outerRadius, int32_t heading,
+void addCompassMarks(OverlayList& out, const OverlayCentre& c, int32_t outerRadius, int32_t heading,
                      int32_t zeroOffsetDegrees) {
   const int32_t a0 = compassBaseStep(heading, zeroOffsetDegrees);
   const double s = compassMarkSize(outerRadius);
   const int32_t fontWhole = int32_t(s);
-  static const char *const kCardinal[] = {"N", "W", "S", "E"};
-  static const char *const kIntercardinal[] = {"315", "225", "135", "45"};
+  static const char* const kCardinal[] = {"N", "W", "S", "E"};
+  static const char* const kIntercardinal[] = {"315", "225", "135", "45"};
   for (int32_t pass = 0; pass < 2; ++pass) {
     for (int32_t k = 0; k < 4; ++k) {
       const double a = a0 + (pass ? 400 : 0) + 800 * k;
@@ -122,7 +122,7 @@ void addCompassMarks(OverlayList &out, const OverlayCentre &c, int32_t outerRadi
       if (fontWhole == 0) continue;  // no room for a label at this radius
       const PointF q = polarPoint(c, a, outerRadius - 2 * s);
       const double w = (pass ? 6 : 2) * s / std::sqrt(2.0), h = 2 * s / std::sqrt(2.0);
-      OverlayPrimitive &t = out.text(float(q.x - w / 2), float(q.y - h / 2), float(fontWhole / 0.9),
+      OverlayPrimitive& t = out.text(float(q.x - w / 2), float(q.y - h / 2), float(fontWhole / 0.9),
                                      true, kCompassLabelArgb);
       t.w = float(w);
       t.h = float(h);
@@ -137,7 +137,7 @@ int32_t dialHeading(int32_t heading, int32_t zeroOffsetDegrees) {
   return int32_t(h < 0 ? h + 360 : h);
 }
 
-void addHeadingDial(OverlayList &out, int32_t width, int32_t height, int32_t heading,
+void addHeadingDial(OverlayList& out, int32_t width, int32_t height, int32_t heading,
                     int32_t zeroOffsetDegrees) {
   const int32_t h = dialHeading(heading, zeroOffsetDegrees);
   const double r = width / 2;
@@ -171,7 +171,7 @@ void addHeadingDial(OverlayList &out, int32_t width, int32_t height, int32_t hea
     std::snprintf(buf, sizeof buf, "%3d", t);
     out.text(p.x, p.y, 10.0f, true, 0xFFFFFFFF).text.assign(buf);
   }
-  static const char *const kLetters[] = {"N", "E", "S", "W"};
+  static const char* const kLetters[] = {"N", "E", "S", "W"};
   for (int32_t k = 0; k < 4; ++k) {
     const PointF p = card(90 * k, r - 12, -5, -7);
     out.text(p.x, p.y, 10.0f, true, 0xFFFFFFFF).text.assign(kLetters[k]);
@@ -180,8 +180,8 @@ void addHeadingDial(OverlayList &out, int32_t width, int32_t height, int32_t hea
   out.text(float(r - 13), float(r - 9), 12.0f, true, kDialCentreTextArgb).text.assign(buf);
 }
 
-void addRuler(OverlayList &out, float x1, float y1, float x2, float y2, int32_t squareSize,
-              float pixelsPerMetre, std::string &distanceText) {
+void addRuler(OverlayList& out, float x1, float y1, float x2, float y2, int32_t squareSize,
+              float pixelsPerMetre, std::string& distanceText) {
   const float half = float(squareSize / 2);
   for (const PointF e : {PointF{x1, y1}, PointF{x2, y2}}) {
     const PointF square[4] = {{e.x - half, e.y - half},

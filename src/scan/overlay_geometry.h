@@ -31,7 +31,7 @@ OverlayCentre overlayCentre(int32_t imageSize, int32_t panX, int32_t panY, int32
                             int32_t dragStartPanY, bool dragging);
 
 // P(a, r).
-PointF polarPoint(const OverlayCentre &c, double step, double radius);
+PointF polarPoint(const OverlayCentre& c, double step, double radius);
 
 // A zero direction offset in degrees as a value in -359..359 with the same
 // effect.
@@ -48,15 +48,15 @@ struct RingInput {
 // The ring label for a ring distance: "%4.1fm" for the 1.5, 2.5, 3, 6 and 7.5 m
 // ranges,
 // "%4.0fm" otherwise.
-void ringLabel(int32_t displayRangeIndex, float metres, std::string &out);
+void ringLabel(int32_t displayRangeIndex, float metres, std::string& out);
 
 // Appends the rings and labels when draw is set; returns outerRadius (0 when no
 // ring fits).
-int32_t addRangeRings(OverlayList &out, const OverlayCentre &c, const RingInput &in, bool draw);
+int32_t addRangeRings(OverlayList& out, const OverlayCentre& c, const RingInput& in, bool draw);
 
-void addGridSpokes(OverlayList &out, const OverlayCentre &c, int32_t outerRadius);
+void addGridSpokes(OverlayList& out, const OverlayCentre& c, int32_t outerRadius);
 
-void addPointer(OverlayList &out, const OverlayCentre &c, int32_t outerRadius,
+void addPointer(OverlayList& out, const OverlayCentre& c, int32_t outerRadius,
                 int32_t currentLineIndex, int32_t zeroOffsetDegrees);
 
 // trunc(heading x 1600 / pi) and trunc(heading x 180 / pi); 0 for a heading
@@ -69,20 +69,20 @@ int32_t compassBaseStep(int32_t headingSteps, int32_t zeroOffsetDegrees);
 // Mark size s at a radius: the height of the equilateral triangle on the chord
 // of +-10 steps.
 double compassMarkSize(int32_t outerRadius);
-void addCompassMarks(OverlayList &out, const OverlayCentre &c, int32_t outerRadius,
+void addCompassMarks(OverlayList& out, const OverlayCentre& c, int32_t outerRadius,
                      int32_t headingSteps, int32_t zeroOffsetDegrees);
 
 // The dial's heading, 0..359.
 int32_t dialHeading(int32_t headingDegrees, int32_t zeroOffsetDegrees);
 // The dial in its own box (0, 0)..(width, height), to be drawn on black and
 // OR-combined.
-void addHeadingDial(OverlayList &out, int32_t width, int32_t height, int32_t headingDegrees,
+void addHeadingDial(OverlayList& out, int32_t width, int32_t height, int32_t headingDegrees,
                     int32_t zeroOffsetDegrees);
 
 constexpr int32_t kRulerSquareSize = 8;
 // Squares, line and the distance label; returns the distance text ("%.2fm") in
 // distanceText.
-void addRuler(OverlayList &out, float x1, float y1, float x2, float y2, int32_t squareSize,
-              float pixelsPerMetre, std::string &distanceText);
+void addRuler(OverlayList& out, float x1, float y1, float x2, float y2, int32_t squareSize,
+              float pixelsPerMetre, std::string& distanceText);
 
 }  // namespace sk720

@@ -10,7 +10,7 @@ namespace sk720 {
 namespace {
 
 template <typename... A>
-void printInto(std::string &out, const char *format, A... args) {
+void printInto(std::string& out, const char* format, A... args) {
   char buf[320];
   std::snprintf(buf, sizeof buf, format, args...);
   out.assign(buf);
@@ -18,15 +18,15 @@ void printInto(std::string &out, const char *format, A... args) {
 
 // Step codes 6..15 never come from the head's parameter block; they show as
 // unknown.
-const char *stepText(uint32_t code) {
-  static const char *const kSteps[] = {"0.1125", "0.1125", "0.225", "0.45", "0.9", "1.8"};
+const char* stepText(uint32_t code) {
+  static const char* const kSteps[] = {"0.1125", "0.1125", "0.225", "0.45", "0.9", "1.8"};
   return code < 6 ? kSteps[code] : "?";
 }
 
 }  // namespace
 
-void formatParameterLines(uint32_t word, const DeviceLine &device, InfoStripTexts &out) {
-  const char *pulse = "CW";
+void formatParameterLines(uint32_t word, const DeviceLine& device, InfoStripTexts& out) {
+  const char* pulse = "CW";
   int32_t length = int32_t((word >> 5) & 0x3FF);
   if (word & (1u << 2)) {
     pulse = "AFM";
@@ -40,7 +40,7 @@ void formatParameterLines(uint32_t word, const DeviceLine &device, InfoStripText
   printInto(out.gain, "Gain: %s%d.0 dB", (word & (1u << 19)) ? "-" : "+",
             int32_t((word >> 15) & 15));
 
-  const char *head = (word & (1u << 4)) ? "Up" : "Down";
+  const char* head = (word & (1u << 4)) ? "Up" : "Down";
   if (device.tunable) {
     printInto(out.id, "ID: %u %d/%dHz Head: %s", device.deviceId, device.centralFrequency,
               device.bandwidth, head);
@@ -51,19 +51,19 @@ void formatParameterLines(uint32_t word, const DeviceLine &device, InfoStripText
   if (word & (1u << 29)) {
     out.sector.assign("Sector mode: off");
   } else {
-    static const char *const kHeadings[] = {"0", "45", "90", "135", "180", "225", "270", "315"};
-    static const char *const kWidths[] = {"45", "90", "135", "180"};
+    static const char* const kHeadings[] = {"0", "45", "90", "135", "180", "225", "270", "315"};
+    static const char* const kWidths[] = {"45", "90", "135", "180"};
     printInto(out.sector, "Sector mode: %s\u00B0/%s\u00B0", kHeadings[(word >> 24) & 7],
               kWidths[(word >> 27) & 3]);
   }
 }
 
-void formatGpsLine(const GpsSnapshot &gps, std::string &out) {
+void formatGpsLine(const GpsSnapshot& gps, std::string& out) {
   if (gps.sig == 0) {
     out.assign("GPS: N/A");
     return;
   }
-  const char *fix = gps.fix == 1 ? "N/A" : gps.fix == 2 ? "2D" : "3D";
+  const char* fix = gps.fix == 1 ? "N/A" : gps.fix == 2 ? "2D" : "3D";
   std::string lat, lon;
   lat.reserve(32);
   lon.reserve(32);
@@ -74,8 +74,8 @@ void formatGpsLine(const GpsSnapshot &gps, std::string &out) {
             pdopClassName(ClassifyPdop(gps.pdop)));
 }
 
-void formatCursorLine(const GpsSnapshot &gps, float angleFraction, float rangeMetres,
-                      float headingRadians, std::string &out) {
+void formatCursorLine(const GpsSnapshot& gps, float angleFraction, float rangeMetres,
+                      float headingRadians, std::string& out) {
   const float pi = std::acos(-1.0f);
   float b = 360.0f - angleFraction * 360.0f + headingRadians * 180.0f / pi;
   // One subtraction per turn would spin on a damaged heading; the remainder is

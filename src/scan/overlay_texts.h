@@ -25,27 +25,27 @@ constexpr uint32_t kStripTextArgb = 0xFFFFFFFF;
 // Long form (with the centre frequency and bandwidth) when the program runs
 // tunable.
 struct DeviceLine {
-  bool operator==(const DeviceLine &) const = default;
+  bool operator==(const DeviceLine&) const = default;
   uint32_t deviceId = 0;
   bool tunable = false;
   int32_t centralFrequency = 0, bandwidth = 0;  // Hz
 };
 
 // The pulse, step, gain, ID and sector lines.
-void formatParameterLines(uint32_t commandWord, const DeviceLine &device, InfoStripTexts &out);
+void formatParameterLines(uint32_t commandWord, const DeviceLine& device, InfoStripTexts& out);
 
 struct GpsSnapshot {
-  bool operator==(const GpsSnapshot &) const = default;
+  bool operator==(const GpsSnapshot&) const = default;
   float lat = 0.0f, lon = 0.0f, pdop = 100.0f;
   int32_t sig = 0, fix = 0;
 };
 
 // "GPS(%s): %s %s, %s %s, PDOP: %4.1f (%s)", or "GPS: N/A" without a fix.
-void formatGpsLine(const GpsSnapshot &gps, std::string &out);
+void formatGpsLine(const GpsSnapshot& gps, std::string& out);
 
 // The cursor's geographic position from the pixel's polar position
 // (angleFraction, rangeMetres) and the heading: "Cursor: %s %s, %s %s".
-void formatCursorLine(const GpsSnapshot &gps, float angleFraction, float rangeMetres,
-                      float headingRadians, std::string &out);
+void formatCursorLine(const GpsSnapshot& gps, float angleFraction, float rangeMetres,
+                      float headingRadians, std::string& out);
 
 }  // namespace sk720

@@ -1,6 +1,6 @@
-#include <windows.h>
-#include <objidl.h>
 #include <gdiplus.h>
+#include <objidl.h>
+#include <windows.h>
 
 #include <string>
 #include <vector>

@@ -4,8 +4,8 @@
 
 namespace sk720 {
 
-std::optional<ScreenshotKind> takeScreenshotRequest(int32_t &manualRequested,
-                                                    int32_t &automaticRequest) {
+std::optional<ScreenshotKind> takeScreenshotRequest(int32_t& manualRequested,
+                                                    int32_t& automaticRequest) {
   if (automaticRequest != 0) {
     automaticRequest = 0;
     return ScreenshotKind::Automatic;
@@ -17,7 +17,7 @@ std::optional<ScreenshotKind> takeScreenshotRequest(int32_t &manualRequested,
   return std::nullopt;
 }
 
-std::string screenshotFileName(ScreenshotKind kind, const std::string &timestamp) {
+std::string screenshotFileName(ScreenshotKind kind, const std::string& timestamp) {
   std::string name =
       kind == ScreenshotKind::Automatic ? "autoscreenshot_rez720_" : "screenshot_rez720_";
   name += timestamp;
@@ -25,7 +25,7 @@ std::string screenshotFileName(ScreenshotKind kind, const std::string &timestamp
   return name;
 }
 
-bool screenshotPath(const std::string &folder, const std::string &name, std::string &path) {
+bool screenshotPath(const std::string& folder, const std::string& name, std::string& path) {
   std::string joined = folder;
   if (joined.empty() || (joined.back() != '\\' && joined.back() != '/')) joined += '\\';
   joined += name;
@@ -37,7 +37,7 @@ bool screenshotPath(const std::string &folder, const std::string &name, std::str
   return true;
 }
 
-const char *screenshotFailureText(ScreenshotFailure failure) {
+const char* screenshotFailureText(ScreenshotFailure failure) {
   switch (failure) {
     case ScreenshotFailure::None:
       return "";
@@ -51,7 +51,7 @@ const char *screenshotFailureText(ScreenshotFailure failure) {
   return "";
 }
 
-std::string screenshotNoticeText(const ScreenshotResult &result) {
+std::string screenshotNoticeText(const ScreenshotResult& result) {
   if (result.saved) return "Screenshot saved";
   return std::string("Screenshot not saved: ") + screenshotFailureText(result.failure);
 }

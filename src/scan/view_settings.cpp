@@ -10,12 +10,27 @@ namespace {
 // The blob's word order; word 2 is the float.
 template <typename F>
 void eachField(ViewSettings& v, F&& f) {
-  int32_t* words[] = {&v.displayEnabled, &v.palette,     nullptr,       &v.gainIndex,
-                      &v.deadZoneIndex,  &v.grid,        &v.autoContrast, &v.contrast,
-                      &v.brightness,     &v.linear,      &v.pointer,    &v.echogram,
-                      &v.fitToWindow,    &v.hold,        &v.reserved56, &v.compassEnabled,
-                      &v.zeroAlwaysUp,   &v.showInfo,    &v.playbackContinuously,
-                      &v.zeroOffset,     &v.toolbarVisible};
+  int32_t* words[] = {&v.displayEnabled,
+                      &v.palette,
+                      nullptr,
+                      &v.gainIndex,
+                      &v.deadZoneIndex,
+                      &v.grid,
+                      &v.autoContrast,
+                      &v.contrast,
+                      &v.brightness,
+                      &v.linear,
+                      &v.pointer,
+                      &v.echogram,
+                      &v.fitToWindow,
+                      &v.hold,
+                      &v.reserved56,
+                      &v.compassEnabled,
+                      &v.zeroAlwaysUp,
+                      &v.showInfo,
+                      &v.playbackContinuously,
+                      &v.zeroOffset,
+                      &v.toolbarVisible};
   static_assert(sizeof(words) / sizeof(words[0]) * 4 == kViewSettingsBlobSize);
   for (size_t i = 0; i < sizeof(words) / sizeof(words[0]); ++i) f(i * 4, words[i]);
 }
@@ -25,8 +40,10 @@ ViewSettingsBlob viewSettingsToBlob(const ViewSettings& in) {
   ViewSettings v = in;
   ViewSettingsBlob b{};
   eachField(v, [&](size_t off, int32_t* w) {
-    if (w) storeI32(b.data() + off, *w);
-    else storeF32(b.data() + off, v.reservedScale);
+    if (w)
+      storeI32(b.data() + off, *w);
+    else
+      storeF32(b.data() + off, v.reservedScale);
   });
   return b;
 }
@@ -35,8 +52,10 @@ bool viewSettingsFromBlob(const uint8_t* data, size_t size, ViewSettings& out) {
   if (!data || size != kViewSettingsBlobSize) return false;
   ViewSettings v;
   eachField(v, [&](size_t off, int32_t* w) {
-    if (w) *w = loadI32(data + off);
-    else v.reservedScale = loadF32(data + off);
+    if (w)
+      *w = loadI32(data + off);
+    else
+      v.reservedScale = loadF32(data + off);
   });
   out = v;
   return true;

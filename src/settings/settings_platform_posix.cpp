@@ -2,8 +2,8 @@
 #include <cstdlib>
 #include <system_error>
 
-#include "settings/settings_file_backend.h"
 #include "base/utf16.h"
+#include "settings/settings_file_backend.h"
 
 namespace sk720 {
 

@@ -4,8 +4,8 @@
 
 #include <system_error>
 
-#include "settings/settings_registry_win32.h"
 #include "base/utf16.h"
+#include "settings/settings_registry_win32.h"
 
 namespace sk720 {
 

@@ -9,7 +9,7 @@ namespace {
 // "Segoe UI" first; under Wine neither it nor the generic sans-serif family
 // exists, and a text drawn with a family that was not found silently vanishes,
 // so installed families follow.
-const wchar_t *const kFamilies[] = {L"Segoe UI", L"Liberation Sans", L"DejaVu Sans", L"Arial",
+const wchar_t* const kFamilies[] = {L"Segoe UI", L"Liberation Sans", L"DejaVu Sans", L"Arial",
                                     L"Tahoma"};
 
 Gdiplus::ARGB argbOf(uint32_t c) { return Gdiplus::ARGB(c); }
@@ -17,17 +17,17 @@ Gdiplus::ARGB argbOf(uint32_t c) { return Gdiplus::ARGB(c); }
 }  // namespace
 
 OverlayPainterWin32::~OverlayPainterWin32() {
-  for (CachedFont &f : fonts_) G::GdipDeleteFont(f.font);
+  for (CachedFont& f : fonts_) G::GdipDeleteFont(f.font);
   if (plainFormat_) G::GdipDeleteStringFormat(plainFormat_);
   if (centredFormat_) G::GdipDeleteStringFormat(centredFormat_);
   if (family_) G::GdipDeleteFontFamily(family_);
 }
 
-Gdiplus::GpFontFamily *OverlayPainterWin32::family() {
+Gdiplus::GpFontFamily* OverlayPainterWin32::family() {
   if (familyTried_) return family_;
   familyTried_ = true;
-  for (const wchar_t *name : kFamilies) {
-    Gdiplus::GpFontFamily *f = nullptr;
+  for (const wchar_t* name : kFamilies) {
+    Gdiplus::GpFontFamily* f = nullptr;
     if (G::GdipCreateFontFamilyFromName(name, nullptr, &f) == Gdiplus::Ok && f) {
       family_ = f;
       familyName_ = name;
@@ -36,7 +36,7 @@ Gdiplus::GpFontFamily *OverlayPainterWin32::family() {
   }
   // Last resort only: where it exists, the generic family is better than no
   // text.
-  Gdiplus::GpFontFamily *generic = nullptr;
+  Gdiplus::GpFontFamily* generic = nullptr;
   if (G::GdipGetGenericFontFamilySansSerif(&generic) == Gdiplus::Ok && generic) {
     G::GdipCloneFontFamily(generic, &family_);
     if (family_) familyName_ = L"(generic sans-serif)";
@@ -44,13 +44,13 @@ Gdiplus::GpFontFamily *OverlayPainterWin32::family() {
   return family_;
 }
 
-Gdiplus::GpFont *OverlayPainterWin32::font(float px, bool bold) {
-  for (const CachedFont &f : fonts_) {
+Gdiplus::GpFont* OverlayPainterWin32::font(float px, bool bold) {
+  for (const CachedFont& f : fonts_) {
     if (f.px == px && f.bold == bold) return f.font;
   }
-  Gdiplus::GpFontFamily *fam = family();
+  Gdiplus::GpFontFamily* fam = family();
   if (!fam) return nullptr;
-  Gdiplus::GpFont *f = nullptr;
+  Gdiplus::GpFont* f = nullptr;
   if (G::GdipCreateFont(fam, px, bold ? Gdiplus::FontStyleBold : Gdiplus::FontStyleRegular,
                         Gdiplus::UnitPixel, &f) != Gdiplus::Ok ||
       !f) {
@@ -66,8 +66,8 @@ Gdiplus::GpFont *OverlayPainterWin32::font(float px, bool bold) {
   return f;
 }
 
-Gdiplus::GpStringFormat *OverlayPainterWin32::format(bool centred) {
-  Gdiplus::GpStringFormat *&slot = centred ? centredFormat_ : plainFormat_;
+Gdiplus::GpStringFormat* OverlayPainterWin32::format(bool centred) {
+  Gdiplus::GpStringFormat*& slot = centred ? centredFormat_ : plainFormat_;
   if (!slot) {
     if (G::GdipCreateStringFormat(
             Gdiplus::StringFormatFlagsNoClip | Gdiplus::StringFormatFlagsNoWrap, LANG_NEUTRAL,
@@ -80,29 +80,29 @@ Gdiplus::GpStringFormat *OverlayPainterWin32::format(bool centred) {
   return slot;
 }
 
-void OverlayPainterWin32::drawText(Gdiplus::GpGraphics *g, const OverlayPrimitive &p, float dx,
+void OverlayPainterWin32::drawText(Gdiplus::GpGraphics* g, const OverlayPrimitive& p, float dx,
                                    float dy) {
-  Gdiplus::GpFont *f = font(p.fontPx, p.bold);
+  Gdiplus::GpFont* f = font(p.fontPx, p.bold);
   if (!f || p.text.empty()) return;
   const int n = MultiByteToWideChar(CP_UTF8, 0, p.text.data(), int(p.text.size()), nullptr, 0);
   if (n <= 0) return;
   wide_.resize(size_t(n));
   MultiByteToWideChar(CP_UTF8, 0, p.text.data(), int(p.text.size()), wide_.data(), n);
-  Gdiplus::GpSolidFill *brush = nullptr;
+  Gdiplus::GpSolidFill* brush = nullptr;
   if (G::GdipCreateSolidFill(argbOf(p.argb), &brush) != Gdiplus::Ok) return;
   const Gdiplus::RectF box(p.x + dx, p.y + dy, p.centred ? p.w : 0.0f, p.centred ? p.h : 0.0f);
   G::GdipDrawString(g, wide_.c_str(), n, f, &box, format(p.centred), brush);
   G::GdipDeleteBrush(brush);
 }
 
-void OverlayPainterWin32::paint(Gdiplus::GpGraphics *g, const OverlayList &list, float dx,
+void OverlayPainterWin32::paint(Gdiplus::GpGraphics* g, const OverlayList& list, float dx,
                                 float dy) {
   if (!g) return;
-  for (const OverlayPrimitive &p : list) {
+  for (const OverlayPrimitive& p : list) {
     switch (p.kind) {
       case PrimitiveKind::Line:
       case PrimitiveKind::Ellipse: {
-        Gdiplus::GpPen *pen = nullptr;
+        Gdiplus::GpPen* pen = nullptr;
         if (G::GdipCreatePen1(argbOf(p.argb), p.penWidth, Gdiplus::UnitPixel, &pen) !=
             Gdiplus::Ok) {
           break;
@@ -118,7 +118,7 @@ void OverlayPainterWin32::paint(Gdiplus::GpGraphics *g, const OverlayList &list,
       }
       case PrimitiveKind::Polygon: {
         if (p.pointCount < 3) break;
-        Gdiplus::GpSolidFill *brush = nullptr;
+        Gdiplus::GpSolidFill* brush = nullptr;
         if (G::GdipCreateSolidFill(argbOf(p.argb), &brush) != Gdiplus::Ok) break;
         Gdiplus::PointF pts[4];
         for (int32_t i = 0; i < p.pointCount; ++i) {
@@ -135,7 +135,7 @@ void OverlayPainterWin32::paint(Gdiplus::GpGraphics *g, const OverlayList &list,
   }
 }
 
-void OverlayPainterWin32::paintDialOr(HDC target, const OverlayFrame &frame, int32_t x, int32_t y) {
+void OverlayPainterWin32::paintDialOr(HDC target, const OverlayFrame& frame, int32_t x, int32_t y) {
   if (!frame.dialVisible || !target || frame.dialWidth <= 0 || frame.dialHeight <= 0) return;
   BITMAPINFO bi{};
   bi.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
@@ -144,12 +144,12 @@ void OverlayPainterWin32::paintDialOr(HDC target, const OverlayFrame &frame, int
   bi.bmiHeader.biPlanes = 1;
   bi.bmiHeader.biBitCount = 32;
   bi.bmiHeader.biCompression = BI_RGB;
-  void *bits = nullptr;
+  void* bits = nullptr;
   HDC dc = CreateCompatibleDC(target);
   HBITMAP bmp = dc ? CreateDIBSection(dc, &bi, DIB_RGB_COLORS, &bits, nullptr, 0) : nullptr;
   if (bmp) {
     HGDIOBJ old = SelectObject(dc, bmp);  // a fresh section is zero-filled: black
-    Gdiplus::GpGraphics *g = nullptr;
+    Gdiplus::GpGraphics* g = nullptr;
     if (G::GdipCreateFromHDC(dc, &g) == Gdiplus::Ok) {
       G::GdipSetSmoothingMode(g, Gdiplus::SmoothingModeAntiAlias);
       G::GdipSetTextRenderingHint(g, Gdiplus::TextRenderingHintAntiAlias);
@@ -164,9 +164,9 @@ void OverlayPainterWin32::paintDialOr(HDC target, const OverlayFrame &frame, int
   if (dc) DeleteDC(dc);
 }
 
-void OverlayPainterWin32::paintScreenshotAdditions(Gdiplus::GpGraphics *canvas, int32_t canvasWidth,
-                                                   const OverlayState &state,
-                                                   const OverlayInput &in) {
+void OverlayPainterWin32::paintScreenshotAdditions(Gdiplus::GpGraphics* canvas, int32_t canvasWidth,
+                                                   const OverlayState& state,
+                                                   const OverlayInput& in) {
   buildScreenshotStrip(state, in, screenshotStrip_);
   paint(canvas, screenshotStrip_);
   if (!state.frame.dialVisible) return;

@@ -18,45 +18,45 @@ namespace sk720 {
 class OverlayPainterWin32 {
  public:
   OverlayPainterWin32() = default;
-  OverlayPainterWin32(const OverlayPainterWin32 &) = delete;
-  OverlayPainterWin32 &operator=(const OverlayPainterWin32 &) = delete;
+  OverlayPainterWin32(const OverlayPainterWin32&) = delete;
+  OverlayPainterWin32& operator=(const OverlayPainterWin32&) = delete;
   ~OverlayPainterWin32();
 
   // Draws list onto g with every coordinate shifted by (dx, dy). GDI+ failures
   // leave that element out and go on with the next.
-  void paint(Gdiplus::GpGraphics *g, const OverlayList &list, float dx = 0.0f, float dy = 0.0f);
+  void paint(Gdiplus::GpGraphics* g, const OverlayList& list, float dx = 0.0f, float dy = 0.0f);
 
   // The heading dial of frame (when visible): drawn anti-aliased onto a fresh
   // black bitmap of the dial's size, then OR-combined onto target at (x, y).
-  void paintDialOr(HDC target, const OverlayFrame &frame, int32_t x, int32_t y);
+  void paintDialOr(HDC target, const OverlayFrame& frame, int32_t x, int32_t y);
 
   // What a screenshot adds to the canvas before it is saved: the strip texts
   // drawn directly (when "Show info" is on) and the dial OR-combined at its
   // top-right corner (when visible).
-  void paintScreenshotAdditions(Gdiplus::GpGraphics *canvas, int32_t canvasWidth,
-                                const OverlayState &state, const OverlayInput &in);
+  void paintScreenshotAdditions(Gdiplus::GpGraphics* canvas, int32_t canvasWidth,
+                                const OverlayState& state, const OverlayInput& in);
 
   // The family the texts are drawn with, once one was needed ("" when none
   // could be made).
-  const std::wstring &familyName() const { return familyName_; }
+  const std::wstring& familyName() const { return familyName_; }
 
  private:
   struct CachedFont {
     float px;
     bool bold;
-    Gdiplus::GpFont *font;
+    Gdiplus::GpFont* font;
   };
-  Gdiplus::GpFontFamily *family();
-  Gdiplus::GpFont *font(float px, bool bold);
-  Gdiplus::GpStringFormat *format(bool centred);
-  void drawText(Gdiplus::GpGraphics *g, const OverlayPrimitive &p, float dx, float dy);
+  Gdiplus::GpFontFamily* family();
+  Gdiplus::GpFont* font(float px, bool bold);
+  Gdiplus::GpStringFormat* format(bool centred);
+  void drawText(Gdiplus::GpGraphics* g, const OverlayPrimitive& p, float dx, float dy);
 
-  Gdiplus::GpFontFamily *family_ = nullptr;
+  Gdiplus::GpFontFamily* family_ = nullptr;
   bool familyTried_ = false;
   std::wstring familyName_;
   std::vector<CachedFont> fonts_;
-  Gdiplus::GpStringFormat *plainFormat_ = nullptr;
-  Gdiplus::GpStringFormat *centredFormat_ = nullptr;
+  Gdiplus::GpStringFormat* plainFormat_ = nullptr;
+  Gdiplus::GpStringFormat* centredFormat_ = nullptr;
   std::wstring wide_;  // reused for every text's UTF-16 form
   OverlayList screenshotStrip_;
 };

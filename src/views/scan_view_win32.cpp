@@ -7,9 +7,9 @@
 #include <windowsx.h>
 
 #include "app/app_data_win32.h"
-#include "dialogs/dialogs_win32.h"
 #include "app/main_window_win32.h"
 #include "app/ui_text_win32.h"
+#include "dialogs/dialogs_win32.h"
 #include "resource.h"
 #include "scan/screenshot_rules.h"
 

@@ -16,25 +16,25 @@ namespace G = Gdiplus::DllExports;
 
 namespace {
 
-std::wstring wide(const std::string &s) {
+std::wstring wide(const std::string& s) {
   const std::u16string u = utf8ToUtf16(s);
   return std::wstring(u.begin(), u.end());
 }
 
-bool isDirectory(const std::wstring &path) {
+bool isDirectory(const std::wstring& path) {
   const DWORD a = GetFileAttributesW(path.c_str());
   return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY) != 0;
 }
 
 }  // namespace
 
-bool FindImageEncoder(const wchar_t *mimeType, CLSID *clsid) {
+bool FindImageEncoder(const wchar_t* mimeType, CLSID* clsid) {
   UINT count = 0, bytes = 0;
   if (G::GdipGetImageEncodersSize(&count, &bytes) != Gdiplus::Ok || count == 0 || bytes == 0) {
     return false;
   }
   std::vector<uint8_t> buffer(bytes);
-  auto *codecs = reinterpret_cast<Gdiplus::ImageCodecInfo *>(buffer.data());
+  auto* codecs = reinterpret_cast<Gdiplus::ImageCodecInfo*>(buffer.data());
   if (G::GdipGetImageEncoders(count, bytes, codecs) != Gdiplus::Ok) return false;
   for (UINT i = 0; i < count; ++i) {
     if (codecs[i].MimeType && wcscmp(codecs[i].MimeType, mimeType) == 0) {
@@ -45,8 +45,8 @@ bool FindImageEncoder(const wchar_t *mimeType, CLSID *clsid) {
   return false;
 }
 
-ScreenshotResult saveScreenshotAs(const std::string &workingFolder, const std::string &name,
-                                  const BITMAPINFO *info, void *pixels) {
+ScreenshotResult saveScreenshotAs(const std::string& workingFolder, const std::string& name,
+                                  const BITMAPINFO* info, void* pixels) {
   ScreenshotResult result;
   CLSID png;
   if (!FindImageEncoder(L"image/png", &png)) {
@@ -60,7 +60,7 @@ ScreenshotResult saveScreenshotAs(const std::string &workingFolder, const std::s
   const std::wstring folder = wide(workingFolder);
   if (!isDirectory(folder)) CreateDirectoryW(folder.c_str(), nullptr);
 
-  Gdiplus::GpBitmap *bitmap = nullptr;
+  Gdiplus::GpBitmap* bitmap = nullptr;
   if (G::GdipCreateBitmapFromGdiDib(info, pixels, &bitmap) != Gdiplus::Ok || !bitmap) {
     result.failure = ScreenshotFailure::FolderNotWritable;
     return result;
@@ -72,8 +72,8 @@ ScreenshotResult saveScreenshotAs(const std::string &workingFolder, const std::s
   return result;
 }
 
-ScreenshotResult saveScreenshot(const std::string &workingFolder, ScreenshotKind kind,
-                                const BITMAPINFO *info, void *pixels) {
+ScreenshotResult saveScreenshot(const std::string& workingFolder, ScreenshotKind kind,
+                                const BITMAPINFO* info, void* pixels) {
   return saveScreenshotAs(workingFolder, screenshotFileName(kind, FormatTimestamp()), info, pixels);
 }
 

@@ -45,7 +45,8 @@ class ForwardingPort : public SerialPort {
 
 class LoopbackFactory : public PortFactory {
  public:
-  LoopbackFactory(SerialPort* head, SerialPort* gps, Clock& clock) : head_(head), gps_(gps), clock_(clock) {}
+  LoopbackFactory(SerialPort* head, SerialPort* gps, Clock& clock)
+      : head_(head), gps_(gps), clock_(clock) {}
   std::unique_ptr<SerialPort> openHeadPort(uint32_t, std::string& reason) override {
     ++headOpens;
     if (!head_) {
@@ -82,8 +83,8 @@ class NoteObserver : public AcquisitionObserver {
   }
   void portOpenFailed(const std::string& reason) override { note("error " + reason); }
   void storeLinkChoices(uint32_t hp, int32_t hb, uint32_t gp, int32_t gb) override {
-    note("store " + std::to_string(hp) + " " + std::to_string(hb) + " " + std::to_string(gp) +
-         " " + std::to_string(gb));
+    note("store " + std::to_string(hp) + " " + std::to_string(hb) + " " + std::to_string(gp) + " " +
+         std::to_string(gb));
   }
   void recordingResumed() override { note("resumed"); }
   void resetView() override { note("reset view"); }

@@ -13,7 +13,9 @@ namespace {
 
 constexpr uint32_t kUp = 1u << 4;
 
-float radiansOf(int64_t units) { return float(units / 9) * 2.0f * float(std::acos(-1.0)) / 3200.0f; }
+float radiansOf(int64_t units) {
+  return float(units / 9) * 2.0f * float(std::acos(-1.0)) / 3200.0f;
+}
 
 DataHeader record(uint32_t angle, uint32_t word, int32_t gyro, int32_t compass) {
   DataHeader h;
@@ -49,7 +51,7 @@ TEST(Heading, FixNearZeroThenGyroOnlyUntilTheWordChanges) {
   in.lastCommandWord = 0;
   HeadingFix down = HeadingFix::startingAt(0);
   updateHeading(down, record(100, 0, 0, 28800 - 300), 1, in);  // c = 300, g = 28800 -> 0
-  updateHeading(down, record(9000, 0, 900, 0), 2, in);          // g = 27900 - 28800 = -900
+  updateHeading(down, record(9000, 0, 900, 0), 2, in);         // g = 27900 - 28800 = -900
   EXPECT_FLOAT_EQ(in.headingRadians.load(), radiansOf(-900 + 300 + 28800));
   // A stale fix is renewed near zero even with the same word.
   updateHeading(down, record(28700, 0, 0, 28800 - 600), 2 + kHeadingFixAgeMs + 1, in);
@@ -96,13 +98,13 @@ TEST(Heading, ShortHeadersZeroTheHeading) {
 
 TEST(Heading, TurnsAreCountedAtZeroNotAtTheOppositeSide) {
   int32_t side = 0;
-  EXPECT_FALSE(detectTurn(side, 100));   // side 1500, same sign as the start
+  EXPECT_FALSE(detectTurn(side, 100));  // side 1500, same sign as the start
   EXPECT_FALSE(detectTurn(side, 1599));
   EXPECT_FALSE(detectTurn(side, 1601));  // sign flips half a turn away: not a turn
   EXPECT_FALSE(detectTurn(side, 3199));
-  EXPECT_TRUE(detectTurn(side, 0));      // through zero
+  EXPECT_TRUE(detectTurn(side, 0));  // through zero
   EXPECT_FALSE(detectTurn(side, 10));
-  EXPECT_TRUE(detectTurn(side, 3190));   // and back the other way
+  EXPECT_TRUE(detectTurn(side, 3190));  // and back the other way
 }
 
 }  // namespace

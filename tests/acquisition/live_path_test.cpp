@@ -70,7 +70,8 @@ class LivePath : public ::testing::Test {
       sim::GpsReceiverSim receiver(plan);
       while (!stop.load()) {
         const std::string epoch = receiver.nextEpoch();
-        gpsLink.device().write(reinterpret_cast<const uint8_t*>(epoch.data()), int32_t(epoch.size()));
+        gpsLink.device().write(reinterpret_cast<const uint8_t*>(epoch.data()),
+                               int32_t(epoch.size()));
         std::this_thread::sleep_for(100ms);
       }
     });
@@ -109,10 +110,11 @@ TEST_F(LivePath, ConnectRecordReapplyStopAndDisconnect) {
   job.gpsBaud = 4800;
   job.headBaud = 921600;
   ASSERT_EQ(ConnectThread(acq, job, ports), StartResult::Started);
-  EXPECT_EQ(notes.take(), (std::vector<std::string>{
-                              "status Opening serial port", "dialog Port opened",
-                              "dialog Zero positioning", "status Connected", "dialog Connected",
-                              "rate 3 921600", "store 3 921600 4 4800", "resumed", "stop playback"}));
+  EXPECT_EQ(notes.take(),
+            (std::vector<std::string>{"status Opening serial port", "dialog Port opened",
+                                      "dialog Zero positioning", "status Connected",
+                                      "dialog Connected", "rate 3 921600", "store 3 921600 4 4800",
+                                      "resumed", "stop playback"}));
   EXPECT_EQ(ports.gpsBaud, 4800);
   EXPECT_EQ(head.baud(), 921600);
   EXPECT_EQ(headLink.hostBaud(), 921600);
@@ -120,7 +122,8 @@ TEST_F(LivePath, ConnectRecordReapplyStopAndDisconnect) {
   EXPECT_TRUE(acq.state.recordEvent.load());
 
   // Lines arrive in the store, the receiver's position in the shared fix.
-  ASSERT_TRUE(eventually([&] { return acq.state.recordsWritten.load() >= 60 && gps.sig.load() != 0; }));
+  ASSERT_TRUE(
+      eventually([&] { return acq.state.recordsWritten.load() >= 60 && gps.sig.load() != 0; }));
   EXPECT_EQ(inputs.lastDeviceId.load(), 720001u);
   EXPECT_EQ(inputs.currentRangeMm.load(), 10000);
   const int32_t line = store.currentLineIndex.load();
@@ -137,7 +140,7 @@ TEST_F(LivePath, ConnectRecordReapplyStopAndDisconnect) {
   // New settings: a new loop with a new file, recording resumed, the view reset for the range.
   const std::string stamp = FormatTimestamp();
   ASSERT_TRUE(eventually([&] { return FormatTimestamp() != stamp; }));  // a distinct file name
-  acq.settings.rangeIndex = 4;  // 6 m
+  acq.settings.rangeIndex = 4;                                          // 6 m
   ASSERT_EQ(startSonar(acq), StartResult::Started);
   EXPECT_EQ(notes.take(), (std::vector<std::string>{"resumed", "reset view", "stop playback"}));
   ASSERT_TRUE(eventually([&] {
@@ -154,7 +157,8 @@ TEST_F(LivePath, ConnectRecordReapplyStopAndDisconnect) {
   EXPECT_EQ(acq.state.workingExit.load(), WorkingExit::Stopped);
   EXPECT_FALSE(acq.state.recordEvent.load());
   disconnectHead(acq);
-  EXPECT_EQ(notes.take(), (std::vector<std::string>{"status Disconnected", "rate 0 0", "disconnected"}));
+  EXPECT_EQ(notes.take(),
+            (std::vector<std::string>{"status Disconnected", "rate 0 0", "disconnected"}));
   EXPECT_EQ(acq.headPort, nullptr);
 
   // Both files hold whole records with 44-byte headers; positions are the receiver's.
@@ -172,8 +176,7 @@ TEST_F(LivePath, ConnectRecordReapplyStopAndDisconnect) {
       }
     }
     EXPECT_GT(positioned, 0u);
-    EXPECT_EQ(RangeFromRecordLength(headers.back().samples),
-              path == first ? 10000 : 6000);
+    EXPECT_EQ(RangeFromRecordLength(headers.back().samples), path == first ? 10000 : 6000);
   }
 }
 

@@ -159,14 +159,16 @@ TEST_F(SteppedLoop, PortLostEndsTheLoopAndKeepsTheFile) {
 TEST_F(SteppedLoop, PortFailuresAndASilentHead) {
   {
     LoopbackFactory none(nullptr, nullptr, clock);
-    EXPECT_EQ(ConnectThread(acq, ConnectJob{1, 2, 4800, 921600}, none), StartResult::HeadPortFailed);
+    EXPECT_EQ(ConnectThread(acq, ConnectJob{1, 2, 4800, 921600}, none),
+              StartResult::HeadPortFailed);
     EXPECT_EQ(none.gpsOpens, 0);
     EXPECT_EQ(notes.take(), (std::vector<std::string>{"status Opening serial port",
                                                       "status Disconnected", "error port busy"}));
   }
   {
     LoopbackFactory noGps(&link.host(), nullptr, clock);
-    EXPECT_EQ(ConnectThread(acq, ConnectJob{1, 2, 4800, 921600}, noGps), StartResult::GpsPortFailed);
+    EXPECT_EQ(ConnectThread(acq, ConnectJob{1, 2, 4800, 921600}, noGps),
+              StartResult::GpsPortFailed);
     EXPECT_EQ(acq.headPort, nullptr);
     EXPECT_EQ(notes.take().back(), "error gps busy");
   }

@@ -6,10 +6,10 @@
 #include <map>
 #include <random>
 
-#include "settings/settings_file_backend.h"
-#include "settings/settings_store.h"
 #include "base/byte_order.h"
 #include "base/utf16.h"
+#include "settings/settings_file_backend.h"
+#include "settings/settings_store.h"
 
 namespace sk720 {
 namespace {

@@ -229,8 +229,8 @@ TEST(KeepAliveHelper, OncePerSecondAfterEnd1RecordsWithEchoLines) {
   ScriptedPort port(clock);
   KeepAlive keepAlive(clock);
   clock.advance(1001);
-  EXPECT_FALSE(keepAlive.afterRecord(port, 0, 10));            // "END0"
-  EXPECT_FALSE(keepAlive.afterRecord(port, 1, 0xFFFFFFFFu));   // no echo line
+  EXPECT_FALSE(keepAlive.afterRecord(port, 0, 10));           // "END0"
+  EXPECT_FALSE(keepAlive.afterRecord(port, 1, 0xFFFFFFFFu));  // no echo line
   EXPECT_TRUE(keepAlive.afterRecord(port, 1, 10));
   EXPECT_EQ(port.written.size(), 29u);
   clock.advance(1000);

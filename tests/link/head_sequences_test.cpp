@@ -72,7 +72,7 @@ TEST_F(Sequences, LoadingFromCommandModeStartsMatchingRecords) {
     startHead(o);
     SonarSettings s;
     s.rangeIndex = 9;
-    s.stepIndex = 3;  // 4 steps
+    s.stepIndex = 3;     // 4 steps
     params.reverse = 1;  // counter-clockwise (set by the dialog, kept by the start derivation)
     const SonarParamBlocks b = blocksFor(s);
     ASSERT_EQ(load(b), 0);

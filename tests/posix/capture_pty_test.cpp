@@ -125,9 +125,9 @@ TEST_F(CapturePty, RecordsEveryPingReadBeforeTheStop) {
 TEST_F(CapturePty, NoRecordingLeavesNoFileAndBadPortsHaveTheirOwnExitCode) {
   const fs::path out = dir / "out";
   fs::create_directories(out);
-  EXPECT_EQ(cli::runCapture({"--port", link, "--duration", "1.5", "--out", out.string(),
-                             "--no-record"}),
-            0);
+  EXPECT_EQ(
+      cli::runCapture({"--port", link, "--duration", "1.5", "--out", out.string(), "--no-record"}),
+      0);
   EXPECT_TRUE(recordFiles(out).empty());
   EXPECT_GT(head->recordsSent(), 0u);
 

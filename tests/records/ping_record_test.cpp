@@ -19,7 +19,9 @@ using testing::RecordSpec;
 class ScriptedStream : public ByteSource {
  public:
   explicit ScriptedStream(ManualClock& clock) : clock_(clock) {}
-  void push(const std::vector<uint8_t>& bytes) { pending_.insert(pending_.end(), bytes.begin(), bytes.end()); }
+  void push(const std::vector<uint8_t>& bytes) {
+    pending_.insert(pending_.end(), bytes.begin(), bytes.end());
+  }
   int32_t read(uint8_t* dst, int32_t max) override {
     ++calls;
     if (failAfter >= 0 && calls > failAfter) return -5;
@@ -54,10 +56,12 @@ std::vector<uint8_t> bytes(const std::string& s) { return {s.begin(), s.end()}; 
 
 TEST(ReadPingRecord, ReadsWholeRecordsAndSkipsWhatIsNotARecord) {
   ManualClock clock;
-  std::vector<uint8_t> stream = bytes("xxDAT");                      // noise, a near miss
+  std::vector<uint8_t> stream = bytes("xxDAT");  // noise, a near miss
   std::vector<uint8_t> tail = buildRecord({.angle = 9, .samples = {1, 2, 3}});
-  stream.insert(stream.end(), tail.begin() + 20, tail.end());        // mid-record start
-  testing::append(stream, buildRecord({.headerSize = 28, .angle = 900, .samples = {5, 6, 0, 0}, .footer = kEnd0Magic}));
+  stream.insert(stream.end(), tail.begin() + 20, tail.end());  // mid-record start
+  testing::append(
+      stream,
+      buildRecord({.headerSize = 28, .angle = 900, .samples = {5, 6, 0, 0}, .footer = kEnd0Magic}));
   testing::append(stream, bytes("garbage"));
   testing::append(stream, buildRecord({.headerSize = 36, .samples = {7}, .footer = 0x12345678}));
   MemorySource src(stream);
@@ -233,14 +237,14 @@ TEST(RecordDecoding, RangeLinesAndExpansion) {
   EXPECT_EQ(RangeFromRecordLength(20024), 150000);
   for (uint32_t s = 8000; s <= 8024; ++s) EXPECT_EQ(RangeFromRecordLength(s), 60000);
 
-  const int32_t expected[16] = {3200, 3200, 1600, 800, 400, 200, 3200, 3200,
+  const int32_t expected[16] = {3200, 3200, 1600, 800,  400,  200,  3200, 3200,
                                 3200, 3200, 3200, 3200, 3200, 3200, 3200, 3200};
   for (uint32_t code = 0; code < 16; ++code) {
     EXPECT_EQ(LinesPerTurn((code << 20) | 0xFF0FFFFFu), expected[code]) << code;
   }
 
-  const std::pair<int, int> rows[] = {{0, 0},     {63, 63},     {64, 65},     {95, 127},
-                                      {96, 131},  {127, 255},   {128, 263},   {160, 527},
+  const std::pair<int, int> rows[] = {{0, 0},      {63, 63},    {64, 65},   {95, 127},
+                                      {96, 131},   {127, 255},  {128, 263}, {160, 527},
                                       {192, 1055}, {224, 2111}, {255, 4095}};
   for (auto [code, value] : rows) EXPECT_EQ(ExpandSample(uint8_t(code)), value) << code;
   for (int i = 1; i < 256; ++i) EXPECT_GT(ExpandSample(uint8_t(i)), ExpandSample(uint8_t(i - 1)));

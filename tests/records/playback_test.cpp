@@ -43,8 +43,8 @@ std::string writeFile(const fs::path& path, std::initializer_list<uint32_t> ids,
     s.samples.assign(100, 5);
     testing::append(bytes, buildRecord(s));
   }
-  std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
-                                              std::streamsize(bytes.size()));
+  std::ofstream(path, std::ios::binary)
+      .write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
   return path.string();
 }
 
@@ -172,8 +172,8 @@ TEST_F(PlaybackTest, SeekRequestsAreClampedIntoTheFile) {
   pacer.onWait = [this](size_t n) {
     // Into the middle of record 3: the hunt finds record 4, nothing of record 3 is played.
     if (n == 1) ctx.seekRequest.store(int64_t(2 * kRecordBytes + 17));
-    if (n == 3) ctx.seekRequest.store(-40);       // means the start
-    if (n == 8) ctx.seekRequest.store(1 << 30);   // past the end: the end
+    if (n == 3) ctx.seekRequest.store(-40);      // means the start
+    if (n == 8) ctx.seekRequest.store(1 << 30);  // past the end: the end
   };
   EXPECT_EQ(runPlayback(job, ctx), PlaybackEnd::LastFileDone);
   EXPECT_EQ(pacer.played(), (std::vector<uint32_t>{1, 4, 5, 1, 2, 3, 4, 5}));

@@ -116,10 +116,11 @@ TEST_F(PaintTest, ColouringTopContrastAndCentre) {
 TEST(ViewSettingsBlob, LayoutRoundTripAndDamage) {
   ViewSettings v;
   ViewSettingsBlob b = viewSettingsToBlob(v);
-  EXPECT_EQ(b[0], 1);                                           // displayEnabled
-  EXPECT_EQ(b[8], 0x00); EXPECT_EQ(b[11], 0x3F);                // reservedScale 1.0f
-  EXPECT_EQ(b[4 * 4], 3);                                       // deadZoneIndex
-  EXPECT_EQ(b[16 * 4], 1);                                      // zeroAlwaysUp
+  EXPECT_EQ(b[0], 1);  // displayEnabled
+  EXPECT_EQ(b[8], 0x00);
+  EXPECT_EQ(b[11], 0x3F);   // reservedScale 1.0f
+  EXPECT_EQ(b[4 * 4], 3);   // deadZoneIndex
+  EXPECT_EQ(b[16 * 4], 1);  // zeroAlwaysUp
   v.zeroOffset = -45;
   v.palette = 1;
   b = viewSettingsToBlob(v);

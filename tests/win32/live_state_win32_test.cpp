@@ -13,15 +13,15 @@
 
 #include "app/app_data_win32.h"
 #include "app/app_start_win32.h"
-#include "dialogs/dialogs_win32.h"
 #include "app/main_commands_win32.h"
 #include "app/main_window_win32.h"
-#include "settings/settings_store.h"
 #include "app/ui_strings_win32.h"
 #include "app/ui_text_win32.h"
+#include "dialogs/dialogs_win32.h"
 #include "dialogs/view_dialog_rules.h"
 #include "record_builder.h"
 #include "resources/resource.h"
+#include "settings/settings_store.h"
 
 namespace sk720 {
 namespace {

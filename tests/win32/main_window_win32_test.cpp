@@ -9,8 +9,8 @@
 
 #include "app/app_start_win32.h"
 #include "app/main_window_win32.h"
-#include "settings/settings_store.h"
 #include "resources/resource.h"
+#include "settings/settings_store.h"
 
 namespace sk720 {
 namespace {

@@ -30,8 +30,8 @@ class Surface {
     info_.bmiHeader.biBitCount = 32;
     info_.bmiHeader.biCompression = BI_RGB;
     dc_ = CreateCompatibleDC(nullptr);
-    bmp_ = CreateDIBSection(dc_, &info_, DIB_RGB_COLORS, reinterpret_cast<void **>(&bits_), nullptr,
-                            0);
+    bmp_ =
+        CreateDIBSection(dc_, &info_, DIB_RGB_COLORS, reinterpret_cast<void**>(&bits_), nullptr, 0);
     old_ = SelectObject(dc_, bmp_);
     G::GdipCreateFromHDC(dc_, &g_);
     G::GdipSetSmoothingMode(g_, Gdiplus::SmoothingModeAntiAlias);
@@ -42,10 +42,10 @@ class Surface {
     DeleteObject(bmp_);
     DeleteDC(dc_);
   }
-  Gdiplus::GpGraphics *graphics() { return g_; }
+  Gdiplus::GpGraphics* graphics() { return g_; }
   HDC dc() { return dc_; }
-  const BITMAPINFO *info() const { return &info_; }
-  uint32_t *bits() { return bits_; }
+  const BITMAPINFO* info() const { return &info_; }
+  uint32_t* bits() { return bits_; }
   uint32_t at(int x, int y) {
     G::GdipFlush(g_, Gdiplus::FlushIntentionSync);
     GdiFlush();
@@ -64,8 +64,8 @@ class Surface {
   HDC dc_ = nullptr;
   HBITMAP bmp_ = nullptr;
   HGDIOBJ old_ = nullptr;
-  uint32_t *bits_ = nullptr;
-  Gdiplus::GpGraphics *g_ = nullptr;
+  uint32_t* bits_ = nullptr;
+  Gdiplus::GpGraphics* g_ = nullptr;
 };
 
 class GdiPlusTest : public ::testing::Test {
@@ -85,7 +85,7 @@ TEST_F(GdiPlusTest, TextsOfTheStripAndTheDialAppear) {
     OverlayList list;
     list.text(0, 12, 12.0f, false, 0xFFFFFFFF).text = "Pulse: CW, 100 \u00B5s";
     list.text(0, 48, 12.0f, false, 0xFFFFFFFF).text = "Sector mode: 45\u00B0/90\u00B0";
-    OverlayPrimitive &label = list.text(200, 70, 10 / 0.9f, true, 0xFFC8C8C8);
+    OverlayPrimitive& label = list.text(200, 70, 10 / 0.9f, true, 0xFFC8C8C8);
     label.w = label.h = 14.4f;
     label.centred = true;
     label.text = "N";
@@ -134,7 +134,7 @@ TEST_F(GdiPlusTest, ScreenshotsSavedOrRefusedWithAReason) {
   ASSERT_TRUE(r.saved) << r.path;
   EXPECT_EQ(screenshotNoticeText(r), "Screenshot saved");
   EXPECT_NE(r.path.find("\\screenshot_rez720_"), std::string::npos);
-  FILE *f = _wfopen(std::wstring(r.path.begin(), r.path.end()).c_str(), L"rb");
+  FILE* f = _wfopen(std::wstring(r.path.begin(), r.path.end()).c_str(), L"rb");
   ASSERT_NE(f, nullptr);
   unsigned char sig[4] = {};
   EXPECT_EQ(fread(sig, 1, 4, f), 4u);
@@ -146,7 +146,7 @@ TEST_F(GdiPlusTest, ScreenshotsSavedOrRefusedWithAReason) {
   // A folder that is a file cannot be created or written into; a path beyond
   // the system's length is not attempted.
   const std::string blocker = folder + ".file";
-  FILE *b = fopen(blocker.c_str(), "wb");
+  FILE* b = fopen(blocker.c_str(), "wb");
   ASSERT_NE(b, nullptr);
   fclose(b);
   r = saveScreenshot(blocker + "\\sub", ScreenshotKind::Automatic, canvas.info(), canvas.bits());

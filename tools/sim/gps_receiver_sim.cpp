@@ -25,10 +25,9 @@ std::string nmeaAngle(double deg, int degreeDigits, char positive, char negative
 struct Satellite {
   int prn, elevation, azimuth, snr;
 };
-constexpr Satellite kSky[] = {{3, 67, 212, 44}, {6, 41, 58, 41},  {9, 22, 301, 36},
-                              {12, 15, 140, 33}, {17, 73, 12, 47}, {19, 35, 266, 40},
-                              {22, 9, 95, 28},  {24, 52, 172, 45}, {28, 18, 330, 31},
-                              {31, 5, 27, 0}};
+constexpr Satellite kSky[] = {
+    {3, 67, 212, 44},  {6, 41, 58, 41}, {9, 22, 301, 36},  {12, 15, 140, 33}, {17, 73, 12, 47},
+    {19, 35, 266, 40}, {22, 9, 95, 28}, {24, 52, 172, 45}, {28, 18, 330, 31}, {31, 5, 27, 0}};
 constexpr int kInView = int(sizeof kSky / sizeof kSky[0]);
 constexpr int kInUse = 8;
 
@@ -112,8 +111,8 @@ std::string GpsReceiverSim::nextEpoch() {
     for (int k = s * 4; k < kInView && k < s * 4 + 4; ++k) {
       const Satellite& sat = kSky[k];
       if (sat.snr > 0) {
-        std::snprintf(buf, sizeof buf, ",%02d,%02d,%03d,%02d", sat.prn, sat.elevation,
-                      sat.azimuth, sat.snr);
+        std::snprintf(buf, sizeof buf, ",%02d,%02d,%03d,%02d", sat.prn, sat.elevation, sat.azimuth,
+                      sat.snr);
       } else {  // not tracked: receivers leave the SNR empty
         std::snprintf(buf, sizeof buf, ",%02d,%02d,%03d,", sat.prn, sat.elevation, sat.azimuth);
       }

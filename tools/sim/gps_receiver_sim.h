@@ -10,18 +10,18 @@
 namespace sk720::sim {
 
 struct GpsSimPlan {
-  std::string talker = "GP";       // "GN": a multi-system receiver (its GSV stay "GP")
-  double rateHz = 1.0;             // epochs per second
-  double startLatDeg = 35.0950;    // north positive
-  double startLonDeg = 129.0400;   // east positive
+  std::string talker = "GP";      // "GN": a multi-system receiver (its GSV stay "GP")
+  double rateHz = 1.0;            // epochs per second
+  double startLatDeg = 35.0950;   // north positive
+  double startLonDeg = 129.0400;  // east positive
   double speedKnots = 5.0;
-  double courseDeg = 45.0;         // true, clockwise from north
-  int32_t quality = 1;             // GGA fix quality
+  double courseDeg = 45.0;  // true, clockwise from north
+  int32_t quality = 1;      // GGA fix quality
   double hdop = 0.9;
   double vdop = 1.2;
   int64_t startUtcSeconds = 1567427719;  // 2019-09-02 12:35:19 UTC
-  double badChecksumRate = 0.0;    // share of sentences sent with a wrong checksum
-  bool lfOnly = false;             // end lines with LF alone
+  double badChecksumRate = 0.0;          // share of sentences sent with a wrong checksum
+  bool lfOnly = false;                   // end lines with LF alone
   uint64_t seed = 1;
 };
 

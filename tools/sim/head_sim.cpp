@@ -44,8 +44,15 @@ PingPlan defaultPlan() {
 
 bool headSupportsRate(int32_t baud) {
   switch (baud) {
-    case 9600: case 19200: case 38400: case 57600: case 115200:
-    case 230400: case 460800: case 921600: case 1000000:
+    case 9600:
+    case 19200:
+    case 38400:
+    case 57600:
+    case 115200:
+    case 230400:
+    case 460800:
+    case 921600:
+    case 1000000:
       return true;
     default:
       return false;
@@ -60,8 +67,8 @@ struct HeadSimulator::State {
   Rng rng{0};
   std::string line;
   bool lineOverflow = false;
-  bool listening = false;      // the last record ended with "END1"
-  bool lineInWork = false;     // a command line began while listening
+  bool listening = false;   // the last record ended with "END1"
+  bool lineInWork = false;  // a command line began while listening
   uint8_t block0[kParamBlock0Size] = {};
   uint8_t block1[kParamBlock1Size] = {};
   bool have0 = false, have1 = false;
@@ -71,8 +78,8 @@ struct HeadSimulator::State {
   PingPlan plan;
   std::unique_ptr<PingSynthesizer> synth;
   uint32_t workStart = 0;
-  double dueMs = 0.0;        // next ping, from workStart
-  double lineFreeMs = 0.0;   // when the link has sent what was written (byte pacing)
+  double dueMs = 0.0;       // next ping, from workStart
+  double lineFreeMs = 0.0;  // when the link has sent what was written (byte pacing)
   uint32_t lastKeepAlive = 0;
   uint32_t produced = 0;
   bool portFailed = false;

@@ -30,18 +30,18 @@ struct SentRecord {
 };
 
 struct HeadSimOptions {
-  int32_t headerSize = 44;     // 28, 36 or 44
-  double corruptRate = 0.0;    // chance a record has one byte changed
-  double dropRate = 0.0;       // chance a record is not sent at all
-  double garbageRate = 0.0;    // chance of a few noise bytes before a record
-  bool refuseRate = false;     // "#ER\n" to every rate change
-  bool silent = false;         // never answers anything
-  bool noCmnd = false;         // leaves work mode without announcing "CMND\r\n"
-  int32_t stallAfter = -1;     // after this many records, stop in the middle of the next one
+  int32_t headerSize = 44;   // 28, 36 or 44
+  double corruptRate = 0.0;  // chance a record has one byte changed
+  double dropRate = 0.0;     // chance a record is not sent at all
+  double garbageRate = 0.0;  // chance of a few noise bytes before a record
+  bool refuseRate = false;   // "#ER\n" to every rate change
+  bool silent = false;       // never answers anything
+  bool noCmnd = false;       // leaves work mode without announcing "CMND\r\n"
+  int32_t stallAfter = -1;   // after this many records, stop in the middle of the next one
   // After this many parameter loads the head hangs at the next parameter block: it answers no
   // command from then on (a stale reply must not make the load look accepted).
   int32_t ignoreParamsAfter = -1;
-  bool paceBytes = false;      // records take their transmission time at the link rate
+  bool paceBytes = false;  // records take their transmission time at the link rate
   uint32_t keepAliveTimeoutMs = 3000;
   uint64_t seed = 1;
   uint32_t deviceId = 720001;

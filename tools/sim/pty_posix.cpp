@@ -115,13 +115,27 @@ void PtyLink::close() {
 int openRawSerial(const std::string& path, int32_t baud, std::string& error) {
   speed_t speed;
   switch (baud) {
-    case 4800: speed = B4800; break;
-    case 9600: speed = B9600; break;
-    case 19200: speed = B19200; break;
-    case 38400: speed = B38400; break;
-    case 57600: speed = B57600; break;
-    case 115200: speed = B115200; break;
-    default: error = "unsupported rate " + std::to_string(baud); return -1;
+    case 4800:
+      speed = B4800;
+      break;
+    case 9600:
+      speed = B9600;
+      break;
+    case 19200:
+      speed = B19200;
+      break;
+    case 38400:
+      speed = B38400;
+      break;
+    case 57600:
+      speed = B57600;
+      break;
+    case 115200:
+      speed = B115200;
+      break;
+    default:
+      error = "unsupported rate " + std::to_string(baud);
+      return -1;
   }
   const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
   if (fd < 0) {

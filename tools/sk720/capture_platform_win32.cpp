@@ -29,9 +29,9 @@ uint32_t portNumberOf(const std::string& device) {
 std::string lastErrorText() {
   wchar_t* text = nullptr;
   const DWORD code = GetLastError();
-  FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
-                     FORMAT_MESSAGE_IGNORE_INSERTS,
-                 nullptr, code, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+  FormatMessageW(
+      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+      nullptr, code, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
   std::string out;
   if (text) {
     char buf[512];

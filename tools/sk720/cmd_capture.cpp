@@ -8,8 +8,8 @@
 #include <string>
 #include <thread>
 
-#include "settings/settings_store.h"
 #include "link/acquisition.h"
+#include "settings/settings_store.h"
 #include "sk720/capture_platform.h"
 #include "sk720/commands.h"
 #include "sk720/options.h"
