@@ -1,6 +1,8 @@
-#include <gdiplus.h>
-#include <objidl.h>
+// clang-format off: GDI+ needs windows.h and objidl.h before it
 #include <windows.h>
+#include <objidl.h>
+#include <gdiplus.h>
+// clang-format on
 
 #include <string>
 #include <vector>
