@@ -72,8 +72,9 @@ void convertList(const std::vector<DegreePixel>& list, const LineStore& store, c
   const size_t prefetched = count > kPrefetchAhead ? count - kPrefetchAhead : 0;
   auto one = [&](size_t n) {
     const DegreePixel& p = e[n];
-    const float v = kRotated ? convertPixel(p.angleFraction, p.sample, rot, store)
-                             : interpolateLines(p.line, p.weight, p.sample, store);
+    const float v = kRotated
+                        ? convertPixel(p.angleFraction, p.sample, rot, store)
+                        : interpolateLines(p.line, lineWeight(p.angleFraction), p.sample, store);
     const size_t part = (n % kHistogramParts) * kHistogramBins;
     if (kReplacing) ++counts.removed[part + size_t(roundHalfUp(values[size_t(p.pixel)]))];
     values[size_t(p.pixel)] = v;
@@ -132,7 +133,7 @@ void convertStaleBorder(ScanImage& image, int32_t degree, const LineStore& store
       prefetchForWrite(values + ahead.pixel);
     }
     const DegreePixel& p = list[code & kBorderPosition];
-    const float v = interpolateLines(p.line, p.weight, p.sample, store);
+    const float v = interpolateLines(p.line, lineWeight(p.angleFraction), p.sample, store);
     ++counts.removed[size_t(roundHalfUp(values[size_t(p.pixel)]))];
     values[size_t(p.pixel)] = v;
     ++counts.added[size_t(roundHalfUp(v))];

@@ -69,7 +69,8 @@ void findBorderEntries(PixelMap& m) {
     for (size_t i = 0; i < list.size(); ++i) {
       const DegreePixel& p = list[i];
       uint32_t sides = sideOf(p.line);
-      if (p.weight != 0.0f) sides |= sideOf(p.line + 1 == kLinesPerTurn ? 0 : p.line + 1);
+      if (lineWeight(p.angleFraction) != 0.0f)
+        sides |= sideOf(p.line + 1 == kLinesPerTurn ? 0 : p.line + 1);
       if (sides != 0) border.push_back(uint32_t(i) | sides);
     }
   }
@@ -179,8 +180,7 @@ void buildPixelMap(PixelMap& m, int32_t panX, int32_t panY, int32_t size, float 
       int32_t line;
       float weight;
       linePosition(p.fraction, Rotation{}, line, weight);
-      m.degreePixels[size_t(degree)].push_back(
-          {i, p.fraction, uint16_t(sp), uint16_t(line), weight});
+      m.degreePixels[size_t(degree)].push_back({i, p.fraction, uint16_t(sp), uint16_t(line)});
     }
   }
   m.maxRange = maxRange;
