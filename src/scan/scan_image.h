@@ -50,17 +50,16 @@ struct DegreePixel {
 };
 static_assert(sizeof(DegreePixel) == 12);
 
-// The pixel map. Values and validity are kept per pixel, as parallel arrays so that the
-// colouring pass streams only the values; the polar positions live in the per-degree lists,
+// The pixel map. Values are kept per pixel so that the colouring pass streams only them, and
+// validity per degree (degreePending); the polar positions live in the per-degree lists,
 // ordered along the beam within each degree. Pixels beyond the store's last value are never
-// converted, so they are in no list (their value stays 0). About 15 bytes per pixel in all.
+// converted, so they are in no list (their value stays 0). About 14 bytes per pixel in all.
 constexpr uint32_t kBorderBelow = 1u << 30;  // reads a line of degree d - 1
 constexpr uint32_t kBorderAbove = 1u << 31;  // reads a line of degree d + 1
 constexpr uint32_t kBorderPosition = kBorderBelow - 1;
 
 struct PixelMap {
   std::vector<float> value;
-  std::vector<uint8_t> valid;
   std::array<std::vector<DegreePixel>, kDegrees> degreePixels;
   // Per degree, the positions in its list of the pixels that read a line of a neighbouring
   // degree, with kBorderBelow and/or kBorderAbove set for the neighbour: a change of that
