@@ -59,7 +59,7 @@ void BM_PixelMapRebuild(benchmark::State& state) {
   const int32_t size = int32_t(state.range(0));
   for (auto _ : state) rebuildScanGeometry(*img, *f.store, f.view, f.inputs, size, size);
   const double pixels = double(size) * size;
-  const double bytes = double(img->map.value.size() * sizeof(float) + img->map.valid.size() + [&] {
+  const double bytes = double(img->map.value.size() * sizeof(float) + [&] {
     size_t listed = 0;
     for (const auto& l : img->map.degreePixels) listed += l.capacity();
     return listed * sizeof(DegreePixel);
@@ -87,7 +87,6 @@ void BM_FullConversion(benchmark::State& state) {
   auto img = f.image(int32_t(state.range(0)), int32_t(state.range(1)));
   for (auto _ : state) {
     state.PauseTiming();
-    std::fill(img->map.valid.begin(), img->map.valid.end(), uint8_t(0));
     std::fill(std::begin(img->degreePending), std::end(img->degreePending), uint8_t(1));
     std::fill(std::begin(img->degreeCounted), std::end(img->degreeCounted), uint8_t(0));
     img->valueHistogram.fill(0);

@@ -55,6 +55,14 @@ inline float interpolateLines(int32_t first, float t, int32_t sample, const Line
   return result >= 4096.0f ? 4095.0f : result;
 }
 
+// The weight of the next line of a direction without rotation.
+inline float lineWeight(float angleFraction) {
+  int32_t first;
+  float t;
+  linePosition(angleFraction, Rotation{}, first, t);
+  return t;
+}
+
 // Value of a pixel at a direction and a sample index.
 inline float convertPixel(float angleFraction, int32_t sample, const Rotation& rot,
                           const LineStore& store) {

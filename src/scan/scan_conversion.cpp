@@ -31,11 +31,9 @@ void markDirtyPixels(ScanImage& image, LineStore& store) {
       store.dirtyDegrees[d] = 0;
     }
   }
-  PixelMap& m = image.map;
+  // A pending degree stands for all of its listed pixels being out of date.
   for (int32_t d = 0; d < kDegrees; ++d) {
-    if (taken[d] != 1) continue;
-    for (const DegreePixel& p : m.degreePixels[size_t(d)]) m.valid[size_t(p.pixel)] = 0;
-    image.degreePending[d] = 1;
+    if (taken[d] == 1) image.degreePending[d] = 1;
   }
 }
 
@@ -66,18 +64,18 @@ struct Counts {
 // counted into the image's current histogram before.
 template <bool kRotated, bool kReplacing>
 void convertList(const std::vector<DegreePixel>& list, const LineStore& store, const Rotation& rot,
-                 float* values, uint8_t* valid, const Counts& counts) {
+                 float* values, const Counts& counts) {
   const DegreePixel* e = list.data();
   const size_t count = list.size();
   const size_t prefetched = count > kPrefetchAhead ? count - kPrefetchAhead : 0;
   auto one = [&](size_t n) {
     const DegreePixel& p = e[n];
-    const float v = kRotated ? convertPixel(p.angleFraction, p.sample, rot, store)
-                             : interpolateLines(p.line, p.weight, p.sample, store);
+    const float v = kRotated
+                        ? convertPixel(p.angleFraction, p.sample, rot, store)
+                        : interpolateLines(p.line, lineWeight(p.angleFraction), p.sample, store);
     const size_t part = (n % kHistogramParts) * kHistogramBins;
     if (kReplacing) ++counts.removed[part + size_t(roundHalfUp(values[size_t(p.pixel)]))];
     values[size_t(p.pixel)] = v;
-    valid[size_t(p.pixel)] = 1;
     ++counts.added[part + size_t(roundHalfUp(v))];
   };
   size_t n = 0;
@@ -86,7 +84,6 @@ void convertList(const std::vector<DegreePixel>& list, const LineStore& store, c
     store.prefetch(ahead.line, ahead.sample);
     store.prefetch(ahead.line + 1, ahead.sample);
     prefetchForWrite(values + ahead.pixel);
-    prefetchForWrite(valid + ahead.pixel);
     one(n);
   }
   for (; n < count; ++n) one(n);
@@ -97,19 +94,18 @@ void convertDegree(ScanImage& image, int32_t degree, const LineStore& store, con
   PixelMap& m = image.map;
   const auto& list = m.degreePixels[size_t(degree)];
   float* values = m.value.data();
-  uint8_t* valid = m.valid.data();
   const bool replacing = image.degreeCounted[degree] != 0;
   if (rot.active) {
     if (replacing) {
-      convertList<true, true>(list, store, rot, values, valid, counts);
+      convertList<true, true>(list, store, rot, values, counts);
     } else {
-      convertList<true, false>(list, store, rot, values, valid, counts);
+      convertList<true, false>(list, store, rot, values, counts);
     }
   } else {
     if (replacing) {
-      convertList<false, true>(list, store, rot, values, valid, counts);
+      convertList<false, true>(list, store, rot, values, counts);
     } else {
-      convertList<false, false>(list, store, rot, values, valid, counts);
+      convertList<false, false>(list, store, rot, values, counts);
     }
   }
 }
@@ -132,7 +128,7 @@ void convertStaleBorder(ScanImage& image, int32_t degree, const LineStore& store
       prefetchForWrite(values + ahead.pixel);
     }
     const DegreePixel& p = list[code & kBorderPosition];
-    const float v = interpolateLines(p.line, p.weight, p.sample, store);
+    const float v = interpolateLines(p.line, lineWeight(p.angleFraction), p.sample, store);
     ++counts.removed[size_t(roundHalfUp(values[size_t(p.pixel)]))];
     values[size_t(p.pixel)] = v;
     ++counts.added[size_t(roundHalfUp(v))];

@@ -69,7 +69,8 @@ void findBorderEntries(PixelMap& m) {
     for (size_t i = 0; i < list.size(); ++i) {
       const DegreePixel& p = list[i];
       uint32_t sides = sideOf(p.line);
-      if (p.weight != 0.0f) sides |= sideOf(p.line + 1 == kLinesPerTurn ? 0 : p.line + 1);
+      if (lineWeight(p.angleFraction) != 0.0f)
+        sides |= sideOf(p.line + 1 == kLinesPerTurn ? 0 : p.line + 1);
       if (sides != 0) border.push_back(uint32_t(i) | sides);
     }
   }
@@ -113,9 +114,12 @@ PixelPolar pixelPolarAt(const ScanImage& image, int32_t zeroOffsetDegrees, int32
                               zeroOffsetDegrees);
   if (x >= 0 && y >= 0 && x < image.imageSize && y < image.imageSize) {
     const size_t i = size_t(y) * size_t(image.imageSize) + size_t(x);
+    // Validity is kept per degree: a listed pixel is up to date unless its degree is pending.
+    const bool listed = p.rangeMetres >= 0.0f && samplePosition(p.rangeMetres) < 20400.0f;
     if (i < image.map.value.size()) {
       p.value = image.map.value[i];
-      p.valid = image.map.valid[i];
+      const int32_t degree = std::min(int32_t(p.angleFraction * 360.0f), 359);
+      p.valid = listed && image.degreePending[degree] == 0 ? 1 : 0;
     }
   }
   return p;
@@ -128,7 +132,6 @@ void buildPixelMap(PixelMap& m, int32_t panX, int32_t panY, int32_t size, float 
   // pan or zoom then touches no fresh memory. A much smaller image gives the memory back.
   if (m.value.capacity() > 2 * n) m = PixelMap();
   m.value.assign(n, 0.0f);
-  m.valid.assign(n, 0);
   m.centreIndex = -1;
   const float offset = offsetRadians(zeroOffsetDegrees);
   for (int32_t d = 0; d < kDegrees; ++d) {
@@ -179,8 +182,7 @@ void buildPixelMap(PixelMap& m, int32_t panX, int32_t panY, int32_t size, float 
       int32_t line;
       float weight;
       linePosition(p.fraction, Rotation{}, line, weight);
-      m.degreePixels[size_t(degree)].push_back(
-          {i, p.fraction, uint16_t(sp), uint16_t(line), weight});
+      m.degreePixels[size_t(degree)].push_back({i, p.fraction, uint16_t(sp), uint16_t(line)});
     }
   }
   m.maxRange = maxRange;

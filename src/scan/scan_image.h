@@ -39,27 +39,27 @@ struct PixelPolar {
 static_assert(sizeof(PixelPolar) == 16);
 
 // What the conversion needs of one pixel, stored in its degree's list so that a degree is
-// converted from one contiguous run of memory.
+// converted from one contiguous run of memory. The weight of the next line is not kept: it is
+// recomputed from the direction exactly as the map computed the line, which costs less than
+// reading four more bytes a pixel.
 struct DegreePixel {
   int32_t pixel;        // row-major index into the image
   float angleFraction;  // as in PixelPolar
   uint16_t sample;      // value index along the beam: trunc of the sample position
-  uint16_t line;        // line before the direction, and the weight of the next one, without
-  float weight;         // north-up rotation (the common case needs no trigonometry per paint)
+  uint16_t line;        // line before the direction, without north-up rotation
 };
-static_assert(sizeof(DegreePixel) == 16);
+static_assert(sizeof(DegreePixel) == 12);
 
-// The pixel map. Values and validity are kept per pixel, as parallel arrays so that the
-// colouring pass streams only the values; the polar positions live in the per-degree lists,
+// The pixel map. Values are kept per pixel so that the colouring pass streams only them, and
+// validity per degree (degreePending); the polar positions live in the per-degree lists,
 // ordered along the beam within each degree. Pixels beyond the store's last value are never
-// converted, so they are in no list (their value stays 0). About 21 bytes per pixel in all.
+// converted, so they are in no list (their value stays 0). About 14 bytes per pixel in all.
 constexpr uint32_t kBorderBelow = 1u << 30;  // reads a line of degree d - 1
 constexpr uint32_t kBorderAbove = 1u << 31;  // reads a line of degree d + 1
 constexpr uint32_t kBorderPosition = kBorderBelow - 1;
 
 struct PixelMap {
   std::vector<float> value;
-  std::vector<uint8_t> valid;
   std::array<std::vector<DegreePixel>, kDegrees> degreePixels;
   // Per degree, the positions in its list of the pixels that read a line of a neighbouring
   // degree, with kBorderBelow and/or kBorderAbove set for the neighbour: a change of that

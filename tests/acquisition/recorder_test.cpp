@@ -345,7 +345,11 @@ TEST_F(RecorderTest, FilesOnDiskAndASecondStartInTheSameSecond) {
   // The name's stamp is the local time now.
   const auto stampAt = [](std::time_t t) {
     std::tm local{};
+#ifdef _WIN32
+    localtime_s(&local, &t);
+#else
     localtime_r(&t, &local);
+#endif
     return FormatTimestamp(local);
   };
   const std::time_t before = std::time(nullptr);
