@@ -159,6 +159,7 @@ class MapExporter {
             return true;
           },
           error);
+      if (!opened && error) *error = "cannot read " + path + ": " + *error;
       if (!opened || failed) return false;
       if (!endTurn(error) || !writeHeld(error)) return false;
       bytesBefore += fileBytes;

@@ -316,6 +316,7 @@ bool countPlayableRecords(const std::vector<std::string>& files, uint64_t& recor
               return true;
             },
             error)) {
+      if (error) *error = "cannot open " + path + ": " + *error;
       return false;
     }
     if (valid == 0) {
