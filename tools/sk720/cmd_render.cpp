@@ -70,43 +70,7 @@ int runRender(const Args& args) {
       int32_t i = 0;
       integer(0, 14, i);
       job.rangeIndex = i;
-    } else if (a == "--zero-offset") {
-      integer(-3600, 3600, job.view.zeroOffset);
-    } else if (a == "--palette") {
-      if (auto v = r.value(a)) {
-        if (*v == "brown")
-          job.view.palette = 0;
-        else if (*v == "rainbow")
-          job.view.palette = 1;
-        else if (*v == "default")
-          job.view.palette = 2;
-        else
-          r.badValue(a, *v, "brown, rainbow or default");
-      }
-    } else if (a == "--contrast") {
-      if (auto v = r.value(a)) {
-        if (*v == "auto")
-          job.view.autoContrast = 1;
-        else if (auto n = parseInteger(*v, 1, 10))
-          job.view.autoContrast = 0, job.view.contrast = int32_t(*n);
-        else
-          r.badValue(a, *v, "1 to 10 or auto");
-      }
-    } else if (a == "--brightness") {
-      integer(0, 19, job.view.brightness);
-    } else if (a == "--curve") {
-      if (auto v = r.value(a)) {
-        if (*v == "linear")
-          job.view.linear = 1;
-        else if (*v == "log")
-          job.view.linear = 0;
-        else
-          r.badValue(a, *v, "linear or log");
-      }
-    } else if (a == "--gain-index") {
-      integer(0, 8, job.view.gainIndex);
-    } else if (a == "--dead-zone-index") {
-      integer(0, 5, job.view.deadZoneIndex);
+    } else if (readViewOption(r, a, job.view)) {
     } else if (a == "--records") {
       if (auto n = r.integer(a, 1, INT64_MAX, "a number of records, 1 or more"))
         job.recordLimit = *n;

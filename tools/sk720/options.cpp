@@ -1,5 +1,7 @@
 #include "sk720/options.h"
 
+#include <initializer_list>
+
 #include <cerrno>
 #include <cmath>
 #include <cstdlib>
@@ -75,6 +77,51 @@ std::optional<double> parseNumber(const std::string& text) {
   const double v = std::strtod(text.c_str(), &end);
   if (errno != 0 || end == text.c_str() || *end != '\0') return std::nullopt;
   return v;
+}
+
+bool readViewOption(OptionReader& r, const std::string& a, ViewSettings& view) {
+  auto integer = [&](int64_t lo, int64_t hi, int32_t& target) {
+    if (auto n = r.integer(a, lo, hi)) target = int32_t(*n);
+  };
+  auto choice = [&](std::initializer_list<const char*> names, const std::string& allowed,
+                    int32_t& target) {
+    const auto v = r.value(a);
+    if (!v) return;
+    int32_t i = 0;
+    for (const char* name : names) {
+      if (*v == name) {
+        target = i;
+        return;
+      }
+      ++i;
+    }
+    r.badValue(a, *v, allowed);
+  };
+  if (a == "--zero-offset") {
+    integer(-3600, 3600, view.zeroOffset);
+  } else if (a == "--palette") {
+    choice({"brown", "rainbow", "default"}, "brown, rainbow or default", view.palette);
+  } else if (a == "--contrast") {
+    if (auto v = r.value(a)) {
+      if (*v == "auto")
+        view.autoContrast = 1;
+      else if (auto n = parseInteger(*v, 1, 10))
+        view.autoContrast = 0, view.contrast = int32_t(*n);
+      else
+        r.badValue(a, *v, "1 to 10 or auto");
+    }
+  } else if (a == "--brightness") {
+    integer(0, 19, view.brightness);
+  } else if (a == "--curve") {
+    choice({"log", "linear"}, "linear or log", view.linear);
+  } else if (a == "--gain-index") {
+    integer(0, 8, view.gainIndex);
+  } else if (a == "--dead-zone-index") {
+    integer(0, 5, view.deadZoneIndex);
+  } else {
+    return false;
+  }
+  return true;
 }
 
 }  // namespace sk720::cli

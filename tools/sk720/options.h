@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "scan/view_settings.h"
+
 namespace sk720::cli {
 
 // Walks argv: positionals are collected, "--name value" and "--flag" are taken by the caller.
@@ -40,6 +42,10 @@ class OptionReader {
   size_t pos_ = 0;
   std::string what_, reason_;
 };
+
+// The view options render, video and export share (--zero-offset, --palette, --contrast,
+// --brightness, --curve, --gain-index, --dead-zone-index): true when `option` was one of them.
+bool readViewOption(OptionReader& r, const std::string& option, ViewSettings& view);
 
 // Whole-string integer in [lo, hi]; nullopt on anything else.
 std::optional<int64_t> parseInteger(const std::string& text, int64_t lo, int64_t hi);
