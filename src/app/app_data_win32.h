@@ -83,7 +83,7 @@ struct AppData {
 
   std::atomic<uint32_t> screenshotRequest{0};
   uint32_t screenshotEveryTurn = 0;
-  std::wstring workingFolder;
+  std::string workingFolder;  // UTF-8, as the core and the settings hold it
 
   // Shell state kept outside the record in the original layout.
   bool toolbarShown = true;

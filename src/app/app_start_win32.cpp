@@ -101,7 +101,7 @@ bool InitInstance(HINSTANCE instance, int showCommand, LANGID language) {
   for (UINT item : {UINT(IDM_LANG_ENGLISH), UINT(IDM_LANG_KOREAN), UINT(IDM_LANG_RUSSIAN)}) {
     CheckMenuItem(menu, item, MF_BYCOMMAND | (item == langItem ? MF_CHECKED : MF_UNCHECKED));
   }
-  app->workingFolder = widen(loadWorkingFolderAtStart(*app->settings));
+  app->workingFolder = loadWorkingFolderAtStart(*app->settings);
 
   ShowWindow(hwnd, showCommand);
   UpdateWindow(hwnd);

@@ -18,15 +18,6 @@ void setProgramInstance(HINSTANCE instance) { gInstance = instance; }
 
 std::wstring loadText(UINT id) { return loadUiString(id); }
 
-std::wstring widen(const std::string& utf8) {
-  const std::u16string w = utf8ToUtf16(utf8);
-  return std::wstring(w.begin(), w.end());
-}
-
-std::string narrow(const std::wstring& text) {
-  return utf16ToUtf8(std::u16string(text.begin(), text.end()));
-}
-
 void ShowLastError(HWND owner) {
   const DWORD error = GetLastError();
   wchar_t* text = nullptr;

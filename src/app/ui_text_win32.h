@@ -5,6 +5,8 @@
 
 #include <string>
 
+#include "base/wide_text_win32.h"
+
 namespace sk720 {
 
 HINSTANCE programInstance();
@@ -12,8 +14,6 @@ void setProgramInstance(HINSTANCE instance);
 
 // String id of the current thread language's table; empty when absent.
 std::wstring loadText(UINT id);
-std::wstring widen(const std::string& utf8);
-std::string narrow(const std::wstring& text);
 
 // The calling thread's last system error in a box titled "GetLastError".
 void ShowLastError(HWND owner);

@@ -54,10 +54,11 @@ bool accept(HWND dlg, AppData& a) {
     ShowLastError(dlg);
     return false;
   }
-  SetWorkingFolder(*a.settings, narrow(full));
+  const std::string chosen = narrow(full);
+  SetWorkingFolder(*a.settings, chosen);
   std::string stored;
-  a.workingFolder = GetWorkingFolder(*a.settings, stored) == kSettingsOk ? widen(stored) : full;
-  a.live.acq->setWorkingFolder(narrow(a.workingFolder));
+  a.workingFolder = GetWorkingFolder(*a.settings, stored) == kSettingsOk ? stored : chosen;
+  a.live.acq->setWorkingFolder(a.workingFolder);
   return true;
 }
 
@@ -66,7 +67,7 @@ INT_PTR CALLBACK folderProc(HWND dlg, UINT msg, WPARAM wParam, LPARAM) {
   switch (msg) {
     case WM_INITDIALOG:
       SendDlgItemMessageW(dlg, kIdPath, EM_SETLIMITTEXT, kPathChars, 0);
-      if (a) SetDlgItemTextW(dlg, kIdPath, a->workingFolder.c_str());
+      if (a) SetDlgItemTextW(dlg, kIdPath, widen(a->workingFolder).c_str());
       return TRUE;
     case WM_COMMAND:
       switch (LOWORD(wParam)) {

@@ -100,7 +100,7 @@ void handOverRecords(AppData& a) {
     acq.setViewSettings(a.view);
   }
   acq.tunable = a.tunable != 0;
-  acq.setWorkingFolder(narrow(a.workingFolder));
+  acq.setWorkingFolder(a.workingFolder);
 }
 
 }  // namespace

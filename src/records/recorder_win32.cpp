@@ -6,18 +6,12 @@
 #include <memory>
 #include <string>
 
+#include "base/wide_text_win32.h"
+
 namespace sk720 {
 namespace {
 
 std::atomic<int32_t> gBlocksOutstanding{0};
-
-std::wstring widen(const std::string& text) {
-  if (text.empty()) return std::wstring();
-  const int n = MultiByteToWideChar(CP_UTF8, 0, text.data(), int(text.size()), nullptr, 0);
-  std::wstring out(size_t(n > 0 ? n : 0), L'\0');
-  if (n > 0) MultiByteToWideChar(CP_UTF8, 0, text.data(), int(text.size()), out.data(), n);
-  return out;
-}
 
 class OverlappedRecordSink;
 

@@ -1,4 +1,5 @@
-// clang-format off: GDI+ needs windows.h and objidl.h before it
+// GDI+ needs windows.h and objidl.h before it.
+// clang-format off
 #include <windows.h>
 #include <objidl.h>
 #include <gdiplus.h>
@@ -7,19 +8,12 @@
 #include <string>
 #include <vector>
 
+#include "base/wide_text_win32.h"
 #include "scan/png_writer.h"
 
 namespace sk720 {
 
 namespace {
-
-std::wstring widen(const std::string& s) {
-  const int n = MultiByteToWideChar(CP_UTF8, 0, s.c_str(), -1, nullptr, 0);
-  std::wstring w(size_t(n > 0 ? n : 1), L'\0');
-  if (n > 0) MultiByteToWideChar(CP_UTF8, 0, s.c_str(), -1, w.data(), n);
-  w.resize(wcslen(w.c_str()));
-  return w;
-}
 
 bool findPngEncoder(CLSID* clsid) {
   UINT count = 0, bytes = 0;

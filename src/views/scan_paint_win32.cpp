@@ -131,7 +131,7 @@ void takeScreenshot(HWND hwnd, ScanView& v, AppData& a, HDC ref) {
     }
     GdiFlush();
     const BITMAPINFO bi = dibInfo(side, side);
-    result = saveScreenshot(narrow(a.workingFolder), *kind, &bi, pixels);
+    result = saveScreenshot(a.workingFolder, *kind, &bi, pixels);
   } else {
     result.failure = ScreenshotFailure::FolderNotWritable;
   }

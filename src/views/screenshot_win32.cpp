@@ -8,18 +8,13 @@
 #include <vector>
 
 #include "base/timestamp.h"
-#include "base/utf16.h"
+#include "base/wide_text_win32.h"
 
 namespace sk720 {
 
 namespace G = Gdiplus::DllExports;
 
 namespace {
-
-std::wstring wide(const std::string& s) {
-  const std::u16string u = utf8ToUtf16(s);
-  return std::wstring(u.begin(), u.end());
-}
 
 bool isDirectory(const std::wstring& path) {
   const DWORD a = GetFileAttributesW(path.c_str());
@@ -57,7 +52,7 @@ ScreenshotResult saveScreenshotAs(const std::string& workingFolder, const std::s
     result.failure = ScreenshotFailure::PathTooLong;
     return result;
   }
-  const std::wstring folder = wide(workingFolder);
+  const std::wstring folder = widen(workingFolder);
   if (!isDirectory(folder)) CreateDirectoryW(folder.c_str(), nullptr);
 
   Gdiplus::GpBitmap* bitmap = nullptr;
@@ -65,7 +60,7 @@ ScreenshotResult saveScreenshotAs(const std::string& workingFolder, const std::s
     result.failure = ScreenshotFailure::FolderNotWritable;
     return result;
   }
-  const std::wstring path = wide(result.path);
+  const std::wstring path = widen(result.path);
   result.saved = G::GdipSaveImageToFile(bitmap, path.c_str(), &png, nullptr) == Gdiplus::Ok;
   G::GdipDisposeImage(bitmap);
   if (!result.saved) result.failure = ScreenshotFailure::FolderNotWritable;

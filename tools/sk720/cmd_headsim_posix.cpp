@@ -130,7 +130,19 @@ int runHeadsim(const Args& args) {
       std::this_thread::sleep_for(std::chrono::milliseconds(50));
     }
   });
-  head.run(stop);
+  // Mode changes go to stderr: a head that left work mode by itself (no keep-alive in time)
+  // explains a link that went quiet.
+  sim::HeadMode mode = head.mode();
+  while (!stop.load() && head.service()) {
+    if (head.mode() == mode) continue;
+    mode = head.mode();
+    const char* name = mode == sim::HeadMode::Work      ? "work"
+                       : mode == sim::HeadMode::Command ? "command"
+                                                        : "stalled";
+    std::fprintf(stderr,
+                 "headsim: %s mode after %u records (%u keep-alives taken, %u frames refused)\n",
+                 name, head.recordsSent(), head.keepAlivesTaken(), head.framesRejected());
+  }
   const bool portFailed = !stop.load();
   stop = true;
   watcher.join();
