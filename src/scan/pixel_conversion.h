@@ -2,6 +2,9 @@
 // The conversion of one pixel from the line store.
 #include <cmath>
 #include <cstdint>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 #include "scan/line_store.h"
 
@@ -61,6 +64,24 @@ inline float lineWeight(float angleFraction) {
   float t;
   linePosition(angleFraction, Rotation{}, first, t);
   return t;
+}
+
+// The colour table entry of a value at a contrast level (7..4095); the formula every colouring
+// shares. Values of 4096 or more, which take the top entry, reach it through the upper limit
+// since the level is at most 4095.
+inline int32_t colourEntry(float v, float level) {
+#if defined(__SSE2__)
+  // The limits as min and max instructions: compiled as branches they are mispredicted as often
+  // as the values cross the level.
+  __m128 index = _mm_div_ss(_mm_mul_ss(_mm_set_ss(v), _mm_set_ss(4095.0f)), _mm_set_ss(level));
+  index = _mm_min_ss(_mm_max_ss(index, _mm_setzero_ps()), _mm_set_ss(4095.0f));
+  return _mm_cvttss_si32(_mm_add_ss(index, _mm_set_ss(0.5f)));
+#else
+  float index = v * 4095.0f / level;
+  index = index > 0.0f ? index : 0.0f;
+  index = index < 4095.0f ? index : 4095.0f;
+  return int32_t(index + 0.5f);  // NOLINT(bugprone-incorrect-roundings): as the table is defined
+#endif
 }
 
 // Value of a pixel at a direction and a sample index.

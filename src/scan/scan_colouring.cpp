@@ -3,24 +3,17 @@
 #include <emmintrin.h>
 #endif
 
+#include "scan/pixel_conversion.h"
 #include "scan/scan_paint.h"
 
 namespace sk720 {
 
 namespace {
 
-// The colour table entry of one value at a contrast level (7..4095); the formula every colouring
-// shares. Values of 4096 or more, which take the top entry, reach it through the upper limit
-// since the level is at most 4095; so the vector path needs no comparison with 4096.
-inline int32_t entryOf(float v, float level) {
-  float index = v * 4095.0f / level;
-  index = index > 0.0f ? index : 0.0f;
-  index = index < 4095.0f ? index : 4095.0f;
-  return roundHalfUp(index);
-}
-
+// colourEntry reaches the top entry for values of 4096 or more through its upper limit, so the
+// vector path needs no comparison with 4096 either.
 inline uint32_t colourOf(float v, float level, const uint32_t* packed) {
-  return packed[entryOf(v, level)];
+  return packed[colourEntry(v, level)];
 }
 
 // Below this many pixels a colouring runs on the calling thread alone.

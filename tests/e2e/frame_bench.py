@@ -4,6 +4,7 @@ import argparse
 import os
 import statistics
 import struct
+import subprocess
 import sys
 import time
 
@@ -24,6 +25,9 @@ def main():
     # Compass marks on, over a recording whose heading turns 30 degrees a second: the marks move
     # on almost every frame.
     ap.add_argument("--compass", action="store_true")
+    # The wheel turned in and out five times a second for the whole run: every turn a new pixel
+    # map and a full redraw.
+    ap.add_argument("--zoom", action="store_true")
     args = ap.parse_args()
     s = harness.Session(args.build, args.source, screen=(1920, 1080))
     s.prepare()
@@ -39,6 +43,12 @@ def main():
         else:
             rec = s.synth(os.path.join(s.work, "bench.bin"), "--turns", "3")
         s.launch(s.windows_path(rec))
+        wheel = None
+        if args.zoom:
+            wheel = subprocess.Popen(
+                ["wine", s.driver_exe, "wheel", "120", str(10 * args.seconds), "100", "--scan"],
+                env=s.env, stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
+                stderr=subprocess.DEVNULL)
         samples = []
         last = None
         deadline = time.monotonic() + args.seconds
@@ -49,15 +59,18 @@ def main():
                 samples.append(int(text[:-2]))
                 last = text
             time.sleep(0.4)
+        if wheel:
+            wheel.wait(timeout=60)
         rc, rect = s.drive("rect", "Radar scan")
-        s.quit()
+        s.quit(timeout=120 if args.zoom else 15)  # wheel turns may still be queued
     finally:
         s.stop()
     if not samples:
         print("bench-win: no frame time was reported", file=sys.stderr)
         return 1
-    print("Windows program under Wine + Xvfb, 1920 x 1080 screen, playback x1%s" %
-          (", compass on, heading turning 30 degrees a second" if args.compass else ""))
+    print("Windows program under Wine + Xvfb, 1920 x 1080 screen, playback x1%s%s" %
+          (", compass on, heading turning 30 degrees a second" if args.compass else "",
+           ", wheel in and out five times a second" if args.zoom else ""))
     print("scan view %s; %d frame-time reports in %d s" % (rect, len(samples), args.seconds))
     print("frame time (ms): min %d  median %g  max %d" % (min(samples), statistics.median(samples),
                                                           max(samples)))

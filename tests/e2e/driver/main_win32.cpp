@@ -42,7 +42,7 @@ const char kUsageText[] =
     "combo-selection CLASS INDEX\n"
     "  combo-select CLASS INDEX ITEM trackbar INDEX                 check CLASS TEXT\n"
     "  rect [CLASS [TEXT]]           snapshot [CLASS [TEXT]]\n"
-    "  key VK                        wheel DELTA                    mouse down|up|move|rdown X Y\n"
+    "  key VK                        wheel DELTA [TIMES INTERVAL]   mouse down|up|move|rdown X Y\n"
     "  wait-dialog TITLE             wait-dialog-gone TITLE         dialog-text TITLE\n"
     "  press-dialog-button TITLE TEXT   dialog-set TITLE #ID|CLASS:N TEXT   dialog-get TITLE "
     "#ID|CLASS:N\n"
@@ -391,12 +391,20 @@ int run(const Options& o) {
   if (cmd == L"wheel") {
     RECT r;
     GetWindowRect(target, &r);
-    const short delta = short(_wtoi(arg(o, 1).c_str()));
-    const WPARAM keys = MAKEWPARAM(o.shift ? MK_SHIFT : 0, static_cast<WORD>(delta));
-    return PostMessageW(target, WM_MOUSEWHEEL, keys,
-                        MAKELPARAM((r.left + r.right) / 2, (r.top + r.bottom) / 2))
-               ? kOk
-               : kFailed;
+    short delta = short(_wtoi(arg(o, 1).c_str()));
+    // TIMES turns, the direction alternating, INTERVAL ms apart: a user zooming in and out.
+    const int times = o.args.size() > 2 ? _wtoi(arg(o, 2).c_str()) : 1;
+    const DWORD interval = o.args.size() > 3 ? DWORD(_wtoi(arg(o, 3).c_str())) : 0;
+    for (int i = 0; i < times; ++i) {
+      if (i > 0) Sleep(interval);
+      const WPARAM keys = MAKEWPARAM(o.shift ? MK_SHIFT : 0, static_cast<WORD>(delta));
+      if (!PostMessageW(target, WM_MOUSEWHEEL, keys,
+                        MAKELPARAM((r.left + r.right) / 2, (r.top + r.bottom) / 2))) {
+        return kFailed;
+      }
+      delta = short(-delta);
+    }
+    return kOk;
   }
   if (cmd == L"mouse") return postMouse(target, o);
   if (cmd == L"combos") return listCombos(main);
