@@ -197,7 +197,7 @@ void paintScanView(HWND hwnd, ScanView& v) {
   const double t2 = nowMs();
   if (f.dialVisible) {
     GdiFlush();
-    v.dialPictures.compose(*v.painter, f, dc, s.composePixels, w, h);
+    v.dialPictures.compose(*v.painter, f, s.composeDC, s.composePixels, w, h);
   }
   composeStrip(v, f, w);
   const double t3 = nowMs();
