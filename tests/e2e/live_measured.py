@@ -105,15 +105,17 @@ def start_and_record(s, log, via):
 
 
 def live_record_starts_at_next_ping(s):
-    sim, log = latency_head(s)
+    sim, log = latency_head(s)  # before the program lists its ports
     link_choices(s, gps=False)
     s.launch()
-    marks = []
     # Record just after the head resumed streaming: after the loading of a start (whose new range
     # resets the view), after a hold, and after 5 s of streaming; by a click and by the button's
-    # WM_COMMAND posted to the main window.
+    # WM_COMMAND posted to the main window. The head ends when the program closes the link: a
+    # new one for each start.
     for via in ("click", "command"):
-        marks.append((via, "after the start", start_and_record(s, log, via)))
+        if via != "click":
+            sim, log = latency_head(s)
+        marks = [(via, "after the start", start_and_record(s, log, via))]
         time.sleep(3)
         recording_off(s)
         for held in (True, False):
@@ -126,9 +128,14 @@ def live_record_starts_at_next_ping(s):
             time.sleep(3)
             recording_off(s)
         stop(s)
+        sim.terminate()
+        sim.wait(timeout=5)
+        files = record_files(s)
+        check_marks(s, log, marks, files)
+        for path in files:
+            os.rename(path, path + ".done")
         s.must("combo-select", "ComboBox", "4", "8")  # another range for the next start
         time.sleep(0.6)  # the quick lists reach the record on the 200 ms timer
-    check_marks(s, log, marks, record_files(s))
     check(s.quit() == 0, "exit code not 0")
 
 
