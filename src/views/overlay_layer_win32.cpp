@@ -82,6 +82,46 @@ void blend(const std::vector<LayerPixel>& pixels, uint32_t* frame, int32_t w, in
 bool inCompass(const OverlayFrame& f, size_t i) { return i >= f.pointerEnd && i < f.rulerBegin; }
 bool inPointer(const OverlayFrame& f, size_t i) { return i >= f.pointerBegin && i < f.pointerEnd; }
 
+// FNV-1a over every field that shapes a drawing, with the dial's size: equal dials, equal keys.
+class ContentHash {
+ public:
+  template <class T>
+  void add(const T& v) {
+    const auto* b = reinterpret_cast<const uint8_t*>(&v);
+    for (size_t i = 0; i < sizeof v; ++i) byte(b[i]);
+  }
+  void add(const std::string& t) {
+    add(t.size());
+    for (char c : t) byte(uint8_t(c));
+  }
+  uint64_t value() const { return h_; }
+
+ private:
+  void byte(uint8_t b) { h_ = (h_ ^ b) * 0x100000001B3ull; }
+  uint64_t h_ = 0xCBF29CE484222325ull;
+};
+
+uint64_t dialKey(const OverlayFrame& f) {
+  ContentHash k;
+  k.add(f.dialWidth);
+  k.add(f.dialHeight);
+  for (const OverlayPrimitive& p : f.dial) {
+    k.add(p.kind);
+    k.add(p.argb);
+    k.add(p.penWidth);
+    k.add(p.pointCount);
+    for (int32_t i = 0; i < p.pointCount && i < 4; ++i) {
+      k.add(p.points[i].x);
+      k.add(p.points[i].y);
+    }
+    for (float v : {p.x, p.y, p.w, p.h, p.fontPx}) k.add(v);
+    k.add(p.bold);
+    k.add(p.centred);
+    k.add(p.text);
+  }
+  return k.value();
+}
+
 // A label's room around its box: centred text may reach past the box it is centred in.
 constexpr int32_t kLabelMargin = 8;
 constexpr size_t kMaxSprites = 64;  // labels of a few sizes; a resize makes new ones
@@ -164,6 +204,46 @@ void LabelSprites::compose(OverlayPainterWin32& painter, const OverlayList& labe
       it = sprites_.end() - 1;
     }
     blend(it->pixels, frame, w, h, ox - left, oy - top);
+  }
+}
+
+void DialPictures::compose(OverlayPainterWin32& painter, const OverlayFrame& f, HDC ref,
+                           uint32_t* frame, int32_t w, int32_t h) {
+  if (!f.dialVisible || f.dialWidth <= 0 || f.dialHeight <= 0) return;
+  const uint64_t key = dialKey(f);
+  auto it = pictures_.find(key);
+  if (it == pictures_.end()) {
+    OverlayPainterWin32::DialSurface d;
+    if (!painter.drawDial(ref, f, d)) return;
+    Picture pic;
+    for (int32_t y = 0; y < f.dialHeight; ++y) {
+      const uint32_t* row = d.bits + size_t(y) * size_t(f.dialWidth);
+      for (int32_t x = 0; x < f.dialWidth;) {
+        if (row[x] == 0) {
+          ++x;
+          continue;
+        }
+        Run r{x, y, 0, uint32_t(pic.values.size())};
+        while (x < f.dialWidth && row[x] != 0) {
+          pic.values.push_back(row[x]);
+          ++r.count;
+          ++x;
+        }
+        pic.runs.push_back(r);
+      }
+    }
+    OverlayPainterWin32::freeDial(d);
+    if (pictures_.size() >= kMaxKept) pictures_.clear();
+    it = pictures_.emplace(key, std::move(pic)).first;
+  }
+  for (const Run& r : it->second.runs) {
+    const int32_t y = f.dialY + r.y;
+    if (y < 0 || y >= h) continue;
+    const int32_t left = f.dialX + r.x;
+    const int32_t x0 = std::max(left, 0), x1 = std::min(left + r.count, w);
+    uint32_t* d = frame + size_t(y) * size_t(w);
+    const uint32_t* v = it->second.values.data() + r.first;
+    for (int32_t x = x0; x < x1; ++x) d[x] |= v[x - left];
   }
 }
 

@@ -8,6 +8,7 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <unordered_map>
 #include <vector>
 
 #include "scan/overlay_frame.h"
@@ -58,6 +59,33 @@ class LabelSprites {
     std::vector<LayerPixel> pixels;
   };
   std::vector<Sprite> sprites_;
+};
+
+// The heading dial as paintDialOr paints it, kept per dial: the dial turns with every degree of
+// heading, and drawing it with GDI+ under Wine costs more than all the rest of a frame, while a
+// heading keeps coming back to the same few hundred dials. Each is kept as the runs of its lit
+// pixels, which are all an OR changes.
+class DialPictures {
+ public:
+  // ORs the frame's dial into a w x h top-down frame at the dial's place, drawing it first when
+  // this dial has not been seen.
+  void compose(OverlayPainterWin32& painter, const OverlayFrame& f, HDC ref, uint32_t* frame,
+               int32_t w, int32_t h);
+  size_t kept() const { return pictures_.size(); }
+
+  // More dials than one turn of the heading at one size: the oldest are dropped, all at once.
+  static constexpr size_t kMaxKept = 400;
+
+ private:
+  struct Run {
+    int32_t x, y, count;
+    uint32_t first;  // into values
+  };
+  struct Picture {
+    std::vector<Run> runs;
+    std::vector<uint32_t> values;
+  };
+  std::unordered_map<uint64_t, Picture> pictures_;  // by the dial's content
 };
 
 }  // namespace sk720

@@ -135,8 +135,9 @@ void OverlayPainterWin32::paint(Gdiplus::GpGraphics* g, const OverlayList& list,
   }
 }
 
-void OverlayPainterWin32::paintDialOr(HDC target, const OverlayFrame& frame, int32_t x, int32_t y) {
-  if (!frame.dialVisible || !target || frame.dialWidth <= 0 || frame.dialHeight <= 0) return;
+bool OverlayPainterWin32::drawDial(HDC ref, const OverlayFrame& frame, DialSurface& out) {
+  out = DialSurface{};
+  if (!frame.dialVisible || frame.dialWidth <= 0 || frame.dialHeight <= 0) return false;
   BITMAPINFO bi{};
   bi.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
   bi.bmiHeader.biWidth = frame.dialWidth;
@@ -145,23 +146,37 @@ void OverlayPainterWin32::paintDialOr(HDC target, const OverlayFrame& frame, int
   bi.bmiHeader.biBitCount = 32;
   bi.bmiHeader.biCompression = BI_RGB;
   void* bits = nullptr;
-  HDC dc = CreateCompatibleDC(target);
-  HBITMAP bmp = dc ? CreateDIBSection(dc, &bi, DIB_RGB_COLORS, &bits, nullptr, 0) : nullptr;
-  if (bmp) {
-    HGDIOBJ old = SelectObject(dc, bmp);  // a fresh section is zero-filled: black
-    Gdiplus::GpGraphics* g = nullptr;
-    if (G::GdipCreateFromHDC(dc, &g) == Gdiplus::Ok) {
-      G::GdipSetSmoothingMode(g, Gdiplus::SmoothingModeAntiAlias);
-      G::GdipSetTextRenderingHint(g, Gdiplus::TextRenderingHintAntiAlias);
-      paint(g, frame.dial);
-      G::GdipDeleteGraphics(g);
-    }
-    GdiFlush();
-    BitBlt(target, x, y, frame.dialWidth, frame.dialHeight, dc, 0, 0, SRCPAINT);
-    SelectObject(dc, old);
-    DeleteObject(bmp);
+  out.dc = CreateCompatibleDC(ref);
+  out.bitmap = out.dc ? CreateDIBSection(out.dc, &bi, DIB_RGB_COLORS, &bits, nullptr, 0) : nullptr;
+  if (!out.bitmap) {
+    freeDial(out);
+    return false;
   }
-  if (dc) DeleteDC(dc);
+  out.old = SelectObject(out.dc, out.bitmap);  // a fresh section is zero-filled: black
+  out.bits = static_cast<const uint32_t*>(bits);
+  Gdiplus::GpGraphics* g = nullptr;
+  if (G::GdipCreateFromHDC(out.dc, &g) == Gdiplus::Ok) {
+    G::GdipSetSmoothingMode(g, Gdiplus::SmoothingModeAntiAlias);
+    G::GdipSetTextRenderingHint(g, Gdiplus::TextRenderingHintAntiAlias);
+    paint(g, frame.dial);
+    G::GdipDeleteGraphics(g);
+  }
+  GdiFlush();
+  return true;
+}
+
+void OverlayPainterWin32::freeDial(DialSurface& s) {
+  if (s.old) SelectObject(s.dc, s.old);
+  if (s.bitmap) DeleteObject(s.bitmap);
+  if (s.dc) DeleteDC(s.dc);
+  s = DialSurface{};
+}
+
+void OverlayPainterWin32::paintDialOr(HDC target, const OverlayFrame& frame, int32_t x, int32_t y) {
+  DialSurface d;
+  if (!target || !drawDial(target, frame, d)) return;
+  BitBlt(target, x, y, frame.dialWidth, frame.dialHeight, d.dc, 0, 0, SRCPAINT);
+  freeDial(d);
 }
 
 void OverlayPainterWin32::paintScreenshotAdditions(Gdiplus::GpGraphics* canvas, int32_t canvasWidth,

@@ -30,6 +30,17 @@ class OverlayPainterWin32 {
   // black bitmap of the dial's size, then OR-combined onto target at (x, y).
   void paintDialOr(HDC target, const OverlayFrame& frame, int32_t x, int32_t y);
 
+  // The dial of frame drawn as paintDialOr draws it, on a fresh black w x h top-down DIB whose
+  // pixels stay readable until freeDial. False (and nothing to free) when there is no dial.
+  struct DialSurface {
+    HDC dc = nullptr;
+    HBITMAP bitmap = nullptr;
+    HGDIOBJ old = nullptr;
+    const uint32_t* bits = nullptr;
+  };
+  bool drawDial(HDC ref, const OverlayFrame& frame, DialSurface& out);
+  static void freeDial(DialSurface& s);
+
   // What a screenshot adds to the canvas before it is saved: the strip texts
   // drawn directly (when "Show info" is on) and the dial OR-combined at its
   // top-right corner (when visible).

@@ -195,7 +195,10 @@ void paintScanView(HWND hwnd, ScanView& v) {
     }
   }
   const double t2 = nowMs();
-  if (f.dialVisible) v.painter->paintDialOr(s.composeDC, f, f.dialX, f.dialY);
+  if (f.dialVisible) {
+    GdiFlush();
+    v.dialPictures.compose(*v.painter, f, s.composeDC, s.composePixels, w, h);
+  }
   composeStrip(v, f, w);
   const double t3 = nowMs();
   BitBlt(dc, 0, 0, w, h, s.composeDC, 0, 0, SRCCOPY);

@@ -50,6 +50,7 @@ struct ScanView {
   std::unique_ptr<OverlayPainterWin32> painter = std::make_unique<OverlayPainterWin32>();
   OverlayLayer layer;                             // rings and spokes, kept drawn
   LabelSprites compassSprites;                    // the compass labels, kept drawn one by one
+  DialPictures dialPictures;                      // the heading dial, kept per heading
   OverlayList staticList, movingList, labelList;  // this paint's split of the canvas list
   OverlayList keptStrip;                          // what the strip surface shows
   DWORD lastFrameReportMs = 0;

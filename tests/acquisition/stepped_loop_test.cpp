@@ -137,6 +137,55 @@ TEST_F(SteppedLoop, ShortHeadersGiveNoHeading) {
   EXPECT_EQ(f[4], 44);
 }
 
+// A head held for 2.5 s (its process stopped, its clock running on), taken again just before its
+// next keep-alive was due: the loop waits through the silence, and Record pressed as the head
+// resumes takes its very next record. A head whose keep-alive limit ran out while it was held
+// goes back to command mode and sends nothing more; the loop goes on waiting for it.
+TEST_F(SteppedLoop, AHeldHeadIsRecordedFromItsFirstRecordAfterItResumes) {
+  struct Case {
+    uint32_t keepAliveTimeoutMs;
+    bool streamsAgain;
+  };
+  for (const Case c : {Case{60000, true}, Case{3000, false}}) {
+    SCOPED_TRACE(c.keepAliveTimeoutMs);
+    sim::HeadSimOptions options;
+    options.keepAliveTimeoutMs = c.keepAliveTimeoutMs;
+    startHead(options);
+    uint32_t heldAt = 0, sentAtResume = 0;
+    bool resumed = false;
+    keepAlives.clear();
+    link.setPump([&] {
+      const uint32_t now = clock.nowMs();
+      if (heldAt == 0 && acq.state.workingRunning && !keepAlives.empty() &&
+          now >= keepAlives.back() + 900) {
+        heldAt = now;
+      }
+      if (heldAt != 0 && now < heldAt + 2500) return;
+      if (heldAt != 0 && !resumed) {
+        resumed = true;
+        sentAtResume = head->recordsSent();
+        acq.state.recordEvent = true;
+      }
+      head->service();
+      if (now >= stopAtMs) acq.state.stopRequest = true;
+    });
+    acq.state.recordEvent = false;
+    EXPECT_EQ(workFor(8000), WorkingExit::Stopped);
+    ASSERT_TRUE(resumed);
+    const uint64_t sentSince = head->recordsSent() - sentAtResume;
+    const uint64_t written = acq.state.recordsWritten.load();
+    if (c.streamsAgain) {
+      EXPECT_EQ(head->mode(), sim::HeadMode::Work);
+      EXPECT_GT(sentSince, 10u);
+      EXPECT_LE(sentSince - written, 1u);  // the last one may still be on its way
+    } else {
+      EXPECT_EQ(head->mode(), sim::HeadMode::Command);
+      EXPECT_EQ(sentSince, 0u);
+      EXPECT_EQ(written, 0u);
+    }
+  }
+}
+
 TEST_F(SteppedLoop, PortLostEndsTheLoopAndKeepsTheFile) {
   startHead();
   acq.state.recordEvent = true;

@@ -10,6 +10,7 @@
 #include <string>
 
 #include "scan/overlay_geometry.h"
+#include "views/overlay_layer_win32.h"
 #include "views/overlay_painter_win32.h"
 #include "views/screenshot_win32.h"
 
@@ -114,6 +115,44 @@ TEST_F(GdiPlusTest, TextsOfTheStripAndTheDialAppear) {
     for (int x = 281; x <= 287; ++x) ring = ring || target.at(x, y) == 0x787878u;
   EXPECT_TRUE(ring);
   EXPECT_GT(target.brightIn(237, 41, 263, 56), 10) << "no centre text";
+}
+
+// A kept dial ORs exactly the pixels a dial painted anew does, over a picture, at the frame's
+// right edge and hanging off its left one; a heading seen before draws nothing new.
+TEST_F(GdiPlusTest, KeptDialsAreTheDialsPaintedAnew) {
+  OverlayPainterWin32 painter;
+  DialPictures kept;
+  constexpr int W = 260, H = 130;
+  struct Case {
+    int32_t size, heading, x;
+    size_t keptAfter;
+  };
+  const Case cases[] = {{100, 0, W - 100, 1}, {100, 37, W - 100, 2}, {120, 37, W - 120, 3},
+                        {100, 37, -30, 3},    {100, 359, 10, 4},     {100, 0, W - 100, 4}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.heading);
+    OverlayFrame frame;
+    frame.dialVisible = true;
+    frame.dialWidth = frame.dialHeight = c.size;
+    frame.dialX = c.x;
+    frame.dialY = 0;
+    addHeadingDial(frame.dial, c.size, c.size, c.heading, 0);
+    Surface painted(W, H), composed(W, H);
+    for (int i = 0; i < W * H; ++i) {
+      painted.bits()[i] = composed.bits()[i] = 0x00010203u * uint32_t(i % 61);
+    }
+    painter.paintDialOr(painted.dc(), frame, frame.dialX, frame.dialY);
+    kept.compose(painter, frame, composed.dc(), composed.bits(), W, H);
+    GdiFlush();
+    int differing = 0, lit = 0;
+    for (int i = 0; i < W * H; ++i) {
+      differing += painted.bits()[i] != composed.bits()[i];
+      lit += painted.bits()[i] != 0x00010203u * uint32_t(i % 61);
+    }
+    EXPECT_EQ(differing, 0);
+    EXPECT_GT(lit, 500);  // the dial is there at all
+    EXPECT_EQ(kept.kept(), c.keptAfter);
+  }
 }
 
 TEST_F(GdiPlusTest, ScreenshotsSavedOrRefusedWithAReason) {

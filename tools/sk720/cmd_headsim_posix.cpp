@@ -61,6 +61,8 @@ bool parseOptions(OptionReader& r, HeadsimOptions& o) {
       o.head.silent = true;
     } else if (opt == "--no-cmnd") {
       o.head.noCmnd = true;
+    } else if (opt == "--keep-alive-timeout") {
+      if (auto n = integer(1, 3600000)) o.head.keepAliveTimeoutMs = uint32_t(*n);
     } else if (opt == "--stall-after") {
       if (auto n = integer(0, 1000000000)) o.head.stallAfter = int32_t(*n);
     } else if (opt == "--ignore-params-after") {

@@ -162,6 +162,8 @@ const OptionHelp kHeadsimOptions[] = {
     {"--refuse-rate", "refuse every rate switch"},
     {"--silent", "answer nothing at all"},
     {"--no-cmnd", "leave work mode without announcing it"},
+    {"--keep-alive-timeout MS",
+     "leave work mode after MS milliseconds without a keep-alive (default 3000)"},
     {"--stall-after N", "after N records, stop in the middle of the next one (default: never)"},
     {"--ignore-params-after N",
      "after N parameter loads, stop answering at the next parameter block (default: never)"},
