@@ -20,6 +20,7 @@ const wchar_t kScanViewClass[] = L"Radar scan";
 namespace {
 
 void rebuild(HWND hwnd, ScanView& v) {
+  v.rebuildPending = false;
   AppData* a = appDataOf(hwnd);
   if (!a) return;
   RECT rc;
@@ -31,8 +32,10 @@ void rebuild(HWND hwnd, ScanView& v) {
   v.ui.displayRangeIndex = v.image.displayRangeIndex;
 }
 
+// A zoom or pan rebuilds at the next paint, not at once: the wheel turns queued before it then
+// cost one rebuild instead of one each, and the picture keeps up with a fast wheel.
 void apply(HWND hwnd, ScanView& v, ScanEffect e) {
-  if (e == ScanEffect::Rebuild) rebuild(hwnd, v);
+  if (e == ScanEffect::Rebuild) v.rebuildPending = true;
   if (e != ScanEffect::None) InvalidateRect(hwnd, nullptr, FALSE);
 }
 
@@ -157,6 +160,7 @@ LRESULT CALLBACK scanViewProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
       rebuild(hwnd, *v);
       return 0;
     case WM_PAINT:
+      if (v->rebuildPending) rebuild(hwnd, *v);
       paintScanView(hwnd, *v);
       return 0;
     case WM_ERASEBKGND:

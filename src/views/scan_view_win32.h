@@ -43,6 +43,7 @@ struct ScanView {
   ScanImage image;
   ScanInteraction ui;
   int32_t screenshotRequested = 0;
+  bool rebuildPending = false;  // a zoom or pan waits for the next paint
   HMENU contextMenu = nullptr;
   ScanSurfaces surfaces;
   OverlayState overlays;
