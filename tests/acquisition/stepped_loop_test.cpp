@@ -32,8 +32,7 @@ class SteppedLoop : public ::testing::Test {
       if (stopAtMs && clock.nowMs() >= stopAtMs) acq.state.stopRequest = true;
     });
   }
-  // Loads the head and runs the working loop here until the clock reaches `ms` from now.
-  WorkingExit workFor(uint32_t ms) {
+  void loadHead() {
     acq.headPort = std::make_unique<ForwardingPort>(link.host(), clock, &keepAlives);
     SonarParams params;
     SonarSettings settings;
@@ -41,6 +40,10 @@ class SteppedLoop : public ::testing::Test {
     const SonarParamBlocks b = buildParamBlocks(params, false, settings.rangeIndex);
     EXPECT_EQ(loadHeadParameters(*acq.headPort, b.block0, b.block1, nullptr, clock), 0);
     keepAlives.clear();  // the loading sequence's own command 6
+  }
+  // Loads the head and runs the working loop here until the clock reaches `ms` from now.
+  WorkingExit workFor(uint32_t ms) {
+    loadHead();
     stopAtMs = clock.nowMs() + ms;
     acq.state.stopRequest = false;
     return WorkingThread(ThreadJob{&acq, "mem"});
@@ -140,12 +143,7 @@ TEST_F(SteppedLoop, ShortHeadersGiveNoHeading) {
 TEST_F(SteppedLoop, PortLostEndsTheLoopAndKeepsTheFile) {
   startHead();
   acq.state.recordEvent = true;
-  acq.headPort = std::make_unique<ForwardingPort>(link.host(), clock);
-  SonarParams params;
-  SonarSettings settings;
-  deriveSonarParams(settings, params, 115200);
-  const SonarParamBlocks b = buildParamBlocks(params, false, settings.rangeIndex);
-  ASSERT_EQ(loadHeadParameters(*acq.headPort, b.block0, b.block1, nullptr, clock), 0);
+  loadHead();
   link.setPump([this] {
     head->service();
     if (head->recordsSent() >= 20) link.disconnect();
@@ -183,8 +181,7 @@ TEST_F(SteppedLoop, PortFailuresAndASilentHead) {
   EXPECT_GE(clock.nowMs() - t0, 5u * 2000 + 5u * 3000);
   EXPECT_LT(clock.nowMs() - t0, 5u * 2000 + 5u * 3000 + 1000);
   EXPECT_EQ(acq.headPort, nullptr);
-  const std::vector<std::string> n = notes.take();
-  EXPECT_EQ(n.back(), "dialog Disconnected");
+  EXPECT_EQ(notes.take().back(), "dialog Disconnected");
 }
 
 TEST_F(SteppedLoop, AbandonedLoadingStartsNothing) {
@@ -198,6 +195,7 @@ TEST_F(SteppedLoop, AbandonedLoadingStartsNothing) {
   EXPECT_FALSE(acq.gpsThread.valid());
   EXPECT_FALSE(acq.state.stopEventCreated.load());
   EXPECT_FALSE(acq.state.recordEvent.load());
+  EXPECT_FALSE(acq.state.workingRunning.load());
   EXPECT_TRUE(notes.take().empty());
 }
 
