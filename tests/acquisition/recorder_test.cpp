@@ -307,6 +307,8 @@ TEST_F(RecorderTest, PathLimitAndStatusTextCountUtf16Units) {
   const std::u16string shown = utf8ToUtf16(status.get());
   EXPECT_EQ(shown.size(), StatusText::kMaxChars);
   EXPECT_EQ(utf16ToUtf8(shown), status.get());  // no character cut in two
+  EXPECT_EQ(utf8ToUtf16(wave + "\u0436"), u"\U0001F30A\u0436");
+  EXPECT_EQ(utf16ToUtf8(u"\U0001F30A\u0436"), wave + "\u0436");
   EXPECT_TRUE(openRecordFile(storage, repeat("\uD55C", room - 2) + wave, stamp, f, status));
   EXPECT_FALSE(openRecordFile(storage, repeat("\uD55C", room - 1) + wave, stamp, f, status));
   EXPECT_FALSE(openRecordFile(storage, repeat("f", room + 1), stamp, f, status));
@@ -351,13 +353,10 @@ TEST_F(RecorderTest, FilesOnDiskAndASecondStartInTheSameSecond) {
   const std::time_t before = std::time(nullptr);
   const std::string now = FormatTimestamp();
   EXPECT_TRUE(now == stampAt(before) || now == stampAt(std::time(nullptr))) << now;
-  std::tm t{};
-  t.tm_year = 124;
-  t.tm_mday = 2;
-  t.tm_hour = 3;
-  t.tm_min = 4;
-  t.tm_sec = 5;
-  EXPECT_EQ(FormatTimestamp(t), "20240102_030405");
+  EXPECT_EQ(
+      FormatTimestamp(
+          {.tm_sec = 5, .tm_min = 4, .tm_hour = 3, .tm_mday = 2, .tm_mon = 11, .tm_year = 124}),
+      "20241202_030405");
 }
 
 }  // namespace
