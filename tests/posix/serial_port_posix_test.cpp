@@ -3,7 +3,6 @@
 
 #include <fcntl.h>
 #include <signal.h>
-#include <spawn.h>
 #include <sys/wait.h>
 #include <termios.h>
 #include <unistd.h>
@@ -27,8 +26,6 @@
 #include "sim/gps_receiver_sim.h"
 #include "sim/head_sim.h"
 #include "sim/pty_posix.h"
-
-extern char** environ;
 
 namespace sk720 {
 namespace {
@@ -230,18 +227,16 @@ TEST(HeadsimCommand, ServesAPseudoTerminalLink) {
   std::filesystem::create_directories(dir);
   const std::string link = (dir / "head").string();
   const std::string logPath = (dir / "records.log").string();
-  std::vector<std::string> argvText = {exe, "headsim", "--pty", link, "--log", logPath};
-  std::vector<char*> argv;
-  for (auto& a : argvText) argv.push_back(a.data());
-  argv.push_back(nullptr);
   int out[2];
   ASSERT_EQ(pipe(out), 0);
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_adddup2(&actions, out[1], 1);
-  pid_t pid = 0;
-  ASSERT_EQ(posix_spawn(&pid, exe.c_str(), &actions, nullptr, argv.data(), environ), 0);
-  posix_spawn_file_actions_destroy(&actions);
+  const pid_t pid = fork();
+  ASSERT_GE(pid, 0);
+  if (pid == 0) {
+    dup2(out[1], 1);
+    execl(exe.c_str(), exe.c_str(), "headsim", "--pty", link.c_str(), "--log", logPath.c_str(),
+          static_cast<char*>(nullptr));
+    _exit(127);
+  }
   close(out[1]);
   char line[256] = {};
   ssize_t got = read(out[0], line, sizeof line - 1);  // the device path, once the link is there
