@@ -96,14 +96,19 @@ TEST_F(SteppedLoop, HoldFreezesTheDisplayWhileRecordingGoesOn) {
 }
 
 // Playback left a file's position in the shared fix; a session without a receiver records
-// position 0, and a new connection clears the fix.
-TEST_F(SteppedLoop, NoReceiverRecordsNoPosition) {
-  startHead();
+// position 0, and a new connection clears the fix. A head with short headers gives no heading;
+// its records are widened to 44 bytes in the file.
+TEST_F(SteppedLoop, NoReceiverRecordsNoPositionAndShortHeadersNoHeading) {
+  startHead({.headerSize = 28});
   gps.lat = 0.5f;
   gps.lon = 0.25f;
   gps.sig = 1;
+  inputs.headingRadians = 1.0f;
+  inputs.compassValid = 1;
   acq.state.recordEvent = true;
   workFor(1000);
+  EXPECT_EQ(inputs.headingRadians.load(), 0.0f);
+  EXPECT_EQ(inputs.compassFieldsPresent.load() + inputs.compassValid.load(), 0);
   ASSERT_EQ(storage.files.size(), 1u);
   MemorySource source(storage.files.begin()->second);
   std::vector<uint8_t> buffer(kRecordBufferSize);
@@ -111,8 +116,8 @@ TEST_F(SteppedLoop, NoReceiverRecordsNoPosition) {
   RecordReader reader;
   while (!source.atEnd() && ReadPingRecord(source, buffer.data(), clock, reader) >= 0) {
     const DataHeader h = parseDataHeader(buffer.data());
-    ASSERT_EQ(h.latitude, 0.0f);
-    ASSERT_EQ(h.longitude, 0.0f);
+    ASSERT_EQ(std::make_tuple(h.headersize, h.latitude, h.longitude),
+              std::make_tuple(44u, 0.0f, 0.0f));
     ++records;
   }
   EXPECT_GT(records, 5);
@@ -121,23 +126,6 @@ TEST_F(SteppedLoop, NoReceiverRecordsNoPosition) {
   ConnectThread(acq, ConnectJob{1, 0, 4800, 115200}, none);
   EXPECT_EQ(gps.lat.load(), 0.0f);
   EXPECT_EQ(gps.sig.load(), 0);
-}
-
-TEST_F(SteppedLoop, ShortHeadersGiveNoHeading) {
-  sim::HeadSimOptions o;
-  o.headerSize = 28;
-  startHead(o);
-  inputs.headingRadians = 1.0f;
-  inputs.compassValid = 1;
-  acq.state.recordEvent = true;
-  workFor(1000);
-  EXPECT_EQ(inputs.headingRadians.load(), 0.0f);
-  EXPECT_EQ(inputs.compassFieldsPresent.load(), 0);
-  EXPECT_EQ(inputs.compassValid.load(), 0);
-  ASSERT_EQ(storage.files.size(), 1u);
-  const std::vector<uint8_t>& f = storage.files.begin()->second;
-  ASSERT_GE(f.size(), 44u);
-  EXPECT_EQ(f[4], 44);
 }
 
 TEST_F(SteppedLoop, PortLostEndsTheLoopAndKeepsTheFile) {
@@ -170,9 +158,7 @@ TEST_F(SteppedLoop, PortFailuresAndASilentHead) {
     EXPECT_EQ(acq.headPort, nullptr);
     EXPECT_EQ(notes.take().back(), "error gps busy");
   }
-  sim::HeadSimOptions silent;
-  silent.silent = true;
-  startHead(silent);
+  startHead({.silent = true});
   LoopbackFactory ports(&link.host(), nullptr, clock);
   const uint32_t t0 = clock.nowMs();
   EXPECT_EQ(ConnectThread(acq, ConnectJob{1, 0, 4800, 921600}, ports), StartResult::NoAnswer);
@@ -185,9 +171,7 @@ TEST_F(SteppedLoop, PortFailuresAndASilentHead) {
 }
 
 TEST_F(SteppedLoop, AbandonedLoadingStartsNothing) {
-  sim::HeadSimOptions silent;
-  silent.silent = true;
-  startHead(silent);
+  startHead({.silent = true});
   acq.headPort = std::make_unique<ForwardingPort>(link.host(), clock);
   acq.state.recordingActive = 1;
   EXPECT_EQ(startSonar(acq), StartResult::LoadFailed);
