@@ -62,7 +62,7 @@ class LiveLink : public ::testing::Test {
     stopSimulators();
     fs::remove_all(dir);
   }
-  void startHead(sim::HeadSimOptions options = {}) {
+  void startHead(const sim::HeadSimOptions& options = {}) {
     stopSimulators();
     stop = false;
     head = std::make_unique<sim::HeadSimulator>(headLink.device(), systemClock(), options);

@@ -25,7 +25,7 @@ class SteppedLoop : public ::testing::Test {
     acq.observer = &notes;
     acq.setWorkingFolder("mem");
   }
-  void startHead(sim::HeadSimOptions options = {}) {
+  void startHead(const sim::HeadSimOptions& options = {}) {
     head = std::make_unique<sim::HeadSimulator>(link.device(), clock, options);
     link.setPump([this] {
       head->service();

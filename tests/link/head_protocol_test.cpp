@@ -238,6 +238,7 @@ TEST(StopWorkingThread, RaisesTheRequestAndWaitsWithALimit) {
     }));
     std::atomic<int> returned{0};
     std::vector<std::thread> stoppers;
+    stoppers.reserve(4);
     for (int i = 0; i < 4; ++i) {
       stoppers.emplace_back([&] {
         RIZ720_StopWorkingThread(stop, &worker);

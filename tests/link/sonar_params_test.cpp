@@ -128,7 +128,7 @@ TEST(SonarParams, BlocksAndStoredSettingsLayout) {
                                {52, 80}, {60, 1}, {64, 860000}, {68, 123456}};
   for (auto [at, value] : fields) EXPECT_EQ(loadI32(blob + at), value) << at;
   EXPECT_EQ(loadU32(blob + kSonarSettingsBlobSize), 0xAAAAAAAAu);
-  for (int i = 0; i < 18; ++i) storeI32(blob + 4 * i, 100 + i);
+  for (size_t i = 0; i < 18; ++i) storeI32(blob + 4 * i, int32_t(100 + i));
   uint8_t again[kSonarSettingsBlobSize];
   storeSonarSettings(loadSonarSettings(blob), again);
   EXPECT_EQ(std::memcmp(blob, again, sizeof again), 0);

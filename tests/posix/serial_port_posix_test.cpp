@@ -44,7 +44,7 @@ class PtyHead : public ::testing::Test {
     ASSERT_TRUE(pty.open("", error)) << error;
     devicePort = adoptSerialDescriptor(dup(pty.masterFd()));
   }
-  void startHead(sim::HeadSimOptions o = {}) {
+  void startHead(const sim::HeadSimOptions& o = {}) {
     head = std::make_unique<sim::HeadSimulator>(*devicePort, systemClock(), o);
     headThread.start([this] { head->run(stop); });
   }
@@ -78,7 +78,7 @@ TEST(PosixSerialPortOpen, NoHangupOnCloseAndSlowWritesComplete) {
   ::close(watcher);
 
   // Far more than the pseudo-terminal buffers, with nobody reading for a while.
-  const std::vector<uint8_t> frame(256 * 1024, 'x');
+  const std::vector<uint8_t> frame(size_t(256) * 1024, 'x');
   std::atomic<size_t> received{0};
   std::thread reader([&] {
     std::this_thread::sleep_for(std::chrono::milliseconds(1500));

@@ -174,7 +174,7 @@ TEST_F(VideoTest, CtrlCFinishesAPlayableFileOfTheFramesMade) {
   // The file appears once the interrupt handler is in place; 40 KB of it are some hundred frames.
   for (int i = 0; i < 2400; ++i) {  // two minutes at most
     std::error_code ec;
-    if (const auto n = fs::file_size(out + ".part", ec); !ec && n >= 40 * 1024) break;
+    if (const auto n = fs::file_size(out + ".part", ec); !ec && n >= 40u * 1024) break;
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
   }
   ::kill(child, SIGINT);
