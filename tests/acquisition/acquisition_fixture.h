@@ -3,6 +3,7 @@
 #include <atomic>
 #include <memory>
 #include <mutex>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -76,15 +77,12 @@ class LoopbackFactory : public PortFactory {
 // Notes what the windows would be told, as text lines.
 class NoteObserver : public AcquisitionObserver {
  public:
-  void linkStatus(LinkStatus s) override { note(std::string("status ") + linkStatusText(s)); }
-  void dialogText(LinkStatus s) override { note(std::string("dialog ") + linkStatusText(s)); }
-  void linkRate(uint32_t port, int32_t baud) override {
-    note("rate " + std::to_string(port) + " " + std::to_string(baud));
-  }
-  void portOpenFailed(const std::string& reason) override { note("error " + reason); }
+  void linkStatus(LinkStatus s) override { note("status", linkStatusText(s)); }
+  void dialogText(LinkStatus s) override { note("dialog", linkStatusText(s)); }
+  void linkRate(uint32_t port, int32_t baud) override { note("rate", port, baud); }
+  void portOpenFailed(const std::string& reason) override { note("error", reason); }
   void storeLinkChoices(uint32_t hp, int32_t hb, uint32_t gp, int32_t gb) override {
-    note("store " + std::to_string(hp) + " " + std::to_string(hb) + " " + std::to_string(gp) + " " +
-         std::to_string(gb));
+    note("store", hp, hb, gp, gb);
   }
   void recordingResumed() override { note("resumed"); }
   void resetView() override { note("reset view"); }
@@ -97,9 +95,13 @@ class NoteObserver : public AcquisitionObserver {
   }
 
  private:
-  void note(std::string s) {
+  template <class... Values>
+  void note(const char* what, const Values&... values) {
+    std::ostringstream line;
+    line << what;
+    ((line << ' ' << values), ...);
     std::lock_guard<std::mutex> g(lock_);
-    notes_.push_back(std::move(s));
+    notes_.push_back(line.str());
   }
   std::mutex lock_;
   std::vector<std::string> notes_;

@@ -18,13 +18,8 @@ float radiansOf(int64_t units) {
 }
 
 DataHeader record(uint32_t angle, uint32_t word, int32_t gyro, int32_t compass) {
-  DataHeader h;
-  h.headersize = 36;
-  h.angle = angle;
-  h.commandid = word;
-  h.gyroangle = gyro;
-  h.compass = compass;
-  return h;
+  return {
+      .headersize = 36, .angle = angle, .commandid = word, .gyroangle = gyro, .compass = compass};
 }
 
 TEST(Heading, FixNearZeroThenGyroOnlyUntilTheWordChanges) {
@@ -76,24 +71,11 @@ TEST(Heading, DamagedFieldsStayWithinOneTurn) {
     ScanInputs played;
     GpsFix gps;
     PlaybackFeedState state;
-    testing::RecordSpec spec;
-    spec.commandId = kUp;
-    spec.compass = field;
-    spec.samples.assign(16, 1);
-    ASSERT_TRUE(feedPlaybackRecord(state, testing::buildRecord(spec).data(), store, ViewSettings{},
-                                   played, gps));
+    const std::vector<uint8_t> r = testing::buildRecord(
+        {.commandId = kUp, .compass = field, .samples = std::vector<uint8_t>(16, 1)});
+    ASSERT_TRUE(feedPlaybackRecord(state, r.data(), store, ViewSettings{}, played, gps));
     EXPECT_FLOAT_EQ(played.headingRadians.load(), radiansOf(units));
   }
-}
-
-TEST(Heading, ShortHeadersZeroTheHeading) {
-  ScanInputs in;
-  in.headingRadians = 2.0f;
-  HeadingFix fix;
-  DataHeader h = record(0, 0, 100, 200);
-  h.headersize = 28;
-  updateHeading(fix, h, 0, in);
-  EXPECT_EQ(in.headingRadians.load(), 0.0f);
 }
 
 TEST(Heading, TurnsAreCountedAtZeroNotAtTheOppositeSide) {

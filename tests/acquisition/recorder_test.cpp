@@ -6,6 +6,7 @@
 #include <deque>
 #include <filesystem>
 #include <fstream>
+#include <numeric>
 #include <vector>
 
 #include "base/byte_order.h"
@@ -27,15 +28,27 @@ using testing::RecordSpec;
 class RecorderTest : public ::testing::Test {
  protected:
   std::vector<uint8_t> record(uint32_t headerSize, uint32_t angle, size_t sampleCount) {
-    RecordSpec s;
-    s.headerSize = headerSize;
-    s.angle = angle;
-    s.gyro = -120;
-    s.compass = 345;
-    s.lat = 9.0f;
-    s.lon = 8.0f;
+    RecordSpec s{.headerSize = headerSize,
+                 .angle = angle,
+                 .gyro = -120,
+                 .compass = 345,
+                 .lat = 9.0f,
+                 .lon = 8.0f};
     for (size_t i = 0; i < sampleCount; ++i) s.samples.push_back(uint8_t(i * 7 + angle));
     return buildRecord(s);
+  }
+  // Reads the records back, checking each is whole; returns their headers.
+  static std::vector<DataHeader> readBack(const std::vector<uint8_t>& bytes) {
+    MemorySource source(bytes);
+    ManualClock clock;
+    std::vector<uint8_t> buffer(kRecordBufferSize);
+    RecordReader reader;
+    std::vector<DataHeader> headers;
+    while (!source.atEnd() && ReadPingRecord(source, buffer.data(), clock, reader) == kRecordEnd1) {
+      headers.push_back(parseDataHeader(buffer.data()));
+    }
+    EXPECT_TRUE(source.atEnd());
+    return headers;
   }
   bool open(const std::string& stamp = "20240102_030405") {
     return openRecordFile(storage, "work", stamp, file, status);
@@ -70,20 +83,21 @@ TEST_F(RecorderTest, RecordsOnlyWhileTheEventIsSet) {
   ASSERT_TRUE(closeRecordFile(storage, file));
 
   // Exactly records 100..199, each read back whole with a 44-byte header and the position.
-  MemorySource source(bytes());
-  ManualClock clock;
-  std::vector<uint8_t> buffer(kRecordBufferSize);
-  RecordReader reader;
+  const std::vector<DataHeader> headers = readBack(bytes());
+  ASSERT_EQ(headers.size(), 100u);
   for (uint32_t i = 100; i < 200; ++i) {
-    ASSERT_EQ(ReadPingRecord(source, buffer.data(), clock, reader), kRecordEnd1) << i;
-    const DataHeader h = parseDataHeader(buffer.data());
-    EXPECT_EQ(h.angle, i);
-    EXPECT_EQ(h.headersize, 44u);
-    EXPECT_EQ(h.samples, 44u + 50 + 8);
-    EXPECT_EQ(h.latitude, 0.5f);
-    EXPECT_EQ(h.longitude, -1.25f);
+    const DataHeader& h = headers[i - 100];
+    EXPECT_EQ(std::make_tuple(h.angle, h.headersize, h.samples, h.latitude, h.longitude),
+              std::make_tuple(i, 44u, 44u + 50 + 8, 0.5f, -1.25f));
   }
-  EXPECT_TRUE(source.atEnd());
+
+  // A file that received nothing is deleted.
+  ASSERT_TRUE(open("20240102_030406"));
+  const std::string unused = file.path;
+  recordEvent = false;
+  ASSERT_TRUE(recordPing(file, record(44, 1, 10).data(), shared));
+  EXPECT_FALSE(closeRecordFile(storage, file));
+  EXPECT_EQ(storage.files.count(unused), 0u);
 }
 
 TEST_F(RecorderTest, HeadersAreWidenedToFortyFourBytes) {
@@ -150,12 +164,9 @@ TEST_F(RecorderTest, EveryRecordTheReaderTakesReadsBackFromTheFile) {
       ASSERT_TRUE(recordPing(file, buffer.data(), shared));
     }
   }
-  MemorySource source(bytes());
-  RecordReader reader;
-  for (auto [form, length] : longest) {
-    ASSERT_EQ(ReadPingRecord(source, buffer.data(), clock, reader), kRecordEnd1) << form;
-    EXPECT_EQ(parseDataHeader(buffer.data()).samples, 20411u);
-  }
+  const std::vector<DataHeader> headers = readBack(bytes());
+  ASSERT_EQ(headers.size(), 3u);
+  for (const DataHeader& h : headers) EXPECT_EQ(h.samples, 20411u);
 }
 
 TEST_F(RecorderTest, WritesThatCannotStartAndRecordsTooShortForTheirHeader) {
@@ -195,9 +206,8 @@ class SlowStorage : public RecordStorage {
   }
   bool remove(const std::string&) override { return true; }
   uint64_t pendingBytes() const {
-    uint64_t n = 0;
-    for (const auto& p : pending) n += p.size();
-    return n;
+    return std::accumulate(pending.begin(), pending.end(), uint64_t(0),
+                           [](uint64_t n, const auto& p) { return n + p.size(); });
   }
 
  private:
@@ -275,23 +285,9 @@ TEST_F(RecorderTest, PendingWritesOnASlowMediumStayBounded) {
   // The file holds exactly the kept records, whole and in order.
   ASSERT_EQ(slow.landed.size(), kept.size() * kRecordBytes);
   EXPECT_EQ(kept.size() + f.recordsSkipped, angle);
-  MemorySource source(slow.landed);
-  ManualClock clock;
-  std::vector<uint8_t> buffer(kRecordBufferSize);
-  RecordReader reader;
-  for (uint32_t a : kept) {
-    ASSERT_EQ(ReadPingRecord(source, buffer.data(), clock, reader), kRecordEnd1) << a;
-    ASSERT_EQ(parseDataHeader(buffer.data()).angle, a);
-  }
-}
-
-TEST_F(RecorderTest, UnusedFileIsDeleted) {
-  ASSERT_TRUE(open());
-  const std::string path = file.path;
-  recordEvent = false;
-  ASSERT_TRUE(recordPing(file, record(44, 1, 10).data(), shared));
-  EXPECT_FALSE(closeRecordFile(storage, file));
-  EXPECT_EQ(storage.files.count(path), 0u);
+  const std::vector<DataHeader> headers = readBack(slow.landed);
+  ASSERT_EQ(headers.size(), kept.size());
+  for (size_t i = 0; i < kept.size(); ++i) ASSERT_EQ(headers[i].angle, kept[i]) << i;
 }
 
 // The path limit counts characters as Windows does (UTF-16 units), so a working folder in
@@ -311,6 +307,8 @@ TEST_F(RecorderTest, PathLimitAndStatusTextCountUtf16Units) {
   const std::u16string shown = utf8ToUtf16(status.get());
   EXPECT_EQ(shown.size(), StatusText::kMaxChars);
   EXPECT_EQ(utf16ToUtf8(shown), status.get());  // no character cut in two
+  EXPECT_EQ(utf8ToUtf16(wave + "\u0436"), u"\U0001F30A\u0436");
+  EXPECT_EQ(utf16ToUtf8(u"\U0001F30A\u0436"), wave + "\u0436");
   EXPECT_TRUE(openRecordFile(storage, repeat("\uD55C", room - 2) + wave, stamp, f, status));
   EXPECT_FALSE(openRecordFile(storage, repeat("\uD55C", room - 1) + wave, stamp, f, status));
   EXPECT_FALSE(openRecordFile(storage, repeat("f", room + 1), stamp, f, status));
@@ -355,13 +353,10 @@ TEST_F(RecorderTest, FilesOnDiskAndASecondStartInTheSameSecond) {
   const std::time_t before = std::time(nullptr);
   const std::string now = FormatTimestamp();
   EXPECT_TRUE(now == stampAt(before) || now == stampAt(std::time(nullptr))) << now;
-  std::tm t{};
-  t.tm_year = 124;
-  t.tm_mday = 2;
-  t.tm_hour = 3;
-  t.tm_min = 4;
-  t.tm_sec = 5;
-  EXPECT_EQ(FormatTimestamp(t), "20240102_030405");
+  EXPECT_EQ(
+      FormatTimestamp(
+          {.tm_sec = 5, .tm_min = 4, .tm_hour = 3, .tm_mday = 2, .tm_mon = 11, .tm_year = 124}),
+      "20241202_030405");
 }
 
 }  // namespace

@@ -25,15 +25,14 @@ class SteppedLoop : public ::testing::Test {
     acq.observer = &notes;
     acq.setWorkingFolder("mem");
   }
-  void startHead(sim::HeadSimOptions options = {}) {
+  void startHead(const sim::HeadSimOptions& options = {}) {
     head = std::make_unique<sim::HeadSimulator>(link.device(), clock, options);
     link.setPump([this] {
       head->service();
       if (stopAtMs && clock.nowMs() >= stopAtMs) acq.state.stopRequest = true;
     });
   }
-  // Loads the head and runs the working loop here until the clock reaches `ms` from now.
-  WorkingExit workFor(uint32_t ms) {
+  void loadHead() {
     acq.headPort = std::make_unique<ForwardingPort>(link.host(), clock, &keepAlives);
     SonarParams params;
     SonarSettings settings;
@@ -41,6 +40,10 @@ class SteppedLoop : public ::testing::Test {
     const SonarParamBlocks b = buildParamBlocks(params, false, settings.rangeIndex);
     EXPECT_EQ(loadHeadParameters(*acq.headPort, b.block0, b.block1, nullptr, clock), 0);
     keepAlives.clear();  // the loading sequence's own command 6
+  }
+  // Loads the head and runs the working loop here until the clock reaches `ms` from now.
+  WorkingExit workFor(uint32_t ms) {
+    loadHead();
     stopAtMs = clock.nowMs() + ms;
     acq.state.stopRequest = false;
     return WorkingThread(ThreadJob{&acq, "mem"});
@@ -93,14 +96,19 @@ TEST_F(SteppedLoop, HoldFreezesTheDisplayWhileRecordingGoesOn) {
 }
 
 // Playback left a file's position in the shared fix; a session without a receiver records
-// position 0, and a new connection clears the fix.
-TEST_F(SteppedLoop, NoReceiverRecordsNoPosition) {
-  startHead();
+// position 0, and a new connection clears the fix. A head with short headers gives no heading;
+// its records are widened to 44 bytes in the file.
+TEST_F(SteppedLoop, NoReceiverRecordsNoPositionAndShortHeadersNoHeading) {
+  startHead({.headerSize = 28});
   gps.lat = 0.5f;
   gps.lon = 0.25f;
   gps.sig = 1;
+  inputs.headingRadians = 1.0f;
+  inputs.compassValid = 1;
   acq.state.recordEvent = true;
   workFor(1000);
+  EXPECT_EQ(inputs.headingRadians.load(), 0.0f);
+  EXPECT_EQ(inputs.compassFieldsPresent.load() + inputs.compassValid.load(), 0);
   ASSERT_EQ(storage.files.size(), 1u);
   MemorySource source(storage.files.begin()->second);
   std::vector<uint8_t> buffer(kRecordBufferSize);
@@ -108,8 +116,8 @@ TEST_F(SteppedLoop, NoReceiverRecordsNoPosition) {
   RecordReader reader;
   while (!source.atEnd() && ReadPingRecord(source, buffer.data(), clock, reader) >= 0) {
     const DataHeader h = parseDataHeader(buffer.data());
-    ASSERT_EQ(h.latitude, 0.0f);
-    ASSERT_EQ(h.longitude, 0.0f);
+    ASSERT_EQ(std::make_tuple(h.headersize, h.latitude, h.longitude),
+              std::make_tuple(44u, 0.0f, 0.0f));
     ++records;
   }
   EXPECT_GT(records, 5);
@@ -118,23 +126,6 @@ TEST_F(SteppedLoop, NoReceiverRecordsNoPosition) {
   ConnectThread(acq, ConnectJob{1, 0, 4800, 115200}, none);
   EXPECT_EQ(gps.lat.load(), 0.0f);
   EXPECT_EQ(gps.sig.load(), 0);
-}
-
-TEST_F(SteppedLoop, ShortHeadersGiveNoHeading) {
-  sim::HeadSimOptions o;
-  o.headerSize = 28;
-  startHead(o);
-  inputs.headingRadians = 1.0f;
-  inputs.compassValid = 1;
-  acq.state.recordEvent = true;
-  workFor(1000);
-  EXPECT_EQ(inputs.headingRadians.load(), 0.0f);
-  EXPECT_EQ(inputs.compassFieldsPresent.load(), 0);
-  EXPECT_EQ(inputs.compassValid.load(), 0);
-  ASSERT_EQ(storage.files.size(), 1u);
-  const std::vector<uint8_t>& f = storage.files.begin()->second;
-  ASSERT_GE(f.size(), 44u);
-  EXPECT_EQ(f[4], 44);
 }
 
 // A head held for 2.5 s (its process stopped, its clock running on), taken again just before its
@@ -189,12 +180,7 @@ TEST_F(SteppedLoop, AHeldHeadIsRecordedFromItsFirstRecordAfterItResumes) {
 TEST_F(SteppedLoop, PortLostEndsTheLoopAndKeepsTheFile) {
   startHead();
   acq.state.recordEvent = true;
-  acq.headPort = std::make_unique<ForwardingPort>(link.host(), clock);
-  SonarParams params;
-  SonarSettings settings;
-  deriveSonarParams(settings, params, 115200);
-  const SonarParamBlocks b = buildParamBlocks(params, false, settings.rangeIndex);
-  ASSERT_EQ(loadHeadParameters(*acq.headPort, b.block0, b.block1, nullptr, clock), 0);
+  loadHead();
   link.setPump([this] {
     head->service();
     if (head->recordsSent() >= 20) link.disconnect();
@@ -221,9 +207,7 @@ TEST_F(SteppedLoop, PortFailuresAndASilentHead) {
     EXPECT_EQ(acq.headPort, nullptr);
     EXPECT_EQ(notes.take().back(), "error gps busy");
   }
-  sim::HeadSimOptions silent;
-  silent.silent = true;
-  startHead(silent);
+  startHead({.silent = true});
   LoopbackFactory ports(&link.host(), nullptr, clock);
   const uint32_t t0 = clock.nowMs();
   EXPECT_EQ(ConnectThread(acq, ConnectJob{1, 0, 4800, 921600}, ports), StartResult::NoAnswer);
@@ -232,14 +216,11 @@ TEST_F(SteppedLoop, PortFailuresAndASilentHead) {
   EXPECT_GE(clock.nowMs() - t0, 5u * 2000 + 5u * 3000);
   EXPECT_LT(clock.nowMs() - t0, 5u * 2000 + 5u * 3000 + 1000);
   EXPECT_EQ(acq.headPort, nullptr);
-  const std::vector<std::string> n = notes.take();
-  EXPECT_EQ(n.back(), "dialog Disconnected");
+  EXPECT_EQ(notes.take().back(), "dialog Disconnected");
 }
 
 TEST_F(SteppedLoop, AbandonedLoadingStartsNothing) {
-  sim::HeadSimOptions silent;
-  silent.silent = true;
-  startHead(silent);
+  startHead({.silent = true});
   acq.headPort = std::make_unique<ForwardingPort>(link.host(), clock);
   acq.state.recordingActive = 1;
   EXPECT_EQ(startSonar(acq), StartResult::LoadFailed);
@@ -247,6 +228,7 @@ TEST_F(SteppedLoop, AbandonedLoadingStartsNothing) {
   EXPECT_FALSE(acq.gpsThread.valid());
   EXPECT_FALSE(acq.state.stopEventCreated.load());
   EXPECT_FALSE(acq.state.recordEvent.load());
+  EXPECT_FALSE(acq.state.workingRunning.load());
   EXPECT_TRUE(notes.take().empty());
 }
 

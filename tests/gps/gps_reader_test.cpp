@@ -14,27 +14,20 @@ namespace sk720 {
 namespace {
 
 // Hands out scripted reads ("" is a read that timed out); once the script is used up the port
-// counts as closed and every read fails.
+// counts as closed and every read fails. May raise a stop request at a given read.
 class ScriptedPort : public SerialPort {
  public:
   std::deque<std::string> script;
-  int readsAfterClose = 0;
-  int reads = 0;
-  std::atomic<bool>* raiseAfterReads = nullptr;
-  int raiseAt = 0;
-
+  int reads = 0, readsAfterClose = 0, raiseAt = 0;
+  std::atomic<bool>* raise = nullptr;
   int32_t read(uint8_t* dst, int32_t maxBytes) override {
-    ++reads;
-    if (raiseAfterReads && reads >= raiseAt) raiseAfterReads->store(true);
-    if (script.empty()) {
-      ++readsAfterClose;
-      return -5;
-    }
+    if (raise && ++reads >= raiseAt) raise->store(true);
+    if (script.empty()) return ++readsAfterClose, -5;
     std::string& next = script.front();
     const int32_t n = std::min<int32_t>(maxBytes, int32_t(next.size()));
     std::memcpy(dst, next.data(), size_t(n));
     next.erase(0, size_t(n));
-    if (next.empty() || n == 0) script.pop_front();
+    if (next.empty()) script.pop_front();
     return n;
   }
   int32_t write(const uint8_t*, int32_t size) override { return size; }
@@ -49,106 +42,90 @@ std::string framed(const std::string& body) {
   return "$" + body + tail;
 }
 
-TEST(GpsReader, FirstNonEmptyReadPublishesTheResetRecord) {
-  ScriptedPort port;
-  port.script = {"", "", "garbage without a sentence"};
-  GpsFix fix;
-  std::atomic<bool> stop{false};
-  runGpsReader(port, fix, stop);
-  EXPECT_EQ(fix.lat.load(), 0.0f);
-  EXPECT_EQ(fix.lon.load(), 0.0f);
-  EXPECT_EQ(fix.pdop.load(), 0.0f);
-  EXPECT_EQ(fix.sig.load(), 0);
-  EXPECT_EQ(fix.fix.load(), 1);
-  EXPECT_EQ(port.readsAfterClose, 1);  // ends at the first failed read
+std::string epochs(const char* talker) {
+  sim::GpsSimPlan plan;
+  plan.talker = talker;
+  sim::GpsReceiverSim receiver(plan);
+  std::string all;
+  for (int i = 0; i < 5; ++i) all += receiver.nextEpoch();
+  return all;
 }
 
-TEST(GpsReader, EmptyReadsPublishNothing) {
-  ScriptedPort port;
-  port.script = {"", "", ""};
-  GpsFix fix;
-  std::atomic<bool> stop{false};
-  runGpsReader(port, fix, stop);
-  EXPECT_EQ(fix.pdop.load(), 100.0f);
-  EXPECT_EQ(fix.fix.load(), 0);
-}
-
-TEST(GpsReader, RmcOnlyReceiverGivesFixButNoDilution) {
-  ScriptedPort port;
-  port.script = {framed("GPRMC,123519,A,4807.038,N,01131.000,E,022.4,084.4,230394,003.1,W")};
-  GpsFix fix;
-  std::atomic<bool> stop{false};
-  runGpsReader(port, fix, stop);
-  EXPECT_EQ(fix.sig.load(), 2);
-  EXPECT_EQ(fix.fix.load(), 2);
-  EXPECT_EQ(fix.pdop.load(), 0.0f);
-  EXPECT_FLOAT_EQ(fix.lat.load(), float(NmeaToRadians(4807.038)));
-  EXPECT_FLOAT_EQ(fix.lon.load(), float(NmeaToRadians(1131.0)));
-}
-
-TEST(GpsReader, PdopComesFromHorizontalAndVerticalDilution) {
-  ScriptedPort port;
-  // Split across reads and across the 64-byte read size.
-  const std::string stream =
+// The first read with bytes publishes the parser's record, reset or not; a foreign talker's
+// sentences leave it reset, the combined talker's give a fix. PDOP comes from horizontal and
+// vertical dilution (RMC alone gives none); sentences split across reads and the 64-byte read
+// size still count.
+TEST(GpsReader, PublishesWhatTheReceiverSays) {
+  const std::string rmc =
+      framed("GPRMC,123519,A,4807.038,N,01131.000,E,022.4,084.4,230394,003.1,W");
+  const std::string ggaGsa =
       framed("GPGGA,123519,4807.038,S,01131.000,W,1,08,0.9,545.4,M,46.9,M,,") +
       framed("GPGSA,A,3,04,05,,09,12,,,24,,,,,2.5,1.2,1.6");
-  port.script = {stream.substr(0, 30), "", stream.substr(30)};
-  GpsFix fix;
-  std::atomic<bool> stop{false};
-  runGpsReader(port, fix, stop);
-  EXPECT_FLOAT_EQ(fix.pdop.load(), 2.0f);
-  EXPECT_EQ(fix.sig.load(), 1);
-  EXPECT_EQ(fix.fix.load(), 3);
-  EXPECT_LT(fix.lat.load(), 0.0f);
-  EXPECT_LT(fix.lon.load(), 0.0f);
-}
-
-TEST(GpsReader, ForeignTalkerLeavesTheResetRecordTheCombinedOneGivesAFix) {
-  for (const char* talker : {"GL", "GN"}) {
-    SCOPED_TRACE(talker);
-    sim::GpsSimPlan plan;
-    plan.talker = talker;
-    sim::GpsReceiverSim receiver(plan);
+  const float lat = float(NmeaToRadians(4807.038)), lon = float(NmeaToRadians(1131.0));
+  const struct {
+    const char* what;
+    std::deque<std::string> script;
+    int32_t sig, fix;
+    float pdop, lat, lon;
+  } cases[] = {
+      {"timeouts only", {"", "", ""}, 0, 0, 100.0f, 0, 0},
+      {"garbage", {"", "", "garbage without a sentence"}, 0, 1, 0.0f, 0, 0},
+      {"RMC only", {rmc}, 2, 2, 0.0f, lat, lon},
+      {"GGA and GSA in pieces",
+       {ggaGsa.substr(0, 30), "", ggaGsa.substr(30)},
+       1,
+       3,
+       2.0f,
+       -lat,
+       -lon},
+      {"GLONASS talker", {epochs("GL")}, 0, 1, 0.0f, 0, 0},
+  };
+  for (const auto& c : cases) {
     ScriptedPort port;
-    for (int i = 0; i < 5; ++i) port.script.push_back(receiver.nextEpoch());
+    port.script = c.script;
     GpsFix fix;
     std::atomic<bool> stop{false};
     runGpsReader(port, fix, stop);
-    const bool combined = std::string(talker) == "GN";
-    EXPECT_EQ(fix.sig.load(), combined ? 1 : 0);
-    EXPECT_EQ(fix.fix.load(), combined ? 3 : 1);
-    EXPECT_EQ(fix.pdop.load() != 0.0f, combined);
+    EXPECT_EQ(port.readsAfterClose, 1) << c.what;  // ends at the first failed read
+    EXPECT_EQ(fix.sig.load(), c.sig) << c.what;
+    EXPECT_EQ(fix.fix.load(), c.fix) << c.what;
+    EXPECT_FLOAT_EQ(fix.pdop.load(), c.pdop) << c.what;
+    EXPECT_FLOAT_EQ(fix.lat.load(), c.lat) << c.what;
+    EXPECT_FLOAT_EQ(fix.lon.load(), c.lon) << c.what;
   }
-}
-
-TEST(GpsReader, StopRequestEndsTheLoopOnAnIdlePort) {
   ScriptedPort port;
-  for (int i = 0; i < 100; ++i) port.script.push_back("");
-  std::atomic<bool> stop{false};
-  port.raiseAfterReads = &stop;
-  port.raiseAt = 3;
+  port.script = {epochs("GN")};
   GpsFix fix;
+  std::atomic<bool> stop{false};
   runGpsReader(port, fix, stop);
-  EXPECT_EQ(port.reads, 3);
+  EXPECT_EQ(fix.sig.load() * 10 + fix.fix.load(), 13);
+  EXPECT_GT(fix.pdop.load(), 0.0f);
 }
 
-TEST(GpsReader, NewestWholeSentenceIsPublishedAcrossReadsAndNoiseIsNot) {
+TEST(GpsReader, StopRequestAndTheNewestWholeSentence) {
+  ScriptedPort idle;
+  idle.script.assign(100, "");
+  std::atomic<bool> stop{false};
+  idle.raise = &stop;
+  idle.raiseAt = 3;
+  GpsFix fix;
+  runGpsReader(idle, fix, stop);
+  EXPECT_EQ(idle.reads, 3);
+
+  // The second sentence arrives in two reads, behind a line of noise far too long to be one.
   const std::string rmc =
       framed("GPRMC,123519,A,4807.038,N,01131.000,E,022.4,084.4,230394,003.1,W");
   const std::string gga = framed("GPGGA,123520,4807.038,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,");
   ScriptedPort port;
-  // The second sentence arrives in two reads, behind a line of noise far too long to be one.
   port.script = {rmc, "$" + std::string(300, 'x') + "\r\n" + gga.substr(0, 20), gga.substr(20)};
-  GpsFix fix;
-  std::atomic<bool> stop{false};
+  stop = false;
   StatusText newest;
   runGpsReader(port, fix, stop, &newest);
   EXPECT_EQ(newest.get(), gga.substr(0, gga.size() - 2));  // without its line end
-
   SentenceLines lines;
-  const std::string partial = "$GPGSA,A,3";
-  EXPECT_FALSE(
-      lines.feed(reinterpret_cast<const uint8_t*>(partial.data()), int32_t(partial.size())));
+  for (const std::string& text : {std::string("$\r\n"), std::string("$GPGSA,A,3")}) {
+    EXPECT_FALSE(lines.feed(reinterpret_cast<const uint8_t*>(text.data()), int32_t(text.size())));
+  }
   EXPECT_EQ(lines.newest(), "");
 }
 

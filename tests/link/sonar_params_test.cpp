@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
+
 #include "base/byte_order.h"
 
 namespace sk720 {
@@ -12,176 +14,161 @@ SonarParams derived(SonarSettings s, int32_t baud = 0, SonarParams p = {}) {
   return p;
 }
 
-TEST(SonarParams, DefaultsGiveTheKnownCommandWordAndBlocks) {
-  const SonarParams p = derived(SonarSettings{});
-  EXPECT_EQ(p.pulseMode, 1);
-  EXPECT_EQ(pulseKind(p.pulseMode), 1);
-  EXPECT_EQ(p.samples, 1376);
-  EXPECT_EQ(buildCommandWord(p), 0x20180284u);
+// The command word's fields: pulse kind 2..3, head up 4, CW length 5..14, gain magnitude 15..18,
+// gain not positive 19, step code 20..23, sector heading 24..26, width 27..28, no sector 29.
+TEST(SonarParams, DerivationAndCommandWord) {
+  const struct {
+    const char* what;
+    SonarSettings s;
+    bool headUp;
+    uint32_t word;
+    int32_t samples, pingPeriod, sectorHeading, sectorWidth;
+  } rows[] = {
+      {"defaults", {}, false, 0x20180284, 1376, 17852, 0, 0},
+      {"gain +15", {.gainIndex = 0}, false, 0x20178284, 1376, 17852, 0, 0},
+      {"gain -15", {.gainIndex = 10}, false, 0x201F8284, 1376, 17852, 0, 0},
+      {"stop, 5 m: CW", {.rangeIndex = 3, .stepIndex = 0}, false, 0x20080280, 704, 9260, 0, 0},
+      {"45 m: FM", {.rangeIndex = 10, .stepIndex = 5}, false, 0x20580288, 6048, 87244, 0, 0},
+      {"sector 45/90 up",
+       {.sectorEnabled = 1, .sectorHeadingIndex = 1, .sectorWidthIndex = 1},
+       true,
+       0x09180294,
+       1376,
+       17852,
+       400,
+       800},
+      {"sector 45/180 down",
+       {.sectorEnabled = 1, .sectorHeadingIndex = 1, .sectorWidthIndex = 3},
+       false,
+       0x19180284,
+       1376,
+       17852,
+       2800,
+       1600},
+      {"damaged indices",
+       {.rangeIndex = 99,
+        .sectorEnabled = 1,
+        .sectorHeadingIndex = 9,
+        .sectorWidthIndex = -2,
+        .stepIndex = -4,
+        .gainIndex = 40},
+       false,
+       0x070F8288,
+       20000,
+       221516,
+       400,
+       400},
+  };
+  for (const auto& r : rows) {
+    SonarParams start;
+    start.headUp = r.headUp;
+    const SonarParams p = derived(r.s, 0, start);
+    EXPECT_EQ(buildCommandWord(p), r.word) << r.what;
+    EXPECT_EQ(p.samples, r.samples) << r.what;
+    EXPECT_EQ(p.pingPeriod, r.pingPeriod) << r.what;
+    EXPECT_EQ(p.sectorHeading, r.sectorHeading) << r.what;
+    EXPECT_EQ(p.sectorWidth, r.sectorWidth) << r.what;
+  }
+  // Switching the sector off keeps the heading but clears the width.
+  const SonarParams off = derived({.sectorEnabled = 7}, 0, derived(rows[6].s));
+  EXPECT_EQ(std::make_pair(off.sectorHeading, off.sectorWidth), std::make_pair(2800, 0));
+  EXPECT_EQ(buildCommandWord(off) >> 29, 1u);
 
+  // Periods follow the link rate down to the minimum; pulse modes follow type and variant.
+  const int32_t periods[][4] = {{1, 1376, 115200, 131388},
+                                {1, 1376, 921600, 17852},
+                                {1, 448, 115200, 42776},
+                                {0, 448, 0, 6444}};
+  for (auto [step, samples, baud, us] : periods) EXPECT_EQ(pingPeriodFor(step, samples, baud), us);
+  const int32_t modes[][3] = {{kPulseAfm, 2, 5}, {kPulseAfm, 0, 3}, {kPulseFm, 0, 4},
+                              {kPulseFm, 2, 6},  {kPulseFm, 3, 9},  {kPulseAfm, -1, 9},
+                              {7, 0, 9},         {kPulseCw, 2, 0}};
+  for (auto [type, variant, mode] : modes) EXPECT_EQ(pulseModeFor(type, variant, 9, 9), mode);
+  for (int32_t i : {-1, 8}) EXPECT_EQ(sectorHeadingAt(i, true) + sectorHeadingAt(i, false), 0);
+  EXPECT_EQ(gainDbAt(11), 0);
+}
+
+TEST(SonarParams, BlocksAndStoredSettingsLayout) {
+  const SonarParams p = derived({});
   const SonarParamBlocks b = buildParamBlocks(p, false, 6);
-  EXPECT_EQ(loadU32(b.block0 + 0), 1u);
-  EXPECT_EQ(loadU32(b.block0 + 8), 0x20180284u);
-  EXPECT_EQ(loadU32(b.block0 + 12), 0u);  // no frequency without tuning
-  EXPECT_EQ(loadU32(b.block0 + 16), 0u);
-  EXPECT_EQ(loadU32(b.block0 + 20), 1u);
-  EXPECT_EQ(loadU32(b.block0 + 24), 20u);
-  EXPECT_EQ(loadU32(b.block0 + 28), uint32_t(p.pingPeriod));
-  EXPECT_EQ(loadU32(b.block0 + 32), 1376u);
-  EXPECT_EQ(loadU32(b.block0 + 36), 100000u);
+  const uint32_t words0[][2] = {{0, 1},     {4, 0},       {8, 0x20180284}, {12, 0},
+                                {16, 0},    {20, 1},      {24, 20},        {28, 17852},
+                                {32, 1376}, {36, 100000}, {52, 0}};
+  for (auto [at, value] : words0) EXPECT_EQ(loadU32(b.block0 + at), value) << at;
   EXPECT_EQ(loadU16(b.block0 + 50), 80u);
   EXPECT_EQ(loadU16(b.block1 + 6), 1u);
-  EXPECT_EQ(loadU32(b.block1 + 8), uint32_t(p.pingPeriod));
-}
-
-TEST(SonarParams, SettingsBlobRoundTripsFieldByField) {
-  SonarSettings s;
-  s.rangeIndex = 9;
-  s.pulseType = -1;
-  s.bandwidth = 123456;
-  uint8_t blob[kSonarSettingsBlobSize];
-  storeSonarSettings(s, blob);
-  EXPECT_EQ(loadI32(blob + 0), 1);
-  EXPECT_EQ(loadI32(blob + 4), 9);
-  EXPECT_EQ(loadU32(blob + 8), 0xFFFFFFFFu);
-  EXPECT_EQ(loadI32(blob + 52), 80);
-  EXPECT_EQ(loadI32(blob + 64), 860000);
-  EXPECT_EQ(loadI32(blob + 68), 123456);
-  const SonarSettings back = loadSonarSettings(blob);
-  EXPECT_EQ(back.rangeIndex, 9);
-  EXPECT_EQ(back.bandwidth, 123456);
-  EXPECT_EQ(back.gainIndex, 5);
-}
-
-TEST(SonarParams, PingPeriodFollowsTheLinkRate) {
-  EXPECT_EQ(pingPeriodFor(1, 1376, 115200), 131388);
-  EXPECT_EQ(pingPeriodFor(1, 1376, 921600), 17852);  // the minimum
-  EXPECT_EQ(pingPeriodFor(1, 448, 115200), 42776);   // the start value
-  EXPECT_EQ(pingPeriodFor(0, 448, 0), 2000 + 404 * 11);
-}
-
-TEST(SonarParams, GainBits) {
-  SonarSettings s;
-  s.gainIndex = 0;  // +15
-  uint32_t w = buildCommandWord(derived(s));
-  EXPECT_EQ((w >> 15) & 15, 15u);
-  EXPECT_EQ((w >> 19) & 1, 0u);
-  s.gainIndex = 10;  // -15
-  w = buildCommandWord(derived(s));
-  EXPECT_EQ((w >> 15) & 15, 15u);
-  EXPECT_EQ((w >> 19) & 1, 1u);
-  s.gainIndex = 5;  // 0
-  w = buildCommandWord(derived(s));
-  EXPECT_EQ((w >> 15) & 15, 0u);
-  EXPECT_EQ((w >> 19) & 1, 1u);
-}
-
-TEST(SonarParams, SectorWithHeadUpAndDown) {
-  SonarSettings s;
-  s.sectorEnabled = 1;
-  s.sectorHeadingIndex = 1;  // 45 degrees
-  s.sectorWidthIndex = 1;    // 90 degrees
-  SonarParams up;
-  up.headUp = 1;
-  up = derived(s, 0, up);
-  EXPECT_EQ(up.sectorHeading, 400);
-  EXPECT_EQ(up.sectorWidth, 800);
-  uint32_t w = buildCommandWord(up);
-  EXPECT_EQ((w >> 24) & 7, 1u);
-  EXPECT_EQ((w >> 27) & 3, 1u);
-  EXPECT_EQ((w >> 29) & 1, 0u);
-  EXPECT_EQ((w >> 4) & 1, 1u);
-  const SonarParamBlocks b = buildParamBlocks(up, false, s.rangeIndex);
-  EXPECT_EQ(loadU16(b.block1 + 0), 3600u);
-  EXPECT_EQ(loadU16(b.block1 + 2), 7200u);
-
-  const SonarParams down = derived(s);
-  EXPECT_EQ(down.sectorHeading, 2800);
-  EXPECT_EQ((buildCommandWord(down) >> 24) & 7, 1u);
-
-  // Switching the sector off keeps the heading but clears the width.
-  s.sectorEnabled = 7;
-  const SonarParams off = derived(s, 0, down);
-  EXPECT_EQ(off.sectorWidth, 0);
-  EXPECT_EQ(off.sectorHeading, 2800);
-  EXPECT_EQ((buildCommandWord(off) >> 29) & 1, 1u);
-}
-
-TEST(SonarParams, PulseModeTable) {
-  SonarSettings s;
-  s.rangeIndex = 3;  // 5 m
-  EXPECT_EQ(pulseKind(derived(s).pulseMode), 0);
-  s.rangeIndex = 4;  // 6 m
-  EXPECT_EQ(pulseKind(derived(s).pulseMode), 1);
-  s.rangeIndex = 10;  // 45 m
-  EXPECT_EQ(pulseKind(derived(s).pulseMode), 2);
-  EXPECT_EQ(pulseModeFor(kPulseAfm, 2, 0, 9), 5);
-  EXPECT_EQ(pulseModeFor(kPulseFm, 0, 0, 9), 4);
-  EXPECT_EQ(pulseModeFor(kPulseFm, 3, 0, 9), 9);
-  EXPECT_EQ(pulseModeFor(7, 0, 0, 9), 9);
-}
-
-TEST(SonarParams, StopSpeedAndRangeDependentTvg) {
-  SonarSettings s;
-  s.stepIndex = 0;
-  const SonarParams p = derived(s);
-  EXPECT_EQ(p.step, 0);
-  EXPECT_EQ((buildCommandWord(p) >> 20) & 15, 0u);
-  EXPECT_EQ(p.pingPeriod, 2000 + (1376 - 44) * 11);
-  EXPECT_EQ(loadU16(buildParamBlocks(p, false, 9).block0 + 50), 80u);
-  EXPECT_EQ(loadU16(buildParamBlocks(p, false, 12).block0 + 50), 133u);
-  EXPECT_EQ(loadU16(buildParamBlocks(p, false, 14).block0 + 50), 200u);
+  EXPECT_EQ(loadU32(b.block1 + 8), 17852u);
+  SonarParams sector =
+      derived({.sectorEnabled = 1, .sectorHeadingIndex = 1, .sectorWidthIndex = 1});
+  sector.reverse = 1;
+  const SonarParamBlocks s = buildParamBlocks(sector, false, 6);
+  EXPECT_EQ(loadU16(s.block1 + 0), 2800u * 9);
+  EXPECT_EQ(loadU16(s.block1 + 2), 800u * 9);
+  EXPECT_EQ(loadU16(s.block1 + 4), 1u);
+  // The slope by range unless tuned; a tuned head also gets frequency and bandwidth.
+  const std::pair<int32_t, uint16_t> tvg[] = {{9, 80}, {12, 133}, {13, 160}, {14, 200}, {-3, 80}};
+  for (auto [range, slope] : tvg)
+    EXPECT_EQ(loadU16(buildParamBlocks(p, false, range).block0 + 50), slope);
+  EXPECT_EQ(loadU32(buildParamBlocks(p, false, -3).block0 + 32), 240u);
   SonarParams t = p;
   t.tvgSlope = 96;
+  t.bandwidth = 90000;
+  t.gainDb = -6;
   const SonarParamBlocks tuned = buildParamBlocks(t, true, 14);
   EXPECT_EQ(loadU16(tuned.block0 + 50), 96u);
   EXPECT_EQ(loadU32(tuned.block0 + 12), 860000u);
-  // Damaged indices stay inside the tables.
-  s.rangeIndex = 99;
-  s.stepIndex = -4;
-  EXPECT_EQ(derived(s).samples, 20000);
-  EXPECT_EQ(loadU32(buildParamBlocks(p, false, -3).block0 + 32), 240u);
+  EXPECT_EQ(loadU32(tuned.block0 + 16), 90000u);
+  EXPECT_EQ(loadF32(tuned.block0 + 40), -6.0f);
+
+  // Stored settings: 18 little-endian words, nothing written past them, read back field by field.
+  uint8_t blob[kSonarSettingsBlobSize + 4];
+  std::memset(blob, 0xAA, sizeof blob);
+  storeSonarSettings({.rangeIndex = 9, .pulseType = -1, .headUp = 1, .bandwidth = 123456}, blob);
+  const int32_t fields[][2] = {{0, 1},   {4, 9},  {8, -1},      {40, 5},
+                               {52, 80}, {60, 1}, {64, 860000}, {68, 123456}};
+  for (auto [at, value] : fields) EXPECT_EQ(loadI32(blob + at), value) << at;
+  EXPECT_EQ(loadU32(blob + kSonarSettingsBlobSize), 0xAAAAAAAAu);
+  for (size_t i = 0; i < 18; ++i) storeI32(blob + 4 * i, int32_t(100 + i));
+  uint8_t again[kSonarSettingsBlobSize];
+  storeSonarSettings(loadSonarSettings(blob), again);
+  EXPECT_EQ(std::memcmp(blob, again, sizeof again), 0);
+  EXPECT_EQ(loadSonarSettings(blob).bandwidth, 117);
 }
 
 TEST(SonarParams, DialogDerivation) {
   SonarSettings s;
   SonarParams p;
-  SonarDialogValues d;
-  d.pulseType = kPulseCw;
-  d.rangeIndex = 7;
-  d.cwLengthIndex = 7;  // 100 us
-  d.sectorEnabled = true;
-  d.sectorHeadingIndex = 2;
-  d.sectorWidthIndex = 3;
-  d.rotationIndex = 1;
-  d.headUp = true;
-  d.tuningForm = true;
-  d.centralFrequencyKhz = "7501";  // only three characters count
-  d.bandwidthKhz = "090";
-  d.tvgSlope = "1.5";
+  SonarDialogValues d{.pulseType = kPulseCw,
+                      .rangeIndex = 7,
+                      .cwLengthIndex = 7,  // 100 us
+                      .sectorHeadingIndex = 2,
+                      .sectorWidthIndex = 3,
+                      .rotationIndex = 1,
+                      .sectorEnabled = true,
+                      .headUp = true,
+                      .tuningForm = true,
+                      .centralFrequencyKhz = "7501",  // only three characters count
+                      .bandwidthKhz = "090",
+                      .tvgSlope = "1.5"};
   applySonarDialog(s, p, d, 115200);
-  EXPECT_EQ(p.pulseMode, 0);
-  EXPECT_EQ(p.cwLength, 100);
-  EXPECT_EQ(p.centralFrequency, 750000);
-  EXPECT_EQ(s.centralFrequency, 750000);
-  EXPECT_EQ(p.bandwidth, 90000);
-  EXPECT_EQ(p.tvgSlope, 120);
-  EXPECT_EQ(s.tvgSlope, 120);
-  EXPECT_EQ(p.samples, 2048);
-  EXPECT_EQ(p.sectorHeading, 2400);  // orientation before the dialog: head down
-  EXPECT_EQ(p.sectorWidth, 1600);
-  EXPECT_EQ(p.headUp, 1);
-  EXPECT_EQ(s.headUp, 1);
-  EXPECT_EQ(p.reverse, 0);  // head up and counter-clockwise cancel out
+  const std::vector<int32_t> got = {
+      p.pulseMode, p.cwLength, p.centralFrequency, s.centralFrequency, p.bandwidth,
+      p.tvgSlope,  s.tvgSlope, p.samples,          p.sectorHeading,    p.sectorWidth,
+      p.headUp,    s.headUp,   p.reverse};
+  // The sector heading is the orientation's before the dialog (head down); head up and
+  // counter-clockwise cancel out.
+  EXPECT_EQ(got, (std::vector<int32_t>{0, 100, 750000, 750000, 90000, 120, 120, 2048, 2400, 1600, 1,
+                                       1, 0}));
 
-  d.tuningForm = false;
+  d.tuningForm = d.headUp = d.sectorEnabled = false;
   d.centralFrequencyKhz = "100";
-  d.headUp = false;
-  d.sectorEnabled = false;
   applySonarDialog(s, p, d, 115200);
   EXPECT_EQ(p.centralFrequency, 750000);
   EXPECT_EQ(p.sectorWidth, 0);
   EXPECT_EQ(p.reverse, 1);
+  d.rotationIndex = 0;
+  applySonarDialog(s, p, d, 115200);
+  EXPECT_EQ(p.reverse, 0);
 
   // Texts that do not begin with a number leave their values alone.
   d.tuningForm = true;
@@ -189,9 +176,8 @@ TEST(SonarParams, DialogDerivation) {
   d.bandwidthKhz = "k90";
   d.tvgSlope = "-.";
   applySonarDialog(s, p, d, 115200);
-  EXPECT_EQ(s.centralFrequency, 750000);
-  EXPECT_EQ(p.bandwidth, 90000);
-  EXPECT_EQ(s.tvgSlope, 120);
+  EXPECT_EQ(std::make_tuple(s.centralFrequency, p.bandwidth, s.tvgSlope),
+            std::make_tuple(750000, 90000, 120));
 }
 
 }  // namespace

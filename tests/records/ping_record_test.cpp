@@ -1,3 +1,4 @@
+// The record reader over files and live streams, its stage budgets, and the decoding rules.
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -12,237 +13,170 @@
 namespace sk720 {
 namespace {
 
+using Bytes = std::vector<uint8_t>;
 using testing::buildRecord;
-using testing::RecordSpec;
 
-// A live stream: hands out scripted chunks; each empty read costs 100 ms of the manual clock.
+// A live stream: hands out queued bytes, at most `chunk` a read; each empty read costs 100 ms.
 class ScriptedStream : public ByteSource {
  public:
-  explicit ScriptedStream(ManualClock& clock) : clock_(clock) {}
-  void push(const std::vector<uint8_t>& bytes) {
-    pending_.insert(pending_.end(), bytes.begin(), bytes.end());
-  }
+  ScriptedStream(ManualClock& clock, const Bytes& bytes)
+      : clock_(clock), q_(bytes.begin(), bytes.end()) {}
   int32_t read(uint8_t* dst, int32_t max) override {
-    ++calls;
-    if (failAfter >= 0 && calls > failAfter) return -5;
+    if (failAfter >= 0 && ++calls > failAfter) return -5;
     if (stopAtMs && clock_.nowMs() >= stopAtMs) stop = true;
-    if (pending_.empty()) {
+    if (q_.empty()) {
       clock_.advance(100);
       return 0;
     }
     int32_t n = 0;
-    while (n < max && n < chunk && !pending_.empty()) {
-      dst[n++] = pending_.front();
-      pending_.pop_front();
-    }
+    for (; n < max && n < chunk && !q_.empty(); q_.pop_front()) dst[n++] = q_.front();
     clock_.advance(msPerRead);
     return n;
   }
   uint32_t bitsPerSecond() override { return rate; }
-  int calls = 0;
-  int failAfter = -1;
-  uint32_t msPerRead = 0;
+  int calls = 0, failAfter = -1;
+  uint32_t msPerRead = 0, rate = 0, stopAtMs = 0;  // stopAtMs: raises `stop` once reached
   int32_t chunk = INT32_MAX;
-  uint32_t rate = 0;
-  uint32_t stopAtMs = 0;  // raises `stop` once the clock reaches it
   std::atomic<bool> stop{false};
 
  private:
   ManualClock& clock_;
-  std::deque<uint8_t> pending_;
+  std::deque<uint8_t> q_;
 };
 
-std::vector<uint8_t> bytes(const std::string& s) { return {s.begin(), s.end()}; }
-
-TEST(ReadPingRecord, ReadsWholeRecordsAndSkipsWhatIsNotARecord) {
-  ManualClock clock;
-  std::vector<uint8_t> stream = bytes("xxDAT");  // noise, a near miss
-  std::vector<uint8_t> tail = buildRecord({.angle = 9, .samples = {1, 2, 3}});
-  stream.insert(stream.end(), tail.begin() + 20, tail.end());  // mid-record start
-  testing::append(
-      stream,
-      buildRecord({.headerSize = 28, .angle = 900, .samples = {5, 6, 0, 0}, .footer = kEnd0Magic}));
-  testing::append(stream, bytes("garbage"));
-  testing::append(stream, buildRecord({.headerSize = 36, .samples = {7}, .footer = 0x12345678}));
-  MemorySource src(stream);
-  uint8_t buf[kRecordBufferSize];
-  RecordReader reader;
-
-  ASSERT_EQ(ReadPingRecord(src, buf, clock, reader), kRecordEnd0);
-  DataHeader h = parseDataHeader(buf);
-  EXPECT_EQ(h.headersize, 28u);
-  EXPECT_EQ(h.angle, 900u);
-  EXPECT_EQ(recordSampleCount(h), 4);
-  EXPECT_EQ(buf[28], 5);
-
-  ASSERT_EQ(ReadPingRecord(src, buf, clock, reader),
-            kBadFooter);  // returned whole, footer unknown
-  EXPECT_EQ(parseDataHeader(buf).headersize, 36u);
-  EXPECT_EQ(ReadPingRecord(src, buf, clock, reader),
-            kTimedOut);  // the end of a file: no waiting
-  EXPECT_EQ(clock.nowMs(), 0u);
+Bytes text(const std::string& s) { return {s.begin(), s.end()}; }
+Bytes cat(std::initializer_list<Bytes> parts) {
+  Bytes all;
+  for (const Bytes& p : parts) testing::append(all, p);
+  return all;
+}
+Bytes cut(Bytes b, size_t n) {
+  b.resize(n);
+  return b;
+}
+Bytes good(uint32_t angle, uint32_t header = 36) {
+  return buildRecord({.headerSize = header, .angle = angle, .samples = Bytes(60, 3)});
 }
 
-TEST(ReadPingRecord, ADamagedRecordNeverTakesAGoodNeighbourWithIt) {
+// Every read of a file, as (result, angle); the angle only of results that carry a header.
+std::vector<std::pair<int32_t, uint32_t>> readAll(const Bytes& file) {
+  MemorySource src(file);
   ManualClock clock;
-  uint8_t buf[kRecordBufferSize];
-  const auto good = [](uint32_t angle) {
-    return buildRecord({.headerSize = 36, .angle = angle, .samples = std::vector<uint8_t>(60, 3)});
+  RecordReader reader;
+  static uint8_t buf[kRecordBufferSize];
+  std::vector<std::pair<int32_t, uint32_t>> reads;
+  for (int i = 0; i < 10 && !(src.atEnd() && reader.pendingBytes() == 0); ++i) {
+    const int32_t r = ReadPingRecord(src, buf, clock, reader);
+    reads.emplace_back(r, r >= kBadLength ? parseDataHeader(buf).angle : 0);
+  }
+  EXPECT_EQ(clock.nowMs(), 0u);  // a file's end is not waited for
+  return reads;
+}
+
+// A damaged record never takes a good neighbour with it: what a rejected record swallowed is
+// searched again, also when a second rejection happens inside those bytes.
+TEST(ReadPingRecord, FilesReadWholeRecordsAndSkipWhatIsNotOne) {
+  const Bytes grown = buildRecord({.angle = 10, .samples = Bytes(60, 3), .lengthOverride = 300});
+  const Bytes nine = good(9);
+  const Bytes tooShort = cut(buildRecord({.headerSize = 28, .lengthOverride = 39}), 40);
+  const struct {
+    const char* what;
+    Bytes file;
+    std::vector<std::pair<int32_t, uint32_t>> reads;
+  } cases[] = {
+      {"noise, a near miss, a record's tail, END0, garbage, an unknown footer",
+       cat({text("xxDAT"), Bytes(nine.begin() + 20, nine.end()),
+            buildRecord(
+                {.headerSize = 28, .angle = 900, .samples = {5, 6, 0, 0}, .footer = kEnd0Magic}),
+            text("garbage"), buildRecord({.angle = 5, .samples = {7}, .footer = 0x12345678})}),
+       {{kRecordEnd0, 900}, {kBadFooter, 5}, {kTimedOut, 0}}},
+      {"a stray DATA before a record",
+       cat({text("DATA"), good(1)}),
+       {{kBadFooter, 7}, {kRecordEnd1, 1}}},
+      {"a grown length swallowing a bad length and two records",
+       cat({grown, tooShort, good(11), good(12)}),
+       {{kBadFooter, 10}, {kBadLength, 0}, {kRecordEnd1, 11}, {kRecordEnd1, 12}}},
+      {"a file ending inside a record that swallowed the last one",
+       cat({buildRecord({.angle = 30, .samples = Bytes(10, 3), .lengthOverride = 20000}),
+            good(31)}),
+       {{kTimedOut, 0}, {kRecordEnd1, 31}}},
+      {"length 39, then the shortest record (40)",
+       cat({tooShort, buildRecord({.headerSize = 28, .angle = 18, .samples = Bytes(4)})}),
+       {{kBadLength, 0}, {kRecordEnd1, 18}}},
+      {"a header longer than its record",
+       cut(buildRecord({.lengthOverride = 40}), 40),
+       {{kBadFooter, 0}, {kTimedOut, 0}}},
   };
-  // A stray "DATA" right before a record: the window matches on it, and its 36
-  // bytes start at the record's own magic.
-  std::vector<uint8_t> stray = bytes("DATA");
-  testing::append(stray, good(1));
-  // A length field that grew swallows the next two records; a file ends inside
-  // a record that swallowed the last one.
-  std::vector<uint8_t> grown =
-      buildRecord({.angle = 10, .samples = std::vector<uint8_t>(60, 3), .lengthOverride = 300});
-  testing::append(grown, good(11));
-  testing::append(grown, good(12));
-  std::vector<uint8_t> cut =
-      buildRecord({.angle = 30, .samples = std::vector<uint8_t>(10, 3), .lengthOverride = 20000});
-  testing::append(cut, good(31));
-  const std::pair<std::vector<uint8_t>, std::vector<uint32_t>> cases[] = {
-      {stray, {1}}, {grown, {11, 12}}, {cut, {31}}};
-  for (const auto& [stream, expected] : cases) {
-    MemorySource src(stream);
-    RecordReader reader;
-    std::vector<uint32_t> angles;
-    for (int i = 0; i < 10 && !(src.atEnd() && reader.pendingBytes() == 0); ++i) {
-      if (ReadPingRecord(src, buf, clock, reader) >= 0)
-        angles.push_back(parseDataHeader(buf).angle);
-    }
-    EXPECT_EQ(angles, expected) << stream.size();
-  }
+  for (const auto& c : cases) EXPECT_EQ(readAll(c.file), c.reads) << c.what;
 }
 
-TEST(ReadPingRecord, LengthBounds) {
-  ManualClock clock;
-  uint8_t buf[kRecordBufferSize];
-  RecordReader reader;
-  {
-    // 39 is rejected before anything more is read; the next call hunts again.
-    std::vector<uint8_t> s = buildRecord({.headerSize = 28, .lengthOverride = 39});
-    s.resize(40);
-    testing::append(s, buildRecord({.headerSize = 28, .angle = 18, .samples = {1, 2, 3, 4}}));
-    MemorySource src(s);
-    EXPECT_EQ(ReadPingRecord(src, buf, clock, reader), kBadLength);
-    EXPECT_EQ(src.position(), 40u);
-    EXPECT_EQ(ReadPingRecord(src, buf, clock, reader), kRecordEnd1);
-    EXPECT_EQ(parseDataHeader(buf).angle, 18u);
-  }
-  {
-    // 40 with a 28-byte header: the footer magic sits in bytes 36..39.
-    std::vector<uint8_t> s = buildRecord({.headerSize = 28, .samples = std::vector<uint8_t>(4)});
-    ASSERT_EQ(s.size(), 40u);
-    MemorySource src(s);
-    EXPECT_EQ(ReadPingRecord(src, buf, clock, reader), kRecordEnd1);
-  }
-  {
-    // A header that claims more than the record holds carries no samples.
-    std::vector<uint8_t> s = buildRecord({.headerSize = 44, .lengthOverride = 40});
-    s.resize(40);
-    MemorySource src(s);
-    EXPECT_EQ(ReadPingRecord(src, buf, clock, reader), kBadFooter);
-    EXPECT_EQ(recordSampleCount(parseDataHeader(buf)), 0);
-  }
-}
-
-TEST(ReadPingRecord, EveryStageHasItsOwnBudget) {
-  uint8_t buf[kRecordBufferSize];
-  RecordReader reader;
-  {
+TEST(ReadPingRecord, EveryStageHasItsOwnBudgetAndAStopEndsItWithinOneRead) {
+  const Bytes body = buildRecord({.samples = Bytes(100, 1)});
+  const Bytes wide = buildRecord({.samples = Bytes(20024 - 52, 1)});  // 150 m: 1.74 s at 115200
+  const Bytes huge = buildRecord({.samples = Bytes(20000, 1)});
+  const struct {
+    const char* what;
+    Bytes bytes;
+    uint32_t rate, msPerRead, stopAtMs;
+    int32_t chunk, failAfter, result;
+    uint32_t minMs, maxMs;
+  } cases[] = {
+      {"silent", {}, 0, 0, 0, INT32_MAX, -1, kTimedOut, 1001, 1100},
+      {"noise never forming DATA", Bytes(500, 'A'), 0, 10, 0, INT32_MAX, -1, kTimedOut, 1001, 1020},
+      {"stalled after the prefix", cut(body, 60), 0, 0, 0, INT32_MAX, -1, kTimedOut, 1001, 1100},
+      {"the body's read fails", body, 0, 0, 0, INT32_MAX, 5, kReadFailed, 0, 0},
+      {"a long body within its time on the wire", wide, 115200, 100, 0, 1152, -1, kRecordEnd1, 2300,
+       2300},
+      {"a faster link allows less", wide, 1000000, 100, 0, 1152, -1, kTimedOut, 1800, 1800},
+      {"stopped before the magic", {}, 115200, 0, 300, INT32_MAX, -1, kReadStopped, 300, 400},
+      {"stopped after the prefix", cut(huge, 20), 115200, 0, 300, INT32_MAX, -1, kReadStopped, 300,
+       400},
+      {"stopped inside a long body", cut(huge, 900), 115200, 0, 300, INT32_MAX, -1, kReadStopped,
+       300, 400},
+  };
+  static uint8_t buf[kRecordBufferSize];
+  for (const auto& c : cases) {
     ManualClock clock;
-    ScriptedStream silent(clock);
-    EXPECT_EQ(ReadPingRecord(silent, buf, clock, reader), kTimedOut);
-    EXPECT_GT(clock.nowMs(), 1000u);
-    EXPECT_LE(clock.nowMs(), 1100u);
-  }
-  {
-    // Bytes that never form "DATA" do not extend the hunt.
-    ManualClock clock;
-    ScriptedStream noisy(clock);
-    noisy.msPerRead = 10;
-    noisy.push(std::vector<uint8_t>(500, 'A'));
-    EXPECT_EQ(ReadPingRecord(noisy, buf, clock, reader), kTimedOut);
-    EXPECT_LE(clock.nowMs(), 1020u);
-  }
-  {
-    // A record that stops after its prefix: the third stage runs out of time.
-    ManualClock clock;
-    ScriptedStream stalled(clock);
-    std::vector<uint8_t> r = buildRecord({.samples = std::vector<uint8_t>(100, 1)});
-    r.resize(60);
-    stalled.push(r);
-    EXPECT_EQ(ReadPingRecord(stalled, buf, clock, reader), kTimedOut);
-    reader.discardPending();
-  }
-  {
-    ManualClock clock;
-    ScriptedStream lost(clock);
-    lost.push(buildRecord({}));
-    lost.failAfter = 5;  // four hunt reads and the prefix; the body's read fails
-    EXPECT_EQ(ReadPingRecord(lost, buf, clock, reader), kReadFailed);
-  }
-}
-
-TEST(ReadPingRecord, TheBodysBudgetCoversItsTimeOnTheWire) {
-  // A 150 m record (20024 bytes) at 115200 baud takes about 1.74 s on the wire:
-  // 1152 bytes every 100 ms. Its body stage gets 1000 ms plus that time; a
-  // faster link allows less.
-  const std::vector<uint8_t> record = buildRecord({.samples = std::vector<uint8_t>(20024 - 52, 1)});
-  for (uint32_t rate : {115200u, 1000000u}) {
-    ManualClock clock;
-    ScriptedStream link(clock);
-    link.rate = rate;
-    link.chunk = 1152;
-    link.msPerRead = 100;
-    link.push(record);
-    uint8_t buf[kRecordBufferSize];
-    RecordReader reader;
-    EXPECT_EQ(ReadPingRecord(link, buf, clock, reader), rate == 115200 ? kRecordEnd1 : kTimedOut)
-        << rate;
-  }
-  EXPECT_EQ(recordBodyBudgetMs(20000, 0),
-            1000u);  // a file: the plain stage budget
-}
-
-TEST(ReadPingRecord, AStopEndsEveryStageWithinOneRead) {
-  // Silent before the magic, stalled after the prefix, stalled inside a long
-  // body.
-  std::vector<uint8_t> record = buildRecord({.samples = std::vector<uint8_t>(20000, 1)});
-  const std::vector<uint8_t> streams[] = {
-      {},
-      std::vector<uint8_t>(record.begin(), record.begin() + 20),
-      std::vector<uint8_t>(record.begin(), record.begin() + 900)};
-  for (const auto& bytesSent : streams) {
-    ManualClock clock;
-    ScriptedStream link(clock);
-    link.rate = 115200;
-    link.push(bytesSent);
-    link.stopAtMs = 300;
-    uint8_t buf[kRecordBufferSize];
+    ScriptedStream link(clock, c.bytes);
+    link.rate = c.rate, link.msPerRead = c.msPerRead, link.stopAtMs = c.stopAtMs;
+    link.chunk = c.chunk, link.failAfter = c.failAfter;
     RecordReader reader(&link.stop);
-    EXPECT_EQ(ReadPingRecord(link, buf, clock, reader), kReadStopped) << bytesSent.size();
-    EXPECT_LE(clock.nowMs(), 400u) << bytesSent.size();
+    EXPECT_EQ(ReadPingRecord(link, buf, clock, reader), c.result) << c.what;
+    EXPECT_GE(clock.nowMs(), c.minMs) << c.what;
+    EXPECT_LE(clock.nowMs(), c.maxMs) << c.what;
   }
+  // 1000 ms plus ten bits a byte on the wire, rounded up; a source without a rate gets 1000.
+  const uint32_t budgets[][3] = {
+      {20000, 0, 1000}, {1152, 115200, 1100}, {1, 115200, 1001}, {19984, 921600, 1217}};
+  for (auto [bytes, rate, ms] : budgets) EXPECT_EQ(recordBodyBudgetMs(bytes, rate), ms) << bytes;
 }
 
-TEST(RecordDecoding, RangeLinesAndExpansion) {
-  EXPECT_EQ(RangeFromRecordLength(448), 3000);
-  EXPECT_EQ(RangeFromRecordLength(472), 3000);
-  EXPECT_EQ(RangeFromRecordLength(473), 60000);
-  EXPECT_EQ(RangeFromRecordLength(239), 60000);
-  EXPECT_EQ(RangeFromRecordLength(240), 1500);
-  EXPECT_EQ(RangeFromRecordLength(20024), 150000);
-  for (uint32_t s = 8000; s <= 8024; ++s) EXPECT_EQ(RangeFromRecordLength(s), 60000);
+TEST(RecordDecoding, HeaderFormsRangesLinesAndExpansion) {
+  const Bytes r28 =
+      buildRecord({.headerSize = 28, .angle = 900, .gyro = 5, .samples = {5, 6, 0, 0}});
+  const DataHeader h = parseDataHeader(r28.data());
+  EXPECT_EQ(h.gyroangle, 0);  // beyond a 28-byte header: the samples, not a gyro
+  EXPECT_EQ(recordSampleCount(h), 4);
+  EXPECT_EQ(recordSampleCount(parseDataHeader(cut(buildRecord({.lengthOverride = 40}), 40).data())),
+            0);
+  const Bytes r44 =
+      buildRecord({.gyro = -7, .compass = 9, .lat = 0.5f, .lon = -0.25f, .samples = {1}});
+  const DataHeader f = parseDataHeader(r44.data());
+  EXPECT_EQ(std::make_tuple(f.gyroangle, f.compass, f.latitude, f.longitude),
+            std::make_tuple(-7, 9, 0.5f, -0.25f));
+  EXPECT_EQ(parseDataFooter(r44.data()).magic, kEnd1Magic);
+  const std::pair<uint32_t, int32_t> offsets[] = {{28, 28}, {36, 36}, {44, 44}, {40, 44}};
+  for (auto [form, at] : offsets) EXPECT_EQ(recordSampleOffset(DataHeader{.headersize = form}), at);
 
-  const int32_t expected[16] = {3200, 3200, 1600, 800,  400,  200,  3200, 3200,
-                                3200, 3200, 3200, 3200, 3200, 3200, 3200, 3200};
+  const std::pair<uint32_t, int32_t> ranges[] = {{448, 3000},   {472, 3000},   {473, 60000},
+                                                 {239, 60000},  {240, 1500},   {20024, 150000},
+                                                 {8000, 60000}, {8024, 60000}, {20000, 150000}};
+  for (auto [length, mm] : ranges) EXPECT_EQ(RangeFromRecordLength(length), mm) << length;
+  const int32_t lines[16] = {3200, 3200, 1600, 800,  400,  200,  3200, 3200,
+                             3200, 3200, 3200, 3200, 3200, 3200, 3200, 3200};
   for (uint32_t code = 0; code < 16; ++code) {
-    EXPECT_EQ(LinesPerTurn((code << 20) | 0xFF0FFFFFu), expected[code]) << code;
+    EXPECT_EQ(LinesPerTurn((code << 20) | 0xFF0FFFFFu), lines[code]) << code;
   }
-
   const std::pair<int, int> rows[] = {{0, 0},      {63, 63},    {64, 65},   {95, 127},
                                       {96, 131},   {127, 255},  {128, 263}, {160, 527},
                                       {192, 1055}, {224, 2111}, {255, 4095}};

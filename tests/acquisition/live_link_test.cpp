@@ -1,0 +1,253 @@
+// The whole live path against the simulated head and receiver over in-process loopbacks, on
+// real threads: connect, rate switch, load, work mode, line store, record files, re-applying
+// settings, stop and disconnect; and the connect dialog's Cancel, which ends the sequence at its
+// next step, attempt or pause, closes the ports it opened and leaves no loop behind.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <thread>
+
+#include "acquisition_fixture.h"
+#include "base/memory_source.h"
+#include "base/timestamp.h"
+#include "link/loopback.h"
+#include "records/ping_record.h"
+#include "sim/gps_receiver_sim.h"
+#include "sim/head_sim.h"
+
+namespace sk720 {
+namespace {
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+
+// Polls a condition for up to 15 s (the test fails on the condition, not on the time taken).
+template <class F>
+bool eventually(F condition) {
+  const auto end = std::chrono::steady_clock::now() + 15s;
+  while (!condition() && std::chrono::steady_clock::now() < end) std::this_thread::sleep_for(10ms);
+  return condition();
+}
+
+// Raises the cancel request from inside the sequence, at the observer call named.
+class CancellingObserver : public testing::NoteObserver {
+ public:
+  std::atomic<bool> cancel{false};
+  std::string at;  // "connected" (just before the loading) or "stopPlayback" (after the start)
+  void connected() override {
+    if (at == "connected") cancel = true;
+  }
+  void stopPlayback() override {
+    NoteObserver::stopPlayback();
+    if (at == "stopPlayback") cancel = true;
+  }
+};
+
+class LiveLink : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    resetHeadWaitWindows();
+    fs::create_directories(dir);
+    acq.setWorkingFolder(dir.string());
+    acq.observer = &notes;
+    job = ConnectJob{.headPortNumber = 5, .headBaud = 921600, .cancel = &notes.cancel};
+  }
+  void TearDown() override {
+    disconnectHead(acq);
+    stopSimulators();
+    fs::remove_all(dir);
+  }
+  void startHead(const sim::HeadSimOptions& options = {}) {
+    stopSimulators();
+    stop = false;
+    head = std::make_unique<sim::HeadSimulator>(headLink.device(), systemClock(), options);
+    threads.emplace_back([this] { head->run(stop); });
+  }
+  void startReceiver() {
+    threads.emplace_back([this] {
+      sim::GpsReceiverSim receiver(sim::GpsSimPlan{.rateHz = 10});
+      while (!stop.load()) {
+        const std::string epoch = receiver.nextEpoch();
+        gpsLink.device().write(reinterpret_cast<const uint8_t*>(epoch.data()),
+                               int32_t(epoch.size()));
+        std::this_thread::sleep_for(100ms);
+      }
+    });
+  }
+  void stopSimulators() {
+    stop = true;
+    for (std::thread& t : threads) t.join();
+    threads.clear();
+  }
+  // Everything of the link is gone: no loop, no port.
+  void expectNothingLeft() {
+    EXPECT_EQ(acq.headPort, nullptr);
+    EXPECT_EQ(acq.gpsPort, nullptr);
+    EXPECT_FALSE(acq.workingThread.valid());
+    EXPECT_FALSE(acq.state.workingRunning.load());
+  }
+
+  fs::path dir =
+      fs::temp_directory_path() / ("sk720-live-" + std::to_string(std::random_device{}()));
+  LoopbackPair headLink, gpsLink;
+  std::unique_ptr<sim::HeadSimulator> head;
+  std::atomic<bool> stop{false};
+  std::vector<std::thread> threads;
+  LineStore store;
+  ScanInputs inputs;
+  GpsFix gps;
+  StatusText status;
+  CancellingObserver notes;
+  Acquisition acq{store, inputs, gps, status, streamRecordStorage()};
+  testing::LoopbackFactory ports{&headLink.host(), &gpsLink.host(), systemClock()};
+  ConnectJob job;
+};
+
+TEST_F(LiveLink, ConnectRecordReapplyStopAndDisconnect) {
+  startHead();
+  startReceiver();
+  acq.state.recordingActive = 1;
+  job.gpsPortNumber = 4;
+  ASSERT_EQ(ConnectThread(acq, job, ports), StartResult::Started);
+  EXPECT_EQ(notes.take(),
+            (std::vector<std::string>{"status Opening serial port", "dialog Port opened",
+                                      "dialog Zero positioning", "status Connected",
+                                      "dialog Connected", "rate 5 921600", "store 5 921600 4 4800",
+                                      "resumed", "stop playback"}));
+  EXPECT_EQ(ports.gpsBaud, 4800);
+  EXPECT_EQ(head->baud() + headLink.hostBaud() + acq.state.headBaud.load(), 3 * 921600);
+  EXPECT_EQ(acq.params.pingPeriod, pingPeriodFor(acq.params.step, acq.params.samples, 921600));
+  EXPECT_EQ(head->mode(), sim::HeadMode::Work);
+  EXPECT_TRUE(acq.state.recordEvent.load());
+
+  // Lines arrive in the store, the receiver's position in the shared fix.
+  ASSERT_TRUE(
+      eventually([&] { return acq.state.recordsWritten.load() >= 60 && gps.sig.load() != 0; }));
+  EXPECT_EQ(inputs.lastDeviceId.load(), 720001u);
+  EXPECT_EQ(inputs.currentRangeMm.load(), 10000);
+  const int32_t line = store.currentLineIndex.load();
+  bool echo = false;
+  for (int32_t s = 0; s < 2000 && !echo; ++s) echo = store.load(line, s) != 0;
+  EXPECT_TRUE(echo);
+  {
+    std::lock_guard<std::mutex> g(store.lineLock);
+    EXPECT_NE(store.dirtyDegrees[degreeOfLine(line)], 0u);
+  }
+  const std::string first = acq.recordPath();
+  EXPECT_EQ(status.get(), first + " : Record in progress");
+
+  // New settings: a new loop with a new file, recording resumed, the view reset for the range.
+  const std::string stamp = FormatTimestamp();
+  ASSERT_TRUE(eventually([&] { return FormatTimestamp() != stamp; }));  // a distinct file name
+  acq.settings.rangeIndex = 4;                                          // 6 m
+  ASSERT_EQ(startSonar(acq), StartResult::Started);
+  EXPECT_EQ(notes.take(), (std::vector<std::string>{"resumed", "reset view", "stop playback"}));
+  ASSERT_TRUE(eventually([&] {
+    return acq.state.workingLoopsStarted.load() == 2 && acq.state.recordsWritten.load() >= 30;
+  }));
+  const std::string second = acq.recordPath();
+  EXPECT_NE(second, first);
+  EXPECT_EQ(inputs.currentRangeMm.load(), 6000);
+
+  // A silent head must not hold up the stop: the loop notices it between reader time-outs.
+  stopSimulators();
+  RIZ720_StopWorkingThread(acq.state.stopRequest, &acq.workingThread, 5000);
+  EXPECT_FALSE(acq.workingThread.valid());
+  EXPECT_EQ(acq.state.workingExit.load(), WorkingExit::Stopped);
+  EXPECT_FALSE(acq.state.recordEvent.load());
+  disconnectHead(acq);
+  EXPECT_EQ(notes.take(),
+            (std::vector<std::string>{"status Disconnected", "rate 0 0", "disconnected"}));
+  EXPECT_EQ(acq.headPort, nullptr);
+
+  // Both files hold whole records with 44-byte headers; positions are the receiver's.
+  const double latRad = 35.0950 * std::acos(-1.0) / 180.0;
+  for (const std::string& path : {first, second}) {
+    SCOPED_TRACE(path);
+    std::ifstream in(path, std::ios::binary);
+    const std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)), {});
+    MemorySource source(bytes);
+    ManualClock clock;
+    std::vector<uint8_t> buffer(kRecordBufferSize);
+    RecordReader reader;
+    size_t records = 0, positioned = 0;
+    DataHeader h;
+    while (!source.atEnd()) {
+      ASSERT_GE(ReadPingRecord(source, buffer.data(), clock, reader), 0) << records;
+      h = parseDataHeader(buffer.data());
+      ++records;
+      EXPECT_EQ(h.headersize, 44u);
+      if (h.latitude == 0.0f) continue;
+      ++positioned;
+      EXPECT_NEAR(h.latitude, latRad, 1e-4);
+    }
+    EXPECT_GE(records, 30u);
+    EXPECT_GT(positioned, 0u);
+    EXPECT_EQ(RangeFromRecordLength(h.samples), path == first ? 10000 : 6000);
+  }
+}
+
+TEST_F(LiveLink, CancelDuringTheRateSwitchEndsWithinThePauseAndStartWorksAgain) {
+  startHead({.silent = true});  // never answers the attention: every attempt fails
+  StartResult result = StartResult::Started;
+  std::thread connect([&] { result = ConnectThread(acq, job, ports); });
+  // The first attempt has begun; the cancel comes during it or the pause after it.
+  while (ports.attentions.load() == 0) std::this_thread::sleep_for(5ms);
+  notes.cancel = true;
+  connect.join();
+  EXPECT_EQ(result, StartResult::Cancelled);
+  EXPECT_EQ(ports.attentions.load(), 1);  // no further attempt after the request
+  expectNothingLeft();
+  EXPECT_EQ(notes.take().back(), "disconnected");
+
+  // A cancelled request is not one the next Start inherits.
+  startHead();
+  notes.cancel = false;
+  ASSERT_EQ(ConnectThread(acq, job, ports), StartResult::Started);
+  EXPECT_EQ(ports.attentions.load(), 2);  // a switch that succeeds is not tried again
+  EXPECT_EQ(head->baud(), 921600);
+  EXPECT_EQ(head->mode(), sim::HeadMode::Work);
+  EXPECT_TRUE(acq.state.workingRunning.load());
+}
+
+TEST_F(LiveLink, CancelDuringTheLoadingOrAfterTheStartLeavesNoLoopRunning) {
+  startHead();
+  for (const char* at : {"connected", "stopPlayback"}) {
+    SCOPED_TRACE(at);
+    notes.at = at;
+    notes.cancel = false;
+    EXPECT_EQ(ConnectThread(acq, job, ports), StartResult::Cancelled);
+    expectNothingLeft();
+    const std::vector<std::string> said = notes.take();
+    ASSERT_GE(said.size(), 3u);
+    EXPECT_EQ(std::vector<std::string>(said.end() - 3, said.end()),
+              (std::vector<std::string>{"status Disconnected", "rate 0 0", "disconnected"}));
+  }
+  // A request raised before the sequence began opens nothing at all.
+  notes.at.clear();
+  notes.cancel = true;
+  const int32_t opens = ports.headOpens;
+  EXPECT_EQ(ConnectThread(acq, job, ports), StartResult::Cancelled);
+  EXPECT_EQ(ports.headOpens, opens);
+}
+
+TEST_F(LiveLink, HeadRefusingTheRateIsDrivenAtTheOpeningRate) {
+  startHead({.refuseRate = true});
+  ASSERT_EQ(ConnectThread(acq, job, ports), StartResult::Started);
+  EXPECT_EQ(ports.attentions.load(), 1);
+  EXPECT_EQ(acq.state.headBaud.load(), 115200);
+  EXPECT_EQ(head->baud(), 115200);
+  EXPECT_EQ(head->mode(), sim::HeadMode::Work);
+  const std::vector<std::string> said = notes.take();
+  EXPECT_NE(std::find(said.begin(), said.end(), "rate 5 115200"), said.end());
+  // The choice the user made is what is stored for the next start.
+  EXPECT_NE(std::find(said.begin(), said.end(), "store 5 921600 0 4800"), said.end());
+}
+
+}  // namespace
+}  // namespace sk720
