@@ -101,7 +101,7 @@ TEST_F(PaintTest, ColouringTopContrastAndCentre) {
   rebuildScanGeometry(*img, *store, view, inputs, 64, 64);
   for (int line = 0; line < kLinesPerTurn; ++line)
     for (int s = 0; s < 2000; ++s) store->put(line, s, 7);
-  std::vector<uint32_t> px(64 * 64, 0);
+  std::vector<uint32_t> px(size_t(64) * 64, 0);
   px[size_t(img->map.centreIndex)] = 0x00123456;
   view.contrast = 10;
   view.palette = 0;

@@ -61,7 +61,7 @@ TEST(RangeRings, RadiiLabelsAndTheStopRule) {
     EXPECT_EQ(addRangeRings(out, {500, 400}, c.in, c.draw), c.radius);
     EXPECT_EQ(textsOf(out), c.labels);
     for (size_t k = 0; k < out.size(); k += 2) {  // ring box from (cx - r, cy - r), then label
-      const float r = float(k / 2 + 1) * c.in.fitFactor * float(c.in.imageSize) / 10.0f;
+      const float r = float(k + 2) / 2.0f * c.in.fitFactor * float(c.in.imageSize) / 10.0f;
       EXPECT_EQ(std::vector<float>({out[k].x, out[k].y, out[k].w, out[k + 1].x, out[k + 1].y}),
                 std::vector<float>({500 - r, 400 - r, 2 * r - 1, 500 + r - 34, 400 - 15}));
     }
@@ -107,8 +107,8 @@ TEST(RimMarks, SpokesPointerAndCompassAcrossZeroAndForHugeOffsets) {
     ASSERT_EQ(out.size(), 16u);
     const char* labels[] = {"N", "W", "S", "E", "315", "225", "135", "45"};
     for (int i = 0; i < 8; ++i) {
-      const OverlayPrimitive& tick = out[size_t(2 * i)];
-      const OverlayPrimitive& label = out[size_t(2 * i + 1)];
+      const OverlayPrimitive& tick = out[size_t(i) * 2];
+      const OverlayPrimitive& label = out[size_t(i) * 2 + 1];
       const double step = compassBaseStep(160, zero) + 800 * (i % 4) + (i >= 4 ? 400 : 0);
       expectAtStep(tick.points[0], 400, 400, step, 300);
       expectAtStep(tick.points[1], 400, 400, step, 300 - compassMarkSize(300));

@@ -32,8 +32,11 @@ TEST_F(BadInputTest, InputsAndOutputsItCannotUseAreNamedWithTheirReason) {
 #endif
   std::vector<std::pair<Args, std::string>> cases;
   for (const auto& [input, reason] : inputs) {
-    cases.push_back({{"info", input}, input + ": " + reason});
-    cases.push_back({{"render", input, "-o", path("out.png")}, input + ": " + reason});
+    std::string line = input;
+    line += ": ";
+    line += reason;
+    cases.push_back({{"info", input}, line});
+    cases.push_back({{"render", input, "-o", path("out.png")}, line});
   }
   const std::string nmea =
       "no sentence could be used: 1 with a wrong checksum, 0 of other types, "

@@ -61,7 +61,7 @@ TEST_F(RenderTest, PixelsMatchAnIndependentComputation) {
           ExpandSample(sim::sceneEcho(ping / 3200.0, k / spm, 1, uint32_t(ping), uint32_t(k))));
     };
     const double v = value(f) + (value(g) - value(f)) * t;
-    const int entry = int(std::min(v * 4095 / 255, 4095.0) + 0.5);
+    const int entry = int(std::lround(std::min(v * 4095 / 255, 4095.0)));
     double rgb[3];
     brownEntry(int(entry * 255.0 / 4095), rgb);
     const uint32_t px = result.pixels[size_t(cy) * 400 + size_t(cx)];
@@ -133,7 +133,7 @@ TEST_F(RenderTest, OverlaysWhereTheGeometryPutsThem) {
   }
   // The strip's text brightens some of its rows at the top.
   int brighter = 0;
-  for (size_t i = 0; i < 400 * 96; ++i)
+  for (size_t i = 0; i < size_t(400) * 96; ++i)
     brighter += (drawn.pixels[i] & 0xFF) > (plain.pixels[i] & 0xFF) + 100;
   EXPECT_GT(brighter, 200);
   EXPECT_EQ(cli::runRender({file, "-o", path("o.png"), "--size", "320", "--overlays", "--compass",

@@ -27,7 +27,9 @@ PlaybackReport reportOf(uint64_t fileSize, uint64_t position) {
 
 TEST(SliderGeometry, ThumbFromTheReport) {
   PlaybackReport big = reportOf(0, 0);
-  big.linesPerTurn = big.recordLength = big.datasize = 65535;
+  big.linesPerTurn = 65535;
+  big.recordLength = 65535;
+  big.datasize = 65535;
   EXPECT_EQ(turnBytes(big), 65535ull * 65535ull * 65535ull);
   big.linesPerTurn = 0;
   EXPECT_EQ(turnBytes(big), 0u);
