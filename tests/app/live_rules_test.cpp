@@ -1,121 +1,85 @@
 // The live commands' decisions: connection watch, connect requests, list selections, the
 // tunable fields and the working values derived from a stored record.
 #include "live/live_rules.h"
-#include "dialogs/notice_rules.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
 
+#include "dialogs/notice_rules.h"
+
 namespace sk720 {
 namespace {
 
-std::string joined(const WatchStep& s) {
-  std::string out;
-  for (const char* d : s.debug) out += d;
-  return out;
-}
+using V = std::vector<int64_t>;
 
 TEST(ConnectionWatch, IdlePortIsClosedAtTheSeventhTickAndAnEndedLoopAtOnce) {
-  WatchInput idle;
-  idle.headPortOpen = true;
+  const char* kDebug[] = {"", "pappdata->connectiontimeout++\n", "Working thread is running\n",
+                          "Working thread is running\nWorking thread receives nothing\n",
+                          "Working thread is exited\n"};
+  // One watch after another, each seeing what the one before left in its memory: connecting,
+  // loop started, stop asked, port open, loop running, loop number, records; timeout in; action,
+  // timeout out, debug lines after the tick's own.
+  const int64_t steps[][11] = {
+      {0, 0, 0, 1, 0, 0, 0, 5, 0, 6, 1},  // the port stays open without a loop
+      {0, 0, 0, 1, 0, 0, 0, 6, 1, 7, 1},  // the seventh tick closes it
+      {1, 0, 0, 1, 0, 0, 0, 6, 0, 6, 0},  // the connect thread owns the port while it runs
+      {0, 0, 0, 0, 0, 0, 0, 3, 0, 3, 0},  // a closed port is not counted
+      {0, 1, 0, 1, 1, 1, 500, 4, 0, 0, 2},
+      {0, 1, 0, 1, 1, 1, 900, 0, 0, 0, 2},
+      {0, 1, 0, 1, 1, 2, 900, 0, 0, 0, 2},  // a new loop is not silent for the old one's count
+      {0, 1, 0, 1, 1, 2, 900, 0, 3, 0, 3},  // nothing for a whole tick: the head is gone
+      {0, 1, 0, 1, 0, 2, 900, 3, 2, 0, 4},  // the loop ended: the cable was pulled
+      {0, 1, 0, 0, 0, 2, 900, 0, 0, 0, 4},
+      {0, 1, 1, 1, 0, 0, 0, 2, 0, 2, 0},  // after Stop nothing is watched
+  };
+  const WatchAction actions[] = {WatchAction::Nothing, WatchAction::CloseIdlePort,
+                                 WatchAction::CloseEnded, WatchAction::CloseSilent};
   WatchMemory m;
-  int32_t timeout = 0;
-  for (int tick = 1; tick <= 6; ++tick) {
-    const WatchStep s = connectionWatch(idle, timeout, m);
-    EXPECT_EQ(s.action, WatchAction::Nothing) << tick;
-    EXPECT_EQ(joined(s), "\r\nTimerID == 3\r\npappdata->connectiontimeout++\n");
-    timeout = s.timeout;
+  for (const auto& s : steps) {
+    const WatchInput in{s[0] != 0, s[1] != 0,      s[2] != 0,     s[3] != 0,
+                        s[4] != 0, uint32_t(s[5]), uint64_t(s[6])};
+    const WatchStep got = connectionWatch(in, int32_t(s[7]), m);
+    std::string debug;
+    for (const char* d : got.debug) debug += d;
+    EXPECT_EQ(got.action, actions[s[8]]) << kDebug[s[10]];
+    EXPECT_EQ(got.timeout, s[9]) << kDebug[s[10]];
+    EXPECT_EQ(debug, "\r\nTimerID == 3\r\n" + std::string(kDebug[s[10]]));
   }
-  EXPECT_EQ(connectionWatch(idle, timeout, m).action, WatchAction::CloseIdlePort);
-
-  // The connect thread owns the port while it runs; a closed port is not counted.
-  idle.connecting = true;
-  EXPECT_EQ(connectionWatch(idle, 6, m).timeout, 6);
-  EXPECT_EQ(connectionWatch(idle, 6, m).action, WatchAction::Nothing);
-  idle.connecting = false;
-  idle.headPortOpen = false;
-  EXPECT_EQ(connectionWatch(idle, 3, m).timeout, 3);
-
-  WatchInput live;
-  live.stopEventCreated = true;
-  live.headPortOpen = true;
-  live.workingRunning = true;
-  live.loopNumber = 1;
-  live.recordsReceived = 500;
-  WatchStep s = connectionWatch(live, 4, m);
-  EXPECT_EQ(s.action, WatchAction::Nothing);
-  EXPECT_EQ(s.timeout, 0);
-  EXPECT_EQ(joined(s), "\r\nTimerID == 3\r\nWorking thread is running\n");
-  live.recordsReceived = 900;
-  EXPECT_EQ(connectionWatch(live, 0, m).action, WatchAction::Nothing);
-  // A new loop (new settings applied) is not silent for having the old loop's count.
-  live.loopNumber = 2;
-  EXPECT_EQ(connectionWatch(live, 0, m).action, WatchAction::Nothing);
-  // Nothing for a whole tick while the loop runs: the port gives no error, the head is gone.
-  s = connectionWatch(live, 0, m);
-  EXPECT_EQ(s.action, WatchAction::CloseSilent);
-  EXPECT_EQ(joined(s),
-            "\r\nTimerID == 3\r\nWorking thread is running\n"
-            "Working thread receives nothing\n");
-
-  live.workingRunning = false;  // the cable was pulled
-  s = connectionWatch(live, 0, m);
-  EXPECT_EQ(s.action, WatchAction::CloseEnded);
-  EXPECT_EQ(joined(s), "\r\nTimerID == 3\r\nWorking thread is exited\n");
-  live.headPortOpen = false;
-  EXPECT_EQ(connectionWatch(live, 0, m).action, WatchAction::Nothing);
-
-  live.stopRequested = true;  // after Stop nothing is watched
-  live.headPortOpen = true;
-  s = connectionWatch(live, 2, m);
-  EXPECT_EQ(s.action, WatchAction::Nothing);
-  EXPECT_EQ(s.timeout, 2);
 }
 
 TEST(ConnectChoice, NoHeadPortStartsNothingAndMissingSelectionsTakeDefaults) {
-  EXPECT_FALSE(connectChoice(0, 3, 3, 1).ok);
-
-  ConnectChoice c = connectChoice(7, 0, 4, 5);
-  EXPECT_TRUE(c.ok);
-  EXPECT_EQ(c.headPortNumber, 7u);
-  EXPECT_EQ(c.headBaud, 1000000);
-  EXPECT_EQ(c.gpsPortNumber, 0u);
-  EXPECT_EQ(c.gpsBaud, 0);  // "N/A" passes no rate
-
-  c = connectChoice(7, 8, -1, -1);
-  EXPECT_EQ(c.headBaud, 921600);
-  EXPECT_EQ(c.gpsPortNumber, 8u);
-  EXPECT_EQ(c.gpsBaud, 4800);
-  EXPECT_EQ(connectChoice(7, 8, 0, 2).gpsBaud, 19200);
-  EXPECT_EQ(connectChoice(7, 8, 0, 2).headBaud, 115200);
-
-  EXPECT_EQ(selectionOrKeep(-1, 12, 9), 9);
-  EXPECT_EQ(selectionOrKeep(12, 12, 9), 9);
-  EXPECT_EQ(selectionOrKeep(0, 12, 9), 0);
+  // head port, GPS port, head and GPS baud selections; ok, head baud, GPS baud
+  const int32_t cases[][7] = {{0, 3, 3, 1, 0, 0, 0},           {7, 0, 4, 5, 1, 1000000, 0},
+                              {7, 8, -1, -1, 1, 921600, 4800}, {7, 8, 0, 2, 1, 115200, 19200},
+                              {7, 8, 5, 6, 1, 921600, 4800},   {7, 8, 1, 5, 1, 230400, 115200}};
+  for (const auto& c : cases) {
+    const ConnectChoice got = connectChoice(uint32_t(c[0]), uint32_t(c[1]), c[2], c[3]);
+    EXPECT_EQ(V({got.ok, got.headPortNumber, got.gpsPortNumber, got.headBaud, got.gpsBaud}),
+              V({c[4], c[4] ? c[0] : 0, c[4] ? c[1] : 0, c[5], c[6]}))
+        << c[0] << " " << c[1] << " " << c[2] << " " << c[3];
+  }
+  EXPECT_EQ(V({selectionOrKeep(-1, 12, 9), selectionOrKeep(12, 12, 9), selectionOrKeep(11, 12, 9),
+               selectionOrKeep(0, 12, 9)}),
+            V({9, 9, 11, 0}));
 }
 
+// What is shown in the three-character fields is what Set sends, and a second Set changes
+// nothing more.
 TEST(TunableFields, WhatIsShownIsWhatSetSends) {
   SonarSettings s;
   TunableTexts t = tunableTexts(s);
-  EXPECT_EQ(t.centralFrequencyKhz, "860");
-  EXPECT_EQ(t.bandwidthKhz, "80");
-  EXPECT_EQ(t.tvgSlope, "1.0");
-
-  // Values that do not fit three characters are shown as they will be read back.
+  EXPECT_EQ(t.centralFrequencyKhz + "/" + t.bandwidthKhz + "/" + t.tvgSlope, "860/80/1.0");
   s.centralFrequency = 1000000;
+  s.bandwidth = 123456;
   s.tvgSlope = 1000;  // 12.5
   t = tunableTexts(s);
-  EXPECT_EQ(t.centralFrequencyKhz, "100");
-  EXPECT_EQ(t.tvgSlope, "12.");
-
-  SonarParams p;
-  applySonarDialog(s, p, sonarDialogValuesOf(s, true), 115200);
-  EXPECT_EQ(p.centralFrequency, 100000);
-  EXPECT_EQ(p.tvgSlope, 960);
-  EXPECT_EQ(tunableTexts(s).tvgSlope, "12.");  // a second Set changes nothing more
-  applySonarDialog(s, p, sonarDialogValuesOf(s, true), 115200);
-  EXPECT_EQ(p.tvgSlope, 960);
+  EXPECT_EQ(t.centralFrequencyKhz + "/" + t.bandwidthKhz + "/" + t.tvgSlope, "100/123/12.");
+  for (int set = 0; set < 2; ++set) {
+    SonarParams p;
+    applySonarDialog(s, p, sonarDialogValuesOf(s, true), 115200);
+    EXPECT_EQ(V({p.centralFrequency, p.bandwidth, p.tvgSlope}), V({100000, 123000, 960}));
+  }
 }
 
 TEST(StartParams, TheStoredRecordDrivesTheHeadFromTheFirstStart) {
@@ -127,65 +91,41 @@ TEST(StartParams, TheStoredRecordDrivesTheHeadFromTheFirstStart) {
   s.sectorHeadingIndex = 2;
   s.centralFrequency = 750000;
   s.tvgSlope = 120;
-
-  SonarParams plain;
-  SonarSettings s1 = s;
-  deriveStartParams(s1, plain, false, 921600);
-  EXPECT_EQ(plain.headUp, 1);
-  EXPECT_EQ(plain.reverse, 0);
-  EXPECT_EQ(plain.cwLength, 100);
-  EXPECT_EQ(plain.sectorHeading, sectorHeadingAt(2, true));
-  EXPECT_EQ(plain.centralFrequency, 860000);  // only the tunable form sends the stored tuning
-
-  SonarParams tuned;
-  SonarSettings s2 = s;
-  deriveStartParams(s2, tuned, true, 921600);
-  EXPECT_EQ(tuned.centralFrequency, 750000);
-  EXPECT_EQ(tuned.tvgSlope, 120);
-  EXPECT_EQ(s2.centralFrequency, 750000);
+  for (const bool tunable : {false, true}) {
+    SonarParams p;
+    SonarSettings copy = s;
+    deriveStartParams(copy, p, tunable, 921600);
+    // Only the tunable form sends the stored tuning.
+    EXPECT_EQ(V({p.headUp, p.reverse, p.cwLength, p.sectorHeading, p.centralFrequency, p.tvgSlope,
+                 copy.centralFrequency}),
+              V({1, 0, 100, sectorHeadingAt(2, true), tunable ? 750000 : 860000,
+                 tunable ? 120 : SonarParams{}.tvgSlope, 750000}));
+  }
 }
 
-TEST(RecordBlink, AlternatesWhileRecordingAndRestoresTheText) {
-  int32_t counter = 0;
-  EXPECT_EQ(recordBlinkStep(true, counter), RecordButtonText::Recording);
-  EXPECT_EQ(recordBlinkStep(true, counter), RecordButtonText::Blank);
-  EXPECT_EQ(recordBlinkStep(true, counter), RecordButtonText::Recording);
-  EXPECT_EQ(recordBlinkStep(false, counter), RecordButtonText::Record);
-  EXPECT_EQ(counter, 0);
-}
-
-TEST(StartFailure, AFailureAfterTheLinkCameUpClosesItAndARefusedLoadIsSaid) {
-  struct Case {
-    StartResult result;
-    bool closeLink, notice;
-  };
-  const Case cases[] = {
+TEST(StartFailure, RecordBlinkAndNoticeTimes) {
+  const std::tuple<StartResult, bool, bool> cases[] = {
       {StartResult::Started, false, false},       {StartResult::HeadPortFailed, false, false},
       {StartResult::GpsPortFailed, false, false}, {StartResult::NoAnswer, false, false},
       {StartResult::LoadFailed, true, true},      {StartResult::ThreadFailed, true, false},
-      {StartResult::Stopped, true, false},        {StartResult::Cancelled, false, false},
-  };
-  for (const Case& c : cases) {
-    const StartFailure f = startFailure(c.result);
-    EXPECT_EQ(f.closeLink, c.closeLink) << int(c.result);
-    EXPECT_EQ(f.parametersNotice, c.notice) << int(c.result);
+      {StartResult::Stopped, true, false},        {StartResult::Cancelled, false, false}};
+  for (const auto& [result, closeLink, notice] : cases) {
+    const StartFailure f = startFailure(result);
+    EXPECT_EQ(V({f.closeLink, f.parametersNotice}), V({closeLink, notice})) << int(result);
   }
-}
-
-TEST(NoticeTime, DoneIsAGlanceAndAFailureStaysLongEnoughToRead) {
-  struct Case {
-    NoticeKind kind;
-    size_t characters;
-    uint32_t ms;
-  };
-  const Case cases[] = {
-      {NoticeKind::Done, 16, 500},     {NoticeKind::Done, 300, 500},
-      {NoticeKind::Failure, 0, 2000},  {NoticeKind::Failure, 27, 2000},
-      {NoticeKind::Failure, 90, 5940}, {NoticeKind::Failure, 1000, 8000},
-  };
-  for (const Case& c : cases) {
-    EXPECT_EQ(noticeShowMs(c.kind, c.characters), c.ms) << c.characters;
-  }
+  int32_t counter = 0;
+  const RecordButtonText blink[] = {recordBlinkStep(true, counter), recordBlinkStep(true, counter),
+                                    recordBlinkStep(true, counter),
+                                    recordBlinkStep(false, counter)};
+  EXPECT_EQ(std::vector<RecordButtonText>(blink, blink + 4),
+            std::vector<RecordButtonText>({RecordButtonText::Recording, RecordButtonText::Blank,
+                                           RecordButtonText::Recording, RecordButtonText::Record}));
+  EXPECT_EQ(counter, 0);
+  // Done is a glance; a failure stays long enough to read.
+  EXPECT_EQ(V({noticeShowMs(NoticeKind::Done, 16), noticeShowMs(NoticeKind::Done, 300),
+               noticeShowMs(NoticeKind::Failure, 0), noticeShowMs(NoticeKind::Failure, 27),
+               noticeShowMs(NoticeKind::Failure, 90), noticeShowMs(NoticeKind::Failure, 1000)}),
+            V({500, 500, 2000, 2000, 5940, 8000}));
 }
 
 }  // namespace

@@ -1,106 +1,139 @@
-// The main window's layout rows and the rules of its stored placement and port lists.
+// The main window's layout rows, the rules of its stored placement and port lists, and the view
+// dialog's fields.
 #include "app/main_layout.h"
 
 #include <gtest/gtest.h>
 
+#include <array>
+
 #include "app/placement_rules.h"
 #include "app/port_lists.h"
+#include "dialogs/view_dialog_rules.h"
 
 namespace sk720 {
 namespace {
 
+using V = std::vector<int64_t>;
+
+V rect(const LayoutRect& r, bool placed = true) {
+  return placed ? V({r.x, r.y, r.width, r.height}) : V();
+}
+
 TEST(MainLayout, WorkAreaByToolbarEchoTraceAndPlayback) {
-  MainLayout l = layoutMainWindow({1000, 800, true, true, true});
-  EXPECT_EQ(l.toolbarWidth, 200);
-  EXPECT_EQ(l.minTrackHeight, 750);
-  EXPECT_EQ(l.scan, (LayoutRect{0, 0, 800, 707}));
-  ASSERT_TRUE(l.sliderPlaced && l.echoPlaced && l.toolbarPlaced);
-  EXPECT_EQ(l.slider, (LayoutRect{0, 707, 800, 22}));
-  EXPECT_EQ(l.echo, (LayoutRect{0, 729, 800, 49}));
-  EXPECT_EQ(l.item(ToolbarItem::HeadLabel), (LayoutRect{825, 34, 30, 16}));
-  EXPECT_EQ(l.item(ToolbarItem::Stop), (LayoutRect{902, 90, 68, 32}));
-  EXPECT_EQ(l.item(ToolbarItem::PlaySpeed), (LayoutRect{945, 632, 30, 32}));
-  EXPECT_EQ(l.item(ToolbarItem::Pause), (LayoutRect{915, 632, 30, 32}));
-
-  l = layoutMainWindow({1000, 800, true, false, true});  // playback only
-  EXPECT_EQ(l.scan, (LayoutRect{0, 0, 800, 756}));
-  EXPECT_EQ(l.slider, (LayoutRect{0, 756, 800, 22}));
-  EXPECT_FALSE(l.echoPlaced);
-
-  l = layoutMainWindow({1000, 800, true, true, false});  // echo trace only
-  EXPECT_EQ(l.scan, (LayoutRect{0, 0, 800, 729}));
-  EXPECT_EQ(l.echo, (LayoutRect{0, 729, 800, 49}));
-  EXPECT_FALSE(l.sliderPlaced);
-
-  l = layoutMainWindow({1000, 800, true, false, false});
-  EXPECT_EQ(l.scan, (LayoutRect{0, 0, 800, 778}));
-
-  l = layoutMainWindow({1000, 800, false, true, true});  // hidden: full width, no echo height
-  EXPECT_EQ(l.toolbarWidth, 0);
-  EXPECT_EQ(l.minTrackHeight, 560);
-  EXPECT_FALSE(l.toolbarPlaced);
-  EXPECT_EQ(l.scan, (LayoutRect{0, 0, 1000, 756}));
-  EXPECT_EQ(l.slider, (LayoutRect{0, 756, 1000, 22}));
-  EXPECT_EQ(l.echo, (LayoutRect{0, 778, 1000, 0}));
-
-  l = layoutMainWindow({0, 0, true, true, true});  // minimized: nothing negative
-  EXPECT_EQ(l.scan, (LayoutRect{0, 0, 0, 0}));
-  EXPECT_EQ(toolbarBackground(1000, 800), (LayoutRect{800, 0, 200, 778}));
+  // width, height, toolbar, echo trace, playback; scan height and width, slider top (-1: none),
+  // echo top and height (-1: none), toolbar width, smallest height
+  const int32_t cases[][12] = {{1000, 800, 1, 1, 1, 707, 800, 707, 729, 49, 200, 750},
+                               {1000, 800, 1, 0, 1, 756, 800, 756, 0, -1, 200, 750},
+                               {1000, 800, 1, 1, 0, 729, 800, -1, 729, 49, 200, 750},
+                               {1000, 800, 1, 0, 0, 778, 800, -1, 0, -1, 200, 750},
+                               {1000, 800, 0, 1, 1, 756, 1000, 756, 778, 0, 0, 560},
+                               {0, 0, 1, 1, 1, 0, 0, 0, 22, 49, 200, 750}};  // minimized
+  for (const auto& c : cases) {
+    const MainLayout l = layoutMainWindow({c[0], c[1], c[2] != 0, c[3] != 0, c[4] != 0});
+    const int32_t w = c[6];
+    EXPECT_EQ(V({l.toolbarWidth, l.minTrackHeight, l.toolbarPlaced}), V({c[10], c[11], c[2]}));
+    EXPECT_EQ(rect(l.scan), V({0, 0, w, c[5]})) << c[0] << c[2] << c[3] << c[4];
+    EXPECT_EQ(rect(l.slider, l.sliderPlaced), c[7] >= 0 ? V({0, c[7], w, 22}) : V());
+    EXPECT_EQ(rect(l.echo, l.echoPlaced), c[9] >= 0 ? V({0, c[8], w, c[9]}) : V());
+  }
+  const MainLayout l = layoutMainWindow({1000, 800, true, true, true});
+  EXPECT_EQ(rect(l.item(ToolbarItem::HeadLabel)), V({825, 34, 30, 16}));
+  EXPECT_EQ(rect(l.item(ToolbarItem::Stop)), V({902, 90, 68, 32}));
+  EXPECT_EQ(rect(l.item(ToolbarItem::PlaySpeed)), V({945, 632, 30, 32}));
+  EXPECT_EQ(rect(l.item(ToolbarItem::Pause)), V({915, 632, 30, 32}));
+  EXPECT_EQ(rect(toolbarBackground(1000, 800)), V({800, 0, 200, 778}));
 }
 
 TEST(PlacementRules, DamagedStylesAndLostRectangles) {
   // Child, disabled and visible bits dropped; the frame bits kept as stored.
-  EXPECT_EQ(sanitizedStyle(0x58CF0000u), kStyleOverlappedWindow);
-  EXPECT_EQ(sanitizedStyle(0x40000000u | kStyleCaption), 0x00CB0000u);  // no sizing frame
-  EXPECT_EQ(sanitizedExStyle(0x00080008u | 0x00000100u), 0x00000100u);  // layered, topmost
-  EXPECT_EQ(fullScreenStyle(0x10CF0000u), 0x100B0000u);
-
+  EXPECT_EQ(V({sanitizedStyle(0x58CF0000u), sanitizedStyle(0x40000000u | kStyleCaption),
+               sanitizedExStyle(0x00080108u), fullScreenStyle(0x10CF0000u),
+               fullScreenExStyle(0x00020309u)}),
+            V({kStyleOverlappedWindow, 0x00CB0000u, 0x00000100u, 0x100B0000u, 0x8}));
   const MonitorArea monitors[2] = {{0, 0, 1920, 1080}, {1920, 0, 3840, 1080}};
-  WindowPlacement p;
-  p.left = 1800, p.top = 100, p.right = 2600, p.bottom = 700;  // across both: kept
-  EXPECT_FALSE(placeOnMonitors(p, monitors, 2));
-  EXPECT_EQ(p.left, 1800);
-
-  p.left = 5000, p.right = 5800;  // right of the second monitor
-  EXPECT_TRUE(placeOnMonitors(p, monitors, 2));
-  EXPECT_EQ(p.left, 3040);
-  EXPECT_EQ(p.right, 3840);
-  EXPECT_EQ(p.top, 100);
-
-  p.left = -4000, p.top = -3000, p.right = -1000, p.bottom = -1000;  // too big and far away
-  EXPECT_TRUE(placeOnMonitors(p, monitors, 2));
-  EXPECT_EQ(p.left, 0);
-  EXPECT_EQ(p.top, 0);
-  EXPECT_EQ(p.right, 1920);
-  EXPECT_EQ(p.bottom, 1080);
-
-  p.left = 100, p.top = 100, p.right = 50, p.bottom = 50;  // inverted
-  EXPECT_TRUE(placeOnMonitors(p, monitors, 2));
-  EXPECT_EQ(p.right - p.left, kMinTrackWidth);
-  EXPECT_EQ(p.bottom - p.top, kMinTrackHeightShown);
-  EXPECT_EQ(p.left, 50);
-  EXPECT_EQ(p.top, 50);
-  EXPECT_FALSE(placeOnMonitors(p, nullptr, 0));
+  // stored left, top, right, bottom; moved, and the rectangle after
+  const int32_t cases[][9] = {
+      {1800, 100, 2600, 700, 0, 1800, 100, 2600, 700},      // across both: kept
+      {1919, 1079, 2600, 1700, 0, 1919, 1079, 2600, 1700},  // one pixel on the first
+      {5000, 100, 5800, 700, 1, 3040, 100, 3840, 700},
+      {1920, 1080, 2600, 1700, 1, 1240, 460, 1920, 1080},
+      {100, 1200, 700, 1300, 1, 100, 980, 700, 1080},
+      {-4000, -3000, -1000, -1000, 1, 0, 0, 1920, 1080},  // too big and far away
+      {100, 100, 50, 50, 1, 50, 50, 50 + kMinTrackWidth, 50 + kMinTrackHeightShown},  // inverted
+      {3000, 500, 3000, 900, 1, 3000, 330, 3620, 1080}};
+  for (const auto& c : cases) {
+    WindowPlacement p{.left = c[0], .top = c[1], .right = c[2], .bottom = c[3]};
+    EXPECT_EQ(placeOnMonitors(p, monitors, 2), c[4] != 0) << c[0] << "," << c[1];
+    EXPECT_EQ(V({p.left, p.top, p.right, p.bottom}), V({c[5], c[6], c[7], c[8]}));
+  }
+  WindowPlacement p{.left = 5000, .right = 5001};
+  EXPECT_FALSE(placeOnMonitors(p, nullptr, 0) || placeOnMonitors(p, monitors, 0));
 }
 
 TEST(PortLists, SelectionsByNumberAndBaudDefaults) {
   std::vector<PortListEntry> ports = {{7, L"COM7"}, {3, L"COM3"}, {12, L"COM12"}};
   sortPortsByNumber(ports);
-  EXPECT_EQ(ports[0].name, L"COM3");
-  EXPECT_EQ(ports[2].name, L"COM12");
-  EXPECT_EQ(headPortSelection(ports, 12), 2);
-  EXPECT_EQ(headPortSelection(ports, 5), 0);
+  EXPECT_EQ(ports[0].name + ports[1].name + ports[2].name, L"COM3COM7COM12");
+  // number: head selection, GPS selection ("N/A" first)
+  for (const auto& [n, head, gps] : {std::array{12, 2, 3}, {3, 0, 1}, {5, 0, 0}, {0, 0, 0}}) {
+    EXPECT_EQ(V({headPortSelection(ports, n), gpsPortSelection(ports, n)}), V({head, gps})) << n;
+  }
   EXPECT_EQ(headPortSelection({}, 5), -1);
-  EXPECT_EQ(gpsPortSelection(ports, 12), 3);
-  EXPECT_EQ(gpsPortSelection(ports, 5), 0);
-  EXPECT_EQ(headPortNumberAt(ports, 3), 0u);
-  EXPECT_EQ(gpsPortNumberAt(ports, 0), 0u);  // "N/A"
-  EXPECT_EQ(gpsPortNumberAt(ports, 1), 3u);
+  // selection: head port, GPS port
+  for (const auto& [s, head, gps] :
+       {std::array{-1, 0, 0}, {0, 3, 0}, {1, 7, 3}, {2, 12, 7}, {3, 0, 12}, {4, 0, 0}}) {
+    EXPECT_EQ(V({headPortNumberAt(ports, s), gpsPortNumberAt(ports, s)}), V({head, gps})) << s;
+  }
+  // stored rate, readable: head and GPS selections
+  const int64_t bauds[][4] = {{460800, 1, 2, 0}, {460800, 0, 3, 0}, {57600, 1, 3, 4},
+                              {115200, 1, 0, 5}, {115200, 0, 3, 0}, {1000000, 1, 4, 0},
+                              {4800, 1, 3, 0},   {9600, 1, 3, 1},   {1, 1, 3, 0}};
+  for (const auto& [baud, readable, head, gps] : bauds) {
+    EXPECT_EQ(V({headBaudSelection(uint32_t(baud), readable != 0),
+                 gpsBaudSelection(uint32_t(baud), readable != 0)}),
+              V({head, gps}))
+        << baud;
+  }
+}
 
-  EXPECT_EQ(headBaudSelection(460800, true), 2);
-  EXPECT_EQ(headBaudSelection(460800, false), 3);
-  EXPECT_EQ(gpsBaudSelection(57600, true), 4);
-  EXPECT_EQ(gpsBaudSelection(1, true), 0);
+TEST(ViewDialogRules, OffsetFieldReadsLeadingNumberAndKeepsThePreviousOtherwise) {
+  const struct {
+    const char16_t* text;
+    int32_t value;
+  } cases[] = {{u"-90", -90},
+               {u" \t\r\n\v\f+45deg", 45},
+               {u"deg 45", 7},
+               {u"", 7},
+               {u"-", 7},
+               {u"+", 7},
+               {u"0", 0},
+               {u"9x", 9},
+               {u"-2147483648", INT32_MIN},
+               {u"2147483647", INT32_MAX},
+               {u"2147483648", 7},
+               {u"-2147483649", 7},
+               {u"99999999999999999999", 7},
+               {u"/", 7},
+               {u":", 7}};
+  for (const auto& c : cases) {
+    EXPECT_EQ(parseOffsetField(c.text, 7), c.value) << std::u16string(c.text).size();
+  }
+}
+
+// The dialog's Default button differs from the start-up values only in the contrast.
+TEST(ViewDialogRules, DefaultsAndTheCompassTemplate) {
+  const ViewSettings d = viewDialogDefaults();
+  EXPECT_EQ(std::vector<int32_t>({d.autoContrast, d.contrast, d.brightness}),
+            std::vector<int32_t>({1, 3, 9}));
+  ViewSettings rest = d;
+  const ViewSettings s;
+  rest.autoContrast = s.autoContrast;
+  rest.contrast = s.contrast;
+  rest.brightness = s.brightness;
+  EXPECT_EQ(viewSettingsToBlob(rest), viewSettingsToBlob(s));
+  EXPECT_EQ(viewDialogTemplate(1, 1), kViewTemplateCompass);
+  for (const auto& [present, valid] : {std::pair{1, 0}, {0, 1}, {0, 0}})
+    EXPECT_EQ(viewDialogTemplate(present, valid), kViewTemplatePlain);
 }
 
 }  // namespace

@@ -3,22 +3,25 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 namespace sk720 {
 namespace {
 
+// The button names what the next click does: double the speed, or back to normal play.
 TEST(PlaybackCommands, SpeedButtonCycle) {
-  int32_t speed = 1;  // after Open File: "x2"
-  EXPECT_EQ(speedButtonText(speed), L"x2");
-  const int32_t speeds[5] = {2, 4, 8, 16, 1};
-  const wchar_t* texts[5] = {L"x4", L"x8", L"x16", L"\u25BA", L"x2"};
-  for (int i = 0; i < 5; ++i) {
-    const SpeedStep step = nextPlaybackSpeed(speed);
-    EXPECT_EQ(step.speed, speeds[i]);
-    EXPECT_EQ(step.text, texts[i]);
-    speed = step.speed;
+  const struct {
+    int32_t current, next;
+    const wchar_t* text;
+  } steps[] = {{1, 2, L"x4"},  {2, 4, L"x8"}, {4, 8, L"x16"}, {8, 16, L"\u25BA"},
+               {16, 1, L"x2"}, {0, 1, L"x2"}, {-3, 1, L"x2"}, {40, 1, L"x2"}};
+  for (const auto& s : steps) {
+    const SpeedStep step = nextPlaybackSpeed(s.current);
+    EXPECT_EQ(step.speed, s.next) << s.current;
+    EXPECT_EQ(step.text, s.text) << s.current;
+    EXPECT_EQ(speedButtonText(s.next), s.text);
   }
-  EXPECT_EQ(speedButtonText(16), L"\u25BA");  // pause: the next click plays at speed 1
-  EXPECT_EQ(nextPlaybackSpeed(0).speed, 1);
+  EXPECT_EQ(speedButtonText(0), L"\u25BA");
 }
 
 std::vector<wchar_t> bufferOf(const std::vector<std::wstring>& entries) {
@@ -32,36 +35,40 @@ std::vector<wchar_t> bufferOf(const std::vector<std::wstring>& entries) {
 }
 
 TEST(PlaybackCommands, SelectionOfOneAndSeveralFiles) {
-  std::vector<wchar_t> b = bufferOf({L"C:\\rec\\a.bin"});
-  EXPECT_EQ(parseOpenFileSelection(b.data(), b.size(), false),
-            std::vector<std::wstring>{L"C:\\rec\\a.bin"});
-
-  b = bufferOf({L"C:\\rec", L"b.bin", L"a.bin"});
-  EXPECT_EQ(parseOpenFileSelection(b.data(), b.size(), true),
-            (std::vector<std::wstring>{L"C:\\rec\\b.bin", L"C:\\rec\\a.bin"}));
-  b = bufferOf({L"D:\\", L"a.bin"});
-  EXPECT_EQ(parseOpenFileSelection(b.data(), b.size(), true),
-            std::vector<std::wstring>{L"D:\\a.bin"});
-
+  // Longer than the system's classic path limit: joined whole, the open decides.
+  const std::wstring folder = L"C:\\" + std::wstring(250, L'd');
+  const std::wstring name = std::wstring(100, L'n') + L".bin";
+  const struct {
+    std::vector<std::wstring> entries;
+    bool several;
+    std::vector<std::wstring> paths;
+  } cases[] = {
+      {{L"C:\\rec\\a.bin"}, false, {L"C:\\rec\\a.bin"}},
+      {{L"C:\\rec", L"b.bin", L"a.bin"}, true, {L"C:\\rec\\b.bin", L"C:\\rec\\a.bin"}},
+      {{L"D:\\", L"a.bin"}, true, {L"D:\\a.bin"}},  // a drive's root has its separator
+      {{L"/mnt/rec/", L"a.bin"}, true, {L"/mnt/rec/a.bin"}},
+      {{L"C:\\rec"}, true, {}},
+      {{L""}, false, {}},
+      {{folder, name}, true, {folder + L"\\" + name}},
+  };
+  for (const auto& c : cases) {
+    const std::vector<wchar_t> b = bufferOf(c.entries);
+    EXPECT_EQ(parseOpenFileSelection(b.data(), b.size(), c.several), c.paths);
+  }
   std::vector<std::wstring> many = {L"C:\\rec"};
   for (int i = 0; i < 300; ++i) many.push_back(L"f" + std::to_wstring(i) + L".bin");
-  b = bufferOf(many);
+  std::vector<wchar_t> b = bufferOf(many);
   const auto paths = parseOpenFileSelection(b.data(), b.size(), true);
   ASSERT_EQ(paths.size(), kMaxPlaybackFiles);
   EXPECT_EQ(paths.back(), L"C:\\rec\\f255.bin");
 
-  // Longer than the system's classic path limit: joined whole, the open decides.
-  const std::wstring folder = L"C:\\" + std::wstring(250, L'd');
-  const std::wstring name = std::wstring(100, L'n') + L".bin";
-  b = bufferOf({folder, name});
-  EXPECT_EQ(parseOpenFileSelection(b.data(), b.size(), true),
-            std::vector<std::wstring>{folder + L"\\" + name});
-
   // A name cut off by the end of the buffer is not opened under a wrong name.
   b = bufferOf({L"C:\\rec", L"a.bin", L"bbbb.bin"});
-  EXPECT_EQ(parseOpenFileSelection(b.data(), b.size() - 4, true),
+  EXPECT_EQ(parseOpenFileSelection(b.data(), b.size() - 2, true),
             std::vector<std::wstring>{L"C:\\rec\\a.bin"});
-  EXPECT_TRUE(parseOpenFileSelection(b.data(), 3, false).empty());
+  EXPECT_EQ(parseOpenFileSelection(b.data(), b.size() - 1, true).size(), 2u);
+  EXPECT_TRUE(parseOpenFileSelection(b.data(), 6, false).empty());
+  EXPECT_TRUE(parseOpenFileSelection(nullptr, 6, false).empty());
 }
 
 TEST(PlaybackCommands, RecordFileStart) {
@@ -70,10 +77,18 @@ TEST(PlaybackCommands, RecordFileStart) {
   EXPECT_FALSE(isRecordFileStart(bytes, 15));
   bytes[12] = 16;  // read big-endian this would be far above 16
   EXPECT_FALSE(isRecordFileStart(bytes, 16));
-  bytes[12] = 0, bytes[15] = 1;
-  EXPECT_TRUE(isRecordFileStart(bytes, 16));
-  bytes[3] = 'a';
-  EXPECT_FALSE(isRecordFileStart(bytes, 16));
+  for (const int at : {13, 14, 15}) {  // each byte of the length counts, little-endian
+    bytes[12] = 0;
+    bytes[13] = bytes[14] = bytes[15] = 0;
+    bytes[at] = 1;
+    EXPECT_TRUE(isRecordFileStart(bytes, 16)) << at;
+  }
+  for (const int at : {0, 1, 2, 3}) {
+    uint8_t copy[16];
+    std::copy(bytes, bytes + 16, copy);
+    copy[at] = 'a';
+    EXPECT_FALSE(isRecordFileStart(copy, 16)) << at;
+  }
 }
 
 }  // namespace

@@ -1,104 +1,71 @@
 // sk720's help, error form, version and progress line.
-#include <gtest/gtest.h>
-
-#include <cstdio>
 #include <cstring>
 #include <sstream>
-#include <string>
 
-#include "sk720/commands.h"
 #include "sk720/help_text.h"
 #include "sk720/progress.h"
-#include "stderr_capture.h"
+#include "tool_test.h"
 
 namespace sk720::cli {
 namespace {
 
-std::string runAndRead(const Args& args, int& code) {
-  std::FILE* out = std::tmpfile();
-  code = runCommandLine(args, out);
-  std::rewind(out);
-  std::string text;
-  char buf[512];
-  for (size_t n; (n = std::fread(buf, 1, sizeof buf, out)) > 0;) text.append(buf, n);
-  std::fclose(out);
-  return text;
-}
-
-void expectWithinColumns(const std::string& text, const std::string& context) {
+void expectWithinColumns(const std::string& text) {
   std::istringstream lines(text);
-  for (std::string line; std::getline(lines, line);) {
-    EXPECT_LE(line.size(), kHelpWidth) << context << ": " << line;
-  }
+  for (std::string line; std::getline(lines, line);) EXPECT_LE(line.size(), kHelpWidth) << line;
 }
 
-TEST(CommandLine, EveryCommandExplainsEachOptionOnItsOwnLine) {
+// Each command's help names its usage and puts each option at the start of a line (a long one
+// has its text on the next); the program's help lists every command with its summary, and the
+// exit codes.
+TEST(CommandLine, HelpForTheProgramAndEveryCommand) {
   for (const Command& c : commandTable()) {
-    int code = -1;
-    const std::string text = runAndRead({c.name, "x.bin", "--help"}, code);
-    EXPECT_EQ(code, 0) << c.name;
-    EXPECT_EQ(runAndRead({c.name, "-h"}, code), text) << c.name;
-    EXPECT_EQ(runAndRead({"help", c.name}, code), text) << c.name;
-    EXPECT_EQ(code, 0);
-    EXPECT_NE(text.find(std::string("\nusage: sk720 ") + c.name + " "), std::string::npos) << text;
-    expectWithinColumns(text, c.name);
+    const Outcome o = runLine({c.name, "x.bin", "--help"});
+    EXPECT_EQ(o.code, 0) << c.name;
+    EXPECT_EQ(runLine({c.name, "-h"}).out, o.out) << c.name;
+    EXPECT_EQ(runLine({"help", c.name}).out, o.out) << c.name;
+    EXPECT_NE(o.out.find(std::string("\nusage: sk720 ") + c.name + " "), std::string::npos);
+    expectWithinColumns(o.out);
     EXPECT_FALSE(c.options.empty()) << c.name;
-    for (const OptionHelp& o : c.options) {
-      // A long option has its text on the next line.
-      const std::string at = std::string("\n  ") + o.option;
-      EXPECT_TRUE(text.find(at + " ") != std::string::npos ||
-                  text.find(at + "\n") != std::string::npos)
-          << c.name << " " << o.option;
+    for (const OptionHelp& h : c.options) {
+      const std::string at = std::string("\n  ") + h.option;
+      EXPECT_TRUE(o.out.find(at + " ") != std::string::npos ||
+                  o.out.find(at + "\n") != std::string::npos)
+          << c.name << " " << h.option;
     }
   }
-}
-
-TEST(CommandLine, ProgramHelpListsCommandsAndExitCodes) {
-  int code = -1;
   for (const char* flag : {"--help", "-h", "help"}) {
-    const std::string text = runAndRead({flag}, code);
-    EXPECT_EQ(code, 0);
-    expectWithinColumns(text, flag);
+    const Outcome o = runLine({flag});
+    EXPECT_EQ(o.code, 0);
+    expectWithinColumns(o.out);
     for (const Command& c : commandTable()) {
-      EXPECT_NE(text.find(std::string("\n  ") + c.name + " "), std::string::npos) << c.name;
-      // The summary's first word follows the name on the same line.
+      const size_t at = o.out.find(std::string("\n  ") + c.name + " ");
+      ASSERT_NE(at, std::string::npos) << c.name;
       const std::string first = std::string(c.summary).substr(0, std::string(c.summary).find(' '));
-      const size_t at = text.find(std::string("\n  ") + c.name + " ");
-      EXPECT_EQ(text.find(first, at), text.find_first_not_of(' ', at + 3 + std::strlen(c.name)));
+      EXPECT_EQ(o.out.find(first, at), o.out.find_first_not_of(' ', at + 3 + std::strlen(c.name)));
     }
     for (const char* exit : {"\n  0 ", "\n  2 ", "\n  3 ", "\n  4 ", "\n  5 ", "\n  6 "}) {
-      EXPECT_NE(text.find(exit), std::string::npos) << exit;
+      EXPECT_NE(o.out.find(exit), std::string::npos) << exit;
     }
   }
-  EXPECT_EQ(runAndRead({"--version"}, code).rfind("sk720 ", 0), 0u);
-  EXPECT_EQ(code, 0);
-}
-
-TEST(HelpText, WrapsAtSpacesWithinTheWidth) {
-  struct Case {
-    const char* text;
-    size_t first, indent, width;
-    const char* wrapped;
-  } cases[] = {
+  const Outcome version = runLine({"--version"});
+  EXPECT_EQ(version.out.rfind("sk720 ", 0) + version.code, 0u);
+  // text, first line's column, indent, width, wrapped
+  const std::tuple<const char*, size_t, size_t, size_t, const char*> wraps[] = {
       {"one two three", 0, 2, 80, "one two three"},
       {"one two three", 0, 2, 7, "one two\n  three"},
       {"one two three", 4, 4, 11, "one two\n    three"},
       {"aaaaaaaaaa bb", 0, 1, 6, "aaaaaaaaaa\n bb"},  // a long word stands alone
       {"  spaced   out  ", 0, 0, 80, "spaced out"},
       {"exact fit", 0, 0, 9, "exact fit"},
-      {"", 3, 3, 80, ""},
-  };
-  for (const Case& c : cases) {
-    EXPECT_EQ(wrapText(c.text, c.first, c.indent, c.width), c.wrapped) << c.text << "/" << c.width;
+      {"", 3, 3, 80, ""}};
+  for (const auto& [text, first, indent, width, wrapped] : wraps) {
+    EXPECT_EQ(wrapText(text, first, indent, width), wrapped) << text << "/" << width;
   }
 }
 
 // Every error is one line on stderr: "sk720: COMMAND: what went wrong: reason", exit 2.
 TEST(CommandLine, ErrorsAreOneLineNamingCommandValueAndReason) {
-  struct Case {
-    Args args;
-    const char* line;
-  } cases[] = {
+  const std::pair<Args, const char*> cases[] = {
       {{}, "sk720: no command given: sk720 --help lists the commands"},
       {{"frobnicate"}, "sk720: frobnicate: unknown command: sk720 --help lists the commands"},
       {{"help", "frobnicate"},
@@ -118,14 +85,52 @@ TEST(CommandLine, ErrorsAreOneLineNamingCommandValueAndReason) {
       {{"capture", "--port", "x", "--baud", "9600"},
        "sk720: capture: bad --baud '9600': it takes 115200, 230400, 460800, 921600 or 1000000"},
       {{"nmea"}, "sk720: nmea: no log given: usage: sk720 nmea FILE|- [--summary]"},
+      {{"render", "a.bin", "-o", "a.png", "--contrast", "11"},
+       "sk720: render: bad --contrast '11': it takes 1 to 10 or auto"},
+      {{"render", "a.bin"}, "sk720: render: no output given: add -o OUT.png"},
+      {{"render", "a.bin", "-o", "a.png", "--info"},
+       "sk720: render: --info, --compass, --ruler and --cursor without --overlays: they draw over "
+       "the overlays; add --overlays"},
+      {{"render", "a.bin", "-o", "a.png", "--overlays", "--ruler", "1,2,3"},
+       "sk720: render: bad --ruler '1,2,3': it takes X1,Y1,X2,Y2 in pixels"},
+      {{"synth", "s.bin", "--sector", "8,0"},
+       "sk720: synth: bad --sector '8,0': it takes HEADING_INDEX,WIDTH_INDEX: 0 to 7, then 0 to 3"},
+      {{"capture", "--port", "x", "--step-index", "9"},
+       "sk720: capture: bad --step-index '9': it takes an integer from 0 to 5"},
+      {{"capture", "--port", "x", "--range-index", "3", "--gain-index", "2", "--step-index", "0",
+        "--bogus"},
+       "sk720: capture: unknown option --bogus: sk720 capture --help lists the options"},
+#ifndef _WIN32
+      {{"headsim", "--pty", "p", "--header", "40"},
+       "sk720: headsim: bad --header '40': it takes 28, 36 or 44"},
+      {{"headsim", "--seed", "3"},
+       "sk720: headsim: no single link given: give exactly one of --pty LINK and --port DEV"},
+      {{"headsim", "--pty", "p", "--port", "q"},
+       "sk720: headsim: no single link given: give exactly one of --pty LINK and --port DEV"},
+      {{"video", "scene.bin"}, "sk720: video: no output given: add -o OUT.mp4"},
+#else
+      {{"video", "scene.bin", "-o", "scene.mp4"},
+       "sk720: video: not in this build: videos are made by the native build of sk720"},
+#endif
   };
-  for (const Case& c : cases) {
-    int code = -1;
-    std::string out;
-    const std::string err = testing::captureStderr([&] { out = runAndRead(c.args, code); });
-    EXPECT_EQ(code, 2) << c.line;
-    EXPECT_EQ(err, std::string(c.line) + "\n");
-    EXPECT_TRUE(out.empty()) << out;
+  // Points outside the picture, before any file is read.
+  const std::string bounds =
+      "': it takes points inside the 320x200 picture: X 0 to 319, Y 0 to 199";
+  for (const auto& [option, value] : {std::pair{"--cursor", "320,10"},
+                                      {"--cursor", "10,200"},
+                                      {"--cursor", "-1,5"},
+                                      {"--ruler", "0,0,319,200"},
+                                      {"--ruler", "320,0,10,10"},
+                                      {"--ruler", "5,-1,10,10"}}) {
+    const Outcome o = runLine(
+        {"render", "a.bin", "-o", "a.png", "--size", "320x200", "--overlays", option, value});
+    EXPECT_EQ(o.err, "sk720: render: bad " + std::string(option) + " '" + value + bounds + "\n");
+  }
+  for (const auto& [args, line] : cases) {
+    const Outcome o = runLine(args);
+    EXPECT_EQ(o.code, 2) << line;
+    EXPECT_EQ(o.err, std::string(line) + "\n");
+    EXPECT_TRUE(o.out.empty()) << o.out;
   }
 }
 

@@ -1,88 +1,89 @@
 // sk720 info in the reader's words: pings, turns, damage, and a total for several files.
-#include <gtest/gtest.h>
-
-#include <filesystem>
 #include <fstream>
-#include <random>
-#include <string>
+#include <iterator>
 
 #include "record_builder.h"
-#include "sk720/commands.h"
-#include "stderr_capture.h"
+#include "sk720/turn_split.h"
+#include "tool_test.h"
 
 namespace sk720::cli {
 namespace {
 
-namespace fs = std::filesystem;
-
-class InfoTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    dir = fs::temp_directory_path() /
-          (std::string("sk720-info-") +
-           ::testing::UnitTest::GetInstance()->current_test_info()->name() + "-" +
-           std::to_string(std::random_device{}()));
-    fs::create_directories(dir);
-  }
-  void TearDown() override { fs::remove_all(dir); }
-  std::string path(const char* name) const { return (dir / name).string(); }
-  std::string info(const Args& files, int& code, std::string& err) {
-    std::string out;
-    out = testing::captureOutput(
-        1, [&] { err = testing::captureStderr([&] { code = runInfo(files); }); });
-    return out;
-  }
-  fs::path dir;
-};
+using InfoTest = ToolTest;
 
 TEST_F(InfoTest, TurnsPingsAndTotalInWords) {
   ASSERT_EQ(runSynth({path("one.bin"), "--turns", "1"}), 0);
   ASSERT_EQ(runSynth({path("three.bin"), "--turns", "3", "--step-index", "3", "--header", "28"}),
             0);
-  int code = -1;
-  std::string err;
-  const std::string out = info({path("one.bin"), path("three.bin")}, code, err);
-  EXPECT_EQ(code, 0) << err;
-  EXPECT_NE(out.find(path("one.bin") + "\n  pings: 3200\n"), std::string::npos) << out;
-  EXPECT_NE(out.find("  head turned: 1.00 turns, 3200 of 3200 lines seen\n"), std::string::npos);
+  const Outcome o = runCaptured([&] { return runInfo({path("one.bin"), path("three.bin")}); });
+  EXPECT_EQ(o.code, 0) << o.err;
   // Step 4 lines a ping: 800 pings a turn, a quarter of the lines seen.
-  EXPECT_NE(out.find(path("three.bin") + "\n  pings: 2400\n"), std::string::npos) << out;
-  EXPECT_NE(out.find("  head turned: 3.00 turns, 800 of 3200 lines seen\n"), std::string::npos);
-  EXPECT_NE(out.find("  header: 28 bytes (2400)\n"), std::string::npos);
-  EXPECT_NE(out.find("  positions: none\n"), std::string::npos);
-  EXPECT_EQ(out.substr(out.rfind('\n', out.size() - 2) + 1),
+  for (const std::string& part :
+       {path("one.bin") + "\n  pings: 3200\n", path("three.bin") + "\n  pings: 2400\n",
+        std::string("  head turned: 1.00 turns, 3200 of 3200 lines seen\n"),
+        std::string("  head turned: 3.00 turns, 800 of 3200 lines seen\n"),
+        std::string("  header: 28 bytes (2400)\n  range: 10 m (2400)\n"),
+        std::string("  resolution: 3200 lines a turn (3200)\n"), std::string("  positions: none\n"),
+        std::string("  compass and gyro: in 3200 pings\n")}) {
+    EXPECT_NE(o.out.find(part), std::string::npos) << part << o.out;
+  }
+  EXPECT_EQ(o.out.substr(o.out.rfind('\n', o.out.size() - 2) + 1),
             "total: 5600 pings in 2 files, head turned 4.00 turns\n");
 }
 
 TEST_F(InfoTest, DamageIsDescribedAndAFileWithoutRecordsGivesTheErrorOnly) {
   std::vector<uint8_t> bytes;
-  testing::append(bytes,
-                  testing::buildRecord({.angle = 90, .samples = std::vector<uint8_t>(300, 2)}));
-  testing::append(bytes, testing::buildRecord({.lengthOverride = 30}));
-  testing::append(bytes,
-                  testing::buildRecord({.angle = 180, .samples = std::vector<uint8_t>(300, 9)}));
-  auto cut = testing::buildRecord({.samples = std::vector<uint8_t>(300, 1)});
+  sk720::testing::append(
+      bytes, sk720::testing::buildRecord({.angle = 90, .samples = std::vector<uint8_t>(300, 2)}));
+  sk720::testing::append(bytes, sk720::testing::buildRecord({.lengthOverride = 30}));
+  sk720::testing::append(
+      bytes, sk720::testing::buildRecord({.angle = 180, .samples = std::vector<uint8_t>(300, 9)}));
+  auto cut = sk720::testing::buildRecord({.samples = std::vector<uint8_t>(300, 1)});
   cut.resize(100);
-  testing::append(bytes, cut);
-  std::ofstream(path("damaged.bin"), std::ios::binary)
-      .write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
-  std::ofstream(path("garbage.bin")) << "DATA but nothing that is a record";
+  sk720::testing::append(bytes, cut);
+  write("damaged.bin", bytes);
+  write("garbage.bin", "DATA but nothing that is a record");
 
-  int code = -1;
-  std::string err;
-  std::string out = info({path("damaged.bin")}, code, err);
-  EXPECT_EQ(code, 0) << err;
-  EXPECT_NE(out.find("  pings: 2\n  damaged records skipped: 1 with a wrong length\n"
-                     "  the file ends inside a record\n"),
+  Outcome o = runCaptured([&] { return runInfo({path("damaged.bin")}); });
+  EXPECT_EQ(o.code, 0) << o.err;
+  EXPECT_NE(o.out.find("  pings: 2\n  damaged records skipped: 1 with a wrong length\n"
+                       "  the file ends inside a record\n"),
             std::string::npos)
-      << out;
-  EXPECT_EQ(out.find("END"), std::string::npos) << out;
+      << o.out;
+  EXPECT_EQ(o.out.find("END"), std::string::npos) << o.out;
 
-  out = info({path("damaged.bin"), path("garbage.bin")}, code, err);
-  EXPECT_EQ(code, 2);
-  EXPECT_EQ(err, "sk720: info: " + path("garbage.bin") + ": no ping record found in it\n");
-  EXPECT_EQ(out.find(path("garbage.bin")), std::string::npos) << out;
-  EXPECT_NE(out.find("total: 2 pings in 1 file,"), std::string::npos) << out;
+  o = runCaptured([&] { return runInfo({path("damaged.bin"), path("garbage.bin")}); });
+  EXPECT_EQ(o.code, 2);
+  EXPECT_EQ(o.err, "sk720: info: " + path("garbage.bin") + ": no ping record found in it\n");
+  EXPECT_EQ(o.out.find(path("garbage.bin")), std::string::npos) << o.out;
+  EXPECT_NE(o.out.find("total: 2 pings in 1 file,"), std::string::npos) << o.out;
+}
+
+// The head synth imitates, as its first record's header tells it.
+TEST_F(InfoTest, SynthWritesTheHeadItIsAskedFor) {
+  const struct {
+    Args options;
+    uint32_t header;
+    bool headUp, sector;
+    int32_t stepLines, sectorWidth;
+  } cases[] = {{{}, 44, false, false, 1, 0},
+               {{"--head-up", "--header", "36"}, 36, true, false, 1, 0},
+               {{"--step-index", "3", "--header", "28"}, 28, false, false, 4, 0},
+               {{"--sector", "2,1"}, 44, false, true, 1, 800}};
+  for (const auto& c : cases) {
+    Args args = {path("s.bin")};
+    args.insert(args.end(), c.options.begin(), c.options.end());
+    ASSERT_EQ(runSynth(args), 0);
+    std::ifstream in(path("s.bin"), std::ios::binary);
+    const std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)), {});
+    ASSERT_GT(bytes.size(), 44u);
+    const uint32_t word = loadU32(&bytes[24]);
+    EXPECT_EQ(loadU32(&bytes[4]), c.header);
+    EXPECT_EQ((word >> 4 & 1) != 0, c.headUp) << std::hex << word;
+    EXPECT_EQ(sectorModeOf(word), c.sector) << std::hex << word;
+    EXPECT_EQ(stepLinesOf(word), c.stepLines) << std::hex << word;
+    EXPECT_EQ(c.sector ? sectorWidthLinesOf(word) : 0, c.sectorWidth);
+  }
 }
 
 }  // namespace

@@ -11,25 +11,18 @@
 namespace sk720::cli {
 namespace {
 
-// Runs the decoder over `log` through real files, as the command does.
+// Runs the decoder over `log` through files, as the command does.
 std::string decode(const std::string& log, bool summary) {
-  const std::string in = ::testing::TempDir() + "nmea-in.log";
-  const std::string out = ::testing::TempDir() + "nmea-out.txt";
-  std::FILE* f = std::fopen(in.c_str(), "wb");
-  std::fwrite(log.data(), 1, log.size(), f);
-  std::fclose(f);
-  f = std::fopen(in.c_str(), "rb");
-  std::FILE* o = std::fopen(out.c_str(), "wb");
-  EXPECT_EQ(decodeNmea(f, o, summary, in), 0);
-  std::fclose(f);
-  std::fclose(o);
-  std::string text;
-  o = std::fopen(out.c_str(), "rb");
-  char buf[512];
-  for (size_t n; (n = std::fread(buf, 1, sizeof buf, o)) > 0;) text.append(buf, n);
-  std::fclose(o);
-  std::remove(in.c_str());
-  std::remove(out.c_str());
+  std::FILE* in = std::tmpfile();
+  std::FILE* out = std::tmpfile();
+  std::fwrite(log.data(), 1, log.size(), in);
+  std::rewind(in);
+  EXPECT_EQ(decodeNmea(in, out, summary, "log"), 0);
+  std::rewind(out);
+  std::string text(1 << 16, '\0');
+  text.resize(std::fread(text.data(), 1, text.size(), out));
+  std::fclose(in);
+  std::fclose(out);
   return text;
 }
 

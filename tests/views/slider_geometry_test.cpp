@@ -1,7 +1,10 @@
-// The slider bar's thumb, arrows, clicks and drag; the echo trace's polygon and grid.
+// The slider bar's thumb, arrows, clicks and drag; the echo trace's polygon, grid and GPS lines.
 #include "views/slider_geometry.h"
 
 #include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
 
 #include "views/echo_trace.h"
 
@@ -9,6 +12,8 @@ namespace sk720 {
 namespace {
 
 constexpr int32_t kRight = 522, kH = 22;  // track 478 pixels
+constexpr uint64_t kFile = 32000000;      // ten turns
+using V = std::vector<int64_t>;
 
 PlaybackReport reportOf(uint64_t fileSize, uint64_t position) {
   PlaybackReport r;
@@ -21,25 +26,28 @@ PlaybackReport reportOf(uint64_t fileSize, uint64_t position) {
 }
 
 TEST(SliderGeometry, ThumbFromTheReport) {
-  EXPECT_EQ(turnBytes(reportOf(0, 0)), 3200000u);
   PlaybackReport big = reportOf(0, 0);
   big.linesPerTurn = 65535;
   big.recordLength = 65535;
   big.datasize = 65535;
   EXPECT_EQ(turnBytes(big), 65535ull * 65535ull * 65535ull);
-
+  big.linesPerTurn = 0;
+  EXPECT_EQ(turnBytes(big), 0u);
+  // file size, position; thumb length, free length, thumb left (past the end: at the end; a
+  // very long file: the smallest thumb; shorter than a turn: the whole track)
+  const int64_t cases[][5] = {{kFile, kFile / 2, 47, 431, 22 + 215}, {kFile, 0, 47, 431, 22},
+                              {kFile, kFile * 2, 47, 431, 22 + 431}, {32000000000, 0, 20, 458, 22},
+                              {1000000, 500000, 478, 0, 22},         {3200000, 0, 478, 0, 22}};
+  for (const auto& [size, position, thumb, free, left] : cases) {
+    SliderState s;
+    ASSERT_TRUE(sliderTakeReport(s, reportOf(uint64_t(size), uint64_t(position)), kRight, kH));
+    EXPECT_EQ(V({s.thumbLength, s.freeLength, s.thumbRect.left, s.thumbRect.right, s.thumbRect.top,
+                 s.thumbRect.bottom}),
+              V({thumb, free, left, left + thumb, 4, 18}))
+        << size << " " << position;
+  }
   SliderState s;
-  ASSERT_TRUE(sliderTakeReport(s, reportOf(32000000, 16000000), kRight, kH));
-  EXPECT_EQ(s.thumbLength, 47);
-  EXPECT_EQ(s.freeLength, 431);
-  EXPECT_EQ(s.thumbRect.left, 22 + 215);
-  EXPECT_EQ(s.thumbRect.bottom, 18);
-
-  sliderTakeReport(s, reportOf(32000000000ull, 0), kRight, kH);  // very long file
-  EXPECT_EQ(s.thumbLength, 20);
-  sliderTakeReport(s, reportOf(1000000, 500000), kRight, kH);  // shorter than a turn
-  EXPECT_EQ(s.thumbLength, 478);
-  EXPECT_EQ(s.freeLength, 0);
+  sliderTakeReport(s, reportOf(1000000, 500000), kRight, kH);
   EXPECT_EQ(sliderPositionAt(s, 300, kRight, kH), 0);  // half a turn before the end is < 0
   EXPECT_EQ(sliderPositionAt(s, 10, kRight, kH), 0);
 }
@@ -52,49 +60,57 @@ TEST(SliderGeometry, NothingKnownOrNoRoomDividesByNothing) {
   EXPECT_EQ(sliderClick(s, 200, 10, kRight, kH), kNoSeekRequest);
   EXPECT_EQ(s.dragging, 0);
 
-  sliderTakeReport(s, reportOf(32000000, 1000), 30, kH);  // narrower than the two arrows
-  EXPECT_EQ(s.thumbLength, 0);
-  EXPECT_EQ(s.freeLength, 0);
-  EXPECT_EQ(sliderPositionAt(s, 5, 30, kH), 0);
-  EXPECT_EQ(sliderPositionAt(s, 15, 30, kH), 32000000 - 1600000);
+  sliderTakeReport(s, reportOf(kFile, 1000), 30, kH);  // narrower than the two arrows
+  EXPECT_EQ(V({s.thumbLength, s.freeLength, sliderPositionAt(s, 5, 30, kH),
+               sliderPositionAt(s, 8, 30, kH), sliderPositionAt(s, 9, 30, kH)}),
+            V({0, 0, 0, 0, int64_t(kFile) - 1600000}));
 }
 
+// Arrows step a tenth of the file, never before the start nor past half a turn before the end;
+// the track puts the thumb's centre under the pointer: (x - 23 - 22) x size / 431.
 TEST(SliderGeometry, ArrowAndTrackClicksStayInsideTheFile) {
-  SliderState s;
-  sliderTakeReport(s, reportOf(32000000, 16000000), kRight, kH);
-  EXPECT_EQ(sliderClick(s, 5, 10, kRight, kH), 12800000);
-  EXPECT_EQ(s.report.position, 12800000u);
-  EXPECT_EQ(sliderClick(s, 515, 10, kRight, kH), 16000000);
-  s.report.position = 31000000;
-  EXPECT_EQ(sliderClick(s, 515, 10, kRight, kH), 30400000);  // half a turn before the end
-  s.report.position = 1000000;
-  EXPECT_EQ(sliderClick(s, 5, 10, kRight, kH), 0);  // never before the start
-
-  s.report.position = 0;
-  sliderTakeReport(s, s.report, kRight, kH);
-  // Track: the thumb's centre under the pointer, (300 - 23 - 22) x size / 431.
-  EXPECT_EQ(sliderClick(s, 300, 10, kRight, kH), 18932714);
-  EXPECT_EQ(s.report.position, 0u);  // the thumb waits for the next report
-  sliderTakeReport(s, reportOf(32000000, 16000000), kRight, kH);
-  EXPECT_EQ(sliderClick(s, 30, 10, kRight, kH), 0);  // left of half a thumb: the start
-  EXPECT_EQ(sliderClick(s, 460, 10, kRight, kH), 30400000);
+  // position, x; target, the position the thumb shows until the next report
+  const int64_t cases[][4] = {{16000000, 5, 12800000, 12800000},
+                              {16000000, 21, 12800000, 12800000},
+                              {16000000, 515, 19200000, 19200000},
+                              {16000000, 501, 19200000, 19200000},
+                              {28800000, 515, 30400000, 30400000},
+                              {31000000, 515, 30400000, 30400000},
+                              {1000000, 5, 0, 0},
+                              {0, 300, 18932714, 0},
+                              {16000000, 30, 0, 16000000},
+                              {16000000, 460, 30400000, 16000000}};
+  for (const auto& [position, x, target, reported] : cases) {
+    SliderState s;
+    sliderTakeReport(s, reportOf(kFile, uint64_t(position)), kRight, kH);
+    EXPECT_EQ(V({sliderClick(s, int32_t(x), 10, kRight, kH), int64_t(s.report.position)}),
+              V({target, reported}))
+        << position << " at " << x;
+  }
 }
 
 TEST(SliderGeometry, DragFollowsThePointerAndIgnoresReports) {
   SliderState s;
-  sliderTakeReport(s, reportOf(32000000, 16000000), kRight, kH);
+  sliderTakeReport(s, reportOf(kFile, 16000000), kRight, kH);
   EXPECT_EQ(sliderClick(s, 250, 10, kRight, kH), kNoSeekRequest);  // on the thumb
   EXPECT_EQ(s.dragging, 1);
-  EXPECT_FALSE(sliderTakeReport(s, reportOf(32000000, 0), kRight, kH));
+  EXPECT_FALSE(sliderTakeReport(s, reportOf(kFile, 0), kRight, kH));
   EXPECT_EQ(s.thumbRect.left, 237);
 
   EXPECT_EQ(sliderMouseMove(s, 260, 10, true, kRight, kH), 15962877);
   EXPECT_EQ(s.report.position, 15962877u);
   EXPECT_EQ(s.thumbRect.left, 22 + 214);
   EXPECT_EQ(sliderMouseMove(s, 100, 10, true, kRight, kH), kNoSeekRequest);  // off the thumb
+  EXPECT_EQ(s.hover, 0);
   EXPECT_EQ(sliderMouseMove(s, 260, 10, false, kRight, kH), kNoSeekRequest);
   EXPECT_EQ(s.dragging, 0);  // released outside: ended at the next move
-  EXPECT_TRUE(sliderTakeReport(s, reportOf(32000000, 0), kRight, kH));
+  EXPECT_TRUE(sliderTakeReport(s, reportOf(kFile, 0), kRight, kH));
+  PlaybackReport none = reportOf(kFile, kFile / 2);
+  none.recordLength = 0;  // no record read yet: the thumb stays, a click on it seeks
+  EXPECT_TRUE(sliderTakeReport(s, none, kRight, kH));
+  EXPECT_EQ(s.thumbRect.left, 22);
+  EXPECT_NE(sliderClick(s, 30, 10, kRight, kH), kNoSeekRequest);
+  EXPECT_EQ(s.dragging, 0);
 }
 
 // Equilateral triangles of side 0.6 h (11 pixels) inset 5, pointing out of the track.
@@ -109,10 +125,11 @@ TEST(SliderGeometry, ArrowTriangles) {
   }
 }
 
+// The first N - 40 samples span the right half; values are 12 bits over the height.
 TEST(EchoTrace, PolygonGridAndFrames) {
   EXPECT_EQ(echoTraceSamples(-1), 240);
+  EXPECT_EQ(echoTraceSamples(14), 20000);
   EXPECT_EQ(echoTraceSamples(20), 20000);
-
   std::vector<uint16_t> line(240, 0);
   line[0] = 4095;
   line[200] = 2048;
@@ -120,25 +137,48 @@ TEST(EchoTrace, PolygonGridAndFrames) {
   std::vector<TracePoint> poly;
   echoTracePolygon(line.data(), 240, 400, 100, poly);
   ASSERT_EQ(poly.size(), 242u);
-  EXPECT_EQ(poly[0].x, 200);
-  EXPECT_EQ(poly[0].y, -1);
-  EXPECT_EQ(poly[200].x, 400);
-  EXPECT_EQ(poly[200].y, 48);
-  EXPECT_EQ(poly[239].x, 439);
-  EXPECT_EQ(poly[239].y, -1);
-  EXPECT_EQ(poly[240].x, 439);
-  EXPECT_EQ(poly[241].x, 200);
-  EXPECT_EQ(poly[241].y, 98);
-
+  const int32_t points[][3] = {{0, 200, -1},   {1, 201, 98},   {200, 400, 48},
+                               {239, 439, -1}, {240, 439, 98}, {241, 200, 98}};
+  for (const auto& p : points) {
+    EXPECT_EQ(poly[size_t(p[0])].x, p[1]) << p[0];
+    EXPECT_EQ(poly[size_t(p[0])].y, p[2]) << p[0];
+  }
   echoTracePolygon(line.data(), 30, 400, 100, poly);  // fewer samples than the clipped tail
-  EXPECT_EQ(poly.size(), 32u);
+  ASSERT_EQ(poly.size(), 32u);
+  EXPECT_EQ(poly[29].x, 200 + 200 * 29);
+  echoTracePolygon(nullptr, 30, 400, 100, poly);
+  EXPECT_TRUE(poly.empty());
 
   const EchoTraceGrid g = echoTraceGrid(400, 100);
-  EXPECT_EQ(g.gridY[0], 24);
-  EXPECT_EQ(g.gridY[1], 49);
-  EXPECT_EQ(g.gridY[2], 73);
-  EXPECT_EQ(g.leftFrame[2].y, 99);
-  EXPECT_EQ(g.rightFrame[1].x, 399);
+  EXPECT_EQ(std::vector<int32_t>(g.gridY, g.gridY + 3), std::vector<int32_t>({24, 49, 73}));
+  const TracePoint left[4] = {{0, 0}, {200, 0}, {200, 99}, {0, 99}};
+  const TracePoint right[4] = {{200, 0}, {399, 0}, {399, 99}, {200, 99}};
+  for (int i = 0; i < 4; ++i) {
+    EXPECT_EQ(std::pair(g.leftFrame[i].x, g.leftFrame[i].y), std::pair(left[i].x, left[i].y));
+    EXPECT_EQ(std::pair(g.rightFrame[i].x, g.rightFrame[i].y), std::pair(right[i].x, right[i].y));
+  }
+}
+
+std::vector<std::string> lines(const GpsTextHistory& h) {
+  std::vector<std::string> out;
+  for (size_t i = 0; i < h.size(); ++i) out.push_back(h.line(i));
+  return out;
+}
+
+TEST(GpsTextHistory, RepeatsAreKeptOnceAndTheOldestGoesAfterFour) {
+  GpsTextHistory h;
+  for (const char* t : {"GPS: N/A", "GPS: N/A", "$A", "$B", "$B", "$C"}) h.push(t);
+  EXPECT_EQ(lines(h), (std::vector<std::string>{"GPS: N/A", "$A", "$B", "$C"}));
+  h.push("$D");
+  EXPECT_EQ(lines(h), (std::vector<std::string>{"$A", "$B", "$C", "$D"}));
+  h.push("$B");  // differs from the newest: taken again
+  EXPECT_EQ(lines(h), (std::vector<std::string>{"$B", "$C", "$D", "$B"}));
+
+  // The receiver's sentence while one is read, otherwise the strip's line.
+  const std::string strip = "GPS(3D): N 35 05.700, E 129 02.400, PDOP:  1.2 (GPS)";
+  EXPECT_EQ(gpsTraceText(true, "$GPGGA,1", strip), "$GPGGA,1");
+  EXPECT_EQ(gpsTraceText(true, "", strip), strip);           // a receiver that has sent nothing yet
+  EXPECT_EQ(gpsTraceText(false, "$GPGGA,1", strip), strip);  // one no longer read
 }
 
 }  // namespace
