@@ -120,7 +120,8 @@ def refused_parameters(s, seconds):
         rc, out = s.drive("dialog-text", "", timeout_ms=1000)
         if rc == 0 and "did not accept its parameters" in out:
             break
-        check(time.monotonic() < deadline, "no notice of refused parameters")
+        check(time.monotonic() < deadline, "no notice of refused parameters (status %r, %r)"
+              % (s.drive("status", "0")[1], out))
         time.sleep(0.2)
     check("Start" in out, "the notice does not say what to do: %r" % out)
     s.must("wait-status", "0", "Disconnected", timeout_ms=5000, what="status after the refusal")
@@ -212,7 +213,7 @@ def live_head_moods(s):
     # A head that switches its rate but never answers a parameter load: no working loop.
     sim, _ = head(s, "--ignore-params-after", "0")
     s.must("click", "Button", "Start")
-    refused_parameters(s, 40)
+    refused_parameters(s, 60)
     check(record_files(s) == [slow], "a record file without a working loop: %r" % record_files(s))
     # A head that takes the first load only: Apply fails while recording (on since the first
     # start, it goes on at each start by itself).
@@ -221,7 +222,7 @@ def live_head_moods(s):
     connect(s)
     applied = recording(s, [slow])
     s.must("click", "Button", "Apply")
-    refused_parameters(s, 20)
+    refused_parameters(s, 40)
     check(record_files(s) == [slow, applied], "record files %r" % record_files(s))
     whole(s, applied)
     sim.terminate()
