@@ -197,46 +197,46 @@ def live_recording(s):
 
 
 def live_head_moods(s):
-    # A head that stays at the opening rate: the program says so and paces it for that rate.
-    sim, _ = head(s, "--refuse-rate")
+    # A head that switches its rate but never answers a parameter load: no working loop.
+    sim, _ = head(s, "--ignore-params-after", "0")
     link_choices(s, gps=False)
     s.launch()
+    s.must("click", "Button", "Start")
+    refused_parameters(s, 60)
+    check(not record_files(s), "a record file without a working loop: %r" % record_files(s))
+    # A head that takes the first load only: Apply fails while recording.
+    sim.terminate()
+    sim, _ = head(s, "--ignore-params-after", "1")
+    connect(s)
+    s.must("click", "Button", "Record")
+    applied = recording(s, [])
+    s.must("click", "Button", "Apply")
+    refused_parameters(s, 40)
+    check(record_files(s) == [applied], "record files %r" % record_files(s))
+    whole(s, applied)
+    sim.terminate()
+
+    # A head that stays at the opening rate: the program says so and paces it for that rate.
+    # Recording, on since the last start, goes on at each start by itself.
+    sim, _ = head(s, "--refuse-rate")
     s.must("click", "Button", "Start")
     s.must("wait-status", "0", "Connected", timeout_ms=40000, what="status after refusal")
     s.must("wait-status", "1", "COM%d:115200baud" % HEAD_COM, timeout_ms=5000, what="link text")
     s.must("wait-dialog-gone", "Connect", timeout_ms=10000, what="dialog after the start")
-    s.must("click", "Button", "Record")
-    slow = recording(s, [], records=3)
+    slow = recording(s, [applied], records=3)
     stop(s)
-    sim.terminate()
-
-    # A head that switches its rate but never answers a parameter load: no working loop.
-    sim, _ = head(s, "--ignore-params-after", "0")
-    s.must("click", "Button", "Start")
-    refused_parameters(s, 60)
-    check(record_files(s) == [slow], "a record file without a working loop: %r" % record_files(s))
-    # A head that takes the first load only: Apply fails while recording (on since the first
-    # start, it goes on at each start by itself).
-    sim.terminate()
-    sim, _ = head(s, "--ignore-params-after", "1")
-    connect(s)
-    applied = recording(s, [slow])
-    s.must("click", "Button", "Apply")
-    refused_parameters(s, 40)
-    check(record_files(s) == [slow, applied], "record files %r" % record_files(s))
-    whole(s, applied)
     sim.terminate()
 
     # The cable pulled while recording: the working loop ends on the port error and the watch
     # (10 s ticks) closes the link; the file holds whole records.
     sim, _ = head(s)
     connect(s)
-    pulled = recording(s, [slow, applied])
+    pulled = recording(s, [applied, slow])
     sim.terminate()
     sim.wait(timeout=5)
     s.must("wait-status", "0", "Disconnected", timeout_ms=25000, what="status after the pull")
     wait(lambda: start_enabled(s), 5, "Start not enabled after the pull")
-    check(record_files(s) == [slow, applied, pulled], "record files %r" % record_files(s))
+    check(record_files(s) == [applied, slow, pulled], "record files %r" % record_files(s))
     whole(s, pulled)
 
     # Cancelled while the head does not answer (the thread pauses between attempts): the
