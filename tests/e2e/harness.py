@@ -10,12 +10,11 @@ registry key, and ends every process it started. usage:
 import argparse
 import os
 import shutil
-import signal
 import struct
 import subprocess
 import sys
+import tempfile
 import time
-import zlib
 
 KEY = r"HKCU\Software\Quorvia Ultrasonics\SK720ControlProgram\Settings"
 COMPANY_KEY = r"HKCU\Software\Quorvia Ultrasonics"
@@ -24,6 +23,15 @@ SCREEN = (1280, 1024)
 
 class Failure(Exception):
     pass
+
+
+def end(process, seconds):
+    if process and process.poll() is None:
+        process.terminate()
+        try:
+            process.wait(timeout=seconds)
+        except subprocess.TimeoutExpired:
+            process.kill()
 
 
 class Session:
@@ -63,46 +71,28 @@ class Session:
         os.makedirs(self.work, exist_ok=True)
         read_fd, write_fd = os.pipe()
         self.xvfb = subprocess.Popen(
-            ["Xvfb", "-displayfd", str(write_fd), "-screen", "0",
-             "%dx%dx24" % self.screen, "-nolisten", "tcp"],
-            pass_fds=(write_fd,), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+            ["Xvfb", "-displayfd", str(write_fd), "-screen", "0", "%dx%dx24" % self.screen,
+             "-nolisten", "tcp"], pass_fds=(write_fd,), stdout=subprocess.DEVNULL,
+            stderr=subprocess.DEVNULL)
         os.close(write_fd)
-        number = b""
         with os.fdopen(read_fd, "rb") as f:
-            while not number.endswith(b"\n"):
-                chunk = f.read(1)
-                if not chunk:
-                    raise Failure("Xvfb did not start")
-                number += chunk
-        self.env["DISPLAY"] = ":" + number.decode().strip()
+            number = f.readline().strip()  # written once the server listens
+        if not number:
+            raise Failure("Xvfb did not start")
+        self.env["DISPLAY"] = ":" + number.decode()
         subprocess.run(["wineserver", "-p", "120"], env=self.env, stderr=subprocess.DEVNULL)
         # Wine's background services come up with the first program; keep them off our pipes.
         subprocess.run(["wine", "cmd", "/c", "exit"], env=self.env, stdin=subprocess.DEVNULL,
                        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=120)
 
     def stop(self):
-        for h in self.helpers:
-            if h.poll() is None:
-                h.terminate()
-                try:
-                    h.wait(timeout=5)
-                except subprocess.TimeoutExpired:
-                    h.kill()
+        for p in self.helpers:
+            end(p, 5)
         self.helpers = []
-        if self.program and self.program.poll() is None:
-            try:
-                self.program.wait(timeout=1)
-            except subprocess.TimeoutExpired:
-                self.program.kill()
+        end(self.program, 1)  # the program under Wine ends with the server below
         subprocess.run(["wineserver", "-k"], env=self.env, stderr=subprocess.DEVNULL)
         subprocess.run(["wineserver", "-w"], env=self.env, stderr=subprocess.DEVNULL)
-        if self.xvfb:
-            self.xvfb.send_signal(signal.SIGTERM)
-            try:
-                self.xvfb.wait(timeout=5)
-            except subprocess.TimeoutExpired:
-                self.xvfb.kill()
-            self.xvfb = None
+        end(self.xvfb, 5)
         if self.program_log:
             self.program_log.close()
             self.program_log = None
@@ -128,58 +118,73 @@ class Session:
         return os.path.join(self.root, "home")
 
     # --- registry -----------------------------------------------------------------------------
-    def reset_settings(self):
-        self.wine(["reg", "delete", COMPANY_KEY, "/f"], check=False)
-        data = os.path.join(self.documents(), "SK720_DATA")
-        if os.path.isdir(data):
-            shutil.rmtree(data)
+    def set_values(self, values, reset=False):
+        """Stores the settings (str: REG_SZ, bytes: REG_BINARY, int: REG_DWORD) in one import;
+        with reset, the company's key and the data folder go first."""
+        lines = ["Windows Registry Editor Version 5.00", ""]
+        if reset:
+            lines += ["[-HKEY_CURRENT_USER" + COMPANY_KEY[4:] + "]", ""]
+            shutil.rmtree(os.path.join(self.documents(), "SK720_DATA"), ignore_errors=True)
+        if values:
+            lines.append("[HKEY_CURRENT_USER" + KEY[4:] + "]")
+        for name, v in values.items():
+            if isinstance(v, str):
+                text = '"%s"' % v.replace("\\", "\\\\").replace('"', '\\"')
+            elif isinstance(v, bytes):
+                text = "hex:" + ",".join("%02x" % b for b in v)
+            else:
+                text = "dword:%08x" % v
+            lines.append('"%s"=%s' % (name, text))
+        path = os.path.join(self.root, "settings.reg")
+        with open(path, "w", encoding="utf-16") as f:
+            f.write("\r\n".join(lines) + "\r\n")
+        self.wine(["reg", "import", self.windows_path(path)])
+
+    def reset_settings(self, **values):
+        self.set_values(values, reset=True)
 
     def set_string(self, name, value):
-        self.wine(["reg", "add", KEY, "/v", name, "/t", "REG_SZ", "/d", value, "/f"])
+        self.set_values({name: value})
 
     def set_binary(self, name, data):
-        self.wine(["reg", "add", KEY, "/v", name, "/t", "REG_BINARY", "/d", data.hex(), "/f"])
+        self.set_values({name: data})
 
-    def query(self, name):
-        """The stored value: str for strings, bytes for binaries, int for DWORDs; None if absent."""
-        r = self.wine(["reg", "query", KEY, "/v", name], check=False)
+    def values(self, key=KEY):
+        """Every stored setting: str for strings, bytes for binaries, int for DWORDs."""
+        r = self.wine(["reg", "query", key], check=False)
+        out = {}
         for line in r.stdout.decode("utf-8", errors="replace").splitlines():
             parts = line.strip().split(None, 2)
-            if len(parts) >= 2 and parts[0] == name and parts[1].startswith("REG_"):
+            if len(parts) >= 2 and parts[1].startswith("REG_"):
                 value = parts[2] if len(parts) > 2 else ""
-                if parts[1] == "REG_BINARY":
-                    return bytes.fromhex(value)
-                if parts[1] == "REG_DWORD":
-                    return int(value, 16)
-                return value
-        return None
+                out[parts[0]] = (bytes.fromhex(value) if parts[1] == "REG_BINARY" else
+                                 int(value, 16) if parts[1] == "REG_DWORD" else value)
+        return out
 
-    def wait_value(self, name, timeout=10, predicate=lambda v: v is not None):
+    def query(self, name):
+        return self.values().get(name)
+
+    def wait_values(self, predicate, timeout=10):
+        """The stored settings once predicate(settings) holds, or as they are at the deadline."""
         deadline = time.monotonic() + timeout
         while True:
-            v = self.query(name)
+            v = self.values()
             if predicate(v) or time.monotonic() > deadline:
                 return v
             time.sleep(0.3)
 
+    def wait_value(self, name, timeout=10, predicate=lambda v: v is not None):
+        return self.wait_values(lambda v: predicate(v.get(name)), timeout).get(name)
+
     # --- the program and the driver -----------------------------------------------------------
-    def launch(self, *args, debug_strings=False):
-        """Starts the program with the arguments and waits for its main window. With
-        debug_strings its OutputDebugStringA texts go to program.log (see program_output)."""
+    def launch(self, *args):
+        """Starts the program with the arguments and waits for its main window."""
         self.program_log = open(os.path.join(self.root, "program.log"), "wb")
-        env = dict(self.env, WINEDEBUG="-all,+debugstr") if debug_strings else self.env
-        self.program = subprocess.Popen(["wine", self.program_exe] + list(args), env=env,
+        self.program = subprocess.Popen(["wine", self.program_exe] + list(args), env=self.env,
                                         stdin=subprocess.DEVNULL, stdout=self.program_log,
                                         stderr=self.program_log)
-        rc, out = self.drive("wait-window", timeout_ms=30000)
-        if rc != 0:
+        if self.drive("wait-window", timeout_ms=30000)[0] != 0:
             raise Failure("the main window did not appear (exit %s)" % self.program.poll())
-        return out
-
-    def program_output(self):
-        self.program_log.flush()
-        with open(self.program_log.name, "rb") as f:
-            return f.read().decode("utf-8", errors="replace")
 
     def quit(self, timeout=15):
         """Closes the main window and waits for the process to end; returns its exit code."""
@@ -243,9 +248,8 @@ class Session:
 
     def synth(self, path, *options):
         """A synthesised recording, written by the native companion when built, else sk720.exe."""
-        native = self.native_cli()
-        if native:
-            subprocess.run([native, "synth", path] + list(options), check=True,
+        if self.native_cli():
+            subprocess.run([self.native_cli(), "synth", path] + list(options), check=True,
                            stdout=subprocess.DEVNULL)
         else:
             self.wine([self.cli_exe, "synth", self.windows_path(path)] + list(options),
@@ -253,58 +257,25 @@ class Session:
         return path
 
     def render(self, out, *args):
-        """`sk720 render ARGS -o OUT`: the native companion when built, else sk720.exe."""
-        native = self.native_cli()
-        if native:
-            subprocess.run([native, "render"] + list(args) + ["-o", out], check=True,
-                           stdout=subprocess.DEVNULL)
-        else:
-            paths = [self.windows_path(a) if os.path.exists(a) else a for a in args]
-            self.wine([self.cli_exe, "render"] + paths + ["-o", self.windows_path(out)],
-                      timeout=120)
+        """`sk720 render ARGS -o OUT` by the native companion."""
+        subprocess.run([self.native_cli(), "render"] + list(args) + ["-o", out], check=True,
+                       stdout=subprocess.DEVNULL)
         return out
 
 
 def read_png(path):
-    """(width, height, rows of (r, g, b) tuples) of an 8-bit RGB/RGBA non-interlaced PNG."""
-    with open(path, "rb") as f:
-        data = f.read()
-    if data[:8] != b"\x89PNG\r\n\x1a\n":
-        raise Failure("%s is not a PNG" % path)
-    pos, idat, header = 8, b"", None
-    while pos < len(data):
-        length, kind = struct.unpack(">I4s", data[pos:pos + 8])
-        body = data[pos + 8:pos + 8 + length]
-        if kind == b"IHDR":
-            header = struct.unpack(">IIBBBBB", body)
-        elif kind == b"IDAT":
-            idat += body
-        pos += 12 + length
-    width, height, depth, colour, _, _, interlace = header
-    if depth != 8 or colour not in (2, 6) or interlace:
-        raise Failure("%s: unsupported PNG layout %r" % (path, header))
-    bpp = 3 if colour == 2 else 4
-    raw, stride, prev, rows, i = zlib.decompress(idat), width * bpp, bytearray(width * bpp), [], 0
-    for _ in range(height):
-        kind, line = raw[i], bytearray(raw[i + 1:i + 1 + stride])
-        i += 1 + stride
-        for x in range(stride):
-            a = line[x - bpp] if x >= bpp else 0
-            b = prev[x]
-            c = prev[x - bpp] if x >= bpp else 0
-            if kind == 1:
-                line[x] = (line[x] + a) & 255
-            elif kind == 2:
-                line[x] = (line[x] + b) & 255
-            elif kind == 3:
-                line[x] = (line[x] + (a + b) // 2) & 255
-            elif kind == 4:
-                p = a + b - c
-                pa, pb, pc = abs(p - a), abs(p - b), abs(p - c)
-                line[x] = (line[x] + (a if pa <= pb and pa <= pc else b if pb <= pc else c)) & 255
-        rows.append([tuple(line[x:x + 3]) for x in range(0, stride, bpp)])
-        prev = line
-    return width, height, rows
+    """(width, height, rows of (r, g, b) tuples) of a PNG, decoded by GDAL."""
+    with tempfile.TemporaryDirectory() as work:
+        raw = os.path.join(work, "picture.raw")
+        subprocess.run(["gdal_translate", "-q", "-of", "ENVI", "-co", "INTERLEAVE=BIP", path, raw],
+                       check=True)
+        with open(os.path.join(work, "picture.hdr")) as f:
+            header = dict(line.replace(" ", "").split("=", 1) for line in f if "=" in line)
+        with open(raw, "rb") as f:
+            data = f.read()
+    w, h, n = (int(header[k]) for k in ("samples", "lines", "bands"))
+    return w, h, [[tuple(data[i:i + 3]) for i in range(y * w * n, (y + 1) * w * n, n)]
+                  for y in range(h)]
 
 
 def sonar_record(**fields):
@@ -344,13 +315,12 @@ def main():
         subprocess.run(["wineserver", "-k"], env=session.env, stderr=subprocess.DEVNULL)
         return 0
     sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-    import korean_screen
     import live_measured
+    import live_scenarios
     import scenarios
     import scenarios_screenshots
-    table = dict(scenarios.ALL, **scenarios_screenshots.ALL)
-    table.update(live_measured.MEASURED)
-    table.update(korean_screen.KOREAN)
+    table = dict(scenarios.ALL, **scenarios_screenshots.ALL, **live_scenarios.LIVE,
+                 **live_measured.MEASURED)
     failed = 0
     for name in a.scenarios:
         fn = table[name]

@@ -7,6 +7,8 @@ usage: installer_check.py --build BUILD_DIR --source SOURCE_DIR --installer SETU
 import argparse
 import hashlib
 import os
+import re
+import shlex
 import shutil
 import struct
 import subprocess
@@ -14,38 +16,21 @@ import sys
 import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-import pe_version  # noqa: E402
-from harness import Failure, Session  # noqa: E402
+from harness import Session  # noqa: E402
+from scenarios import check  # noqa: E402
 
 PRODUCT = "SK720 Control Program"
 UNINSTALL_KEY = r"HKCU\Software\Microsoft\Windows\CurrentVersion\Uninstall\SK720ControlProgram"
 CLASSES = r"HKCU\Software\Classes"
 PROGID = "QuorviaUltrasonics.SK720Recording"
-SETTINGS_KEY = r"HKCU\Software\Quorvia Ultrasonics\SK720ControlProgram\Settings"
 # What another program left on .bin before ours was installed: it must survive both ways.
 OTHER_OWNER = "SomeViewer.bin"
 INSTALLED = {"SK720Control.exe", "sk720.exe", "user-guide.html", "Uninstall.exe"}
 
 
-def check(condition, message):
-    if not condition:
-        raise Failure(message)
-
-
-# --- registry ------------------------------------------------------------------------------------
 def reg_value(s, key, name=None):
-    """The string (or DWORD as int) stored under the key; None when it or the key is absent. Name
-    None is the key's default value."""
-    r = s.wine(["reg", "query", key] + (["/ve"] if name is None else ["/v", name]), check=False)
-    if r.returncode != 0:
-        return None
-    for line in r.stdout.decode("utf-8", errors="replace").splitlines():
-        parts = line.strip().split(None, 2)
-        if len(parts) >= 2 and parts[1].startswith("REG_") and (
-                parts[0] == name or (name is None and parts[0].startswith("("))):
-            value = parts[2] if len(parts) > 2 else ""
-            return int(value, 16) if parts[1] == "REG_DWORD" else value
-    return None
+    """The string (or DWORD as int) stored under the key, None when absent; None: the default."""
+    return s.values(key).get(name or "(Default)")
 
 
 def reg_key_exists(s, key):
@@ -54,58 +39,50 @@ def reg_key_exists(s, key):
 
 def split_command(command):
     """A Windows command line as an open command is written: quoted or bare words."""
-    words, word, quoted, present = [], "", False, False
-    for c in command:
-        if c == '"':
-            quoted, present = not quoted, True
-        elif c == " " and not quoted:
-            if present:
-                words.append(word)
-            word, present = "", False
-        else:
-            word, present = word + c, True
-    if present:
-        words.append(word)
-    return words
+    lexer = shlex.shlex(command or "", posix=True)
+    lexer.whitespace_split, lexer.escape = True, ""
+    return list(lexer)
 
 
-# --- shell links ---------------------------------------------------------------------------------
 def link_target(path):
     """(target path, working folder) of a .lnk file: the local path of its link information, or
     the relative path of its strings when it has none."""
     with open(path, "rb") as f:
         data = f.read()
-    check(len(data) >= 76 and struct.unpack_from("<I", data, 0)[0] == 0x4C, "%s is no link" % path)
+    check(len(data) >= 76 and data[:4] == b"L\0\0\0", "%s is no link" % path)
     flags = struct.unpack_from("<I", data, 20)[0]
-    unicode = bool(flags & 0x80)
-    pos = 76
-    if flags & 0x01:  # target ID list
-        pos += 2 + struct.unpack_from("<H", data, pos)[0]
-    target = None
-    if flags & 0x02:  # link information
-        size, header, info_flags, _, base = struct.unpack_from("<IIIII", data, pos)
+    pos = 76 + (2 + struct.unpack_from("<H", data, 76)[0] if flags & 0x01 else 0)
+    target, strings, wide = None, {}, flags & 0x80
+    if flags & 0x02:  # link information, with the local path in the system's code page
+        size, _, info_flags, _, base = struct.unpack_from("<5I", data, pos)
         if info_flags & 1:
-            if header >= 0x24:
-                wide = pos + struct.unpack_from("<I", data, pos + 28)[0]
-                end = wide
-                while data[end:end + 2] != b"\0\0":
-                    end += 2
-                target = data[wide:end].decode("utf-16-le")
-            else:
-                end = data.index(b"\0", pos + base)
-                target = data[pos + base:end].decode("latin-1")
+            target = data[pos + base:data.index(b"\0", pos + base)].decode("latin-1")
         pos += size
-    strings = {}
-    for bit, name in ((0x04, "name"), (0x08, "relative"), (0x10, "folder"), (0x20, "arguments"),
-                      (0x40, "icon")):
+    for bit in (0x04, 0x08, 0x10, 0x20, 0x40):  # name, relative path, folder, arguments, icon
         if flags & bit:
-            count = struct.unpack_from("<H", data, pos)[0]
-            size = count * 2 if unicode else count
-            raw = data[pos + 2:pos + 2 + size]
+            size = struct.unpack_from("<H", data, pos)[0] * (2 if wide else 1)
             # Some writers count a terminating zero too.
-            strings[name] = raw.decode("utf-16-le" if unicode else "latin-1").rstrip("\0")
+            raw = data[pos + 2:pos + 2 + size]
+            strings[bit] = raw.decode("utf-16-le" if wide else "latin-1").rstrip("\0")
             pos += 2 + size
-    return target or strings.get("relative"), strings.get("folder")
+    return target or strings.get(0x08), strings.get(0x10)
+
+
+def version_resource(path):
+    """The fixed file and product versions and the strings of an executable's version resource."""
+    with open(path, "rb") as f:
+        data = f.read()
+    start = data.rfind("VS_VERSION_INFO".encode("utf-16-le")) - 6
+    check(start > 0, "%s has no version resource" % path)
+    block = data[start:start + struct.unpack_from("<H", data, start)[0]]
+    ms, ls, pms, pls = struct.unpack_from("<4I", block, 40 + 8)
+    out = {"FileVersion": (ms >> 16, ms & 0xFFFF, ls >> 16, ls & 0xFFFF),
+           "ProductVersion": (pms >> 16, pms & 0xFFFF, pls >> 16, pls & 0xFFFF)}
+    # Each string: its key, zeros to the next double word, its value up to a zero.
+    text = block.decode("utf-16-le", errors="replace")
+    for key, value in re.findall(r"(?=\b([A-Za-z]+)\0+([^\0-\x1f]+)\0)", text):
+        out.setdefault("String:" + key, value)
+    return out
 
 
 # --- the scenario --------------------------------------------------------------------------------
@@ -126,24 +103,22 @@ def digest(path):
 def install(s, setup):
     s.wine(["reg", "add", CLASSES + r"\.bin", "/ve", "/d", OTHER_OWNER, "/f"])
     s.wine([s.windows_path(setup), "/S"], timeout=120)
-    location = reg_value(s, UNINSTALL_KEY, "InstallLocation")
+    entry = s.values(UNINSTALL_KEY)
+    location = entry.get("InstallLocation")
     check(location is not None, "no uninstall entry after a silent install")
     expected = windows_env(s, "LOCALAPPDATA") + "\\Programs\\" + PRODUCT
     check(location.lower() == expected.lower(), "installed into %r, not %r" % (location, expected))
     folder = s.unix_path(location)
     found = set(os.listdir(folder)) if os.path.isdir(folder) else set()
     check(found == INSTALLED, "the installation folder holds %r" % sorted(found))
-    entry = {n: reg_value(s, UNINSTALL_KEY, n) for n in (
-        "DisplayName", "Publisher", "DisplayVersion", "UninstallString", "QuietUninstallString",
-        "DisplayIcon", "EstimatedSize")}
-    check(entry["DisplayName"] == PRODUCT and entry["Publisher"] == "Quorvia Ultrasonics",
-          "uninstall entry %r" % entry)
+    check(entry.get("DisplayName") == PRODUCT and entry.get("Publisher") == "Quorvia Ultrasonics"
+          and entry.get("DisplayVersion") and entry.get("DisplayIcon"), "uninstall entry %r" % entry)
     uninstaller = location + "\\Uninstall.exe"
-    check(split_command(entry["UninstallString"]) == [uninstaller], "UninstallString %r" % entry)
-    check(split_command(entry["QuietUninstallString"]) == [uninstaller, "/S"],
+    check(split_command(entry.get("UninstallString")) == [uninstaller], "UninstallString %r" % entry)
+    check(split_command(entry.get("QuietUninstallString")) == [uninstaller, "/S"],
           "QuietUninstallString %r" % entry)
-    check(isinstance(entry["EstimatedSize"], int) and entry["EstimatedSize"] > 0,
-          "EstimatedSize %r" % entry["EstimatedSize"])
+    check(isinstance(entry.get("EstimatedSize"), int) and entry["EstimatedSize"] > 0,
+          "EstimatedSize %r" % entry.get("EstimatedSize"))
     return location
 
 
@@ -155,7 +130,7 @@ def check_files(s, location, version, build, guide):
              "SK720 command-line companion")):
         path = s.unix_path(location + "\\" + name)
         check(digest(path) == digest(built), "%s differs from the build's" % name)
-        info = pe_version.read(path)
+        info = version_resource(path)
         want = {"FileVersion": numbers, "ProductVersion": numbers, "String:FileVersion": version,
                 "String:ProductVersion": version, "String:ProductName": PRODUCT,
                 "String:CompanyName": "Quorvia Ultrasonics", "String:OriginalFilename": name,
@@ -252,40 +227,32 @@ def main():
     s = Session(a.build, a.source, root=os.path.join(a.build, "installer-check"))
     # No desktop files for the shortcuts outside the prefix.
     s.env["WINEDLLOVERRIDES"] += ";winemenubuilder.exe=d"
-    steps = []
-    start = time.monotonic()
-
-    def step(text):
-        steps.append("%s (%.1f s)" % (text, time.monotonic() - start))
-
+    steps, start, failure = [], time.monotonic(), None
     try:
         s.prepare()
         s.start()
-        step("fresh prefix")
         location = install(s, a.installer)
-        step("installed into %s" % location)
+        steps.append("installed into %s" % location)
         check_files(s, location, a.version, os.path.abspath(a.build), a.guide)
-        step("files and version resources match the build")
+        steps.append("files and version resources match the build")
         start_from_menu(s, location, a.version)
-        step("the Start-menu entry started the program; About names %s" % a.version)
+        steps.append("the Start-menu entry started the program; About names %s" % a.version)
         open_recording(s, location)
-        step("the ProgID's open command played a recording")
+        steps.append("the ProgID's open command played a recording")
         uninstall(s, location)
-        step("uninstalled; settings and .bin's owner kept")
+        steps.append("uninstalled; settings and .bin's owner kept")
     except Exception as e:  # report what was seen so far, whatever failed
-        for step in steps:
-            print("  ok: " + step)
-        print("FAIL installer (%.1f s): %s" % (time.monotonic() - start, e))
-        return 1
+        failure = e
     finally:
         s.stop()
     for step in steps:
         print("  ok: " + step)
+    print("%s installer (%.1f s)%s" % ("FAIL" if failure else "PASS", time.monotonic() - start,
+                                       ": %s" % failure if failure else ""))
     # Kept after a failure to look into; after a pass, the prefix is only disk space.
-    shutil.rmtree(s.root, ignore_errors=True)
-    print("PASS installer (%.1f s)" % (time.monotonic() - start))
-    return 0
-
+    if not failure:
+        shutil.rmtree(s.root, ignore_errors=True)
+    return 1 if failure else 0
 
 if __name__ == "__main__":
     sys.exit(main())

@@ -1,7 +1,9 @@
 """End-to-end scenarios of the real program under Wine + Xvfb, each given a started Session.
 
+Every program start costs seconds under Wine, so a scenario checks as much as one start allows.
 A scenario raises Failure (or AssertionError) with what it saw when the program misbehaves.
 """
+import glob
 import os
 import struct
 import time
@@ -10,8 +12,10 @@ from harness import Failure, sonar_record, view_record
 
 PLAY = "\u25ba"  # the speed button's text while no faster speed follows
 WS_CAPTION = 0x00C00000
-
-VIEW_DEFAULTS = view_record()
+SCREENSHOT, WORKING_FOLDER = "32782", "32792"  # the scan view's "Screenshot", the menu item
+VIEW_TITLE, FOLDER_TITLE = "View settings", "Working folder change"
+OFFSET_FIELD, COMPASS_ENABLE, FOLDER_FIELD = "#1007", "#1010", "#1007"
+RANGES = ["1.5", "2.5", "3", "5", "6", "7.5", "10", "15", "20", "30", "45", "60"]
 
 
 def check(condition, message):
@@ -27,32 +31,8 @@ def rect(s, *child):
 
 def placement(value):
     check(value is not None and len(value) == 32, "MainWindowPosition is %r" % (value,))
-    style, ex_style, full, maximized, l, t, r, b = struct.unpack("<4I4i", value)
-    return {"style": style, "fullScreen": full, "maximized": maximized, "rect": (l, t, r, b)}
-
-
-def combos(s):
-    """Every combo box of the main window: (selection, items), in creation order."""
-    out = []
-    for line in s.must("combos").splitlines():
-        head, _, rest = line.partition("|")
-        _, sel, count = head.split()
-        items = rest.split("|") if int(count) else []
-        out.append((int(sel), items))
-    return out
-
-
-def range_list(s):
-    for sel, items in combos(s):
-        if items and items[0] == "1.5":
-            return sel, items
-    raise Failure("no range list (first item \"1.5\") among %r" % combos(s))
-
-
-def stored_range_index(s):
-    rec = s.query("SonarDialogBinV2")
-    check(rec is not None and len(rec) == 72, "SonarDialogBinV2 is %r" % (rec,))
-    return struct.unpack_from("<i", rec, 4)[0]
+    _, _, full, _, l, t, r, b = struct.unpack("<4I4i", value)
+    return (l, t, r, b), full
 
 
 def scan_changes(s, seconds):
@@ -60,7 +40,7 @@ def scan_changes(s, seconds):
     first = s.must("snapshot", "Radar scan", "*").split()[2]
     deadline = time.monotonic() + seconds
     while time.monotonic() < deadline:
-        time.sleep(0.4)
+        time.sleep(0.3)
         if s.must("snapshot", "Radar scan", "*").split()[2] != first:
             return True
     return False
@@ -69,6 +49,11 @@ def scan_changes(s, seconds):
 def slider_height(s):
     l, t, r, b, visible, _ = rect(s, "RadarSliderbar class", "*")
     return (b - t) if visible else 0
+
+
+def no_dialog(s, what, timeout_ms=0):
+    rc, out = s.drive("wait-dialog", "*", timeout_ms=timeout_ms)
+    check(rc != 0, "%s: a box appeared: %r %r" % (what, out, s.drive("dialog-text", "*")[1]))
 
 
 def expect_playing(s, how):
@@ -101,68 +86,232 @@ def open_through_dialog(s, folder, names):
     s.must("wait-dialog-gone", "Open", timeout_ms=10000, what="open-file dialog closes")
 
 
+def shots(s, prefix):
+    return sorted(glob.glob(os.path.join(s.documents(), "SK720_DATA", prefix + "_rez720_*.png")))
+
+
+def manual_screenshot(s, notice=None):
+    """Requests a screenshot from the scan view and follows the notice until it closes itself."""
+    rc, out = s.drive("command", SCREENSHOT, "--scan", "--watch", timeout_ms=10000)
+    lines = out.splitlines()
+    check(rc == 0 and lines and lines[-1] == "closed" and lines[0] == (notice or lines[0]),
+          "notice after the screenshot request: %r (exit %d), expected %r closing by itself"
+          % (out, rc, notice))
+
+
+def in_dialog(s, title, opener, steps, button, *opener_args):
+    """Opens a dialog, sets its fields or presses its buttons, closes it with button."""
+    s.must(opener, *opener_args)
+    s.must("wait-dialog", title, timeout_ms=10000, what="dialog %r" % title)
+    for step in steps:
+        if isinstance(step, str):
+            s.must("press-dialog-button", title, step)
+        else:
+            s.must("dialog-set", title, *step)
+    s.must("press-dialog-button", title, button)
+    s.must("wait-dialog-gone", title, timeout_ms=5000, what="%s closes %r" % (button, title))
+
+
+def view_dialog(s, steps, button):
+    in_dialog(s, VIEW_TITLE, "click", steps, button, "Button", VIEW_TITLE)
+
+
 # --- scenarios -----------------------------------------------------------------------------
 
 
-def first_start(s):
+def first_start_and_dialogs(s):
+    # Wine lists its own COM1; with the key gone no serial port is present at all.
+    s.wine(["reg", "delete", r"HKLM\HARDWARE\DEVICEMAP\SERIALCOMM", "/f"], check=False)
     s.launch()
     s.must("wait-status", "0", "Disconnected", what="status part 0")
-    check(s.wait_value("Language") == "0409", "Language is %r" % s.query("Language"))
-    check(s.wait_value("SonarDialogBinV2") == sonar_record(),
-          "SonarDialogBinV2 is %r" % s.query("SonarDialogBinV2"))
-    check(s.wait_value("ViewDialogBinV3") == VIEW_DEFAULTS,
-          "ViewDialogBinV3 is %r" % s.query("ViewDialogBinV3"))
-    folder = s.wait_value("WorkingFolder")
+    names = ("Language", "SonarDialogBinV2", "ViewDialogBinV3", "WorkingFolder",
+             "MainWindowPosition")
+    stored = s.wait_values(lambda v: all(n in v for n in names))
+    want = {"Language": "0409", "SonarDialogBinV2": sonar_record(),
+            "ViewDialogBinV3": view_record()}
+    check(all(stored.get(k) == v for k, v in want.items()), "first start stored %r" % stored)
+    folder = stored.get("WorkingFolder")
     check(folder is not None and folder.endswith("\\SK720_DATA"), "WorkingFolder is %r" % folder)
     expected = os.path.join(s.documents(), "SK720_DATA")
     check(os.path.isdir(expected) and os.path.samefile(s.unix_path(folder), expected),
           "working folder %r not created in Documents" % folder)
-    stored = placement(s.wait_value("MainWindowPosition"))
-    check(stored["rect"] == rect(s)[:4] and stored["fullScreen"] == 0,
-          "stored placement %r, window %r" % (stored, rect(s)))
+    windowed = rect(s)
+    check(placement(stored.get("MainWindowPosition")) == (windowed[:4], 0),
+          "stored placement %r, window %r" % (stored.get("MainWindowPosition"), windowed))
+    check(windowed[5] & WS_CAPTION == WS_CAPTION, "no caption at start: %r" % (windowed,))
+
+    # Without compass data the view dialog has no compass group: both compass fields read off.
+    set_record = view_record(zeroOffset=-90, zeroAlwaysUp=0)
+    s.must("click", "Button", VIEW_TITLE)
+    s.must("wait-dialog", VIEW_TITLE, what="view settings dialog")
+    check(s.drive("dialog-get", VIEW_TITLE, COMPASS_ENABLE)[0] != 0,
+          "a compass group without compass data")
+    s.must("dialog-set", VIEW_TITLE, OFFSET_FIELD, "-90")
+    s.must("press-dialog-button", VIEW_TITLE, "Set")
+    s.must("wait-dialog-gone", VIEW_TITLE, what="Set closes the dialog")
+    check(s.query("ViewDialogBinV3") == set_record, "stored after Set with -90")
+    s.must("click", "Button", VIEW_TITLE)
+    s.must("wait-dialog", VIEW_TITLE, what="view settings dialog")
+    shown = s.must("dialog-get", VIEW_TITLE, OFFSET_FIELD)
+    check(shown == "-90", "the dialog reopens with offset %r" % shown)
+    s.must("dialog-set", VIEW_TITLE, OFFSET_FIELD, "abc")
+    s.must("press-dialog-button", VIEW_TITLE, "Set")
+    s.must("wait-dialog-gone", VIEW_TITLE, what="Set closes the dialog")
+    check(s.query("ViewDialogBinV3") == set_record, "stored after Set with \"abc\"")
+    view_dialog(s, [(OFFSET_FIELD, "45"), "Grid"], "Cancel")
+    check(s.query("ViewDialogBinV3") == set_record, "stored after Cancel")
+
+    # The working folder: made when it does not exist; one that cannot be made is refused with
+    # the system's text, and the dialog stays open.
+    good = os.path.join(s.work, "new folder", "records")
+    os.makedirs(os.path.dirname(good), exist_ok=True)
+    in_dialog(s, FOLDER_TITLE, "command", [(FOLDER_FIELD, s.windows_path(good))], "OK",
+              WORKING_FOLDER)
+    check(os.path.isdir(good), "the folder was not created")
+    check(s.wait_value("WorkingFolder") == s.windows_path(good),
+          "WorkingFolder is %r" % s.query("WorkingFolder"))
+    blocker = os.path.join(s.work, "a file")
+    with open(blocker, "w") as f:
+        f.write("x")
+    s.must("command", WORKING_FOLDER)
+    s.must("wait-dialog", FOLDER_TITLE, timeout_ms=10000, what="dialog again")
+    s.must("dialog-set", FOLDER_TITLE, FOLDER_FIELD, s.windows_path(os.path.join(blocker, "sub")))
+    s.must("press-dialog-button", FOLDER_TITLE, "OK")
+    s.must("wait-dialog", "GetLastError", timeout_ms=10000, what="error box for a bad folder")
+    s.must("press-dialog-button", "GetLastError", "OK")
+    s.must("wait-dialog-gone", "GetLastError", timeout_ms=10000, what="error box closes")
+    check(s.drive("wait-dialog", FOLDER_TITLE)[0] == 0, "the dialog closed after a failure")
+    s.must("press-dialog-button", FOLDER_TITLE, "Cancel")
+    s.must("wait-dialog-gone", FOLDER_TITLE, timeout_ms=5000, what="Cancel")
+    check(s.query("WorkingFolder") == s.windows_path(good), "a failed folder was stored")
+
+    # No port: an empty list, and Start opens no connect dialog.
+    check(s.must("combo-items", "ComboBox", "0") == "0", "head port list not empty")
+    s.must("click", "Button", "Start", timeout_ms=5000)
+    check(s.drive("wait-dialog", "Connect", timeout_ms=2000)[0] != 0,
+          "a connect dialog opened without a port")
+    s.must("wait-status", "0", "Disconnected", what="status without a port")
+
+    # F11 in and out of full screen; closed in full screen, the windowed placement is stored.
+    def wait_rect(want, caption):
+        deadline = time.monotonic() + 5
+        while True:
+            now = rect(s)
+            if now[:4] == want and bool(now[5] & WS_CAPTION) == caption:
+                return
+            check(time.monotonic() < deadline, "window %r, expected %r caption %s"
+                  % (now, want, caption))
+            time.sleep(0.2)
+
+    full = (0, 0) + s.screen
+    for want, caption in ((full, False), (windowed[:4], True), (full, False)):
+        s.must("key", "0x7A", "--scan")
+        wait_rect(want, caption)
+        if caption:
+            stored = s.wait_value("MainWindowPosition")
+            check(placement(stored) == (windowed[:4], 0), "stored after leaving full screen")
     check(s.quit() == 0, "exit code not 0")
+    stored = s.values()
+    check(placement(stored.get("MainWindowPosition")) == (windowed[:4], 0),
+          "stored after closing in full screen: %r" % stored.get("MainWindowPosition"))
+    check(stored.get("ViewDialogBinV3") == set_record, "view record after closing")
 
 
-def languages(s):
-    cases = [("0419", "Старт", "Открыть файл", "Отключён"), ("0412", "시작", "파일 불러오기", "연결끊김"),
-             ("0407", "Start", "Open File", "Disconnected")]
-    wrong = []
-    for code, start, open_file, disconnected in cases:
-        s.set_string("Language", code)
-        s.launch()
-        for args, what in [(("find-child", "Button", start), "Start button %s" % start),
-                           (("find-child", "Button", open_file), "Open File button %s" % open_file),
-                           (("wait-status", "0", disconnected), "status part 0 %s" % disconnected)]:
-            rc, out = s.drive(*args, timeout_ms=3000)
-            if rc != 0:
-                wrong.append("%s: no %s (saw %r)" % (code, what, out))
-        if s.query("Language") != code:
-            wrong.append("%s: Language rewritten as %r" % (code, s.query("Language")))
-        check(s.quit() == 0, "exit code not 0")
-    check(not wrong, "; ".join(wrong))
-
-
-def extended_range(s):
-    ranges = ["1.5", "2.5", "3", "5", "6", "7.5", "10", "15", "20", "30", "45", "60"]
-    for args, count, index in [((), 12, 11), (("-EXTRANGE", "--extrange"), 12, 11),
-                               (("-extrange",), 15, 14)]:
-        s.set_binary("SonarDialogBinV2", sonar_record(rangeIndex=14))
+def languages_and_ranges(s):
+    # A stored range beyond the list is cut to its end (and stored so) unless -extrange, matched
+    # exactly, makes the list longer. Each start in another interface language; any code but
+    # Korean's and Russian's is English.
+    cases = [("0419", (), "Старт", "Открыть файл", "Отключён", 11),
+             ("0412", ("-EXTRANGE", "--extrange"), "시작", "파일 불러오기", "연결끊김", 11),
+             ("0407", ("-extrange",), "Start", "Open File", "Disconnected", 14)]
+    for code, args, start, open_file, disconnected, index in cases:
+        values = {"Language": code, "SonarDialogBinV2": sonar_record(rangeIndex=14)}
+        blocker = os.path.join(s.work, "blocker")
+        if code == "0412":  # a recording under a Korean path, shown in the screenshot's strip
+            folder = os.path.join(s.work, "한글 자료")
+            os.makedirs(folder, exist_ok=True)
+            args += (s.windows_path(s.synth(os.path.join(folder, "기록.bin"), "--turns", "2")),)
+        if code == "0407":  # screenshots into a folder that cannot be made
+            with open(blocker, "w") as f:
+                f.write("a file where the working folder's parent should be\n")
+            values["WorkingFolder"] = s.windows_path(blocker) + "\\shots"
+        s.reset_settings(**values)
         s.launch(*args)
-        sel, items = range_list(s)
-        want = ranges + (["100", "120", "150"] if count == 15 else [])
-        check(items == want, "%r: range list %r" % (args, items))
-        check(sel == index, "%r: range selection %d, expected %d" % (args, sel, index))
-        s.wait_value("SonarDialogBinV2", predicate=lambda v: v and len(v) == 72 and
-                     struct.unpack_from("<i", v, 4)[0] == index)
-        check(stored_range_index(s) == index,
-              "%r: stored rangeIndex %d, expected %d" % (args, stored_range_index(s), index))
-        check(s.quit() == 0, "exit code not 0")
+        for what, cmd in (("Start", ("find-child", "Button", start)),
+                          ("Open File", ("find-child", "Button", open_file)),
+                          ("status", ("wait-status", "0", disconnected))):
+            s.must(*cmd, timeout_ms=3000, what="%s: %s" % (code, what))
+        sel, items = next((c for c in combos(s) if c[1] and c[1][0] == "1.5"), (None, None))
+        want = RANGES + (["100", "120", "150"] if index == 14 else [])
+        check(items == want and sel == index, "%r: range list %r, selection %r, expected %d"
+              % (args, items, sel, index))
+        stored = s.wait_values(lambda v: struct.unpack_from(
+            "<i", v.get("SonarDialogBinV2", bytes(8)), 4)[0] == index)
+        check(struct.unpack_from("<i", stored["SonarDialogBinV2"], 4)[0] == index,
+              "%r: stored range %r" % (args, stored["SonarDialogBinV2"]))
+        check(stored["Language"] == code, "%s: Language rewritten as %r" % (code, stored))
+        if code == "0412":
+            korean_screen(s, start)
+        if code == "0407":
+            manual_screenshot(s, "Screenshot not saved: folder not writable")
+            # Anywhere the program could have fallen back to: Documents and the work folder.
+            written = [n for top in (s.documents(), s.work) for _, _, names in os.walk(top)
+                       for n in names if "screenshot_rez720_" in n]
+            check(os.path.isfile(blocker) and not written, "screenshot files %r" % written)
+        check(s.quit() == 0, "%s: exit code not 0" % code)
 
 
-def playback_command_line(s):
-    path = s.synth(os.path.join(s.work, "cmdline.bin"), "--turns", "2")
-    s.launch(s.windows_path(path))
-    expect_playing(s, "command line")
+def combos(s):
+    """Every combo box of the main window: (selection, items), in creation order."""
+    out = []
+    for line in s.must("combos").splitlines():
+        head, _, rest = line.partition("|")
+        _, sel, count = head.split()
+        out.append((int(sel), rest.split("|") if int(count) else []))
+    return out
+
+
+def korean_screen(s, start):
+    # Hangul drawn as Hangul: the label and the same button showing characters no font has (the
+    # box glyph) must look different. Without a Korean font both are boxes.
+    no_glyph = "\u0378\u0378"
+    time.sleep(1)
+    hangul = s.must("snapshot", "Button", start).split()[2]
+    s.must("set-text", "Button", start, no_glyph)
+    deadline = time.monotonic() + 5  # the button repaints in the program's own time
+    while s.must("snapshot", "Button", no_glyph).split()[2] == hangul:
+        check(time.monotonic() < deadline, "the Korean label draws as the box glyph")
+        time.sleep(0.2)
+    s.must("set-text", "Button", no_glyph, start)
+    expect_playing(s, "a command line naming a Korean path")
+    manual_screenshot(s)
+    check(shots(s, "screenshot"), "no screenshot of a recording under a Korean path")
+    s.must("click", "Button", "소나 상세 설정", timeout_ms=5000, what="sonar settings button")
+    s.must("wait-dialog", "*", timeout_ms=10000, what="sonar settings dialog")
+    s.must("press-dialog-button", "*", "취소")
+    s.must("wait-dialog-gone", "*", timeout_ms=10000, what="dialog closes")
+
+
+def playback(s):
+    folder = os.path.join(s.work, "dialog")
+    os.makedirs(folder, exist_ok=True)
+    # Refused from the command line and from the open-file dialog: no playback starts.
+    s.synth(os.path.join(folder, "first.bin"), "--turns", "1")
+    s.synth(os.path.join(folder, "second.bin"), "--turns", "1", "--seed", "2")
+    garbage = os.path.join(s.work, "garbage.bin")
+    with open(garbage, "wb") as f:
+        f.write(b"NOT A RECORDING, JUST TEXT" * 4)
+    with open(os.path.join(folder, "short.bin"), "wb") as f:
+        f.write(b"DATA" + bytes(8) + struct.pack("<I", 16) + bytes(64))
+    s.launch(s.windows_path(garbage))
+    expect_error_box(s, "Invalid file selected")
+    time.sleep(0.5)
+    check(slider_height(s) == 0, "slider bar shown after the Error box closed")
+    open_through_dialog(s, folder, ["short.bin"])
+    expect_error_box(s, "Invalid file selected")
+
+    open_through_dialog(s, folder, ["first.bin", "second.bin"])
+    expect_playing(s, "the open-file dialog")
     # The work area from the top: scan view, slider bar 22, echo trace 49.
     scan, slider, trace = (rect(s, c, "*") for c in ("Radar scan", "RadarSliderbar class",
                                                      "WOscClass"))
@@ -184,92 +333,8 @@ def playback_command_line(s):
     check(s.quit() == 0, "exit code not 0")
 
 
-def playback_open_dialog(s):
-    folder = os.path.join(s.work, "dialog")
-    os.makedirs(folder, exist_ok=True)
-    s.synth(os.path.join(folder, "first.bin"), "--turns", "1")
-    s.synth(os.path.join(folder, "second.bin"), "--turns", "1", "--seed", "2")
-    s.launch()
-    check(slider_height(s) == 0, "slider bar shown before any file was opened")
-    open_through_dialog(s, folder, ["first.bin", "second.bin"])
-    expect_playing(s, "the open-file dialog")
-    check(s.quit() == 0, "exit code not 0")
-
-
-def playback_non_ascii_path(s):
-    # Russian users keep recordings in folders named in Russian.
-    folder = os.path.join(s.work, "записи")
-    os.makedirs(folder, exist_ok=True)
-    # Written under an ASCII name: the companion's own path handling is not under test here.
-    path = os.path.join(folder, "запись.bin")
-    os.replace(s.synth(os.path.join(s.work, "plain.bin"), "--turns", "1"), path)
-    s.launch(s.windows_path(path))
-    check(s.drive("wait-dialog", "*", timeout_ms=2000)[0] != 0,
-          "a box appeared: %s" % s.drive("dialog-text", "*")[1])
-    expect_playing(s, "a command line naming a Cyrillic path")
-    check(s.quit() == 0, "exit code not 0")
-
-
-def invalid_file(s):
-    garbage = os.path.join(s.work, "garbage.bin")
-    with open(garbage, "wb") as f:
-        f.write(b"NOT A RECORDING, JUST TEXT" * 4)
-    short = os.path.join(s.work, "short.bin")
-    with open(short, "wb") as f:
-        f.write(b"DATA" + bytes(8) + struct.pack("<I", 16) + bytes(64))
-    s.launch(s.windows_path(garbage))
-    expect_error_box(s, "Invalid file selected")
-    time.sleep(1.0)
-    check(slider_height(s) == 0, "slider bar shown after the Error box closed")
-    open_through_dialog(s, s.work, ["short.bin"])
-    expect_error_box(s, "Invalid file selected")
-    check(s.quit() == 0, "exit code not 0")
-
-
-def full_screen(s):
-    s.launch()
-    windowed = rect(s)
-    check(windowed[5] & WS_CAPTION == WS_CAPTION, "no caption at start: %r" % (windowed,))
-    full = (0, 0) + s.screen
-
-    def wait_rect(want, caption):
-        deadline = time.monotonic() + 5
-        while True:
-            now = rect(s)
-            if now[:4] == want and bool(now[5] & WS_CAPTION) == caption:
-                return
-            if time.monotonic() > deadline:
-                raise Failure("window %r, expected %r caption %s" % (now, want, caption))
-            time.sleep(0.2)
-
-    s.must("key", "0x7A", "--scan")
-    wait_rect(full, False)
-    s.must("key", "0x7A", "--scan")
-    wait_rect(windowed[:4], True)
-    stored = placement(s.wait_value("MainWindowPosition"))
-    check(stored["rect"] == windowed[:4] and stored["fullScreen"] == 0,
-          "stored after leaving full screen: %r" % stored)
-    # Closed while in full screen: the windowed placement is what is stored.
-    s.must("key", "0x7A", "--scan")
-    wait_rect(full, False)
-    check(s.quit() == 0, "exit code not 0")
-    stored = placement(s.query("MainWindowPosition"))
-    check(stored["rect"] == windowed[:4] and stored["fullScreen"] == 0,
-          "stored after closing in full screen: %r" % stored)
-
-
 ALL = {
-    "first_start": first_start,
-    "languages": languages,
-    "extended_range": extended_range,
-    "playback_command_line": playback_command_line,
-    "playback_open_dialog": playback_open_dialog,
-    "playback_non_ascii_path": playback_non_ascii_path,
-    "invalid_file": invalid_file,
-    "full_screen": full_screen,
+    "first_start_and_dialogs": first_start_and_dialogs,
+    "languages_and_ranges": languages_and_ranges,
+    "playback": playback,
 }
-
-# The live head against the simulated head and GPS receiver on COM ports.
-from live_scenarios import LIVE  # noqa: E402
-
-ALL.update(LIVE)

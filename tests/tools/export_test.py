@@ -29,25 +29,18 @@ def geodetic_to_ecef(lat, lon):
             n * (1 - E2) * math.sin(p))
 
 
-def ecef_to_geodetic(x, y, z):
-    lon = math.atan2(y, x)
-    r = math.hypot(x, y)
-    lat = math.atan2(z, r * (1 - E2))
-    for _ in range(8):
-        n = A / math.sqrt(1 - E2 * math.sin(lat) ** 2)
-        h = r / math.cos(lat) - n
-        lat = math.atan2(z, r * (1 - E2 * n / (n + h)))
-    return math.degrees(lat), math.degrees(lon)
-
-
 def offset(lat, lon, east, north):
     """The point `east` and `north` metres from (lat, lon) in the local tangent plane."""
     x, y, z = geodetic_to_ecef(lat, lon)
     p, l = math.radians(lat), math.radians(lon)
-    e = (-math.sin(l), math.cos(l), 0.0)
-    n = (-math.sin(p) * math.cos(l), -math.sin(p) * math.sin(l), math.cos(p))
-    return ecef_to_geodetic(x + east * e[0] + north * n[0], y + east * e[1] + north * n[1],
-                            z + east * e[2] + north * n[2])
+    x -= east * math.sin(l) + north * math.sin(p) * math.cos(l)
+    y += east * math.cos(l) - north * math.sin(p) * math.sin(l)
+    z += north * math.cos(p)
+    r, lat2 = math.hypot(x, y), math.atan2(z, math.hypot(x, y) * (1 - E2))
+    for _ in range(8):
+        n = A / math.sqrt(1 - E2 * math.sin(lat2) ** 2)
+        lat2 = math.atan2(z, r * (1 - E2 * n * math.cos(lat2) / r))
+    return math.degrees(lat2), math.degrees(math.atan2(y, x))
 
 
 def metres_between(a, b):
@@ -56,20 +49,16 @@ def metres_between(a, b):
 
 
 def records(path):
-    """Every record of a synthesised file: (offset, header fields, sample bytes, footer)."""
+    """Every record of a synthesised file: header fields, samples, footer, position in degrees."""
     with open(path, 'rb') as f:
         data = f.read()
     out, pos = [], 0
     while pos < len(data):
         assert data[pos:pos + 4] == b'DATA', pos
-        hs, _, length, dev, angle, word = struct.unpack_from('<6I', data, pos + 4)
-        gyro = compass = lat = lon = None
-        if hs >= 36:
-            gyro, compass = struct.unpack_from('<2i', data, pos + 28)
-        if hs >= 44:
-            lat, lon = struct.unpack_from('<2f', data, pos + 36)
-        out.append(dict(offset=pos, hs=hs, length=length, dev=dev, angle=angle, word=word,
-                        gyro=gyro, compass=compass, lat=lat, lon=lon,
+        hs, _, length, dev, angle = struct.unpack_from('<5I', data, pos + 4)
+        lat, lon = struct.unpack_from('<2f', data, pos + 36)
+        out.append(dict(offset=pos, length=length, dev=dev, angle=angle,
+                        where=(math.degrees(lat), math.degrees(lon)),
                         samples=data[pos + hs:pos + length - 8],
                         footer=data[pos + length - 4:pos + length].decode()))
         pos += length
@@ -93,8 +82,7 @@ def rgba(path, work):
     raw = os.path.join(work, 'bands.raw')
     subprocess.run(['gdal_translate', '-q', '-of', 'ENVI', '-co', 'INTERLEAVE=BSQ', path, raw],
                    check=True)
-    info = gdalinfo(path)
-    w, h = info['size']
+    w, h = gdalinfo(path)['size']
     with open(raw, 'rb') as f:
         data = f.read()
     return w, h, [data[i * w * h:(i + 1) * w * h] for i in range(4)]
@@ -112,36 +100,29 @@ class ExportTest(unittest.TestCase):
 
     def test_world_files_put_every_turn_where_the_head_was(self):
         rec = self.path('track.bin')
-        run('synth', rec, '--turns', '3', '--step-index', '3', '--position', '-33.85,151.2',
-            '--track', '60,0.5')
-        run('export', rec, '--map', self.path('map'), '--size', '400')
-        recs = records(rec)
-        pings = 800  # four lines a step: each turn one third of the recording
+        run('synth', rec, '--turns', '3', '--step-index', '5', '--position', '-33.85,151.2',
+            '--track', '60,2')
+        run('export', rec, '--map', self.path('map'), '--size', '200')
+        recs, pings = records(rec), 200  # 1.8 degree steps: each turn one third
         pngs = sorted(f for f in os.listdir(self.path('map')) if f.endswith('.png'))
         self.assertEqual(pngs, ['track_turn0001.png', 'track_turn0002.png', 'track_turn0003.png'])
-        boxes = {}
-        mpp = 20.0 / 400  # 10 m to either edge
+        boxes, mpp = {}, 20.0 / 200  # 10 m to either edge
         for k, name in enumerate(pngs):
-            mid = recs[k * pings + pings // 2]
-            centre = (math.degrees(mid['lat']), math.degrees(mid['lon']))
             info = gdalinfo(self.path('map', name))
-            self.assertEqual(info['size'], [400, 400])
-            self.assertEqual(len(info['bands']), 4)
-            corners = info['cornerCoordinates']
-            # The head is the centre of pixel 200: the image reaches 200.5 pixels west and north.
-            edges = {'upperLeft': (-200.5, 200.5), 'upperRight': (199.5, 200.5),
-                     'lowerLeft': (-200.5, -199.5), 'lowerRight': (199.5, -199.5)}
-            for corner, (e, n) in edges.items():
-                want = offset(*centre, e * mpp, n * mpp)
+            self.assertEqual((info['size'], len(info['bands'])), ([200, 200], 4))
+            corners = boxes[name] = info['cornerCoordinates']
+            # The head is the centre of pixel 100: the image reaches 100.5 pixels west and north.
+            for corner, (e, n) in {'upperLeft': (-100.5, 100.5), 'upperRight': (99.5, 100.5),
+                                   'lowerLeft': (-100.5, -99.5),
+                                   'lowerRight': (99.5, -99.5)}.items():
+                want = offset(*recs[k * pings + pings // 2]['where'], e * mpp, n * mpp)
                 got = (corners[corner][1], corners[corner][0])
                 self.assertLess(metres_between(want, got), 0.5, (name, corner))
-            boxes[name] = corners
             with open(self.path('map', name[:-4] + '.prj')) as f:
                 self.assertIn('WGS_1984', f.read())
         # The boxes follow the head along its track.
         c1, c3 = boxes[pngs[0]]['center'], boxes[pngs[2]]['center']
-        m1, m3 = recs[pings // 2], recs[2 * pings + pings // 2]
-        moved = metres_between(*[(math.degrees(m['lat']), math.degrees(m['lon'])) for m in (m1, m3)])
+        moved = metres_between(recs[pings // 2]['where'], recs[2 * pings + pings // 2]['where'])
         self.assertGreater(moved, 10.0)
         self.assertAlmostEqual(metres_between((c1[1], c1[0]), (c3[1], c3[0])), moved, delta=0.5)
 
@@ -150,66 +131,48 @@ class ExportTest(unittest.TestCase):
         overlays = kml.findall('.//k:GroundOverlay', ns)
         self.assertEqual(len(overlays), 3)
         for o in overlays:
-            href = o.find('k:Icon/k:href', ns).text
-            box = o.find('k:LatLonBox', ns)
-            c = boxes[href]
-            self.assertAlmostEqual(float(box.find('k:north', ns).text), c['upperLeft'][1], 6)
-            self.assertAlmostEqual(float(box.find('k:south', ns).text), c['lowerLeft'][1], 6)
-            self.assertAlmostEqual(float(box.find('k:west', ns).text), c['upperLeft'][0], 6)
-            self.assertAlmostEqual(float(box.find('k:east', ns).text), c['upperRight'][0], 6)
+            box, c = o.find('k:LatLonBox', ns), boxes[o.find('k:Icon/k:href', ns).text]
+            for side, want in (('north', c['upperLeft'][1]), ('south', c['lowerLeft'][1]),
+                               ('west', c['upperLeft'][0]), ('east', c['upperRight'][0])):
+                self.assertAlmostEqual(float(box.find('k:' + side, ns).text), want, 6)
             self.assertEqual(box.find('k:rotation', ns).text, '0')
         line = kml.find('.//k:Placemark/k:LineString/k:coordinates', ns).text.split()
-        first = [float(v) for v in line[0].split(',')]
-        last = [float(v) for v in line[-1].split(',')]
-        self.assertLess(metres_between((first[1], first[0]), (math.degrees(recs[0]['lat']),
-                                                               math.degrees(recs[0]['lon']))), 0.5)
-        self.assertLess(metres_between((last[1], last[0]), (math.degrees(recs[-1]['lat']),
-                                                             math.degrees(recs[-1]['lon']))), 0.5)
+        for point, rec in ((line[0], recs[0]), (line[-1], recs[-1])):
+            lon, lat = (float(v) for v in point.split(',')[:2])
+            self.assertLess(metres_between((lat, lon), rec['where']), 0.5)
 
     def target_layer(self, name, *synth, export=()):
         rec = self.path(name + '.bin')
-        run('synth', rec, '--turns', '1', '--step-index', '2', '--position', '35.1,129.05', *synth)
-        out = self.path(name)
-        run('export', rec, '--map', out, '--size', '512', *export)
-        return self.path(name, name + '_turn0001.png')
+        run('synth', rec, '--turns', '1', '--step-index', '2', '--position', '35.1,129.05',
+            '--heading', '75', *synth)
+        run('export', rec, '--map', self.path(name), '--size', '256', *export)
+        return rgba(self.path(name, name + '_turn0001.png'), self.dir)
 
-    def test_a_target_appears_at_its_geographic_position(self):
+    def test_a_target_appears_at_its_geographic_position_whatever_the_compass(self):
         # The same scene with and without a world-fixed target: the pixels that differ are the
         # target's, whatever the speckle around it.
-        heading = ('--heading', '75')
-        with_target = self.target_layer('with', *heading, '--target', '30,7')
-        without = self.target_layer('without', *heading)
-        w, h, a = rgba(with_target, self.dir)
-        _, _, b = rgba(without, self.dir)
+        w, h, a = self.target_layer('with', '--target', '30,7')
+        _, _, b = self.target_layer('without')
         sx = sy = total = 0.0
         for i in range(w * h):
             d = abs(a[0][i] - b[0][i]) + abs(a[1][i] - b[1][i]) + abs(a[2][i] - b[2][i])
             if d > 30:
-                sx += d * (i % w + 0.5)
-                sy += d * (i // w + 0.5)
-                total += d
+                sx, sy, total = sx + d * (i % w + 0.5), sy + d * (i // w + 0.5), total + d
         self.assertGreater(total, 0)
-        gt = gdalinfo(with_target)['geoTransform']
+        gt = gdalinfo(self.path('with', 'with_turn0001.png'))['geoTransform']
         lon, lat = gt[0] + gt[1] * sx / total, gt[3] + gt[5] * sy / total
-        recs = records(self.path('with.bin'))
-        head = (math.degrees(recs[0]['lat']), math.degrees(recs[0]['lon']))
+        head = records(self.path('with.bin'))[0]['where']
         want = offset(*head, 7 * math.sin(math.radians(30)), 7 * math.cos(math.radians(30)))
         self.assertLess(metres_between(want, (lat, lon)), 0.3)
         # Outside the scanned disc the layer is see-through, inside it opaque.
-        self.assertEqual(a[3][0], 0)
-        self.assertEqual(a[3][w * (h // 2) + w // 2 + 100], 255)
-
-    def test_heading_from_an_offset_gyro_and_from_the_option(self):
-        # The gyro reads from its own zero: the heading must come out as the compass's, as in the
-        # program's north-up view; a head without a compass takes --heading instead.
-        agree = self.target_layer('agree', '--heading', '75', '--target', '30,7')
-        gyro = self.target_layer('gyro', '--heading', '75', '--target', '30,7', '--compass',
-                                 'gyro-offset')
-        none = self.target_layer('none', '--heading', '75', '--target', '30,7', '--compass',
-                                 'none', export=('--heading', '75'))
-        pixels = [rgba(p, self.dir)[2] for p in (agree, gyro, none)]
-        self.assertEqual(pixels[0], pixels[1])
-        self.assertEqual(pixels[0], pixels[2])
+        self.assertEqual((a[3][0], a[3][w * (h // 2) + w // 2 + 50]), (0, 255))
+        # The gyro reads from its own zero: the heading must come out as the compass's, as in
+        # the program's north-up view; a head without a compass takes --heading instead.
+        gyro = self.target_layer('gyro', '--target', '30,7', '--compass', 'gyro-offset')[2]
+        none = self.target_layer('none', '--target', '30,7', '--compass', 'none',
+                                 export=('--heading', '75'))[2]
+        self.assertEqual(a, gyro)
+        self.assertEqual(a, none)
 
     def test_turn_choice_and_summary(self):
         rec = self.path('r.bin')
@@ -221,8 +184,8 @@ class ExportTest(unittest.TestCase):
                           'r_turn0004.pgw', 'r_turn0004.png', 'r_turn0004.prj'])
         self.assertIn('2 turns written, 2 skipped', p.stdout)
         run('export', rec, '--map', self.path('last'), '--size', '64', '--turns', 'last')
-        self.assertIn('r_turn0004.png', os.listdir(self.path('last')))
-        self.assertEqual(len([f for f in os.listdir(self.path('last')) if f.endswith('.png')]), 1)
+        self.assertEqual([f for f in os.listdir(self.path('last')) if f.endswith('.png')],
+                         ['r_turn0004.png'])
 
     def test_ping_table_rows_match_the_records(self):
         rec = self.path('t.bin')
@@ -235,26 +198,21 @@ class ExportTest(unittest.TestCase):
             rows = list(csv.DictReader(f))
         with open(self.path('t.jsonl')) as f:
             objs = [json.loads(line) for line in f]
-        self.assertEqual(len(rows), len(recs))
-        self.assertEqual(len(objs), len(recs))
+        self.assertEqual((len(rows), len(objs)), (len(recs), len(recs)))
         for i in (0, 1, 7, len(recs) - 1):
             r, row, obj = recs[i], rows[i], objs[i]
-            self.assertEqual(int(row['offset']), r['offset'])
-            self.assertEqual(obj['offset'], r['offset'])
-            self.assertEqual(int(row['ping']), i)
+            self.assertEqual([int(row['offset']), obj['offset'], int(row['ping'])],
+                             [r['offset'], r['offset'], i])
             self.assertEqual(int(row['angle_raw']), r['angle'])
             self.assertAlmostEqual(float(row['angle_deg']), r['angle'] // 9 * 0.1125)
-            self.assertEqual(int(row['header_size']), 44)
-            self.assertEqual(int(row['device_id']), r['dev'])
-            self.assertAlmostEqual(float(row['latitude']), math.degrees(r['lat']), 9)
-            self.assertAlmostEqual(obj['longitude'], math.degrees(r['lon']), 9)
+            self.assertEqual([int(row['header_size']), int(row['device_id'])], [44, r['dev']])
+            self.assertAlmostEqual(float(row['latitude']), r['where'][0], 9)
+            self.assertAlmostEqual(obj['longitude'], r['where'][1], 9)
             self.assertAlmostEqual(float(row['compass_deg']), 12.5)
             self.assertAlmostEqual(obj['gyro_deg'], 57.5)
             self.assertEqual(float(row['range_m']), 10.0)
-            self.assertEqual(row['sector_heading_deg'], '90')
-            self.assertEqual(row['sector_width_deg'], '90')
-            self.assertEqual(obj['step_deg'], '1.8')
-            self.assertEqual(row['footer'], r['footer'])
+            self.assertEqual([row['sector_heading_deg'], row['sector_width_deg'], obj['step_deg'],
+                              row['footer']], ['90', '90', '1.8', r['footer']])
             n = len(r['samples'])
             self.assertEqual(int(row['sample_count']), n)
             self.assertEqual([int(row[f's{j}']) for j in range(n)], list(r['samples']))
@@ -263,39 +221,33 @@ class ExportTest(unittest.TestCase):
         self.assertEqual({o['direction'] for o in objs[1:]}, {'cw', 'ccw'})
 
     def test_refused_input_leaves_nothing(self):
-        good = self.path('good.bin')
+        good, nopos, junk = self.path('good.bin'), self.path('nopos.bin'), self.path('junk.bin')
         run('synth', good, '--turns', '1', '--step-index', '5', '--position', '1,2', '--compass',
             'none')
-        nopos = self.path('nopos.bin')
         run('synth', nopos, '--turns', '1', '--step-index', '5', '--position', '0,0')
-        junk = self.path('junk.bin')
         with open(junk, 'wb') as f:
             f.write(os.urandom(5000))
-        blocker = self.path('blocker')
+        blocker, out, table = self.path('blocker'), self.path('out'), self.path('t.csv')
         open(blocker, 'w').close()
-        out = self.path('out')
         cases = [
             ([self.path('missing.bin'), '--map', out], 'missing.bin'),
             ([junk, '--map', out, '--heading', '0'], 'no valid record'),
             ([good, '--map', out], '--heading'),
             ([nopos, '--map', out], '--position'),
             ([good, '--map', os.path.join(blocker, 'sub'), '--heading', '0'], 'blocker'),
-            ([good, '--map', out, '--table', self.path('t.csv')], 'either'),
-            ([good, '--table', self.path('t.csv'), '--turns', 'last'], '--turns'),
+            ([good, '--map', out, '--table', table], 'either'),
+            ([good, '--table', table, '--turns', 'last'], '--turns'),
             ([good, '--table', self.path('t.txt')], 't.txt'),
             ([good, '--table', os.path.join(blocker, 't.csv')], 't.csv'),
-            ([junk, '--table', self.path('t.csv')], 'no valid record'),
+            ([junk, '--table', table], 'no valid record'),
             ([good, '--map', out, '--size', '9'], '--size'),
             ([good, '--map', out, '--turns', '3-1'], '--turns'),
         ]
         for args, named in cases:
-            p = run('export', *args, expect=2)
-            lines = p.stderr.splitlines()
-            self.assertEqual(len(lines), 1, (args, p.stderr))
-            self.assertTrue(lines[0].startswith('sk720: export: '), lines[0])
-            self.assertIn(named, lines[0])
-            self.assertFalse(os.path.exists(self.path('t.csv')) or
-                             os.path.exists(self.path('t.csv.part')), args)
+            lines = run('export', *args, expect=2).stderr.splitlines()
+            self.assertEqual(len(lines), 1, (args, lines))
+            self.assertTrue(lines[0].startswith('sk720: export: ') and named in lines[0], lines)
+            self.assertFalse(os.path.exists(table) or os.path.exists(table + '.part'), args)
             self.assertEqual(os.listdir(out) if os.path.isdir(out) else [], [], args)
 
 

@@ -1,14 +1,27 @@
 // The real main window in-process (menus cannot be read from another process under Wine): per
-// interface language its menu bar, ticks and texts; the Autoscreenshot and Hide Toolbar
-// commands as a user meets them.
+// interface language its menu bar, ticks and texts and every dialog template; the Autoscreenshot
+// and Hide Toolbar commands as a user meets them. Its live state without a head: what the view
+// settings hand to the working loop, the Hold button against the hold in force, a file under
+// review against Apply and a live start, and the notices in every interface language.
 #include <windows.h>
 
+#include <commctrl.h>
 #include <gtest/gtest.h>
 
+#include <fstream>
+#include <functional>
 #include <string>
+#include <vector>
 
+#include "app/app_data_win32.h"
 #include "app/app_start_win32.h"
+#include "app/main_commands_win32.h"
 #include "app/main_window_win32.h"
+#include "app/ui_strings_win32.h"
+#include "app/ui_text_win32.h"
+#include "dialogs/dialogs_win32.h"
+#include "dialogs/view_dialog_rules.h"
+#include "record_builder.h"
 #include "resources/resource.h"
 #include "settings/settings_store.h"
 
@@ -34,6 +47,10 @@ void drain() {
   }
 }
 
+INT_PTR CALLBACK quietDialog(HWND, UINT message, WPARAM, LPARAM) {
+  return message == WM_INITDIALOG;
+}
+
 HWND startProgramWindow(const char* language) {
   auto settings = makeDefaultSettingsBackend();
   SetLanguage(*settings, language);
@@ -45,6 +62,14 @@ HWND startProgramWindow(const char* language) {
   return programMainWindow();
 }
 
+void storeHold(int32_t hold) {
+  auto settings = makeDefaultSettingsBackend();
+  ViewSettings v = viewDialogDefaults();
+  LoadRecords(*settings, nullptr, &v);
+  v.hold = hold;
+  SaveRecords(*settings, nullptr, &v);
+}
+
 struct LanguageCase {
   const char* code;
   UINT tickedItem;
@@ -52,12 +77,13 @@ struct LanguageCase {
   const wchar_t* startButton;
 };
 
-TEST(MainWindow, MenuTicksAndTextsFollowTheStoredLanguage) {
+TEST(MainWindow, MenuTicksTextsAndDialogsFollowTheStoredLanguage) {
+  INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_BAR_CLASSES | ICC_STANDARD_CLASSES};
+  InitCommonControlsEx(&controls);
   const LanguageCase cases[] = {
       {"0409", IDM_LANG_ENGLISH, L"&File", L"Start"},
       {"0412", IDM_LANG_KOREAN, nullptr, L"\uC2DC\uC791"},
       {"0419", IDM_LANG_RUSSIAN, nullptr, L"\u0421\u0442\u0430\u0440\u0442"},
-      {"0407", IDM_LANG_ENGLISH, L"&File", L"Start"},  // any other code is English
   };
   for (const LanguageCase& c : cases) {
     SCOPED_TRACE(c.code);
@@ -75,6 +101,16 @@ TEST(MainWindow, MenuTicksAndTextsFollowTheStoredLanguage) {
       EXPECT_NE(topMenuText(menu, 0), L"&File");
     }
     EXPECT_NE(FindWindowExW(main, nullptr, L"Button", c.startButton), nullptr);
+    // A template the dialog manager cannot build (a bad control class, a broken block) would
+    // leave its command doing nothing in that language only.
+    for (int id :
+         {IDD_SONARSETTINGS, IDD_SONARSETTINGS_TUNABLE, IDD_VIEWSETTINGS,
+          IDD_VIEWSETTINGS_NOCOMPASS, IDD_CONNECT, IDD_WORKINGFOLDER, IDD_ABOUT, IDD_NOTICE}) {
+      HWND dialog = CreateDialogParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(id), nullptr,
+                                       quietDialog, 0);
+      EXPECT_NE(dialog, nullptr) << id << ": " << GetLastError();
+      if (dialog) DestroyWindow(dialog);
+    }
     DestroyWindow(main);
     drain();
   }
@@ -114,6 +150,175 @@ TEST(MainWindow, AutoscreenshotTicksOneItemAndHideToolbarGivesTheScanViewTheWidt
   EXPECT_TRUE(IsWindowVisible(start));
   DestroyWindow(main);
   drain();
+}
+
+std::wstring textOf(HWND w) {
+  wchar_t text[128] = {};
+  GetWindowTextW(w, text, 128);
+  return text;
+}
+
+void click(HWND main, HWND button) {
+  SendMessageW(main, WM_COMMAND, MAKEWPARAM(0, BN_CLICKED), LPARAM(button));
+}
+
+// Acts on the next dialog the thread shows, from inside that dialog's own modal loop.
+std::function<void(HWND)> gDialogAction;
+
+BOOL CALLBACK findShownDialog(HWND w, LPARAM found) {
+  wchar_t cls[16] = {};
+  GetClassNameW(w, cls, 16);
+  if (lstrcmpW(cls, L"#32770") != 0 || !IsWindowVisible(w)) return TRUE;
+  *reinterpret_cast<HWND*>(found) = w;
+  return FALSE;
+}
+
+void CALLBACK dialogTimer(HWND, UINT, UINT_PTR id, DWORD) {
+  HWND dialog = nullptr;
+  EnumThreadWindows(GetCurrentThreadId(), findShownDialog, LPARAM(&dialog));
+  if (!dialog) return;
+  KillTimer(nullptr, id);
+  const std::function<void(HWND)> act = std::move(gDialogAction);
+  act(dialog);
+}
+
+void onNextDialog(std::function<void(HWND)> act) {
+  gDialogAction = std::move(act);
+  SetTimer(nullptr, 0, 50, dialogTimer);
+}
+
+TEST(LiveState, ViewSettingsReachTheWorkingLoopAndTheHoldStaysTheButtons) {
+  storeHold(0);
+  HWND main = startProgramWindow("0409");
+  ASSERT_NE(main, nullptr);
+  AppData& a = *appDataOf(main);
+  click(main, a.holdButton);
+  ASSERT_EQ(a.live.acq->state.hold.load(), 1);
+
+  onNextDialog([](HWND dialog) {
+    SendDlgItemMessageW(dialog, IDC_VIEW_GAIN, CB_SETCURSEL, 6, 0);
+    SendDlgItemMessageW(dialog, IDC_VIEW_DEAD_ZONE, CB_SETCURSEL, 5, 0);
+    SendMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDC_VIEW_SET, BN_CLICKED), 0);
+  });
+  SendMessageW(main, WM_COMMAND, IDM_VIEW_SETTINGS, 0);  // returns once the dialog has closed
+
+  // The next ping is expanded with the new values, and the hold is still the one in force.
+  const ViewSettings live = a.live.acq->viewSettings();
+  EXPECT_EQ(live.gainIndex, 6);
+  EXPECT_EQ(live.deadZoneIndex, 5);
+  EXPECT_EQ(a.live.acq->state.hold.load(), 1);
+  EXPECT_EQ(a.view.hold, 1);
+  EXPECT_EQ(textOf(a.holdButton), L"Resume");
+  // One click resumes.
+  click(main, a.holdButton);
+  EXPECT_EQ(a.live.acq->state.hold.load(), 0);
+  EXPECT_EQ(textOf(a.holdButton), L"Hold");
+  DestroyWindow(main);
+  drain();
+}
+
+std::wstring writeRecordFile() {
+  wchar_t folder[MAX_PATH] = {};
+  GetTempPathW(MAX_PATH, folder);
+  const std::wstring path = std::wstring(folder) + L"live_state_review.bin";
+  std::vector<uint8_t> bytes;
+  for (uint32_t i = 0; i < 400; ++i) {
+    testing::RecordSpec r;
+    r.angle = i * 8;
+    r.samples.assign(200, 40);
+    testing::append(bytes, testing::buildRecord(r));
+  }
+  std::ofstream(narrow(path), std::ios::binary)
+      .write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+  return path;
+}
+
+int heightOf(HWND w) {
+  RECT r;
+  GetClientRect(w, &r);
+  return r.bottom;
+}
+
+TEST(LiveState, ApplyWithoutAHeadKeepsTheReviewAndALiveStartTakesTheSliderAlong) {
+  HWND main = startProgramWindow("0409");
+  ASSERT_NE(main, nullptr);
+  AppData& a = *appDataOf(main);
+  const int fullHeight = heightOf(a.scanWindow);
+  const std::wstring path = writeRecordFile();
+  openPlaybackPaths(main, {path});
+  ASSERT_TRUE(a.playbackOpen);
+  ASSERT_TRUE(IsWindowVisible(a.sliderBar));
+  const int reviewHeight = heightOf(a.scanWindow);
+  EXPECT_LT(reviewHeight, fullHeight);
+
+  // Preparing the next dive's settings does not end the review.
+  click(main, a.applyButton);
+  EXPECT_TRUE(a.playbackOpen);
+  EXPECT_FALSE(a.playbackController->threadEnded());
+
+  // A start that loads a head closes the playback from its thread's message.
+  SendMessageW(main, kMsgStopPlayback, 0, 0);
+  EXPECT_FALSE(a.playbackOpen);
+  EXPECT_FALSE(IsWindowVisible(a.sliderBar));
+  EXPECT_EQ(heightOf(a.scanWindow), fullHeight);
+  DestroyWindow(main);
+  drain();
+  DeleteFileW(path.c_str());
+}
+
+// Every text the program adds to the template's, as the notice shows it.
+std::vector<std::wstring> addedNotices() {
+  std::vector<std::wstring> out;
+  for (UINT id : {IDS_NO_HEAD_PORT, IDS_STILL_ENDING_CONNECTION, IDS_HEAD_REFUSED_PARAMETERS,
+                  IDS_TOO_MANY_FILES}) {
+    out.push_back(loadUiString(id));
+  }
+  out.push_back(formatText(loadUiString(IDS_FILE_DIALOG_FAILED), L"12290"));
+  for (UINT reason : {IDS_SHOT_NO_ENCODER, IDS_SHOT_PATH_TOO_LONG, IDS_SHOT_FOLDER_NOT_WRITABLE}) {
+    out.push_back(formatText(loadUiString(IDS_SCREENSHOT_NOT_SAVED), loadUiString(reason)));
+  }
+  return out;
+}
+
+TEST(LiveState, AddedNoticesExistInEveryLanguageAndFitTheirControl) {
+  const LANGID english = MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US);
+  const LANGID previous = interfaceLanguage();
+  selectInterfaceLanguage(english);
+  const std::vector<std::wstring> inEnglish = addedNotices();
+  for (LANGID lang : {english, LANGID(MAKELANGID(LANG_KOREAN, SUBLANG_KOREAN)),
+                      LANGID(MAKELANGID(LANG_RUSSIAN, SUBLANG_RUSSIAN_RUSSIA))}) {
+    selectInterfaceLanguage(lang);
+    const std::vector<std::wstring> texts = addedNotices();
+    for (size_t i = 0; i < texts.size(); ++i) {
+      SCOPED_TRACE(narrow(texts[i]));
+      EXPECT_EQ(texts[i].find(L'%'), std::wstring::npos);
+      if (lang != english) EXPECT_NE(texts[i], inEnglish[i]) << "not translated";
+      HWND notice = createNoticeWindow(nullptr, texts[i], NoticeKind::Failure);
+      ASSERT_NE(notice, nullptr);
+      HWND line = GetDlgItem(notice, IDC_NOTICE_TEXT);
+      ASSERT_EQ(textOf(line), texts[i].substr(0, 127));
+      RECT shown, dialog;
+      GetClientRect(line, &shown);
+      GetClientRect(notice, &dialog);
+      HDC dc = GetDC(line);
+      HGDIOBJ old = SelectObject(dc, HGDIOBJ(SendMessageW(line, WM_GETFONT, 0, 0)));
+      RECT need{0, 0, shown.right, 0};
+      DrawTextW(dc, texts[i].c_str(), int(texts[i].size()), &need,
+                DT_CALCRECT | DT_WORDBREAK | DT_NOPREFIX | DT_CENTER);
+      SelectObject(dc, old);
+      ReleaseDC(line, dc);
+      EXPECT_LE(need.right, shown.right);
+      EXPECT_LE(need.bottom, shown.bottom);
+      EXPECT_LE(shown.bottom, dialog.bottom);
+      // A click closes a notice before its time.
+      ShowWindow(notice, SW_SHOWNA);
+      ASSERT_TRUE(IsWindowVisible(notice));
+      SendMessageW(notice, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(2, 2));
+      EXPECT_FALSE(IsWindowVisible(notice));
+      DestroyWindow(notice);
+    }
+  }
+  selectInterfaceLanguage(previous);
 }
 
 }  // namespace

@@ -6,7 +6,6 @@
 #include <gdiplus.h>
 // clang-format on
 
-#include <cstdio>
 #include <string>
 
 #include "scan/overlay_geometry.h"
@@ -155,47 +154,20 @@ TEST_F(GdiPlusTest, KeptDialsAreTheDialsPaintedAnew) {
   }
 }
 
-TEST_F(GdiPlusTest, ScreenshotsSavedOrRefusedWithAReason) {
+// Saved and unwritable screenshots are seen end to end; a path beyond the system's length is
+// refused before anything is made.
+TEST_F(GdiPlusTest, ScreenshotPathBeyondTheSystemsLengthIsNotAttempted) {
   CLSID clsid;
   ASSERT_TRUE(FindImageEncoder(L"image/png", &clsid));
-  EXPECT_FALSE(FindImageEncoder(L"IMAGE/PNG", &clsid));
-
   wchar_t temp[MAX_PATH];
   GetTempPathW(MAX_PATH, temp);
   char base[MAX_PATH * 3];
   WideCharToMultiByte(CP_UTF8, 0, temp, -1, base, sizeof base, nullptr, nullptr);
-  const std::string folder =
-      std::string(base) + "sk720-shot-" + std::to_string(GetCurrentProcessId());
-
+  const std::string folder = std::string(base) + "sk720-shot";
   Surface canvas(64, 64);
-  for (int i = 0; i < 64 * 64; ++i) canvas.bits()[i] = 0x00FF8000;
-  ScreenshotResult r = saveScreenshot(folder, ScreenshotKind::Manual, canvas.info(), canvas.bits());
-  ASSERT_TRUE(r.saved) << r.path;
-  EXPECT_EQ(screenshotNoticeText(r), "Screenshot saved");
-  EXPECT_NE(r.path.find("\\screenshot_rez720_"), std::string::npos);
-  FILE* f = _wfopen(std::wstring(r.path.begin(), r.path.end()).c_str(), L"rb");
-  ASSERT_NE(f, nullptr);
-  unsigned char sig[4] = {};
-  EXPECT_EQ(fread(sig, 1, 4, f), 4u);
-  fclose(f);
-  EXPECT_EQ(sig[1], 'P');
-  DeleteFileA(r.path.c_str());
-  RemoveDirectoryA(folder.c_str());
-
-  // A folder that is a file cannot be created or written into; a path beyond
-  // the system's length is not attempted.
-  const std::string blocker = folder + ".file";
-  FILE* b = fopen(blocker.c_str(), "wb");
-  ASSERT_NE(b, nullptr);
-  fclose(b);
-  r = saveScreenshot(blocker + "\\sub", ScreenshotKind::Automatic, canvas.info(), canvas.bits());
+  const ScreenshotResult r = saveScreenshot(folder + "\\" + std::string(250, 'x'),
+                                            ScreenshotKind::Manual, canvas.info(), canvas.bits());
   EXPECT_FALSE(r.saved);
-  EXPECT_EQ(r.failure, ScreenshotFailure::FolderNotWritable);
-  EXPECT_EQ(screenshotNoticeText(r), "Screenshot not saved: folder not writable");
-  DeleteFileA(blocker.c_str());
-
-  r = saveScreenshot(folder + "\\" + std::string(250, 'x'), ScreenshotKind::Manual, canvas.info(),
-                     canvas.bits());
   EXPECT_EQ(r.failure, ScreenshotFailure::PathTooLong);
   EXPECT_EQ(GetFileAttributesA(folder.c_str()), INVALID_FILE_ATTRIBUTES);
 }

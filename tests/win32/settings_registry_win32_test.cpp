@@ -8,6 +8,7 @@
 
 #include <filesystem>
 #include <random>
+#include <utility>
 
 #include "base/utf16.h"
 
@@ -25,14 +26,15 @@ class SettingsRegistry : public ::testing::Test {
     RegDeleteTreeW(HKEY_CURRENT_USER, wideKey.c_str());
     RegDeleteKeyW(HKEY_CURRENT_USER, wideKey.c_str());
   }
-  // Type and size as the registry itself reports them.
-  bool query(const wchar_t* name, DWORD& type, DWORD& size) {
+  // Type and size as the registry itself reports them; 0, 0 when absent.
+  std::pair<DWORD, DWORD> stored(const wchar_t* name) {
+    DWORD type = 0, size = 0;
     HKEY key;
     if (RegOpenKeyExW(HKEY_CURRENT_USER, wideKey.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS)
-      return false;
-    const LONG st = RegQueryValueExW(key, name, nullptr, &type, nullptr, &size);
+      return {0, 0};
+    if (RegQueryValueExW(key, name, nullptr, &type, nullptr, &size) != ERROR_SUCCESS) type = 0;
     RegCloseKey(key);
-    return st == ERROR_SUCCESS;
+    return {type, type ? size : 0};
   }
   bool keyExists() {
     HKEY key;
@@ -65,19 +67,13 @@ TEST_F(SettingsRegistry, FirstStartStoresTypesAndSizes) {
   EXPECT_TRUE(std::filesystem::is_directory(folder));
   std::filesystem::remove(folder);
 
-  DWORD type = 0, size = 0;
-  ASSERT_TRUE(query(L"Language", type, size));
-  EXPECT_EQ(type, DWORD(REG_SZ));
-  EXPECT_EQ(size, 12u);
-  ASSERT_TRUE(query(L"WorkingFolder", type, size));
-  EXPECT_EQ(size, 2 * utf8ToUtf16(pathToUtf8(folder)).size() + 4);
-  ASSERT_TRUE(query(L"SonarDialogBinV2", type, size));
-  EXPECT_EQ(type, DWORD(REG_BINARY));
-  EXPECT_EQ(size, 72u);
-  ASSERT_TRUE(query(L"ViewDialogBinV3", type, size));
-  EXPECT_EQ(size, 84u);
-  ASSERT_TRUE(query(L"SerialSpeed", type, size));
-  EXPECT_EQ(type, DWORD(REG_DWORD));
+  using Stored = std::pair<DWORD, DWORD>;
+  EXPECT_EQ(stored(L"Language"), Stored(REG_SZ, 12));
+  EXPECT_EQ(stored(L"WorkingFolder"),
+            Stored(REG_SZ, 2 * utf8ToUtf16(pathToUtf8(folder)).size() + 4));
+  EXPECT_EQ(stored(L"SonarDialogBinV2"), Stored(REG_BINARY, 72));
+  EXPECT_EQ(stored(L"ViewDialogBinV3"), Stored(REG_BINARY, 84));
+  EXPECT_EQ(stored(L"SerialSpeed"), Stored(REG_DWORD, 4));
 
   uint32_t port = 0, baud = 0;
   EXPECT_EQ(GetHeadLink(b, port, baud), ERROR_SUCCESS);

@@ -17,7 +17,4 @@ int64_t headLogRecords(const std::wstring& path);
 // Polls probe every 5 ms from now; the milliseconds until it held, or -1 after timeoutMs.
 int64_t millisecondsUntil(DWORD timeoutMs, const std::function<bool()>& probe);
 
-// Writes what the screen shows inside the window to a 24-bit bottom-up BMP file.
-bool captureWindow(HWND w, const std::wstring& path);
-
 }  // namespace sk720drive

@@ -48,11 +48,6 @@ ComboContents comboContents(HWND combo) {
   return c;
 }
 
-TrackbarState trackbarState(HWND bar) {
-  return {long(SendMessageW(bar, TBM_GETPOS, 0, 0)), long(SendMessageW(bar, TBM_GETRANGEMIN, 0, 0)),
-          long(SendMessageW(bar, TBM_GETRANGEMAX, 0, 0))};
-}
-
 std::optional<Snapshot> snapshot(HWND w) {
   RECT r;
   if (!GetWindowRect(w, &r)) return std::nullopt;

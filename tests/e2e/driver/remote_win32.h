@@ -1,5 +1,5 @@
 // Reading control contents that live in the program's process: the status bar texts through a
-// buffer allocated in the target, combo boxes, trackbars, and the pixels a window shows.
+// buffer allocated in the target, combo boxes, and the pixels a window shows.
 #pragma once
 
 #include <windows.h>
@@ -19,11 +19,6 @@ struct ComboContents {
   std::vector<std::wstring> items;
 };
 ComboContents comboContents(HWND combo);
-
-struct TrackbarState {
-  long pos, min, max;
-};
-TrackbarState trackbarState(HWND bar);
 
 // What the screen shows inside a window: count of non-black pixels and a hash of all of them.
 struct Snapshot {

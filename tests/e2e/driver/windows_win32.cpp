@@ -13,32 +13,6 @@ std::string toUtf8(const std::wstring& w) {
   return s;
 }
 
-std::wstring fromUtf8(const std::string& s) {
-  if (s.empty()) return {};
-  const int n = MultiByteToWideChar(CP_UTF8, 0, s.data(), int(s.size()), nullptr, 0);
-  std::wstring w(size_t(n), L'\0');
-  MultiByteToWideChar(CP_UTF8, 0, s.data(), int(s.size()), w.data(), n);
-  return w;
-}
-
-std::wstring unescape(const std::wstring& s) {
-  std::wstring out;
-  for (size_t i = 0; i < s.size(); ++i) {
-    if (s[i] == L'\\' && i + 5 < s.size() && s[i + 1] == L'u') {
-      const std::wstring hex = s.substr(i + 2, 4);
-      wchar_t* end = nullptr;
-      const unsigned long v = wcstoul(hex.c_str(), &end, 16);
-      if (hex.size() == 4 && end == hex.c_str() + 4) {
-        out.push_back(wchar_t(v));
-        i += 5;
-        continue;
-      }
-    }
-    out.push_back(s[i]);
-  }
-  return out;
-}
-
 std::wstring className(HWND w) {
   wchar_t buf[256] = {};
   GetClassNameW(w, buf, 256);
@@ -92,15 +66,10 @@ BOOL CALLBACK matchDialog(HWND w, LPARAM param) {
 
 }  // namespace
 
-std::vector<HWND> descendants(HWND parent) {
-  std::vector<HWND> all;
-  EnumChildWindows(parent, collect, LPARAM(&all));
-  return all;
-}
-
 std::vector<HWND> findChildren(HWND parent, const std::wstring& cls, const std::wstring& text) {
-  std::vector<HWND> hits;
-  for (HWND w : descendants(parent)) {
+  std::vector<HWND> all, hits;
+  EnumChildWindows(parent, collect, LPARAM(&all));
+  for (HWND w : all) {
     if (!sameClass(className(w), cls)) continue;
     if (text != L"*" && windowText(w) != text) continue;
     hits.push_back(w);
@@ -108,13 +77,7 @@ std::vector<HWND> findChildren(HWND parent, const std::wstring& cls, const std::
   return hits;
 }
 
-namespace {
-std::wstring mainClass = kMainClass;
-}
-
-void setMainClass(const std::wstring& cls) { mainClass = cls; }
-
-HWND findMainWindow() { return FindWindowW(mainClass.c_str(), nullptr); }
+HWND findMainWindow() { return FindWindowW(kMainClass, nullptr); }
 
 HWND findDialog(const std::wstring& title) {
   const HWND main = findMainWindow();

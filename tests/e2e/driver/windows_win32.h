@@ -14,22 +14,15 @@ inline constexpr wchar_t kMainClass[] = L"QUORVIA_VEZADUDOR_GUI";
 inline constexpr wchar_t kScanClass[] = L"Radar scan";
 
 std::string toUtf8(const std::wstring& w);
-std::wstring fromUtf8(const std::string& s);
-// Argument texts may carry \uXXXX escapes so that a caller without a UTF-8 locale can name "►".
-std::wstring unescape(const std::wstring& s);
 
 std::wstring className(HWND w);
 // The window's text as its own procedure reports it (WM_GETTEXT, marshalled across processes).
 std::wstring windowText(HWND w);
 
-// Every descendant of parent in creation (Z) order.
-std::vector<HWND> descendants(HWND parent);
-// The descendants of parent of the given class (case-insensitive) whose text equals text;
-// text "*" matches any.
+// The descendants of parent, in creation (Z) order, of the given class (case-insensitive) whose
+// text equals text; text "*" matches any.
 std::vector<HWND> findChildren(HWND parent, const std::wstring& cls, const std::wstring& text);
 
-// The program's main window (class kMainClass unless setMainClass chose another).
-void setMainClass(const std::wstring& cls);
 HWND findMainWindow();
 // A top-level dialog ("#32770") of the program's process whose title equals title ("*": any).
 HWND findDialog(const std::wstring& title);
