@@ -37,7 +37,8 @@ void connectEnded(HWND main, AppData& a, StartResult result) {
   LiveLink& l = a.live;
   if (l.connectThread.joinable()) l.connectThread.join();
   // A cancel that came after the sequence had looked for it for the last time.
-  if (result == StartResult::Started && l.cancel.load()) disconnectHead(*l.acq);
+  const bool cancelled = l.cancel.load();
+  if (result == StartResult::Started && cancelled) disconnectHead(*l.acq);
   {
     std::lock_guard<std::mutex> g(a.settingsLock);
     a.params = l.acq->params;
@@ -46,6 +47,10 @@ void connectEnded(HWND main, AppData& a, StartResult result) {
   if (l.connectDialog) EndDialog(l.connectDialog, IDOK);
   (void)main;
   startEnded(a, result);
+  if (cancelled) {
+    showDisconnected(a);
+    EnableWindow(a.startButton, TRUE);
+  }
 }
 
 }  // namespace
@@ -181,6 +186,8 @@ bool onLinkMessage(HWND main, UINT msg, WPARAM wParam, LPARAM lParam) {
   }
   switch (msg) {
     case kMsgLinkStatus:
+      // After Stop the status already says so; the ending sequence's steps no longer hold.
+      if (a->live.cancel.load()) break;
       setStatusPart(a->statusBar, 0, loadText(UINT(wParam)));
       break;
     case kMsgConnectProgress:
