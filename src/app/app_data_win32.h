@@ -59,6 +59,7 @@ struct AppData {
   HWND sonarSettingsButton = nullptr, viewSettingsButton = nullptr, openFileButton = nullptr;
   HWND playSpeedButton = nullptr, pauseButton = nullptr, statusBar = nullptr;
   HFONT font = nullptr;
+  std::vector<HFONT> condensedFonts;  // for texts too wide for their places
 
   // Playback: the files are owned by the controller while it plays them.
   uint64_t playbackFileSize = 0;

@@ -8,6 +8,7 @@
 #include <algorithm>
 
 #include "app/main_window_win32.h"
+#include "app/text_fit_win32.h"
 #include "app/ui_text_win32.h"
 #include "link/com_port.h"
 #include "link/serial_port_win32.h"
@@ -214,6 +215,8 @@ bool createMainWindowContents(HWND hwnd, const ProgramSwitches& switches) {
   showHoldState(*app);
 
   LayoutMainWindow(hwnd);
+  // The toolbar's places are fixed: measured once they have their sizes.
+  condenseTextsThatDoNotFit(hwnd, app->font, app->condensedFonts);
 
   app->screenshotRequest.store(0);
   setAutoshotTicks(hwnd, IDM_AUTOSHOT_OFF);
