@@ -161,22 +161,27 @@ void OverlayLayer::movingPart(const OverlayFrame& f, OverlayList& out) {
   }
 }
 
+bool OverlayLayer::holds(const OverlayList& staticList, const Window& win) const {
+  return valid_ && window_ == win && sameList(kept_, staticList);
+}
+
 void OverlayLayer::update(OverlayPainterWin32& painter, const OverlayList& staticList,
-                          int32_t imageSize, HDC ref) {
-  if (valid_ && size_ == imageSize && sameList(kept_, staticList)) return;
+                          const Window& win, HDC ref) {
+  if (holds(staticList, win)) return;
   kept_.clear();
   for (const OverlayPrimitive& p : staticList) kept_.push(p);
-  size_ = imageSize;
+  window_ = win;
   valid_ = true;
   pixels_.clear();
-  if (staticList.empty() || imageSize <= 0) return;
-  if (!coverage(painter, staticList, imageSize, imageSize, 0.0f, 0.0f, ref, pixels_)) {
+  if (staticList.empty() || win.w <= 0 || win.h <= 0) return;
+  // Only the shown window: a zoomed-in image is many times the window's size.
+  if (!coverage(painter, staticList, win.w, win.h, -float(win.ox), -float(win.oy), ref, pixels_)) {
     valid_ = false;
   }
 }
 
-void OverlayLayer::compose(uint32_t* frame, int32_t w, int32_t h, int32_t ox, int32_t oy) const {
-  blend(pixels_, frame, w, h, ox, oy);
+void OverlayLayer::compose(uint32_t* frame) const {
+  blend(pixels_, frame, window_.w, window_.h, 0, 0);
 }
 
 void LabelSprites::compose(OverlayPainterWin32& painter, const OverlayList& labels, HDC ref,

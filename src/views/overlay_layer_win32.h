@@ -33,15 +33,23 @@ class OverlayLayer {
   static void compassLabels(const OverlayFrame& f, OverlayList& out);
   static bool sameList(const OverlayList& a, const OverlayList& b);
 
-  // Draws the static part anew when it differs from the kept one or the image size changed.
-  void update(OverlayPainterWin32& painter, const OverlayList& staticList, int32_t imageSize,
+  // The part of the image a frame shows: its size and where in the image it starts.
+  struct Window {
+    int32_t w = 0, h = 0, ox = 0, oy = 0;
+    bool operator==(const Window&) const = default;
+  };
+
+  // Whether the kept drawing is of this list in this window.
+  bool holds(const OverlayList& staticList, const Window& win) const;
+  // Draws the static part anew, for the window only, unless it already holds it.
+  void update(OverlayPainterWin32& painter, const OverlayList& staticList, const Window& win,
               HDC ref);
-  // Blends the kept pixels into a w x h top-down BGRX frame showing the image from (ox, oy).
-  void compose(uint32_t* frame, int32_t w, int32_t h, int32_t ox, int32_t oy) const;
+  // Blends the kept pixels into the window's w x h top-down BGRX frame.
+  void compose(uint32_t* frame) const;
 
  private:
   OverlayList kept_;
-  int32_t size_ = 0;
+  Window window_;
   bool valid_ = false;
   std::vector<LayerPixel> pixels_;
 };

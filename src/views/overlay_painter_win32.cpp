@@ -1,5 +1,7 @@
 #include "views/overlay_painter_win32.h"
 
+#include "scan/overlay_clip.h"
+
 namespace sk720 {
 
 namespace G = Gdiplus::DllExports;
@@ -13,6 +15,14 @@ const wchar_t* const kFamilies[] = {L"Segoe UI", L"Liberation Sans", L"DejaVu Sa
                                     L"Tahoma"};
 
 Gdiplus::ARGB argbOf(uint32_t c) { return Gdiplus::ARGB(c); }
+
+// The surface's bounds with a margin for the pen: what lies beyond is never seen.
+ClipBox clipBox(Gdiplus::GpGraphics* g, float penWidth) {
+  Gdiplus::RectF r;
+  if (G::GdipGetVisibleClipBounds(g, &r) != Gdiplus::Ok) return {-1e9f, -1e9f, 1e9f, 1e9f};
+  const float m = penWidth + 2.0f;
+  return {r.X - m, r.Y - m, r.X + r.Width + m, r.Y + r.Height + m};
+}
 
 }  // namespace
 
@@ -107,11 +117,27 @@ void OverlayPainterWin32::paint(Gdiplus::GpGraphics* g, const OverlayList& list,
             Gdiplus::Ok) {
           break;
         }
+        const ClipBox box = clipBox(g, p.penWidth);
         if (p.kind == PrimitiveKind::Line) {
-          G::GdipDrawLine(g, pen, p.points[0].x + dx, p.points[0].y + dy, p.points[1].x + dx,
-                          p.points[1].y + dy);
-        } else {
+          PointF a{p.points[0].x + dx, p.points[0].y + dy},
+              b{p.points[1].x + dx, p.points[1].y + dy};
+          if (clipSegment(a, b, box)) G::GdipDrawLine(g, pen, a.x, a.y, b.x, b.y);
+        } else if (ellipseInside(p.x + dx, p.y + dy, p.w, p.h, box)) {
           G::GdipDrawEllipse(g, pen, p.x + dx, p.y + dy, p.w, p.h);
+        } else {
+          visibleEllipseRuns(p.x + dx, p.y + dy, p.w, p.h, box, arcs_);
+          for (size_t r = 0; r < arcs_.starts.size(); ++r) {
+            const size_t begin = arcs_.starts[r];
+            const size_t end =
+                r + 1 < arcs_.starts.size() ? arcs_.starts[r + 1] : arcs_.points.size();
+            linePoints_.clear();
+            for (size_t i = begin; i < end; ++i) {
+              linePoints_.emplace_back(arcs_.points[i].x, arcs_.points[i].y);
+            }
+            if (linePoints_.size() >= 2) {
+              G::GdipDrawLines(g, pen, linePoints_.data(), INT(linePoints_.size()));
+            }
+          }
         }
         G::GdipDeletePen(pen);
         break;

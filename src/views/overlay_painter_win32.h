@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "scan/overlay_clip.h"
 #include "scan/overlay_frame.h"
 
 namespace sk720 {
@@ -68,7 +69,9 @@ class OverlayPainterWin32 {
   std::vector<CachedFont> fonts_;
   Gdiplus::GpStringFormat* plainFormat_ = nullptr;
   Gdiplus::GpStringFormat* centredFormat_ = nullptr;
-  std::wstring wide_;  // reused for every text's UTF-16 form
+  std::wstring wide_;                        // reused for every text's UTF-16 form
+  ArcRuns arcs_;                             // the visible part of a ring larger than the surface
+  std::vector<Gdiplus::PointF> linePoints_;  // and the same as GDI+ points
   OverlayList screenshotStrip_;
 };
 

@@ -151,6 +151,28 @@ void releaseScanSurfaces(ScanSurfaces& s) {
   s.imageSide = s.composeWidth = s.composeHeight = s.stripWidth = 0;
 }
 
+namespace {
+
+// Keeping the rings and spokes drawn costs two renders of the window (about a hundred
+// milliseconds under Wine), drawing them straight onto a frame about a third of that: while
+// they move (a zoom, a pan, a drag) they are drawn onto each frame, and kept once they have
+// stayed put for two frames.
+constexpr int32_t kSteadyFramesBeforeKeeping = 2;
+
+bool useStaticLayer(ScanView& v, const OverlayLayer::Window& win) {
+  if (v.layer.holds(v.staticList, win)) return true;
+  if (v.lastStaticWindow == win && OverlayLayer::sameList(v.lastStatic, v.staticList)) {
+    return ++v.staticSteadyFrames >= kSteadyFramesBeforeKeeping;
+  }
+  v.lastStatic.clear();
+  for (const OverlayPrimitive& p : v.staticList) v.lastStatic.push(p);
+  v.lastStaticWindow = win;
+  v.staticSteadyFrames = 0;
+  return false;
+}
+
+}  // namespace
+
 void paintScanView(HWND hwnd, ScanView& v) {
   PAINTSTRUCT ps;
   HDC dc = BeginPaint(hwnd, &ps);
@@ -183,8 +205,27 @@ void paintScanView(HWND hwnd, ScanView& v) {
   // the ruler drawn.
   GdiFlush();
   OverlayLayer::staticPart(f, v.staticList);
-  v.layer.update(*v.painter, v.staticList, v.image.imageSize, dc);
-  v.layer.compose(s.composePixels, w, h, o.x, o.y);
+  const OverlayLayer::Window win{w, h, o.x, o.y};
+  const bool shot = v.screenshotRequested != 0 || a->screenshotRequest.load() != 0;
+  if (useStaticLayer(v, win) || shot) {
+    v.layer.update(*v.painter, v.staticList, win, dc);
+    v.layer.compose(s.composePixels);
+  } else {
+    // Straight into the frame's pixels: under Wine, GDI+ on a device context costs several
+    // times more for shapes as long as rings and spokes.
+    Gdiplus::GpBitmap* bmp = nullptr;
+    Gdiplus::GpGraphics* g = nullptr;
+    if (G::GdipCreateBitmapFromScan0(w, h, w * 4, PixelFormat32bppRGB,
+                                     reinterpret_cast<BYTE*>(s.composePixels),
+                                     &bmp) == Gdiplus::Ok &&
+        G::GdipGetImageGraphicsContext(bmp, &g) == Gdiplus::Ok) {
+      G::GdipSetSmoothingMode(g, Gdiplus::SmoothingModeHighQuality);
+      v.painter->paint(g, v.staticList, -float(o.x), -float(o.y));
+      G::GdipFlush(g, Gdiplus::FlushIntentionSync);
+    }
+    if (g) G::GdipDeleteGraphics(g);
+    if (bmp) G::GdipDisposeImage(bmp);
+  }
   OverlayLayer::compassLabels(f, v.labelList);
   v.compassSprites.compose(*v.painter, v.labelList, dc, s.composePixels, w, h, o.x, o.y);
   OverlayLayer::movingPart(f, v.movingList);

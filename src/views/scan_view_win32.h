@@ -54,6 +54,9 @@ struct ScanView {
   DialPictures dialPictures;                      // the heading dial, kept per heading
   OverlayList staticList, movingList, labelList;  // this paint's split of the canvas list
   OverlayList keptStrip;                          // what the strip surface shows
+  OverlayList lastStatic;                         // the previous frame's rings and spokes
+  OverlayLayer::Window lastStaticWindow;          // and where they were shown
+  int32_t staticSteadyFrames = 0;                 // frames since they last moved
   DWORD lastFrameReportMs = 0;
   bool frameReported = false;
 };
