@@ -3,6 +3,7 @@
 // the literal paint through every kind of change.
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <memory>
 #include <random>
 #include <vector>
@@ -34,24 +35,21 @@ class PaintReuseTest : public ::testing::Test {
     fast.image->workerCount = 3;
     literal.image->workerCount = 1;
     view.fitToWindow = 0;
-    for (int32_t line = 0; line < kLinesPerTurn; ++line) writeLine(line);
+    writeLines(kLinesPerTurn, true);
     rebuild();
   }
-  // The same line into both stores, with its change flag.
-  void writeLine(int32_t line) {
-    const uint16_t base = uint16_t(rng() % 4096);
-    for (int32_t s = 0; s < kSamples; ++s) {
-      const uint16_t v = uint16_t((base + s * 37 + rng() % 64) % 4096);
-      fast.store->put(line, s, v);
-      literal.store->put(line, s, v);
+  // The same lines into both stores, with their change flags: random ones, or all in order.
+  void writeLines(int32_t count, bool inOrder = false) {
+    for (int32_t i = 0; i < count; ++i) {
+      const int32_t line = inOrder ? i : int32_t(rng() % kLinesPerTurn);
+      const uint16_t base = uint16_t(rng() % 4096);
+      for (int32_t s = 0; s < kSamples; ++s) {
+        const uint16_t v = uint16_t((base + s * 37 + rng() % 64) % 4096);
+        fast.store->put(line, s, v);
+        literal.store->put(line, s, v);
+      }
+      for (Side* side : {&fast, &literal}) side->store->dirtyDegrees[degreeOfLine(line)] = 1;
     }
-    for (Side* side : {&fast, &literal}) {
-      std::lock_guard<std::mutex> g(side->store->lineLock);
-      side->store->dirtyDegrees[degreeOfLine(line)] = 1;
-    }
-  }
-  void writeLines(int32_t count) {
-    for (int32_t i = 0; i < count; ++i) writeLine(int32_t(rng() % kLinesPerTurn));
   }
   void rebuild() {
     for (Side* side : {&fast, &literal}) {
@@ -59,21 +57,19 @@ class PaintReuseTest : public ::testing::Test {
       rebuildScanGeometry(*side->image, *side->store, view, inputs, kSize, kSize);
     }
   }
-  ::testing::AssertionResult paintBoth(const char* step) {
+  ::testing::AssertionResult paintBoth() {
     now += 25;
     const int32_t a =
         paintScanImage(*fast.image, *fast.store, view, inputs, now, fast.pixels.data());
     const int32_t b =
         paintReference(*literal.image, *literal.store, view, inputs, now, literal.pixels.data());
-    if (a != b) return ::testing::AssertionFailure() << step << ": level " << a << " vs " << b;
-    if (fast.image->valueHistogram != literal.image->valueHistogram) {
-      return ::testing::AssertionFailure() << step << ": histograms differ";
-    }
+    if (a != b) return ::testing::AssertionFailure() << "level " << a << " vs " << b;
+    if (fast.image->valueHistogram != literal.image->valueHistogram)
+      return ::testing::AssertionFailure() << "histograms differ";
     for (size_t i = 0; i < fast.pixels.size(); ++i) {
-      if (fast.pixels[i] != literal.pixels[i]) {
+      if (fast.pixels[i] != literal.pixels[i])
         return ::testing::AssertionFailure()
-               << step << ": pixel " << i << " " << fast.pixels[i] << " vs " << literal.pixels[i];
-      }
+               << "pixel " << i << " " << fast.pixels[i] << " vs " << literal.pixels[i];
     }
     return ::testing::AssertionSuccess();
   }
@@ -81,66 +77,55 @@ class PaintReuseTest : public ::testing::Test {
 
 TEST_F(PaintReuseTest, SameAsTheLiteralPaintThroughEveryChange) {
   view.contrast = 3;
-  ASSERT_TRUE(paintBoth("first paint"));
-  for (int i = 0; i < 3; ++i) {
-    writeLines(2);
-    ASSERT_TRUE(paintBoth("playback"));
+  // A change, the lines stored after it, and how often the pair repeats.
+  const struct {
+    const char* name;
+    std::function<void()> change;
+    int32_t lines, times;
+  } steps[] = {
+      {"first paint", [] {}, 0, 1},
+      {"playback", [] {}, 2, 3},
+      {"nothing new", [] {}, 0, 1},
+      {"brightness", [&] { view.brightness = 12; }, 1, 1},
+      {"contrast", [&] { view.contrast = 6; }, 0, 1},
+      {"curve", [&] { view.linear = 0; }, 0, 1},
+      {"palette", [&] { view.palette = 1; }, 0, 1},
+      {"automatic contrast", [&] { view.autoContrast = 1; }, 0, 1},
+      {"automatic playback", [] {}, 40, 4},  // enough new values to move the automatic level
+      {"automatic period", [&] { now += 5001; }, 3, 1},
+      {"brightness under automatic contrast", [&] { view.brightness = 4; }, 0, 1},
+      {"north up",
+       [&] { inputs.compassValid = inputs.compassEnabled = 1, inputs.zeroAlwaysUp = 0; }, 5, 1},
+      {"heading", [&] { inputs.headingRadians = 1.0f; }, 5, 1},
+      {"heading turns", [&] { inputs.headingRadians = 2.5f; }, 5, 1},
+      // Values converted under two headings: everything is converted again.
+      {"brightness after a turn", [&] { view.brightness = 9; }, 0, 1},
+      {"automatic period, north up", [&] { now += 5001; }, 0, 1},
+      {"back to zero up", [&] { inputs.zeroAlwaysUp = 1, view.autoContrast = 0; }, 0, 1},
+      {"pan",
+       [&] {
+         for (Side* side : {&fast, &literal}) side->image->panX = 40, side->image->panY = -25;
+         rebuild();
+       },
+       0, 1},
+      {"after the pan", [] {}, 2, 1},
+  };
+  for (const auto& s : steps) {
+    SCOPED_TRACE(s.name);
+    s.change();
+    for (int32_t i = 0; i < s.times; ++i) {
+      writeLines(s.lines);
+      ASSERT_TRUE(paintBoth());
+    }
   }
-  ASSERT_TRUE(paintBoth("nothing new"));
-  view.brightness = 12;
-  writeLines(1);
-  ASSERT_TRUE(paintBoth("brightness"));
-  view.contrast = 6;
-  ASSERT_TRUE(paintBoth("contrast"));
-  view.linear = 0;
-  ASSERT_TRUE(paintBoth("curve"));
-  view.palette = 1;
-  ASSERT_TRUE(paintBoth("palette"));
-  view.autoContrast = 1;
-  ASSERT_TRUE(paintBoth("automatic contrast"));
-  for (int i = 0; i < 4; ++i) {
-    writeLines(40);  // enough new values to move the automatic level
-    ASSERT_TRUE(paintBoth("automatic playback"));
-  }
-  now += 5001;
-  writeLines(3);
-  ASSERT_TRUE(paintBoth("automatic period"));
-  view.brightness = 4;
-  ASSERT_TRUE(paintBoth("brightness under automatic contrast"));
-
-  inputs.compassValid = 1;
-  inputs.compassEnabled = 1;
-  inputs.zeroAlwaysUp = 0;
-  inputs.headingRadians = 1.0f;
-  writeLines(5);
-  ASSERT_TRUE(paintBoth("north up"));
-  inputs.headingRadians = 2.5f;
-  writeLines(5);
-  ASSERT_TRUE(paintBoth("heading turns"));
-  view.brightness = 9;  // values converted under two headings: everything is converted again
-  ASSERT_TRUE(paintBoth("brightness after a turn"));
-  now += 5001;
-  ASSERT_TRUE(paintBoth("automatic period, north up"));
-  inputs.zeroAlwaysUp = 1;
-  view.autoContrast = 0;
-  ASSERT_TRUE(paintBoth("back to zero up"));
-
-  for (Side* side : {&fast, &literal}) {
-    side->image->panX = 40;
-    side->image->panY = -25;
-  }
-  rebuild();
-  ASSERT_TRUE(paintBoth("pan"));
-  writeLines(2);
-  ASSERT_TRUE(paintBoth("after the pan"));
 }
 
 TEST_F(PaintReuseTest, ColoursOnlyChangedDegreesUnlessTheBufferIsFresh) {
-  ASSERT_TRUE(paintBoth("first paint"));
+  ASSERT_TRUE(paintBoth());
   // A pixel straight up belongs to degree 0 (lines 0..8); line 1600 changes degree 180 only.
   const size_t up = size_t(50) * kSize + kSize / 2;
   fast.pixels[up] = 0x00ABCDEFu;
-  writeLine(1600);
+  fast.store->dirtyDegrees[degreeOfLine(1600)] = 1;
   paintScanImage(*fast.image, *fast.store, view, inputs, now += 25, fast.pixels.data());
   EXPECT_EQ(fast.pixels[up], 0x00ABCDEFu);
   paintScanImage(*fast.image, *fast.store, view, inputs, now += 25, fast.pixels.data(), true);
