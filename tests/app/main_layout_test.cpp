@@ -97,43 +97,38 @@ TEST(PortLists, SelectionsByNumberAndBaudDefaults) {
 }
 
 TEST(ViewDialogRules, OffsetFieldReadsLeadingNumberAndKeepsThePreviousOtherwise) {
-  const struct {
-    const char16_t* text;
-    int32_t value;
-  } cases[] = {{u"-90", -90},
-               {u" \t\r\n\v\f+45deg", 45},
-               {u"deg 45", 7},
-               {u"", 7},
-               {u"-", 7},
-               {u"+", 7},
-               {u"0", 0},
-               {u"9x", 9},
-               {u"-2147483648", INT32_MIN},
-               {u"2147483647", INT32_MAX},
-               {u"2147483648", 7},
-               {u"-2147483649", 7},
-               {u"99999999999999999999", 7},
-               {u"/", 7},
-               {u":", 7}};
-  for (const auto& c : cases) {
-    EXPECT_EQ(parseOffsetField(c.text, 7), c.value) << std::u16string(c.text).size();
-  }
+  const std::pair<const char16_t*, int32_t> cases[] = {{u"-90", -90},
+                                                       {u" \t\r\n\v\f+45deg", 45},
+                                                       {u"deg 45", 7},
+                                                       {u"", 7},
+                                                       {u"-", 7},
+                                                       {u"+", 7},
+                                                       {u"0", 0},
+                                                       {u"9x", 9},
+                                                       {u"/", 7},
+                                                       {u":", 7},
+                                                       {u"2147483648", 7},
+                                                       {u"-2147483649", 7},
+                                                       {u"2147483647", INT32_MAX},
+                                                       {u"-2147483648", INT32_MIN},
+                                                       {u"99999999999999999999", 7}};
+  for (const auto& [text, value] : cases)
+    EXPECT_EQ(parseOffsetField(text, 7), value) << std::u16string(text).size();
 }
 
 // The dialog's Default button differs from the start-up values only in the contrast.
 TEST(ViewDialogRules, DefaultsAndTheCompassTemplate) {
   const ViewSettings d = viewDialogDefaults();
-  EXPECT_EQ(std::vector<int32_t>({d.autoContrast, d.contrast, d.brightness}),
-            std::vector<int32_t>({1, 3, 9}));
+  EXPECT_EQ(V({d.autoContrast, d.contrast, d.brightness}), V({1, 3, 9}));
   ViewSettings rest = d;
   const ViewSettings s;
   rest.autoContrast = s.autoContrast;
   rest.contrast = s.contrast;
   rest.brightness = s.brightness;
   EXPECT_EQ(viewSettingsToBlob(rest), viewSettingsToBlob(s));
-  EXPECT_EQ(viewDialogTemplate(1, 1), kViewTemplateCompass);
-  for (const auto& [present, valid] : {std::pair{1, 0}, {0, 1}, {0, 0}})
-    EXPECT_EQ(viewDialogTemplate(present, valid), kViewTemplatePlain);
+  EXPECT_EQ(V({viewDialogTemplate(1, 1), viewDialogTemplate(1, 0), viewDialogTemplate(0, 1),
+               viewDialogTemplate(0, 0)}),
+            V({kViewTemplateCompass, kViewTemplatePlain, kViewTemplatePlain, kViewTemplatePlain}));
 }
 
 }  // namespace
