@@ -60,6 +60,7 @@ TEST(PlacementRules, DamagedStylesAndLostRectangles) {
       {100, 1200, 700, 1300, 1, 100, 980, 700, 1080},
       {-4000, -3000, -1000, -1000, 1, 0, 0, 1920, 1080},  // too big and far away
       {100, 100, 50, 50, 1, 50, 50, 50 + kMinTrackWidth, 50 + kMinTrackHeightShown},  // inverted
+      {100, 100, 100, 700, 1, 100, 100, 100 + kMinTrackWidth, 100 + kMinTrackHeightShown},  // empty
       {3000, 500, 3000, 900, 1, 3000, 330, 3620, 1080}};
   for (const auto& c : cases) {
     WindowPlacement p{.left = c[0], .top = c[1], .right = c[2], .bottom = c[3]};
@@ -126,6 +127,15 @@ TEST(ViewDialogRules, DefaultsAndTheCompassTemplate) {
   rest.contrast = s.contrast;
   rest.brightness = s.brightness;
   EXPECT_EQ(viewSettingsToBlob(rest), viewSettingsToBlob(s));
+  // The stored record: 21 little-endian words, the float scale third; read and written whole.
+  ViewSettingsBlob words{};
+  for (size_t i = 0; i < words.size(); i += 4) words[i] = uint8_t(i / 4 + 1), words[i + 1] = 1;
+  ViewSettings v;
+  EXPECT_FALSE(viewSettingsFromBlob(words.data(), words.size() - 1, v));
+  ASSERT_TRUE(viewSettingsFromBlob(words.data(), words.size(), v));
+  EXPECT_EQ(V({v.displayEnabled, v.palette, v.contrast, v.zeroOffset, v.toolbarVisible}),
+            V({0x101, 0x102, 0x108, 0x114, 0x115}));
+  EXPECT_EQ(viewSettingsToBlob(v), words);
   EXPECT_EQ(V({viewDialogTemplate(1, 1), viewDialogTemplate(1, 0), viewDialogTemplate(0, 1),
                viewDialogTemplate(0, 0)}),
             V({kViewTemplateCompass, kViewTemplatePlain, kViewTemplatePlain, kViewTemplatePlain}));

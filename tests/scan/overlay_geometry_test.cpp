@@ -172,6 +172,8 @@ TEST(HeadingDial, CardTurnsAgainstTheHeading) {
         EXPECT_TRUE(near({p.x, p.y}, 90.0 * k, 38, -5, -7)) << p.text;
       } else if (p.text.size() == 3) {
         EXPECT_TRUE(near({p.x, p.y}, std::atoi(p.text.c_str()), 38, -10, -7)) << p.text;
+      } else {
+        EXPECT_EQ(std::vector<float>({p.x, p.y, p.fontPx}), std::vector<float>({37, 41, 12}));
       }
     }
     char centre[16];

@@ -112,18 +112,14 @@ class ExportTest(unittest.TestCase):
             self.assertEqual((info['size'], len(info['bands'])), ([200, 200], 4))
             corners = boxes[name] = info['cornerCoordinates']
             # The head is the centre of pixel 100: the image reaches 100.5 pixels west and north.
-            for corner, (e, n) in {'upperLeft': (-100.5, 100.5), 'upperRight': (99.5, 100.5),
-                                   'lowerLeft': (-100.5, -99.5),
-                                   'lowerRight': (99.5, -99.5)}.items():
+            for corner, e, n in (('upperLeft', -100.5, 100.5), ('upperRight', 99.5, 100.5),
+                                 ('lowerLeft', -100.5, -99.5), ('lowerRight', 99.5, -99.5)):
                 want = offset(*recs[k * pings + pings // 2]['where'], e * mpp, n * mpp)
                 got = (corners[corner][1], corners[corner][0])
                 self.assertLess(metres_between(want, got), 0.5, (name, corner))
             self.assertIn('WGS_1984', read(self.path('map', name[:-4] + '.prj'), 'r'))
-        # The boxes follow the head along its track.
-        c1, c3 = boxes[pngs[0]]['center'], boxes[pngs[2]]['center']
-        moved = metres_between(recs[pings // 2]['where'], recs[2 * pings + pings // 2]['where'])
-        self.assertGreater(moved, 10.0)
-        self.assertAlmostEqual(metres_between((c1[1], c1[0]), (c3[1], c3[0])), moved, delta=0.5)
+        # The head moves metres a turn: a box at another turn's place would be found out.
+        self.assertGreater(metres_between(recs[0]['where'], recs[-1]['where']), 10.0)
 
         kml = ET.parse(self.path('map', 'map.kml')).getroot()
         ns = {'k': 'http://www.opengis.net/kml/2.2'}

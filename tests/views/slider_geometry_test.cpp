@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <string>
 #include <vector>
 
@@ -90,6 +91,14 @@ TEST(SliderGeometry, ArrowAndTrackClicksStayInsideTheFile) {
 }
 
 TEST(SliderGeometry, DragFollowsThePointerAndIgnoresReports) {
+  // The thumb's rectangle holds its left and top edges, not its right and bottom ones.
+  for (const auto& [x, y, drags] :
+       {std::array{237, 4, 1}, {283, 17, 1}, {284, 10, 0}, {250, 18, 0}}) {
+    SliderState t;
+    sliderTakeReport(t, reportOf(kFile, 16000000), kRight, kH);
+    EXPECT_EQ(sliderClick(t, x, y, kRight, kH) == kNoSeekRequest, drags != 0) << x << "," << y;
+    EXPECT_EQ(t.dragging, drags) << x << "," << y;
+  }
   SliderState s;
   sliderTakeReport(s, reportOf(kFile, 16000000), kRight, kH);
   EXPECT_EQ(sliderClick(s, 250, 10, kRight, kH), kNoSeekRequest);  // on the thumb
@@ -140,6 +149,8 @@ TEST(EchoTrace, PolygonGridAndFrames) {
   ASSERT_EQ(poly.size(), 32u);
   EXPECT_EQ(poly[29].x, 200 + 200 * 29);
   echoTracePolygon(nullptr, 30, 400, 100, poly);
+  EXPECT_TRUE(poly.empty());
+  echoTracePolygon(line.data(), 0, 400, 100, poly);
   EXPECT_TRUE(poly.empty());
 
   const EchoTraceGrid g = echoTraceGrid(400, 100);
