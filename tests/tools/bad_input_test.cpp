@@ -48,8 +48,10 @@ TEST_F(BadInputTest, InputsAndOutputsItCannotUseAreNamedWithTheirReason) {
   inputs.push_back({"/dev/zero", "it is a device, not a record file"});
 #endif
   for (const auto& [input, reason] : inputs) {
-    cases.push_back({"info " + input, input + ": " + reason});
-    cases.push_back({"render " + input + " -o @out.png", input + ": " + reason});
+    std::string error = input;
+    error.append(": ").append(reason);
+    cases.push_back({"info " + input, error});
+    cases.push_back({std::string("render ").append(input).append(" -o @out.png"), error});
   }
   for (const auto& [command, error] : cases) {
     const Args args = words(here(command));
