@@ -68,13 +68,13 @@ TEST(ConnectChoice, NoHeadPortStartsNothingAndMissingSelectionsTakeDefaults) {
 // nothing more.
 TEST(TunableFields, WhatIsShownIsWhatSetSends) {
   SonarSettings s;
-  TunableTexts t = tunableTexts(s);
-  EXPECT_EQ(t.centralFrequencyKhz + "/" + t.bandwidthKhz + "/" + t.tvgSlope, "860/80/1.0");
-  s.centralFrequency = 1000000;
-  s.bandwidth = 123456;
-  s.tvgSlope = 1000;  // 12.5
-  t = tunableTexts(s);
-  EXPECT_EQ(t.centralFrequencyKhz + "/" + t.bandwidthKhz + "/" + t.tvgSlope, "100/123/12.");
+  const auto shown = [&] {
+    const TunableTexts t = tunableTexts(s);
+    return t.centralFrequencyKhz + "/" + t.bandwidthKhz + "/" + t.tvgSlope;
+  };
+  EXPECT_EQ(shown(), "860/80/1.0");
+  s.centralFrequency = 1000000, s.bandwidth = 123456, s.tvgSlope = 1000;  // 12.5
+  EXPECT_EQ(shown(), "100/123/12.");
   for (int set = 0; set < 2; ++set) {
     SonarParams p;
     applySonarDialog(s, p, sonarDialogValuesOf(s, true), 115200);
@@ -84,13 +84,8 @@ TEST(TunableFields, WhatIsShownIsWhatSetSends) {
 
 TEST(StartParams, TheStoredRecordDrivesTheHeadFromTheFirstStart) {
   SonarSettings s;
-  s.headUp = 1;
-  s.rotationIndex = 1;
-  s.cwLengthIndex = 7;
-  s.sectorEnabled = 1;
-  s.sectorHeadingIndex = 2;
-  s.centralFrequency = 750000;
-  s.tvgSlope = 120;
+  s.headUp = s.rotationIndex = s.sectorEnabled = 1;
+  s.cwLengthIndex = 7, s.sectorHeadingIndex = 2, s.centralFrequency = 750000, s.tvgSlope = 120;
   for (const bool tunable : {false, true}) {
     SonarParams p;
     SonarSettings copy = s;
@@ -114,12 +109,11 @@ TEST(StartFailure, RecordBlinkAndNoticeTimes) {
     EXPECT_EQ(V({f.closeLink, f.parametersNotice}), V({closeLink, notice})) << int(result);
   }
   int32_t counter = 0;
-  const RecordButtonText blink[] = {recordBlinkStep(true, counter), recordBlinkStep(true, counter),
-                                    recordBlinkStep(true, counter),
-                                    recordBlinkStep(false, counter)};
-  EXPECT_EQ(std::vector<RecordButtonText>(blink, blink + 4),
-            std::vector<RecordButtonText>({RecordButtonText::Recording, RecordButtonText::Blank,
-                                           RecordButtonText::Recording, RecordButtonText::Record}));
+  V blink;
+  for (const bool on : {true, true, true, false})
+    blink.push_back(int(recordBlinkStep(on, counter)));
+  EXPECT_EQ(blink, V({int(RecordButtonText::Recording), int(RecordButtonText::Blank),
+                      int(RecordButtonText::Recording), int(RecordButtonText::Record)}));
   EXPECT_EQ(counter, 0);
   // Done is a glance; a failure stays long enough to read.
   EXPECT_EQ(V({noticeShowMs(NoticeKind::Done, 16), noticeShowMs(NoticeKind::Done, 300),

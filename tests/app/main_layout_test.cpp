@@ -60,6 +60,7 @@ TEST(PlacementRules, DamagedStylesAndLostRectangles) {
       {100, 1200, 700, 1300, 1, 100, 980, 700, 1080},
       {-4000, -3000, -1000, -1000, 1, 0, 0, 1920, 1080},  // too big and far away
       {100, 100, 50, 50, 1, 50, 50, 50 + kMinTrackWidth, 50 + kMinTrackHeightShown},  // inverted
+      {100, 100, 100, 700, 1, 100, 100, 100 + kMinTrackWidth, 100 + kMinTrackHeightShown},  // empty
       {3000, 500, 3000, 900, 1, 3000, 330, 3620, 1080}};
   for (const auto& c : cases) {
     WindowPlacement p{.left = c[0], .top = c[1], .right = c[2], .bottom = c[3]};
@@ -97,43 +98,47 @@ TEST(PortLists, SelectionsByNumberAndBaudDefaults) {
 }
 
 TEST(ViewDialogRules, OffsetFieldReadsLeadingNumberAndKeepsThePreviousOtherwise) {
-  const struct {
-    const char16_t* text;
-    int32_t value;
-  } cases[] = {{u"-90", -90},
-               {u" \t\r\n\v\f+45deg", 45},
-               {u"deg 45", 7},
-               {u"", 7},
-               {u"-", 7},
-               {u"+", 7},
-               {u"0", 0},
-               {u"9x", 9},
-               {u"-2147483648", INT32_MIN},
-               {u"2147483647", INT32_MAX},
-               {u"2147483648", 7},
-               {u"-2147483649", 7},
-               {u"99999999999999999999", 7},
-               {u"/", 7},
-               {u":", 7}};
-  for (const auto& c : cases) {
-    EXPECT_EQ(parseOffsetField(c.text, 7), c.value) << std::u16string(c.text).size();
-  }
+  const std::pair<const char16_t*, int32_t> cases[] = {{u"-90", -90},
+                                                       {u" \t\r\n\v\f+45deg", 45},
+                                                       {u"deg 45", 7},
+                                                       {u"", 7},
+                                                       {u"-", 7},
+                                                       {u"+", 7},
+                                                       {u"0", 0},
+                                                       {u"9x", 9},
+                                                       {u"/", 7},
+                                                       {u":", 7},
+                                                       {u"2147483648", 7},
+                                                       {u"-2147483649", 7},
+                                                       {u"2147483647", INT32_MAX},
+                                                       {u"-2147483648", INT32_MIN},
+                                                       {u"99999999999999999999", 7}};
+  for (const auto& [text, value] : cases)
+    EXPECT_EQ(parseOffsetField(text, 7), value) << std::u16string(text).size();
 }
 
 // The dialog's Default button differs from the start-up values only in the contrast.
 TEST(ViewDialogRules, DefaultsAndTheCompassTemplate) {
   const ViewSettings d = viewDialogDefaults();
-  EXPECT_EQ(std::vector<int32_t>({d.autoContrast, d.contrast, d.brightness}),
-            std::vector<int32_t>({1, 3, 9}));
+  EXPECT_EQ(V({d.autoContrast, d.contrast, d.brightness}), V({1, 3, 9}));
   ViewSettings rest = d;
   const ViewSettings s;
   rest.autoContrast = s.autoContrast;
   rest.contrast = s.contrast;
   rest.brightness = s.brightness;
   EXPECT_EQ(viewSettingsToBlob(rest), viewSettingsToBlob(s));
-  EXPECT_EQ(viewDialogTemplate(1, 1), kViewTemplateCompass);
-  for (const auto& [present, valid] : {std::pair{1, 0}, {0, 1}, {0, 0}})
-    EXPECT_EQ(viewDialogTemplate(present, valid), kViewTemplatePlain);
+  // The stored record: 21 little-endian words, the float scale third; read and written whole.
+  ViewSettingsBlob words{};
+  for (size_t i = 0; i < words.size(); i += 4) words[i] = uint8_t(i / 4 + 1), words[i + 1] = 1;
+  ViewSettings v;
+  EXPECT_FALSE(viewSettingsFromBlob(words.data(), words.size() - 1, v));
+  ASSERT_TRUE(viewSettingsFromBlob(words.data(), words.size(), v));
+  EXPECT_EQ(V({v.displayEnabled, v.palette, v.contrast, v.zeroOffset, v.toolbarVisible}),
+            V({0x101, 0x102, 0x108, 0x114, 0x115}));
+  EXPECT_EQ(viewSettingsToBlob(v), words);
+  EXPECT_EQ(V({viewDialogTemplate(1, 1), viewDialogTemplate(1, 0), viewDialogTemplate(0, 1),
+               viewDialogTemplate(0, 0)}),
+            V({kViewTemplateCompass, kViewTemplatePlain, kViewTemplatePlain, kViewTemplatePlain}));
 }
 
 }  // namespace

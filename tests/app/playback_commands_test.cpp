@@ -71,23 +71,19 @@ TEST(PlaybackCommands, SelectionOfOneAndSeveralFiles) {
   EXPECT_TRUE(parseOpenFileSelection(nullptr, 6, false).empty());
 }
 
+// "DATA", then a little-endian length above 16 at byte 12.
 TEST(PlaybackCommands, RecordFileStart) {
-  uint8_t bytes[16] = {'D', 'A', 'T', 'A', 0, 0, 0, 0, 0, 0, 0, 0, 17, 0, 0, 0};
-  EXPECT_TRUE(isRecordFileStart(bytes, 16));
-  EXPECT_FALSE(isRecordFileStart(bytes, 15));
-  bytes[12] = 16;  // read big-endian this would be far above 16
-  EXPECT_FALSE(isRecordFileStart(bytes, 16));
-  for (const int at : {13, 14, 15}) {  // each byte of the length counts, little-endian
-    bytes[12] = 0;
-    bytes[13] = bytes[14] = bytes[15] = 0;
-    bytes[at] = 1;
-    EXPECT_TRUE(isRecordFileStart(bytes, 16)) << at;
-  }
-  for (const int at : {0, 1, 2, 3}) {
-    uint8_t copy[16];
-    std::copy(bytes, bytes + 16, copy);
-    copy[at] = 'a';
-    EXPECT_FALSE(isRecordFileStart(copy, 16)) << at;
+  const uint8_t start[16] = {'D', 'A', 'T', 'A', 0, 0, 0, 0, 0, 0, 0, 0, 17, 0, 0, 0};
+  EXPECT_FALSE(isRecordFileStart(start, 15));
+  // byte changed, its value; a record file start (16 read big-endian would be far above 16)
+  const int cases[][3] = {{12, 17, 1}, {12, 16, 0}, {13, 1, 1},  {14, 1, 1}, {15, 1, 1},
+                          {0, 'a', 0}, {1, 'a', 0}, {2, 'a', 0}, {3, 'a', 0}};
+  for (const auto& [at, value, ok] : cases) {
+    uint8_t bytes[16];
+    std::copy(start, start + 16, bytes);
+    if (at > 12) bytes[12] = 0;  // each byte of the length counts, little-endian
+    bytes[at] = uint8_t(value);
+    EXPECT_EQ(isRecordFileStart(bytes, 16), ok != 0) << at;
   }
 }
 

@@ -67,7 +67,9 @@ TEST_F(PaintTest, ContrastLevels) {
   for (int i = 0; i <= 3; ++i) img->valueHistogram[size_t(i)] = 500;
   EXPECT_EQ(contrastLevel(*img, 0), 4095);  // falls below 9 do not count
   for (int i = 0; i <= 40; ++i) img->valueHistogram[size_t(i)] = 500;
-  EXPECT_EQ(contrastLevel(*img, 0), 41);
+  // Only 0 is automatic: the fixed levels ignore the histogram.
+  EXPECT_EQ(V({contrastLevel(*img, 0), contrastLevel(*img, 1), contrastLevel(*img, -1)}),
+            V({41, 4095, 41}));
   img->imageSize = 1000;  // 9.99 pixels
   img->valueHistogram[41] = 10;
   img->valueHistogram[42] = 9;

@@ -67,7 +67,6 @@ struct Case {
 
 struct PaintRun {
   int32_t size;
-  int32_t workers;
   std::unique_ptr<LineStore> store = std::make_unique<LineStore>();
   std::unique_ptr<ScanImage> image = std::make_unique<ScanImage>();
   std::vector<uint32_t> pixels;
@@ -76,7 +75,7 @@ struct PaintRun {
   uint32_t now = 0;
   int32_t previous = -1;
 
-  explicit PaintRun(const Case& c) : size(c.size), workers(c.workers) {
+  PaintRun(const Case& c, int32_t workers) : size(c.size) {
     view.fitToWindow = 0;
     view.deadZoneIndex = 0;
     view.zeroOffset = c.zeroOffset;
@@ -92,7 +91,20 @@ struct PaintRun {
     if (s.restart) previous = -1;
     previous = storeEchoLine(*store, s.record.data(), s.headUp, view, previous);
   }
-  void paint() { paintScanImage(*image, *store, view, inputs, now += 25, pixels.data()); }
+  // Takes another run's settings and clock.
+  void follow(const PaintRun& o) {
+    view = o.view, now = o.now;
+    inputs.compassValid = o.inputs.compassValid.load(),
+    inputs.zeroAlwaysUp = o.inputs.zeroAlwaysUp.load();
+    inputs.compassEnabled = o.inputs.compassEnabled.load();
+    inputs.headingRadians = o.inputs.headingRadians.load();
+  }
+  // The paint under test, or the literal one (on this run's own image and store).
+  int32_t paint(bool literal = false) {
+    now += 25;
+    return literal ? paintReference(*image, *store, view, inputs, now, pixels.data())
+                   : paintScanImage(*image, *store, view, inputs, now, pixels.data());
+  }
 
   // The paint of every pixel from scratch against what the incremental paints left: values
   // from the literal raster conversion, pixels from the literal paint of a new image.
@@ -101,31 +113,33 @@ struct PaintRun {
     ReferenceScan ref = buildReferenceScan(image->panX, image->panY, image->imageSize,
                                            image->pixelsPerMetre, view.zeroOffset);
     convertReferenceRaster(ref, *store, inputs);
-    int32_t wrong = 0;
-    size_t first = 0;
     for (size_t i = 0; i < ref.pixelMap.size(); ++i) {
-      if (ref.pixelMap[i].value != image->map.value[i] && wrong++ == 0) first = i;
-    }
-    if (wrong > 0) {
-      const int32_t x = int32_t(first % size_t(size)), y = int32_t(first / size_t(size));
-      return ::testing::AssertionFailure()
-             << wrong << " stale values, first at (" << x << ", " << y << "), direction "
-             << ref.pixelMap[first].angleFraction * 360.0f
-             << " degrees: " << image->map.value[first] << " instead of "
-             << ref.pixelMap[first].value;
-    }
-    ScanImage fresh;
-    fresh.workerCount = 1;
-    fresh.displayRangeIndex = image->displayRangeIndex;
-    fresh.panX = image->panX;
-    fresh.panY = image->panY;
-    rebuildScanGeometry(fresh, *store, view, inputs, size, size);
-    std::vector<uint32_t> literal(pixels.size(), 0);
-    paintReference(fresh, *store, view, inputs, now, literal.data());
-    for (size_t i = 0; i < literal.size(); ++i) {
-      if (literal[i] != pixels[i]) {
+      if (ref.pixelMap[i].value != image->map.value[i]) {
         return ::testing::AssertionFailure()
-               << "pixel " << i << ": " << pixels[i] << " instead of " << literal[i];
+               << "stale value at " << i << ": " << image->map.value[i] << " instead of "
+               << ref.pixelMap[i].value;
+      }
+    }
+    PaintRun fresh({0, size, 1, view.zeroOffset, 0}, 1);
+    fresh.follow(*this);
+    fresh.now -= 25;
+    fresh.image->displayRangeIndex = image->displayRangeIndex;
+    fresh.image->panX = image->panX, fresh.image->panY = image->panY;
+    fresh.store.swap(store);
+    fresh.rebuild();
+    fresh.paint(true);
+    fresh.store.swap(store);
+    return samePaint(fresh, false);
+  }
+  // The same pixels as another run's, and with `histogram` the same level and histogram.
+  ::testing::AssertionResult samePaint(const PaintRun& other, bool histogram, int32_t level = 0,
+                                       int32_t otherLevel = 0) const {
+    if (histogram && (level != otherLevel || image->valueHistogram != other.image->valueHistogram))
+      return ::testing::AssertionFailure() << "level " << level << " vs " << otherLevel;
+    for (size_t i = 0; i < pixels.size(); ++i) {
+      if (pixels[i] != other.pixels[i]) {
+        return ::testing::AssertionFailure()
+               << "pixel " << i << ": " << pixels[i] << " instead of " << other.pixels[i];
       }
     }
     return ::testing::AssertionSuccess();
@@ -134,36 +148,56 @@ struct PaintRun {
 
 // Small images keep the runs short under the sanitizers; one is large enough for the passes the
 // workers share.
-const Case kCases[] = {
-    {1, 96, 1, 0, 700},   {2, 97, 1, 0, 700},  {3, 101, 1, 37, 700},
-    {4, 90, 1, -90, 700}, {5, 320, 3, 0, 500}, {6, 128, 2, 5, 600},
-};
+const Case kCases[] = {{1, 96, 1, 0, 700},   {2, 97, 1, 0, 700},  {3, 101, 1, 37, 700},
+                       {4, 90, 1, -90, 700}, {5, 320, 3, 0, 500}, {6, 128, 2, 5, 600}};
 
 class ExactPaintTest : public ::testing::TestWithParam<Case> {};
 
-// Paints between random lines, with contrast, brightness and display range changing on the way.
+// Paints between random lines, with contrast, brightness, palette, curve, heading and display
+// range changing on the way. Every paint reuses what cannot have changed (values on a refresh,
+// colours of unconverted degrees) and shares long passes among threads: its level, histogram and
+// pixels stay those of the literal paint beside it, which goes through the same changes.
 TEST_P(ExactPaintTest, IncrementalPaintEndsAsAFullConversion) {
   const Case c = GetParam();
   std::mt19937 rng(c.seed);
-  PaintRun run(c);
+  PaintRun run(c, c.workers), literal(c, 1);
   run.view.contrast = 4;
-  run.paint();
   const std::vector<Step> steps = headMotion(rng, c.steps);
   // The settings settle three quarters of the way: a last full refresh would hide stale pixels.
   const size_t settled = steps.size() * 3 / 4;
+  const bool turns = c.seed % 2 == 0;  // the other seeds keep every stale value to the end
   for (size_t i = 0; i < steps.size(); ++i) {
     run.store1(steps[i]);
-    const uint32_t event = i < settled ? rng() % 100 : rng() % 40;
-    if (i == settled) run.view.autoContrast = 0;  // the level of a fresh histogram would differ
-    if (event < 40) run.paint();
+    literal.store1(steps[i]);
+    const uint32_t event = i == 0 ? 0 : i < settled ? rng() % 100 : rng() % 40;
+    if (i == settled) {
+      run.view.autoContrast = 0;  // the level of a fresh histogram would differ
+      // Values converted under other headings stay until their degree is converted again: back to
+      // zero up, a refresh converts them all.
+      if (turns) run.inputs.zeroAlwaysUp = 1, run.view.brightness = (run.view.brightness + 1) % 20;
+    }
     if (event == 40) run.view.contrast = 1 + int32_t(rng() % 10);
     if (event == 41) run.view.brightness = int32_t(rng() % 20);
     if (event == 42) run.view.autoContrast = 1 - run.view.autoContrast;
     if (event == 43) run.now += 5001;  // automatic-contrast period
+    if (event == 45) run.view.palette = int32_t(rng() % 3);
+    if (event == 46) run.view.linear = 1 - run.view.linear;
+    if (event == 47 && turns) {  // north up under a new heading, or back to zero up
+      run.inputs.compassValid = run.inputs.compassEnabled = 1;
+      run.inputs.zeroAlwaysUp = int32_t(rng() % 2);
+      run.inputs.headingRadians = float(rng() % 628) / 100.0f;
+    }
+    literal.follow(run);
     if (event == 44) {
-      run.image->displayRangeIndex = int32_t(rng() % 3);
-      run.image->panX = int32_t(rng() % 21) - 10;
-      run.rebuild();
+      const int32_t range = int32_t(rng() % 3), pan = int32_t(rng() % 21) - 10;
+      for (PaintRun* r : {&run, &literal}) {
+        r->image->displayRangeIndex = range, r->image->panX = pan;
+        r->rebuild();
+      }
+    }
+    if (event < 40) {
+      const int32_t level = run.paint(), literalLevel = literal.paint(true);
+      ASSERT_TRUE(run.samePaint(literal, true, level, literalLevel)) << "step " << i;
     }
   }
   EXPECT_TRUE(run.matchesFullConversion()) << "seed " << c.seed;
@@ -174,7 +208,7 @@ TEST_P(ExactPaintTest, IncrementalPaintEndsAsAFullConversion) {
 TEST_P(ExactPaintTest, PaintsRacingTheStoringThreadEndAsAFullConversion) {
   const Case c = GetParam();
   std::mt19937 rng(c.seed + 100);
-  PaintRun run(c);
+  PaintRun run(c, c.workers);
   const std::vector<Step> steps = headMotion(rng, c.steps);
   std::atomic<bool> done{false};
   std::thread writer([&] {
@@ -182,16 +216,34 @@ TEST_P(ExactPaintTest, PaintsRacingTheStoringThreadEndAsAFullConversion) {
     done = true;
   });
   int32_t paints = 0;
-  while (!done) {
-    run.paint();
-    ++paints;
-  }
+  for (; !done; ++paints) run.paint();
   writer.join();
   EXPECT_GT(paints, 0);
   EXPECT_TRUE(run.matchesFullConversion()) << "seed " << c.seed + 100;
 }
 
 INSTANTIATE_TEST_SUITE_P(RandomHeads, ExactPaintTest, ::testing::ValuesIn(kCases));
+
+// Only the degrees whose lines changed are coloured again, unless the buffer is fresh.
+TEST(PaintReuse, ColoursOnlyChangedDegreesUnlessTheBufferIsFresh) {
+  PaintRun run({1, 100, 1, 0, 0}, 1);
+  std::mt19937 rng(1);
+  for (const Step& s : headMotion(rng, 700)) run.store1(s);
+  run.paint();
+  // A pixel straight up belongs to degree 0 (lines 0..8); line 1600 changes degree 180 only.
+  const size_t up = size_t(10) * 100 + 50;
+  run.pixels[up] = 0x00ABCDEFu;
+  run.store->dirtyDegrees[degreeOfLine(1600)] = 1;
+  run.paint();
+  EXPECT_EQ(run.pixels[up], 0x00ABCDEFu);
+  paintScanImage(*run.image, *run.store, run.view, run.inputs, run.now += 25, run.pixels.data(),
+                 true);
+  EXPECT_NE(run.pixels[up], 0x00ABCDEFu);
+  // Another buffer is coloured in full as well.
+  std::vector<uint32_t> other(run.pixels.size(), 0x00ABCDEFu);
+  paintScanImage(*run.image, *run.store, run.view, run.inputs, run.now += 25, other.data());
+  EXPECT_EQ(other[up], run.pixels[up]);
+}
 
 }  // namespace
 }  // namespace sk720

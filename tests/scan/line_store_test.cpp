@@ -2,10 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <memory>
 #include <vector>
 
 #include "record_builder.h"
+#include "scan/heading.h"
 
 namespace sk720 {
 namespace {
@@ -45,6 +47,16 @@ TEST(LineIndex, AnglesWholeTurnsHeadMountedUpAndTurns) {
   for (const auto& c : lines) EXPECT_EQ(lineIndexOf(uint32_t(c[0]), c[1] != 0), c[2]) << c[0];
   EXPECT_EQ(rangeIndexOf(10000) + rangeIndexOf(150000) + rangeIndexOf(1500), 6 + 14 + 0);
   EXPECT_EQ(rangeIndexOf(9999), 11);
+  // A heading in 1/80 degree shows as whole lines of 9 units, within one turn.
+  const double kLine = 2 * std::acos(-1.0) / 3200;
+  const int64_t headings[][2] = {{7200, 800},
+                                 {8, 0},
+                                 {9, 1},
+                                 {-9, 3199},
+                                 {28800 * 5 + 18, 2},
+                                 {INT64_MIN, (INT64_MIN % 28800 + 28800) / 9}};
+  for (const auto& [units, line] : headings)
+    EXPECT_NEAR(headingRadiansOf(units), line * kLine, 1e-5) << units;
   // A turn is the side of the half turn changing near line 0, not across line 1600.
   const int32_t turns[][3] = {{3150, 10, 1},   {10, 3150, 1},   {1700, 800, 1},  {1700, 801, 0},
                               {1500, 2400, 1}, {1500, 2399, 0}, {1500, 1700, 0}, {1600, 10, 0},

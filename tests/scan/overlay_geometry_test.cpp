@@ -25,6 +25,12 @@ std::vector<std::string> textsOf(const OverlayList& list) {
   }
   return t;
 }
+// The texts, each followed by '|'.
+std::string joined(const OverlayList& list) {
+  std::string t;
+  for (const std::string& s : textsOf(list)) t += s + "|";
+  return t;
+}
 
 // Step 0 is up, 800 to the left: counter-clockwise on the screen, 3200 a turn.
 void expectAtStep(PointF p, int cx, int cy, double step, double radius) {
@@ -39,27 +45,22 @@ TEST(RangeRings, RadiiLabelsAndTheStopRule) {
     RingInput in;
     bool draw;
     int32_t radius;
-    std::vector<std::string> labels;
-  } cases[] = {
-      {{1000, 0, 1.0f, 2.0f, 10000},
-       true,
-       600,
-       {" 0.3m", " 0.6m", " 0.9m", " 1.2m", " 1.5m", " 1.8m"}},
-      {{1000, 0, 1.0f, 9.0f, 1500}, true, 500, {" 0.3m", " 0.6m", " 0.9m", " 1.2m", " 1.5m"}},
-      {{800, 6, 0.75f, 16.7f, 10000}, true, 300, {"   2m", "   4m", "   6m", "   8m", "  10m"}},
-      {{1000, 9, 1.0f, 50.0f, 10000}, true, 100, {"   6m"}},
-      {{1000, 5, 1.0f, 3.1f, 60000}, true, 200, {" 1.5m", " 3.0m"}},
-      {{1000, 3, 1.0f, 2.1f, 60000}, true, 200, {"   1m", "   2m"}},
-      {{1000, 20, 1.0f, 31.0f, 60000}, true, 100, {"  30m"}},
-      {{1000, 6, 1.0f, 50.0f, 1000}, true, 0, {}},
-      {{1000, 6, 1.0f, 50.0f, 10000}, false, 500, {}},
-      {{1000, 6, 1.0f, std::nanf(""), 10000}, true, 0, {}},
-  };
+    const char* labels;
+  } cases[] = {{{1000, 0, 1.0f, 2.0f, 10000}, true, 600, " 0.3m| 0.6m| 0.9m| 1.2m| 1.5m| 1.8m|"},
+               {{1000, 0, 1.0f, 9.0f, 1500}, true, 500, " 0.3m| 0.6m| 0.9m| 1.2m| 1.5m|"},
+               {{800, 6, 0.75f, 16.7f, 10000}, true, 300, "   2m|   4m|   6m|   8m|  10m|"},
+               {{1000, 9, 1.0f, 50.0f, 10000}, true, 100, "   6m|"},
+               {{1000, 5, 1.0f, 3.1f, 60000}, true, 200, " 1.5m| 3.0m|"},
+               {{1000, 3, 1.0f, 2.1f, 60000}, true, 200, "   1m|   2m|"},
+               {{1000, 20, 1.0f, 31.0f, 60000}, true, 100, "  30m|"},
+               {{1000, 6, 1.0f, 50.0f, 1000}, true, 0, ""},
+               {{1000, 6, 1.0f, 50.0f, 10000}, false, 500, ""},
+               {{1000, 6, 1.0f, std::nanf(""), 10000}, true, 0, ""}};
   for (const auto& c : cases) {
     SCOPED_TRACE(c.in.displayRangeIndex);
     OverlayList out;
     EXPECT_EQ(addRangeRings(out, {500, 400}, c.in, c.draw), c.radius);
-    EXPECT_EQ(textsOf(out), c.labels);
+    EXPECT_EQ(joined(out), c.labels);
     for (size_t k = 0; k < out.size(); k += 2) {  // ring box from (cx - r, cy - r), then label
       const float r = float(k + 2) / 2.0f * c.in.fitFactor * float(c.in.imageSize) / 10.0f;
       EXPECT_EQ(std::vector<float>({out[k].x, out[k].y, out[k].w, out[k + 1].x, out[k + 1].y}),
@@ -123,8 +124,7 @@ TEST(RimMarks, SpokesPointerAndCompassAcrossZeroAndForHugeOffsets) {
   }
   out.clear();
   addCompassMarks(out, {400, 400}, 0, 0, 0);  // no room for a label: ticks only
-  EXPECT_EQ(textsOf(out).size(), 0u);
-  EXPECT_EQ(out.size(), 8u);
+  EXPECT_EQ(joined(out) + std::to_string(out.size()), "8");
 }
 
 // The dial is a compass card turned so that the heading is up: a mark at bearing b sits at
@@ -141,15 +141,15 @@ TEST(HeadingDial, CardTurnsAgainstTheHeading) {
     EXPECT_EQ(dialHeading(heading, zeroOffset), shown);
     OverlayList out;
     addHeadingDial(out, 100, height, heading, zeroOffset);
-    const auto at = [&](double bearing, double radius) {
-      const double t = (bearing - shown) * kDeg;
+    const auto at = [&, up = shown](double bearing, double radius) {
+      const double t = (bearing - up) * kDeg;
       return std::pair<double, double>(50 + radius * std::sin(t), 50 - radius * std::cos(t));
     };
     const auto near = [&](PointF p, double bearing, double radius, double dx, double dy) {
       return std::abs(p.x - (at(bearing, radius).first + dx)) < 1e-3 &&
              std::abs(p.y - (at(bearing, radius).second + dy)) < 1e-3;
     };
-    std::vector<std::string> labels;
+    std::string labels;
     int32_t ticks = 0, needles = 0;
     const int32_t tickStep = height > 100 ? 5 : 10;
     for (const OverlayPrimitive& p : out) {
@@ -166,53 +166,45 @@ TEST(HeadingDial, CardTurnsAgainstTheHeading) {
         ++ticks;
       }
       if (p.kind != PrimitiveKind::Text) continue;
-      labels.push_back(p.text);
+      labels += p.text + "|";
       const size_t k = std::string("NESW").find(p.text);
       if (p.text.size() == 1 && k != std::string::npos) {
         EXPECT_TRUE(near({p.x, p.y}, 90.0 * k, 38, -5, -7)) << p.text;
       } else if (p.text.size() == 3) {
         EXPECT_TRUE(near({p.x, p.y}, std::atoi(p.text.c_str()), 38, -10, -7)) << p.text;
+      } else {
+        EXPECT_EQ(std::vector<float>({p.x, p.y, p.fontPx}), std::vector<float>({37, 41, 12}));
       }
     }
     char centre[16];
-    std::snprintf(centre, sizeof centre, "%03d\u00B0", shown);
-    EXPECT_EQ(labels,
-              (std::vector<std::string>{" 45", "135", "225", "315", "N", "E", "S", "W", centre}));
-    EXPECT_EQ(ticks, 360 / tickStep + 4);
-    EXPECT_EQ(needles, 2);
+    std::snprintf(centre, sizeof centre, "%03d\u00B0|", shown);
+    EXPECT_EQ(labels, std::string(" 45|135|225|315|N|E|S|W|") + centre);
+    EXPECT_EQ(V({ticks, needles}), V({360 / tickStep + 4, 2}));
   }
 }
 
 TEST(OverlayFrame, RulerPointerCursorAndReuse) {
   OverlayInput in;
-  in.imageSize = 800;
-  in.pixelsPerMetre = 40.0f;
-  in.imageMaxRange = 14.2f;
-  in.currentRangeMm = 10000;
-  in.clientWidth = 800;
-  in.clientHeight = 600;
+  in.imageSize = in.clientWidth = 800, in.clientHeight = 600, in.currentRangeMm = 10000;
+  in.pixelsPerMetre = 40.0f, in.imageMaxRange = 14.2f, in.grid = 0,
+  in.gps = {.lat = 0.6f, .sig = 1};
   in.currentLineIndex = 2400;  // to the right
-  in.grid = 0;
   in.rulerMode = in.rulerState = 1;
   in.rulerX1 = 100, in.rulerY1 = 100, in.rulerX2 = 100, in.rulerY2 = 500;
-  in.gps.sig = 1;
-  in.gps.lat = 0.6f;
-
   OverlayState state;
   const OverlayFrame& f = buildOverlayFrame(state, in, 1000);
-  EXPECT_EQ(f.outerRadius, 400);
   ASSERT_EQ(f.canvas.size(), 1u + 2u + 1u + 1u);  // pointer, squares, line, label
   expectAtStep(f.canvas[0].points[1], 400, 400, 2400, 400);
-  EXPECT_FLOAT_EQ(f.canvas[1].points[0].y, 196.0f);  // the landscape crop moves rows down
+  // The landscape crop moves rows down; the first distance report waits its period; no cursor
+  // line outside the image, but the GPS line.
+  EXPECT_EQ(V({f.outerRadius, int64_t(f.canvas[1].points[0].y), int64_t(f.canvas[4].x),
+               int64_t(f.canvas[4].y), int64_t(f.distanceStatus.size()), f.dialVisible,
+               int64_t(textsOf(f.strip).size())}),
+            V({400, 196, 104, 382, 0, 0, 6}));
   EXPECT_EQ(f.canvas[4].text, "10.00m");
-  EXPECT_EQ(V({int64_t(f.canvas[4].x), int64_t(f.canvas[4].y)}), V({104, 382}));
-  EXPECT_TRUE(f.distanceStatus.empty());  // the first report waits its period
-  EXPECT_FALSE(f.dialVisible);
-  EXPECT_EQ(textsOf(f.strip).size(), 6u);  // no cursor line outside the image; the GPS line
 
   buildOverlayFrame(state, in, 3001);
-  EXPECT_FALSE(f.rebuilt);
-  EXPECT_EQ(f.distanceStatus, "Distance: 10.00m");
+  EXPECT_EQ(f.distanceStatus + (f.rebuilt ? " rebuilt" : ""), "Distance: 10.00m");
   buildOverlayFrame(state, in, 3500);
   EXPECT_TRUE(f.distanceStatus.empty());
 
@@ -221,11 +213,9 @@ TEST(OverlayFrame, RulerPointerCursorAndReuse) {
   in.zeroOffset = 90;
   in.compassFieldsPresent = in.compassValid = in.compassEnabled = 1;
   buildOverlayFrame(state, in, 3600);
-  EXPECT_TRUE(f.rebuilt);
-  EXPECT_EQ(f.canvas.capacity(), capacity);
+  EXPECT_EQ(V({f.rebuilt, int64_t(f.canvas.capacity()), f.dialVisible, f.dialX}),
+            V({1, int64_t(capacity), 1, 800 - f.dialWidth}));
   expectAtStep(f.canvas[0].points[1], 400, 400, 1600, 400);  // the pointer turns with the offset
-  EXPECT_TRUE(f.dialVisible);
-  EXPECT_EQ(f.dialX, 800 - f.dialWidth);
   const std::vector<std::string> strip = textsOf(f.strip);
   ASSERT_EQ(strip.size(), 7u);
   EXPECT_EQ(strip[6].rfind("Cursor:  34\u00B0 22.6481\u2032 N", 0), 0u) << strip[6];
@@ -240,13 +230,10 @@ TEST(OverlayFrame, RulerPointerCursorAndReuse) {
   in.showInfo = 0;
   buildOverlayFrame(state, in, 3800);
   buildScreenshotStrip(state, in, shot);
-  EXPECT_TRUE(shot.empty());
-  EXPECT_TRUE(f.strip.empty());
-
+  EXPECT_EQ(shot.size() + f.strip.size(), 0u);
   in.displayEnabled = 0;
   buildOverlayFrame(state, in, 9000);
-  EXPECT_TRUE(f.canvas.empty());
-  EXPECT_TRUE(f.distanceStatus.empty());
+  EXPECT_EQ(f.canvas.size() + f.distanceStatus.size(), 0u);
 }
 
 }  // namespace

@@ -114,7 +114,8 @@ TEST(NavHelpers, CoordinatesPdopAndDestinations) {
     EXPECT_NEAR(p.lat, lat2, 2e-6) << lat << " " << bearing;
     EXPECT_NEAR(p.lon, lon2, 2e-6) << lat << " " << bearing;
   }
-  EXPECT_FALSE(std::isnan(DestinationPoint(float(kPi / 2), 0.0f, 0.0f, 100.0f).lat));  // the pole
+  // The pole and the date line are still positions.
+  EXPECT_FALSE(std::isnan(DestinationPoint(float(kPi / 2), float(kPi), 0.0f, 100.0f).lat));
   for (float bad : {std::nanf(""), INFINITY, 1.6f}) {
     EXPECT_TRUE(std::isnan(DestinationPoint(bad, 0.0f, 0.0f, 10.0f).lat));
     EXPECT_TRUE(std::isnan(DestinationPoint(0.0f, bad * 2, 0.0f, 10.0f).lon));

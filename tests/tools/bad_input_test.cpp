@@ -22,41 +22,40 @@ TEST_F(BadInputTest, InputsAndOutputsItCannotUseAreNamedWithTheirReason) {
   write("bad-sums.log", "$GPGGA,1*00\r\n");
   write("garbage.bin", "nothing that is a record");  // a check after reading would report this
   write("file", "x");
+  // '@' stands for the scratch folder.
+  const auto here = [&](std::string s) {
+    for (size_t at; (at = s.find('@')) != std::string::npos;) s.replace(at, 1, path(""));
+    return s;
+  };
+  // command line; the error after "sk720: COMMAND: "
+  std::vector<std::pair<std::string, std::string>> cases = {
+      {"nmea @folder", "@folder: it is a folder, not a file"},
+      {"nmea @empty.log", "@empty.log: no NMEA sentence found"},
+      {"nmea @garbage.log", "@garbage.log: no NMEA sentence found"},
+      {"nmea @bad-sums.log",
+       "@bad-sums.log: no sentence could be used: 1 with a wrong checksum, 0 of other types, 0 "
+       "with unreadable fields"},
+      {"render @garbage.bin -o @no/out.png", "@no/out.png: No such file or directory"},
+      {"render @garbage.bin -o @out.png", "@garbage.bin: no ping record found"},
+      {"render @garbage.bin @garbage.bin -o @out.png", "the 2 files given: no ping record found"},
+      {"synth @folder.png", "@folder.png: it is a folder, not a file"},
+      {"capture --port p --out @file", "@file: it is a file, not a folder"}};
   std::vector<std::pair<std::string, std::string>> inputs = {
-      {path("folder"), "it is a folder, not a file"},
-      {path("missing.bin"), "No such file or directory"}};
+      {"@folder", "it is a folder, not a file"}, {"@missing.bin", "No such file or directory"}};
 #ifndef _WIN32
   ASSERT_EQ(mkfifo(path("pipe").c_str(), 0600), 0);
-  inputs.push_back({path("pipe"), "it is a pipe, not a record file"});
+  inputs.push_back({"@pipe", "it is a pipe, not a record file"});
   inputs.push_back({"/dev/zero", "it is a device, not a record file"});
 #endif
-  std::vector<std::pair<Args, std::string>> cases;
   for (const auto& [input, reason] : inputs) {
-    std::string line = input;
-    line += ": ";
-    line += reason;
-    cases.push_back({{"info", input}, line});
-    cases.push_back({{"render", input, "-o", path("out.png")}, line});
+    std::string error = input;
+    error.append(": ").append(reason);
+    cases.push_back({"info " + input, error});
+    cases.push_back({std::string("render ").append(input).append(" -o @out.png"), error});
   }
-  const std::string nmea =
-      "no sentence could be used: 1 with a wrong checksum, 0 of other types, "
-      "0 with unreadable fields";
-  cases.insert(
-      cases.end(),
-      {{{"nmea", path("folder")}, path("folder") + ": it is a folder, not a file"},
-       {{"nmea", path("empty.log")}, path("empty.log") + ": no NMEA sentence found"},
-       {{"nmea", path("garbage.log")}, path("garbage.log") + ": no NMEA sentence found"},
-       {{"nmea", path("bad-sums.log")}, path("bad-sums.log") + ": " + nmea},
-       {{"render", path("garbage.bin"), "-o", path("no/out.png")},
-        path("no/out.png") + ": No such file or directory"},
-       {{"render", path("garbage.bin"), "-o", path("out.png")},
-        path("garbage.bin") + ": no ping record found"},
-       {{"render", path("garbage.bin"), path("garbage.bin"), "-o", path("out.png")},
-        "the 2 files given: no ping record found"},
-       {{"synth", path("folder.png")}, path("folder.png") + ": it is a folder, not a file"},
-       {{"capture", "--port", "p", "--out", path("file")},
-        path("file") + ": it is a file, not a folder"}});
-  for (const auto& [args, line] : cases) {
+  for (const auto& [command, error] : cases) {
+    const Args args = words(here(command));
+    const std::string line = here(error);
     const Outcome o = runLine(args);
     EXPECT_EQ(o.code, 2) << line;
     EXPECT_EQ(o.err, "sk720: " + args[0] + ": " + line + "\n");

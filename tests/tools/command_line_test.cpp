@@ -1,6 +1,5 @@
 // sk720's help, error form, version and progress line.
 #include <cstring>
-#include <sstream>
 
 #include "sk720/help_text.h"
 #include "sk720/progress.h"
@@ -21,8 +20,7 @@ TEST(CommandLine, HelpForTheProgramAndEveryCommand) {
   for (const Command& c : commandTable()) {
     const Outcome o = runLine({c.name, "x.bin", "--help"});
     EXPECT_EQ(o.code, 0) << c.name;
-    EXPECT_EQ(runLine({c.name, "-h"}).out, o.out) << c.name;
-    EXPECT_EQ(runLine({"help", c.name}).out, o.out) << c.name;
+    EXPECT_EQ(runLine({c.name, "-h"}).out + runLine({"help", c.name}).out, o.out + o.out);
     EXPECT_NE(o.out.find(std::string("\nusage: sk720 ") + c.name + " "), std::string::npos);
     expectWithinColumns(o.out);
     EXPECT_FALSE(c.options.empty()) << c.name;
@@ -43,100 +41,91 @@ TEST(CommandLine, HelpForTheProgramAndEveryCommand) {
       const std::string first = std::string(c.summary).substr(0, std::string(c.summary).find(' '));
       EXPECT_EQ(o.out.find(first, at), o.out.find_first_not_of(' ', at + 3 + std::strlen(c.name)));
     }
-    for (const char* exit : {"\n  0 ", "\n  2 ", "\n  3 ", "\n  4 ", "\n  5 ", "\n  6 "}) {
+    for (const char* exit : {"\n  0 ", "\n  2 ", "\n  3 ", "\n  4 ", "\n  5 ", "\n  6 "})
       EXPECT_NE(o.out.find(exit), std::string::npos) << exit;
-    }
   }
   const Outcome version = runLine({"--version"});
   EXPECT_EQ(version.out.rfind("sk720 ", 0) + version.code, 0u);
-  // text, first line's column, indent, width, wrapped
+  // text, first line's column, indent, width, wrapped (a long word stands alone)
   const std::tuple<const char*, size_t, size_t, size_t, const char*> wraps[] = {
       {"one two three", 0, 2, 80, "one two three"},
       {"one two three", 0, 2, 7, "one two\n  three"},
       {"one two three", 4, 4, 11, "one two\n    three"},
-      {"aaaaaaaaaa bb", 0, 1, 6, "aaaaaaaaaa\n bb"},  // a long word stands alone
+      {"aaaaaaaaaa bb", 0, 1, 6, "aaaaaaaaaa\n bb"},
       {"  spaced   out  ", 0, 0, 80, "spaced out"},
       {"exact fit", 0, 0, 9, "exact fit"},
       {"", 3, 3, 80, ""}};
-  for (const auto& [text, first, indent, width, wrapped] : wraps) {
+  for (const auto& [text, first, indent, width, wrapped] : wraps)
     EXPECT_EQ(wrapText(text, first, indent, width), wrapped) << text << "/" << width;
-  }
 }
 
 // Every error is one line on stderr: "sk720: COMMAND: what went wrong: reason", exit 2.
 TEST(CommandLine, ErrorsAreOneLineNamingCommandValueAndReason) {
-  const std::pair<Args, const char*> cases[] = {
-      {{}, "sk720: no command given: sk720 --help lists the commands"},
-      {{"frobnicate"}, "sk720: frobnicate: unknown command: sk720 --help lists the commands"},
-      {{"help", "frobnicate"},
-       "sk720: frobnicate: unknown command: sk720 --help lists the commands"},
-      {{"synth", "s.bin", "--header", "40"},
-       "sk720: synth: bad --header '40': it takes 28, 36 or 44"},
-      {{"synth", "s.bin", "--turns"},
-       "sk720: synth: --turns without its value: sk720 synth --help shows what it takes"},
-      {{"synth", "s.bin", "--seed", "-1"},
-       "sk720: synth: bad --seed '-1': it takes a whole number, 0 or more"},
-      {{"render", "a.bin", "-o", "a.png", "--bogus"},
-       "sk720: render: unknown option --bogus: sk720 render --help lists the options"},
-      {{"render", "a.bin", "-o", "a.png", "--gain-index", "9"},
-       "sk720: render: bad --gain-index '9': it takes an integer from 0 to 8"},
-      {{"info"}, "sk720: info: no record file given: usage: sk720 info FILE..."},
-      {{"capture", "--duration", "5"}, "sk720: capture: no head port given: add --port DEV"},
-      {{"capture", "--port", "x", "--baud", "9600"},
-       "sk720: capture: bad --baud '9600': it takes 115200, 230400, 460800, 921600 or 1000000"},
-      {{"nmea"}, "sk720: nmea: no log given: usage: sk720 nmea FILE|- [--summary]"},
-      {{"render", "a.bin", "-o", "a.png", "--contrast", "11"},
-       "sk720: render: bad --contrast '11': it takes 1 to 10 or auto"},
-      {{"render", "a.bin"}, "sk720: render: no output given: add -o OUT.png"},
-      {{"render", "a.bin", "-o", "a.png", "--info"},
-       "sk720: render: --info, --compass, --ruler and --cursor without --overlays: they draw over "
-       "the overlays; add --overlays"},
-      {{"render", "a.bin", "-o", "a.png", "--overlays", "--ruler", "1,2,3"},
-       "sk720: render: bad --ruler '1,2,3': it takes X1,Y1,X2,Y2 in pixels"},
-      {{"synth", "s.bin", "--sector", "8,0"},
-       "sk720: synth: bad --sector '8,0': it takes HEADING_INDEX,WIDTH_INDEX: 0 to 7, then 0 to 3"},
-      {{"capture", "--port", "x", "--step-index", "9"},
-       "sk720: capture: bad --step-index '9': it takes an integer from 0 to 5"},
-      {{"capture", "--port", "x", "--range-index", "3", "--gain-index", "2", "--step-index", "0",
-        "--bogus"},
-       "sk720: capture: unknown option --bogus: sk720 capture --help lists the options"},
-#ifndef _WIN32
-      {{"headsim", "--pty", "p", "--header", "40"},
-       "sk720: headsim: bad --header '40': it takes 28, 36 or 44"},
-      {{"headsim", "--seed", "3"},
-       "sk720: headsim: no single link given: give exactly one of --pty LINK and --port DEV"},
-      {{"headsim", "--pty", "p", "--port", "q"},
-       "sk720: headsim: no single link given: give exactly one of --pty LINK and --port DEV"},
-      {{"video", "scene.bin"}, "sk720: video: no output given: add -o OUT.mp4"},
-#else
-      {{"video", "scene.bin", "-o", "scene.mp4"},
-       "sk720: video: not in this build: videos are made by the native build of sk720"},
-#endif
-  };
-  // Points outside the picture, before any file is read.
+  const std::string unknown = "unknown command: sk720 --help lists the commands";
+  const std::string header = "bad --header '40': it takes 28, 36 or 44";
+  const std::string noLink = "no single link given: give exactly one of --pty LINK and --port DEV";
   const std::string bounds =
       "': it takes points inside the 320x200 picture: X 0 to 319, Y 0 to 199";
-  for (const auto& [option, value] : {std::pair{"--cursor", "320,10"},
-                                      {"--cursor", "10,200"},
-                                      {"--cursor", "-1,5"},
-                                      {"--ruler", "0,0,319,200"},
-                                      {"--ruler", "320,0,10,10"},
-                                      {"--ruler", "5,-1,10,10"}}) {
-    const Outcome o = runLine(
-        {"render", "a.bin", "-o", "a.png", "--size", "320x200", "--overlays", option, value});
-    EXPECT_EQ(o.err, "sk720: render: bad " + std::string(option) + " '" + value + bounds + "\n");
-  }
-  for (const auto& [args, line] : cases) {
+  const std::string sized = "render a.bin -o a.png --size 320x200 --overlays ";
+  // command line; the error after "sk720: COMMAND: "
+  const std::pair<std::string, std::string> cases[] = {
+      {"", "no command given: sk720 --help lists the commands"},
+      {"frobnicate", unknown},
+      {"help frobnicate", "frobnicate: " + unknown},
+      {"synth s.bin --header 40", header},
+      {"synth s.bin --turns", "--turns without its value: sk720 synth --help shows what it takes"},
+      {"synth s.bin --seed -1", "bad --seed '-1': it takes a whole number, 0 or more"},
+      {"render a.bin -o a.png --bogus",
+       "unknown option --bogus: sk720 render --help lists the options"},
+      {"render a.bin -o a.png --gain-index 9",
+       "bad --gain-index '9': it takes an integer from 0 to 8"},
+      {"info", "no record file given: usage: sk720 info FILE..."},
+      {"capture --duration 5", "no head port given: add --port DEV"},
+      {"capture --port x --baud 9600",
+       "bad --baud '9600': it takes 115200, 230400, 460800, 921600 or 1000000"},
+      {"nmea", "no log given: usage: sk720 nmea FILE|- [--summary]"},
+      {"render a.bin -o a.png --contrast 11", "bad --contrast '11': it takes 1 to 10 or auto"},
+      {"render a.bin", "no output given: add -o OUT.png"},
+      {"render a.bin -o a.png --info",
+       "--info, --compass, --ruler and --cursor without --overlays: they draw over the overlays; "
+       "add --overlays"},
+      {"render a.bin -o a.png --overlays --ruler 1,2,3",
+       "bad --ruler '1,2,3': it takes X1,Y1,X2,Y2 in pixels"},
+      {"synth s.bin --sector 8,0",
+       "bad --sector '8,0': it takes HEADING_INDEX,WIDTH_INDEX: 0 to 7, then 0 to 3"},
+      {"capture --port x --step-index 9", "bad --step-index '9': it takes an integer from 0 to 5"},
+      {"capture --port x --range-index 3 --gain-index 2 --step-index 0 --bogus",
+       "unknown option --bogus: sk720 capture --help lists the options"},
+      // Points outside the picture, before any file is read.
+      {sized + "--cursor 320,10", "bad --cursor '320,10" + bounds},
+      {sized + "--cursor 10,200", "bad --cursor '10,200" + bounds},
+      {sized + "--cursor -1,5", "bad --cursor '-1,5" + bounds},
+      {sized + "--ruler 0,0,319,200", "bad --ruler '0,0,319,200" + bounds},
+      {sized + "--ruler 320,0,10,10", "bad --ruler '320,0,10,10" + bounds},
+      {sized + "--ruler 5,-1,10,10", "bad --ruler '5,-1,10,10" + bounds},
+#ifndef _WIN32
+      {"headsim --pty p --header 40", header},
+      {"headsim --seed 3", noLink},
+      {"headsim --pty p --port q", noLink},
+      {"video scene.bin", "no output given: add -o OUT.mp4"},
+#else
+      {"video scene.bin -o scene.mp4",
+       "not in this build: videos are made by the native build of sk720"},
+#endif
+  };
+  for (const auto& [line, error] : cases) {
+    const Args args = words(line);
     const Outcome o = runLine(args);
     EXPECT_EQ(o.code, 2) << line;
-    EXPECT_EQ(o.err, std::string(line) + "\n");
+    const bool named = !args.empty() && args[0] != "help";
+    EXPECT_EQ(o.err, "sk720: " + (named ? args[0] + ": " : "") + error + "\n");
     EXPECT_TRUE(o.out.empty()) << o.out;
   }
 }
 
 TEST(ProgressLine, ShowsOnATerminalOnceWorkHasRunTwoSeconds) {
   ManualClock clock;
-  std::string shown;
+  std::string shown, piped;
   ProgressLine line("info", true, clock, [&](const std::string& s) { shown += s; });
   line.update(10, 5000);
   clock.advance(1900);
@@ -150,8 +139,6 @@ TEST(ProgressLine, ShowsOnATerminalOnceWorkHasRunTwoSeconds) {
   EXPECT_EQ(shown.find("510"), std::string::npos);  // at most twice a second
   line.finish();
   EXPECT_EQ(shown.back(), '\n');
-
-  std::string piped;
   ProgressLine quiet("render", false, clock, [&](const std::string& s) { piped += s; });
   clock.advance(10000);
   quiet.update(1, 1);

@@ -37,7 +37,8 @@ TEST_F(InfoTest, DamageIsDescribedAndAFileWithoutRecordsGivesTheErrorOnly) {
       bytes, sk720::testing::buildRecord({.angle = 90, .samples = std::vector<uint8_t>(300, 2)}));
   sk720::testing::append(bytes, sk720::testing::buildRecord({.lengthOverride = 30}));
   sk720::testing::append(
-      bytes, sk720::testing::buildRecord({.angle = 180, .samples = std::vector<uint8_t>(300, 9)}));
+      bytes, sk720::testing::buildRecord(
+                 {.headerSize = 28, .angle = 180, .samples = std::vector<uint8_t>(300, 9)}));
   auto cut = sk720::testing::buildRecord({.samples = std::vector<uint8_t>(300, 1)});
   cut.resize(100);
   sk720::testing::append(bytes, cut);

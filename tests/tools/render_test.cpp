@@ -2,7 +2,6 @@
 
 #include <cmath>
 
-#include "record_builder.h"
 #include "records/ping_record.h"
 #include "sim/scene.h"
 #include "sk720/render_job.h"
@@ -69,31 +68,6 @@ TEST_F(RenderTest, PixelsMatchAnIndependentComputation) {
     EXPECT_NEAR(double((px >> 8) & 255), rgb[1], 1.0) << cx << "," << cy;
     EXPECT_NEAR(double(px & 255), rgb[2], 1.0) << cx << "," << cy;
   }
-}
-
-TEST_F(RenderTest, RecordsAmongDamage) {
-  const std::string file = path("mixed.bin");
-  std::vector<uint8_t> bytes = {'n', 'o', 'i', 's', 'e'};
-  testing::append(bytes,
-                  testing::buildRecord({.angle = 90, .samples = std::vector<uint8_t>(300, 200)}));
-  testing::append(bytes, testing::buildRecord({.lengthOverride = 30}));
-  testing::append(bytes,
-                  testing::buildRecord(
-                      {.headerSize = 28, .angle = 180, .samples = std::vector<uint8_t>(300, 90)}));
-  auto truncated = testing::buildRecord({.samples = std::vector<uint8_t>(300, 1)});
-  truncated.resize(100);
-  testing::append(bytes, truncated);
-  write("mixed.bin", bytes);
-  // Only the two whole records among the damage are drawn.
-  cli::RenderJob job;
-  job.files = {file};
-  job.width = job.height = 200;
-  cli::RenderResult result;
-  std::string error;
-  ASSERT_TRUE(cli::renderRecordFiles(job, result, &error)) << error;
-  EXPECT_EQ(result.recordsUsed, 2u);
-  EXPECT_EQ(cli::runRender({file, "-o", path("out.png"), "--size", "64x48", "--records", "1"}), 0);
-  EXPECT_GT(fs::file_size(path("out.png")), 0u);
 }
 
 TEST_F(RenderTest, OverlaysWhereTheGeometryPutsThem) {

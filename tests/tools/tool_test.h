@@ -7,6 +7,7 @@
 #include <fstream>
 #include <functional>
 #include <random>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -25,6 +26,14 @@ inline Outcome runCaptured(const std::function<int()>& command) {
   o.out = sk720::testing::captureOutput(
       1, [&] { o.err = sk720::testing::captureStderr([&] { o.code = command(); }); });
   return o;
+}
+
+// A command line written as one string, its words split at spaces.
+inline Args words(const std::string& line) {
+  Args a;
+  std::istringstream in(line);
+  for (std::string w; in >> w;) a.push_back(w);
+  return a;
 }
 
 // The whole command line, as main runs it; help goes to stdout.

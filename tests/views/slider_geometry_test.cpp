@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <string>
 #include <vector>
 
@@ -46,10 +47,10 @@ TEST(SliderGeometry, ThumbFromTheReport) {
               V({thumb, free, left, left + thumb, 4, 18}))
         << size << " " << position;
   }
-  SliderState s;
+  SliderState s;  // half a turn before the end is < 0
   sliderTakeReport(s, reportOf(1000000, 500000), kRight, kH);
-  EXPECT_EQ(sliderPositionAt(s, 300, kRight, kH), 0);  // half a turn before the end is < 0
-  EXPECT_EQ(sliderPositionAt(s, 10, kRight, kH), 0);
+  EXPECT_EQ(V({sliderPositionAt(s, 300, kRight, kH), sliderPositionAt(s, 10, kRight, kH)}),
+            V(2, 0));
 }
 
 TEST(SliderGeometry, NothingKnownOrNoRoomDividesByNothing) {
@@ -90,6 +91,14 @@ TEST(SliderGeometry, ArrowAndTrackClicksStayInsideTheFile) {
 }
 
 TEST(SliderGeometry, DragFollowsThePointerAndIgnoresReports) {
+  // The thumb's rectangle holds its left and top edges, not its right and bottom ones.
+  for (const auto& [x, y, drags] :
+       {std::array{237, 4, 1}, {283, 17, 1}, {284, 10, 0}, {250, 18, 0}}) {
+    SliderState t;
+    sliderTakeReport(t, reportOf(kFile, 16000000), kRight, kH);
+    EXPECT_EQ(sliderClick(t, x, y, kRight, kH) == kNoSeekRequest, drags != 0) << x << "," << y;
+    EXPECT_EQ(t.dragging, drags) << x << "," << y;
+  }
   SliderState s;
   sliderTakeReport(s, reportOf(kFile, 16000000), kRight, kH);
   EXPECT_EQ(sliderClick(s, 250, 10, kRight, kH), kNoSeekRequest);  // on the thumb
@@ -116,20 +125,16 @@ TEST(SliderGeometry, DragFollowsThePointerAndIgnoresReports) {
 // Equilateral triangles of side 0.6 h (11 pixels) inset 5, pointing out of the track.
 TEST(SliderGeometry, ArrowTriangles) {
   const SliderArrows a = sliderArrows(kRight, kH);
-  const SliderPoint want[6] = {{5, 11},   {16, 4.4f},  {16, 17.6f},
-                               {517, 11}, {506, 4.4f}, {506, 17.6f}};
-  for (int i = 0; i < 6; ++i) {
-    const SliderPoint& p = i < 3 ? a.left[i] : a.right[i - 3];
-    EXPECT_FLOAT_EQ(p.x, want[i].x) << i;
-    EXPECT_FLOAT_EQ(p.y, want[i].y) << i;
-  }
+  std::vector<float> got;
+  for (const SliderPoint& p : {a.left[0], a.left[1], a.left[2], a.right[0], a.right[1], a.right[2]})
+    got.insert(got.end(), {p.x, p.y * 5});
+  EXPECT_EQ(got, std::vector<float>({5, 55, 16, 22, 16, 88, 517, 55, 506, 22, 506, 88}));
 }
 
 // The first N - 40 samples span the right half; values are 12 bits over the height.
 TEST(EchoTrace, PolygonGridAndFrames) {
-  EXPECT_EQ(echoTraceSamples(-1), 240);
-  EXPECT_EQ(echoTraceSamples(14), 20000);
-  EXPECT_EQ(echoTraceSamples(20), 20000);
+  EXPECT_EQ(V({echoTraceSamples(-1), echoTraceSamples(14), echoTraceSamples(20)}),
+            V({240, 20000, 20000}));
   std::vector<uint16_t> line(240, 0);
   line[0] = 4095;
   line[200] = 2048;
@@ -137,26 +142,23 @@ TEST(EchoTrace, PolygonGridAndFrames) {
   std::vector<TracePoint> poly;
   echoTracePolygon(line.data(), 240, 400, 100, poly);
   ASSERT_EQ(poly.size(), 242u);
-  const int32_t points[][3] = {{0, 200, -1},   {1, 201, 98},   {200, 400, 48},
-                               {239, 439, -1}, {240, 439, 98}, {241, 200, 98}};
-  for (const auto& p : points) {
-    EXPECT_EQ(poly[size_t(p[0])].x, p[1]) << p[0];
-    EXPECT_EQ(poly[size_t(p[0])].y, p[2]) << p[0];
-  }
+  V got;
+  for (const size_t i : {0, 1, 200, 239, 240, 241}) got.insert(got.end(), {poly[i].x, poly[i].y});
+  EXPECT_EQ(got, V({200, -1, 201, 98, 400, 48, 439, -1, 439, 98, 200, 98}));
   echoTracePolygon(line.data(), 30, 400, 100, poly);  // fewer samples than the clipped tail
   ASSERT_EQ(poly.size(), 32u);
   EXPECT_EQ(poly[29].x, 200 + 200 * 29);
   echoTracePolygon(nullptr, 30, 400, 100, poly);
   EXPECT_TRUE(poly.empty());
+  echoTracePolygon(line.data(), 0, 400, 100, poly);
+  EXPECT_TRUE(poly.empty());
 
   const EchoTraceGrid g = echoTraceGrid(400, 100);
   EXPECT_EQ(std::vector<int32_t>(g.gridY, g.gridY + 3), std::vector<int32_t>({24, 49, 73}));
-  const TracePoint left[4] = {{0, 0}, {200, 0}, {200, 99}, {0, 99}};
-  const TracePoint right[4] = {{200, 0}, {399, 0}, {399, 99}, {200, 99}};
-  for (int i = 0; i < 4; ++i) {
-    EXPECT_EQ(std::pair(g.leftFrame[i].x, g.leftFrame[i].y), std::pair(left[i].x, left[i].y));
-    EXPECT_EQ(std::pair(g.rightFrame[i].x, g.rightFrame[i].y), std::pair(right[i].x, right[i].y));
-  }
+  got.clear();
+  for (const TracePoint* frame : {g.leftFrame, g.rightFrame})
+    for (int i = 0; i < 4; ++i) got.insert(got.end(), {frame[i].x, frame[i].y});
+  EXPECT_EQ(got, V({0, 0, 200, 0, 200, 99, 0, 99, 200, 0, 399, 0, 399, 99, 200, 99}));
 }
 
 std::vector<std::string> lines(const GpsTextHistory& h) {
