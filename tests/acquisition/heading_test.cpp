@@ -78,6 +78,23 @@ TEST(Heading, DamagedFieldsStayWithinOneTurn) {
   }
 }
 
+// A played record's position is shown as a fix only when both coordinates are there.
+TEST(Heading, PlayedPositionsNeedBothCoordinates) {
+  LineStore store;
+  ScanInputs played;
+  PlaybackFeedState state;
+  const float positions[][3] = {{0.5f, 0.25f, 1}, {0.5f, 0, 0}, {0, 0.25f, 0}, {0, 0, 0}};
+  for (const auto& [lat, lon, sig] : positions) {
+    GpsFix gps;
+    gps.sig = 1 - int32_t(sig);
+    const std::vector<uint8_t> r =
+        testing::buildRecord({.lat = lat, .lon = lon, .samples = std::vector<uint8_t>(16, 1)});
+    ASSERT_TRUE(feedPlaybackRecord(state, r.data(), store, ViewSettings{}, played, gps));
+    EXPECT_EQ(std::make_tuple(gps.sig.load(), gps.lat.load(), gps.lon.load()),
+              std::make_tuple(int32_t(sig), lat, lon));
+  }
+}
+
 TEST(Heading, TurnsAreCountedAtZeroNotAtTheOppositeSide) {
   int32_t side = 0;
   EXPECT_FALSE(detectTurn(side, 100));  // side 1500, same sign as the start

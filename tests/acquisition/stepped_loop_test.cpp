@@ -7,6 +7,7 @@
 #include "base/memory_source.h"
 #include "link/loopback.h"
 #include "memory_storage.h"
+#include "record_builder.h"
 #include "records/ping_record.h"
 #include "sim/head_sim.h"
 
@@ -110,17 +111,12 @@ TEST_F(SteppedLoop, NoReceiverRecordsNoPositionAndShortHeadersNoHeading) {
   EXPECT_EQ(inputs.headingRadians.load(), 0.0f);
   EXPECT_EQ(inputs.compassFieldsPresent.load() + inputs.compassValid.load(), 0);
   ASSERT_EQ(storage.files.size(), 1u);
-  MemorySource source(storage.files.begin()->second);
-  std::vector<uint8_t> buffer(kRecordBufferSize);
-  int32_t records = 0;
-  RecordReader reader;
-  while (!source.atEnd() && ReadPingRecord(source, buffer.data(), clock, reader) >= 0) {
-    const DataHeader h = parseDataHeader(buffer.data());
+  const std::vector<DataHeader> headers = testing::readRecords(storage.files.begin()->second);
+  EXPECT_GT(headers.size(), 5u);
+  for (const DataHeader& h : headers) {
     ASSERT_EQ(std::make_tuple(h.headersize, h.latitude, h.longitude),
               std::make_tuple(44u, 0.0f, 0.0f));
-    ++records;
   }
-  EXPECT_GT(records, 5);
 
   LoopbackFactory none(nullptr, nullptr, clock);
   ConnectThread(acq, ConnectJob{1, 0, 4800, 115200}, none);
@@ -187,6 +183,7 @@ TEST_F(SteppedLoop, PortLostEndsTheLoopAndKeepsTheFile) {
   });
   EXPECT_EQ(WorkingThread(ThreadJob{&acq, "mem"}), WorkingExit::PortFailed);
   EXPECT_FALSE(acq.state.recordEvent.load());
+  EXPECT_FALSE(acq.state.workingRunning.load());
   EXPECT_EQ(storage.files.size(), 1u);
   EXPECT_GT(recordedBytes(), 0u);
 }

@@ -61,6 +61,8 @@ TEST(HeadFrames, ChecksumBase64AndCommandFrames) {
   std::vector<uint8_t> out;
   ASSERT_TRUE(base64Decode("TWFu+/8=", out));
   EXPECT_EQ(out, (std::vector<uint8_t>{'M', 'a', 'n', 0xFB, 0xFF}));
+  ASSERT_TRUE(base64Decode("OTk5", out));  // digits: 56 and 61
+  EXPECT_EQ(out, (std::vector<uint8_t>{'9', '9', '9'}));
   for (const char* bad : {"TWE", "T=E=", "TW\nE", "TQ==TWFu", "TQ=A", "T==="}) {
     EXPECT_FALSE(base64Decode(bad, out)) << bad;
   }

@@ -48,17 +48,6 @@ class Sequences : public ::testing::Test {
   std::string diagnostics;
 };
 
-TEST_F(Sequences, RateSwitchAcceptedAndRefused) {
-  startHead();
-  EXPECT_EQ(switchBaud(link.host(), 921600, clock), 0);
-  EXPECT_EQ(link.hostBaud(), 921600);
-  EXPECT_EQ(head->baud(), 921600);
-  startHead({.refuseRate = true});
-  link.host().setBaud(115200);
-  EXPECT_EQ(switchBaud(link.host(), 460800, clock), 1);
-  EXPECT_EQ(link.hostBaud(), 115200);  // the port stays where it was
-}
-
 // From command mode (the head was idle: no record end comes), each header form; then a reload
 // from work mode, held there by the keep-alive well beyond the head's 3 s limit.
 TEST_F(Sequences, LoadingStartsMatchingRecordsAndReloadingFromWorkMode) {
