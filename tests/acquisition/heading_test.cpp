@@ -93,6 +93,12 @@ TEST(Heading, PlayedPositionsNeedBothCoordinates) {
     EXPECT_EQ(std::make_tuple(gps.sig.load(), gps.lat.load(), gps.lon.load()),
               std::make_tuple(int32_t(sig), lat, lon));
   }
+  played.headingRadians = 1.0f;  // a short header: no position and no heading
+  GpsFix gps;
+  gps.sig = 1;
+  const std::vector<uint8_t> r28 = testing::buildRecord({.headerSize = 28, .samples = {1, 2}});
+  EXPECT_TRUE(feedPlaybackRecord(state, r28.data(), store, ViewSettings{}, played, gps));
+  EXPECT_EQ(std::make_pair(gps.sig.load(), played.headingRadians.load()), std::make_pair(0, 0.0f));
 }
 
 TEST(Heading, TurnsAreCountedAtZeroNotAtTheOppositeSide) {

@@ -288,8 +288,8 @@ TEST_F(RecorderTest, PathLimitAndStatusTextCountUtf16Units) {
   EXPECT_EQ(utf16ToUtf8(u"\U0001F30A\u0436"), wave + "\u0436");
   EXPECT_EQ(utf16ToUtf8(u"\xDFFF"
                         u"a\xD800"),
-            "\uFFFDa\uFFFD");                      // lone halves
-  EXPECT_EQ(utf16Length("\U00010000\u0436"), 3u);  // the first one of two units
+            "\uFFFDa\uFFFD");                            // lone halves
+  EXPECT_EQ(utf16Length("\u0080\u0800\U00010000"), 4u);  // the shortest of each length
   EXPECT_EQ(utf16Prefix("a\U00010000", 2), "a");
   EXPECT_TRUE(openRecordFile(storage, repeat("\uD55C", room - 2) + wave, stamp, f, status));
   EXPECT_FALSE(openRecordFile(storage, repeat("\uD55C", room - 1) + wave, stamp, f, status));
