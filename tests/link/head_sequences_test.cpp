@@ -112,25 +112,6 @@ TEST_F(Sequences, SilentHead) {
   EXPECT_EQ(switchBaud(link.host(), 921600, clock), -2);
 }
 
-TEST_F(Sequences, BadFramesAndALostPort) {
-  startHead();
-  for (const char* f : {"Q01ORAcAAAAAAAAAAAAAAAABAAAA\r", "Q01ORAcAAAAAAA\r", "not base64!\r"}) {
-    link.host().write(reinterpret_cast<const uint8_t*>(f), int32_t(std::strlen(f)));
-    EXPECT_EQ(waitReply(link.host(), clock), 1) << f;
-  }
-  EXPECT_EQ(head->framesRejected(), 3u);
-  EXPECT_EQ(head->mode(), HeadMode::Command);
-
-  int pumps = 0;
-  link.setPump([&] {
-    head->service();
-    if (++pumps == 3) link.disconnect();
-  });
-  EXPECT_EQ(load(), -5);
-  EXPECT_EQ(readRecord(), -5);
-  EXPECT_EQ(switchBaud(link.host(), 921600, clock), -5);
-}
-
 // Every record that arrives whole was sent exactly so.
 TEST_F(Sequences, FaultyStreamArrivesAsLogged) {
   startHead({.corruptRate = 0.2, .dropRate = 0.2, .garbageRate = 0.5, .seed = 7});
