@@ -101,6 +101,26 @@ TEST(Heading, PlayedPositionsNeedBothCoordinates) {
   EXPECT_EQ(std::make_pair(gps.sig.load(), played.headingRadians.load()), std::make_pair(0, 0.0f));
 }
 
+// "Within 2 degrees of zero": angles up to 160 and above 28640, live and played.
+TEST(Heading, TheFixIsTakenWithinTwoDegreesOfZero) {
+  LineStore store;
+  for (auto [angle, fixed] : {std::pair{160u, 1}, {161u, 0}, {28640u, 0}, {28641u, 1}}) {
+    SCOPED_TRACE(angle);
+    ScanInputs live;
+    live.lastCommandWord = kUp;
+    HeadingFix fix = HeadingFix::startingAt(0);
+    updateHeading(fix, record(angle, kUp, 0, 900), 1, live);
+    EXPECT_EQ(live.compassValid.load(), fixed);
+    ScanInputs played;
+    GpsFix gps;
+    PlaybackFeedState state;
+    const std::vector<uint8_t> r = testing::buildRecord(
+        {.angle = angle, .commandId = kUp, .compass = 900, .samples = std::vector<uint8_t>(16, 1)});
+    ASSERT_TRUE(feedPlaybackRecord(state, r.data(), store, ViewSettings{}, played, gps));
+    EXPECT_EQ(played.compassValid.load(), fixed);
+  }
+}
+
 TEST(Heading, TurnsAreCountedAtZeroNotAtTheOppositeSide) {
   int32_t side = 0;
   EXPECT_FALSE(detectTurn(side, 100));  // side 1500, same sign as the start
