@@ -14,6 +14,7 @@ namespace {
 constexpr uint32_t kUp = 1u << 4;
 
 float radiansOf(int64_t units) {
+  // NOLINTNEXTLINE(bugprone-integer-division): the heading counts whole ninths
   return float(units / 9) * 2.0f * float(std::acos(-1.0)) / 3200.0f;
 }
 

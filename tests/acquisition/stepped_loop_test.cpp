@@ -269,12 +269,18 @@ TEST(LinkStop, EndsAConnectOrALoadWithinOnePointOneSecondsInEveryState) {
       sim::HeadSimulator head(link.device(), clock, sim::HeadSimOptions{.silent = true});
       link.setPump([&head] { head.service(); });
       Acquisition acq(store, inputs, gps, status, storage, clock);
+      NoteObserver notes;
+      acq.observer = &notes;
       clock.flag = &acq.state.linkStopRequest;
       clock.stopAt = stopAt;
       if (connecting) {
         LoopbackFactory ports(&link.host(), nullptr, clock);
         EXPECT_EQ(ConnectThread(acq, ConnectJob{1, 0, 4800, 921600}, ports), StartResult::Stopped);
         EXPECT_EQ(acq.headPort, nullptr);
+        const std::vector<std::string> said = notes.take();
+        ASSERT_GE(said.size(), 2u);
+        EXPECT_EQ(std::vector<std::string>(said.end() - 2, said.end()),
+                  (std::vector<std::string>{"status Disconnected", "dialog Disconnected"}));
       } else {
         acq.headPort = std::make_unique<ForwardingPort>(link.host(), clock);
         EXPECT_EQ(startSonar(acq), StartResult::Stopped);
