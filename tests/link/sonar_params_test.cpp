@@ -169,8 +169,9 @@ TEST(SonarParams, DialogDerivation) {
   EXPECT_EQ(p.sectorWidth, 0);
   EXPECT_EQ(p.reverse, 1);
   d.rotationIndex = 0;
+  d.cwLengthIndex = 0;
   applySonarDialog(s, p, d, 115200);
-  EXPECT_EQ(p.reverse, 0);
+  EXPECT_EQ(std::make_pair(p.reverse, p.cwLength), std::make_pair(0, 10));
 
   // Texts that do not begin with a number leave their values alone.
   d.tuningForm = true;
