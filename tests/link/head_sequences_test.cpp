@@ -1,8 +1,6 @@
 // The protocol's sequences against the simulated head, over an in-process loopback.
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <cstring>
 #include <string>
 #include <vector>
 
@@ -25,8 +23,7 @@ class Sequences : public ::testing::Test {
     setLinkDiagnosticSink([this](const char* t) { diagnostics += t; });
   }
   void TearDown() override { setLinkDiagnosticSink(nullptr); }
-  void startHead(HeadSimOptions options = {}) {
-    options.onRecord = [this](const sim::SentRecord& r) { sent.push_back(r); };
+  void startHead(const HeadSimOptions& options = {}) {
     head = std::make_unique<sim::HeadSimulator>(link.device(), clock, options);
     link.setPump([this] { head->service(); });
   }
@@ -41,7 +38,6 @@ class Sequences : public ::testing::Test {
   ManualClock clock{1000};
   LoopbackPair link{clock};
   std::unique_ptr<sim::HeadSimulator> head;
-  std::vector<sim::SentRecord> sent;
   std::vector<uint8_t> buffer = std::vector<uint8_t>(kRecordBufferSize);
   RecordReader reader;
   SonarParams params;
@@ -110,30 +106,6 @@ TEST_F(Sequences, SilentHead) {
   EXPECT_LE(clock.nowMs() - start, 2000u + 100 + 2100 + 200);
   EXPECT_EQ(link.bytesWrittenByHost(), 3u);
   EXPECT_EQ(switchBaud(link.host(), 921600, clock), -2);
-}
-
-// Every record that arrives whole was sent exactly so.
-TEST_F(Sequences, FaultyStreamArrivesAsLogged) {
-  startHead({.corruptRate = 0.2, .dropRate = 0.2, .garbageRate = 0.5, .seed = 7});
-  ASSERT_EQ(load(), 0);
-  KeepAlive keepAlive(clock);
-  std::vector<uint32_t> arrived;
-  for (int rejected = 0; int(arrived.size()) + rejected < 60;) {
-    const int32_t r = readRecord();
-    ASSERT_NE(r, -5);
-    if (r < 0) {
-      ++rejected;
-      continue;
-    }
-    arrived.push_back(headChecksum(buffer.data(), header().samples));
-    keepAlive.afterRecord(link.host(), r, header().angle);
-  }
-  for (uint32_t c : arrived) {
-    EXPECT_NE(std::find_if(sent.begin(), sent.end(), [c](auto& s) { return s.checksum == c; }),
-              sent.end());
-  }
-  EXPECT_LT(sent.size(), sent.back().index + 1);  // some were dropped
-  EXPECT_GT(arrived.size(), 30u);
 }
 
 TEST_F(Sequences, StalledHeadEndsInTimeOuts) {
