@@ -1,9 +1,14 @@
 #pragma once
-// Builds ping records byte by byte for tests.
+// Builds ping records byte by byte for tests, and reads record files back.
+#include <gtest/gtest.h>
+
 #include <cstdint>
+#include <fstream>
+#include <string>
 #include <vector>
 
 #include "base/byte_order.h"
+#include "base/memory_source.h"
 #include "records/ping_record.h"
 
 namespace sk720::testing {
@@ -46,6 +51,27 @@ inline std::vector<uint8_t> buildRecord(const RecordSpec& s) {
 
 inline void append(std::vector<uint8_t>& to, const std::vector<uint8_t>& from) {
   to.insert(to.end(), from.begin(), from.end());
+}
+
+inline std::vector<uint8_t> fileBytes(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), {}};
+}
+
+// The headers of the records in a file's bytes, each of which must be whole.
+inline std::vector<DataHeader> readRecords(const std::vector<uint8_t>& bytes) {
+  MemorySource source(bytes);
+  ManualClock clock;
+  std::vector<uint8_t> buffer(kRecordBufferSize);
+  RecordReader reader;
+  std::vector<DataHeader> headers;
+  while (!source.atEnd()) {
+    const int32_t r = ReadPingRecord(source, buffer.data(), clock, reader);
+    EXPECT_GE(r, 0) << "after " << headers.size() << " records";
+    if (r < 0) break;
+    headers.push_back(parseDataHeader(buffer.data()));
+  }
+  return headers;
 }
 
 }  // namespace sk720::testing

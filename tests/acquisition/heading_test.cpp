@@ -14,6 +14,7 @@ namespace {
 constexpr uint32_t kUp = 1u << 4;
 
 float radiansOf(int64_t units) {
+  // NOLINTNEXTLINE(bugprone-integer-division): the heading counts whole ninths
   return float(units / 9) * 2.0f * float(std::acos(-1.0)) / 3200.0f;
 }
 
@@ -75,6 +76,49 @@ TEST(Heading, DamagedFieldsStayWithinOneTurn) {
         {.commandId = kUp, .compass = field, .samples = std::vector<uint8_t>(16, 1)});
     ASSERT_TRUE(feedPlaybackRecord(state, r.data(), store, ViewSettings{}, played, gps));
     EXPECT_FLOAT_EQ(played.headingRadians.load(), radiansOf(units));
+  }
+}
+
+// A played record's position is shown as a fix only when both coordinates are there.
+TEST(Heading, PlayedPositionsNeedBothCoordinates) {
+  LineStore store;
+  ScanInputs played;
+  PlaybackFeedState state;
+  const float positions[][3] = {{0.5f, 0.25f, 1}, {0.5f, 0, 0}, {0, 0.25f, 0}, {0, 0, 0}};
+  for (const auto& [lat, lon, sig] : positions) {
+    GpsFix gps;
+    gps.sig = 1 - int32_t(sig);
+    const std::vector<uint8_t> r =
+        testing::buildRecord({.lat = lat, .lon = lon, .samples = std::vector<uint8_t>(16, 1)});
+    ASSERT_TRUE(feedPlaybackRecord(state, r.data(), store, ViewSettings{}, played, gps));
+    EXPECT_EQ(std::make_tuple(gps.sig.load(), gps.lat.load(), gps.lon.load()),
+              std::make_tuple(int32_t(sig), lat, lon));
+  }
+  played.headingRadians = 1.0f;  // a short header: no position and no heading
+  GpsFix gps;
+  gps.sig = 1;
+  const std::vector<uint8_t> r28 = testing::buildRecord({.headerSize = 28, .samples = {1, 2}});
+  EXPECT_TRUE(feedPlaybackRecord(state, r28.data(), store, ViewSettings{}, played, gps));
+  EXPECT_EQ(std::make_pair(gps.sig.load(), played.headingRadians.load()), std::make_pair(0, 0.0f));
+}
+
+// "Within 2 degrees of zero": angles up to 160 and above 28640, live and played.
+TEST(Heading, TheFixIsTakenWithinTwoDegreesOfZero) {
+  LineStore store;
+  for (auto [angle, fixed] : {std::pair{160u, 1}, {161u, 0}, {28640u, 0}, {28641u, 1}}) {
+    SCOPED_TRACE(angle);
+    ScanInputs live;
+    live.lastCommandWord = kUp;
+    HeadingFix fix = HeadingFix::startingAt(0);
+    updateHeading(fix, record(angle, kUp, 0, 900), 1, live);
+    EXPECT_EQ(live.compassValid.load(), fixed);
+    ScanInputs played;
+    GpsFix gps;
+    PlaybackFeedState state;
+    const std::vector<uint8_t> r = testing::buildRecord(
+        {.angle = angle, .commandId = kUp, .compass = 900, .samples = std::vector<uint8_t>(16, 1)});
+    ASSERT_TRUE(feedPlaybackRecord(state, r.data(), store, ViewSettings{}, played, gps));
+    EXPECT_EQ(played.compassValid.load(), fixed);
   }
 }
 

@@ -16,6 +16,7 @@
 #include "base/memory_source.h"
 #include "base/timestamp.h"
 #include "link/loopback.h"
+#include "record_builder.h"
 #include "records/ping_record.h"
 #include "sim/gps_receiver_sim.h"
 #include "sim/head_sim.h"
@@ -169,26 +170,17 @@ TEST_F(LiveLink, ConnectRecordReapplyStopAndDisconnect) {
   const double latRad = 35.0950 * std::acos(-1.0) / 180.0;
   for (const std::string& path : {first, second}) {
     SCOPED_TRACE(path);
-    std::ifstream in(path, std::ios::binary);
-    const std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)), {});
-    MemorySource source(bytes);
-    ManualClock clock;
-    std::vector<uint8_t> buffer(kRecordBufferSize);
-    RecordReader reader;
-    size_t records = 0, positioned = 0;
-    DataHeader h;
-    while (!source.atEnd()) {
-      ASSERT_GE(ReadPingRecord(source, buffer.data(), clock, reader), 0) << records;
-      h = parseDataHeader(buffer.data());
-      ++records;
+    const std::vector<DataHeader> headers = testing::readRecords(testing::fileBytes(path));
+    ASSERT_GE(headers.size(), 30u);
+    size_t positioned = 0;
+    for (const DataHeader& h : headers) {
       EXPECT_EQ(h.headersize, 44u);
       if (h.latitude == 0.0f) continue;
       ++positioned;
       EXPECT_NEAR(h.latitude, latRad, 1e-4);
     }
-    EXPECT_GE(records, 30u);
     EXPECT_GT(positioned, 0u);
-    EXPECT_EQ(RangeFromRecordLength(h.samples), path == first ? 10000 : 6000);
+    EXPECT_EQ(RangeFromRecordLength(headers.back().samples), path == first ? 10000 : 6000);
   }
 }
 

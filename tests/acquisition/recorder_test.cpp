@@ -27,7 +27,7 @@ using testing::RecordSpec;
 
 class RecorderTest : public ::testing::Test {
  protected:
-  std::vector<uint8_t> record(uint32_t headerSize, uint32_t angle, size_t sampleCount) {
+  static RecordSpec spec(uint32_t headerSize, uint32_t angle, size_t sampleCount) {
     RecordSpec s{.headerSize = headerSize,
                  .angle = angle,
                  .gyro = -120,
@@ -35,20 +35,10 @@ class RecorderTest : public ::testing::Test {
                  .lat = 9.0f,
                  .lon = 8.0f};
     for (size_t i = 0; i < sampleCount; ++i) s.samples.push_back(uint8_t(i * 7 + angle));
-    return buildRecord(s);
+    return s;
   }
-  // Reads the records back, checking each is whole; returns their headers.
-  static std::vector<DataHeader> readBack(const std::vector<uint8_t>& bytes) {
-    MemorySource source(bytes);
-    ManualClock clock;
-    std::vector<uint8_t> buffer(kRecordBufferSize);
-    RecordReader reader;
-    std::vector<DataHeader> headers;
-    while (!source.atEnd() && ReadPingRecord(source, buffer.data(), clock, reader) == kRecordEnd1) {
-      headers.push_back(parseDataHeader(buffer.data()));
-    }
-    EXPECT_TRUE(source.atEnd());
-    return headers;
+  static std::vector<uint8_t> record(uint32_t headerSize, uint32_t angle, size_t sampleCount) {
+    return buildRecord(spec(headerSize, angle, sampleCount));
   }
   bool open(const std::string& stamp = "20240102_030405") {
     return openRecordFile(storage, "work", stamp, file, status);
@@ -83,7 +73,7 @@ TEST_F(RecorderTest, RecordsOnlyWhileTheEventIsSet) {
   ASSERT_TRUE(closeRecordFile(storage, file));
 
   // Exactly records 100..199, each read back whole with a 44-byte header and the position.
-  const std::vector<DataHeader> headers = readBack(bytes());
+  const std::vector<DataHeader> headers = testing::readRecords(bytes());
   ASSERT_EQ(headers.size(), 100u);
   for (uint32_t i = 100; i < 200; ++i) {
     const DataHeader& h = headers[i - 100];
@@ -100,45 +90,32 @@ TEST_F(RecorderTest, RecordsOnlyWhileTheEventIsSet) {
   EXPECT_EQ(storage.files.count(unused), 0u);
 }
 
+// In the file every record has the 44-byte header: a 28-byte one gains zero gyro and compass,
+// a 36-byte one keeps them; the position is always the receiver's.
 TEST_F(RecorderTest, HeadersAreWidenedToFortyFourBytes) {
   ASSERT_TRUE(open());
   recordEvent = true;
   gps.lat = 0.61f;
   gps.lon = 2.25f;
-  inputs.compassValid = 1;
-
-  // A 300-byte record with a 28-byte header becomes 316 bytes: zero gyro and compass.
-  const std::vector<uint8_t> r28 = record(28, 1000, 300 - 28 - 8);
-  ASSERT_EQ(r28.size(), 300u);
-  ASSERT_TRUE(recordPing(file, r28.data(), shared));
-  EXPECT_EQ(inputs.compassFieldsPresent.load(), 0);
-  EXPECT_EQ(inputs.compassValid.load(), 0);
-  ASSERT_EQ(bytes().size(), 316u);
-  const uint8_t* w = bytes().data();
-  EXPECT_EQ(loadU32(w + 4), 44u);
-  EXPECT_EQ(loadU32(w + 12), 316u);
-  EXPECT_TRUE(std::equal(r28.begin() + 16, r28.begin() + 28, w + 16));  // id, angle, word
-  EXPECT_EQ(loadU32(w + 8), loadU32(r28.data() + 8));                   // datasize
-  EXPECT_EQ(loadI32(w + 28), 0);
-  EXPECT_EQ(loadI32(w + 32), 0);
-  EXPECT_EQ(loadF32(w + 36), 0.61f);
-  EXPECT_EQ(loadF32(w + 40), 2.25f);
-  EXPECT_TRUE(std::equal(r28.begin() + 28, r28.end(), w + 44));  // samples and footer
-
-  // 36: gyro and compass kept, 8 bytes more; 44: only the position replaced.
-  for (uint32_t form : {36u, 44u}) {
-    SCOPED_TRACE(form);
+  const struct {
+    uint32_t form;
+    int32_t gyro, compass, fieldsPresent;
+  } forms[] = {{28, 0, 0, 0}, {36, -120, 345, 1}, {44, -120, 345, 1}, {28, 0, 0, 0}};
+  for (const auto& f : forms) {
+    SCOPED_TRACE(f.form);
+    inputs.compassValid = 1;
     const size_t before = bytes().size();
-    const std::vector<uint8_t> r = record(form, 2000, 100);
-    ASSERT_TRUE(recordPing(file, r.data(), shared));
-    EXPECT_EQ(inputs.compassFieldsPresent.load(), 1);
-    const uint8_t* p = bytes().data() + before;
-    ASSERT_EQ(bytes().size() - before, 44u + 100 + 8);
-    EXPECT_EQ(loadU32(p + 12), 44u + 100 + 8);
-    EXPECT_EQ(loadI32(p + 28), -120);
-    EXPECT_EQ(loadI32(p + 32), 345);
-    EXPECT_EQ(loadF32(p + 36), 0.61f);
-    EXPECT_TRUE(std::equal(r.begin() + form, r.end(), p + 44));
+    ASSERT_TRUE(recordPing(file, record(f.form, 1000 + f.form, 300 - f.form).data(), shared));
+    EXPECT_EQ(inputs.compassFieldsPresent.load(), f.fieldsPresent);
+    EXPECT_EQ(inputs.compassValid.load(), f.fieldsPresent);
+    RecordSpec wide = spec(f.form, 1000 + f.form, 300 - f.form);
+    wide.headerSize = 44;
+    wide.gyro = f.gyro;
+    wide.compass = f.compass;
+    wide.lat = 0.61f;
+    wide.lon = 2.25f;
+    EXPECT_EQ(std::vector<uint8_t>(bytes().begin() + std::ptrdiff_t(before), bytes().end()),
+              buildRecord(wide));
   }
 }
 
@@ -164,7 +141,7 @@ TEST_F(RecorderTest, EveryRecordTheReaderTakesReadsBackFromTheFile) {
       ASSERT_TRUE(recordPing(file, buffer.data(), shared));
     }
   }
-  const std::vector<DataHeader> headers = readBack(bytes());
+  const std::vector<DataHeader> headers = testing::readRecords(bytes());
   ASSERT_EQ(headers.size(), 3u);
   for (const DataHeader& h : headers) EXPECT_EQ(h.samples, 20411u);
 }
@@ -285,7 +262,7 @@ TEST_F(RecorderTest, PendingWritesOnASlowMediumStayBounded) {
   // The file holds exactly the kept records, whole and in order.
   ASSERT_EQ(slow.landed.size(), kept.size() * kRecordBytes);
   EXPECT_EQ(kept.size() + f.recordsSkipped, angle);
-  const std::vector<DataHeader> headers = readBack(slow.landed);
+  const std::vector<DataHeader> headers = testing::readRecords(slow.landed);
   ASSERT_EQ(headers.size(), kept.size());
   for (size_t i = 0; i < kept.size(); ++i) ASSERT_EQ(headers[i].angle, kept[i]) << i;
 }
@@ -309,6 +286,11 @@ TEST_F(RecorderTest, PathLimitAndStatusTextCountUtf16Units) {
   EXPECT_EQ(utf16ToUtf8(shown), status.get());  // no character cut in two
   EXPECT_EQ(utf8ToUtf16(wave + "\u0436"), u"\U0001F30A\u0436");
   EXPECT_EQ(utf16ToUtf8(u"\U0001F30A\u0436"), wave + "\u0436");
+  EXPECT_EQ(utf16ToUtf8(u"\xDFFF"
+                        u"a\xD800"),
+            "\uFFFDa\uFFFD");                            // lone halves
+  EXPECT_EQ(utf16Length("\u0080\u0800\U00010000"), 4u);  // the shortest of each length
+  EXPECT_EQ(utf16Prefix("a\U00010000", 2), "a");
   EXPECT_TRUE(openRecordFile(storage, repeat("\uD55C", room - 2) + wave, stamp, f, status));
   EXPECT_FALSE(openRecordFile(storage, repeat("\uD55C", room - 1) + wave, stamp, f, status));
   EXPECT_FALSE(openRecordFile(storage, repeat("f", room + 1), stamp, f, status));

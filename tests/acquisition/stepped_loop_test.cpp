@@ -7,6 +7,7 @@
 #include "base/memory_source.h"
 #include "link/loopback.h"
 #include "memory_storage.h"
+#include "record_builder.h"
 #include "records/ping_record.h"
 #include "sim/head_sim.h"
 
@@ -110,17 +111,12 @@ TEST_F(SteppedLoop, NoReceiverRecordsNoPositionAndShortHeadersNoHeading) {
   EXPECT_EQ(inputs.headingRadians.load(), 0.0f);
   EXPECT_EQ(inputs.compassFieldsPresent.load() + inputs.compassValid.load(), 0);
   ASSERT_EQ(storage.files.size(), 1u);
-  MemorySource source(storage.files.begin()->second);
-  std::vector<uint8_t> buffer(kRecordBufferSize);
-  int32_t records = 0;
-  RecordReader reader;
-  while (!source.atEnd() && ReadPingRecord(source, buffer.data(), clock, reader) >= 0) {
-    const DataHeader h = parseDataHeader(buffer.data());
+  const std::vector<DataHeader> headers = testing::readRecords(storage.files.begin()->second);
+  EXPECT_GT(headers.size(), 5u);
+  for (const DataHeader& h : headers) {
     ASSERT_EQ(std::make_tuple(h.headersize, h.latitude, h.longitude),
               std::make_tuple(44u, 0.0f, 0.0f));
-    ++records;
   }
-  EXPECT_GT(records, 5);
 
   LoopbackFactory none(nullptr, nullptr, clock);
   ConnectThread(acq, ConnectJob{1, 0, 4800, 115200}, none);
@@ -187,6 +183,7 @@ TEST_F(SteppedLoop, PortLostEndsTheLoopAndKeepsTheFile) {
   });
   EXPECT_EQ(WorkingThread(ThreadJob{&acq, "mem"}), WorkingExit::PortFailed);
   EXPECT_FALSE(acq.state.recordEvent.load());
+  EXPECT_FALSE(acq.state.workingRunning.load());
   EXPECT_EQ(storage.files.size(), 1u);
   EXPECT_GT(recordedBytes(), 0u);
 }
@@ -272,12 +269,18 @@ TEST(LinkStop, EndsAConnectOrALoadWithinOnePointOneSecondsInEveryState) {
       sim::HeadSimulator head(link.device(), clock, sim::HeadSimOptions{.silent = true});
       link.setPump([&head] { head.service(); });
       Acquisition acq(store, inputs, gps, status, storage, clock);
+      NoteObserver notes;
+      acq.observer = &notes;
       clock.flag = &acq.state.linkStopRequest;
       clock.stopAt = stopAt;
       if (connecting) {
         LoopbackFactory ports(&link.host(), nullptr, clock);
         EXPECT_EQ(ConnectThread(acq, ConnectJob{1, 0, 4800, 921600}, ports), StartResult::Stopped);
         EXPECT_EQ(acq.headPort, nullptr);
+        const std::vector<std::string> said = notes.take();
+        ASSERT_GE(said.size(), 2u);
+        EXPECT_EQ(std::vector<std::string>(said.end() - 2, said.end()),
+                  (std::vector<std::string>{"status Disconnected", "dialog Disconnected"}));
       } else {
         acq.headPort = std::make_unique<ForwardingPort>(link.host(), clock);
         EXPECT_EQ(startSonar(acq), StartResult::Stopped);

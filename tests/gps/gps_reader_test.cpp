@@ -93,13 +93,6 @@ TEST(GpsReader, PublishesWhatTheReceiverSays) {
     EXPECT_FLOAT_EQ(fix.lat.load(), c.lat) << c.what;
     EXPECT_FLOAT_EQ(fix.lon.load(), c.lon) << c.what;
   }
-  ScriptedPort port;
-  port.script = {epochs("GN")};
-  GpsFix fix;
-  std::atomic<bool> stop{false};
-  runGpsReader(port, fix, stop);
-  EXPECT_EQ(fix.sig.load() * 10 + fix.fix.load(), 13);
-  EXPECT_GT(fix.pdop.load(), 0.0f);
 }
 
 TEST(GpsReader, StopRequestAndTheNewestWholeSentence) {

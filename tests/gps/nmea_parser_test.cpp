@@ -1,12 +1,13 @@
 // Framing, checksums and field rules of the NMEA parser, and what reaches the NavInfo.
 #include <gtest/gtest.h>
 
-#include <random>
+#include <cmath>
 #include <string>
 #include <vector>
 
 #include "gps/nav_info.h"
 #include "gps/nmea_callbacks.h"
+#include "gps/nmea_fields.h"
 #include "gps/sentence_parser.h"
 #include "sim/gps_receiver_sim.h"
 
@@ -65,6 +66,21 @@ TEST_F(NmeaParserTest, GgaWithEmptyTrailingFieldsIsApplied) {
 
   EXPECT_EQ(feed(framed("GPGGA,123519,3712.5,S,00010.0,W,2,08,0.9,545.4,M,46.9,M,,")), 1);
   EXPECT_EQ(std::make_pair(nav.lat, nav.lon), std::make_pair(-3712.5, -10.0));
+  // Signed values: a plus sign is allowed, a minus sign kept.
+  EXPECT_EQ(feed(framed("GPGGA,123519,3712.5,S,00010.0,W,2,08,0.9,+545.4,M,-46.9,M,,")), 1);
+  EXPECT_EQ(nav.elevation, 545.4);
+  EXPECT_EQ(feed(framed("GPGGA,123519,3712.5,S,00010.0,W,2,08,0.9,-12.5,M,46.9,M,,")), 1);
+  EXPECT_EQ(nav.elevation, -12.5);
+}
+
+// A pattern's conversions stop at the targets given, and at a pattern that ends after a "%".
+TEST(ScanFields, StopsAtTheLastTargetAndAtTheEndOfThePattern) {
+  int32_t a = 0, b = 0;
+  const FieldTarget one[] = {&a}, two[] = {&a, &b};
+  EXPECT_EQ(scanFields("1,", "%d,%d", one), 1);
+  EXPECT_EQ(scanFields("1,", "%d,%", two), 1);
+  EXPECT_EQ(scanFields("1,2", "%d,%d", two), 2);
+  EXPECT_EQ(a * 10 + b, 12);
 }
 
 TEST_F(NmeaParserTest, RefusedSentencesLeaveTheRecordAlone) {
@@ -110,6 +126,8 @@ TEST_F(NmeaParserTest, RefusedSentencesLeaveTheRecordAlone) {
   EXPECT_EQ(parser.counts().badChecksum, 1);
   EXPECT_EQ(parser.counts().foreign, 7);
   EXPECT_EQ(parser.counts().failed, 15);
+  // A refused sentence does not hold up the ones behind it in the same feed.
+  EXPECT_EQ(feed(bad + framed("GLGGA" + gga) + framed("GPGGA,1") + framed(kGga)), 1);
 }
 
 // One second of a receiver that tracks GPS and GLONASS, as NMEA 4.1 has it: fixes under the
@@ -156,22 +174,16 @@ TEST_F(NmeaParserTest, OverlongTimeIsRejectedAndOverlongNumbersReadAsZero) {
   EXPECT_DOUBLE_EQ(nav.lon, 1131.0);
 }
 
-TEST_F(NmeaParserTest, TimeFractionAndRmcDate) {
+// Time fractions, the RMC date, and RMC's status over GGA's quality.
+TEST_F(NmeaParserTest, TimeFractionRmcDateAndStatus) {
   EXPECT_EQ(feed(framed("GPGGA,123519.123,4807.038,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,")), 1);
   EXPECT_EQ(nav.utc[kUtcHundredths], 123);
-
+  ASSERT_EQ(nav.signal, 1);
   EXPECT_EQ(feed(framed("GPRMC,081836.5,V,3751.65,S,14507.36,E,0.0,360.0,020919,11.3,E")), 1);
   EXPECT_EQ(utc(), (std::vector<int32_t>{119, 8, 2, 8, 18, 36, 5}));
-  EXPECT_EQ(feed(framed("GPRMC,081836,A,3751.65,S,14507.36,E,0.0,360.0,020995,11.3,E,A")), 1);
-  EXPECT_EQ(nav.utc[kUtcYear], 95);
-}
-
-TEST_F(NmeaParserTest, RmcStatusOverridesGgaQuality) {
-  feed(framed(kGga));
-  ASSERT_EQ(nav.signal, 1);
-  EXPECT_EQ(feed(framed("GPRMC,123520,V,4807.038,N,01131.000,E,022.4,084.4,230394,003.1,W")), 1);
   EXPECT_EQ(nav.signal * 10 + nav.fixType, 1);
-  EXPECT_EQ(feed(framed("GPRMC,123521,A,4807.038,N,01131.000,E,022.4,084.4,230394,003.1,W")), 1);
+  EXPECT_EQ(feed(framed("GPRMC,081836,A,3751.65,S,14507.36,E,022.4,360.0,020995,11.3,E,A")), 1);
+  EXPECT_EQ(nav.utc[kUtcYear], 95);
   EXPECT_EQ(nav.signal * 10 + nav.fixType, 22);
   EXPECT_DOUBLE_EQ(nav.speed, 22.4 * 1.852);
   EXPECT_EQ(nav.mask, kSentenceGga | kSentenceRmc);
@@ -200,46 +212,9 @@ TEST_F(NmeaParserTest, FramingAcrossFeedsAndBrokenInput) {
   EXPECT_EQ(parser.counts().overflows, 1);
 }
 
-TEST_F(NmeaParserTest, ChunkedStreamEqualsOneFeed) {
-  sim::GpsSimPlan plan;
-  plan.rateHz = 5;
-  sim::GpsReceiverSim receiver(plan);
-  std::string stream;
-  for (int i = 0; i < 200; ++i) stream += receiver.nextEpoch();
-
-  NavInfo whole = nav;
-  SentenceParser single;
-  ASSERT_TRUE(single.Create());
-  const int32_t applied =
-      single.Feed(reinterpret_cast<const uint8_t*>(stream.data()), int32_t(stream.size()), whole);
-  EXPECT_EQ(applied, 200 * 7);
-
-  int32_t chunkedApplied = 0;
-  for (const std::string& piece : receiver.chunk(stream, 64)) chunkedApplied += feed(piece);
-  EXPECT_EQ(chunkedApplied, applied);
-  EXPECT_EQ(nav, whole);
-  EXPECT_EQ(nav.mask, 31);
-}
-
-TEST_F(NmeaParserTest, RandomBytesNeverChangeTheRecord) {
-  std::mt19937 rng(7);
-  const std::string alphabet = "$*,.\r\nGPGAVTRMC0123456789ABCDEFNSEW";
-  const NavInfo before = nav;
-  for (int round = 0; round < 2000; ++round) {
-    std::string junk(size_t(rng() % 200), '\0');
-    for (char& c : junk) c = (rng() % 4 == 0) ? char(rng()) : alphabet[rng() % alphabet.size()];
-    feed(junk);
-    ASSERT_LE(parser.fill(), parser.capacity());
-  }
-  EXPECT_EQ(nav, before);
-  EXPECT_EQ(parser.counts().applied, 0);
-}
-
 TEST(NmeaToRadians, ConvertsDegreesAndMinutesKeepingTheSign) {
-  EXPECT_NEAR(NmeaToRadians(4807.038), (48 + 7.038 / 60) * 3.14159265358979 / 180, 1e-12);
-  EXPECT_NEAR(NmeaToRadians(4807.038), 0.83980, 1e-5);
-  EXPECT_NEAR(NmeaToRadians(-3712.5), -(37 + 12.5 / 60) * 3.14159265358979 / 180, 1e-12);
-  EXPECT_NEAR(NmeaToRadians(-3712.5) * 180 / 3.14159265358979, -37.2083333, 1e-6);
+  EXPECT_NEAR(NmeaToRadians(4807.038), (48 + 7.038 / 60) * std::acos(-1.0) / 180, 1e-12);
+  EXPECT_NEAR(NmeaToRadians(-3712.5), -(37 + 12.5 / 60) * std::acos(-1.0) / 180, 1e-12);
 }
 
 TEST(NavInfoReset, StartsWithTheGivenUtcTimeAndNoFix) {
@@ -248,12 +223,10 @@ TEST(NavInfoReset, StartsWithTheGivenUtcTimeAndNoFix) {
   nav.lat = 1.0;
   // 2019-09-02 12:35:19.456 UTC
   nav.Reset(std::chrono::system_clock::time_point(std::chrono::milliseconds(1567427719456LL)));
-  EXPECT_EQ(nav.mask, 0);
-  EXPECT_EQ(nav.lat, 0.0);
-  EXPECT_EQ(nav.signal, 0);
-  EXPECT_EQ(nav.fixType, 1);
-  const int32_t expected[7] = {119, 8, 2, 12, 35, 19, 45};
-  for (int i = 0; i < 7; ++i) EXPECT_EQ(nav.utc[i], expected[i]) << i;
+  EXPECT_EQ(std::make_tuple(nav.mask, nav.lat, nav.signal, nav.fixType),
+            std::make_tuple(0, 0.0, 0, 1));
+  EXPECT_EQ(std::vector<int32_t>(nav.utc, nav.utc + 7),
+            (std::vector<int32_t>{119, 8, 2, 12, 35, 19, 45}));
 }
 
 }  // namespace

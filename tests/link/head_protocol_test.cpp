@@ -61,6 +61,8 @@ TEST(HeadFrames, ChecksumBase64AndCommandFrames) {
   std::vector<uint8_t> out;
   ASSERT_TRUE(base64Decode("TWFu+/8=", out));
   EXPECT_EQ(out, (std::vector<uint8_t>{'M', 'a', 'n', 0xFB, 0xFF}));
+  ASSERT_TRUE(base64Decode("0AA9", out));  // the digits 0 and 9 stand for 52 and 61
+  EXPECT_EQ(out, (std::vector<uint8_t>{0xD0, 0x00, 0x3D}));
   for (const char* bad : {"TWE", "T=E=", "TW\nE", "TQ==TWFu", "TQ=A", "T==="}) {
     EXPECT_FALSE(base64Decode(bad, out)) << bad;
   }

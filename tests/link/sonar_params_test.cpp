@@ -84,6 +84,8 @@ TEST(SonarParams, DerivationAndCommandWord) {
                               {kPulseFm, 2, 6},  {kPulseFm, 3, 9},  {kPulseAfm, -1, 9},
                               {7, 0, 9},         {kPulseCw, 2, 0}};
   for (auto [type, variant, mode] : modes) EXPECT_EQ(pulseModeFor(type, variant, 9, 9), mode);
+  const int32_t autoModes[][2] = {{3, 0}, {4, 1}, {9, 1}, {10, 2}};  // CW, AFM, FM by range
+  for (auto [range, mode] : autoModes) EXPECT_EQ(pulseModeFor(kPulseAuto, 0, range, 9), mode);
   for (int32_t i : {-1, 8}) EXPECT_EQ(sectorHeadingAt(i, true) + sectorHeadingAt(i, false), 0);
   EXPECT_EQ(gainDbAt(11), 0);
 }
@@ -167,8 +169,9 @@ TEST(SonarParams, DialogDerivation) {
   EXPECT_EQ(p.sectorWidth, 0);
   EXPECT_EQ(p.reverse, 1);
   d.rotationIndex = 0;
+  d.cwLengthIndex = 0;
   applySonarDialog(s, p, d, 115200);
-  EXPECT_EQ(p.reverse, 0);
+  EXPECT_EQ(std::make_pair(p.reverse, p.cwLength), std::make_pair(0, 10));
 
   // Texts that do not begin with a number leave their values alone.
   d.tuningForm = true;

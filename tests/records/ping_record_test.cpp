@@ -165,6 +165,17 @@ TEST(RecordDecoding, HeaderFormsRangesLinesAndExpansion) {
   EXPECT_EQ(std::make_tuple(f.gyroangle, f.compass, f.latitude, f.longitude),
             std::make_tuple(-7, 9, 0.5f, -0.25f));
   EXPECT_EQ(parseDataFooter(r44.data()).magic, kEnd1Magic);
+  // Footers and samples only of lengths from the shortest record to the longest the buffer holds.
+  Bytes big(kRecordBufferSize, 0xFF);
+  const std::pair<uint32_t, uint32_t> footers[] = {
+      {39, 0}, {40, 0xFFFFFFFF}, {kRecordBufferSize - 1, 0xFFFFFFFF}, {kRecordBufferSize, 0}};
+  for (auto [length, magic] : footers) {
+    storeU32(&big[12], length);
+    EXPECT_EQ(parseDataFooter(big.data()).magic, magic) << length;
+  }
+  EXPECT_EQ(recordSampleCount({.headersize = 44, .samples = kRecordBufferSize - 1}),
+            kRecordBufferSize - 53);
+  EXPECT_EQ(recordSampleCount({.headersize = 44, .samples = kRecordBufferSize}), 0);
   const std::pair<uint32_t, int32_t> offsets[] = {{28, 28}, {36, 36}, {44, 44}, {40, 44}};
   for (auto [form, at] : offsets) EXPECT_EQ(recordSampleOffset(DataHeader{.headersize = form}), at);
 

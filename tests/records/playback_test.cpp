@@ -163,6 +163,10 @@ TEST_F(PlaybackTest, ContinuousPlaybackRestartsAndDamageEndsIt) {
   ctx.stopRequest.store(false);
   job.files = {nullptr};
   EXPECT_EQ(runPlayback(job, ctx), PlaybackEnd::InvalidFile);
+  ctx.playbackContinuously.store(0);
+  job.files.clear();
+  open(write("empty.bin", {}));  // nothing to play, and nothing to wait for at its start
+  EXPECT_EQ(runPlayback(job, ctx), PlaybackEnd::LastFileDone);
   job.files.clear();
   open(write("bad.bin", {7}, 0x20180284, 7, 30000));
   EXPECT_EQ(runPlayback(job, ctx), PlaybackEnd::BadLength);
