@@ -1,5 +1,6 @@
 #include "windows_win32.h"
 
+#include <chrono>
 #include <cwctype>
 
 namespace sk720drive {
@@ -88,13 +89,37 @@ HWND findDialog(const std::wstring& title) {
   return s.found;
 }
 
-bool pollUntil(DWORD timeoutMs, const std::function<bool()>& probe) {
-  const ULONGLONG deadline = GetTickCount64() + timeoutMs;
+int64_t pollFor(DWORD timeoutMs, const std::function<bool()>& probe, DWORD intervalMs) {
+  const auto start = std::chrono::steady_clock::now();
+  const auto deadline = start + std::chrono::milliseconds(timeoutMs);
   for (;;) {
-    if (probe()) return true;
-    if (GetTickCount64() >= deadline) return false;
-    Sleep(50);
+    const bool done = probe();
+    const auto now = std::chrono::steady_clock::now();
+    if (done) return std::chrono::duration_cast<std::chrono::milliseconds>(now - start).count();
+    if (now >= deadline) return -1;
+    Sleep(intervalMs);
   }
+}
+
+int64_t headLogRecords(const std::wstring& path) {
+  // The simulator appends while we read: share everything, read what is there.
+  const HANDLE f = CreateFileW(path.c_str(), GENERIC_READ,
+                               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                               OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (f == INVALID_HANDLE_VALUE) return -1;
+  int64_t records = 0;
+  bool lineStart = true, comment = false;
+  char buffer[65536];
+  DWORD got = 0;
+  while (ReadFile(f, buffer, sizeof buffer, &got, nullptr) && got > 0) {
+    for (DWORD i = 0; i < got; ++i) {
+      if (lineStart) comment = buffer[i] == '#';
+      lineStart = buffer[i] == '\n';
+      if (lineStart && !comment) ++records;  // a line counts once it is complete
+    }
+  }
+  CloseHandle(f);
+  return records;
 }
 
 }  // namespace sk720drive
