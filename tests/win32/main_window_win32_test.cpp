@@ -1,8 +1,8 @@
 // The real main window in-process (menus cannot be read from another process under Wine): per
-// interface language its menu bar, ticks and texts and every dialog template; the Autoscreenshot
-// and Hide Toolbar commands as a user meets them. Its live state without a head: what the view
-// settings hand to the working loop, the Hold button against the hold in force, a file under
-// review against Apply and a live start, and the notices in every interface language.
+// interface language its menu bar's ticks and texts (the buttons' are seen end to end); the
+// Autoscreenshot and Hide Toolbar commands as a user meets them. Its live state without a head:
+// what the view settings hand to the working loop, the Hold button against the hold in force, a
+// file under review against Apply and a live start, and the notices in every interface language.
 #include <windows.h>
 
 #include <commctrl.h>
@@ -47,10 +47,6 @@ void drain() {
   }
 }
 
-INT_PTR CALLBACK quietDialog(HWND, UINT message, WPARAM, LPARAM) {
-  return message == WM_INITDIALOG;
-}
-
 // The program's main window as a start in the stored language makes it; destroyed at the end.
 struct ProgramWindow {
   explicit ProgramWindow(const char* language) {
@@ -73,16 +69,15 @@ struct LanguageCase {
   const char* code;
   UINT tickedItem;
   const wchar_t* fileMenu;
-  const wchar_t* startButton;
 };
 
-TEST(MainWindow, MenuTicksTextsAndDialogsFollowTheStoredLanguage) {
+TEST(MainWindow, MenuTicksAndTextsFollowTheStoredLanguage) {
   INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_BAR_CLASSES | ICC_STANDARD_CLASSES};
   InitCommonControlsEx(&controls);
   const LanguageCase cases[] = {
-      {"0409", IDM_LANG_ENGLISH, L"&File", L"Start"},
-      {"0412", IDM_LANG_KOREAN, nullptr, L"\uC2DC\uC791"},
-      {"0419", IDM_LANG_RUSSIAN, nullptr, L"\u0421\u0442\u0430\u0440\u0442"},
+      {"0409", IDM_LANG_ENGLISH, L"&File"},
+      {"0412", IDM_LANG_KOREAN, nullptr},
+      {"0419", IDM_LANG_RUSSIAN, nullptr},
   };
   for (const LanguageCase& c : cases) {
     SCOPED_TRACE(c.code);
@@ -99,17 +94,6 @@ TEST(MainWindow, MenuTicksTextsAndDialogsFollowTheStoredLanguage) {
       EXPECT_EQ(topMenuText(menu, 0), c.fileMenu);
     } else {
       EXPECT_NE(topMenuText(menu, 0), L"&File");
-    }
-    EXPECT_NE(FindWindowExW(main, nullptr, L"Button", c.startButton), nullptr);
-    // A template the dialog manager cannot build (a bad control class, a broken block) would
-    // leave its command doing nothing in that language only.
-    for (int id :
-         {IDD_SONARSETTINGS, IDD_SONARSETTINGS_TUNABLE, IDD_VIEWSETTINGS,
-          IDD_VIEWSETTINGS_NOCOMPASS, IDD_CONNECT, IDD_WORKINGFOLDER, IDD_ABOUT, IDD_NOTICE}) {
-      HWND dialog = CreateDialogParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(id), nullptr,
-                                       quietDialog, 0);
-      EXPECT_NE(dialog, nullptr) << id << ": " << GetLastError();
-      if (dialog) DestroyWindow(dialog);
     }
   }
 }

@@ -17,21 +17,18 @@ namespace {
 
 constexpr int kOk = 0, kTimeout = 1, kUsage = 2, kFailed = 3;
 
+// The commands and their arguments; TEXT "*" matches any text. --scan aims command, key,
+// wheel, rect and snapshot at the scan view; --mark LOG prints "mark BEFORE AFTER", the head
+// log's record count read just before and just after a click's or command's post.
 const char kUsageText[] =
     "usage: sk720drive COMMAND [ARGS] [--timeout MS] [--scan] [--watch] [--mark LOG]\n"
-    "  wait-window                   status PART                    wait-status PART TEXT\n"
-    "  find-child CLASS TEXT         wait-visible CLASS TEXT        set-text CLASS TEXT NEW\n"
-    "  click CLASS TEXT              command ID [--watch]           close\n"
-    "  button-command CLASS TEXT     (the button's WM_COMMAND posted straight to the main window)\n"
-    "  timed-click CLASS TEXT PART STATUS   (ms from the click until status part PART reads it)\n"
-    "  combos                        combo-select CLASS N ITEM      key VK\n"
-    "  rect [CLASS TEXT]             snapshot [CLASS TEXT]\n"
-    "  wheel DELTA [TIMES INTERVAL]  (TIMES turns INTERVAL ms apart, the direction alternating)\n"
-    "  wait-dialog TITLE             wait-dialog-gone TITLE         dialog-text TITLE\n"
-    "  press-dialog-button TITLE TEXT   dialog-set TITLE #ID|CLASS:N TEXT   dialog-get TITLE ITEM\n"
-    "--scan aims command, key, wheel, rect and snapshot at the scan view; --mark prints\n"
-    "\"mark BEFORE AFTER\", the head log's record count read just before and just after a post.\n"
-    "TEXT \"*\" matches any text.\n";
+    "  wait-window | status PART | wait-status PART TEXT | find-child CLASS TEXT | close\n"
+    "  wait-visible CLASS TEXT | set-text CLASS TEXT NEW | click CLASS TEXT | command ID\n"
+    "  button-command CLASS TEXT | timed-click CLASS TEXT PART STATUS | key VK | combos\n"
+    "  combo-select CLASS N ITEM | rect [CLASS TEXT] | snapshot [CLASS TEXT]\n"
+    "  wheel DELTA [TIMES INTERVAL] | wait-dialog TITLE | wait-dialog-gone TITLE\n"
+    "  dialog-text TITLE | press-dialog-button TITLE TEXT | dialog-set TITLE #ID|CLASS:N TEXT\n"
+    "  dialog-get TITLE #ID|CLASS:N\n";
 
 struct Options {
   std::vector<std::wstring> args;

@@ -1,7 +1,6 @@
 #include "windows_win32.h"
 
 #include <chrono>
-#include <cwctype>
 
 namespace sk720drive {
 
@@ -42,36 +41,13 @@ BOOL CALLBACK collect(HWND w, LPARAM out) {
   return TRUE;
 }
 
-bool sameClass(const std::wstring& a, const std::wstring& b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i)
-    if (std::towlower(a[i]) != std::towlower(b[i])) return false;
-  return true;
-}
-
-struct DialogSearch {
-  DWORD pid;
-  std::wstring title;
-  HWND found;
-};
-
-BOOL CALLBACK matchDialog(HWND w, LPARAM param) {
-  auto* s = reinterpret_cast<DialogSearch*>(param);
-  DWORD pid = 0;
-  GetWindowThreadProcessId(w, &pid);
-  if (pid != s->pid || className(w) != L"#32770" || !IsWindowVisible(w)) return TRUE;
-  if (s->title != L"*" && windowText(w) != s->title) return TRUE;
-  s->found = w;
-  return FALSE;
-}
-
 }  // namespace
 
 std::vector<HWND> findChildren(HWND parent, const std::wstring& cls, const std::wstring& text) {
   std::vector<HWND> all, hits;
   EnumChildWindows(parent, collect, LPARAM(&all));
   for (HWND w : all) {
-    if (!sameClass(className(w), cls)) continue;
+    if (_wcsicmp(className(w).c_str(), cls.c_str()) != 0) continue;
     if (text != L"*" && windowText(w) != text) continue;
     hits.push_back(w);
   }
@@ -82,11 +58,15 @@ HWND findMainWindow() { return FindWindowW(kMainClass, nullptr); }
 
 HWND findDialog(const std::wstring& title) {
   const HWND main = findMainWindow();
-  if (!main) return nullptr;
-  DialogSearch s{0, title, nullptr};
-  GetWindowThreadProcessId(main, &s.pid);
-  EnumWindows(matchDialog, LPARAM(&s));
-  return s.found;
+  DWORD programPid = 0;
+  if (!main || !GetWindowThreadProcessId(main, &programPid)) return nullptr;
+  for (HWND w = nullptr; (w = FindWindowExW(nullptr, w, L"#32770", nullptr)) != nullptr;) {
+    DWORD pid = 0;
+    GetWindowThreadProcessId(w, &pid);
+    if (pid == programPid && IsWindowVisible(w) && (title == L"*" || windowText(w) == title))
+      return w;
+  }
+  return nullptr;
 }
 
 int64_t pollFor(DWORD timeoutMs, const std::function<bool()>& probe, DWORD intervalMs) {
