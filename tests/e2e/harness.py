@@ -235,8 +235,9 @@ class Session:
         p = subprocess.Popen([cli, kind, "--pty", link] + list(options), stdin=subprocess.DEVNULL,
                              stdout=log, stderr=log)
         self.helpers.append(p)
-        wait(lambda: os.path.lexists(link) or p.poll() is not None, 10, "no COM%d" % com, 0.05)
-        check(os.path.lexists(link), "%s did not link COM%d" % (kind, com))
+        linked = "%s did not link COM%d" % (kind, com)
+        wait(lambda: os.path.lexists(link) or p.poll() is not None, 10, linked, 0.05)
+        check(os.path.lexists(link), linked)
         self.wine(["reg", "add", r"HKLM\HARDWARE\DEVICEMAP\SERIALCOMM", "/v",
                    r"\Device\Serial%d" % com, "/t", "REG_SZ", "/d", "COM%d" % com, "/f"])
         return p

@@ -33,7 +33,7 @@ def placement(value):
 
 
 def picture(s, *child):
-    return s.must("snapshot", *(child or ("Radar scan", "*"))).split()[2]
+    return s.must("snapshot", *(child or ("Radar scan", "*")))
 
 
 def scan_changes(s, seconds):

@@ -25,7 +25,7 @@ const char kUsageText[] =
     "  wait-window | status PART | wait-status PART TEXT | find-child CLASS TEXT | close\n"
     "  wait-visible CLASS TEXT | set-text CLASS TEXT NEW | click CLASS TEXT | command ID\n"
     "  button-command CLASS TEXT | timed-click CLASS TEXT PART STATUS | key VK | combos\n"
-    "  combo-select CLASS N ITEM | rect [CLASS TEXT] | snapshot [CLASS TEXT]\n"
+    "  combo-select CLASS N ITEM | rect [CLASS TEXT] | snapshot [CLASS TEXT] (a hash)\n"
     "  wheel DELTA [TIMES INTERVAL] | wait-dialog TITLE | wait-dialog-gone TITLE\n"
     "  dialog-text TITLE | press-dialog-button TITLE TEXT | dialog-set TITLE #ID|CLASS:N TEXT\n"
     "  dialog-get TITLE #ID|CLASS:N\n";
@@ -227,11 +227,9 @@ int windowCommand(HWND main, HWND target, const Options& o, const std::wstring& 
   } else if (cmd == L"rect" || cmd == L"snapshot") {
     const HWND w = o.args.size() > 1 ? child(main, o.timeoutMs, arg(o, 1), arg(o, 2)) : target;
     if (!w) return kTimeout;
-    const auto s = cmd == L"snapshot" ? snapshot(w) : Snapshot{};
-    if (!s) return kFailed;
-    say(cmd == L"rect" ? rectLine(w)
-                       : std::to_wstring(s->nonBlack) + L" " + std::to_wstring(s->total) + L" " +
-                             std::to_wstring(s->hash));
+    const auto hash = cmd == L"snapshot" ? pictureHash(w) : std::optional<uint64_t>(0);
+    if (!hash) return kFailed;
+    say(cmd == L"rect" ? rectLine(w) : std::to_wstring(*hash));
   } else if (cmd == L"command") {
     const int rc = markedPost(o, target, WM_COMMAND, MAKEWPARAM(number(o, 1), 0), 0);
     return rc == kOk && o.watch ? watchDialog(o) : rc;
