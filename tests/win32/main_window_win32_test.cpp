@@ -1,8 +1,9 @@
 // The real main window in-process (menus cannot be read from another process under Wine): per
-// interface language its menu bar's ticks and texts (the buttons' are seen end to end); the
-// Autoscreenshot and Hide Toolbar commands as a user meets them. Its live state without a head:
-// what the view settings hand to the working loop, the Hold button against the hold in force, a
-// file under review against Apply and a live start, and the notices in every interface language.
+// interface language its menu bar's ticks and texts (the buttons' are seen end to end) and every
+// dialog template; the Autoscreenshot and Hide Toolbar commands as a user meets them. Its live
+// state without a head: what the view settings hand to the working loop, the Hold button against
+// the hold in force, a file under review against Apply and a live start, and the notices in every
+// interface language.
 #include <windows.h>
 
 #include <commctrl.h>
@@ -38,6 +39,10 @@ std::wstring topMenuText(HMENU menu, int position) {
   return text;
 }
 
+INT_PTR CALLBACK quietDialog(HWND, UINT message, WPARAM, LPARAM) {
+  return message == WM_INITDIALOG;
+}
+
 void drain() {
   MSG msg;
   while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
@@ -71,7 +76,7 @@ struct LanguageCase {
   const wchar_t* fileMenu;
 };
 
-TEST(MainWindow, MenuTicksAndTextsFollowTheStoredLanguage) {
+TEST(MainWindow, MenuTicksTextsAndDialogsFollowTheStoredLanguage) {
   INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_BAR_CLASSES | ICC_STANDARD_CLASSES};
   InitCommonControlsEx(&controls);
   const LanguageCase cases[] = {
@@ -94,6 +99,16 @@ TEST(MainWindow, MenuTicksAndTextsFollowTheStoredLanguage) {
       EXPECT_EQ(topMenuText(menu, 0), c.fileMenu);
     } else {
       EXPECT_NE(topMenuText(menu, 0), L"&File");
+    }
+    // A template the dialog manager cannot build (a bad control class, a broken block) would
+    // leave its command doing nothing in that language only.
+    for (int id :
+         {IDD_SONARSETTINGS, IDD_SONARSETTINGS_TUNABLE, IDD_VIEWSETTINGS,
+          IDD_VIEWSETTINGS_NOCOMPASS, IDD_CONNECT, IDD_WORKINGFOLDER, IDD_ABOUT, IDD_NOTICE}) {
+      HWND dialog = CreateDialogParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(id), nullptr,
+                                       quietDialog, 0);
+      EXPECT_NE(dialog, nullptr) << id << ": " << GetLastError();
+      if (dialog) DestroyWindow(dialog);
     }
   }
 }
