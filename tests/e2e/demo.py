@@ -3,7 +3,6 @@
 COM ports; it records for a while, takes a screenshot (overlays on) and stops. --playback plays a
 synthesised recording instead."""
 import argparse
-import glob
 import os
 import shutil
 import subprocess
@@ -13,20 +12,16 @@ import time
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import harness  # noqa: E402
 import live_scenarios as live  # noqa: E402
+from harness import wait  # noqa: E402
+from scenarios import SCREENSHOT, shots  # noqa: E402
 
 
 def screenshot(s):
-    folder = live.data_folder(s)
-    before = set(glob.glob(os.path.join(folder, "screenshot_rez720_*.png")))
-    s.must("command", "32782", "--scan", what="screenshot request")
-    deadline = time.monotonic() + 20
-    while time.monotonic() < deadline:
-        new = set(glob.glob(os.path.join(folder, "screenshot_rez720_*.png"))) - before
-        if new:
-            time.sleep(0.5)  # let the encoder finish the file
-            return sorted(new)[-1]
-        time.sleep(0.3)
-    raise harness.Failure("the program saved no screenshot")
+    before = shots(s, "screenshot")
+    s.must("command", SCREENSHOT, "--scan", what="screenshot request")
+    wait(lambda: shots(s, "screenshot") != before, 20, "the program saved no screenshot")
+    time.sleep(0.5)  # let the encoder finish the file
+    return shots(s, "screenshot")[-1]
 
 
 def window_picture(s, path):
@@ -49,8 +44,7 @@ def main():
     s.start()
     recording = None
     try:
-        s.reset_settings()
-        s.set_string("Language", "0409")
+        s.reset_settings(Language="0409")
         if args.playback:
             recording = s.synth(os.path.join(args.out, "rez720_demo.bin"), "--turns", "2")
             s.launch(s.windows_path(recording))

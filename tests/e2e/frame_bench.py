@@ -33,15 +33,11 @@ def main():
     s.prepare()
     s.start()
     try:
-        s.reset_settings()
-        s.set_string("Language", "0409")
-        s.set_binary("MainWindowPosition", placement(0, 0, 1920, 1080))
-        if args.compass:
-            s.set_binary("ViewDialogBinV3", harness.view_record(compassEnabled=1, zeroAlwaysUp=1))
-            rec = s.synth(os.path.join(s.work, "bench.bin"), "--turns", "3", "--header", "44",
-                          "--turning", "30")
-        else:
-            rec = s.synth(os.path.join(s.work, "bench.bin"), "--turns", "3")
+        compass = {"ViewDialogBinV3": harness.view_record(compassEnabled=1, zeroAlwaysUp=1)}
+        s.reset_settings(Language="0409", MainWindowPosition=placement(0, 0, 1920, 1080),
+                         **(compass if args.compass else {}))
+        rec = s.synth(os.path.join(s.work, "bench.bin"), "--turns", "3",
+                      *(["--header", "44", "--turning", "30"] if args.compass else []))
         s.launch(s.windows_path(rec))
         wheel = None
         if args.zoom:

@@ -25,6 +25,21 @@ class Failure(Exception):
     pass
 
 
+def check(condition, message):
+    if not condition:
+        raise Failure(message)
+
+
+def wait(condition, seconds, what, pause=0.3):
+    """Polls condition until it holds; Failure(what, or what() to say what was seen) after the
+    seconds."""
+    deadline = time.monotonic() + seconds
+    while not condition():
+        if time.monotonic() > deadline:
+            raise Failure(what() if callable(what) else what)
+        time.sleep(pause)
+
+
 def end(process, seconds):
     if process and process.poll() is None:
         process.terminate()
@@ -143,12 +158,6 @@ class Session:
     def reset_settings(self, **values):
         self.set_values(values, reset=True)
 
-    def set_string(self, name, value):
-        self.set_values({name: value})
-
-    def set_binary(self, name, data):
-        self.set_values({name: data})
-
     def values(self, key=KEY):
         """Every stored setting: str for strings, bytes for binaries, int for DWORDs."""
         r = self.wine(["reg", "query", key], check=False)
@@ -161,9 +170,6 @@ class Session:
                                  int(value, 16) if parts[1] == "REG_DWORD" else value)
         return out
 
-    def query(self, name):
-        return self.values().get(name)
-
     def wait_values(self, predicate, timeout=10):
         """The stored settings once predicate(settings) holds, or as they are at the deadline."""
         deadline = time.monotonic() + timeout
@@ -173,8 +179,8 @@ class Session:
                 return v
             time.sleep(0.3)
 
-    def wait_value(self, name, timeout=10, predicate=lambda v: v is not None):
-        return self.wait_values(lambda v: predicate(v.get(name)), timeout).get(name)
+    def wait_value(self, name):
+        return self.wait_values(lambda v: v.get(name) is not None).get(name)
 
     # --- the program and the driver -----------------------------------------------------------
     def launch(self, *args):
@@ -217,33 +223,23 @@ class Session:
             os.path.dirname(self.build), "native", "tools", "sk720")
         return path if os.path.exists(path) else None
 
-    def spawn(self, args, log_name):
-        """A helper process that stop() ends."""
-        log = open(os.path.join(self.root, log_name), "wb")
-        p = subprocess.Popen(args, stdin=subprocess.DEVNULL, stdout=log, stderr=log)
-        self.helpers.append(p)
-        return p
-
-    def register_com(self, number):
-        """Lists COMn in the port key, which does not learn of a linked device by itself."""
-        self.wine(["reg", "add", r"HKLM\HARDWARE\DEVICEMAP\SERIALCOMM", "/v",
-                   r"\Device\Serial%d" % number, "/t", "REG_SZ", "/d", "COM%d" % number, "/f"])
-
     def simulator(self, kind, com, *options):
-        """`sk720 headsim` or `gpssim` (native) on a pseudo-terminal linked as COMn."""
+        """`sk720 headsim` or `gpssim` (native) on a pseudo-terminal linked as COMn, listed in the
+        port key (which does not learn of a linked device by itself); stop() ends it."""
         cli = self.native_cli()
-        if not cli:
-            raise Failure("the native sk720 is needed for the simulators (build/native)")
+        check(cli, "the native sk720 is needed for the simulators (build/native)")
         link = os.path.join(self.prefix, "dosdevices", "com%d" % com)
         if os.path.lexists(link):
             os.remove(link)
-        p = self.spawn([cli, kind, "--pty", link] + list(options), "%s-com%d.log" % (kind, com))
-        deadline = time.monotonic() + 10
-        while not os.path.lexists(link):
-            if p.poll() is not None or time.monotonic() > deadline:
-                raise Failure("%s did not link COM%d" % (kind, com))
-            time.sleep(0.05)
-        self.register_com(com)
+        log = open(os.path.join(self.root, "%s-com%d.log" % (kind, com)), "wb")
+        p = subprocess.Popen([cli, kind, "--pty", link] + list(options), stdin=subprocess.DEVNULL,
+                             stdout=log, stderr=log)
+        self.helpers.append(p)
+        linked = "%s did not link COM%d" % (kind, com)
+        wait(lambda: os.path.lexists(link) or p.poll() is not None, 10, linked, 0.05)
+        check(os.path.lexists(link), linked)
+        self.wine(["reg", "add", r"HKLM\HARDWARE\DEVICEMAP\SERIALCOMM", "/v",
+                   r"\Device\Serial%d" % com, "/t", "REG_SZ", "/d", "COM%d" % com, "/f"])
         return p
 
     def synth(self, path, *options):
@@ -257,10 +253,10 @@ class Session:
         return path
 
     def render(self, out, *args):
-        """`sk720 render ARGS -o OUT` by the native companion."""
+        """The pixels of `sk720 render ARGS -o OUT` by the native companion."""
         subprocess.run([self.native_cli(), "render"] + list(args) + ["-o", out], check=True,
                        stdout=subprocess.DEVNULL)
-        return out
+        return read_png(out)[2]
 
 
 def read_png(path):
@@ -280,24 +276,23 @@ def read_png(path):
 
 def sonar_record(**fields):
     """The 72-byte SonarSettings record: the store's defaults with the given fields replaced."""
-    names = ["formatTag", "rangeIndex", "pulseType", "cwLengthIndex", "pulseVariant",
-             "sectorEnabled", "sectorHeadingIndex", "sectorWidthIndex", "stepIndex",
-             "rotationIndex", "gainIndex", "reserved44", "reserved48", "tvgSlope", "reserved56",
-             "headUp", "centralFrequency", "bandwidth"]
-    values = dict(zip(names, [1, 6, -1, 1, 0, 0, 0, 0, 1, 0, 5, 0, 0, 80, 0, 0, 860000, 80000]))
+    values = dict(formatTag=1, rangeIndex=6, pulseType=-1, cwLengthIndex=1, pulseVariant=0,
+                  sectorEnabled=0, sectorHeadingIndex=0, sectorWidthIndex=0, stepIndex=1,
+                  rotationIndex=0, gainIndex=5, reserved44=0, reserved48=0, tvgSlope=80,
+                  reserved56=0, headUp=0, centralFrequency=860000, bandwidth=80000)
     values.update(fields)
-    return struct.pack("<18i", *(values[n] for n in names))
+    return struct.pack("<18i", *values.values())
 
 
 def view_record(**fields):
     """The 84-byte ViewDialogBinV3 record: the start-up defaults with the given fields replaced."""
-    names = ["displayEnabled", "palette", "reservedScale", "gainIndex", "deadZoneIndex", "grid",
-             "autoContrast", "contrast", "brightness", "linear", "pointer", "echogram",
-             "fitToWindow", "hold", "reserved56", "compassEnabled", "zeroAlwaysUp", "showInfo",
-             "playbackContinuously", "zeroOffset", "toolbarVisible"]
-    values = dict(zip(names, [1, 0, 1.0, 1, 3, 1, 0, 5, 3, 1, 1, 1, 1, 0, 0, 0, 1, 1, 1, 0, 1]))
+    values = dict(displayEnabled=1, palette=0, reservedScale=1.0, gainIndex=1, deadZoneIndex=3,
+                  grid=1, autoContrast=0, contrast=5, brightness=3, linear=1, pointer=1,
+                  echogram=1, fitToWindow=1, hold=0, reserved56=0, compassEnabled=0,
+                  zeroAlwaysUp=1, showInfo=1, playbackContinuously=1, zeroOffset=0,
+                  toolbarVisible=1)
     values.update(fields)
-    return struct.pack("<2if18i", *(values[n] for n in names))
+    return struct.pack("<2if18i", *values.values())
 
 
 def main():

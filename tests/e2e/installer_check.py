@@ -7,7 +7,6 @@ usage: installer_check.py --build BUILD_DIR --source SOURCE_DIR --installer SETU
 import argparse
 import hashlib
 import os
-import re
 import shlex
 import shutil
 import struct
@@ -16,8 +15,8 @@ import sys
 import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from harness import Session  # noqa: E402
-from scenarios import check  # noqa: E402
+from harness import Session, check, wait  # noqa: E402
+from scenarios import dialog  # noqa: E402
 
 PRODUCT = "SK720 Control Program"
 UNINSTALL_KEY = r"HKCU\Software\Microsoft\Windows\CurrentVersion\Uninstall\SK720ControlProgram"
@@ -68,21 +67,14 @@ def link_target(path):
     return target or strings.get(0x08), strings.get(0x10)
 
 
-def version_resource(path):
-    """The fixed file and product versions and the strings of an executable's version resource."""
+def file_versions(path):
+    """The file and product versions of an executable's version resource, as 4-tuples."""
     with open(path, "rb") as f:
         data = f.read()
-    start = data.rfind("VS_VERSION_INFO".encode("utf-16-le")) - 6
-    check(start > 0, "%s has no version resource" % path)
-    block = data[start:start + struct.unpack_from("<H", data, start)[0]]
-    ms, ls, pms, pls = struct.unpack_from("<4I", block, 40 + 8)
-    out = {"FileVersion": (ms >> 16, ms & 0xFFFF, ls >> 16, ls & 0xFFFF),
-           "ProductVersion": (pms >> 16, pms & 0xFFFF, pls >> 16, pls & 0xFFFF)}
-    # Each string: its key, zeros to the next double word, its value up to a zero.
-    text = block.decode("utf-16-le", errors="replace")
-    for key, value in re.findall(r"(?=\b([A-Za-z]+)\0+([^\0-\x1f]+)\0)", text):
-        out.setdefault("String:" + key, value)
-    return out
+    at = data.find(struct.pack("<I", 0xFEEF04BD))  # the fixed part's signature
+    check(at > 0, "%s has no version resource" % path)
+    ms, ls, pms, pls = struct.unpack_from("<4I", data, at + 8)
+    return tuple((v >> 16, v & 0xFFFF, w >> 16, w & 0xFFFF) for v, w in ((ms, ls), (pms, pls)))
 
 
 # --- the scenario --------------------------------------------------------------------------------
@@ -106,6 +98,7 @@ def install(s, setup):
     entry = s.values(UNINSTALL_KEY)
     location = entry.get("InstallLocation")
     check(location is not None, "no uninstall entry after a silent install")
+    print("  ok: installed into " + location)
     expected = windows_env(s, "LOCALAPPDATA") + "\\Programs\\" + PRODUCT
     check(location.lower() == expected.lower(), "installed into %r, not %r" % (location, expected))
     folder = s.unix_path(location)
@@ -124,19 +117,11 @@ def install(s, setup):
 
 def check_files(s, location, version, build, guide):
     numbers = tuple(int(p) for p in version.split(".")) + (0,)
-    for name, built, description in (
-            ("SK720Control.exe", os.path.join(build, "SK720Control.exe"), PRODUCT),
-            ("sk720.exe", os.path.join(build, "tools", "sk720.exe"),
-             "SK720 command-line companion")):
+    for name, built in (("SK720Control.exe", "SK720Control.exe"), ("sk720.exe", "tools/sk720.exe")):
         path = s.unix_path(location + "\\" + name)
-        check(digest(path) == digest(built), "%s differs from the build's" % name)
-        info = version_resource(path)
-        want = {"FileVersion": numbers, "ProductVersion": numbers, "String:FileVersion": version,
-                "String:ProductVersion": version, "String:ProductName": PRODUCT,
-                "String:CompanyName": "Quorvia Ultrasonics", "String:OriginalFilename": name,
-                "String:FileDescription": description}
-        wrong = {k: info.get(k) for k in want if info.get(k) != want[k]}
-        check(not wrong, "%s's version resource: %r" % (name, wrong))
+        check(digest(path) == digest(os.path.join(build, built)), "%s differs from the build's" % name)
+        versions = file_versions(path)
+        check(versions == (numbers, numbers), "%s's version resource: %r" % (name, versions))
     installed_guide = s.unix_path(location + "\\user-guide.html")
     check(digest(installed_guide) == digest(guide), "the installed guide differs from the built one")
     with open(installed_guide, encoding="utf-8") as f:
@@ -168,13 +153,11 @@ def start_from_menu(s, location, version):
                                  stderr=subprocess.DEVNULL)
     rc, out = s.drive("wait-window", timeout_ms=30000)
     check(rc == 0, "the Start-menu entry did not bring up the main window")
-    s.must("command", "104", what="About")
     about = "About " + PRODUCT
-    s.must("wait-dialog", about, timeout_ms=10000, what="About box")
+    dialog(s, about, ("command", "104"))
     text = s.must("dialog-text", about)
     check(PRODUCT + ", Version " + version in text.split("|"), "About says %r" % text)
-    s.must("press-dialog-button", about, "OK")
-    s.must("wait-dialog-gone", about, timeout_ms=10000, what="About closes")
+    dialog(s, about, button="OK")
     check(s.quit() == 0, "the program started from the menu did not end cleanly")
 
 
@@ -205,18 +188,15 @@ def uninstall(s, location):
     command = split_command(reg_value(s, UNINSTALL_KEY, "QuietUninstallString"))
     # The uninstaller runs from a copy of itself and returns at once: wait for what it removes.
     s.wine(command, timeout=120)
-    deadline = time.monotonic() + 60
-    while (os.path.exists(folder) or reg_key_exists(s, UNINSTALL_KEY)) and \
-            time.monotonic() < deadline:
-        time.sleep(0.5)
-    left = sorted(os.listdir(folder)) if os.path.exists(folder) else []
-    check(not os.path.exists(folder), "the installation folder is still there with %r" % left)
+    wait(lambda: not os.path.exists(folder) and not reg_key_exists(s, UNINSTALL_KEY), 60,
+         lambda: "the installation folder is still there with %r" % (
+             sorted(os.listdir(folder)) if os.path.exists(folder) else []), 0.5)
     check(not os.path.exists(menu), "the Start-menu folder is still there")
     for key in (UNINSTALL_KEY, CLASSES + "\\" + PROGID,
                 CLASSES + r"\Applications\SK720Control.exe", CLASSES + r"\.bin\OpenWithProgids"):
         check(not reg_key_exists(s, key), "%s is still in the registry" % key)
     check(reg_value(s, CLASSES + r"\.bin") == OTHER_OWNER, ".bin lost its owner on uninstall")
-    check(s.query("Language") is not None, "the settings went with the program")
+    check(s.values().get("Language") is not None, "the settings went with the program")
 
 
 def main():
@@ -227,26 +207,24 @@ def main():
     s = Session(a.build, a.source, root=os.path.join(a.build, "installer-check"))
     # No desktop files for the shortcuts outside the prefix.
     s.env["WINEDLLOVERRIDES"] += ";winemenubuilder.exe=d"
-    steps, start, failure = [], time.monotonic(), None
+    start, failure = time.monotonic(), None
     try:
         s.prepare()
         s.start()
         location = install(s, a.installer)
-        steps.append("installed into %s" % location)
-        check_files(s, location, a.version, os.path.abspath(a.build), a.guide)
-        steps.append("files and version resources match the build")
-        start_from_menu(s, location, a.version)
-        steps.append("the Start-menu entry started the program; About names %s" % a.version)
-        open_recording(s, location)
-        steps.append("the ProgID's open command played a recording")
-        uninstall(s, location)
-        steps.append("uninstalled; settings and .bin's owner kept")
+        for step, done in (
+                (lambda: check_files(s, location, a.version, os.path.abspath(a.build), a.guide),
+                 "files and version resources match the build"),
+                (lambda: start_from_menu(s, location, a.version),
+                 "the Start-menu entry started the program; About names " + a.version),
+                (lambda: open_recording(s, location), "the ProgID's open command played a file"),
+                (lambda: uninstall(s, location), "uninstalled; settings and .bin's owner kept")):
+            step()
+            print("  ok: " + done)
     except Exception as e:  # report what was seen so far, whatever failed
         failure = e
     finally:
         s.stop()
-    for step in steps:
-        print("  ok: " + step)
     print("%s installer (%.1f s)%s" % ("FAIL" if failure else "PASS", time.monotonic() - start,
                                        ": %s" % failure if failure else ""))
     # Kept after a failure to look into; after a pass, the prefix is only disk space.

@@ -5,13 +5,13 @@ The head is COM7 and the GPS receiver COM8; both are listed in the port key befo
 starts, and the stored link choices select them.
 """
 import glob
+import math
 import os
 import struct
 import subprocess
 import time
 
-from harness import Failure, view_record
-from scenarios import check
+from harness import Failure, check, view_record, wait  # noqa: F401 (wait: shared)
 
 WS_DISABLED = 0x08000000
 HEAD_COM, GPS_COM = 7, 8
@@ -28,21 +28,18 @@ def head(s, *options):
     return s.simulator("headsim", HEAD_COM, "--log", log, *options), log
 
 
+def next_head(s, old, *options):
+    """The head replaced by a new one with the options (the old one ends the link)."""
+    old.terminate()
+    return head(s, *options)[0]
+
+
 def gps(s):
     return s.simulator("gpssim", GPS_COM, "--start", "%f,%f" % GPS_START, "--rate", "1")
 
 
 def start_enabled(s):
-    style = int(s.must("rect", "Button", "Start").split()[5], 16)
-    return style & WS_DISABLED == 0
-
-
-def wait(condition, seconds, what):
-    deadline = time.monotonic() + seconds
-    while not condition():
-        if time.monotonic() > deadline:
-            raise Failure(what)
-        time.sleep(0.3)
+    return int(s.must("rect", "Button", "Start").split()[5], 16) & WS_DISABLED == 0
 
 
 def data_folder(s):
@@ -76,19 +73,11 @@ def headers(path, growing=False):
 
 def recording(s, before, records=25, seconds=20):
     """The new record file (not among before) once it holds the records."""
-    def grown():
-        new = [p for p in record_files(s) if p not in before]
-        return new and len(headers(new[-1], growing=True)) >= records
-    wait(grown, seconds, "no new record file with %d records" % records)
-    return [p for p in record_files(s) if p not in before][-1]
-
-
-def whole(s, path, at_least=10):
-    """The records of a closed file: whole, as many as sk720 info counts."""
-    recs = headers(path)  # fails on a partial last record
-    check(len(recs) >= at_least and str(len(recs)) in info_count(s, path),
-          "%s: %d records, sk720 info %r" % (path, len(recs), info_count(s, path)))
-    return recs
+    def new():
+        return [p for p in record_files(s) if p not in before]
+    wait(lambda: new() and len(headers(new()[-1], growing=True)) >= records, seconds,
+         "no new record file with %d records" % records)
+    return new()[-1]
 
 
 def info_count(s, path):
@@ -97,12 +86,31 @@ def info_count(s, path):
     return r.stdout
 
 
-def connect(s):
+def whole(s, path, at_least=10):
+    """The records of a closed file: whole, 44-byte headers, as many as sk720 info counts."""
+    recs = headers(path)  # fails on a partial last record
+    check(len(recs) >= at_least and str(len(recs)) in info_count(s, path),
+          "%s: %d records, sk720 info %r" % (path, len(recs), info_count(s, path)))
+    check(all(h[0] == 44 for h in recs), "%s: a header is not 44 bytes" % path)
+    return recs
+
+
+def connect(s, baud=921600):
     s.must("click", "Button", "Start")
     s.must("wait-status", "0", "Connected", timeout_ms=40000, what="status after Start")
-    s.must("wait-status", "1", "COM%d:921600baud" % HEAD_COM, timeout_ms=5000, what="link text")
-    s.must("wait-dialog-gone", "Connect", timeout_ms=5000, what="connect dialog closes itself")
+    s.must("wait-status", "1", "COM%d:%dbaud" % (HEAD_COM, baud), timeout_ms=5000, what="link")
+    s.must("wait-dialog-gone", "Connect", timeout_ms=10000, what="connect dialog closes itself")
     wait(lambda: not start_enabled(s), 5, "Start still enabled while connected")
+
+
+def disconnected(s, seconds=5, what="Stop"):
+    s.must("wait-status", "0", "Disconnected", timeout_ms=seconds * 1000, what="status: " + what)
+    wait(lambda: start_enabled(s), 5, "Start not enabled after " + what)
+
+
+def stop(s):
+    s.must("click", "Button", "Stop")
+    disconnected(s)
 
 
 def hold_button(s):
@@ -115,24 +123,16 @@ def hold_button(s):
 
 def refused_parameters(s, seconds):
     """The notice of a head that did not take its parameters, the link closed, the notice gone."""
-    deadline = time.monotonic() + seconds
-    while True:
-        rc, out = s.drive("dialog-text", "", timeout_ms=1000)
-        if rc == 0 and "did not accept its parameters" in out:
-            break
-        check(time.monotonic() < deadline, "no notice of refused parameters (status %r, %r)"
-              % (s.drive("status", "0")[1], out))
-        time.sleep(0.2)
-    check("Start" in out, "the notice does not say what to do: %r" % out)
-    s.must("wait-status", "0", "Disconnected", timeout_ms=5000, what="status after the refusal")
-    wait(lambda: start_enabled(s), 5, "Start not enabled after the refusal")
+    seen = []
+
+    def notice():
+        seen[:] = s.drive("dialog-text", "", timeout_ms=1000)
+        return seen[0] == 0 and "did not accept its parameters" in seen[1]
+    wait(notice, seconds, lambda: "no notice of refused parameters (status %r, %r)"
+         % (s.drive("status", "0")[1], seen), 0.2)
+    check("Start" in seen[1], "the notice does not say what to do: %r" % seen[1])
+    disconnected(s, what="the refusal")
     s.must("wait-dialog-gone", "", timeout_ms=12000, what="the notice closes by itself")
-
-
-def stop(s):
-    s.must("click", "Button", "Stop")
-    s.must("wait-status", "0", "Disconnected", timeout_ms=5000, what="status after Stop")
-    wait(lambda: start_enabled(s), 5, "Start not enabled after Stop")
 
 
 # --- scenarios -----------------------------------------------------------------------------
@@ -147,17 +147,16 @@ def live_recording(s):
     check(hold_button(s) == "Resume", "stored hold shows %r" % hold_button(s))
     s.must("click", "Button", "Resume")
     wait(lambda: hold_button(s) == "Hold", 3, "Resume did not end the hold")
-    # The toolbar's range, not the stored one, is what the head starts with.
-    s.must("combo-select", "ComboBox", "4", "7")  # range "15"
-    time.sleep(0.6)  # the quick lists reach the record on the 200 ms timer
-    connect(s)
-    s.must("click", "Button", "Record")
-    first = recording(s, [])
-    # Another range, applied while recording: a new file, recording resumed in it.
-    s.must("combo-select", "ComboBox", "4", "8")  # range "20"
-    time.sleep(0.6)
-    s.must("click", "Button", "Apply")
-    second = recording(s, [first])
+    # The toolbar's range, not the stored one, is what the head starts with; another range
+    # applied while recording starts a new file, recording resumed in it.
+    files = []
+    for range_item, button in (("7", "Record"), ("8", "Apply")):  # "15", "20"
+        s.must("combo-select", "ComboBox", "4", range_item)
+        time.sleep(0.6)  # the quick lists reach the record on the 200 ms timer
+        if button == "Record":
+            connect(s)
+        s.must("click", "Button", button)
+        files.append(recording(s, files))
     # Held, then the sonar settings set: a new file with the head-up bit, live again.
     s.must("click", "Button", "Hold")
     wait(lambda: hold_button(s) == "Resume", 3, "Hold did not hold")
@@ -165,35 +164,35 @@ def live_recording(s):
     s.must("wait-dialog", "*", timeout_ms=10000, what="sonar settings dialog")
     s.must("press-dialog-button", "*", "Sonar head up")
     s.must("press-dialog-button", "*", "Set")
-    third = recording(s, [first, second], records=10)
-    wait(lambda: hold_button(s) == "Hold", 5, "Set ended the hold but the button says Resume")
+    files.append(recording(s, files, records=10))
+    wait(lambda: hold_button(s) == "Hold", 5,
+         "Set ended the hold but the button says Resume")
     stop(s)
-    check(record_files(s) == [first, second, third], "record files %r" % record_files(s))
-    recs = [whole(s, p, 20) for p in (first, second)] + [whole(s, third)]
-    check(all(h[0] == 44 for r in recs for h in r), "a header is not 44 bytes")
-    rad = 3.141592653589793 / 180
+    check(record_files(s) == files, "record files %r" % record_files(s))
+    recs = [whole(s, p, 20) for p in files[:2]] + [whole(s, files[2])]
     placed = [h for r in recs for h in r if h[3] != 0.0]
     check(placed, "no record carries a GPS position")
-    check(all(abs(h[3] - GPS_START[0] * rad) < 1e-3 and abs(h[4] - GPS_START[1] * rad) < 1e-3
-              for h in placed), "positions %r" % placed[:3])
+    check(all(abs(h[3] - math.radians(GPS_START[0])) < 1e-3 and
+              abs(h[4] - math.radians(GPS_START[1])) < 1e-3 for h in placed),
+          "positions %r" % placed[:3])
     check(recs[0][-1][1] != recs[1][-1][1], "the range did not change the record length")
-    check(" 15 m (" in info_count(s, first), "the start did not use the toolbar's range: %r"
-          % info_count(s, first))
-    check(" 20 m (" in info_count(s, second), "Apply did not use the toolbar's range")
+    for path, metres in zip(files, (15, 20)):
+        check(" %d m (" % metres in info_count(s, path), "%s: not the toolbar's range %d m: %r"
+              % (path, metres, info_count(s, path)))
     check(all(h[2] & 0x10 == 0 for h in recs[0] + recs[1]), "head-up bit before Set")
     check(all(h[2] & 0x10 for h in recs[2]), "the head did not take the head-up bit")
-    check(struct.unpack_from("<i", s.query("SonarDialogBinV2"), 60)[0] == 1, "headUp not stored")
+    check(struct.unpack_from("<i", s.values()["SonarDialogBinV2"], 60)[0] == 1,
+          "headUp not stored")
 
     # Recording stays on for the next start (a fresh head: the simulator stays at the working
     # rate). Closing while recording stops the loop, which closes the file after its pending
     # writes.
-    sim.terminate()
-    head(s)
+    next_head(s, sim)
     connect(s)
-    fourth = recording(s, [first, second, third])
+    files.append(recording(s, files))
     check(s.quit() == 0, "exit code not 0")
-    check(record_files(s)[3:] == [fourth], "record files %r" % record_files(s))
-    whole(s, fourth)
+    check(record_files(s) == files, "record files %r" % record_files(s))
+    whole(s, files[3])
 
 
 def live_head_moods(s):
@@ -205,39 +204,32 @@ def live_head_moods(s):
     refused_parameters(s, 60)
     check(not record_files(s), "a record file without a working loop: %r" % record_files(s))
     # A head that takes the first load only: Apply fails while recording.
-    sim.terminate()
-    sim, _ = head(s, "--ignore-params-after", "1")
+    sim = next_head(s, sim, "--ignore-params-after", "1")
     connect(s)
     s.must("click", "Button", "Record")
-    applied = recording(s, [])
+    files = [recording(s, [])]
     s.must("click", "Button", "Apply")
     refused_parameters(s, 40)
-    check(record_files(s) == [applied], "record files %r" % record_files(s))
-    whole(s, applied)
-    sim.terminate()
+    check(record_files(s) == files, "record files %r" % record_files(s))
+    whole(s, files[0])
 
     # A head that stays at the opening rate: the program says so and paces it for that rate.
     # Recording, on since the last start, goes on at each start by itself.
-    sim, _ = head(s, "--refuse-rate")
-    s.must("click", "Button", "Start")
-    s.must("wait-status", "0", "Connected", timeout_ms=40000, what="status after refusal")
-    s.must("wait-status", "1", "COM%d:115200baud" % HEAD_COM, timeout_ms=5000, what="link text")
-    s.must("wait-dialog-gone", "Connect", timeout_ms=10000, what="dialog after the start")
-    slow = recording(s, [applied], records=3)
+    sim = next_head(s, sim, "--refuse-rate")
+    connect(s, baud=115200)
+    files.append(recording(s, files, records=3))
     stop(s)
-    sim.terminate()
 
     # The cable pulled while recording: the working loop ends on the port error and the watch
     # (10 s ticks) closes the link; the file holds whole records.
-    sim, _ = head(s)
+    sim = next_head(s, sim)
     connect(s)
-    pulled = recording(s, [applied, slow])
+    files.append(recording(s, files))
     sim.terminate()
     sim.wait(timeout=5)
-    s.must("wait-status", "0", "Disconnected", timeout_ms=25000, what="status after the pull")
-    wait(lambda: start_enabled(s), 5, "Start not enabled after the pull")
-    check(record_files(s) == [applied, slow, pulled], "record files %r" % record_files(s))
-    whole(s, pulled)
+    disconnected(s, 25, "the pull")
+    check(record_files(s) == files, "record files %r" % record_files(s))
+    whole(s, files[2])
 
     # Cancelled while the head does not answer (the thread pauses between attempts): the
     # thread ends by itself within a pause, and a new Start then gets its own dialog.

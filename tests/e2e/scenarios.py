@@ -1,4 +1,5 @@
-"""End-to-end scenarios of the real program under Wine + Xvfb, each given a started Session.
+"""End-to-end scenarios of the real program under Wine + Xvfb, each given a started Session,
+and the steps they share.
 
 Every program start costs seconds under Wine, so a scenario checks as much as one start allows.
 A scenario raises Failure (or AssertionError) with what it saw when the program misbehaves.
@@ -8,19 +9,15 @@ import os
 import struct
 import time
 
-from harness import Failure, sonar_record, view_record
+from harness import check, sonar_record, view_record, wait
 
 PLAY = "\u25ba"  # the speed button's text while no faster speed follows
 WS_CAPTION = 0x00C00000
 SCREENSHOT, WORKING_FOLDER = "32782", "32792"  # the scan view's "Screenshot", the menu item
 VIEW_TITLE, FOLDER_TITLE = "View settings", "Working folder change"
+VIEW_BUTTON = ("click", "Button", VIEW_TITLE)
 OFFSET_FIELD, COMPASS_ENABLE, FOLDER_FIELD = "#1007", "#1010", "#1007"
 RANGES = ["1.5", "2.5", "3", "5", "6", "7.5", "10", "15", "20", "30", "45", "60"]
-
-
-def check(condition, message):
-    if not condition:
-        raise Failure(message)
 
 
 def rect(s, *child):
@@ -35,13 +32,17 @@ def placement(value):
     return (l, t, r, b), full
 
 
+def picture(s, *child):
+    return s.must("snapshot", *(child or ("Radar scan", "*")))
+
+
 def scan_changes(s, seconds):
     """Whether the scan view's picture changes within the time."""
-    first = s.must("snapshot", "Radar scan", "*").split()[2]
+    first = picture(s)
     deadline = time.monotonic() + seconds
     while time.monotonic() < deadline:
         time.sleep(0.3)
-        if s.must("snapshot", "Radar scan", "*").split()[2] != first:
+        if picture(s) != first:
             return True
     return False
 
@@ -49,6 +50,30 @@ def scan_changes(s, seconds):
 def slider_height(s):
     l, t, r, b, visible, _ = rect(s, "RadarSliderbar class", "*")
     return (b - t) if visible else 0
+
+
+def combos(s):
+    """Every combo box of the main window: (selection, items), in creation order."""
+    out = []
+    for line in s.must("combos").splitlines():
+        head, _, rest = line.partition("|")
+        _, sel, count = head.split()
+        out.append((int(sel), rest.split("|") if int(count) else []))
+    return out
+
+
+def dialog(s, title, opener=None, steps=(), button=None):
+    """Opens a dialog (or waits for one), sets its fields ((item, text)) or presses its buttons
+    (text), and closes it with button."""
+    if opener:
+        s.must(*opener)
+    s.must("wait-dialog", title, timeout_ms=10000, what="dialog %r" % title)
+    for step in steps:
+        s.must(*(("press-dialog-button", title, step) if isinstance(step, str) else
+                 ("dialog-set", title) + tuple(step)))
+    if button:
+        s.must("press-dialog-button", title, button)
+        s.must("wait-dialog-gone", title, timeout_ms=10000, what="%s closes %r" % (button, title))
 
 
 def no_dialog(s, what, timeout_ms=0):
@@ -70,19 +95,14 @@ def expect_error_box(s, text):
     check(text in got.split("|"), "Error box says %r" % got)
     check(slider_height(s) == 0, "slider bar shown after an invalid file")
     s.must("find-child", "Button", PLAY, what="speed button still reads the play sign")
-    s.must("press-dialog-button", "Error", "OK")
-    s.must("wait-dialog-gone", "Error", timeout_ms=10000, what="Error box closes on OK")
+    dialog(s, "Error", button="OK")
 
 
 def open_through_dialog(s, folder, names):
-    s.must("click", "Button", "Open File")
-    s.must("wait-dialog", "*", timeout_ms=10000, what="open-file dialog")
     # Into the folder first, then the selection, as a user would type them.
-    s.must("dialog-set", "*", "Edit:0", s.windows_path(folder))
-    s.must("press-dialog-button", "*", "Open")
+    dialog(s, "*", ("click", "Button", "Open File"), [("Edit:0", s.windows_path(folder)), "Open"])
     time.sleep(1.0)
-    s.must("dialog-set", "*", "Edit:0", " ".join('"%s"' % n for n in names))
-    s.must("press-dialog-button", "*", "Open")
+    dialog(s, "*", steps=[("Edit:0", " ".join('"%s"' % n for n in names)), "Open"])
     s.must("wait-dialog-gone", "Open", timeout_ms=10000, what="open-file dialog closes")
 
 
@@ -99,21 +119,12 @@ def manual_screenshot(s, notice=None):
           % (out, rc, notice))
 
 
-def in_dialog(s, title, opener, steps, button, *opener_args):
-    """Opens a dialog, sets its fields or presses its buttons, closes it with button."""
-    s.must(opener, *opener_args)
-    s.must("wait-dialog", title, timeout_ms=10000, what="dialog %r" % title)
-    for step in steps:
-        if isinstance(step, str):
-            s.must("press-dialog-button", title, step)
-        else:
-            s.must("dialog-set", title, *step)
-    s.must("press-dialog-button", title, button)
-    s.must("wait-dialog-gone", title, timeout_ms=5000, what="%s closes %r" % (button, title))
-
-
-def view_dialog(s, steps, button):
-    in_dialog(s, VIEW_TITLE, "click", steps, button, "Button", VIEW_TITLE)
+def blocker_file(s):
+    """A file where a folder would have to be made."""
+    path = os.path.join(s.work, "blocker")
+    with open(path, "w") as f:
+        f.write("a file where a folder should be\n")
+    return path
 
 
 # --- scenarios -----------------------------------------------------------------------------
@@ -124,11 +135,10 @@ def first_start_and_dialogs(s):
     s.wine(["reg", "delete", r"HKLM\HARDWARE\DEVICEMAP\SERIALCOMM", "/f"], check=False)
     s.launch()
     s.must("wait-status", "0", "Disconnected", what="status part 0")
-    names = ("Language", "SonarDialogBinV2", "ViewDialogBinV3", "WorkingFolder",
-             "MainWindowPosition")
-    stored = s.wait_values(lambda v: all(n in v for n in names))
     want = {"Language": "0409", "SonarDialogBinV2": sonar_record(),
             "ViewDialogBinV3": view_record()}
+    stored = s.wait_values(lambda v: all(n in v for n in list(want) + [
+        "WorkingFolder", "MainWindowPosition"]))
     check(all(stored.get(k) == v for k, v in want.items()), "first start stored %r" % stored)
     folder = stored.get("WorkingFolder")
     check(folder is not None and folder.endswith("\\SK720_DATA"), "WorkingFolder is %r" % folder)
@@ -140,76 +150,51 @@ def first_start_and_dialogs(s):
           "stored placement %r, window %r" % (stored.get("MainWindowPosition"), windowed))
     check(windowed[5] & WS_CAPTION == WS_CAPTION, "no caption at start: %r" % (windowed,))
 
-    # Without compass data the view dialog has no compass group: both compass fields read off.
+    # Without compass data the view dialog has no compass group. An offset that is no number
+    # and a Cancel leave the record as the last Set stored it.
     set_record = view_record(zeroOffset=-90, zeroAlwaysUp=0)
-    s.must("click", "Button", VIEW_TITLE)
-    s.must("wait-dialog", VIEW_TITLE, what="view settings dialog")
-    check(s.drive("dialog-get", VIEW_TITLE, COMPASS_ENABLE)[0] != 0,
-          "a compass group without compass data")
-    s.must("dialog-set", VIEW_TITLE, OFFSET_FIELD, "-90")
-    s.must("press-dialog-button", VIEW_TITLE, "Set")
-    s.must("wait-dialog-gone", VIEW_TITLE, what="Set closes the dialog")
-    check(s.query("ViewDialogBinV3") == set_record, "stored after Set with -90")
-    s.must("click", "Button", VIEW_TITLE)
-    s.must("wait-dialog", VIEW_TITLE, what="view settings dialog")
-    shown = s.must("dialog-get", VIEW_TITLE, OFFSET_FIELD)
-    check(shown == "-90", "the dialog reopens with offset %r" % shown)
-    s.must("dialog-set", VIEW_TITLE, OFFSET_FIELD, "abc")
-    s.must("press-dialog-button", VIEW_TITLE, "Set")
-    s.must("wait-dialog-gone", VIEW_TITLE, what="Set closes the dialog")
-    check(s.query("ViewDialogBinV3") == set_record, "stored after Set with \"abc\"")
-    view_dialog(s, [(OFFSET_FIELD, "45"), "Grid"], "Cancel")
-    check(s.query("ViewDialogBinV3") == set_record, "stored after Cancel")
+    for steps, button, shown in (([(OFFSET_FIELD, "-90")], "Set", "0"),
+                                 ([(OFFSET_FIELD, "abc")], "Set", "-90"),
+                                 ([(OFFSET_FIELD, "45"), "Grid"], "Cancel", "-90")):
+        dialog(s, VIEW_TITLE, VIEW_BUTTON)
+        check(s.drive("dialog-get", VIEW_TITLE, COMPASS_ENABLE)[0] != 0,
+              "a compass group without compass data")
+        got = s.must("dialog-get", VIEW_TITLE, OFFSET_FIELD)
+        check(got == shown, "the dialog opens with offset %r, not %r" % (got, shown))
+        dialog(s, VIEW_TITLE, steps=steps, button=button)
+        check(s.values().get("ViewDialogBinV3") == set_record, "stored after %r" % (steps,))
 
     # The working folder: made when it does not exist; one that cannot be made is refused with
     # the system's text, and the dialog stays open.
     good = os.path.join(s.work, "new folder", "records")
     os.makedirs(os.path.dirname(good), exist_ok=True)
-    in_dialog(s, FOLDER_TITLE, "command", [(FOLDER_FIELD, s.windows_path(good))], "OK",
-              WORKING_FOLDER)
+    folder_dialog = (FOLDER_TITLE, ("command", WORKING_FOLDER))
+    dialog(s, *folder_dialog, [(FOLDER_FIELD, s.windows_path(good))], "OK")
     check(os.path.isdir(good), "the folder was not created")
-    check(s.wait_value("WorkingFolder") == s.windows_path(good),
-          "WorkingFolder is %r" % s.query("WorkingFolder"))
-    blocker = os.path.join(s.work, "a file")
-    with open(blocker, "w") as f:
-        f.write("x")
-    s.must("command", WORKING_FOLDER)
-    s.must("wait-dialog", FOLDER_TITLE, timeout_ms=10000, what="dialog again")
-    s.must("dialog-set", FOLDER_TITLE, FOLDER_FIELD, s.windows_path(os.path.join(blocker, "sub")))
-    s.must("press-dialog-button", FOLDER_TITLE, "OK")
-    s.must("wait-dialog", "GetLastError", timeout_ms=10000, what="error box for a bad folder")
-    s.must("press-dialog-button", "GetLastError", "OK")
-    s.must("wait-dialog-gone", "GetLastError", timeout_ms=10000, what="error box closes")
-    check(s.drive("wait-dialog", FOLDER_TITLE)[0] == 0, "the dialog closed after a failure")
-    s.must("press-dialog-button", FOLDER_TITLE, "Cancel")
-    s.must("wait-dialog-gone", FOLDER_TITLE, timeout_ms=5000, what="Cancel")
-    check(s.query("WorkingFolder") == s.windows_path(good), "a failed folder was stored")
+    stored = s.wait_values(lambda v: v.get("WorkingFolder") == s.windows_path(good))
+    check(stored.get("WorkingFolder") == s.windows_path(good), "WorkingFolder is %r" % stored)
+    bad = os.path.join(blocker_file(s), "sub")
+    dialog(s, *folder_dialog, [(FOLDER_FIELD, s.windows_path(bad)), "OK"])
+    dialog(s, "GetLastError", button="OK")
+    dialog(s, FOLDER_TITLE, button="Cancel")  # still open after the failure
+    check(s.values().get("WorkingFolder") == s.windows_path(good), "a failed folder was stored")
 
     # No port: an empty list, and Start opens no connect dialog.
-    check(s.must("combo-items", "ComboBox", "0") == "0", "head port list not empty")
+    check(combos(s)[0][1] == [], "head port list not empty: %r" % (combos(s)[0],))
     s.must("click", "Button", "Start", timeout_ms=5000)
     check(s.drive("wait-dialog", "Connect", timeout_ms=2000)[0] != 0,
           "a connect dialog opened without a port")
     s.must("wait-status", "0", "Disconnected", what="status without a port")
 
     # F11 in and out of full screen; closed in full screen, the windowed placement is stored.
-    def wait_rect(want, caption):
-        deadline = time.monotonic() + 5
-        while True:
-            now = rect(s)
-            if now[:4] == want and bool(now[5] & WS_CAPTION) == caption:
-                return
-            check(time.monotonic() < deadline, "window %r, expected %r caption %s"
-                  % (now, want, caption))
-            time.sleep(0.2)
-
     full = (0, 0) + s.screen
     for want, caption in ((full, False), (windowed[:4], True), (full, False)):
         s.must("key", "0x7A", "--scan")
-        wait_rect(want, caption)
+        wait(lambda: rect(s)[:4] == want and bool(rect(s)[5] & WS_CAPTION) == caption, 5,
+             lambda: "window %r, expected %r caption %s" % (rect(s), want, caption), 0.2)
         if caption:
-            stored = s.wait_value("MainWindowPosition")
-            check(placement(stored) == (windowed[:4], 0), "stored after leaving full screen")
+            check(placement(s.wait_value("MainWindowPosition")) == (windowed[:4], 0),
+                  "stored after leaving full screen")
     check(s.quit() == 0, "exit code not 0")
     stored = s.values()
     check(placement(stored.get("MainWindowPosition")) == (windowed[:4], 0),
@@ -226,21 +211,18 @@ def languages_and_ranges(s):
              ("0407", ("-extrange",), "Start", "Open File", "Disconnected", 14)]
     for code, args, start, open_file, disconnected, index in cases:
         values = {"Language": code, "SonarDialogBinV2": sonar_record(rangeIndex=14)}
-        blocker = os.path.join(s.work, "blocker")
         if code == "0412":  # a recording under a Korean path, shown in the screenshot's strip
             folder = os.path.join(s.work, "한글 자료")
             os.makedirs(folder, exist_ok=True)
             args += (s.windows_path(s.synth(os.path.join(folder, "기록.bin"), "--turns", "2")),)
         if code == "0407":  # screenshots into a folder that cannot be made
-            with open(blocker, "w") as f:
-                f.write("a file where the working folder's parent should be\n")
+            blocker = blocker_file(s)
             values["WorkingFolder"] = s.windows_path(blocker) + "\\shots"
         s.reset_settings(**values)
         s.launch(*args)
-        for what, cmd in (("Start", ("find-child", "Button", start)),
-                          ("Open File", ("find-child", "Button", open_file)),
-                          ("status", ("wait-status", "0", disconnected))):
-            s.must(*cmd, timeout_ms=3000, what="%s: %s" % (code, what))
+        for cmd in (("find-child", "Button", start), ("find-child", "Button", open_file),
+                    ("wait-status", "0", disconnected)):
+            s.must(*cmd, timeout_ms=3000, what=code)
         sel, items = next((c for c in combos(s) if c[1] and c[1][0] == "1.5"), (None, None))
         want = RANGES + (["100", "120", "150"] if index == 14 else [])
         check(items == want and sel == index, "%r: range list %r, selection %r, expected %d"
@@ -261,35 +243,21 @@ def languages_and_ranges(s):
         check(s.quit() == 0, "%s: exit code not 0" % code)
 
 
-def combos(s):
-    """Every combo box of the main window: (selection, items), in creation order."""
-    out = []
-    for line in s.must("combos").splitlines():
-        head, _, rest = line.partition("|")
-        _, sel, count = head.split()
-        out.append((int(sel), rest.split("|") if int(count) else []))
-    return out
-
-
 def korean_screen(s, start):
     # Hangul drawn as Hangul: the label and the same button showing characters no font has (the
     # box glyph) must look different. Without a Korean font both are boxes.
     no_glyph = "\u0378\u0378"
     time.sleep(1)
-    hangul = s.must("snapshot", "Button", start).split()[2]
+    hangul = picture(s, "Button", start)
     s.must("set-text", "Button", start, no_glyph)
-    deadline = time.monotonic() + 5  # the button repaints in the program's own time
-    while s.must("snapshot", "Button", no_glyph).split()[2] == hangul:
-        check(time.monotonic() < deadline, "the Korean label draws as the box glyph")
-        time.sleep(0.2)
+    # The button repaints in the program's own time.
+    wait(lambda: picture(s, "Button", no_glyph) != hangul, 5,
+         "the Korean label draws as the box glyph", 0.2)
     s.must("set-text", "Button", no_glyph, start)
     expect_playing(s, "a command line naming a Korean path")
     manual_screenshot(s)
     check(shots(s, "screenshot"), "no screenshot of a recording under a Korean path")
-    s.must("click", "Button", "소나 상세 설정", timeout_ms=5000, what="sonar settings button")
-    s.must("wait-dialog", "*", timeout_ms=10000, what="sonar settings dialog")
-    s.must("press-dialog-button", "*", "취소")
-    s.must("wait-dialog-gone", "*", timeout_ms=10000, what="dialog closes")
+    dialog(s, "*", ("click", "Button", "소나 상세 설정"), button="취소")
 
 
 def playback(s):
@@ -318,12 +286,10 @@ def playback(s):
     check(scan[3] == slider[1] and slider[3] == trace[1] and trace[3] - trace[1] == 49,
           "work area scan %r slider %r trace %r" % (scan, slider, trace))
     for shown, following in [("x2", "x4"), ("x4", "x8"), ("x8", "x16"), ("x16", PLAY),
-                             (PLAY, "x2")]:
+                             (PLAY, "x2"), ("ll", PLAY)]:
         s.must("click", "Button", shown)
         s.must("find-child", "Button", following, timeout_ms=5000,
                what="speed button after %s" % shown)
-    s.must("click", "Button", "ll")
-    s.must("find-child", "Button", PLAY, timeout_ms=5000, what="pause shows the play sign")
     time.sleep(0.5)
     check(not scan_changes(s, 1.5), "the picture still changes while paused")
     s.must("click", "Button", PLAY)

@@ -6,30 +6,13 @@ view crops it.
 """
 import math
 import os
-import time
 
-from harness import read_png, view_record
-from scenarios import (PLAY, VIEW_TITLE, check, expect_playing, manual_screenshot, no_dialog,
-                       rect, scan_changes, shots, view_dialog)
+from harness import check, read_png, view_record, wait
+from scenarios import (COMPASS_ENABLE, PLAY, VIEW_BUTTON, VIEW_TITLE, dialog, expect_playing,
+                       manual_screenshot, no_dialog, rect, scan_changes, shots)
 
-AUTO_OFF, AUTO_EVERY_TURN = 32813, 32837
-COMPASS_ENABLE = "#1010"
+AUTO_OFF, AUTO_EVERY_TURN = "32813", "32837"
 RING_GREY = (0x60, 0x60, 0x60)
-
-
-def scan_client(s):
-    left, top, right, bottom = rect(s, "Radar scan", "*")[:4]
-    return right - left, bottom - top
-
-
-def crop(rows, x, y, w, h):
-    return [row[x:x + w] for row in rows[y:y + h]]
-
-
-def differing(a, b, tolerance):
-    """Pixels of two equal-sized pictures that differ by more than tolerance in any channel."""
-    return [(x, y) for y, (ra, rb) in enumerate(zip(a, b)) for x, (pa, pb) in enumerate(zip(ra, rb))
-            if max(abs(pa[i] - pb[i]) for i in range(3)) > tolerance]
 
 
 def is_ring_grey(p):
@@ -88,7 +71,7 @@ def screenshot_playback(s):
     os.makedirs(os.path.join(s.work, "записи"), exist_ok=True)
     rec = os.path.join(s.work, "записи", "запись.bin")
     os.replace(s.synth(os.path.join(s.work, "shot.bin"), "--turns", "1", "--step-index", "5"), rec)
-    s.set_binary("ViewDialogBinV3", view_record(grid=0, pointer=0, showInfo=0))
+    s.set_values({"ViewDialogBinV3": view_record(grid=0, pointer=0, showInfo=0)})
     s.launch(s.windows_path(rec))
     expect_playing(s, "a command line naming a Cyrillic path")
     no_dialog(s, "a Cyrillic path")
@@ -97,14 +80,12 @@ def screenshot_playback(s):
     s.must("find-child", "Button", PLAY, timeout_ms=5000, what="speed x16")
 
     # "Every turn": a silent automatic file per timer tick that follows a completed turn.
-    s.must("command", str(AUTO_EVERY_TURN))
+    s.must("command", AUTO_EVERY_TURN)
     no_dialog(s, "automatic screenshots", 3000)
-    deadline = time.monotonic() + 30
-    while len(shots(s, "autoscreenshot")) < 3 and time.monotonic() < deadline:
-        time.sleep(0.5)
-    s.must("command", str(AUTO_OFF))
+    wait(lambda: len(shots(s, "autoscreenshot")) >= 3, 30, lambda: "automatic files after a "
+         "while of \"Every turn\": %r" % shots(s, "autoscreenshot"), 0.5)
+    s.must("command", AUTO_OFF)
     auto = shots(s, "autoscreenshot")
-    check(len(auto) >= 3, "automatic files after a while of \"Every turn\": %r" % auto)
     check(not shots(s, "screenshot"), "manual files from automatic requests: %r"
           % shots(s, "screenshot"))
     side, height, rows = read_png(auto[0])
@@ -114,38 +95,33 @@ def screenshot_playback(s):
     # Three ticks saw a completed turn: the second pass is complete. Without "Playback
     # continuously" the playback ends with the pass under way, and the lines are then exactly
     # those of the file played twice, the join between passes included.
-    view_dialog(s, ["Playback continuously"], "Set")
-    deadline = time.monotonic() + 30
-    while scan_changes(s, 2.0):
-        check(time.monotonic() < deadline, "the playback goes on without \"Playback continuously\"")
+    dialog(s, VIEW_TITLE, VIEW_BUTTON, ["Playback continuously"], "Set")
+    wait(lambda: not scan_changes(s, 2.0), 30,
+         "the playback goes on without \"Playback continuously\"", 0)
     manual_screenshot(s, "Screenshot saved")
     files = shots(s, "screenshot")
     check(len(files) == 1, "files after one manual screenshot: %r" % files)
     after_off = shots(s, "autoscreenshot")
-    w, h = scan_client(s)
+    left, top, right, bottom = rect(s, "Radar scan", "*")[:4]
+    w, h = right - left, bottom - top
     side, height, off = read_png(files[0])
     check(side == height == max(w, h), "screenshot %dx%d for a %dx%d scan view" % (side, height,
                                                                                     w, h))
     ox, oy = (side - w) // 2, (side - h) // 2
-    rendered = read_png(s.render(os.path.join(s.work, "render.png"), rec, rec, "--size",
-                                 "%dx%d" % (w, h)))[2]
-    shown = crop(off, ox, oy, w, h)
+    rendered = s.render(os.path.join(s.work, "render.png"), rec, rec, "--size", "%dx%d" % (w, h))
     # The same portable paint on both sides, and each pixel's direction rounded from the
     # double-precision arctangent, on which the C libraries agree: every pixel equal.
-    wrong = differing(shown, rendered, 0)
+    wrong = [(x, y) for y, row in enumerate(rendered) for x, p in enumerate(row)
+             if off[oy + y][ox + x] != p]
     check(not wrong, "overlays off: %d of %d pixels differ from sk720 render (first at %r)"
           % (len(wrong), w * h, wrong[:5]))
 
     # Overlays on through the dialog: rings, spokes, pointer and the information strip.
-    s.must("click", "Button", VIEW_TITLE)
-    s.must("wait-dialog", VIEW_TITLE, what="view settings dialog")
+    dialog(s, VIEW_TITLE, VIEW_BUTTON)
     check(s.drive("dialog-get", VIEW_TITLE, COMPASS_ENABLE)[0] == 0,
           "the records carry compass data, but the dialog has no compass group")
-    for box in ("Grid", "Pointer", "Show info"):
-        s.must("press-dialog-button", VIEW_TITLE, box, what="tick %s" % box)
-    s.must("press-dialog-button", VIEW_TITLE, "Set")
-    s.must("wait-dialog-gone", VIEW_TITLE, what="Set closes the dialog")
-    stored = s.query("ViewDialogBinV3")
+    dialog(s, VIEW_TITLE, steps=["Grid", "Pointer", "Show info"], button="Set")
+    stored = s.values().get("ViewDialogBinV3")
     # The compass group's "Zero always up" is always ticked.
     check(stored == view_record(playbackContinuously=0),
           "stored after ticking the overlays: %r" % stored)
@@ -158,8 +134,8 @@ def screenshot_playback(s):
     fit = min(w, h) / max(w, h)
     radii = ring_radii(side, fit, 10.0, 10.0)
     check_rings("screenshot", on, off, side // 2, side // 2, radii)
-    overlays = read_png(s.render(os.path.join(s.work, "render-overlays.png"), rec, rec, "--size",
-                                 "%dx%d" % (w, h), "--overlays"))[2]
+    overlays = s.render(os.path.join(s.work, "render-overlays.png"), rec, rec, "--size",
+                        "%dx%d" % (w, h), "--overlays")
     check_rings("sk720 render --overlays", overlays, rendered, side // 2 - ox, side // 2 - oy,
                 radii)
     # The strip is drawn straight onto the square's top rows: white text over the echo.

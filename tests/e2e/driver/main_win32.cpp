@@ -2,16 +2,12 @@
 // Prints one line (or one line per item) and exits 0 on success, 1 when what was waited for did
 // not come before the deadline, 2 on a usage error, 3 when the target could not be reached.
 #include <windows.h>
-// After windows.h, which it needs.
-#include <commctrl.h>
 
 #include <cstdio>
 #include <cwchar>
-#include <functional>
 #include <string>
 #include <vector>
 
-#include "measure_win32.h"
 #include "remote_win32.h"
 #include "windows_win32.h"
 
@@ -21,21 +17,18 @@ namespace {
 
 constexpr int kOk = 0, kTimeout = 1, kUsage = 2, kFailed = 3;
 
+// The commands and their arguments; TEXT "*" matches any text. --scan aims command, key,
+// wheel, rect and snapshot at the scan view; --mark LOG prints "mark BEFORE AFTER", the head
+// log's record count read just before and just after a click's or command's post.
 const char kUsageText[] =
     "usage: sk720drive COMMAND [ARGS] [--timeout MS] [--scan] [--watch] [--mark LOG]\n"
-    "  wait-window                   status PART                    wait-status PART TEXT\n"
-    "  find-child CLASS TEXT         wait-visible CLASS TEXT        set-text CLASS TEXT NEW\n"
-    "  click CLASS TEXT              command ID [--watch]           close\n"
-    "  button-command CLASS TEXT     (the button's WM_COMMAND posted straight to the main window)\n"
-    "  timed-click CLASS TEXT PART STATUS   (ms from the click until status part PART reads it)\n"
-    "  combos                        combo-items CLASS N            combo-select CLASS N ITEM\n"
-    "  rect [CLASS TEXT]             snapshot [CLASS TEXT]          key VK\n"
-    "  wheel DELTA [TIMES INTERVAL]  (TIMES turns INTERVAL ms apart, the direction alternating)\n"
-    "  wait-dialog TITLE             wait-dialog-gone TITLE         dialog-text TITLE\n"
-    "  press-dialog-button TITLE TEXT   dialog-set TITLE #ID|CLASS:N TEXT   dialog-get TITLE ITEM\n"
-    "--scan aims command and key at the scan view; --mark prints \"mark BEFORE AFTER\", the head\n"
-    "log's record count read just before and just after a click's or command's post.\n"
-    "TEXT \"*\" matches any text.\n";
+    "  wait-window | status PART | wait-status PART TEXT | find-child CLASS TEXT | close\n"
+    "  wait-visible CLASS TEXT | set-text CLASS TEXT NEW | click CLASS TEXT | command ID\n"
+    "  button-command CLASS TEXT | timed-click CLASS TEXT PART STATUS | key VK | combos\n"
+    "  combo-select CLASS N ITEM | rect [CLASS TEXT] | snapshot [CLASS TEXT] (a hash)\n"
+    "  wheel DELTA [TIMES INTERVAL] | wait-dialog TITLE | wait-dialog-gone TITLE\n"
+    "  dialog-text TITLE | press-dialog-button TITLE TEXT | dialog-set TITLE #ID|CLASS:N TEXT\n"
+    "  dialog-get TITLE #ID|CLASS:N\n";
 
 struct Options {
   std::vector<std::wstring> args;
@@ -50,6 +43,13 @@ void say(const std::wstring& line) {
   WriteFile(GetStdHandle(STD_OUTPUT_HANDLE), bytes.data(), DWORD(bytes.size()), &written, nullptr);
 }
 
+const std::wstring& arg(const Options& o, size_t i) {
+  static const std::wstring any = L"*";
+  return i < o.args.size() ? o.args[i] : any;
+}
+
+int number(const Options& o, size_t i) { return int(wcstol(arg(o, i).c_str(), nullptr, 0)); }
+
 // Posts, between two readings of the head's log when one is named.
 int markedPost(const Options& o, HWND w, UINT msg, WPARAM wParam, LPARAM lParam) {
   const int64_t before = o.markLog.empty() ? 0 : headLogRecords(o.markLog);
@@ -59,6 +59,14 @@ int markedPost(const Options& o, HWND w, UINT msg, WPARAM wParam, LPARAM lParam)
   return ok ? kOk : kFailed;
 }
 
+int setText(HWND w, const std::wstring& text) {
+  DWORD_PTR ignored = 0;
+  return SendMessageTimeoutW(w, WM_SETTEXT, 0, LPARAM(text.c_str()), SMTO_ABORTIFHUNG, 2000,
+                             &ignored)
+             ? kOk
+             : kFailed;
+}
+
 std::wstring withoutAmpersands(const std::wstring& s) {
   std::wstring out;
   for (wchar_t c : s)
@@ -66,15 +74,10 @@ std::wstring withoutAmpersands(const std::wstring& s) {
   return out;
 }
 
-const std::wstring& arg(const Options& o, size_t i) {
-  static const std::wstring any = L"*";
-  return i < o.args.size() ? o.args[i] : any;
-}
-
 // The first child of the class with the text, polled until the deadline.
-HWND child(HWND main, const Options& o, const std::wstring& cls, const std::wstring& text) {
+HWND child(HWND main, DWORD timeoutMs, const std::wstring& cls, const std::wstring& text) {
   HWND hit = nullptr;
-  pollUntil(o.timeoutMs, [&] {
+  pollUntil(timeoutMs, [&] {
     const auto hits = findChildren(main, cls, text);
     hit = hits.empty() ? nullptr : hits.front();
     return hit != nullptr;
@@ -82,14 +85,20 @@ HWND child(HWND main, const Options& o, const std::wstring& cls, const std::wstr
   return hit;
 }
 
-HWND statusBar(HWND main) {
-  const auto hits = findChildren(main, L"msctls_statusbar32", L"*");
-  return hits.empty() ? nullptr : hits.front();
-}
-
-std::optional<std::wstring> statusPart(HWND main, const std::wstring& part) {
-  const HWND bar = statusBar(main);
-  return bar ? statusText(bar, _wtoi(part.c_str())) : std::nullopt;
+// Polls status part `part` until it reads `want` (any text with want "*"); the milliseconds
+// until it did or -1, and the last text read. The status bar belongs to the window's thread: it
+// answers once the thread is free.
+int64_t waitStatus(HWND main, DWORD timeoutMs, const std::wstring& part, const std::wstring& want,
+                   std::wstring& last, DWORD intervalMs = 50) {
+  return pollFor(
+      timeoutMs,
+      [&] {
+        const HWND bar = child(main, 0, L"msctls_statusbar32", L"*");
+        const auto text = bar ? statusText(bar, _wtoi(part.c_str())) : std::nullopt;
+        if (text) last = *text;
+        return text && (want == L"*" || *text == want);
+      },
+      intervalMs);
 }
 
 std::wstring rectLine(HWND w) {
@@ -105,9 +114,7 @@ std::wstring joinedTexts(HWND dialog) {
   std::wstring line;
   for (HWND w : findChildren(dialog, L"Static", L"*")) {
     const std::wstring t = windowText(w);
-    if (t.empty()) continue;
-    if (!line.empty()) line += L"|";
-    line += t;
+    if (!t.empty()) line += (line.empty() ? L"" : L"|") + t;
   }
   return line;
 }
@@ -142,10 +149,7 @@ int dialogCommand(const Options& o, const std::wstring& cmd) {
   } else if (cmd == L"dialog-set" || cmd == L"dialog-get") {
     const HWND item = dialogItem(dialog, arg(o, 2));
     if (!item) return kTimeout;
-    DWORD_PTR ignored = 0;
-    if (cmd == L"dialog-set")
-      SendMessageTimeoutW(item, WM_SETTEXT, 0, LPARAM(arg(o, 3).c_str()), SMTO_ABORTIFHUNG, 2000,
-                          &ignored);
+    if (cmd == L"dialog-set") setText(item, arg(o, 3));
     say(windowText(item));
   } else {
     return kUsage;
@@ -168,48 +172,90 @@ int watchDialog(const Options& o) {
   return closed ? kOk : kTimeout;
 }
 
+// "N SELECTION COUNT|ITEM|..." for each combo box, or for the one combo-select changed.
 int comboCommand(HWND main, const Options& o, const std::wstring& cmd) {
   const auto all = findChildren(main, L"ComboBox", L"*");
+  const bool one = cmd == L"combo-select";
   for (size_t i = 0; i < all.size(); ++i) {
-    if (cmd != L"combos" && i != size_t(_wtoi(arg(o, 2).c_str()))) continue;
-    if (cmd == L"combo-select")
-      SendMessageW(all[i], CB_SETCURSEL, WPARAM(_wtoi(arg(o, 3).c_str())), 0);
+    if (one && i != size_t(number(o, 2))) continue;
+    if (one) SendMessageW(all[i], CB_SETCURSEL, WPARAM(number(o, 3)), 0);
     const ComboContents c = comboContents(all[i]);
-    std::wstring line = std::to_wstring(c.items.size());
-    if (cmd == L"combos")
-      line = std::to_wstring(i) + L" " + std::to_wstring(c.selection) + L" " + line;
+    std::wstring line = std::to_wstring(i) + L" " + std::to_wstring(c.selection) + L" " +
+                        std::to_wstring(c.items.size());
     for (const auto& item : c.items) line += L"|" + item;
     say(line);
-    if (cmd != L"combos") return kOk;
+    if (one) return kOk;
   }
-  return cmd == L"combos" ? kOk : kTimeout;
+  return one ? kTimeout : kOk;
 }
 
 // The commands on a child found by class and text.
 int childCommand(HWND main, const Options& o, const std::wstring& cmd) {
-  const HWND w = child(main, o, arg(o, 1), arg(o, 2));
+  if (cmd == L"wait-visible") {
+    HWND w = nullptr;
+    const bool ok = pollUntil(o.timeoutMs, [&] {
+      w = child(main, 0, arg(o, 1), arg(o, 2));
+      RECT r;
+      return w && IsWindowVisible(w) && GetWindowRect(w, &r) && r.right > r.left &&
+             r.bottom > r.top;
+    });
+    say(w ? rectLine(w) : L"not found");
+    return ok ? kOk : kTimeout;
+  }
+  const HWND w = child(main, o.timeoutMs, arg(o, 1), arg(o, 2));
   if (!w) return kTimeout;
   if (cmd == L"click") return markedPost(o, w, BM_CLICK, 0, 0);
   if (cmd == L"button-command")
     return markedPost(o, main, WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(w), BN_CLICKED), LPARAM(w));
+  if (cmd == L"set-text") return setText(w, arg(o, 3));
   if (cmd == L"timed-click") {
-    if (!statusBar(main) || !PostMessageW(w, BM_CLICK, 0, 0)) return kFailed;
-    // The status bar belongs to the window's thread: it answers once the command has returned.
-    const int64_t ms = millisecondsUntil(o.timeoutMs, [&] {
-      const auto text = statusPart(main, arg(o, 3));
-      return text && *text == arg(o, 4);
-    });
+    std::wstring last;
+    if (!PostMessageW(w, BM_CLICK, 0, 0)) return kFailed;
+    const int64_t ms = waitStatus(main, o.timeoutMs, arg(o, 3), arg(o, 4), last, 5);
     say(std::to_wstring(ms));
     return ms >= 0 ? kOk : kTimeout;
   }
-  if (cmd == L"set-text") {
-    DWORD_PTR ignored = 0;
-    return SendMessageTimeoutW(w, WM_SETTEXT, 0, LPARAM(arg(o, 3).c_str()), SMTO_ABORTIFHUNG, 2000,
-                               &ignored)
-               ? kOk
-               : kFailed;
+  if (cmd != L"find-child") return kUsage;
+  say(rectLine(w));
+  return kOk;
+}
+
+// Commands on the main window (or with --scan the scan view) itself.
+int windowCommand(HWND main, HWND target, const Options& o, const std::wstring& cmd) {
+  if (cmd == L"wait-window") {
+    say(windowText(main));
+  } else if (cmd == L"rect" || cmd == L"snapshot") {
+    const HWND w = o.args.size() > 1 ? child(main, o.timeoutMs, arg(o, 1), arg(o, 2)) : target;
+    if (!w) return kTimeout;
+    const auto hash = cmd == L"snapshot" ? pictureHash(w) : std::optional<uint64_t>(0);
+    if (!hash) return kFailed;
+    say(cmd == L"rect" ? rectLine(w) : std::to_wstring(*hash));
+  } else if (cmd == L"command") {
+    const int rc = markedPost(o, target, WM_COMMAND, MAKEWPARAM(number(o, 1), 0), 0);
+    return rc == kOk && o.watch ? watchDialog(o) : rc;
+  } else if (cmd == L"close") {
+    return PostMessageW(main, WM_CLOSE, 0, 0) ? kOk : kFailed;
+  } else if (cmd == L"key") {
+    const WPARAM vk = WPARAM(number(o, 1));
+    const LPARAM scanCode = LPARAM(MapVirtualKeyW(UINT(vk), MAPVK_VK_TO_VSC)) << 16;
+    const bool down = PostMessageW(target, WM_KEYDOWN, vk, 1 | scanCode);
+    const bool up = PostMessageW(target, WM_KEYUP, vk, LPARAM(1 | scanCode | 0xC0000000u));
+    return down && up ? kOk : kFailed;
+  } else if (cmd == L"wheel") {
+    RECT r;
+    GetWindowRect(target, &r);
+    short delta = short(number(o, 1));
+    // TIMES turns, the direction alternating, INTERVAL ms apart: a user zooming in and out.
+    const int times = o.args.size() > 2 ? number(o, 2) : 1;
+    for (int i = 0; i < times; ++i, delta = short(-delta)) {
+      if (i > 0) Sleep(DWORD(number(o, 3)));
+      if (!PostMessageW(target, WM_MOUSEWHEEL, MAKEWPARAM(0, static_cast<WORD>(delta)),
+                        MAKELPARAM((r.left + r.right) / 2, (r.top + r.bottom) / 2)))
+        return kFailed;
+    }
+  } else {
+    return kUsage;
   }
-  say(rectLine(w));  // find-child
   return kOk;
 }
 
@@ -227,85 +273,20 @@ int run(const Options& o) {
     say(L"no main window");
     return kTimeout;
   }
-  const auto scanViews = findChildren(main, kScanClass, L"*");
-  const HWND target = !o.scan ? main : scanViews.empty() ? nullptr : scanViews.front();
-  if (!target) return kTimeout;
-
-  if (cmd == L"wait-window") {
-    say(windowText(main));
-    return kOk;
-  }
   if (cmd == L"status" || cmd == L"wait-status") {
     std::wstring last;
-    const bool ok = pollUntil(cmd == L"status" ? 0 : o.timeoutMs, [&] {
-      const auto text = statusPart(main, arg(o, 1));
-      if (text) last = *text;
-      return text && (cmd == L"status" || last == arg(o, 2));
-    });
+    const bool now = cmd == L"status";
+    const bool ok =
+        waitStatus(main, now ? 0 : o.timeoutMs, arg(o, 1), now ? L"*" : arg(o, 2), last) >= 0;
     say(last);
-    return ok ? kOk : cmd == L"status" ? kFailed : kTimeout;
+    return ok ? kOk : now ? kFailed : kTimeout;
   }
+  if (cmd == L"combos" || cmd == L"combo-select") return comboCommand(main, o, cmd);
   if (cmd == L"find-child" || cmd == L"click" || cmd == L"timed-click" ||
-      cmd == L"button-command" || cmd == L"set-text")
+      cmd == L"button-command" || cmd == L"set-text" || cmd == L"wait-visible")
     return childCommand(main, o, cmd);
-  if (cmd == L"wait-visible") {
-    HWND w = nullptr;
-    const bool ok = pollUntil(o.timeoutMs, [&] {
-      w = child(main, Options{}, arg(o, 1), arg(o, 2));
-      RECT r;
-      return w && IsWindowVisible(w) && GetWindowRect(w, &r) && r.right > r.left &&
-             r.bottom > r.top;
-    });
-    say(w ? rectLine(w) : L"not found");
-    return ok ? kOk : kTimeout;
-  }
-  if (cmd == L"rect" || cmd == L"snapshot") {
-    HWND w = target;
-    if (o.args.size() > 1 && !(w = child(main, o, arg(o, 1), arg(o, 2)))) return kTimeout;
-    if (cmd == L"rect") {
-      say(rectLine(w));
-      return kOk;
-    }
-    const auto s = snapshot(w);
-    if (!s) return kFailed;
-    say(std::to_wstring(s->nonBlack) + L" " + std::to_wstring(s->total) + L" " +
-        std::to_wstring(s->hash));
-    return kOk;
-  }
-  if (cmd == L"command") {
-    const WPARAM id = MAKEWPARAM(wcstol(arg(o, 1).c_str(), nullptr, 0), 0);
-    const int rc = markedPost(o, target, WM_COMMAND, id, 0);
-    return rc == kOk && o.watch ? watchDialog(o) : rc;
-  }
-  if (cmd == L"close") return PostMessageW(main, WM_CLOSE, 0, 0) ? kOk : kFailed;
-  if (cmd == L"key") {
-    const WPARAM vk = WPARAM(wcstol(arg(o, 1).c_str(), nullptr, 0));
-    const LPARAM scanCode = LPARAM(MapVirtualKeyW(UINT(vk), MAPVK_VK_TO_VSC)) << 16;
-    const bool down = PostMessageW(target, WM_KEYDOWN, vk, 1 | scanCode);
-    const bool up = PostMessageW(target, WM_KEYUP, vk, LPARAM(1 | scanCode | 0xC0000000u));
-    return down && up ? kOk : kFailed;
-  }
-  if (cmd == L"wheel") {
-    RECT r;
-    GetWindowRect(target, &r);
-    short delta = short(_wtoi(arg(o, 1).c_str()));
-    // TIMES turns, the direction alternating, INTERVAL ms apart: a user zooming in and out.
-    const int times = o.args.size() > 2 ? _wtoi(arg(o, 2).c_str()) : 1;
-    const DWORD interval = o.args.size() > 3 ? DWORD(_wtoi(arg(o, 3).c_str())) : 0;
-    for (int i = 0; i < times; ++i) {
-      if (i > 0) Sleep(interval);
-      const WPARAM keys = MAKEWPARAM(0, static_cast<WORD>(delta));
-      if (!PostMessageW(target, WM_MOUSEWHEEL, keys,
-                        MAKELPARAM((r.left + r.right) / 2, (r.top + r.bottom) / 2))) {
-        return kFailed;
-      }
-      delta = short(-delta);
-    }
-    return kOk;
-  }
-  if (cmd == L"combos" || cmd == L"combo-items" || cmd == L"combo-select")
-    return comboCommand(main, o, cmd);
-  return kUsage;
+  const HWND target = o.scan ? child(main, 0, kScanClass, L"*") : main;
+  return target ? windowCommand(main, target, o, cmd) : kTimeout;
 }
 
 }  // namespace

@@ -48,11 +48,11 @@ ComboContents comboContents(HWND combo) {
   return c;
 }
 
-std::optional<Snapshot> snapshot(HWND w) {
+std::optional<uint64_t> pictureHash(HWND w) {
   RECT r;
   if (!GetWindowRect(w, &r)) return std::nullopt;
   const int width = r.right - r.left, height = r.bottom - r.top;
-  if (width <= 0 || height <= 0) return Snapshot{};
+  if (width <= 0 || height <= 0) return 0;
   HDC screen = GetDC(nullptr);
   HDC memory = CreateCompatibleDC(screen);
   BITMAPINFO info = {};
@@ -64,21 +64,16 @@ std::optional<Snapshot> snapshot(HWND w) {
   info.bmiHeader.biCompression = BI_RGB;
   void* bits = nullptr;
   HBITMAP dib = CreateDIBSection(memory, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-  std::optional<Snapshot> result;
+  std::optional<uint64_t> result;
   if (dib) {
     HGDIOBJ old = SelectObject(memory, dib);
     if (BitBlt(memory, 0, 0, width, height, screen, r.left, r.top, SRCCOPY)) {
       GdiFlush();
-      Snapshot s;
-      s.total = uint64_t(width) * uint64_t(height);
-      s.hash = 1469598103934665603ull;
+      uint64_t hash = 1469598103934665603ull;  // FNV-1a over the pixels
       const auto* px = static_cast<const uint32_t*>(bits);
-      for (uint64_t i = 0; i < s.total; ++i) {
-        const uint32_t v = px[i] & 0xFFFFFFu;
-        if (v) ++s.nonBlack;
-        s.hash = (s.hash ^ v) * 1099511628211ull;
-      }
-      result = s;
+      for (size_t i = 0; i < size_t(width) * size_t(height); ++i)
+        hash = (hash ^ (px[i] & 0xFFFFFFu)) * 1099511628211ull;
+      result = hash;
     }
     SelectObject(memory, old);
     DeleteObject(dib);

@@ -20,10 +20,7 @@ struct ComboContents {
 };
 ComboContents comboContents(HWND combo);
 
-// What the screen shows inside a window: count of non-black pixels and a hash of all of them.
-struct Snapshot {
-  uint64_t nonBlack = 0, total = 0, hash = 0;
-};
-std::optional<Snapshot> snapshot(HWND w);
+// A hash of what the screen shows inside a window.
+std::optional<uint64_t> pictureHash(HWND w);
 
 }  // namespace sk720drive

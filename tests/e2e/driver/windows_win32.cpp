@@ -1,6 +1,6 @@
 #include "windows_win32.h"
 
-#include <cwctype>
+#include <chrono>
 
 namespace sk720drive {
 
@@ -41,36 +41,13 @@ BOOL CALLBACK collect(HWND w, LPARAM out) {
   return TRUE;
 }
 
-bool sameClass(const std::wstring& a, const std::wstring& b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i)
-    if (std::towlower(a[i]) != std::towlower(b[i])) return false;
-  return true;
-}
-
-struct DialogSearch {
-  DWORD pid;
-  std::wstring title;
-  HWND found;
-};
-
-BOOL CALLBACK matchDialog(HWND w, LPARAM param) {
-  auto* s = reinterpret_cast<DialogSearch*>(param);
-  DWORD pid = 0;
-  GetWindowThreadProcessId(w, &pid);
-  if (pid != s->pid || className(w) != L"#32770" || !IsWindowVisible(w)) return TRUE;
-  if (s->title != L"*" && windowText(w) != s->title) return TRUE;
-  s->found = w;
-  return FALSE;
-}
-
 }  // namespace
 
 std::vector<HWND> findChildren(HWND parent, const std::wstring& cls, const std::wstring& text) {
   std::vector<HWND> all, hits;
   EnumChildWindows(parent, collect, LPARAM(&all));
   for (HWND w : all) {
-    if (!sameClass(className(w), cls)) continue;
+    if (_wcsicmp(className(w).c_str(), cls.c_str()) != 0) continue;
     if (text != L"*" && windowText(w) != text) continue;
     hits.push_back(w);
   }
@@ -81,20 +58,48 @@ HWND findMainWindow() { return FindWindowW(kMainClass, nullptr); }
 
 HWND findDialog(const std::wstring& title) {
   const HWND main = findMainWindow();
-  if (!main) return nullptr;
-  DialogSearch s{0, title, nullptr};
-  GetWindowThreadProcessId(main, &s.pid);
-  EnumWindows(matchDialog, LPARAM(&s));
-  return s.found;
+  DWORD programPid = 0;
+  if (!main || !GetWindowThreadProcessId(main, &programPid)) return nullptr;
+  for (HWND w = nullptr; (w = FindWindowExW(nullptr, w, L"#32770", nullptr)) != nullptr;) {
+    DWORD pid = 0;
+    GetWindowThreadProcessId(w, &pid);
+    if (pid == programPid && IsWindowVisible(w) && (title == L"*" || windowText(w) == title))
+      return w;
+  }
+  return nullptr;
 }
 
-bool pollUntil(DWORD timeoutMs, const std::function<bool()>& probe) {
-  const ULONGLONG deadline = GetTickCount64() + timeoutMs;
+int64_t pollFor(DWORD timeoutMs, const std::function<bool()>& probe, DWORD intervalMs) {
+  const auto start = std::chrono::steady_clock::now();
+  const auto deadline = start + std::chrono::milliseconds(timeoutMs);
   for (;;) {
-    if (probe()) return true;
-    if (GetTickCount64() >= deadline) return false;
-    Sleep(50);
+    const bool done = probe();
+    const auto now = std::chrono::steady_clock::now();
+    if (done) return std::chrono::duration_cast<std::chrono::milliseconds>(now - start).count();
+    if (now >= deadline) return -1;
+    Sleep(intervalMs);
   }
+}
+
+int64_t headLogRecords(const std::wstring& path) {
+  // The simulator appends while we read: share everything, read what is there.
+  const HANDLE f = CreateFileW(path.c_str(), GENERIC_READ,
+                               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                               OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (f == INVALID_HANDLE_VALUE) return -1;
+  int64_t records = 0;
+  bool lineStart = true, comment = false;
+  char buffer[65536];
+  DWORD got = 0;
+  while (ReadFile(f, buffer, sizeof buffer, &got, nullptr) && got > 0) {
+    for (DWORD i = 0; i < got; ++i) {
+      if (lineStart) comment = buffer[i] == '#';
+      lineStart = buffer[i] == '\n';
+      if (lineStart && !comment) ++records;  // a line counts once it is complete
+    }
+  }
+  CloseHandle(f);
+  return records;
 }
 
 }  // namespace sk720drive

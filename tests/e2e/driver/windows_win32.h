@@ -1,8 +1,11 @@
-// Finding and reading the windows of the program under test from another process.
+// Finding and reading the windows of the program under test from another process, and waiting
+// for them in the driver itself, next to the action, so that the driver's own start-up under Wine
+// is not counted as the program's latency.
 #pragma once
 
 #include <windows.h>
 
+#include <cstdint>
 #include <functional>
 #include <string>
 #include <vector>
@@ -27,7 +30,15 @@ HWND findMainWindow();
 // A top-level dialog ("#32770") of the program's process whose title equals title ("*": any).
 HWND findDialog(const std::wstring& title);
 
-// Runs probe every 50 ms until it returns true or timeoutMs passed; true when it succeeded.
-bool pollUntil(DWORD timeoutMs, const std::function<bool()>& probe);
+// Runs probe every intervalMs until it returns true; the milliseconds until it did, or -1 once
+// timeoutMs passed.
+int64_t pollFor(DWORD timeoutMs, const std::function<bool()>& probe, DWORD intervalMs = 50);
+inline bool pollUntil(DWORD timeoutMs, const std::function<bool()>& probe) {
+  return pollFor(timeoutMs, probe) >= 0;
+}
+
+// Complete record lines in the simulated head's log (`sk720 headsim --log`): how many records
+// the head had sent when it was read; -1 when the log cannot be opened.
+int64_t headLogRecords(const std::wstring& path);
 
 }  // namespace sk720drive
