@@ -79,7 +79,7 @@ void condenseTextsThatDoNotFit(HWND parent, HFONT font, std::vector<HFONT>& made
     const Need n = needOf(c, dc);
     if (n.room <= 0 || n.text <= n.room) continue;
     // An open list shows its items whole, whatever the closed field can.
-    if (classOf(c) == L"ComboBox") SendMessageW(c, CB_SETDROPPEDWIDTH, WPARAM(n.text + 24), 0);
+    if (classOf(c) == L"ComboBox") SendMessageW(c, CB_SETDROPPEDWIDTH, WPARAM(n.text) + 24, 0);
     const int percent = std::max(kNarrowestPercent, n.room * 100 / n.text);
     LOGFONTW lf = base;
     lf.lfWidth = std::max(1L, LONG(tm.tmAveCharWidth) * percent / 100);
