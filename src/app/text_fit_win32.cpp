@@ -31,6 +31,7 @@ int textWidth(HDC dc, const std::wstring& s) {
 // control this step looks after.
 struct Need {
   int text = 0, room = 0;
+  bool combo = false;
 };
 
 Need needOf(HWND w, HDC dc) {
@@ -52,7 +53,7 @@ Need needOf(HWND w, HDC dc) {
       item.resize(size_t(len));
       widest = std::max(widest, textWidth(dc, item));
     }
-    return {widest, int(info.rcItem.right - info.rcItem.left) - 4};
+    return {widest, int(info.rcItem.right - info.rcItem.left) - 4, true};
   }
   const std::wstring text = textOf(w);
   if (text.empty()) return {};
@@ -79,7 +80,7 @@ void condenseTextsThatDoNotFit(HWND parent, HFONT font, std::vector<HFONT>& made
     const Need n = needOf(c, dc);
     if (n.room <= 0 || n.text <= n.room) continue;
     // An open list shows its items whole, whatever the closed field can.
-    if (classOf(c) == L"ComboBox") SendMessageW(c, CB_SETDROPPEDWIDTH, WPARAM(n.text) + 24, 0);
+    if (n.combo) SendMessageW(c, CB_SETDROPPEDWIDTH, WPARAM(n.text) + 24, 0);
     const int percent = std::max(kNarrowestPercent, n.room * 100 / n.text);
     LOGFONTW lf = base;
     lf.lfWidth = std::max(1L, LONG(tm.tmAveCharWidth) * percent / 100);

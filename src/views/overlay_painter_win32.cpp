@@ -16,12 +16,17 @@ const wchar_t* const kFamilies[] = {L"Segoe UI", L"Liberation Sans", L"DejaVu Sa
 
 Gdiplus::ARGB argbOf(uint32_t c) { return Gdiplus::ARGB(c); }
 
-// The surface's bounds with a margin for the pen: what lies beyond is never seen.
-ClipBox clipBox(Gdiplus::GpGraphics* g, float penWidth) {
+// The surface's bounds: what lies beyond them is never seen.
+ClipBox surfaceBox(Gdiplus::GpGraphics* g) {
   Gdiplus::RectF r;
   if (G::GdipGetVisibleClipBounds(g, &r) != Gdiplus::Ok) return {-1e9f, -1e9f, 1e9f, 1e9f};
+  return {r.X, r.Y, r.X + r.Width, r.Y + r.Height};
+}
+
+// The box widened by a pen's reach, so that a cut stroke still covers the box's edge pixels.
+ClipBox widened(const ClipBox& b, float penWidth) {
   const float m = penWidth + 2.0f;
-  return {r.X - m, r.Y - m, r.X + r.Width + m, r.Y + r.Height + m};
+  return {b.left - m, b.top - m, b.right + m, b.bottom + m};
 }
 
 }  // namespace
@@ -108,6 +113,7 @@ void OverlayPainterWin32::drawText(Gdiplus::GpGraphics* g, const OverlayPrimitiv
 void OverlayPainterWin32::paint(Gdiplus::GpGraphics* g, const OverlayList& list, float dx,
                                 float dy) {
   if (!g) return;
+  const ClipBox surface = surfaceBox(g);
   for (const OverlayPrimitive& p : list) {
     switch (p.kind) {
       case PrimitiveKind::Line:
@@ -117,7 +123,7 @@ void OverlayPainterWin32::paint(Gdiplus::GpGraphics* g, const OverlayList& list,
             Gdiplus::Ok) {
           break;
         }
-        const ClipBox box = clipBox(g, p.penWidth);
+        const ClipBox box = widened(surface, p.penWidth);
         if (p.kind == PrimitiveKind::Line) {
           PointF a{p.points[0].x + dx, p.points[0].y + dy},
               b{p.points[1].x + dx, p.points[1].y + dy};
