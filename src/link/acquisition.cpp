@@ -117,6 +117,8 @@ void Acquisition::setRecordPath(const std::string& path) {
 
 StartResult ConnectThread(Acquisition& acq, const ConnectJob& job, PortFactory& ports) {
   AcquisitionObserver& ui = *acq.observer;
+  // An earlier connection's stop request is not this one's.
+  acq.state.linkStopRequest.store(false);
   if (cancelled(job)) return StartResult::Cancelled;
   ui.linkStatus(LinkStatus::OpeningPort);
   // A port still read by a loop of an earlier connection must not be replaced under it.
@@ -189,6 +191,11 @@ StartResult ConnectThread(Acquisition& acq, const ConnectJob& job, PortFactory& 
   // A cancel during the loading is honoured once the head is out of the sequence.
   if (cancelled(job)) return abandonConnect(acq);
   return started;
+}
+
+void cancelConnection(Acquisition& acq, std::atomic<bool>& cancel) {
+  cancel.store(true);
+  acq.state.linkStopRequest.store(true);
 }
 
 void requestLinkStop(Acquisition& acq) {

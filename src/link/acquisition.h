@@ -172,6 +172,10 @@ StartResult startSonar(Acquisition& acq);
 // about 100 ms.
 void requestLinkStop(Acquisition& acq);
 
+// Withdraws the connection that runs with this cancel flag: the sequence gives up inside the
+// wait it is in (a silent head's reply wait lasts seconds), not only between its steps.
+void cancelConnection(Acquisition& acq, std::atomic<bool>& cancel);
+
 // Stops the loops, closes both ports, reports "Disconnected".
 void disconnectHead(Acquisition& acq);
 

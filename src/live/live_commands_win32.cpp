@@ -27,9 +27,10 @@ void showDisconnected(AppData& a) {
   setStatusPart(a.statusBar, 1, L"");
 }
 
-// An earlier connection still winding down after a cancel: wait a little for it.
+// An earlier connection still winding down after a cancel: wait a little for it (it gives up
+// inside its current wait).
 bool waitForConnectThread(AppData& a) {
-  for (int i = 0; i < 100 && a.live.connecting.load(); ++i) Sleep(20);
+  for (int i = 0; i < 25 && a.live.connecting.load(); ++i) Sleep(20);
   return !a.live.connecting.load();
 }
 
@@ -75,6 +76,8 @@ void startEnded(AppData& a, StartResult result) {
 void startCommand(HWND main) {
   AppData* a = appDataOf(main);
   if (!a) return;
+  // A second Start while a connection runs (its dialog is up) has nothing to add.
+  if (a->live.connecting.load() && !a->live.cancel.load()) return;
   if (!waitForConnectThread(*a)) {
     showNoticeDialog(main, loadText(IDS_STILL_ENDING_CONNECTION), NoticeKind::Failure);
     return;

@@ -145,7 +145,7 @@ bool beginConnect(AppData& a, const ConnectJob& job) {
 }
 
 void cancelConnect(AppData& a) {
-  a.live.cancel.store(true);
+  cancelConnection(*a.live.acq, a.live.cancel);
   setStatusPart(a.statusBar, 0, loadText(IDS_DISCONNECTED));
 }
 

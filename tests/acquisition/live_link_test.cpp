@@ -1,7 +1,7 @@
 // The whole live path against the simulated head and receiver over in-process loopbacks, on
 // real threads: connect, rate switch, load, work mode, line store, record files, re-applying
-// settings, stop and disconnect; and the connect dialog's Cancel, which ends the sequence at its
-// next step, attempt or pause, closes the ports it opened and leaves no loop behind.
+// settings, stop and disconnect; and the connect dialog's Cancel, which ends the sequence inside
+// its current wait, closes the ports it opened and leaves no loop behind.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -184,14 +184,17 @@ TEST_F(LiveLink, ConnectRecordReapplyStopAndDisconnect) {
   }
 }
 
-TEST_F(LiveLink, CancelDuringTheRateSwitchEndsWithinThePauseAndStartWorksAgain) {
+TEST_F(LiveLink, CancelDuringTheRateSwitchEndsItsWaitAndStartWorksAgain) {
   startHead({.silent = true});  // never answers the attention: every attempt fails
   StartResult result = StartResult::Started;
   std::thread connect([&] { result = ConnectThread(acq, job, ports); });
-  // The first attempt has begun; the cancel comes during it or the pause after it.
+  // The first attempt has begun: the cancel comes inside its two-second wait for the head and
+  // ends that wait, not only the next step.
   while (ports.attentions.load() == 0) std::this_thread::sleep_for(5ms);
-  notes.cancel = true;
+  const auto cancelledAt = std::chrono::steady_clock::now();
+  cancelConnection(acq, notes.cancel);
   connect.join();
+  EXPECT_LT(std::chrono::steady_clock::now() - cancelledAt, 1s);
   EXPECT_EQ(result, StartResult::Cancelled);
   EXPECT_EQ(ports.attentions.load(), 1);  // no further attempt after the request
   expectNothingLeft();

@@ -3,6 +3,7 @@
 // not come before the deadline, 2 on a usage error, 3 when the target could not be reached.
 #include <windows.h>
 
+#include <chrono>
 #include <cstdio>
 #include <cwchar>
 #include <string>
@@ -209,10 +210,27 @@ int childCommand(HWND main, const Options& o, const std::wstring& cmd) {
     return markedPost(o, main, WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(w), BN_CLICKED), LPARAM(w));
   if (cmd == L"set-text") return setText(w, arg(o, 3));
   if (cmd == L"timed-click") {
-    std::wstring last;
+    // The milliseconds, then each status text seen on the way with when it was first seen: a
+    // slow answer says whether the window was busy or said something else meanwhile.
+    const auto start = std::chrono::steady_clock::now();
+    std::wstring seen, trail;
     if (!PostMessageW(w, BM_CLICK, 0, 0)) return kFailed;
-    const int64_t ms = waitStatus(main, o.timeoutMs, arg(o, 3), arg(o, 4), last, 5);
-    say(std::to_wstring(ms));
+    const int64_t ms = pollFor(
+        o.timeoutMs,
+        [&] {
+          const HWND bar = child(main, 0, L"msctls_statusbar32", L"*");
+          const auto text = bar ? statusText(bar, _wtoi(arg(o, 3).c_str())) : std::nullopt;
+          const std::wstring now = text ? *text : L"(unread)";
+          if (trail.empty() || now != seen) {
+            const auto at = std::chrono::duration_cast<std::chrono::milliseconds>(
+                std::chrono::steady_clock::now() - start);
+            trail += L" | " + now + L" @" + std::to_wstring(at.count());
+            seen = now;
+          }
+          return text && *text == arg(o, 4);
+        },
+        5);
+    say(std::to_wstring(ms) + trail);
     return ms >= 0 ? kOk : kTimeout;
   }
   if (cmd != L"find-child") return kUsage;
