@@ -1,5 +1,6 @@
 #include "scan/line_store.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 
@@ -63,6 +64,17 @@ void markAllDegreesDirty(LineStore& store) {
   for (uint32_t& f : store.dirtyDegrees) f = 1;
 }
 
+namespace {
+
+// Zeroes what the line still holds from sample `from` on; from then on it holds nothing there.
+void clearFrom(LineStore& store, int32_t line, int32_t from) {
+  const int32_t held = store.extent[line].load(std::memory_order_relaxed);
+  for (int32_t j = from; j < held; ++j) store.put(line, j, 0);
+  store.extent[line].store(from, std::memory_order_relaxed);
+}
+
+}  // namespace
+
 int32_t storeEchoLine(LineStore& store, const uint8_t* record, bool headUp,
                       const ViewSettings& view, int32_t previousLine) {
   const DataHeader h = parseDataHeader(record);
@@ -73,11 +85,13 @@ int32_t storeEchoLine(LineStore& store, const uint8_t* record, bool headUp,
   const int32_t deadZone = kDeadZoneSamples[clampedDeadZoneIndex(view)];
   const uint16_t* expand = sampleExpansionTable();
 
-  for (int32_t j = 0; j < kLineSamples; ++j) store.put(line, j, 0);
-  for (int32_t j = deadZone + 1; j < count; ++j) {
+  const int32_t first = std::clamp(deadZone + 1, 0, std::max(count, 0));
+  for (int32_t j = 0; j < first; ++j) store.put(line, j, 0);
+  for (int32_t j = first; j < count; ++j) {
     const float v = float(expand[samples[j]]) * gain;
     store.put(line, j, v >= 4095.0f ? uint16_t(4095) : uint16_t(v));
   }
+  clearFrom(store, line, std::max(first, count));
   setFlag(store, line);
 
   if (previousLine >= 0) {
@@ -92,8 +106,8 @@ int32_t storeEchoLine(LineStore& store, const uint8_t* record, bool headUp,
       const int32_t n = int32_t(h.samples) < kLineSamples ? int32_t(h.samples) : kLineSamples;
       const int32_t dir = from < to ? 1 : -1;
       for (int32_t f = from; f != to; f += dir) {
-        for (int32_t j = 0; j < kLineSamples; ++j) store.put(f, j, 0);
         for (int32_t j = 0; j < n; ++j) store.put(f, j, store.load(line, j));
+        clearFrom(store, f, n);
         setFlag(store, f);
       }
     }

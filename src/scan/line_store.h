@@ -46,6 +46,10 @@ struct LineStore {
 
   // Allocated zero-filled once; pages the store never touches are never committed.
   std::unique_ptr<uint16_t[], void (*)(uint16_t*)> values;
+  // Per line, the sample index from which all its values are zero: a new line clears only what
+  // the line held before, not all 20,400 samples. Written by the storing thread alone; whoever
+  // puts values into a line by other means raises it.
+  std::atomic<int32_t> extent[kStoreLines] = {};
   std::mutex lineLock;                   // guards dirtyDegrees only
   uint32_t dirtyDegrees[kDegrees] = {};  // DirtyDegrees
   std::atomic<int32_t> currentLineIndex{0};

@@ -16,9 +16,9 @@ struct LineStoreTest : ::testing::Test {
   std::unique_ptr<LineStore> store = std::make_unique<LineStore>();
   ViewSettings view;
 
-  int32_t store1(int32_t line, int32_t previous, uint8_t code = 100) {
+  int32_t store1(int32_t line, int32_t previous, uint8_t code = 100, size_t samples = 200) {
     const auto rec = testing::buildRecord(
-        {.angle = uint32_t(line) * 9, .samples = std::vector<uint8_t>(200, code)});
+        {.angle = uint32_t(line) * 9, .samples = std::vector<uint8_t>(samples, code)});
     return storeEchoLine(*store, rec.data(), false, view, previous);
   }
   // The degrees flagged since the last call.
@@ -81,6 +81,20 @@ TEST_F(LineStoreTest, DeadZoneGainAndCeiling) {
   }
 }
 
+// A line and its gap fill hold nothing of what a longer line left there before, at any range.
+TEST_F(LineStoreTest, AShorterLineLeavesNothingOfALongerOne) {
+  view.deadZoneIndex = 0;
+  for (const size_t longer : {size_t(3000), size_t(20000), size_t(250)}) {
+    store1(40, 30, 200, longer);  // fills 30..39 as well
+    store1(40, 30, 200, 120);
+    for (int32_t l = 30; l <= 40; ++l) {
+      EXPECT_NE(store->load(l, 50), 0) << l;
+      for (int32_t j : {120, 121, 249, 2999, 19999, kLineSamples - 1})
+        EXPECT_EQ(store->load(l, j), 0) << "line " << l << " sample " << j << " after " << longer;
+    }
+  }
+}
+
 // A new line fills the lines between it and the previous one with its own values when they are
 // fewer than 33 apart, the short way round through zero (line 3200 stands for 0 there).
 TEST_F(LineStoreTest, GapFill) {
@@ -94,19 +108,25 @@ TEST_F(LineStoreTest, GapFill) {
       {1601, 0, -1, 0},      {0, 1601, -1, 0},      {5, 5, -1, 0},         {-1, 7, -1, 0},
   };
   for (const auto& [previous, line, firstFilled, lastFilled] : cases) {
-    for (int32_t l = 0; l < kStoreLines; ++l) store->put(l, 5, 0), store->put(l, 300, 9);
+    // Written behind the storing function's back: each line may hold anything.
+    for (int32_t l = 0; l < kStoreLines; ++l) {
+      store->put(l, 5, 0), store->put(l, 300, 9), store->put(l, kLineSamples - 1, 9);
+      store->extent[l] = kLineSamples;
+    }
     store1(line, previous, 90);
     std::vector<int32_t> filled;
     for (int32_t l = 0; l < kStoreLines; ++l) {
       if (l == line || store->load(l, 5) == 0) continue;
       filled.push_back(l);
       EXPECT_EQ(store->load(l, 5), ExpandSample(90));
-      EXPECT_EQ(store->load(l, 300), 0) << l;  // beyond the record: cleared
+      EXPECT_EQ(store->load(l, 300), 0) << l;  // beyond the record: cleared to the line's end
+      EXPECT_EQ(store->load(l, kLineSamples - 1), 0) << l;
     }
     std::vector<int32_t> want;
     for (int32_t l = firstFilled; firstFilled >= 0 && l <= lastFilled; ++l) want.push_back(l);
     EXPECT_EQ(filled, want) << previous << " -> " << line;
     EXPECT_EQ(store->load(line, 5), ExpandSample(90));
+    EXPECT_EQ(store->load(line, kLineSamples - 1), 0);
   }
 }
 
