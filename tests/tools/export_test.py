@@ -227,6 +227,8 @@ class ExportTest(unittest.TestCase):
             ([good, '--map', os.path.join(blocker, 'sub'), '--heading', '0'], 'blocker'),
             ([good, '--map', out, '--table', table], 'either'),
             ([good, '--table', table, '--turns', 'last'], '--turns'),
+            ([good, '--table', table, '--every', '2'], 'go with --map'),
+            ([good, '--table', table, '--heading', '10'], 'go with --map'),
             ([good, '--table', self.path('t.txt')], 't.txt'),
             ([good, '--table', os.path.join(blocker, 't.csv')], 't.csv'),
             ([junk, '--table', table], 'no valid record'),

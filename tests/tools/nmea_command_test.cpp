@@ -8,6 +8,7 @@
 
 #include "sim/gps_receiver_sim.h"
 #include "sk720/nmea_decode.h"
+#include "tool_test.h"
 
 namespace sk720::cli {
 namespace {
@@ -26,6 +27,19 @@ std::string decode(const std::string& log, bool summary) {
   std::fclose(out);
   return text;
 }
+
+#ifndef _WIN32
+// The simulated receiver's own output, whole or cut into pieces, decodes epoch by epoch.
+TEST(NmeaCommand, DecodesWhatTheSimulatedReceiverSends) {
+  for (const char* line :
+       {"gpssim --stdout --count 3 --rate 50", "gpssim --stdout --count 3 --rate 50 --chunks"}) {
+    const Outcome o = runLine(words(line));
+    EXPECT_EQ(o.code, 0) << line << ": " << o.err;
+    const std::string text = decode(o.out, false);
+    EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 21) << line;  // seven sentences an epoch
+  }
+}
+#endif
 
 TEST(NmeaCommand, PrintsOneLinePerAppliedSentenceWithThePublishedFix) {
   sim::GpsSimPlan plan;
