@@ -70,7 +70,8 @@ TEST_F(InfoTest, SynthWritesTheHeadItIsAskedFor) {
   } cases[] = {{{}, 44, false, false, 1, 0},
                {{"--head-up", "--header", "36"}, 36, true, false, 1, 0},
                {{"--step-index", "3", "--header", "28"}, 28, false, false, 4, 0},
-               {{"--sector", "2,1"}, 44, false, true, 1, 800}};
+               {{"--sector", "2,1"}, 44, false, true, 1, 800},
+               {{"--sector", "0,1"}, 44, false, true, 1, 800}};
   for (const auto& c : cases) {
     Args args = {path("s.bin")};
     args.insert(args.end(), c.options.begin(), c.options.end());
