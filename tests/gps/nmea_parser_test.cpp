@@ -81,6 +81,17 @@ TEST(ScanFields, StopsAtTheLastTargetAndAtTheEndOfThePattern) {
   EXPECT_EQ(scanFields("1,", "%d,%", two), 1);
   EXPECT_EQ(scanFields("1,2", "%d,%d", two), 2);
   EXPECT_EQ(a * 10 + b, 12);
+  // A target of another type than its conversion asks for stops the scan there, untouched.
+  double d = 7.5;
+  char c = 'x';
+  std::string_view sv = "kept";
+  const FieldTarget wrong[][1] = {{&d}, {&c}, {&sv}, {&a}};
+  const char* patterns[] = {"%s", "%d", "%C", "%f"};
+  for (size_t i = 0; i < std::size(patterns); ++i) {
+    EXPECT_EQ(scanFields("5", patterns[i], wrong[i]), 0) << patterns[i];
+  }
+  EXPECT_EQ(std::make_tuple(d, c, sv, a), std::make_tuple(7.5, 'x', std::string_view("kept"), 1));
+  EXPECT_EQ(scanFields("5", "%x", one), 0);  // no such conversion
 }
 
 TEST_F(NmeaParserTest, RefusedSentencesLeaveTheRecordAlone) {
