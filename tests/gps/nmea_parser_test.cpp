@@ -92,6 +92,12 @@ TEST(ScanFields, StopsAtTheLastTargetAndAtTheEndOfThePattern) {
   }
   EXPECT_EQ(std::make_tuple(d, c, sv, a), std::make_tuple(7.5, 'x', std::string_view("kept"), 1));
   EXPECT_EQ(scanFields("5", "%x", one), 0);  // no such conversion
+  // A width cuts a field short, however many digits it has.
+  std::string_view head, rest;
+  const FieldTarget texts[] = {&head, &rest};
+  EXPECT_EQ(scanFields("123456789012345", "%12s%s", texts), 2);
+  EXPECT_EQ(std::make_pair(head, rest),
+            std::make_pair(std::string_view("123456789012"), std::string_view("345")));
 }
 
 TEST_F(NmeaParserTest, RefusedSentencesLeaveTheRecordAlone) {
