@@ -177,7 +177,10 @@ class ExportTest(unittest.TestCase):
                          ['map.kml', 'r_turn0002.pgw', 'r_turn0002.png', 'r_turn0002.prj',
                           'r_turn0004.pgw', 'r_turn0004.png', 'r_turn0004.prj'])
         self.assertIn('2 turns written, 2 skipped', p.stdout)
-        run('export', rec, '--map', self.path('last'), '--size', '64', '--turns', 'last')
+        # A recording made before the receiver had a fix is passed over, not a reason to refuse.
+        nopos = self.path('early.bin')
+        run('synth', nopos, '--turns', '1', '--step-index', '5', '--position', '0,0')
+        run('export', nopos, rec, '--map', self.path('last'), '--size', '64', '--turns', 'last')
         self.assertEqual([f for f in os.listdir(self.path('last')) if f.endswith('.png')],
                          ['r_turn0004.png'])
 
@@ -229,6 +232,7 @@ class ExportTest(unittest.TestCase):
             ([good, '--table', table, '--turns', 'last'], '--turns'),
             ([good, '--table', table, '--every', '2'], 'go with --map'),
             ([good, '--table', table, '--heading', '10'], 'go with --map'),
+            ([good, '--table', table, '--size', '64'], 'go with --map'),
             ([good, '--table', self.path('t.txt')], 't.txt'),
             ([good, '--table', os.path.join(blocker, 't.csv')], 't.csv'),
             ([junk, '--table', table], 'no valid record'),
