@@ -1,4 +1,5 @@
 // sk720's help, error form, version and progress line.
+#include <algorithm>
 #include <cstring>
 
 #include "sk720/help_text.h"
@@ -138,7 +139,9 @@ TEST(ProgressLine, ShowsOnATerminalOnceWorkHasRunTwoSeconds) {
   line.update(510, 2100000);
   EXPECT_EQ(shown.find("510"), std::string::npos);  // at most twice a second
   line.finish();
+  line.finish();  // the line is ended once
   EXPECT_EQ(shown.back(), '\n');
+  EXPECT_EQ(std::count(shown.begin(), shown.end(), '\n'), 1);
   ProgressLine quiet("render", false, clock, [&](const std::string& s) { piped += s; });
   clock.advance(10000);
   quiet.update(1, 1);
