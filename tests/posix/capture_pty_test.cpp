@@ -135,5 +135,27 @@ TEST_F(CapturePty, NoRecordingBadPortsAndUnreadableSettings) {
   EXPECT_EQ(text.find("stored settings", at + 1), std::string::npos);
 }
 
+// The simulated head on a serial device whose other side goes away ends and says so, rather
+// than serving a dead line.
+TEST(HeadsimPort, EndsWhenTheLineGoesAway) {
+  sim::PtyLink line;
+  std::string error;
+  ASSERT_TRUE(line.open("", error)) << error;
+  int code = -1;
+  std::thread head([&] { code = cli::runHeadsim({"--port", line.slavePath()}); });
+  // The head answers a carriage return once it serves the line.
+  std::string answer;
+  for (int i = 0; i < 100 && answer.find('#') == std::string::npos; ++i) {
+    line.write("\r", 1);
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    char buf[64];
+    for (int32_t n; (n = line.read(buf, sizeof buf)) > 0;) answer.append(buf, size_t(n));
+  }
+  EXPECT_NE(answer.find('#'), std::string::npos) << answer;
+  line.close();
+  head.join();
+  EXPECT_EQ(code, 2);
+}
+
 }  // namespace
 }  // namespace sk720
