@@ -60,9 +60,13 @@ struct Counts {
   uint32_t* removed;
 };
 
+// How a pass counts what it converts: not at all (manual contrast reads no histogram), into the
+// counts only, or also out of them for the values replaced.
+enum Counting { kNoCounts, kAdding, kReplacing };
+
 // One degree's list. The replaced values are counted out of the degree when they had been
 // counted into the image's current histogram before.
-template <bool kRotated, bool kReplacing>
+template <bool kRotated, Counting kCount>
 void convertList(const std::vector<DegreePixel>& list, const LineStore& store, const Rotation& rot,
                  float* values, const Counts& counts) {
   const DegreePixel* e = list.data();
@@ -74,9 +78,9 @@ void convertList(const std::vector<DegreePixel>& list, const LineStore& store, c
                         ? convertPixel(p.angleFraction, p.sample, rot, store)
                         : interpolateLines(p.line, lineWeight(p.angleFraction), p.sample, store);
     const size_t part = (n % kHistogramParts) * kHistogramBins;
-    if (kReplacing) ++counts.removed[part + size_t(roundHalfUp(values[size_t(p.pixel)]))];
+    if (kCount == kReplacing) ++counts.removed[part + size_t(roundHalfUp(values[size_t(p.pixel)]))];
     values[size_t(p.pixel)] = v;
-    ++counts.added[part + size_t(roundHalfUp(v))];
+    if (kCount != kNoCounts) ++counts.added[part + size_t(roundHalfUp(v))];
   };
   size_t n = 0;
   for (; n < prefetched; ++n) {
@@ -89,29 +93,35 @@ void convertList(const std::vector<DegreePixel>& list, const LineStore& store, c
   for (; n < count; ++n) one(n);
 }
 
+template <bool kRotated>
+void convertList(Counting how, const std::vector<DegreePixel>& list, const LineStore& store,
+                 const Rotation& rot, float* values, const Counts& counts) {
+  if (how == kReplacing) {
+    convertList<kRotated, kReplacing>(list, store, rot, values, counts);
+  } else if (how == kAdding) {
+    convertList<kRotated, kAdding>(list, store, rot, values, counts);
+  } else {
+    convertList<kRotated, kNoCounts>(list, store, rot, values, counts);
+  }
+}
+
 void convertDegree(ScanImage& image, int32_t degree, const LineStore& store, const Rotation& rot,
-                   const Counts& counts) {
+                   bool counting, const Counts& counts) {
   PixelMap& m = image.map;
   const auto& list = m.degreePixels[size_t(degree)];
   float* values = m.value.data();
-  const bool replacing = image.degreeCounted[degree] != 0;
+  const Counting how = !counting                          ? kNoCounts
+                       : image.degreeCounted[degree] != 0 ? kReplacing
+                                                          : kAdding;
   if (rot.active) {
-    if (replacing) {
-      convertList<true, true>(list, store, rot, values, counts);
-    } else {
-      convertList<true, false>(list, store, rot, values, counts);
-    }
+    convertList<true>(how, list, store, rot, values, counts);
   } else {
-    if (replacing) {
-      convertList<false, true>(list, store, rot, values, counts);
-    } else {
-      convertList<false, false>(list, store, rot, values, counts);
-    }
+    convertList<false>(how, list, store, rot, values, counts);
   }
 }
 
 // The border pixels of a degree on the sides whose neighbour changed, without rotation.
-void convertStaleBorder(ScanImage& image, int32_t degree, const LineStore& store,
+void convertStaleBorder(ScanImage& image, int32_t degree, const LineStore& store, bool counting,
                         const Counts& counts) {
   PixelMap& m = image.map;
   const uint32_t stale = uint32_t(image.degreeStale[degree]) << 30;
@@ -129,9 +139,11 @@ void convertStaleBorder(ScanImage& image, int32_t degree, const LineStore& store
     }
     const DegreePixel& p = list[code & kBorderPosition];
     const float v = interpolateLines(p.line, lineWeight(p.angleFraction), p.sample, store);
-    ++counts.removed[size_t(roundHalfUp(values[size_t(p.pixel)]))];
+    if (counting) {
+      ++counts.removed[size_t(roundHalfUp(values[size_t(p.pixel)]))];
+      ++counts.added[size_t(roundHalfUp(v))];
+    }
     values[size_t(p.pixel)] = v;
-    ++counts.added[size_t(roundHalfUp(v))];
   }
 }
 
@@ -144,6 +156,7 @@ struct ConversionPass {
   const int16_t* degrees;  // in the order they are handed out
   int32_t count;
   PassKind kind;
+  bool counting;
   std::atomic<int32_t> next{0};
 };
 
@@ -154,15 +167,15 @@ constexpr size_t kWorkerCountsSize = size_t(2) * kHistogramParts * kHistogramBin
 void conversionTask(void* context, int32_t worker) {
   auto& pass = *static_cast<ConversionPass*>(context);
   uint32_t* own = pass.image->workerHistograms.data() + size_t(worker) * kWorkerCountsSize;
-  std::fill_n(own, kWorkerCountsSize, 0u);
+  if (pass.counting) std::fill_n(own, kWorkerCountsSize, 0u);
   const Counts counts{own, own + size_t(kHistogramParts) * kHistogramBins};
   for (;;) {
     const int32_t i = pass.next.fetch_add(1, std::memory_order_relaxed);
     if (i >= pass.count) break;
     if (pass.kind == PassKind::staleBorders) {
-      convertStaleBorder(*pass.image, pass.degrees[i], *pass.store, counts);
+      convertStaleBorder(*pass.image, pass.degrees[i], *pass.store, pass.counting, counts);
     } else {
-      convertDegree(*pass.image, pass.degrees[i], *pass.store, pass.rot, counts);
+      convertDegree(*pass.image, pass.degrees[i], *pass.store, pass.rot, pass.counting, counts);
     }
   }
 }
@@ -186,12 +199,12 @@ void addWorkerCounts(ScanImage& image, int32_t workers) {
 
 // Many pixels are shared out by degree among the workers, the rest converted here.
 void runConversionPass(ScanImage& image, const LineStore& store, const Rotation& rot, size_t pixels,
-                       const int16_t* degrees, int32_t count, PassKind kind) {
+                       const int16_t* degrees, int32_t count, PassKind kind, bool counting) {
   const int32_t workers = scanWorkers(image).count();
   if (pixels < kParallelPixels || workers < 2) {
-    ConversionPass pass{&image, &store, rot, degrees, count, kind};
+    ConversionPass pass{&image, &store, rot, degrees, count, kind, counting};
     conversionTask(&pass, 0);
-    addWorkerCounts(image, 1);
+    if (counting) addWorkerCounts(image, 1);
     return;
   }
   // Neighbouring degrees share the cache lines along their border: the workers start in
@@ -204,9 +217,9 @@ void runConversionPass(ScanImage& image, const LineStore& store, const Rotation&
       if (w * stride + i < count) order[n++] = degrees[w * stride + i];
     }
   }
-  ConversionPass pass{&image, &store, rot, order, count, kind};
+  ConversionPass pass{&image, &store, rot, order, count, kind, counting};
   image.workers->run(conversionTask, &pass);
-  addWorkerCounts(image, workers);
+  if (counting) addWorkerCounts(image, workers);
 }
 
 }  // namespace
@@ -224,7 +237,8 @@ ScanWorkers& scanWorkers(ScanImage& image) {
 // jumping a line per pixel as raster order does. A pending degree has had all of its listed
 // pixels invalidated (by taking its flag or by a new map), so every one is converted. Many
 // pending pixels are shared out by degree among the workers.
-void convertInvalidPixels(ScanImage& image, const LineStore& store, const ScanInputs& inputs) {
+void convertInvalidPixels(ScanImage& image, const LineStore& store, const ScanInputs& inputs,
+                          bool counting) {
   PixelMap& m = image.map;
   const Rotation rot = northUpRotation(inputs);
   int16_t pending[kDegrees];
@@ -237,13 +251,14 @@ void convertInvalidPixels(ScanImage& image, const LineStore& store, const ScanIn
   }
   if (count == 0) return;
 
-  runConversionPass(image, store, rot, pixels, pending, count, PassKind::wholeDegrees);
+  if (!counting) image.countsKept = false;
+  runConversionPass(image, store, rot, pixels, pending, count, PassKind::wholeDegrees, counting);
   uint8_t converted[kDegrees] = {};
   for (int32_t i = 0; i < count; ++i) {
     converted[pending[i]] = 1;
     image.degreePending[pending[i]] = 0;
     image.degreeConverted[pending[i]] = 1;
-    image.degreeCounted[pending[i]] = 1;
+    image.degreeCounted[pending[i]] = counting ? 1 : 0;
     image.degreeStale[pending[i]] = 0;
   }
   // The border pixels of neighbours not converted now keep values from before this change.
@@ -262,7 +277,7 @@ void convertInvalidPixels(ScanImage& image, const LineStore& store, const ScanIn
   }
 }
 
-void recountHistogram(ScanImage& image, const LineStore& store) {
+void recountHistogram(ScanImage& image, const LineStore& store, bool counting) {
   int16_t stale[kDegrees];
   int32_t count = 0;
   size_t pixels = 0;
@@ -272,13 +287,28 @@ void recountHistogram(ScanImage& image, const LineStore& store) {
     pixels += image.map.borderEntries[size_t(d)].size();
   }
   if (count > 0) {
-    runConversionPass(image, store, Rotation{}, pixels, stale, count, PassKind::staleBorders);
+    if (!counting) image.countsKept = false;
+    runConversionPass(image, store, Rotation{}, pixels, stale, count, PassKind::staleBorders,
+                      counting);
     for (int32_t i = 0; i < count; ++i) {
       image.degreeStale[stale[i]] = 0;
       image.degreeConverted[stale[i]] = 1;  // to be coloured again
     }
   }
-  image.valueHistogram = image.currentHistogram;
+  if (counting) image.valueHistogram = image.currentHistogram;
+}
+
+void countPresentValues(ScanImage& image) {
+  if (image.countsKept) return;
+  auto& h = image.currentHistogram;
+  h.fill(0);
+  for (const float v : image.map.value) ++h[size_t(roundHalfUp(v))];
+  // Pixels in no list keep the 0 of a new map and are not counted.
+  size_t listed = 0;
+  for (const auto& list : image.map.degreePixels) listed += list.size();
+  h[0] -= uint32_t(image.map.value.size() - listed);
+  std::fill(std::begin(image.degreeCounted), std::end(image.degreeCounted), uint8_t(1));
+  image.countsKept = true;
 }
 
 }  // namespace sk720

@@ -231,6 +231,7 @@ void rebuildScanGeometry(ScanImage& image, LineStore& store, const ViewSettings&
   std::fill(std::begin(image.degreePending), std::end(image.degreePending), uint8_t(1));
   image.valuesUniform = false;  // a new map: nothing converted or counted, every pixel to colour
   image.currentHistogram.fill(0);
+  image.countsKept = true;
   std::fill(std::begin(image.degreeCounted), std::end(image.degreeCounted), uint8_t(0));
   std::fill(std::begin(image.degreeStale), std::end(image.degreeStale), uint8_t(0));
   image.colourAll = true;

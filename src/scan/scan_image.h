@@ -103,6 +103,7 @@ struct ScanImage {
   // Each pixel's present value counted once, over the degrees whose values are counted in.
   std::array<uint32_t, 4096> currentHistogram{};
   uint8_t degreeCounted[kDegrees] = {};
+  bool countsKept = true;  // false once a pass left the current histogram behind
   // kBorderBelow >> 30 and kBorderAbove >> 30: that neighbour's lines changed since the degree
   // was last converted.
   uint8_t degreeStale[kDegrees] = {};
@@ -144,12 +145,18 @@ inline int32_t roundHalfUp(float x) {
 
 // Paint steps, called with image.lock held.
 void markDirtyPixels(ScanImage& image, LineStore& store);
-void convertInvalidPixels(ScanImage& image, const LineStore& store, const ScanInputs& inputs);
+// Without `counting` the histograms are left alone (a manual contrast reads neither) and the
+// current one is out of date until countPresentValues.
+void convertInvalidPixels(ScanImage& image, const LineStore& store, const ScanInputs& inputs,
+                          bool counting = true);
 // Brings the map to what a full reconversion without rotation would give, by converting the
 // out-of-date border pixels, and sets the histogram to every converted pixel counted once, from
 // the current histogram. Only valid while valuesUniform holds without rotation and no degree is
 // pending.
-void recountHistogram(ScanImage& image, const LineStore& store);
+void recountHistogram(ScanImage& image, const LineStore& store, bool counting = true);
+// Brings the current histogram up to date after passes that did not count: every listed pixel's
+// present value counted once, every degree counted in.
+void countPresentValues(ScanImage& image);
 
 // The image's thread pool, started on first use; the partial histograms are sized with it.
 ScanWorkers& scanWorkers(ScanImage& image);

@@ -69,20 +69,24 @@ int32_t paintScanImage(ScanImage& image, LineStore& store, const ViewSettings& v
   // neighbouring degree changed since (the lines changed since the last paint are taken below
   // anyway): converting those and taking the current counts gives the same values and histogram
   // without reading the whole store again.
+  // Only the automatic contrast reads the histograms: a manual one converts without counting,
+  // and the counts are made whole again when the automatic contrast comes back.
+  const bool counting = contrastParameter(view) == 0;
+  if (counting) countPresentValues(image);
   bool recount = false;
   if (contrastStep(image, view, nowMs)) {
     recount = valuesConvertedWith(image, Rotation{}) && !northUpRotation(inputs).active;
     if (!recount) markEveryDegreePending(image);
   }
   markDirtyPixels(image, store);
-  convertInvalidPixels(image, store, inputs);
+  convertInvalidPixels(image, store, inputs, counting);
   if (recount) {
     if (valuesConvertedWith(image, Rotation{})) {
-      recountHistogram(image, store);
+      recountHistogram(image, store, counting);
     } else {  // north up came on between the two looks at it
       image.valueHistogram.fill(0);
       markEveryDegreePending(image);
-      convertInvalidPixels(image, store, inputs);
+      convertInvalidPixels(image, store, inputs, counting);
     }
   }
   const int32_t level = contrastLevel(image, contrastParameter(view));
