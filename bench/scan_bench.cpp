@@ -52,17 +52,31 @@ Fixture& fixture() {
   return f;
 }
 
+// A rebuild of the same image after a zoom (second argument 0: the display range steps between
+// 120 and 150 m, over the same layout) or a pan (1: the centre steps by a pixel, a new layout).
 void BM_PixelMapRebuild(benchmark::State& state) {
   Fixture& f = fixture();
   auto img = std::make_unique<ScanImage>();
   img->displayRangeIndex = 14;
   const int32_t size = int32_t(state.range(0));
-  for (auto _ : state) rebuildScanGeometry(*img, *f.store, f.view, f.inputs, size, size);
+  const bool pan = state.range(1) != 0;
+  rebuildScanGeometry(*img, *f.store, f.view, f.inputs, size, size);
+  int32_t step = 0;
+  for (auto _ : state) {
+    ++step;
+    if (pan) {
+      img->panX = step % 2;
+    } else {
+      img->displayRangeIndex = 13 + step % 2;
+    }
+    rebuildScanGeometry(*img, *f.store, f.view, f.inputs, size, size);
+  }
   const double pixels = double(size) * size;
   const double bytes = double(img->map.value.size() * sizeof(float) + [&] {
     size_t listed = 0;
-    for (const auto& l : img->map.degreePixels) listed += l.capacity();
-    return listed * sizeof(DegreePixel);
+    for (const auto& l : img->map.degreePixels) listed += l.capacity() * sizeof(DegreePixel);
+    for (const auto& l : img->map.borderEntries) listed += l.capacity() * sizeof(uint32_t);
+    return listed;
   }());
   state.counters["bytes_per_pixel"] = bytes / pixels;
 }
@@ -270,7 +284,10 @@ void refreshCases(benchmark::internal::Benchmark* b) {
   }
 }
 
-BENCHMARK(BM_PixelMapRebuild)->Arg(1024)->Arg(1920)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_PixelMapRebuild)
+    ->ArgNames({"size", "pan"})
+    ->ArgsProduct({{1024, 1920}, {0, 1}})
+    ->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_PixelMapRebuildFresh)->Arg(1024)->Arg(1920)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_FullConversion)->Apply(sizesAndThreads)->UseRealTime()->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_FullConversionReference)->Arg(1024)->Arg(1920)->Unit(benchmark::kMillisecond);

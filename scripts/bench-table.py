@@ -7,7 +7,7 @@ import sys
 GOALS = {
     "full redraw (conversion + colouring)": "<= 8 ms",
     "pixel state": "<= 10 B/px",
-    "pixel-map rebuild (new size, new range)": "<= 80 ms",
+    "pixel-map rebuild (new range / new centre / new size)": "<= 80 ms",
     "contrast / brightness / automatic-contrast repaint": "<= 6 ms",
     "steady paint (manual / automatic contrast)": "<= 0.3 ms",
 }
@@ -36,14 +36,16 @@ def main():
     redraw = "BM_FullRedraw/size:1920/threads:{}/real_time"
     refresh = "BM_RefreshRepaint/size:1920/threads:{}/kind:{}/real_time"
     steady = "BM_SteadyStatePaint/size:1920/threads:{}/auto:{}/real_time"
-    rebuild = one.get("BM_PixelMapRebuild/1920")
+    rebuild = one.get("BM_PixelMapRebuild/size:1920/pan:1")
+    rebuilds = ["BM_PixelMapRebuild/size:1920/pan:0", "BM_PixelMapRebuild/size:1920/pan:1",
+                "BM_PixelMapRebuildFresh/1920"]
     rows = [
         ("full redraw (conversion + colouring)",
          cell(one, [redraw.format(1)], "cpu_time"), cell(every, [redraw.format(0)], "real_time")),
         ("pixel state",
          f"{rebuild['bytes_per_pixel']:.1f} B/px" if rebuild else "-", "same"),
-        ("pixel-map rebuild (new size, new range)",
-         cell(one, ["BM_PixelMapRebuild/1920"], "cpu_time"), "one thread"),
+        ("pixel-map rebuild (new range / new centre / new size)",
+         cell(one, rebuilds, "cpu_time"), "one thread"),
         ("contrast / brightness / automatic-contrast repaint",
          cell(one, [refresh.format(1, k) for k in range(3)], "cpu_time"),
          cell(every, [refresh.format(0, k) for k in range(3)], "real_time")),

@@ -102,8 +102,9 @@ void colourConvertedPixels(const ScanImage& image, int32_t level, uint32_t* pixe
   const float fLevel = float(level);
   for (int32_t d = 0; d < kDegrees; ++d) {
     if (!image.degreeConverted[d]) continue;
-    for (const DegreePixel& p : image.map.degreePixels[size_t(d)]) {
-      pixels[p.pixel] = colourOf(values[p.pixel], fLevel, packed);
+    const DegreePixel* list = image.map.degreePixels[size_t(d)].data();
+    for (size_t n = 0; n < image.map.listed[size_t(d)]; ++n) {
+      pixels[list[n].pixel] = colourOf(values[list[n].pixel], fLevel, packed);
     }
   }
 }

@@ -67,10 +67,8 @@ enum Counting { kNoCounts, kAdding, kReplacing };
 // One degree's list. The replaced values are counted out of the degree when they had been
 // counted into the image's current histogram before.
 template <bool kRotated, Counting kCount>
-void convertList(const std::vector<DegreePixel>& list, const LineStore& store, const Rotation& rot,
+void convertList(const DegreePixel* e, size_t count, const LineStore& store, const Rotation& rot,
                  float* values, const Counts& counts) {
-  const DegreePixel* e = list.data();
-  const size_t count = list.size();
   const size_t prefetched = count > kPrefetchAhead ? count - kPrefetchAhead : 0;
   auto one = [&](size_t n) {
     const DegreePixel& p = e[n];
@@ -94,29 +92,30 @@ void convertList(const std::vector<DegreePixel>& list, const LineStore& store, c
 }
 
 template <bool kRotated>
-void convertList(Counting how, const std::vector<DegreePixel>& list, const LineStore& store,
+void convertList(Counting how, const DegreePixel* e, size_t count, const LineStore& store,
                  const Rotation& rot, float* values, const Counts& counts) {
   if (how == kReplacing) {
-    convertList<kRotated, kReplacing>(list, store, rot, values, counts);
+    convertList<kRotated, kReplacing>(e, count, store, rot, values, counts);
   } else if (how == kAdding) {
-    convertList<kRotated, kAdding>(list, store, rot, values, counts);
+    convertList<kRotated, kAdding>(e, count, store, rot, values, counts);
   } else {
-    convertList<kRotated, kNoCounts>(list, store, rot, values, counts);
+    convertList<kRotated, kNoCounts>(e, count, store, rot, values, counts);
   }
 }
 
 void convertDegree(ScanImage& image, int32_t degree, const LineStore& store, const Rotation& rot,
                    bool counting, const Counts& counts) {
   PixelMap& m = image.map;
-  const auto& list = m.degreePixels[size_t(degree)];
+  const DegreePixel* list = m.degreePixels[size_t(degree)].data();
+  const size_t count = m.listed[size_t(degree)];
   float* values = m.value.data();
   const Counting how = !counting                          ? kNoCounts
                        : image.degreeCounted[degree] != 0 ? kReplacing
                                                           : kAdding;
   if (rot.active) {
-    convertList<true>(how, list, store, rot, values, counts);
+    convertList<true>(how, list, count, store, rot, values, counts);
   } else {
-    convertList<false>(how, list, store, rot, values, counts);
+    convertList<false>(how, list, count, store, rot, values, counts);
   }
 }
 
@@ -127,11 +126,12 @@ void convertStaleBorder(ScanImage& image, int32_t degree, const LineStore& store
   const uint32_t stale = uint32_t(image.degreeStale[degree]) << 30;
   const DegreePixel* list = m.degreePixels[size_t(degree)].data();
   float* values = m.value.data();
-  const auto& border = m.borderEntries[size_t(degree)];
-  for (size_t n = 0; n < border.size(); ++n) {
+  const uint32_t* border = m.borderEntries[size_t(degree)].data();
+  const size_t listed = m.listedBorder[size_t(degree)];
+  for (size_t n = 0; n < listed; ++n) {
     const uint32_t code = border[n];
     if ((code & stale) == 0) continue;
-    if (n + kPrefetchAhead < border.size()) {  // the same hints as a whole degree's pass
+    if (n + kPrefetchAhead < listed) {  // the same hints as a whole degree's pass
       const DegreePixel& ahead = list[border[n + kPrefetchAhead] & kBorderPosition];
       store.prefetch(ahead.line, ahead.sample);
       store.prefetch(ahead.line + 1, ahead.sample);
@@ -247,7 +247,7 @@ void convertInvalidPixels(ScanImage& image, const LineStore& store, const ScanIn
   for (int32_t d = 0; d < kDegrees; ++d) {
     if (!image.degreePending[d]) continue;
     pending[count++] = int16_t(d);
-    pixels += m.degreePixels[size_t(d)].size();
+    pixels += m.listed[size_t(d)];
   }
   if (count == 0) return;
 
@@ -284,7 +284,7 @@ void recountHistogram(ScanImage& image, const LineStore& store, bool counting) {
   for (int32_t d = 0; d < kDegrees; ++d) {
     if (!image.degreeStale[d]) continue;
     stale[count++] = int16_t(d);
-    pixels += image.map.borderEntries[size_t(d)].size();
+    pixels += image.map.listedBorder[size_t(d)];
   }
   if (count > 0) {
     if (!counting) image.countsKept = false;
@@ -303,9 +303,9 @@ void countPresentValues(ScanImage& image) {
   auto& h = image.currentHistogram;
   h.fill(0);
   for (const float v : image.map.value) ++h[size_t(roundHalfUp(v))];
-  // Pixels in no list keep the 0 of a new map and are not counted.
+  // Pixels past the listed prefixes keep the 0 of a new map and are not counted.
   size_t listed = 0;
-  for (const auto& list : image.map.degreePixels) listed += list.size();
+  for (const uint32_t count : image.map.listed) listed += count;
   h[0] -= uint32_t(image.map.value.size() - listed);
   std::fill(std::begin(image.degreeCounted), std::end(image.degreeCounted), uint8_t(1));
   image.countsKept = true;

@@ -1,5 +1,7 @@
 #include <algorithm>
 #include <cmath>
+#include <cstddef>
+#include <cstring>
 
 #include "scan/pixel_conversion.h"
 #include "scan/scan_image.h"
@@ -33,22 +35,98 @@ inline void polarOf(float dx, float dy, float offset, float pixelsPerMetre, floa
   range = d / pixelsPerMetre;
 }
 
-// Orders each degree's pixels by distance, at the granularity of the 32 values of one cache line
-// of a line (raster order within), so that a conversion streams along the degree's eight or
-// nine lines instead of sweeping them once per image row.
-void sortListsAlongTheBeam(PixelMap& m) {
-  constexpr int32_t kBuckets = (kLineSamples + 31) / 32;
-  std::vector<int32_t> start(kBuckets + 1);
+// While a map is built, an entry's sample and line hold the float distance of its pixel, which
+// orders the list; both are set from it once the list is in order.
+constexpr size_t kStashOffset = offsetof(DegreePixel, sample);
+static_assert(offsetof(DegreePixel, line) == kStashOffset + 2);
+inline void stashDistance(DegreePixel& p, float d) {
+  std::memcpy(reinterpret_cast<char*>(&p) + kStashOffset, &d, sizeof d);
+}
+inline float stashedDistance(const DegreePixel& p) {
+  float d;
+  std::memcpy(&d, reinterpret_cast<const char*>(&p) + kStashOffset, sizeof d);
+  return d;
+}
+
+// Orders each degree's pixels by distance, raster order among equal ones: by whole pixels of
+// distance first (a counting sort keeps the raster order), then by the exact distance within
+// each whole pixel, where a list holds a handful of entries.
+void sortListsByDistance(PixelMap& m, float maxDistance) {
+  const size_t buckets = size_t(maxDistance) + 2;
+  std::vector<int32_t> start(buckets + 1);
   std::vector<DegreePixel> scratch;
   for (auto& list : m.degreePixels) {
     if (list.size() < 2) continue;
     std::fill(start.begin(), start.end(), 0);
-    for (const DegreePixel& p : list) ++start[size_t(p.sample >> 5) + 1];
-    for (int32_t b = 0; b < kBuckets; ++b) start[size_t(b) + 1] += start[size_t(b)];
+    for (const DegreePixel& p : list) ++start[size_t(stashedDistance(p)) + 1];
+    for (size_t b = 0; b < buckets; ++b) start[b + 1] += start[b];
     scratch.resize(list.size());
-    for (const DegreePixel& p : list) scratch[size_t(start[size_t(p.sample >> 5)]++)] = p;
+    for (const DegreePixel& p : list) scratch[size_t(start[size_t(stashedDistance(p))]++)] = p;
+    for (size_t i = 1; i < scratch.size(); ++i) {
+      const DegreePixel p = scratch[i];
+      const float d = stashedDistance(p);
+      size_t j = i;
+      for (; j > 0 && stashedDistance(scratch[j - 1]) > d; --j) scratch[j] = scratch[j - 1];
+      scratch[j] = p;
+    }
     std::copy(scratch.begin(), scratch.end(), list.begin());
   }
+}
+
+// Replaces each stashed distance by the entry's line, and its sample where it is within reach.
+void takeLinesAndSamples(PixelMap& m, float pixelsPerMetre) {
+  for (size_t d = 0; d < size_t(kDegrees); ++d) {
+    uint32_t listed = 0;
+    for (DegreePixel& p : m.degreePixels[d]) {
+      const float sp = samplePosition(stashedDistance(p) / pixelsPerMetre);
+      int32_t line;
+      float weight;
+      linePosition(p.angleFraction, Rotation{}, line, weight);
+      const bool reached = sp < 20400.0f;
+      p.sample = reached ? uint16_t(sp) : uint16_t(0);
+      p.line = uint16_t(line);
+      if (reached) ++listed;
+    }
+    m.listed[d] = listed;
+  }
+}
+
+// The prefixes of the border entries that lie within each degree's listed pixels.
+void countListedBorders(PixelMap& m) {
+  for (size_t d = 0; d < size_t(kDegrees); ++d) {
+    const auto& border = m.borderEntries[d];
+    const uint32_t listed = m.listed[d];
+    m.listedBorder[d] = uint32_t(
+        std::partition_point(border.begin(), border.end(),
+                             [&](uint32_t code) { return (code & kBorderPosition) < listed; }) -
+        border.begin());
+  }
+}
+
+// A new display range over the same layout: every pixel keeps its direction and its place in
+// its list, and the pixels within reach stay a prefix, since the sample position grows with the
+// distance. Each pixel's distance is taken again exactly as the map took it.
+void rescalePixelMap(PixelMap& m, float pixelsPerMetre) {
+  const int32_t size = m.layout.size;
+  const double rowWidth = double(size);
+  for (size_t d = 0; d < size_t(kDegrees); ++d) {
+    auto& list = m.degreePixels[d];
+    uint32_t n = 0;
+    for (; n < list.size(); ++n) {
+      DegreePixel& p = list[n];
+      // The quotient of two integers below 2^31 is never within a double's rounding of the next
+      // whole number, so it truncates to the row exactly.
+      const int32_t y = int32_t(double(p.pixel) / rowWidth);
+      const int32_t x = p.pixel - y * size;
+      const float dx = float(x - m.layout.centreX), dy = float(y - m.layout.centreY);
+      const float sp = samplePosition(std::sqrt(dx * dx + dy * dy) / pixelsPerMetre);
+      if (!(sp < 20400.0f)) break;
+      p.sample = uint16_t(sp);
+    }
+    m.listed[d] = n;
+  }
+  countListedBorders(m);
+  m.maxRange = m.maxDistance / pixelsPerMetre;
 }
 
 // A pixel reads line `line` and, unless its weight is 0, the next one; the flag of a line's
@@ -76,12 +154,12 @@ void findBorderEntries(PixelMap& m) {
   }
 }
 
-// About how many pixels a degree's list will hold: the wedge's area out to the image edge or the
-// store's reach, whichever is nearer, with some slack. Lists then rarely grow while they fill.
+// About how many pixels a degree's list will hold: the wedge's area out to the image edge, with
+// some slack. Lists then rarely grow while they fill.
 size_t expectedDegreePixels(int32_t degree, int32_t panX, int32_t panY, int32_t size,
-                            float pixelsPerMetre, float offset) {
+                            float offset) {
   const double cx = size / 2 - panX, cy = size / 2 - panY;
-  const double reach = 20400.0 / (20400.0 / 150.0 * 0.98) * pixelsPerMetre;
+  const double reach = 4.0 * double(size);
   double longest = 0.0;
   for (double edge : {0.0, 0.5, 1.0}) {
     const double theta = (degree + edge) * (2.0 * 3.14159265358979323846 / kDegrees) - offset;
@@ -128,21 +206,28 @@ PixelPolar pixelPolarAt(const ScanImage& image, int32_t zeroOffsetDegrees, int32
 void buildPixelMap(PixelMap& m, int32_t panX, int32_t panY, int32_t size, float pixelsPerMetre,
                    int32_t zeroOffsetDegrees) {
   const size_t n = size_t(size) * size_t(size);
+  const int32_t cx = size / 2 - panX, cy = size / 2 - panY;
+  const PixelMap::Layout layout{size, cx, cy, zeroOffsetDegrees};
+  if (layout == m.layout && m.value.size() == n) {
+    m.value.assign(n, 0.0f);  // pixels that leave the reach show nothing
+    rescalePixelMap(m, pixelsPerMetre);
+    return;
+  }
   // The storage of the previous map is reused when it is of a similar size: a rebuild after a
-  // pan or zoom then touches no fresh memory. A much smaller image gives the memory back.
+  // pan touches no fresh memory. A much smaller image gives the memory back.
   if (m.value.capacity() > 2 * n) m = PixelMap();
   m.value.assign(n, 0.0f);
   m.centreIndex = -1;
+  m.layout = layout;
   const float offset = offsetRadians(zeroOffsetDegrees);
   for (int32_t d = 0; d < kDegrees; ++d) {
     auto& list = m.degreePixels[size_t(d)];
     list.clear();
-    list.reserve(expectedDegreePixels(d, panX, panY, size, pixelsPerMetre, offset));
+    list.reserve(expectedDegreePixels(d, panX, panY, size, offset));
   }
-  const int32_t cx = size / 2 - panX, cy = size / 2 - panY;
-  float maxRange = 0.0f;
+  float maxDistance = 0.0f;
   struct Polar {
-    float fraction, range;
+    float fraction, distance;
   };
   std::vector<Polar> row(size_t(size > 0 ? size : 0));
 
@@ -163,7 +248,7 @@ void buildPixelMap(PixelMap& m, int32_t panX, int32_t panY, int32_t size, float 
         t += offset;
         while (t >= kTwoPi) t -= kTwoPi;
         while (t < 0.0f) t += kTwoPi;
-        return Polar{t / kTwoPi, d / pixelsPerMetre};
+        return Polar{t / kTwoPi, d};
       };
       row[size_t(x)] = finish(theta);
       if (dx < 0 && 2 * cx - x < size) row[size_t(2 * cx - x)] = finish(-theta);
@@ -175,19 +260,19 @@ void buildPixelMap(PixelMap& m, int32_t panX, int32_t panY, int32_t size, float 
         continue;
       }
       const Polar p = row[size_t(x)];
-      maxRange = std::max(maxRange, p.range);
-      const float sp = samplePosition(p.range);
-      if (!(sp < 20400.0f)) continue;
+      maxDistance = std::max(maxDistance, p.distance);
       const int32_t degree = std::min(int32_t(p.fraction * 360.0f), 359);
-      int32_t line;
-      float weight;
-      linePosition(p.fraction, Rotation{}, line, weight);
-      m.degreePixels[size_t(degree)].push_back({i, p.fraction, uint16_t(sp), uint16_t(line)});
+      DegreePixel e{i, p.fraction, 0, 0};
+      stashDistance(e, p.distance);
+      m.degreePixels[size_t(degree)].push_back(e);
     }
   }
-  m.maxRange = maxRange;
-  sortListsAlongTheBeam(m);
+  m.maxDistance = maxDistance;
+  m.maxRange = maxDistance / pixelsPerMetre;
+  sortListsByDistance(m, maxDistance);
+  takeLinesAndSamples(m, pixelsPerMetre);
   findBorderEntries(m);
+  countListedBorders(m);
   // Lists that grew past their size give the slack back; the next rebuild of the same geometry
   // then fits each list exactly, without a reallocation.
   for (auto& list : m.degreePixels) {

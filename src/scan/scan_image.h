@@ -45,15 +45,18 @@ static_assert(sizeof(PixelPolar) == 16);
 struct DegreePixel {
   int32_t pixel;        // row-major index into the image
   float angleFraction;  // as in PixelPolar
-  uint16_t sample;      // value index along the beam: trunc of the sample position
+  uint16_t sample;      // value index along the beam: trunc of the sample position (listed only)
   uint16_t line;        // line before the direction, without north-up rotation
 };
 static_assert(sizeof(DegreePixel) == 12);
 
 // The pixel map. Values are kept per pixel so that the colouring pass streams only them, and
-// validity per degree (degreePending); the polar positions live in the per-degree lists,
-// ordered along the beam within each degree. Pixels beyond the store's last value are never
-// converted, so they are in no list (their value stays 0). About 14 bytes per pixel in all.
+// validity per degree (degreePending); the polar positions live in the per-degree lists. Each
+// list holds every pixel of its degree ordered by distance from the centre (raster order among
+// equal distances), so that a conversion streams outwards along the degree's lines, and so that
+// the pixels within the store's reach are a prefix of it at any display range: a zoom, which
+// moves no pixel's direction, only finds each prefix again and takes its samples anew. Pixels
+// past the prefix are never converted (their value stays 0).
 constexpr uint32_t kBorderBelow = 1u << 30;  // reads a line of degree d - 1
 constexpr uint32_t kBorderAbove = 1u << 31;  // reads a line of degree d + 1
 constexpr uint32_t kBorderPosition = kBorderBelow - 1;
@@ -65,8 +68,17 @@ struct PixelMap {
   // degree, with kBorderBelow and/or kBorderAbove set for the neighbour: a change of that
   // neighbour's lines leaves them out of date until their own degree is converted again.
   std::array<std::vector<uint32_t>, kDegrees> borderEntries;
+  // Per degree, the listed pixels within the store's reach and the border entries among them.
+  std::array<uint32_t, kDegrees> listed{};
+  std::array<uint32_t, kDegrees> listedBorder{};
   int32_t centreIndex = -1;  // -1 when the centre lies outside the image
   float maxRange = 0.0f;
+  // What the lists' order depends on; a map of the same layout is rescaled, not built again.
+  struct Layout {
+    int32_t size = -1, centreX = 0, centreY = 0, zeroOffset = 0;
+    bool operator==(const Layout&) const = default;
+  } layout;
+  float maxDistance = 0.0f;  // in pixels, of the farthest pixel
 };
 
 struct ScanImage {

@@ -96,7 +96,7 @@ int32_t paintScanImage(ScanImage& image, LineStore& store, const ViewSettings& v
   // lists.
   size_t converted = 0;
   for (int32_t d = 0; d < kDegrees; ++d) {
-    if (image.degreeConverted[d]) converted += image.map.degreePixels[size_t(d)].size();
+    if (image.degreeConverted[d]) converted += image.map.listed[size_t(d)];
   }
   if (freshPixels || image.colourAll || image.coloursChanged || pixels != image.colouredPixels ||
       level != image.colouredLevel || converted > image.map.value.size() / 8) {

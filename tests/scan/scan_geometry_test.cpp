@@ -82,6 +82,42 @@ TEST_F(GeometryTest, DirectionsRangesAndPan) {
   }
 }
 
+// A zoom keeps the layout and only finds each degree's reach again: the map it leaves is the one
+// a new image of that range builds, in every listed entry, prefix and border entry, whether the
+// reach grows or shrinks, pixels at the corners included (a non-square client, panned).
+TEST_F(GeometryTest, AZoomGivesTheMapOfANewImage) {
+  for (int32_t l = 0; l < kLinesPerTurn; ++l)
+    for (int32_t s = 0; s < kLineSamples; s += 7) store->put(l, s, 900);
+  img->panX = 7, img->panY = -3;
+  build(150, 97, 3);
+  for (const int32_t range : {14, 5, 13, 0, 14}) {
+    paint();  // values that a smaller reach must not keep
+    build(150, 97, range);
+    ScanImage fresh;
+    fresh.panX = 7, fresh.panY = -3;
+    fresh.displayRangeIndex = range;
+    rebuildScanGeometry(fresh, *store, view, inputs, 150, 97);
+    const PixelMap &a = img->map, &b = fresh.map;
+    ASSERT_EQ(a.listed, b.listed) << range;
+    ASSERT_EQ(a.listedBorder, b.listedBorder) << range;
+    EXPECT_EQ(a.maxRange, b.maxRange) << range;
+    EXPECT_EQ(a.value, b.value) << range;
+    for (size_t d = 0; d < size_t(kDegrees); ++d) {
+      for (size_t n = 0; n < b.listed[d]; ++n) {
+        const DegreePixel &p = a.degreePixels[d][n], &q = b.degreePixels[d][n];
+        ASSERT_TRUE(p.pixel == q.pixel && p.sample == q.sample && p.line == q.line)
+            << "range " << range << " degree " << d << " entry " << n;
+      }
+      for (size_t n = 0; n < b.listedBorder[d]; ++n)
+        ASSERT_EQ(a.borderEntries[d][n], b.borderEntries[d][n]) << d;
+    }
+  }
+  size_t listed = 0;
+  for (const uint32_t n : img->map.listed) listed += n;
+  EXPECT_GT(listed, 10000u);  // at 150 m the store reaches part of the image only
+  EXPECT_LT(listed, size_t(150 * 150 - 1));
+}
+
 // Lines hold their own number; a pixel's value is its direction's line position, interpolated
 // between the line before and the one after (3199 to 0 across zero), turned by the heading only
 // when north up is asked for with a usable compass.
