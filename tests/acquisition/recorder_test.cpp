@@ -220,8 +220,10 @@ class SlowStorage : public RecordStorage {
 // catches up loses nothing, one that stalls loses records (said on the status line) instead of
 // taking memory without end, and recording goes on by itself once it moves again.
 TEST_F(RecorderTest, PendingWritesOnASlowMediumStayBounded) {
-  constexpr size_t kSamples = 20000;  // 20 KB records: the bound is some 200 of them
+  // 16 KiB records: the bound holds exactly 256 of them.
+  constexpr size_t kSamples = 16384 - kRecordHeaderSize - 8;
   constexpr uint64_t kRecordBytes = kRecordHeaderSize + kSamples + 8;
+  static_assert(kMaxPendingWriteBytes % kRecordBytes == 0);
   struct Phase {
     const char* what;
     uint32_t records;
@@ -229,8 +231,9 @@ TEST_F(RecorderTest, PendingWritesOnASlowMediumStayBounded) {
     bool expectSkips;
   };
   const Phase phases[] = {
-      {"stalled for fewer records than the bound holds",
-       uint32_t(kMaxPendingWriteBytes / kRecordBytes) - 1, 0, false},
+      {"stalled for as many records as the bound holds",
+       uint32_t(kMaxPendingWriteBytes / kRecordBytes), 0, false},
+      {"full, then keeping pace: each record finds just its own room", 50, kRecordBytes, false},
       {"catching up at twice the link's pace", 200, 2 * kRecordBytes, false},
       {"stalled for long", 2000, 0, true},
       {"moving again at twice the pace", 400, 2 * kRecordBytes, false},

@@ -156,6 +156,10 @@ TEST(HeadingDial, CardTurnsAgainstTheHeading) {
       if (p.kind == PrimitiveKind::Polygon) {
         const bool red = p.argb == kDialRedArgb;
         EXPECT_TRUE(near(p.points[0], red ? 0 : 180, 32, 0, 0)) << red;
+        auto fromTip = [&](size_t k) {
+          return std::hypot(p.points[k].x - p.points[0].x, p.points[k].y - p.points[0].y);
+        };
+        EXPECT_NEAR(fromTip(1), fromTip(2), 1e-3) << "a needle symmetric about its axis";
         ++needles;
       }
       if (p.kind == PrimitiveKind::Line) {

@@ -68,6 +68,10 @@ TEST_F(BadInputTest, InputsAndOutputsItCannotUseAreNamedWithTheirReason) {
   const Outcome full = runLine({"render", path("scene.bin"), "-o", "/dev/full", "--size", "400"});
   EXPECT_EQ(full.code, 2);
   EXPECT_EQ(full.err, "sk720: render: cannot write /dev/full: No space left on device\n");
+  // A picture small enough to wait in the buffer fails only when the file is closed.
+  const Outcome late = runLine({"render", path("scene.bin"), "-o", "/dev/full", "--size", "16"});
+  EXPECT_EQ(late.code, 2);
+  EXPECT_EQ(late.err, "sk720: render: cannot finish /dev/full: No space left on device\n");
 #endif
 }
 
