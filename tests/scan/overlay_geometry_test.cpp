@@ -10,7 +10,10 @@
 #include <string>
 #include <vector>
 
+#include "gps/gps_fix.h"
 #include "scan/overlay_frame.h"
+#include "scan/scan_image.h"
+#include "views/scan_interaction.h"
 
 namespace sk720 {
 namespace {
@@ -184,6 +187,26 @@ TEST(HeadingDial, CardTurnsAgainstTheHeading) {
     std::snprintf(centre, sizeof centre, "%03d\u00B0|", shown);
     EXPECT_EQ(labels, std::string(" 45|135|225|315|N|E|S|W|") + centre);
     EXPECT_EQ(V({ticks, needles}), V({360 / tickStep + 4, 2}));
+  }
+}
+
+// A cursor on any pixel of the image has a position, the first row and column and the last
+// included; one pixel beyond any edge has none. The landscape client crops rows off the top.
+TEST(OverlayFrame, TheCursorIsInsideOnEveryPixelOfTheImageOnly) {
+  auto image = std::make_unique<ScanImage>();
+  image->imageSize = 800;
+  const auto store = std::make_unique<LineStore>();
+  const ScanInputs shared;
+  const GpsFix gps;
+  // cursor x, y in the 800 x 600 client (its row 0 is the image's row 100); inside
+  const int32_t cases[][3] = {{0, -100, 1}, {799, 699, 1}, {0, -101, 0},
+                              {-1, 0, 0},   {800, 0, 0},   {0, 700, 0}};
+  for (const auto& c : cases) {
+    ScanInteraction ui;
+    ui.cursorX = c[0], ui.cursorY = c[1];
+    OverlayInput in;
+    fillOverlayInput(in, *image, ui, ViewSettings{}, shared, *store, gps, 800, 600);
+    EXPECT_EQ(in.cursorInside, c[2]) << c[0] << "," << c[1];
   }
 }
 
