@@ -210,6 +210,9 @@ TEST_F(NmeaParserTest, FramingAcrossFeedsAndBrokenInput) {
   const std::string gga = framed(kGga);
   EXPECT_EQ(feed(gga.substr(0, gga.size() - 4)), 0);  // checksum split from its sentence
   EXPECT_EQ(feed(gga.substr(gga.size() - 4)), 1);
+  std::string lower = framed(kGga.substr(0, kGga.size() - 1) + "8,");  // checksum 7F
+  lower[lower.size() - 3] = 'f';
+  EXPECT_EQ(feed(lower), 1) << "a checksum in small letters";
 
   // A new "$" inside a sentence drops the part before it; the next sentence survives.
   nav.Reset();

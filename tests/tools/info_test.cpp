@@ -29,6 +29,7 @@ TEST_F(InfoTest, TurnsPingsAndTotalInWords) {
   }
   EXPECT_EQ(o.out.substr(o.out.rfind('\n', o.out.size() - 2) + 1),
             "total: 5600 pings in 2 files, head turned 4.00 turns\n");
+  EXPECT_EQ(o.out.find("ends inside"), std::string::npos);  // whole files
 }
 
 TEST_F(InfoTest, DamageIsDescribedAndAFileWithoutRecordsGivesTheErrorOnly) {

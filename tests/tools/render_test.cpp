@@ -25,13 +25,13 @@ TEST_F(RenderTest, PixelsMatchAnIndependentComputation) {
   ASSERT_EQ(cli::runSynth({file, "--turns", "1"}), 0);
 
   cli::RenderJob job;
-  job.files = {file};
+  job.files = {file, file};  // without a record limit every file is read
   job.width = 400;
   job.height = 300;
   cli::RenderResult result;
   std::string error;
   ASSERT_TRUE(cli::renderRecordFiles(job, result, &error)) << error;
-  EXPECT_EQ(result.recordsUsed, 3200u);
+  EXPECT_EQ(result.recordsUsed, 6400u);
   EXPECT_EQ(result.displayRangeMm, 10000);
   EXPECT_EQ(result.contrastLevel, 255);
 
