@@ -122,16 +122,5 @@ TEST(Heading, TheFixIsTakenWithinTwoDegreesOfZero) {
   }
 }
 
-TEST(Heading, TurnsAreCountedAtZeroNotAtTheOppositeSide) {
-  int32_t side = 0;
-  EXPECT_FALSE(detectTurn(side, 100));  // side 1500, same sign as the start
-  EXPECT_FALSE(detectTurn(side, 1599));
-  EXPECT_FALSE(detectTurn(side, 1601));  // sign flips half a turn away: not a turn
-  EXPECT_FALSE(detectTurn(side, 3199));
-  EXPECT_TRUE(detectTurn(side, 0));  // through zero
-  EXPECT_FALSE(detectTurn(side, 10));
-  EXPECT_TRUE(detectTurn(side, 3190));  // and back the other way
-}
-
 }  // namespace
 }  // namespace sk720

@@ -7,9 +7,6 @@
 #include <algorithm>
 #include <chrono>
 #include <cmath>
-#include <filesystem>
-#include <fstream>
-#include <random>
 #include <thread>
 
 #include "acquisition_fixture.h"
@@ -18,13 +15,13 @@
 #include "link/loopback.h"
 #include "record_builder.h"
 #include "records/ping_record.h"
+#include "scratch_test.h"
 #include "sim/gps_receiver_sim.h"
 #include "sim/head_sim.h"
 
 namespace sk720 {
 namespace {
 
-namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 
 // Polls a condition for up to 15 s (the test fails on the condition, not on the time taken).
@@ -49,11 +46,10 @@ class CancellingObserver : public testing::NoteObserver {
   }
 };
 
-class LiveLink : public ::testing::Test {
+class LiveLink : public testing::ScratchTest {
  protected:
   void SetUp() override {
     resetHeadWaitWindows();
-    fs::create_directories(dir);
     acq.setWorkingFolder(dir.string());
     acq.observer = &notes;
     job = ConnectJob{.headPortNumber = 5, .headBaud = 921600, .cancel = &notes.cancel};
@@ -61,7 +57,6 @@ class LiveLink : public ::testing::Test {
   void TearDown() override {
     disconnectHead(acq);
     stopSimulators();
-    fs::remove_all(dir);
   }
   void startHead(const sim::HeadSimOptions& options = {}) {
     stopSimulators();
@@ -93,8 +88,6 @@ class LiveLink : public ::testing::Test {
     EXPECT_FALSE(acq.state.workingRunning.load());
   }
 
-  fs::path dir =
-      fs::temp_directory_path() / ("sk720-live-" + std::to_string(std::random_device{}()));
   LoopbackPair headLink, gpsLink;
   std::unique_ptr<sim::HeadSimulator> head;
   std::atomic<bool> stop{false};

@@ -5,11 +5,9 @@
 #include <ctime>
 #include <deque>
 #include <filesystem>
-#include <fstream>
 #include <numeric>
 #include <vector>
 
-#include "base/byte_order.h"
 #include "base/memory_source.h"
 #include "base/timestamp.h"
 #include "base/utf16.h"
@@ -17,6 +15,7 @@
 #include "record_builder.h"
 #include "records/ping_record.h"
 #include "records/recorder.h"
+#include "scratch_test.h"
 
 namespace sk720 {
 namespace {
@@ -25,7 +24,7 @@ using testing::buildRecord;
 using testing::MemoryStorage;
 using testing::RecordSpec;
 
-class RecorderTest : public ::testing::Test {
+class RecorderTest : public testing::ScratchTest {
  protected:
   static RecordSpec spec(uint32_t headerSize, uint32_t angle, size_t sampleCount) {
     RecordSpec s{.headerSize = headerSize,
@@ -303,24 +302,21 @@ TEST_F(RecorderTest, PathLimitAndStatusTextCountUtf16Units) {
 
 TEST_F(RecorderTest, FilesOnDiskAndASecondStartInTheSameSecond) {
   namespace fs = std::filesystem;
-  const fs::path dir = fs::temp_directory_path() / "sk720-recorder-test" / "new-folder";
-  fs::remove_all(dir.parent_path());
-  fs::create_directories(dir.parent_path());
+  const fs::path folder = dir / "new-folder";
   RecordStorage& disk = streamRecordStorage();
   recordEvent = true;
   ASSERT_TRUE(
-      openRecordFile(disk, dir.string(), "20240102_030405", file, status));  // makes the folder
+      openRecordFile(disk, folder.string(), "20240102_030405", file, status));  // makes the folder
   for (int i = 0; i < 3; ++i) ASSERT_TRUE(recordPing(file, record(36, i, 64).data(), shared));
   ASSERT_TRUE(closeRecordFile(disk, file));
   EXPECT_EQ(fs::file_size(file.path), 3u * (44 + 64 + 8));
 
   RecordFile again;
-  ASSERT_TRUE(openRecordFile(disk, dir.string(), "20240102_030405", again, status));
+  ASSERT_TRUE(openRecordFile(disk, folder.string(), "20240102_030405", again, status));
   ASSERT_TRUE(recordPing(again, record(36, 9, 64).data(), shared));
   ASSERT_TRUE(closeRecordFile(disk, again));
   EXPECT_EQ(again.path, file.path);
   EXPECT_EQ(fs::file_size(again.path), 44u + 64 + 8);  // truncated, not appended to
-  fs::remove_all(dir.parent_path());
 
   // The name's stamp is the local time now.
   const auto stampAt = [](std::time_t t) {

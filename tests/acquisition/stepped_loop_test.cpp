@@ -182,10 +182,9 @@ TEST_F(SteppedLoop, PortLostEndsTheLoopAndKeepsTheFile) {
     if (head->recordsSent() >= 20) link.disconnect();
   });
   EXPECT_EQ(WorkingThread(ThreadJob{&acq, "mem"}), WorkingExit::PortFailed);
-  EXPECT_FALSE(acq.state.recordEvent.load());
-  EXPECT_FALSE(acq.state.workingRunning.load());
-  EXPECT_EQ(storage.files.size(), 1u);
-  EXPECT_GT(recordedBytes(), 0u);
+  EXPECT_EQ(std::vector<bool>({acq.state.recordEvent, acq.state.workingRunning,
+                               storage.files.size() == 1, recordedBytes() > 0}),
+            std::vector<bool>({false, false, true, true}));
 }
 
 TEST_F(SteppedLoop, PortFailuresAndASilentHead) {
@@ -221,12 +220,11 @@ TEST_F(SteppedLoop, AbandonedLoadingStartsNothing) {
   acq.headPort = std::make_unique<ForwardingPort>(link.host(), clock);
   acq.state.recordingActive = 1;
   EXPECT_EQ(startSonar(acq), StartResult::LoadFailed);
-  EXPECT_FALSE(acq.workingThread.valid());
-  EXPECT_FALSE(acq.gpsThread.valid());
-  EXPECT_FALSE(acq.state.stopEventCreated.load());
-  EXPECT_FALSE(acq.state.recordEvent.load());
-  EXPECT_FALSE(acq.state.workingRunning.load());
-  EXPECT_TRUE(notes.take().empty());
+  // No loop, no receiver thread, no stop event, no recording, and nothing said.
+  EXPECT_EQ(std::vector<bool>({acq.workingThread.valid(), acq.gpsThread.valid(),
+                               acq.state.stopEventCreated, acq.state.recordEvent,
+                               acq.state.workingRunning, !notes.take().empty()}),
+            std::vector<bool>(6, false));
 }
 
 // Raises the link stop once its time has come, whoever moves the clock: a

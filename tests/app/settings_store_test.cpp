@@ -4,10 +4,10 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
-#include <random>
 
 #include "base/byte_order.h"
 #include "base/utf16.h"
+#include "scratch_test.h"
 #include "settings/settings_file_backend.h"
 #include "settings/settings_store.h"
 
@@ -39,12 +39,7 @@ struct MemoryBackend : SettingsBackend {
   std::vector<uint8_t>& data(const char* name) { return values[name].second; }
 };
 
-struct SettingsTest : ::testing::Test {
-  fs::path dir =
-      fs::temp_directory_path() / ("sk720-settings-" + std::to_string(std::random_device{}()));
-  void SetUp() override { fs::create_directories(dir); }
-  void TearDown() override { fs::remove_all(dir); }
-};
+using SettingsTest = testing::ScratchTest;
 
 // Every value written is read back as it was, by the same store and by a later start's, in the
 // stored forms: dwords, strings of 2 n + 4 bytes, records of their own lengths.

@@ -2,39 +2,18 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <cstring>
 #include <deque>
 #include <string>
 
 #include "gps/gps_reader.h"
 #include "gps/nav_info.h"
+#include "scripted_port.h"
 #include "sim/gps_receiver_sim.h"
 
 namespace sk720 {
 namespace {
 
-// Hands out scripted reads ("" is a read that timed out); once the script is used up the port
-// counts as closed and every read fails. May raise a stop request at a given read.
-class ScriptedPort : public SerialPort {
- public:
-  std::deque<std::string> script;
-  int reads = 0, readsAfterClose = 0, raiseAt = 0;
-  std::atomic<bool>* raise = nullptr;
-  int32_t read(uint8_t* dst, int32_t maxBytes) override {
-    if (raise && ++reads >= raiseAt) raise->store(true);
-    if (script.empty()) return ++readsAfterClose, -5;
-    std::string& next = script.front();
-    const int32_t n = std::min<int32_t>(maxBytes, int32_t(next.size()));
-    std::memcpy(dst, next.data(), size_t(n));
-    next.erase(0, size_t(n));
-    if (next.empty()) script.pop_front();
-    return n;
-  }
-  int32_t write(const uint8_t*, int32_t size) override { return size; }
-  void flush() override {}
-  bool setBaud(int32_t) override { return true; }
-  void close() override {}
-};
+using testing::ScriptedPort;
 
 std::string framed(const std::string& body) {
   char tail[8];
@@ -62,6 +41,7 @@ TEST(GpsReader, PublishesWhatTheReceiverSays) {
       framed("GPGGA,123519,4807.038,S,01131.000,W,1,08,0.9,545.4,M,46.9,M,,") +
       framed("GPGSA,A,3,04,05,,09,12,,,24,,,,,2.5,1.2,1.6");
   const float lat = float(NmeaToRadians(4807.038)), lon = float(NmeaToRadians(1131.0));
+  const std::deque<std::string> pieces = {ggaGsa.substr(0, 30), "", ggaGsa.substr(30)};
   const struct {
     const char* what;
     std::deque<std::string> script;
@@ -71,13 +51,7 @@ TEST(GpsReader, PublishesWhatTheReceiverSays) {
       {"timeouts only", {"", "", ""}, 0, 0, 100.0f, 0, 0},
       {"garbage", {"", "", "garbage without a sentence"}, 0, 1, 0.0f, 0, 0},
       {"RMC only", {rmc}, 2, 2, 0.0f, lat, lon},
-      {"GGA and GSA in pieces",
-       {ggaGsa.substr(0, 30), "", ggaGsa.substr(30)},
-       1,
-       3,
-       2.0f,
-       -lat,
-       -lon},
+      {"GGA and GSA in pieces", pieces, 1, 3, 2.0f, -lat, -lon},
       {"GLONASS talker", {epochs("GL")}, 0, 1, 0.0f, 0, 0},
   };
   for (const auto& c : cases) {
@@ -86,7 +60,7 @@ TEST(GpsReader, PublishesWhatTheReceiverSays) {
     GpsFix fix;
     std::atomic<bool> stop{false};
     runGpsReader(port, fix, stop);
-    EXPECT_EQ(port.readsAfterClose, 1) << c.what;  // ends at the first failed read
+    EXPECT_EQ(port.failedReads, 1) << c.what;  // ends at the first failed read
     EXPECT_EQ(fix.sig.load(), c.sig) << c.what;
     EXPECT_EQ(fix.fix.load(), c.fix) << c.what;
     EXPECT_FLOAT_EQ(fix.pdop.load(), c.pdop) << c.what;

@@ -14,6 +14,8 @@
 namespace sk720 {
 namespace {
 
+using V = std::vector<int64_t>;
+
 std::string framed(const std::string& body, const char* ending = "\r\n") {
   char sum[4];
   std::snprintf(sum, sizeof sum, "%02X", sim::nmeaChecksum(body));
@@ -139,10 +141,9 @@ TEST_F(NmeaParserTest, RefusedSentencesLeaveTheRecordAlone) {
   for (const char* time : {"123519", "123519.1", "123519.12", "123519.123"}) {
     EXPECT_EQ(feed(framed("GPGGA," + std::string(time) + kGga.substr(12))), 1) << time;
   }
-  EXPECT_EQ(feed(framed("GPGSV,3,3,10,01,40,083,46,02,17,308,")), 1);
-  EXPECT_EQ(parser.counts().badChecksum, 1);
-  EXPECT_EQ(parser.counts().foreign, 7);
-  EXPECT_EQ(parser.counts().failed, 15);
+  EXPECT_EQ(V({feed(framed("GPGSV,3,3,10,01,40,083,46,02,17,308,")), parser.counts().badChecksum,
+               parser.counts().foreign, parser.counts().failed}),
+            V({1, 1, 7, 15}));
   // A refused sentence does not hold up the ones behind it in the same feed.
   EXPECT_EQ(feed(bad + framed("GLGGA" + gga) + framed("GPGGA,1") + framed(kGga)), 1);
 }
@@ -193,15 +194,16 @@ TEST_F(NmeaParserTest, OverlongTimeIsRejectedAndOverlongNumbersReadAsZero) {
 
 // Time fractions, the RMC date, and RMC's status over GGA's quality.
 TEST_F(NmeaParserTest, TimeFractionRmcDateAndStatus) {
-  EXPECT_EQ(feed(framed("GPGGA,123519.123,4807.038,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,")), 1);
-  EXPECT_EQ(nav.utc[kUtcHundredths], 123);
-  ASSERT_EQ(nav.signal, 1);
+  // Braced lists are evaluated in order: each feed before what it set.
+  EXPECT_EQ(V({feed(framed("GPGGA,123519.123,4807.038,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,")),
+               nav.utc[kUtcHundredths], nav.signal}),
+            V({1, 123, 1}));
   EXPECT_EQ(feed(framed("GPRMC,081836.5,V,3751.65,S,14507.36,E,0.0,360.0,020919,11.3,E")), 1);
   EXPECT_EQ(utc(), (std::vector<int32_t>{119, 8, 2, 8, 18, 36, 5}));
   EXPECT_EQ(nav.signal * 10 + nav.fixType, 1);
-  EXPECT_EQ(feed(framed("GPRMC,081836,A,3751.65,S,14507.36,E,022.4,360.0,020995,11.3,E,A")), 1);
-  EXPECT_EQ(nav.utc[kUtcYear], 95);
-  EXPECT_EQ(nav.signal * 10 + nav.fixType, 22);
+  EXPECT_EQ(V({feed(framed("GPRMC,081836,A,3751.65,S,14507.36,E,022.4,360.0,020995,11.3,E,A")),
+               nav.utc[kUtcYear], nav.signal, nav.fixType}),
+            V({1, 95, 2, 2}));
   EXPECT_DOUBLE_EQ(nav.speed, 22.4 * 1.852);
   EXPECT_EQ(nav.mask, kSentenceGga | kSentenceRmc);
 }

@@ -2,50 +2,17 @@
 
 #include <gtest/gtest.h>
 
-#include <deque>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "base/byte_order.h"
+#include "scripted_port.h"
 
 namespace sk720 {
 namespace {
 
-// Hands out scripted chunks; an empty read lets 100 ms pass on the clock (or, with `trickle`,
-// one 'z' per 100 ms for ever). Once failing, every read fails.
-class ScriptedPort : public SerialPort {
- public:
-  explicit ScriptedPort(ManualClock& clock) : clock_(clock) {}
-  void then(const std::string& chunk) { chunks_.push_back(chunk); }
-  int32_t read(uint8_t* dst, int32_t maxBytes) override {
-    if (chunks_.empty()) {
-      if (failing) return -5;
-      clock_.advance(100);
-      if (trickle) *dst = 'z';
-      return trickle ? 1 : 0;
-    }
-    std::string& c = chunks_.front();
-    const int32_t n = std::min<int32_t>(maxBytes, int32_t(c.size()));
-    std::copy_n(c.begin(), n, dst);
-    c.erase(0, size_t(n));
-    if (c.empty()) chunks_.pop_front();
-    return n;
-  }
-  int32_t write(const uint8_t* data, int32_t size) override {
-    written.append(reinterpret_cast<const char*>(data), size_t(size));
-    return size;
-  }
-  void flush() override {}
-  bool setBaud(int32_t) override { return true; }
-  void close() override {}
-  std::string written;
-  bool failing = false, trickle = false;
-
- private:
-  ManualClock& clock_;
-  std::deque<std::string> chunks_;
-};
+using testing::ScriptedPort;
 
 TEST(HeadFrames, ChecksumBase64AndCommandFrames) {
   const uint8_t abc[] = {'a', 'b', 'c'}, one[] = {1, 0, 0, 0};
@@ -103,7 +70,7 @@ class Waits : public ::testing::Test {
   void SetUp() override { resetHeadWaitWindows(); }
   uint32_t elapsed(uint32_t from) { return clock.nowMs() - from; }
   ManualClock clock{5000};
-  ScriptedPort port{clock};
+  ScriptedPort port{&clock};
 };
 
 // Each wait gives up after its silence limit, or after five times that of chatter without its
@@ -195,7 +162,7 @@ TEST_F(Waits, SequencesWriteTheirBytes) {
 
 TEST(KeepAliveHelper, OncePerSecondAfterEnd1RecordsWithEchoLines) {
   ManualClock clock(100);
-  ScriptedPort port(clock);
+  ScriptedPort port(&clock);
   KeepAlive keepAlive(clock);
   clock.advance(1001);
   EXPECT_FALSE(keepAlive.afterRecord(port, 0, 10));           // "END0"

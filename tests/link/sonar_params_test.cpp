@@ -9,6 +9,8 @@
 namespace sk720 {
 namespace {
 
+using V = std::vector<int64_t>;
+
 SonarParams derived(SonarSettings s, int32_t baud = 0, SonarParams p = {}) {
   deriveSonarParams(s, p, baud);
   return p;
@@ -17,60 +19,36 @@ SonarParams derived(SonarSettings s, int32_t baud = 0, SonarParams p = {}) {
 // The command word's fields: pulse kind 2..3, head up 4, CW length 5..14, gain magnitude 15..18,
 // gain not positive 19, step code 20..23, sector heading 24..26, width 27..28, no sector 29.
 TEST(SonarParams, DerivationAndCommandWord) {
+  const SonarSettings sector{.sectorEnabled = 1, .sectorHeadingIndex = 1, .sectorWidthIndex = 1};
+  SonarSettings wide = sector, damaged = sector;
+  wide.sectorWidthIndex = 3;
+  damaged.rangeIndex = 99, damaged.sectorHeadingIndex = 9, damaged.sectorWidthIndex = -2;
+  damaged.stepIndex = -4, damaged.gainIndex = 40;
   const struct {
     const char* what;
     SonarSettings s;
     bool headUp;
-    uint32_t word;
-    int32_t samples, pingPeriod, sectorHeading, sectorWidth;
+    V want;  // command word, samples, ping period, sector heading and width
   } rows[] = {
-      {"defaults", {}, false, 0x20180284, 1376, 17852, 0, 0},
-      {"gain +15", {.gainIndex = 0}, false, 0x20178284, 1376, 17852, 0, 0},
-      {"gain -15", {.gainIndex = 10}, false, 0x201F8284, 1376, 17852, 0, 0},
-      {"stop, 5 m: CW", {.rangeIndex = 3, .stepIndex = 0}, false, 0x20080280, 704, 9260, 0, 0},
-      {"45 m: FM", {.rangeIndex = 10, .stepIndex = 5}, false, 0x20580288, 6048, 87244, 0, 0},
-      {"sector 45/90 up",
-       {.sectorEnabled = 1, .sectorHeadingIndex = 1, .sectorWidthIndex = 1},
-       true,
-       0x09180294,
-       1376,
-       17852,
-       400,
-       800},
-      {"sector 45/180 down",
-       {.sectorEnabled = 1, .sectorHeadingIndex = 1, .sectorWidthIndex = 3},
-       false,
-       0x19180284,
-       1376,
-       17852,
-       2800,
-       1600},
-      {"damaged indices",
-       {.rangeIndex = 99,
-        .sectorEnabled = 1,
-        .sectorHeadingIndex = 9,
-        .sectorWidthIndex = -2,
-        .stepIndex = -4,
-        .gainIndex = 40},
-       false,
-       0x070F8288,
-       20000,
-       221516,
-       400,
-       400},
+      {"defaults", {}, false, {0x20180284, 1376, 17852, 0, 0}},
+      {"gain +15", {.gainIndex = 0}, false, {0x20178284, 1376, 17852, 0, 0}},
+      {"gain -15", {.gainIndex = 10}, false, {0x201F8284, 1376, 17852, 0, 0}},
+      {"stop, 5 m: CW", {.rangeIndex = 3, .stepIndex = 0}, false, {0x20080280, 704, 9260, 0, 0}},
+      {"45 m: FM", {.rangeIndex = 10, .stepIndex = 5}, false, {0x20580288, 6048, 87244, 0, 0}},
+      {"sector 45/90 up", sector, true, {0x09180294, 1376, 17852, 400, 800}},
+      {"sector 45/180 down", wide, false, {0x19180284, 1376, 17852, 2800, 1600}},
+      {"damaged indices", damaged, false, {0x070F8288, 20000, 221516, 400, 400}},
   };
   for (const auto& r : rows) {
     SonarParams start;
     start.headUp = r.headUp;
     const SonarParams p = derived(r.s, 0, start);
-    EXPECT_EQ(buildCommandWord(p), r.word) << r.what;
-    EXPECT_EQ(p.samples, r.samples) << r.what;
-    EXPECT_EQ(p.pingPeriod, r.pingPeriod) << r.what;
-    EXPECT_EQ(p.sectorHeading, r.sectorHeading) << r.what;
-    EXPECT_EQ(p.sectorWidth, r.sectorWidth) << r.what;
+    EXPECT_EQ(V({buildCommandWord(p), p.samples, p.pingPeriod, p.sectorHeading, p.sectorWidth}),
+              r.want)
+        << r.what;
   }
   // Switching the sector off keeps the heading but clears the width.
-  const SonarParams off = derived({.sectorEnabled = 7}, 0, derived(rows[6].s));
+  const SonarParams off = derived({.sectorEnabled = 7}, 0, derived(wide));
   EXPECT_EQ(std::make_pair(off.sectorHeading, off.sectorWidth), std::make_pair(2800, 0));
   EXPECT_EQ(buildCommandWord(off) >> 29, 1u);
 

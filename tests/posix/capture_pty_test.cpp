@@ -15,6 +15,7 @@
 #include "link/serial_port_posix.h"
 #include "record_builder.h"
 #include "records/ping_record.h"
+#include "scratch_test.h"
 #include "sim/head_sim.h"
 #include "sim/pty_posix.h"
 #include "sk720/commands.h"
@@ -24,11 +25,9 @@ namespace {
 
 namespace fs = std::filesystem;
 
-class CapturePty : public ::testing::Test {
+class CapturePty : public testing::ScratchTest {
  protected:
   void SetUp() override {
-    dir = fs::temp_directory_path() / ("sk720-capture-" + std::to_string(::getpid()));
-    fs::remove_all(dir);
     fs::create_directories(dir / "config");
     setenv("XDG_CONFIG_HOME", (dir / "config").c_str(), 1);  // no stored settings
     link = (dir / "head").string();
@@ -47,7 +46,6 @@ class CapturePty : public ::testing::Test {
     stop = true;
     if (thread.joinable()) thread.join();
     pty.close();
-    fs::remove_all(dir);
   }
   std::vector<fs::path> recordFiles(const fs::path& folder) {
     std::vector<fs::path> files;
@@ -57,7 +55,6 @@ class CapturePty : public ::testing::Test {
     return files;
   }
 
-  fs::path dir;
   std::string link;
   sim::PtyLink pty;
   std::unique_ptr<SerialPort> port;

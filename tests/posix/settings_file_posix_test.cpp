@@ -1,11 +1,11 @@
 // The settings file back end against what only a POSIX file system offers.
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
 
+#include "scratch_test.h"
 #include "settings/settings_file_backend.h"
 
 namespace sk720 {
@@ -15,10 +15,9 @@ namespace fs = std::filesystem;
 
 // A FIFO at the settings path: reads come back unreadable at once instead of waiting for a
 // writer, and writes leave it in place. A plain path is written through the synced writer.
-TEST(SettingsFilePosix, FifoIsUnreadableAndTheSyncedWriterReplaces) {
-  const fs::path dir = fs::temp_directory_path() / ("sk720-settings-" + std::to_string(getpid()));
-  fs::remove_all(dir);
-  fs::create_directories(dir);
+using SettingsFilePosix = testing::ScratchTest;
+
+TEST_F(SettingsFilePosix, FifoIsUnreadableAndTheSyncedWriterReplaces) {
   const fs::path fifo = dir / "fifo";
   ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
   SettingsFileBackend b(fifo, writeFileDurably);
@@ -33,7 +32,6 @@ TEST(SettingsFilePosix, FifoIsUnreadableAndTheSyncedWriterReplaces) {
   EXPECT_EQ(GetHeadLink(plain, port, baud), kSettingsOk);
   EXPECT_EQ(port, 4u);
   EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), 2);
-  fs::remove_all(dir);
 }
 
 }  // namespace

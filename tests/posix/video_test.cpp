@@ -17,6 +17,7 @@
 #include <thread>
 
 #include "sk720/commands.h"
+#include "scratch_test.h"
 #include "sk720/render_job.h"
 
 namespace sk720 {
@@ -24,18 +25,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-class VideoTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    dir = fs::temp_directory_path() /
-          ("sk720-video-" + std::to_string(::getpid()) + "-" +
-           ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::create_directories(dir);
-  }
-  void TearDown() override { fs::remove_all(dir); }
-  std::string path(const char* name) const { return (dir / name).string(); }
-  fs::path dir;
-};
+using VideoTest = testing::ScratchTest;
 
 // ffprobe's view of the first video stream and the container.
 std::map<std::string, std::string> probe(const std::string& file) {
@@ -128,7 +118,7 @@ TEST_F(VideoTest, TwoTurnsAtSixteenTimesPlayAsTheRenderOfTheRecordsPlayedSoFar) 
 TEST_F(VideoTest, BadInputIsOneLineAndLeavesNoOutput) {
   const std::string rec = path("one.bin"), junk = path("junk.bin"), out = path("out.mp4");
   ASSERT_EQ(cli::runSynth({rec, "--turns", "1", "--step-index", "5"}), 0);
-  std::ofstream(junk) << std::string(5000, 'x');
+  write("junk.bin", std::string(5000, 'x'));
   const std::vector<cli::Args> cases = {
       {path("missing.bin"), "-o", out},
       {junk, "-o", out},

@@ -1,7 +1,4 @@
 // sk720 info in the reader's words: pings, turns, damage, and a total for several files.
-#include <fstream>
-#include <iterator>
-
 #include "record_builder.h"
 #include "sk720/turn_split.h"
 #include "tool_test.h"
@@ -32,16 +29,15 @@ TEST_F(InfoTest, TurnsPingsAndTotalInWords) {
 }
 
 TEST_F(InfoTest, DamageIsDescribedAndAFileWithoutRecordsGivesTheErrorOnly) {
-  std::vector<uint8_t> bytes;
-  sk720::testing::append(
-      bytes, sk720::testing::buildRecord({.angle = 90, .samples = std::vector<uint8_t>(300, 2)}));
-  sk720::testing::append(bytes, sk720::testing::buildRecord({.lengthOverride = 30}));
-  sk720::testing::append(
-      bytes, sk720::testing::buildRecord(
-                 {.headerSize = 28, .angle = 180, .samples = std::vector<uint8_t>(300, 9)}));
-  auto cut = sk720::testing::buildRecord({.samples = std::vector<uint8_t>(300, 1)});
-  cut.resize(100);
-  sk720::testing::append(bytes, cut);
+  using sk720::testing::buildRecord;
+  // A record, one whose length is too short, a record, and the start of one.
+  std::vector<uint8_t> bytes = buildRecord({.angle = 90, .samples = std::vector<uint8_t>(300, 2)});
+  for (const auto& r :
+       {buildRecord({.lengthOverride = 30}),
+        buildRecord({.headerSize = 28, .angle = 180, .samples = std::vector<uint8_t>(300, 9)}),
+        buildRecord({.samples = std::vector<uint8_t>(300, 1)})})
+    sk720::testing::append(bytes, r);
+  bytes.resize(bytes.size() - (44 + 300 + 8) + 100);
   write("damaged.bin", bytes);
   write("garbage.bin", "DATA but nothing that is a record");
 
@@ -76,8 +72,7 @@ TEST_F(InfoTest, SynthWritesTheHeadItIsAskedFor) {
     Args args = {path("s.bin")};
     args.insert(args.end(), c.options.begin(), c.options.end());
     ASSERT_EQ(runSynth(args), 0);
-    std::ifstream in(path("s.bin"), std::ios::binary);
-    const std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)), {});
+    const std::vector<uint8_t> bytes = sk720::testing::fileBytes(path("s.bin"));
     ASSERT_GT(bytes.size(), 44u);
     const uint32_t word = loadU32(&bytes[24]);
     EXPECT_EQ(loadU32(&bytes[4]), c.header);
