@@ -249,12 +249,8 @@ class StopAtClock : public Clock {
   uint32_t now_ = 0;
 };
 
-TEST(LinkStop, EndsAConnectOrALoadWithinOnePointOneSecondsInEveryState) {
-  LineStore store;
-  ScanInputs inputs;
-  GpsFix gps;
-  StatusText status;
-  MemoryStorage storage;
+// The fixture's stores, with a clock, link, head and acquisition of its own for every stop.
+TEST_F(SteppedLoop, LinkStopEndsAConnectOrALoadWithinOnePointOneSecondsInEveryState) {
   // A silent head: the rate switch's five waits and four pauses (about 22 s),
   // and the loading sequence's waits (about 4 s), stopped at points all through
   // them.

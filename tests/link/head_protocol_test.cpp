@@ -35,12 +35,9 @@ TEST(HeadFrames, ChecksumBase64AndCommandFrames) {
   }
 
   // Header "CMND", id, checksum of the payload, its length; Base64; CR.
-  const std::pair<uint32_t, size_t> lengths[] = {{6, 4}, {7, 4}, {0, 64}, {1, 16}};
-  const size_t frameSizes[] = {29, 29, 109, 45};
-  for (int i = 0; i < 4; ++i) {
-    const std::vector<uint8_t> payload(lengths[i].second, 1);
-    EXPECT_EQ(buildCommandFrame(lengths[i].first, payload.data(), uint32_t(payload.size())).size(),
-              frameSizes[i]);
+  const uint32_t sizes[][3] = {{6, 4, 29}, {7, 4, 29}, {0, 64, 109}, {1, 16, 45}};  // id, payload
+  for (auto [id, length, frame] : sizes) {
+    EXPECT_EQ(buildCommandFrame(id, std::vector<uint8_t>(length, 1).data(), length).size(), frame);
   }
   const std::vector<uint8_t> frame = buildCommandFrame(7, one, 4);
   EXPECT_EQ(frame.back(), '\r');
@@ -49,9 +46,8 @@ TEST(HeadFrames, ChecksumBase64AndCommandFrames) {
   ASSERT_TRUE(base64Decode(text, raw));
   ASSERT_EQ(raw.size(), 20u);
   EXPECT_EQ(std::string(raw.begin(), raw.begin() + 4), "CMND");
-  EXPECT_EQ(loadU32(raw.data() + 4), 7u);
-  EXPECT_EQ(loadU32(raw.data() + 8), ~0x99F8B879u);
-  EXPECT_EQ(loadU32(raw.data() + 12), 4u);
+  EXPECT_EQ(std::vector<uint32_t>({loadU32(&raw[4]), loadU32(&raw[8]), loadU32(&raw[12])}),
+            std::vector<uint32_t>({7, ~0x99F8B879u, 4}));
   CommandHeader h;
   std::vector<uint8_t> payload;
   EXPECT_EQ(decodeCommandFrame(text, h, payload), 0);

@@ -101,18 +101,15 @@ TEST(SliderGeometry, DragFollowsThePointerAndIgnoresReports) {
   }
   SliderState s;
   sliderTakeReport(s, reportOf(kFile, 16000000), kRight, kH);
-  EXPECT_EQ(sliderClick(s, 250, 10, kRight, kH), kNoSeekRequest);  // on the thumb
-  EXPECT_EQ(s.dragging, 1);
-  EXPECT_FALSE(sliderTakeReport(s, reportOf(kFile, 0), kRight, kH));
-  EXPECT_EQ(s.thumbRect.left, 237);
-
-  EXPECT_EQ(sliderMouseMove(s, 260, 10, true, kRight, kH), 15962877);
-  EXPECT_EQ(s.report.position, 15962877u);
-  EXPECT_EQ(s.thumbRect.left, 22 + 214);
-  EXPECT_EQ(sliderMouseMove(s, 100, 10, true, kRight, kH), kNoSeekRequest);  // off the thumb
-  EXPECT_EQ(s.hover, 0);
-  EXPECT_EQ(sliderMouseMove(s, 260, 10, false, kRight, kH), kNoSeekRequest);
-  EXPECT_EQ(s.dragging, 0);  // released outside: ended at the next move
+  // On the thumb a drag starts that reports do not move; a move off the thumb seeks nothing, and
+  // one with the button released outside ends the drag. (Braced lists are evaluated in order.)
+  EXPECT_EQ(V({sliderClick(s, 250, 10, kRight, kH), s.dragging,
+               sliderTakeReport(s, reportOf(kFile, 0), kRight, kH), s.thumbRect.left,
+               sliderMouseMove(s, 260, 10, true, kRight, kH), int64_t(s.report.position),
+               s.thumbRect.left, sliderMouseMove(s, 100, 10, true, kRight, kH), s.hover,
+               sliderMouseMove(s, 260, 10, false, kRight, kH), s.dragging}),
+            V({kNoSeekRequest, 1, 0, 237, 15962877, 15962877, 22 + 214, kNoSeekRequest, 0,
+               kNoSeekRequest, 0}));
   EXPECT_TRUE(sliderTakeReport(s, reportOf(kFile, 0), kRight, kH));
   PlaybackReport none = reportOf(kFile, kFile / 2);
   none.recordLength = 0;  // no record read yet: the thumb stays, a click on it seeks
