@@ -82,10 +82,9 @@ class LiveLink : public testing::ScratchTest {
   }
   // Everything of the link is gone: no loop, no port.
   void expectNothingLeft() {
-    EXPECT_EQ(acq.headPort, nullptr);
-    EXPECT_EQ(acq.gpsPort, nullptr);
-    EXPECT_FALSE(acq.workingThread.valid());
-    EXPECT_FALSE(acq.state.workingRunning.load());
+    EXPECT_EQ(std::vector<bool>({acq.headPort != nullptr, acq.gpsPort != nullptr,
+                                 acq.workingThread.valid(), acq.state.workingRunning}),
+              std::vector<bool>(4, false));
   }
 
   LoopbackPair headLink, gpsLink;
@@ -116,8 +115,7 @@ TEST_F(LiveLink, ConnectRecordReapplyStopAndDisconnect) {
   EXPECT_EQ(ports.gpsBaud, 4800);
   EXPECT_EQ(head->baud() + headLink.hostBaud() + acq.state.headBaud.load(), 3 * 921600);
   EXPECT_EQ(acq.params.pingPeriod, pingPeriodFor(acq.params.step, acq.params.samples, 921600));
-  EXPECT_EQ(head->mode(), sim::HeadMode::Work);
-  EXPECT_TRUE(acq.state.recordEvent.load());
+  EXPECT_TRUE(head->mode() == sim::HeadMode::Work && acq.state.recordEvent);
 
   // Lines arrive in the store, the receiver's position in the shared fix.
   ASSERT_TRUE(
@@ -199,8 +197,7 @@ TEST_F(LiveLink, CancelDuringTheRateSwitchEndsItsWaitAndStartWorksAgain) {
   ASSERT_EQ(ConnectThread(acq, job, ports), StartResult::Started);
   EXPECT_EQ(ports.attentions.load(), 2);  // a switch that succeeds is not tried again
   EXPECT_EQ(head->baud(), 921600);
-  EXPECT_EQ(head->mode(), sim::HeadMode::Work);
-  EXPECT_TRUE(acq.state.workingRunning.load());
+  EXPECT_TRUE(head->mode() == sim::HeadMode::Work && acq.state.workingRunning);
 }
 
 TEST_F(LiveLink, CancelDuringTheLoadingOrAfterTheStartLeavesNoLoopRunning) {
@@ -227,9 +224,8 @@ TEST_F(LiveLink, CancelDuringTheLoadingOrAfterTheStartLeavesNoLoopRunning) {
 TEST_F(LiveLink, HeadRefusingTheRateIsDrivenAtTheOpeningRate) {
   startHead({.refuseRate = true});
   ASSERT_EQ(ConnectThread(acq, job, ports), StartResult::Started);
-  EXPECT_EQ(ports.attentions.load(), 1);
-  EXPECT_EQ(acq.state.headBaud.load(), 115200);
-  EXPECT_EQ(head->baud(), 115200);
+  EXPECT_EQ(std::make_tuple(ports.attentions.load(), acq.state.headBaud.load(), head->baud()),
+            std::make_tuple(1, 115200, 115200));
   EXPECT_EQ(head->mode(), sim::HeadMode::Work);
   const std::vector<std::string> said = notes.take();
   EXPECT_NE(std::find(said.begin(), said.end(), "rate 5 115200"), said.end());

@@ -167,8 +167,7 @@ TEST_F(SteppedLoop, AHeldHeadIsRecordedFromItsFirstRecordAfterItResumes) {
       EXPECT_LE(sentSince - written, 1u);  // the last one may still be on its way
     } else {
       EXPECT_EQ(head->mode(), sim::HeadMode::Command);
-      EXPECT_EQ(sentSince, 0u);
-      EXPECT_EQ(written, 0u);
+      EXPECT_EQ(sentSince + written, 0u);
     }
   }
 }
@@ -209,8 +208,7 @@ TEST_F(SteppedLoop, PortFailuresAndASilentHead) {
   EXPECT_EQ(ConnectThread(acq, ConnectJob{1, 0, 4800, 921600}, ports), StartResult::NoAnswer);
   EXPECT_EQ(ports.attentions.load(), 5);
   // Five 2 s waits for "#SYNC\n", each followed by a 3 s pause: about 25 s.
-  EXPECT_GE(clock.nowMs() - t0, 5u * 2000 + 5u * 3000);
-  EXPECT_LT(clock.nowMs() - t0, 5u * 2000 + 5u * 3000 + 1000);
+  EXPECT_NEAR(clock.nowMs() - t0, 5u * 2000 + 5u * 3000 + 500, 500);
   EXPECT_EQ(acq.headPort, nullptr);
   EXPECT_EQ(notes.take().back(), "dialog Disconnected");
 }

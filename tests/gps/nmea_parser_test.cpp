@@ -79,10 +79,9 @@ TEST_F(NmeaParserTest, GgaWithEmptyTrailingFieldsIsApplied) {
 TEST(ScanFields, StopsAtTheLastTargetAndAtTheEndOfThePattern) {
   int32_t a = 0, b = 0;
   const FieldTarget one[] = {&a}, two[] = {&a, &b};
-  EXPECT_EQ(scanFields("1,", "%d,%d", one), 1);
-  EXPECT_EQ(scanFields("1,", "%d,%", two), 1);
-  EXPECT_EQ(scanFields("1,2", "%d,%d", two), 2);
-  EXPECT_EQ(a * 10 + b, 12);
+  EXPECT_EQ(V({scanFields("1,", "%d,%d", one), scanFields("1,", "%d,%", two),
+               scanFields("1,2", "%d,%d", two), a * 10 + b}),
+            V({1, 1, 2, 12}));
   // A target of another type than its conversion asks for stops the scan there, untouched.
   double d = 7.5;
   char c = 'x';
@@ -215,9 +214,9 @@ TEST_F(NmeaParserTest, FramingAcrossFeedsAndBrokenInput) {
 
   // A new "$" inside a sentence drops the part before it; the next sentence survives.
   nav.Reset();
-  EXPECT_EQ(feed("$GPGGA,1235$GPRM" + framed(kGga) + "*\r\n"), 1);
-  EXPECT_EQ(nav.signal, 1);
-  EXPECT_EQ(parser.counts().broken, 2);
+  EXPECT_EQ(
+      V({feed("$GPGGA,1235$GPRM" + framed(kGga) + "*\r\n"), nav.signal, parser.counts().broken}),
+      V({1, 1, 2}));
 
   // A lone "*" or an LF-only ending keeps the bytes until the buffer overflows and is emptied.
   parser.Create();
@@ -225,10 +224,8 @@ TEST_F(NmeaParserTest, FramingAcrossFeedsAndBrokenInput) {
   const int32_t held = parser.fill();
   EXPECT_GT(held, 0);
   const std::string filler(SentenceParser::kDefaultCapacity - held - 1, 'x');
-  EXPECT_EQ(feed(filler), 0);
-  EXPECT_EQ(parser.fill(), SentenceParser::kDefaultCapacity - 1);
-  EXPECT_EQ(feed(framed(kGga)), 1);
-  EXPECT_EQ(parser.counts().overflows, 1);
+  EXPECT_EQ(V({feed(filler), parser.fill(), feed(framed(kGga)), parser.counts().overflows}),
+            V({0, SentenceParser::kDefaultCapacity - 1, 1, 1}));
 }
 
 TEST(NmeaToRadians, ConvertsDegreesAndMinutesKeepingTheSign) {

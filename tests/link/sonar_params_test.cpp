@@ -75,29 +75,24 @@ TEST(SonarParams, BlocksAndStoredSettingsLayout) {
                                 {16, 0},    {20, 1},      {24, 20},        {28, 17852},
                                 {32, 1376}, {36, 100000}, {52, 0}};
   for (auto [at, value] : words0) EXPECT_EQ(loadU32(b.block0 + at), value) << at;
-  EXPECT_EQ(loadU16(b.block0 + 50), 80u);
-  EXPECT_EQ(loadU16(b.block1 + 6), 1u);
-  EXPECT_EQ(loadU32(b.block1 + 8), 17852u);
+  EXPECT_EQ(V({loadU16(b.block0 + 50), loadU16(b.block1 + 6), loadU32(b.block1 + 8)}),
+            V({80, 1, 17852}));
   SonarParams sector =
       derived({.sectorEnabled = 1, .sectorHeadingIndex = 1, .sectorWidthIndex = 1});
   sector.reverse = 1;
   const SonarParamBlocks s = buildParamBlocks(sector, false, 6);
-  EXPECT_EQ(loadU16(s.block1 + 0), 2800u * 9);
-  EXPECT_EQ(loadU16(s.block1 + 2), 800u * 9);
-  EXPECT_EQ(loadU16(s.block1 + 4), 1u);
+  EXPECT_EQ(V({loadU16(s.block1), loadU16(s.block1 + 2), loadU16(s.block1 + 4)}),
+            V({2800 * 9, 800 * 9, 1}));
   // The slope by range unless tuned; a tuned head also gets frequency and bandwidth.
   const std::pair<int32_t, uint16_t> tvg[] = {{9, 80}, {12, 133}, {13, 160}, {14, 200}, {-3, 80}};
   for (auto [range, slope] : tvg)
     EXPECT_EQ(loadU16(buildParamBlocks(p, false, range).block0 + 50), slope);
   EXPECT_EQ(loadU32(buildParamBlocks(p, false, -3).block0 + 32), 240u);
   SonarParams t = p;
-  t.tvgSlope = 96;
-  t.bandwidth = 90000;
-  t.gainDb = -6;
+  t.tvgSlope = 96, t.bandwidth = 90000, t.gainDb = -6;
   const SonarParamBlocks tuned = buildParamBlocks(t, true, 14);
-  EXPECT_EQ(loadU16(tuned.block0 + 50), 96u);
-  EXPECT_EQ(loadU32(tuned.block0 + 12), 860000u);
-  EXPECT_EQ(loadU32(tuned.block0 + 16), 90000u);
+  EXPECT_EQ(V({loadU16(tuned.block0 + 50), loadU32(tuned.block0 + 12), loadU32(tuned.block0 + 16)}),
+            V({96, 860000, 90000}));
   EXPECT_EQ(loadF32(tuned.block0 + 40), -6.0f);
 
   // Stored settings: 18 little-endian words, nothing written past them, read back field by field.
@@ -143,19 +138,14 @@ TEST(SonarParams, DialogDerivation) {
   d.tuningForm = d.headUp = d.sectorEnabled = false;
   d.centralFrequencyKhz = "100";
   applySonarDialog(s, p, d, 115200);
-  EXPECT_EQ(p.centralFrequency, 750000);
-  EXPECT_EQ(p.sectorWidth, 0);
-  EXPECT_EQ(p.reverse, 1);
-  d.rotationIndex = 0;
-  d.cwLengthIndex = 0;
+  EXPECT_EQ(V({p.centralFrequency, p.sectorWidth, p.reverse}), V({750000, 0, 1}));
+  d.rotationIndex = d.cwLengthIndex = 0;
   applySonarDialog(s, p, d, 115200);
   EXPECT_EQ(std::make_pair(p.reverse, p.cwLength), std::make_pair(0, 10));
 
   // Texts that do not begin with a number leave their values alone.
   d.tuningForm = true;
-  d.centralFrequencyKhz = "";
-  d.bandwidthKhz = "k90";
-  d.tvgSlope = "-.";
+  d.centralFrequencyKhz = "", d.bandwidthKhz = "k90", d.tvgSlope = "-.";
   applySonarDialog(s, p, d, 115200);
   EXPECT_EQ(std::make_tuple(s.centralFrequency, p.bandwidth, s.tvgSlope),
             std::make_tuple(750000, 90000, 120));

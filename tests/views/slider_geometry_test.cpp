@@ -56,10 +56,9 @@ TEST(SliderGeometry, ThumbFromTheReport) {
 TEST(SliderGeometry, NothingKnownOrNoRoomDividesByNothing) {
   SliderState s;
   computeSliderGeometry(s, kRight, kH);  // before the first report
-  EXPECT_EQ(sliderPositionAt(s, 200, kRight, kH), 0);
-  EXPECT_EQ(sliderClick(s, 5, 10, kRight, kH), kNoSeekRequest);
-  EXPECT_EQ(sliderClick(s, 200, 10, kRight, kH), kNoSeekRequest);
-  EXPECT_EQ(s.dragging, 0);
+  EXPECT_EQ(V({sliderPositionAt(s, 200, kRight, kH), sliderClick(s, 5, 10, kRight, kH),
+               sliderClick(s, 200, 10, kRight, kH), s.dragging}),
+            V({0, kNoSeekRequest, kNoSeekRequest, 0}));
 
   sliderTakeReport(s, reportOf(kFile, 1000), 30, kH);  // narrower than the two arrows
   EXPECT_EQ(V({s.thumbLength, s.freeLength, sliderPositionAt(s, 5, 30, kH),
@@ -113,10 +112,9 @@ TEST(SliderGeometry, DragFollowsThePointerAndIgnoresReports) {
   EXPECT_TRUE(sliderTakeReport(s, reportOf(kFile, 0), kRight, kH));
   PlaybackReport none = reportOf(kFile, kFile / 2);
   none.recordLength = 0;  // no record read yet: the thumb stays, a click on it seeks
-  EXPECT_TRUE(sliderTakeReport(s, none, kRight, kH));
-  EXPECT_EQ(s.thumbRect.left, 22);
-  EXPECT_NE(sliderClick(s, 30, 10, kRight, kH), kNoSeekRequest);
-  EXPECT_EQ(s.dragging, 0);
+  EXPECT_EQ(V({sliderTakeReport(s, none, kRight, kH), s.thumbRect.left,
+               sliderClick(s, 30, 10, kRight, kH) != kNoSeekRequest, s.dragging}),
+            V({1, 22, 1, 0}));
 }
 
 // Equilateral triangles of side 0.6 h (11 pixels) inset 5, pointing out of the track.
