@@ -58,9 +58,9 @@ TEST_F(Sequences, LoadingStartsMatchingRecordsAndReloadingFromWorkMode) {
     uint32_t prevAngle = 0;
     for (int i = 0; i < 6; ++i) {
       ASSERT_GE(readRecord(), 0);
-      EXPECT_EQ(header().headersize, uint32_t(headerSize));
-      EXPECT_EQ(header().commandid, buildCommandWord(params));
-      EXPECT_EQ(RangeFromRecordLength(header().samples), 30000);
+      EXPECT_EQ(std::make_tuple(header().headersize, header().commandid,
+                                RangeFromRecordLength(header().samples)),
+                std::make_tuple(uint32_t(headerSize), buildCommandWord(params), 30000));
       if (i > 0) EXPECT_EQ((prevAngle + 28800 - header().angle) % 28800, 36u);  // backwards
       prevAngle = header().angle;
     }

@@ -78,13 +78,12 @@ TEST(PosixSerialPort, LineSettingsRatesAndFailures) {
                                       {"/dev/ttyACM2", "/dev/ttyACM2"},
                                       {"/dev/ttyS0", "/dev/ttyS0"},
                                       {"/dev/serial/by-id/usb-Odd-if00", "/dev/ttyAMA0"}});
-  const std::vector<std::pair<uint32_t, std::string>> want = {
-      {1, "/dev/ttyS0"},
-      {100, "/dev/ttyUSB0"},
-      {101, "/dev/serial/by-id/usb-Head_1234-if00"},
-      {202, "/dev/ttyACM2"},
-      {300, "/dev/serial/by-id/usb-Odd-if00"}};
-  EXPECT_EQ(n, want);
+  EXPECT_EQ(n, (std::vector<std::pair<uint32_t, std::string>>{
+                   {1, "/dev/ttyS0"},
+                   {100, "/dev/ttyUSB0"},
+                   {101, "/dev/serial/by-id/usb-Head_1234-if00"},
+                   {202, "/dev/ttyACM2"},
+                   {300, "/dev/serial/by-id/usb-Odd-if00"}}));
 }
 
 // Far more than the pseudo-terminal buffers, with nobody reading for a while: the write waits

@@ -16,8 +16,8 @@
 #include <map>
 #include <thread>
 
-#include "sk720/commands.h"
 #include "scratch_test.h"
+#include "sk720/commands.h"
 #include "sk720/render_job.h"
 
 namespace sk720 {
@@ -135,8 +135,7 @@ TEST_F(VideoTest, BadInputIsOneLineAndLeavesNoOutput) {
       {rec},
   };
   for (const cli::Args& args : cases) {
-    std::string shown;
-    for (const auto& a : args) shown += a + " ";
+    const std::string shown = ::testing::PrintToString(args);
     ::testing::internal::CaptureStderr();
     const int code = cli::runVideo(args);
     const std::string err = ::testing::internal::GetCapturedStderr();

@@ -209,10 +209,9 @@ TEST_F(LiveState, ViewSettingsReachTheWorkingLoopAndTheHoldStaysTheButtons) {
 
   // The next ping is expanded with the new values, and the hold is still the one in force.
   const ViewSettings live = a.live.acq->viewSettings();
-  EXPECT_EQ(live.gainIndex, 6);
-  EXPECT_EQ(live.deadZoneIndex, 5);
-  EXPECT_EQ(a.live.acq->state.hold.load(), 1);
-  EXPECT_EQ(a.view.hold, 1);
+  EXPECT_EQ(
+      std::vector<int>({live.gainIndex, live.deadZoneIndex, a.live.acq->state.hold, a.view.hold}),
+      std::vector<int>({6, 5, 1, 1}));
   EXPECT_EQ(textOf(a.holdButton), L"Resume");
   // One click resumes.
   click(main, a.holdButton);
