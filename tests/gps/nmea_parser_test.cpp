@@ -234,11 +234,6 @@ TEST_F(NmeaParserTest, FramingAcrossFeedsAndBrokenInput) {
             V({0, SentenceParser::kDefaultCapacity - 1, 1, 1}));
 }
 
-TEST(NmeaToRadians, ConvertsDegreesAndMinutesKeepingTheSign) {
-  EXPECT_NEAR(NmeaToRadians(4807.038), (48 + 7.038 / 60) * std::acos(-1.0) / 180, 1e-12);
-  EXPECT_NEAR(NmeaToRadians(-3712.5), -(37 + 12.5 / 60) * std::acos(-1.0) / 180, 1e-12);
-}
-
 TEST(NavInfoReset, StartsWithTheGivenUtcTimeAndNoFix) {
   NavInfo nav;
   nav.mask = 5;
@@ -270,7 +265,9 @@ TEST(GpsReader, PublishesWhatTheReceiverSays) {
   const std::string ggaGsa =
       framed("GPGGA,123519,4807.038,S,01131.000,W,1,08,0.9,545.4,M,46.9,M,,") +
       framed("GPGSA,A,3,04,05,,09,12,,,24,,,,,2.5,1.2,1.6");
-  const float lat = float(NmeaToRadians(4807.038)), lon = float(NmeaToRadians(1131.0));
+  // Degrees and minutes in radians, worked out here; south and west negative.
+  const float lat = float((48 + 7.038 / 60) * std::acos(-1.0) / 180),
+              lon = float((11 + 31.0 / 60) * std::acos(-1.0) / 180);
   const std::deque<std::string> pieces = {ggaGsa.substr(0, 30), "", ggaGsa.substr(30)};
   const struct {
     const char* what;
