@@ -85,8 +85,7 @@ TEST_F(RecorderTest, RecordsOnlyWhileTheEventIsSet) {
   const std::string unused = file.path;
   recordEvent = false;
   ASSERT_TRUE(recordPing(file, record(44, 1, 10).data(), shared));
-  EXPECT_FALSE(closeRecordFile(storage, file));
-  EXPECT_EQ(storage.files.count(unused), 0u);
+  EXPECT_FALSE(closeRecordFile(storage, file) || storage.files.count(unused));
 }
 
 // In the file every record has the 44-byte header: a 28-byte one gains zero gyro and compass,
@@ -157,13 +156,10 @@ TEST_F(RecorderTest, WritesThatCannotStartAndRecordsTooShortForTheirHeader) {
   EXPECT_FALSE(recordPing(file, record(44, 5, 20).data(), shared));
 
   // A record whose length does not cover its own header and footer is passed over.
-  RecordSpec s;
-  s.headerSize = 44;
-  s.lengthOverride = 40;
   MemoryStorage clean;
   RecordFile other;
   ASSERT_TRUE(openRecordFile(clean, "", "x", other, status));
-  EXPECT_TRUE(recordPing(other, buildRecord(s).data(), shared));
+  EXPECT_TRUE(recordPing(other, buildRecord({.lengthOverride = 40}).data(), shared));
   EXPECT_TRUE(clean.files.at(other.path).empty());
 }
 
