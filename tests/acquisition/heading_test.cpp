@@ -24,35 +24,28 @@ DataHeader record(uint32_t angle, uint32_t word, int32_t gyro, int32_t compass) 
 }
 
 TEST(Heading, FixNearZeroThenGyroOnlyUntilTheWordChanges) {
+  // angle, command word, gyro, compass, time, a fix starting then (-1: the one before); compass
+  // valid and heading in units after it (-1: not looked at)
+  const int64_t steps[][8] = {
+      {5000, kUp, 450, 900, 100000, 100000, 0, 450},      // away from zero: the gyro alone
+      {28700, kUp, 450, 900, 100010, -1, 1, 900},         // near zero: offset = compass - gyro
+      {7000, kUp, 1350, 0, 100020, -1, -1, 1800},         // the compass waits for the next fix
+      {7000, kUp | 0x100, 1350, 0, 100030, -1, 0, 1800},  // a new word: invalid, offset kept
+      // Head mounted down: both angles count the other way; negative headings wrap.
+      {100, 0, 0, 28800 - 300, 1, 0, -1, -1},            // c = 300, g = 28800 -> 0
+      {9000, 0, 900, 0, 2, -1, -1, -900 + 300 + 28800},  // g = 27900 - 28800 = -900
+      {28700, 0, 0, 28800 - 600, 2 + kHeadingFixAgeMs + 1, -1, 1, 600}};  // stale: renewed
   ScanInputs in;
-  in.lastCommandWord = kUp;
-  HeadingFix fix = HeadingFix::startingAt(100000);
-  // Away from zero nothing is fixed yet: the gyro alone.
-  updateHeading(fix, record(5000, kUp, 450, 900), 100000, in);
-  EXPECT_EQ(in.compassValid.load(), 0);
-  EXPECT_FLOAT_EQ(in.headingRadians.load(), radiansOf(450));
-  // Within 2 degrees of zero: offset = compass - gyro.
-  updateHeading(fix, record(28700, kUp, 450, 900), 100010, in);
-  EXPECT_EQ(in.compassValid.load(), 1);
-  EXPECT_FLOAT_EQ(in.headingRadians.load(), radiansOf(900));
-  // The gyro turns, the compass is not looked at until the next fix.
-  updateHeading(fix, record(7000, kUp, 1350, 0), 100020, in);
-  EXPECT_FLOAT_EQ(in.headingRadians.load(), radiansOf(1800));
-  // A new command word away from zero: the fix is no longer valid, its offset stays in use.
-  in.lastCommandWord = kUp | 0x100;
-  updateHeading(fix, record(7000, kUp | 0x100, 1350, 0), 100030, in);
-  EXPECT_EQ(in.compassValid.load(), 0);
-  EXPECT_FLOAT_EQ(in.headingRadians.load(), radiansOf(1800));
-  // Head mounted down: both angles count the other way; negative headings wrap.
-  in.lastCommandWord = 0;
-  HeadingFix down = HeadingFix::startingAt(0);
-  updateHeading(down, record(100, 0, 0, 28800 - 300), 1, in);  // c = 300, g = 28800 -> 0
-  updateHeading(down, record(9000, 0, 900, 0), 2, in);         // g = 27900 - 28800 = -900
-  EXPECT_FLOAT_EQ(in.headingRadians.load(), radiansOf(-900 + 300 + 28800));
-  // A stale fix is renewed near zero even with the same word.
-  updateHeading(down, record(28700, 0, 0, 28800 - 600), 2 + kHeadingFixAgeMs + 1, in);
-  EXPECT_EQ(in.compassValid.load(), 1);
-  EXPECT_FLOAT_EQ(in.headingRadians.load(), radiansOf(600));
+  HeadingFix fix = HeadingFix::startingAt(0);
+  for (const auto& s : steps) {
+    SCOPED_TRACE(s[0]);
+    in.lastCommandWord = uint32_t(s[1]);
+    if (s[5] >= 0) fix = HeadingFix::startingAt(uint32_t(s[5]));
+    updateHeading(fix, record(uint32_t(s[0]), uint32_t(s[1]), int32_t(s[2]), int32_t(s[3])),
+                  uint32_t(s[4]), in);
+    if (s[6] >= 0) EXPECT_EQ(in.compassValid.load(), s[6]);
+    if (s[7] >= 0) EXPECT_FLOAT_EQ(in.headingRadians.load(), radiansOf(s[7]));
+  }
 }
 
 // Damaged compass and gyro fields give a heading within one turn, the same one as their values

@@ -171,10 +171,9 @@ TEST_F(NmeaParserTest, MultiSystemReceiverGivesAFix) {
   // In the pieces the reader takes off the port.
   int32_t applied = 0;
   for (size_t at = 0; at < epoch.size(); at += 64) applied += feed(epoch.substr(at, 64));
-  EXPECT_EQ(applied, 7);
   EXPECT_TRUE(errors.empty()) << errors.front();
-  EXPECT_EQ(parser.counts().foreign, 3);
-  EXPECT_EQ(nav.mask, kSentenceGga | kSentenceGsa | kSentenceGsv | kSentenceRmc | kSentenceVtg);
+  EXPECT_EQ(V({applied, parser.counts().foreign, nav.mask}),
+            V({7, 3, kSentenceGga | kSentenceGsa | kSentenceGsv | kSentenceRmc | kSentenceVtg}));
   EXPECT_EQ(std::make_tuple(nav.lat, nav.lon, nav.signal, nav.fixType, nav.PDOP, nav.VDOP),
             std::make_tuple(4717.11437, 833.91522, 1, 3, 1.94, 1.65));
   EXPECT_EQ(utc(), (std::vector<int32_t>{102, 11, 9, 8, 35, 59, 0}));
