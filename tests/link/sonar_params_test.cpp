@@ -1,3 +1,4 @@
+// The head's parameters as derived, sent and stored; and the table of COM ports offered for it.
 #include "link/sonar_params.h"
 
 #include <gtest/gtest.h>
@@ -5,6 +6,7 @@
 #include <cstring>
 
 #include "base/byte_order.h"
+#include "link/com_port.h"
 
 namespace sk720 {
 namespace {
@@ -149,6 +151,35 @@ TEST(SonarParams, DialogDerivation) {
   applySonarDialog(s, p, d, 115200);
   EXPECT_EQ(std::make_tuple(s.centralFrequency, p.bandwidth, s.tvgSlope),
             std::make_tuple(750000, 90000, 120));
+}
+
+TEST(ComPortTable, NamesNumbersAndOrder) {
+  // The views end before characters that follow in memory: those must not be read.
+  const std::pair<std::u16string_view, uint32_t> numbers[] = {
+      {u"com12", 12},        {u"COM9", 9},
+      {u"COMX", 0},  // listed with 0, which ends the table
+      {u"COM7x3", 7},        {std::u16string_view(u"COM123", 5), 12},
+      {u"COM99999999999", 0}};
+  for (auto [text, n] : numbers) EXPECT_EQ(comPortNumberFromText(text), n);
+  EXPECT_TRUE(isComPortText(u"cOm"));
+  EXPECT_FALSE(isComPortText(u"CO"));
+  EXPECT_FALSE(isComPortText(u"LPT1"));
+
+  ComPortEntry table[kComPortTableSize] = {};
+  const uint32_t listed[] = {12, 3, 7};
+  for (int i = 0; i < 3; ++i) {
+    table[i].portNumber = listed[i];
+    setComPortName(table[i], "COM" + std::to_string(listed[i]));
+  }
+  table[4].portNumber = 1;  // after the end marker: not sorted in
+  sortComPorts(table);
+  EXPECT_EQ(comPortNameUtf8(table[0]) + comPortNameUtf8(table[1]) + comPortNameUtf8(table[2]),
+            "COM3COM7COM12");
+  EXPECT_EQ(table[4].portNumber, 1u);
+  setComPortName(table[0], std::string(300, 'x'));
+  EXPECT_EQ(comPortNameUtf8(table[0]), std::string(255, 'x'));
+  setComPortName(table[0], std::u16string_view(u"\u0416a"));
+  EXPECT_EQ(comPortNameUtf8(table[0]), "?a");
 }
 
 }  // namespace
