@@ -23,6 +23,13 @@ DataHeader record(uint32_t angle, uint32_t word, int32_t gyro, int32_t compass) 
       .headersize = 36, .angle = angle, .commandid = word, .gyroangle = gyro, .compass = compass};
 }
 
+// Plays one record (16 samples unless it has some); the lines it draws are of no interest here.
+bool play(testing::RecordSpec r, PlaybackFeedState& state, ScanInputs& played, GpsFix& gps) {
+  static LineStore store;
+  if (r.samples.empty()) r.samples.assign(16, 1);
+  return feedPlaybackRecord(state, testing::buildRecord(r).data(), store, {}, played, gps);
+}
+
 TEST(Heading, FixNearZeroThenGyroOnlyUntilTheWordChanges) {
   // angle, command word, gyro, compass, time, a fix starting then (-1: the one before); compass
   // valid and heading in units after it (-1: not looked at)
@@ -51,7 +58,6 @@ TEST(Heading, FixNearZeroThenGyroOnlyUntilTheWordChanges) {
 // Damaged compass and gyro fields give a heading within one turn, the same one as their values
 // taken modulo a turn, both live and in playback: the display never unwinds turns.
 TEST(Heading, DamagedFieldsStayWithinOneTurn) {
-  LineStore store;
   for (const int32_t field : {INT32_MAX, INT32_MIN, 28800 * 1000 + 450}) {
     SCOPED_TRACE(field);
     const int64_t units = (int64_t(field) % 28800 + 28800) % 28800;
@@ -65,39 +71,32 @@ TEST(Heading, DamagedFieldsStayWithinOneTurn) {
     ScanInputs played;
     GpsFix gps;
     PlaybackFeedState state;
-    const std::vector<uint8_t> r = testing::buildRecord(
-        {.commandId = kUp, .compass = field, .samples = std::vector<uint8_t>(16, 1)});
-    ASSERT_TRUE(feedPlaybackRecord(state, r.data(), store, ViewSettings{}, played, gps));
+    ASSERT_TRUE(play({.commandId = kUp, .compass = field}, state, played, gps));
     EXPECT_FLOAT_EQ(played.headingRadians.load(), radiansOf(units));
   }
 }
 
 // A played record's position is shown as a fix only when both coordinates are there.
 TEST(Heading, PlayedPositionsNeedBothCoordinates) {
-  LineStore store;
   ScanInputs played;
   PlaybackFeedState state;
   const float positions[][3] = {{0.5f, 0.25f, 1}, {0.5f, 0, 0}, {0, 0.25f, 0}, {0, 0, 0}};
   for (const auto& [lat, lon, sig] : positions) {
     GpsFix gps;
     gps.sig = 1 - int32_t(sig);
-    const std::vector<uint8_t> r =
-        testing::buildRecord({.lat = lat, .lon = lon, .samples = std::vector<uint8_t>(16, 1)});
-    ASSERT_TRUE(feedPlaybackRecord(state, r.data(), store, ViewSettings{}, played, gps));
+    ASSERT_TRUE(play({.lat = lat, .lon = lon}, state, played, gps));
     EXPECT_EQ(std::make_tuple(gps.sig.load(), gps.lat.load(), gps.lon.load()),
               std::make_tuple(int32_t(sig), lat, lon));
   }
   played.headingRadians = 1.0f;  // a short header: no position and no heading
   GpsFix gps;
   gps.sig = 1;
-  const std::vector<uint8_t> r28 = testing::buildRecord({.headerSize = 28, .samples = {1, 2}});
-  EXPECT_TRUE(feedPlaybackRecord(state, r28.data(), store, ViewSettings{}, played, gps));
+  EXPECT_TRUE(play({.headerSize = 28, .samples = {1, 2}}, state, played, gps));
   EXPECT_EQ(std::make_pair(gps.sig.load(), played.headingRadians.load()), std::make_pair(0, 0.0f));
 }
 
 // "Within 2 degrees of zero": angles up to 160 and above 28640, live and played.
 TEST(Heading, TheFixIsTakenWithinTwoDegreesOfZero) {
-  LineStore store;
   for (auto [angle, fixed] : {std::pair{160u, 1}, {161u, 0}, {28640u, 0}, {28641u, 1}}) {
     SCOPED_TRACE(angle);
     ScanInputs live;
@@ -108,9 +107,7 @@ TEST(Heading, TheFixIsTakenWithinTwoDegreesOfZero) {
     ScanInputs played;
     GpsFix gps;
     PlaybackFeedState state;
-    const std::vector<uint8_t> r = testing::buildRecord(
-        {.angle = angle, .commandId = kUp, .compass = 900, .samples = std::vector<uint8_t>(16, 1)});
-    ASSERT_TRUE(feedPlaybackRecord(state, r.data(), store, ViewSettings{}, played, gps));
+    ASSERT_TRUE(play({.angle = angle, .commandId = kUp, .compass = 900}, state, played, gps));
     EXPECT_EQ(played.compassValid.load(), fixed);
   }
 }
