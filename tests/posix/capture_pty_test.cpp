@@ -49,9 +49,8 @@ class CapturePty : public testing::ScratchTest {
   }
   std::vector<fs::path> recordFiles(const fs::path& folder) {
     std::vector<fs::path> files;
-    for (const auto& e : fs::directory_iterator(folder)) {
+    for (const auto& e : fs::directory_iterator(folder))
       if (e.path().filename().string().rfind("rez720_", 0) == 0) files.push_back(e.path());
-    }
     return files;
   }
 
