@@ -23,42 +23,41 @@ DataHeader record(uint32_t angle, uint32_t word, int32_t gyro, int32_t compass) 
       .headersize = 36, .angle = angle, .commandid = word, .gyroangle = gyro, .compass = compass};
 }
 
+// Plays one record (16 samples unless it has some); the lines it draws are of no interest here.
+bool play(testing::RecordSpec r, PlaybackFeedState& state, ScanInputs& played, GpsFix& gps) {
+  static LineStore store;
+  if (r.samples.empty()) r.samples.assign(16, 1);
+  return feedPlaybackRecord(state, testing::buildRecord(r).data(), store, {}, played, gps);
+}
+
 TEST(Heading, FixNearZeroThenGyroOnlyUntilTheWordChanges) {
+  // angle, command word, gyro, compass, time, a fix starting then (-1: the one before); compass
+  // valid and heading in units after it (-1: not looked at)
+  const int64_t steps[][8] = {
+      {5000, kUp, 450, 900, 100000, 100000, 0, 450},      // away from zero: the gyro alone
+      {28700, kUp, 450, 900, 100010, -1, 1, 900},         // near zero: offset = compass - gyro
+      {7000, kUp, 1350, 0, 100020, -1, -1, 1800},         // the compass waits for the next fix
+      {7000, kUp | 0x100, 1350, 0, 100030, -1, 0, 1800},  // a new word: invalid, offset kept
+      // Head mounted down: both angles count the other way; negative headings wrap.
+      {100, 0, 0, 28800 - 300, 1, 0, -1, -1},            // c = 300, g = 28800 -> 0
+      {9000, 0, 900, 0, 2, -1, -1, -900 + 300 + 28800},  // g = 27900 - 28800 = -900
+      {28700, 0, 0, 28800 - 600, 2 + kHeadingFixAgeMs + 1, -1, 1, 600}};  // stale: renewed
   ScanInputs in;
-  in.lastCommandWord = kUp;
-  HeadingFix fix = HeadingFix::startingAt(100000);
-  // Away from zero nothing is fixed yet: the gyro alone.
-  updateHeading(fix, record(5000, kUp, 450, 900), 100000, in);
-  EXPECT_EQ(in.compassValid.load(), 0);
-  EXPECT_FLOAT_EQ(in.headingRadians.load(), radiansOf(450));
-  // Within 2 degrees of zero: offset = compass - gyro.
-  updateHeading(fix, record(28700, kUp, 450, 900), 100010, in);
-  EXPECT_EQ(in.compassValid.load(), 1);
-  EXPECT_FLOAT_EQ(in.headingRadians.load(), radiansOf(900));
-  // The gyro turns, the compass is not looked at until the next fix.
-  updateHeading(fix, record(7000, kUp, 1350, 0), 100020, in);
-  EXPECT_FLOAT_EQ(in.headingRadians.load(), radiansOf(1800));
-  // A new command word away from zero: the fix is no longer valid, its offset stays in use.
-  in.lastCommandWord = kUp | 0x100;
-  updateHeading(fix, record(7000, kUp | 0x100, 1350, 0), 100030, in);
-  EXPECT_EQ(in.compassValid.load(), 0);
-  EXPECT_FLOAT_EQ(in.headingRadians.load(), radiansOf(1800));
-  // Head mounted down: both angles count the other way; negative headings wrap.
-  in.lastCommandWord = 0;
-  HeadingFix down = HeadingFix::startingAt(0);
-  updateHeading(down, record(100, 0, 0, 28800 - 300), 1, in);  // c = 300, g = 28800 -> 0
-  updateHeading(down, record(9000, 0, 900, 0), 2, in);         // g = 27900 - 28800 = -900
-  EXPECT_FLOAT_EQ(in.headingRadians.load(), radiansOf(-900 + 300 + 28800));
-  // A stale fix is renewed near zero even with the same word.
-  updateHeading(down, record(28700, 0, 0, 28800 - 600), 2 + kHeadingFixAgeMs + 1, in);
-  EXPECT_EQ(in.compassValid.load(), 1);
-  EXPECT_FLOAT_EQ(in.headingRadians.load(), radiansOf(600));
+  HeadingFix fix = HeadingFix::startingAt(0);
+  for (const auto& s : steps) {
+    SCOPED_TRACE(s[0]);
+    in.lastCommandWord = uint32_t(s[1]);
+    if (s[5] >= 0) fix = HeadingFix::startingAt(uint32_t(s[5]));
+    updateHeading(fix, record(uint32_t(s[0]), uint32_t(s[1]), int32_t(s[2]), int32_t(s[3])),
+                  uint32_t(s[4]), in);
+    if (s[6] >= 0) EXPECT_EQ(in.compassValid.load(), s[6]);
+    if (s[7] >= 0) EXPECT_FLOAT_EQ(in.headingRadians.load(), radiansOf(s[7]));
+  }
 }
 
 // Damaged compass and gyro fields give a heading within one turn, the same one as their values
 // taken modulo a turn, both live and in playback: the display never unwinds turns.
 TEST(Heading, DamagedFieldsStayWithinOneTurn) {
-  LineStore store;
   for (const int32_t field : {INT32_MAX, INT32_MIN, 28800 * 1000 + 450}) {
     SCOPED_TRACE(field);
     const int64_t units = (int64_t(field) % 28800 + 28800) % 28800;
@@ -72,39 +71,32 @@ TEST(Heading, DamagedFieldsStayWithinOneTurn) {
     ScanInputs played;
     GpsFix gps;
     PlaybackFeedState state;
-    const std::vector<uint8_t> r = testing::buildRecord(
-        {.commandId = kUp, .compass = field, .samples = std::vector<uint8_t>(16, 1)});
-    ASSERT_TRUE(feedPlaybackRecord(state, r.data(), store, ViewSettings{}, played, gps));
+    ASSERT_TRUE(play({.commandId = kUp, .compass = field}, state, played, gps));
     EXPECT_FLOAT_EQ(played.headingRadians.load(), radiansOf(units));
   }
 }
 
 // A played record's position is shown as a fix only when both coordinates are there.
 TEST(Heading, PlayedPositionsNeedBothCoordinates) {
-  LineStore store;
   ScanInputs played;
   PlaybackFeedState state;
   const float positions[][3] = {{0.5f, 0.25f, 1}, {0.5f, 0, 0}, {0, 0.25f, 0}, {0, 0, 0}};
   for (const auto& [lat, lon, sig] : positions) {
     GpsFix gps;
     gps.sig = 1 - int32_t(sig);
-    const std::vector<uint8_t> r =
-        testing::buildRecord({.lat = lat, .lon = lon, .samples = std::vector<uint8_t>(16, 1)});
-    ASSERT_TRUE(feedPlaybackRecord(state, r.data(), store, ViewSettings{}, played, gps));
+    ASSERT_TRUE(play({.lat = lat, .lon = lon}, state, played, gps));
     EXPECT_EQ(std::make_tuple(gps.sig.load(), gps.lat.load(), gps.lon.load()),
               std::make_tuple(int32_t(sig), lat, lon));
   }
   played.headingRadians = 1.0f;  // a short header: no position and no heading
   GpsFix gps;
   gps.sig = 1;
-  const std::vector<uint8_t> r28 = testing::buildRecord({.headerSize = 28, .samples = {1, 2}});
-  EXPECT_TRUE(feedPlaybackRecord(state, r28.data(), store, ViewSettings{}, played, gps));
+  EXPECT_TRUE(play({.headerSize = 28, .samples = {1, 2}}, state, played, gps));
   EXPECT_EQ(std::make_pair(gps.sig.load(), played.headingRadians.load()), std::make_pair(0, 0.0f));
 }
 
 // "Within 2 degrees of zero": angles up to 160 and above 28640, live and played.
 TEST(Heading, TheFixIsTakenWithinTwoDegreesOfZero) {
-  LineStore store;
   for (auto [angle, fixed] : {std::pair{160u, 1}, {161u, 0}, {28640u, 0}, {28641u, 1}}) {
     SCOPED_TRACE(angle);
     ScanInputs live;
@@ -115,22 +107,9 @@ TEST(Heading, TheFixIsTakenWithinTwoDegreesOfZero) {
     ScanInputs played;
     GpsFix gps;
     PlaybackFeedState state;
-    const std::vector<uint8_t> r = testing::buildRecord(
-        {.angle = angle, .commandId = kUp, .compass = 900, .samples = std::vector<uint8_t>(16, 1)});
-    ASSERT_TRUE(feedPlaybackRecord(state, r.data(), store, ViewSettings{}, played, gps));
+    ASSERT_TRUE(play({.angle = angle, .commandId = kUp, .compass = 900}, state, played, gps));
     EXPECT_EQ(played.compassValid.load(), fixed);
   }
-}
-
-TEST(Heading, TurnsAreCountedAtZeroNotAtTheOppositeSide) {
-  int32_t side = 0;
-  EXPECT_FALSE(detectTurn(side, 100));  // side 1500, same sign as the start
-  EXPECT_FALSE(detectTurn(side, 1599));
-  EXPECT_FALSE(detectTurn(side, 1601));  // sign flips half a turn away: not a turn
-  EXPECT_FALSE(detectTurn(side, 3199));
-  EXPECT_TRUE(detectTurn(side, 0));  // through zero
-  EXPECT_FALSE(detectTurn(side, 10));
-  EXPECT_TRUE(detectTurn(side, 3190));  // and back the other way
 }
 
 }  // namespace

@@ -74,12 +74,11 @@ TEST_F(SteppedLoop, KeepAliveAboutOnceASecondHoldsTheHeadInWork) {
   EXPECT_EQ(workFor(12000), WorkingExit::Stopped);
   EXPECT_EQ(head->mode(), sim::HeadMode::Work);  // it would have left after 3 s without them
   ASSERT_GE(keepAlives.size(), 10u);
-  EXPECT_EQ(head->keepAlivesTaken(), keepAlives.size());
-  EXPECT_EQ(acq.state.keepAlivesSent.load(), keepAlives.size());
+  EXPECT_EQ(std::vector<uint64_t>({head->keepAlivesTaken(), acq.state.keepAlivesSent.load()}),
+            std::vector<uint64_t>(2, keepAlives.size()));
   for (size_t i = 1; i < keepAlives.size(); ++i) {
     const uint32_t gap = keepAlives[i] - keepAlives[i - 1];
-    EXPECT_GT(gap, 1000u);
-    EXPECT_LT(gap, 1200u);  // the next "END1" record after the second is up
+    EXPECT_TRUE(gap > 1000 && gap < 1200) << gap;  // the next "END1" record after the second
   }
   EXPECT_GT(acq.state.recordsReceived.load(), 50u);
   EXPECT_TRUE(storage.files.empty());  // recording was off: the unused file is gone
@@ -167,8 +166,7 @@ TEST_F(SteppedLoop, AHeldHeadIsRecordedFromItsFirstRecordAfterItResumes) {
       EXPECT_LE(sentSince - written, 1u);  // the last one may still be on its way
     } else {
       EXPECT_EQ(head->mode(), sim::HeadMode::Command);
-      EXPECT_EQ(sentSince, 0u);
-      EXPECT_EQ(written, 0u);
+      EXPECT_EQ(sentSince + written, 0u);
     }
   }
 }
@@ -182,10 +180,9 @@ TEST_F(SteppedLoop, PortLostEndsTheLoopAndKeepsTheFile) {
     if (head->recordsSent() >= 20) link.disconnect();
   });
   EXPECT_EQ(WorkingThread(ThreadJob{&acq, "mem"}), WorkingExit::PortFailed);
-  EXPECT_FALSE(acq.state.recordEvent.load());
-  EXPECT_FALSE(acq.state.workingRunning.load());
-  EXPECT_EQ(storage.files.size(), 1u);
-  EXPECT_GT(recordedBytes(), 0u);
+  EXPECT_EQ(std::vector<bool>({acq.state.recordEvent, acq.state.workingRunning,
+                               storage.files.size() == 1, recordedBytes() > 0}),
+            std::vector<bool>({false, false, true, true}));
 }
 
 TEST_F(SteppedLoop, PortFailuresAndASilentHead) {
@@ -210,8 +207,7 @@ TEST_F(SteppedLoop, PortFailuresAndASilentHead) {
   EXPECT_EQ(ConnectThread(acq, ConnectJob{1, 0, 4800, 921600}, ports), StartResult::NoAnswer);
   EXPECT_EQ(ports.attentions.load(), 5);
   // Five 2 s waits for "#SYNC\n", each followed by a 3 s pause: about 25 s.
-  EXPECT_GE(clock.nowMs() - t0, 5u * 2000 + 5u * 3000);
-  EXPECT_LT(clock.nowMs() - t0, 5u * 2000 + 5u * 3000 + 1000);
+  EXPECT_NEAR(clock.nowMs() - t0, 5u * 2000 + 5u * 3000 + 500, 500);
   EXPECT_EQ(acq.headPort, nullptr);
   EXPECT_EQ(notes.take().back(), "dialog Disconnected");
 }
@@ -221,12 +217,11 @@ TEST_F(SteppedLoop, AbandonedLoadingStartsNothing) {
   acq.headPort = std::make_unique<ForwardingPort>(link.host(), clock);
   acq.state.recordingActive = 1;
   EXPECT_EQ(startSonar(acq), StartResult::LoadFailed);
-  EXPECT_FALSE(acq.workingThread.valid());
-  EXPECT_FALSE(acq.gpsThread.valid());
-  EXPECT_FALSE(acq.state.stopEventCreated.load());
-  EXPECT_FALSE(acq.state.recordEvent.load());
-  EXPECT_FALSE(acq.state.workingRunning.load());
-  EXPECT_TRUE(notes.take().empty());
+  // No loop, no receiver thread, no stop event, no recording, and nothing said.
+  EXPECT_EQ(std::vector<bool>({acq.workingThread.valid(), acq.gpsThread.valid(),
+                               acq.state.stopEventCreated, acq.state.recordEvent,
+                               acq.state.workingRunning, !notes.take().empty()}),
+            std::vector<bool>(6, false));
 }
 
 // Raises the link stop once its time has come, whoever moves the clock: a
@@ -251,12 +246,8 @@ class StopAtClock : public Clock {
   uint32_t now_ = 0;
 };
 
-TEST(LinkStop, EndsAConnectOrALoadWithinOnePointOneSecondsInEveryState) {
-  LineStore store;
-  ScanInputs inputs;
-  GpsFix gps;
-  StatusText status;
-  MemoryStorage storage;
+// The fixture's stores, with a clock, link, head and acquisition of its own for every stop.
+TEST_F(SteppedLoop, LinkStopEndsAConnectOrALoadWithinOnePointOneSecondsInEveryState) {
   // A silent head: the rate switch's five waits and four pauses (about 22 s),
   // and the loading sequence's waits (about 4 s), stopped at points all through
   // them.

@@ -4,10 +4,10 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
-#include <random>
 
 #include "base/byte_order.h"
 #include "base/utf16.h"
+#include "scratch_test.h"
 #include "settings/settings_file_backend.h"
 #include "settings/settings_store.h"
 
@@ -39,12 +39,7 @@ struct MemoryBackend : SettingsBackend {
   std::vector<uint8_t>& data(const char* name) { return values[name].second; }
 };
 
-struct SettingsTest : ::testing::Test {
-  fs::path dir =
-      fs::temp_directory_path() / ("sk720-settings-" + std::to_string(std::random_device{}()));
-  void SetUp() override { fs::create_directories(dir); }
-  void TearDown() override { fs::remove_all(dir); }
-};
+using SettingsTest = testing::ScratchTest;
 
 // Every value written is read back as it was, by the same store and by a later start's, in the
 // stored forms: dwords, strings of 2 n + 4 bytes, records of their own lengths.
@@ -242,15 +237,15 @@ TEST_F(SettingsTest, FileDamageAndWhatIsNoSettingsFile) {
     for (size_t n = 0; n < (1u << 20) / 16 + 1; ++n) out << "Filler binary 0\n";
   }
   const uintmax_t size = fs::file_size(file);
-  EXPECT_EQ(GetHeadLink(b, port, baud), kSettingsInvalidData);
-  EXPECT_NE(SetHeadLink(b, 8, 115200), kSettingsOk);
-  EXPECT_EQ(fs::file_size(file), size);
+  EXPECT_EQ(V({GetHeadLink(b, port, baud), SetHeadLink(b, 8, 115200) != kSettingsOk,
+               int64_t(fs::file_size(file))}),
+            V({kSettingsInvalidData, 1, int64_t(size)}));
   fs::resize_file(file, 80);  // the two values and part of a filler line
   EXPECT_EQ(V({GetHeadLink(b, port, baud), port, baud}), V({kSettingsOk, 7, 921600}));
   SettingsFileBackend notAFile(dir);
-  EXPECT_EQ(GetHeadLink(notAFile, port, baud), kSettingsAccessDenied);
-  EXPECT_NE(SetHeadLink(notAFile, 8, 115200), kSettingsOk);
-  EXPECT_TRUE(fs::is_directory(dir));
+  EXPECT_EQ(V({GetHeadLink(notAFile, port, baud), SetHeadLink(notAFile, 8, 115200) != kSettingsOk,
+               fs::is_directory(dir)}),
+            V({kSettingsAccessDenied, 1, 1}));
 }
 
 }  // namespace

@@ -1,18 +1,26 @@
-// Framing, checksums and field rules of the NMEA parser, and what reaches the NavInfo.
+// Framing, checksums and field rules of the NMEA parser, and what reaches the NavInfo; the GPS
+// reader loop against a scripted port: what it publishes and when it ends.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cmath>
+#include <deque>
 #include <string>
 #include <vector>
 
+#include "gps/gps_reader.h"
 #include "gps/nav_info.h"
 #include "gps/nmea_callbacks.h"
 #include "gps/nmea_fields.h"
 #include "gps/sentence_parser.h"
+#include "scripted_port.h"
 #include "sim/gps_receiver_sim.h"
 
 namespace sk720 {
 namespace {
+
+using testing::ScriptedPort;
+using V = std::vector<int64_t>;
 
 std::string framed(const std::string& body, const char* ending = "\r\n") {
   char sum[4];
@@ -57,8 +65,7 @@ class NmeaParserTest : public ::testing::Test {
 TEST_F(NmeaParserTest, GgaWithEmptyTrailingFieldsIsApplied) {
   setNmeaCallbacks(keepTrace, keepError);
   EXPECT_EQ(feed(framed(kGga)), 1);
-  EXPECT_EQ(traced + "\r\n", framed(kGga));
-  EXPECT_TRUE(errors.empty());
+  EXPECT_TRUE(errors.empty() && traced + "\r\n" == framed(kGga)) << traced;
   EXPECT_EQ(std::make_tuple(nav.lat, nav.lon, nav.signal, nav.HDOP, nav.elevation, nav.mask),
             std::make_tuple(4807.038, 1131.0, 1, 0.9, 545.4, int32_t(kSentenceGga)));
   EXPECT_EQ(utc(3), (std::vector<int32_t>{12, 35, 19, 0}));
@@ -77,10 +84,9 @@ TEST_F(NmeaParserTest, GgaWithEmptyTrailingFieldsIsApplied) {
 TEST(ScanFields, StopsAtTheLastTargetAndAtTheEndOfThePattern) {
   int32_t a = 0, b = 0;
   const FieldTarget one[] = {&a}, two[] = {&a, &b};
-  EXPECT_EQ(scanFields("1,", "%d,%d", one), 1);
-  EXPECT_EQ(scanFields("1,", "%d,%", two), 1);
-  EXPECT_EQ(scanFields("1,2", "%d,%d", two), 2);
-  EXPECT_EQ(a * 10 + b, 12);
+  EXPECT_EQ(V({scanFields("1,", "%d,%d", one), scanFields("1,", "%d,%", two),
+               scanFields("1,2", "%d,%d", two), a * 10 + b}),
+            V({1, 1, 2, 12}));
   // A target of another type than its conversion asks for stops the scan there, untouched.
   double d = 7.5;
   char c = 'x';
@@ -139,10 +145,9 @@ TEST_F(NmeaParserTest, RefusedSentencesLeaveTheRecordAlone) {
   for (const char* time : {"123519", "123519.1", "123519.12", "123519.123"}) {
     EXPECT_EQ(feed(framed("GPGGA," + std::string(time) + kGga.substr(12))), 1) << time;
   }
-  EXPECT_EQ(feed(framed("GPGSV,3,3,10,01,40,083,46,02,17,308,")), 1);
-  EXPECT_EQ(parser.counts().badChecksum, 1);
-  EXPECT_EQ(parser.counts().foreign, 7);
-  EXPECT_EQ(parser.counts().failed, 15);
+  EXPECT_EQ(V({feed(framed("GPGSV,3,3,10,01,40,083,46,02,17,308,")), parser.counts().badChecksum,
+               parser.counts().foreign, parser.counts().failed}),
+            V({1, 1, 7, 15}));
   // A refused sentence does not hold up the ones behind it in the same feed.
   EXPECT_EQ(feed(bad + framed("GLGGA" + gga) + framed("GPGGA,1") + framed(kGga)), 1);
 }
@@ -165,10 +170,9 @@ TEST_F(NmeaParserTest, MultiSystemReceiverGivesAFix) {
   // In the pieces the reader takes off the port.
   int32_t applied = 0;
   for (size_t at = 0; at < epoch.size(); at += 64) applied += feed(epoch.substr(at, 64));
-  EXPECT_EQ(applied, 7);
   EXPECT_TRUE(errors.empty()) << errors.front();
-  EXPECT_EQ(parser.counts().foreign, 3);
-  EXPECT_EQ(nav.mask, kSentenceGga | kSentenceGsa | kSentenceGsv | kSentenceRmc | kSentenceVtg);
+  EXPECT_EQ(V({applied, parser.counts().foreign, nav.mask}),
+            V({7, 3, kSentenceGga | kSentenceGsa | kSentenceGsv | kSentenceRmc | kSentenceVtg}));
   EXPECT_EQ(std::make_tuple(nav.lat, nav.lon, nav.signal, nav.fixType, nav.PDOP, nav.VDOP),
             std::make_tuple(4717.11437, 833.91522, 1, 3, 1.94, 1.65));
   EXPECT_EQ(utc(), (std::vector<int32_t>{102, 11, 9, 8, 35, 59, 0}));
@@ -193,15 +197,16 @@ TEST_F(NmeaParserTest, OverlongTimeIsRejectedAndOverlongNumbersReadAsZero) {
 
 // Time fractions, the RMC date, and RMC's status over GGA's quality.
 TEST_F(NmeaParserTest, TimeFractionRmcDateAndStatus) {
-  EXPECT_EQ(feed(framed("GPGGA,123519.123,4807.038,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,")), 1);
-  EXPECT_EQ(nav.utc[kUtcHundredths], 123);
-  ASSERT_EQ(nav.signal, 1);
+  // Braced lists are evaluated in order: each feed before what it set.
+  EXPECT_EQ(V({feed(framed("GPGGA,123519.123,4807.038,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,")),
+               nav.utc[kUtcHundredths], nav.signal}),
+            V({1, 123, 1}));
   EXPECT_EQ(feed(framed("GPRMC,081836.5,V,3751.65,S,14507.36,E,0.0,360.0,020919,11.3,E")), 1);
   EXPECT_EQ(utc(), (std::vector<int32_t>{119, 8, 2, 8, 18, 36, 5}));
   EXPECT_EQ(nav.signal * 10 + nav.fixType, 1);
-  EXPECT_EQ(feed(framed("GPRMC,081836,A,3751.65,S,14507.36,E,022.4,360.0,020995,11.3,E,A")), 1);
-  EXPECT_EQ(nav.utc[kUtcYear], 95);
-  EXPECT_EQ(nav.signal * 10 + nav.fixType, 22);
+  EXPECT_EQ(V({feed(framed("GPRMC,081836,A,3751.65,S,14507.36,E,022.4,360.0,020995,11.3,E,A")),
+               nav.utc[kUtcYear], nav.signal, nav.fixType}),
+            V({1, 95, 2, 2}));
   EXPECT_DOUBLE_EQ(nav.speed, 22.4 * 1.852);
   EXPECT_EQ(nav.mask, kSentenceGga | kSentenceRmc);
 }
@@ -216,9 +221,9 @@ TEST_F(NmeaParserTest, FramingAcrossFeedsAndBrokenInput) {
 
   // A new "$" inside a sentence drops the part before it; the next sentence survives.
   nav.Reset();
-  EXPECT_EQ(feed("$GPGGA,1235$GPRM" + framed(kGga) + "*\r\n"), 1);
-  EXPECT_EQ(nav.signal, 1);
-  EXPECT_EQ(parser.counts().broken, 2);
+  EXPECT_EQ(
+      V({feed("$GPGGA,1235$GPRM" + framed(kGga) + "*\r\n"), nav.signal, parser.counts().broken}),
+      V({1, 1, 2}));
 
   // A lone "*" or an LF-only ending keeps the bytes until the buffer overflows and is emptied.
   parser.Create();
@@ -226,15 +231,8 @@ TEST_F(NmeaParserTest, FramingAcrossFeedsAndBrokenInput) {
   const int32_t held = parser.fill();
   EXPECT_GT(held, 0);
   const std::string filler(SentenceParser::kDefaultCapacity - held - 1, 'x');
-  EXPECT_EQ(feed(filler), 0);
-  EXPECT_EQ(parser.fill(), SentenceParser::kDefaultCapacity - 1);
-  EXPECT_EQ(feed(framed(kGga)), 1);
-  EXPECT_EQ(parser.counts().overflows, 1);
-}
-
-TEST(NmeaToRadians, ConvertsDegreesAndMinutesKeepingTheSign) {
-  EXPECT_NEAR(NmeaToRadians(4807.038), (48 + 7.038 / 60) * std::acos(-1.0) / 180, 1e-12);
-  EXPECT_NEAR(NmeaToRadians(-3712.5), -(37 + 12.5 / 60) * std::acos(-1.0) / 180, 1e-12);
+  EXPECT_EQ(V({feed(filler), parser.fill(), feed(framed(kGga)), parser.counts().overflows}),
+            V({0, SentenceParser::kDefaultCapacity - 1, 1, 1}));
 }
 
 TEST(NavInfoReset, StartsWithTheGivenUtcTimeAndNoFix) {
@@ -247,6 +245,83 @@ TEST(NavInfoReset, StartsWithTheGivenUtcTimeAndNoFix) {
             std::make_tuple(0, 0.0, 0, 1));
   EXPECT_EQ(std::vector<int32_t>(nav.utc, nav.utc + 7),
             (std::vector<int32_t>{119, 8, 2, 12, 35, 19, 45}));
+}
+
+std::string epochs(const char* talker) {
+  sim::GpsSimPlan plan;
+  plan.talker = talker;
+  sim::GpsReceiverSim receiver(plan);
+  std::string all;
+  for (int i = 0; i < 5; ++i) all += receiver.nextEpoch();
+  return all;
+}
+
+// The first read with bytes publishes the parser's record, reset or not; a foreign talker's
+// sentences leave it reset, the combined talker's give a fix. PDOP comes from horizontal and
+// vertical dilution (RMC alone gives none); sentences split across reads and the 64-byte read
+// size still count.
+TEST(GpsReader, PublishesWhatTheReceiverSays) {
+  const std::string rmc =
+      framed("GPRMC,123519,A,4807.038,N,01131.000,E,022.4,084.4,230394,003.1,W");
+  const std::string ggaGsa =
+      framed("GPGGA,123519,4807.038,S,01131.000,W,1,08,0.9,545.4,M,46.9,M,,") +
+      framed("GPGSA,A,3,04,05,,09,12,,,24,,,,,2.5,1.2,1.6");
+  // Degrees and minutes in radians, worked out here; south and west negative.
+  const float lat = float((48 + 7.038 / 60) * std::acos(-1.0) / 180),
+              lon = float((11 + 31.0 / 60) * std::acos(-1.0) / 180);
+  const std::deque<std::string> pieces = {ggaGsa.substr(0, 30), "", ggaGsa.substr(30)};
+  const struct {
+    const char* what;
+    std::deque<std::string> script;
+    int32_t sig, fix;
+    float pdop, lat, lon;
+  } cases[] = {
+      {"timeouts only", {"", "", ""}, 0, 0, 100.0f, 0, 0},
+      {"garbage", {"", "", "garbage without a sentence"}, 0, 1, 0.0f, 0, 0},
+      {"RMC only", {rmc}, 2, 2, 0.0f, lat, lon},
+      {"GGA and GSA in pieces", pieces, 1, 3, 2.0f, -lat, -lon},
+      {"GLONASS talker", {epochs("GL")}, 0, 1, 0.0f, 0, 0},
+  };
+  for (const auto& c : cases) {
+    ScriptedPort port;
+    port.script = c.script;
+    GpsFix fix;
+    std::atomic<bool> stop{false};
+    runGpsReader(port, fix, stop);
+    EXPECT_EQ(port.failedReads, 1) << c.what;  // ends at the first failed read
+    EXPECT_EQ(fix.sig.load(), c.sig) << c.what;
+    EXPECT_EQ(fix.fix.load(), c.fix) << c.what;
+    EXPECT_FLOAT_EQ(fix.pdop.load(), c.pdop) << c.what;
+    EXPECT_FLOAT_EQ(fix.lat.load(), c.lat) << c.what;
+    EXPECT_FLOAT_EQ(fix.lon.load(), c.lon) << c.what;
+  }
+}
+
+TEST(GpsReader, StopRequestAndTheNewestWholeSentence) {
+  ScriptedPort idle;
+  idle.script.assign(100, "");
+  std::atomic<bool> stop{false};
+  idle.raise = &stop;
+  idle.raiseAt = 3;
+  GpsFix fix;
+  runGpsReader(idle, fix, stop);
+  EXPECT_EQ(idle.reads, 3);
+
+  // The second sentence arrives in two reads, behind a line of noise far too long to be one.
+  const std::string rmc =
+      framed("GPRMC,123519,A,4807.038,N,01131.000,E,022.4,084.4,230394,003.1,W");
+  const std::string gga = framed("GPGGA,123520,4807.038,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,");
+  ScriptedPort port;
+  port.script = {rmc, "$" + std::string(300, 'x') + "\r\n" + gga.substr(0, 20), gga.substr(20)};
+  stop = false;
+  StatusText newest;
+  runGpsReader(port, fix, stop, &newest);
+  EXPECT_EQ(newest.get(), gga.substr(0, gga.size() - 2));  // without its line end
+  SentenceLines lines;
+  for (const std::string& text : {std::string("$\r\n"), std::string("$GPGSA,A,3")}) {
+    EXPECT_FALSE(lines.feed(reinterpret_cast<const uint8_t*>(text.data()), int32_t(text.size())));
+  }
+  EXPECT_EQ(lines.newest(), "");
 }
 
 }  // namespace

@@ -1,51 +1,24 @@
+// The head's frames and waits against scripted replies, and its sequences against the simulated
+// head over an in-process loopback.
 #include "link/head_protocol.h"
 
 #include <gtest/gtest.h>
 
-#include <deque>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "base/byte_order.h"
+#include "link/loopback.h"
+#include "link/sonar_params.h"
+#include "records/ping_record.h"
+#include "scripted_port.h"
+#include "sim/head_sim.h"
 
 namespace sk720 {
 namespace {
 
-// Hands out scripted chunks; an empty read lets 100 ms pass on the clock (or, with `trickle`,
-// one 'z' per 100 ms for ever). Once failing, every read fails.
-class ScriptedPort : public SerialPort {
- public:
-  explicit ScriptedPort(ManualClock& clock) : clock_(clock) {}
-  void then(const std::string& chunk) { chunks_.push_back(chunk); }
-  int32_t read(uint8_t* dst, int32_t maxBytes) override {
-    if (chunks_.empty()) {
-      if (failing) return -5;
-      clock_.advance(100);
-      if (trickle) *dst = 'z';
-      return trickle ? 1 : 0;
-    }
-    std::string& c = chunks_.front();
-    const int32_t n = std::min<int32_t>(maxBytes, int32_t(c.size()));
-    std::copy_n(c.begin(), n, dst);
-    c.erase(0, size_t(n));
-    if (c.empty()) chunks_.pop_front();
-    return n;
-  }
-  int32_t write(const uint8_t* data, int32_t size) override {
-    written.append(reinterpret_cast<const char*>(data), size_t(size));
-    return size;
-  }
-  void flush() override {}
-  bool setBaud(int32_t) override { return true; }
-  void close() override {}
-  std::string written;
-  bool failing = false, trickle = false;
-
- private:
-  ManualClock& clock_;
-  std::deque<std::string> chunks_;
-};
+using testing::ScriptedPort;
 
 TEST(HeadFrames, ChecksumBase64AndCommandFrames) {
   const uint8_t abc[] = {'a', 'b', 'c'}, one[] = {1, 0, 0, 0};
@@ -68,12 +41,9 @@ TEST(HeadFrames, ChecksumBase64AndCommandFrames) {
   }
 
   // Header "CMND", id, checksum of the payload, its length; Base64; CR.
-  const std::pair<uint32_t, size_t> lengths[] = {{6, 4}, {7, 4}, {0, 64}, {1, 16}};
-  const size_t frameSizes[] = {29, 29, 109, 45};
-  for (int i = 0; i < 4; ++i) {
-    const std::vector<uint8_t> payload(lengths[i].second, 1);
-    EXPECT_EQ(buildCommandFrame(lengths[i].first, payload.data(), uint32_t(payload.size())).size(),
-              frameSizes[i]);
+  const uint32_t sizes[][3] = {{6, 4, 29}, {7, 4, 29}, {0, 64, 109}, {1, 16, 45}};  // id, payload
+  for (auto [id, length, frame] : sizes) {
+    EXPECT_EQ(buildCommandFrame(id, std::vector<uint8_t>(length, 1).data(), length).size(), frame);
   }
   const std::vector<uint8_t> frame = buildCommandFrame(7, one, 4);
   EXPECT_EQ(frame.back(), '\r');
@@ -82,9 +52,8 @@ TEST(HeadFrames, ChecksumBase64AndCommandFrames) {
   ASSERT_TRUE(base64Decode(text, raw));
   ASSERT_EQ(raw.size(), 20u);
   EXPECT_EQ(std::string(raw.begin(), raw.begin() + 4), "CMND");
-  EXPECT_EQ(loadU32(raw.data() + 4), 7u);
-  EXPECT_EQ(loadU32(raw.data() + 8), ~0x99F8B879u);
-  EXPECT_EQ(loadU32(raw.data() + 12), 4u);
+  EXPECT_EQ(std::vector<uint32_t>({loadU32(&raw[4]), loadU32(&raw[8]), loadU32(&raw[12])}),
+            std::vector<uint32_t>({7, ~0x99F8B879u, 4}));
   CommandHeader h;
   std::vector<uint8_t> payload;
   EXPECT_EQ(decodeCommandFrame(text, h, payload), 0);
@@ -103,7 +72,7 @@ class Waits : public ::testing::Test {
   void SetUp() override { resetHeadWaitWindows(); }
   uint32_t elapsed(uint32_t from) { return clock.nowMs() - from; }
   ManualClock clock{5000};
-  ScriptedPort port{clock};
+  ScriptedPort port{&clock};
 };
 
 // Each wait gives up after its silence limit, or after five times that of chatter without its
@@ -195,7 +164,7 @@ TEST_F(Waits, SequencesWriteTheirBytes) {
 
 TEST(KeepAliveHelper, OncePerSecondAfterEnd1RecordsWithEchoLines) {
   ManualClock clock(100);
-  ScriptedPort port(clock);
+  ScriptedPort port(&clock);
   KeepAlive keepAlive(clock);
   clock.advance(1001);
   EXPECT_FALSE(keepAlive.afterRecord(port, 0, 10));           // "END0"
@@ -250,6 +219,110 @@ TEST(StopWorkingThread, RaisesTheRequestAndWaitsWithALimit) {
     for (std::thread& t : stoppers) t.join();
     ASSERT_EQ(returned.load(), 4) << "round " << round;
   }
+}
+
+using sim::HeadMode;
+using sim::HeadSimOptions;
+
+class Sequences : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    resetHeadWaitWindows();
+    setLinkDiagnosticSink([this](const char* t) { diagnostics += t; });
+  }
+  void TearDown() override { setLinkDiagnosticSink(nullptr); }
+  void startHead(const HeadSimOptions& options = {}) {
+    head = std::make_unique<sim::HeadSimulator>(link.device(), clock, options);
+    link.setPump([this] { head->service(); });
+  }
+  int32_t load(SonarSettings s = {}) {
+    deriveSonarParams(s, params, 115200);
+    const SonarParamBlocks b = buildParamBlocks(params, false, s.rangeIndex);
+    return loadHeadParameters(link.host(), b.block0, b.block1, nullptr, clock);
+  }
+  int32_t readRecord() { return ReadPingRecord(link.host(), buffer.data(), clock, reader); }
+  DataHeader header() { return parseDataHeader(buffer.data()); }
+
+  ManualClock clock{1000};
+  LoopbackPair link{clock};
+  std::unique_ptr<sim::HeadSimulator> head;
+  std::vector<uint8_t> buffer = std::vector<uint8_t>(kRecordBufferSize);
+  RecordReader reader;
+  SonarParams params;
+  std::string diagnostics;
+};
+
+// From command mode (the head was idle: no record end comes), each header form; then a reload
+// from work mode, held there by the keep-alive well beyond the head's 3 s limit.
+TEST_F(Sequences, LoadingStartsMatchingRecordsAndReloadingFromWorkMode) {
+  for (int32_t headerSize : {28, 36, 44}) {
+    SCOPED_TRACE(headerSize);
+    startHead({.headerSize = headerSize});
+    params.reverse = 1;  // counter-clockwise (set by the dialog, kept by the start derivation)
+    ASSERT_EQ(load({.rangeIndex = 9, .stepIndex = 3}), 0);  // 30 m, 4 steps
+    EXPECT_EQ(head->mode(), HeadMode::Work);
+    EXPECT_TRUE(head->blocksLoaded());
+    EXPECT_EQ(diagnostics, "RIZ720_Work2Command failed\n");
+    uint32_t prevAngle = 0;
+    for (int i = 0; i < 6; ++i) {
+      ASSERT_GE(readRecord(), 0);
+      EXPECT_EQ(std::make_tuple(header().headersize, header().commandid,
+                                RangeFromRecordLength(header().samples)),
+                std::make_tuple(uint32_t(headerSize), buildCommandWord(params), 30000));
+      if (i > 0) EXPECT_EQ((prevAngle + 28800 - header().angle) % 28800, 36u);  // backwards
+      prevAngle = header().angle;
+    }
+    diagnostics.clear();
+  }
+  startHead();
+  ASSERT_EQ(load(), 0);
+  KeepAlive keepAlive(clock);
+  const uint32_t start = clock.nowMs();
+  while (clock.nowMs() - start < 8000) {
+    const int32_t r = readRecord();
+    ASSERT_GE(r, -1);
+    keepAlive.afterRecord(link.host(), r, header().angle);
+  }
+  EXPECT_EQ(head->mode(), HeadMode::Work);
+  EXPECT_GE(head->keepAlivesTaken(), 6u);
+  diagnostics.clear();
+  ASSERT_EQ(load({.rangeIndex = 2}), 0);
+  EXPECT_EQ(diagnostics, "");  // "CMND\r\n" came back after command 7
+  ASSERT_GE(readRecord(), 0);
+  EXPECT_EQ(RangeFromRecordLength(header().samples), 3000);
+  // Without keep-alives the head gives up and says so.
+  EXPECT_EQ(waitCommandMode(link.host(), 10000, clock), 0);
+  EXPECT_EQ(head->mode(), HeadMode::Command);
+}
+
+TEST_F(Sequences, HeadThatNeverAnnouncesCommandModeIsReachedByTheProbe) {
+  startHead({.noCmnd = true});
+  ASSERT_EQ(load(), 0);
+  diagnostics.clear();
+  ASSERT_EQ(load({.gainIndex = 0}), 0);
+  EXPECT_EQ(diagnostics, "RIZ720_Work2Command failed\n");
+  ASSERT_GE(readRecord(), 0);
+  EXPECT_EQ(header().commandid, buildCommandWord(params));
+}
+
+// A silent head is abandoned within the limits after three probes and nothing else.
+TEST_F(Sequences, SilentHead) {
+  startHead({.silent = true});
+  const uint32_t start = clock.nowMs();
+  EXPECT_EQ(load(), -2);
+  EXPECT_EQ(diagnostics, "RIZ720_Work2Command failed\nGo to Command mode failed\n");
+  EXPECT_LE(clock.nowMs() - start, 2000u + 100 + 2100 + 200);
+  EXPECT_EQ(link.bytesWrittenByHost(), 3u);
+  EXPECT_EQ(switchBaud(link.host(), 921600, clock), -2);
+}
+
+TEST_F(Sequences, StalledHeadEndsInTimeOuts) {
+  startHead({.stallAfter = 3});
+  ASSERT_EQ(load(), 0);
+  for (int i = 0; i < 3; ++i) EXPECT_GE(readRecord(), 0);
+  EXPECT_EQ(readRecord(), -6);
+  EXPECT_EQ(head->mode(), HeadMode::Stalled);
+  EXPECT_EQ(RIZ720_Work2Command(link.host(), clock), -6);
 }
 
 }  // namespace

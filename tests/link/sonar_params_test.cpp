@@ -1,3 +1,4 @@
+// The head's parameters as derived, sent and stored; and the table of COM ports offered for it.
 #include "link/sonar_params.h"
 
 #include <gtest/gtest.h>
@@ -5,9 +6,12 @@
 #include <cstring>
 
 #include "base/byte_order.h"
+#include "link/com_port.h"
 
 namespace sk720 {
 namespace {
+
+using V = std::vector<int64_t>;
 
 SonarParams derived(SonarSettings s, int32_t baud = 0, SonarParams p = {}) {
   deriveSonarParams(s, p, baud);
@@ -17,60 +21,36 @@ SonarParams derived(SonarSettings s, int32_t baud = 0, SonarParams p = {}) {
 // The command word's fields: pulse kind 2..3, head up 4, CW length 5..14, gain magnitude 15..18,
 // gain not positive 19, step code 20..23, sector heading 24..26, width 27..28, no sector 29.
 TEST(SonarParams, DerivationAndCommandWord) {
+  const SonarSettings sector{.sectorEnabled = 1, .sectorHeadingIndex = 1, .sectorWidthIndex = 1};
+  SonarSettings wide = sector, damaged = sector;
+  wide.sectorWidthIndex = 3;
+  damaged.rangeIndex = 99, damaged.sectorHeadingIndex = 9, damaged.sectorWidthIndex = -2;
+  damaged.stepIndex = -4, damaged.gainIndex = 40;
   const struct {
     const char* what;
     SonarSettings s;
     bool headUp;
-    uint32_t word;
-    int32_t samples, pingPeriod, sectorHeading, sectorWidth;
+    V want;  // command word, samples, ping period, sector heading and width
   } rows[] = {
-      {"defaults", {}, false, 0x20180284, 1376, 17852, 0, 0},
-      {"gain +15", {.gainIndex = 0}, false, 0x20178284, 1376, 17852, 0, 0},
-      {"gain -15", {.gainIndex = 10}, false, 0x201F8284, 1376, 17852, 0, 0},
-      {"stop, 5 m: CW", {.rangeIndex = 3, .stepIndex = 0}, false, 0x20080280, 704, 9260, 0, 0},
-      {"45 m: FM", {.rangeIndex = 10, .stepIndex = 5}, false, 0x20580288, 6048, 87244, 0, 0},
-      {"sector 45/90 up",
-       {.sectorEnabled = 1, .sectorHeadingIndex = 1, .sectorWidthIndex = 1},
-       true,
-       0x09180294,
-       1376,
-       17852,
-       400,
-       800},
-      {"sector 45/180 down",
-       {.sectorEnabled = 1, .sectorHeadingIndex = 1, .sectorWidthIndex = 3},
-       false,
-       0x19180284,
-       1376,
-       17852,
-       2800,
-       1600},
-      {"damaged indices",
-       {.rangeIndex = 99,
-        .sectorEnabled = 1,
-        .sectorHeadingIndex = 9,
-        .sectorWidthIndex = -2,
-        .stepIndex = -4,
-        .gainIndex = 40},
-       false,
-       0x070F8288,
-       20000,
-       221516,
-       400,
-       400},
+      {"defaults", {}, false, {0x20180284, 1376, 17852, 0, 0}},
+      {"gain +15", {.gainIndex = 0}, false, {0x20178284, 1376, 17852, 0, 0}},
+      {"gain -15", {.gainIndex = 10}, false, {0x201F8284, 1376, 17852, 0, 0}},
+      {"stop, 5 m: CW", {.rangeIndex = 3, .stepIndex = 0}, false, {0x20080280, 704, 9260, 0, 0}},
+      {"45 m: FM", {.rangeIndex = 10, .stepIndex = 5}, false, {0x20580288, 6048, 87244, 0, 0}},
+      {"sector 45/90 up", sector, true, {0x09180294, 1376, 17852, 400, 800}},
+      {"sector 45/180 down", wide, false, {0x19180284, 1376, 17852, 2800, 1600}},
+      {"damaged indices", damaged, false, {0x070F8288, 20000, 221516, 400, 400}},
   };
   for (const auto& r : rows) {
     SonarParams start;
     start.headUp = r.headUp;
     const SonarParams p = derived(r.s, 0, start);
-    EXPECT_EQ(buildCommandWord(p), r.word) << r.what;
-    EXPECT_EQ(p.samples, r.samples) << r.what;
-    EXPECT_EQ(p.pingPeriod, r.pingPeriod) << r.what;
-    EXPECT_EQ(p.sectorHeading, r.sectorHeading) << r.what;
-    EXPECT_EQ(p.sectorWidth, r.sectorWidth) << r.what;
+    EXPECT_EQ(V({buildCommandWord(p), p.samples, p.pingPeriod, p.sectorHeading, p.sectorWidth}),
+              r.want)
+        << r.what;
   }
   // Switching the sector off keeps the heading but clears the width.
-  const SonarParams off = derived({.sectorEnabled = 7}, 0, derived(rows[6].s));
+  const SonarParams off = derived({.sectorEnabled = 7}, 0, derived(wide));
   EXPECT_EQ(std::make_pair(off.sectorHeading, off.sectorWidth), std::make_pair(2800, 0));
   EXPECT_EQ(buildCommandWord(off) >> 29, 1u);
 
@@ -97,29 +77,24 @@ TEST(SonarParams, BlocksAndStoredSettingsLayout) {
                                 {16, 0},    {20, 1},      {24, 20},        {28, 17852},
                                 {32, 1376}, {36, 100000}, {52, 0}};
   for (auto [at, value] : words0) EXPECT_EQ(loadU32(b.block0 + at), value) << at;
-  EXPECT_EQ(loadU16(b.block0 + 50), 80u);
-  EXPECT_EQ(loadU16(b.block1 + 6), 1u);
-  EXPECT_EQ(loadU32(b.block1 + 8), 17852u);
+  EXPECT_EQ(V({loadU16(b.block0 + 50), loadU16(b.block1 + 6), loadU32(b.block1 + 8)}),
+            V({80, 1, 17852}));
   SonarParams sector =
       derived({.sectorEnabled = 1, .sectorHeadingIndex = 1, .sectorWidthIndex = 1});
   sector.reverse = 1;
   const SonarParamBlocks s = buildParamBlocks(sector, false, 6);
-  EXPECT_EQ(loadU16(s.block1 + 0), 2800u * 9);
-  EXPECT_EQ(loadU16(s.block1 + 2), 800u * 9);
-  EXPECT_EQ(loadU16(s.block1 + 4), 1u);
+  EXPECT_EQ(V({loadU16(s.block1), loadU16(s.block1 + 2), loadU16(s.block1 + 4)}),
+            V({2800 * 9, 800 * 9, 1}));
   // The slope by range unless tuned; a tuned head also gets frequency and bandwidth.
   const std::pair<int32_t, uint16_t> tvg[] = {{9, 80}, {12, 133}, {13, 160}, {14, 200}, {-3, 80}};
   for (auto [range, slope] : tvg)
     EXPECT_EQ(loadU16(buildParamBlocks(p, false, range).block0 + 50), slope);
   EXPECT_EQ(loadU32(buildParamBlocks(p, false, -3).block0 + 32), 240u);
   SonarParams t = p;
-  t.tvgSlope = 96;
-  t.bandwidth = 90000;
-  t.gainDb = -6;
+  t.tvgSlope = 96, t.bandwidth = 90000, t.gainDb = -6;
   const SonarParamBlocks tuned = buildParamBlocks(t, true, 14);
-  EXPECT_EQ(loadU16(tuned.block0 + 50), 96u);
-  EXPECT_EQ(loadU32(tuned.block0 + 12), 860000u);
-  EXPECT_EQ(loadU32(tuned.block0 + 16), 90000u);
+  EXPECT_EQ(V({loadU16(tuned.block0 + 50), loadU32(tuned.block0 + 12), loadU32(tuned.block0 + 16)}),
+            V({96, 860000, 90000}));
   EXPECT_EQ(loadF32(tuned.block0 + 40), -6.0f);
 
   // Stored settings: 18 little-endian words, nothing written past them, read back field by field.
@@ -165,22 +140,46 @@ TEST(SonarParams, DialogDerivation) {
   d.tuningForm = d.headUp = d.sectorEnabled = false;
   d.centralFrequencyKhz = "100";
   applySonarDialog(s, p, d, 115200);
-  EXPECT_EQ(p.centralFrequency, 750000);
-  EXPECT_EQ(p.sectorWidth, 0);
-  EXPECT_EQ(p.reverse, 1);
-  d.rotationIndex = 0;
-  d.cwLengthIndex = 0;
+  EXPECT_EQ(V({p.centralFrequency, p.sectorWidth, p.reverse}), V({750000, 0, 1}));
+  d.rotationIndex = d.cwLengthIndex = 0;
   applySonarDialog(s, p, d, 115200);
   EXPECT_EQ(std::make_pair(p.reverse, p.cwLength), std::make_pair(0, 10));
 
   // Texts that do not begin with a number leave their values alone.
   d.tuningForm = true;
-  d.centralFrequencyKhz = "";
-  d.bandwidthKhz = "k90";
-  d.tvgSlope = "-.";
+  d.centralFrequencyKhz = "", d.bandwidthKhz = "k90", d.tvgSlope = "-.";
   applySonarDialog(s, p, d, 115200);
   EXPECT_EQ(std::make_tuple(s.centralFrequency, p.bandwidth, s.tvgSlope),
             std::make_tuple(750000, 90000, 120));
+}
+
+TEST(ComPortTable, NamesNumbersAndOrder) {
+  // The views end before characters that follow in memory: those must not be read.
+  const std::pair<std::u16string_view, uint32_t> numbers[] = {
+      {u"com12", 12},        {u"COM9", 9},
+      {u"COMX", 0},  // listed with 0, which ends the table
+      {u"COM7x3", 7},        {std::u16string_view(u"COM123", 5), 12},
+      {u"COM99999999999", 0}};
+  for (auto [text, n] : numbers) EXPECT_EQ(comPortNumberFromText(text), n);
+  EXPECT_TRUE(isComPortText(u"cOm"));
+  EXPECT_FALSE(isComPortText(u"CO"));
+  EXPECT_FALSE(isComPortText(u"LPT1"));
+
+  ComPortEntry table[kComPortTableSize] = {};
+  const uint32_t listed[] = {12, 3, 7};
+  for (int i = 0; i < 3; ++i) {
+    table[i].portNumber = listed[i];
+    setComPortName(table[i], "COM" + std::to_string(listed[i]));
+  }
+  table[4].portNumber = 1;  // after the end marker: not sorted in
+  sortComPorts(table);
+  EXPECT_EQ(comPortNameUtf8(table[0]) + comPortNameUtf8(table[1]) + comPortNameUtf8(table[2]),
+            "COM3COM7COM12");
+  EXPECT_EQ(table[4].portNumber, 1u);
+  setComPortName(table[0], std::string(300, 'x'));
+  EXPECT_EQ(comPortNameUtf8(table[0]), std::string(255, 'x'));
+  setComPortName(table[0], std::u16string_view(u"\u0416a"));
+  EXPECT_EQ(comPortNameUtf8(table[0]), "?a");
 }
 
 }  // namespace

@@ -15,6 +15,7 @@
 #include "link/serial_port_posix.h"
 #include "record_builder.h"
 #include "records/ping_record.h"
+#include "scratch_test.h"
 #include "sim/head_sim.h"
 #include "sim/pty_posix.h"
 #include "sk720/commands.h"
@@ -24,11 +25,9 @@ namespace {
 
 namespace fs = std::filesystem;
 
-class CapturePty : public ::testing::Test {
+class CapturePty : public testing::ScratchTest {
  protected:
   void SetUp() override {
-    dir = fs::temp_directory_path() / ("sk720-capture-" + std::to_string(::getpid()));
-    fs::remove_all(dir);
     fs::create_directories(dir / "config");
     setenv("XDG_CONFIG_HOME", (dir / "config").c_str(), 1);  // no stored settings
     link = (dir / "head").string();
@@ -47,17 +46,14 @@ class CapturePty : public ::testing::Test {
     stop = true;
     if (thread.joinable()) thread.join();
     pty.close();
-    fs::remove_all(dir);
   }
   std::vector<fs::path> recordFiles(const fs::path& folder) {
     std::vector<fs::path> files;
-    for (const auto& e : fs::directory_iterator(folder)) {
+    for (const auto& e : fs::directory_iterator(folder))
       if (e.path().filename().string().rfind("rez720_", 0) == 0) files.push_back(e.path());
-    }
     return files;
   }
 
-  fs::path dir;
   std::string link;
   sim::PtyLink pty;
   std::unique_ptr<SerialPort> port;

@@ -1,7 +1,9 @@
-// The POSIX serial port over real pseudo-terminals and pipes.
+// The POSIX serial port over real pseudo-terminals and pipes; the settings file back end against
+// what only a POSIX file system offers.
 #include "link/serial_port_posix.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -10,16 +12,20 @@
 #include <atomic>
 #include <chrono>
 #include <cmath>
+#include <filesystem>
 #include <future>
 #include <thread>
 
 #include "gps/gps_reader.h"
+#include "scratch_test.h"
+#include "settings/settings_file_backend.h"
 #include "sim/gps_receiver_sim.h"
 #include "sim/pty_posix.h"
 
 namespace sk720 {
 namespace {
 
+namespace fs = std::filesystem;
 using std::chrono::milliseconds;
 using std::chrono::steady_clock;
 
@@ -78,13 +84,12 @@ TEST(PosixSerialPort, LineSettingsRatesAndFailures) {
                                       {"/dev/ttyACM2", "/dev/ttyACM2"},
                                       {"/dev/ttyS0", "/dev/ttyS0"},
                                       {"/dev/serial/by-id/usb-Odd-if00", "/dev/ttyAMA0"}});
-  const std::vector<std::pair<uint32_t, std::string>> want = {
-      {1, "/dev/ttyS0"},
-      {100, "/dev/ttyUSB0"},
-      {101, "/dev/serial/by-id/usb-Head_1234-if00"},
-      {202, "/dev/ttyACM2"},
-      {300, "/dev/serial/by-id/usb-Odd-if00"}};
-  EXPECT_EQ(n, want);
+  EXPECT_EQ(n, (std::vector<std::pair<uint32_t, std::string>>{
+                   {1, "/dev/ttyS0"},
+                   {100, "/dev/ttyUSB0"},
+                   {101, "/dev/serial/by-id/usb-Head_1234-if00"},
+                   {202, "/dev/ttyACM2"},
+                   {300, "/dev/serial/by-id/usb-Odd-if00"}}));
 }
 
 // Far more than the pseudo-terminal buffers, with nobody reading for a while: the write waits
@@ -143,6 +148,27 @@ TEST(PosixSerialPort, GpsReaderOverAPseudoTerminal) {
     uint8_t b = 0;  // the descriptor was not closed under the reader, and stays unusable
     if (!hangUp) EXPECT_EQ(port->read(&b, 1) + port->write(&b, 1), -10);
   }
+}
+
+// A FIFO at the settings path: reads come back unreadable at once instead of waiting for a
+// writer, and writes leave it in place. A plain path is written through the synced writer.
+using SettingsFilePosix = testing::ScratchTest;
+
+TEST_F(SettingsFilePosix, FifoIsUnreadableAndTheSyncedWriterReplaces) {
+  const fs::path fifo = dir / "fifo";
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+  SettingsFileBackend b(fifo, writeFileDurably);
+  uint32_t port = 0, baud = 0;
+  EXPECT_EQ(GetHeadLink(b, port, baud), kSettingsAccessDenied);
+  EXPECT_NE(SetHeadLink(b, 3, 115200), kSettingsOk);
+  EXPECT_TRUE(fs::is_fifo(fifo));
+
+  SettingsFileBackend plain(dir / "settings", writeFileDurably);
+  ASSERT_EQ(SetHeadLink(plain, 3, 115200), kSettingsOk);
+  ASSERT_EQ(SetHeadLink(plain, 4, 230400), kSettingsOk);
+  EXPECT_EQ(GetHeadLink(plain, port, baud), kSettingsOk);
+  EXPECT_EQ(port, 4u);
+  EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), 2);
 }
 
 }  // namespace

@@ -16,6 +16,7 @@
 #include <map>
 #include <thread>
 
+#include "scratch_test.h"
 #include "sk720/commands.h"
 #include "sk720/render_job.h"
 
@@ -24,18 +25,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-class VideoTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    dir = fs::temp_directory_path() /
-          ("sk720-video-" + std::to_string(::getpid()) + "-" +
-           ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::create_directories(dir);
-  }
-  void TearDown() override { fs::remove_all(dir); }
-  std::string path(const char* name) const { return (dir / name).string(); }
-  fs::path dir;
-};
+using VideoTest = testing::ScratchTest;
 
 // ffprobe's view of the first video stream and the container.
 std::map<std::string, std::string> probe(const std::string& file) {
@@ -128,7 +118,7 @@ TEST_F(VideoTest, TwoTurnsAtSixteenTimesPlayAsTheRenderOfTheRecordsPlayedSoFar) 
 TEST_F(VideoTest, BadInputIsOneLineAndLeavesNoOutput) {
   const std::string rec = path("one.bin"), junk = path("junk.bin"), out = path("out.mp4");
   ASSERT_EQ(cli::runSynth({rec, "--turns", "1", "--step-index", "5"}), 0);
-  std::ofstream(junk) << std::string(5000, 'x');
+  write("junk.bin", std::string(5000, 'x'));
   const std::vector<cli::Args> cases = {
       {path("missing.bin"), "-o", out},
       {junk, "-o", out},
@@ -145,8 +135,7 @@ TEST_F(VideoTest, BadInputIsOneLineAndLeavesNoOutput) {
       {rec},
   };
   for (const cli::Args& args : cases) {
-    std::string shown;
-    for (const auto& a : args) shown += a + " ";
+    const std::string shown = ::testing::PrintToString(args);
     ::testing::internal::CaptureStderr();
     const int code = cli::runVideo(args);
     const std::string err = ::testing::internal::GetCapturedStderr();

@@ -9,40 +9,13 @@
 #include "base/memory_source.h"
 #include "record_builder.h"
 #include "records/ping_record.h"
+#include "scripted_port.h"
 
 namespace sk720 {
 namespace {
 
 using Bytes = std::vector<uint8_t>;
 using testing::buildRecord;
-
-// A live stream: hands out queued bytes, at most `chunk` a read; each empty read costs 100 ms.
-class ScriptedStream : public ByteSource {
- public:
-  ScriptedStream(ManualClock& clock, const Bytes& bytes)
-      : clock_(clock), q_(bytes.begin(), bytes.end()) {}
-  int32_t read(uint8_t* dst, int32_t max) override {
-    if (failAfter >= 0 && ++calls > failAfter) return -5;
-    if (stopAtMs && clock_.nowMs() >= stopAtMs) stop = true;
-    if (q_.empty()) {
-      clock_.advance(100);
-      return 0;
-    }
-    int32_t n = 0;
-    for (; n < max && n < chunk && !q_.empty(); q_.pop_front()) dst[n++] = q_.front();
-    clock_.advance(msPerRead);
-    return n;
-  }
-  uint32_t bitsPerSecond() override { return rate; }
-  int calls = 0, failAfter = -1;
-  uint32_t msPerRead = 0, rate = 0, stopAtMs = 0;  // stopAtMs: raises `stop` once reached
-  int32_t chunk = INT32_MAX;
-  std::atomic<bool> stop{false};
-
- private:
-  ManualClock& clock_;
-  std::deque<uint8_t> q_;
-};
 
 Bytes text(const std::string& s) { return {s.begin(), s.end()}; }
 Bytes cat(std::initializer_list<Bytes> parts) {
@@ -137,10 +110,12 @@ TEST(ReadPingRecord, EveryStageHasItsOwnBudgetAndAStopEndsItWithinOneRead) {
   static uint8_t buf[kRecordBufferSize];
   for (const auto& c : cases) {
     ManualClock clock;
-    ScriptedStream link(clock, c.bytes);
-    link.rate = c.rate, link.msPerRead = c.msPerRead, link.stopAtMs = c.stopAtMs;
-    link.chunk = c.chunk, link.failAfter = c.failAfter;
-    RecordReader reader(&link.stop);
+    testing::ScriptedPort link(&clock);
+    if (!c.bytes.empty()) link.then(std::string(c.bytes.begin(), c.bytes.end()));
+    std::atomic<bool> stop{false};
+    link.rate = c.rate, link.msPerRead = c.msPerRead, link.raiseAtMs = c.stopAtMs;
+    link.chunk = c.chunk, link.failAfter = c.failAfter, link.raise = &stop;
+    RecordReader reader(&stop);
     EXPECT_EQ(ReadPingRecord(link, buf, clock, reader), c.result) << c.what;
     EXPECT_GE(clock.nowMs(), c.minMs) << c.what;
     EXPECT_LE(clock.nowMs(), c.maxMs) << c.what;

@@ -3,18 +3,18 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
 #include <functional>
-#include <random>
 
 #include "record_builder.h"
 #include "records/playback.h"
+#include "scratch_test.h"
 
 namespace sk720 {
 namespace {
 
 namespace fs = std::filesystem;
 using testing::buildRecord;
+using V = std::vector<int64_t>;
 
 constexpr size_t kRecordBytes = 44 + 100 + 8;
 
@@ -80,9 +80,7 @@ struct NoWaitPacer : PlaybackPacer {
   void wait(int64_t) override { waits.fetch_add(1); }
 };
 
-struct PlaybackTest : ::testing::Test {
-  fs::path dir =
-      fs::temp_directory_path() / ("sk720-playback-" + std::to_string(std::random_device{}()));
+struct PlaybackTest : testing::ScratchTest {
   LineStore store;
   ScanInputs shared;
   GpsFix gps;
@@ -95,13 +93,8 @@ struct PlaybackTest : ::testing::Test {
   PlaybackJob job;
 
   PlaybackTest() {
-    fs::create_directories(dir);
     ctx.observer = &observer;
     ctx.playbackContinuously.store(0);
-  }
-  ~PlaybackTest() override {
-    files.clear();  // Windows removes no file that is still open
-    fs::remove_all(dir);
   }
   // A file of records whose device ids are the given numbers; the one numbered `cut` claims a
   // length that runs past the end of the file.
@@ -115,10 +108,7 @@ struct PlaybackTest : ::testing::Test {
                                           .samples = std::vector<uint8_t>(100, 5),
                                           .lengthOverride = id == cut ? length : -1}));
     }
-    const fs::path path = dir / name;
-    std::ofstream(path, std::ios::binary)
-        .write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
-    return path.string();
+    return ScratchTest::write(name, bytes);
   }
   void open(const std::string& path) {
     files.push_back(std::make_unique<RecordFileSource>(false));
@@ -138,17 +128,14 @@ TEST_F(PlaybackTest, TwoFilesPlayInOrderWithTheRecordsACutRecordSwallowed) {
   EXPECT_GT(observer.startTimes[1] - pacer.times[3], 1000u);
   EXPECT_EQ(status.get(), second);
   EXPECT_EQ(shared.currentRangeMm.load(), RangeFromRecordLength(uint32_t(kRecordBytes)));
-
   ASSERT_FALSE(observer.reports.empty());
   EXPECT_EQ(observer.reports.back().file, 1u);
   for (const PlaybackReport& r : observer.reports) {
-    EXPECT_EQ(r.fileSize, (r.file == 0 ? 5 : 2) * kRecordBytes);
-    EXPECT_LE(r.position, r.fileSize);
-    EXPECT_EQ(r.position % kRecordBytes, 0u);
-    EXPECT_EQ(r.recordLength, kRecordBytes);
-    EXPECT_EQ(r.datasize, 100u);
-    EXPECT_EQ(r.commandid, 0x20180284u);  // always the first file's
-    EXPECT_EQ(r.linesPerTurn, r.file == 0 ? 3200 : 800);
+    // Whole records within the file; the command word always the first file's.
+    EXPECT_TRUE(r.position <= r.fileSize && r.position % kRecordBytes == 0) << r.position;
+    EXPECT_EQ(V({int64_t(r.fileSize), r.recordLength, r.datasize, r.commandid, r.linesPerTurn}),
+              V({int64_t((r.file == 0 ? 5 : 2) * kRecordBytes), kRecordBytes, 100, 0x20180284,
+                 r.file == 0 ? 3200 : 800}));
   }
 }
 
@@ -172,18 +159,15 @@ TEST_F(PlaybackTest, ContinuousPlaybackRestartsAndDamageEndsIt) {
   EXPECT_EQ(runPlayback(job, ctx), PlaybackEnd::BadLength);
   EXPECT_EQ(pacer.waits.size(), 6u);
 
-  RecordFileSource closed;
+  // A closed source neither seeks nor reads; an open one seeks to its end at most, and says so
+  // (the braced lists are evaluated in order).
+  RecordFileSource closed, tool;
   uint8_t b = 0;
-  EXPECT_FALSE(closed.seek(0));
-  EXPECT_EQ(closed.read(&b, 1), -5);
-  RecordFileSource tool;  // reports its end
+  EXPECT_EQ(V({closed.seek(0), closed.read(&b, 1)}), V({0, -5}));
   ASSERT_TRUE(tool.open(write("one.bin", {1})));
-  EXPECT_EQ(tool.read(&b, 0), 0);
-  EXPECT_FALSE(tool.atEnd());
-  EXPECT_TRUE(tool.seek(1u << 20));
-  EXPECT_EQ(tool.position(), kRecordBytes);
-  EXPECT_EQ(tool.read(&b, 1), 0);
-  EXPECT_TRUE(tool.atEnd());
+  EXPECT_EQ(V({tool.read(&b, 0), tool.atEnd(), tool.seek(1u << 20), int64_t(tool.position()),
+               tool.read(&b, 1), tool.atEnd()}),
+            V({0, 0, 1, kRecordBytes, 0, 1}));
 }
 
 TEST_F(PlaybackTest, SeekPauseAndSpeedAreTakenAtTheNextRecord) {
@@ -250,8 +234,7 @@ TEST_F(PlaybackTest, TheControllerEndsTheThreadAndClosesTheFiles) {
     while (c.paused ? sharedClock.sleeps.load() < 5 : !controller.threadEnded())
       std::this_thread::yield();
     controller.stopPlayback();
-    EXPECT_TRUE(controller.threadEnded());
-    EXPECT_EQ(controller.endReason(), c.end);
+    EXPECT_TRUE(controller.threadEnded() && controller.endReason() == c.end);
     EXPECT_EQ(status.get(), c.paused ? path : "");
     EXPECT_EQ(noWait.waits.load(), c.end == PlaybackEnd::LastFileDone ? 3 : 0);
     std::error_code ec;

@@ -33,28 +33,17 @@ struct LineStoreTest : ::testing::Test {
 };
 
 TEST(LineIndex, AnglesWholeTurnsHeadMountedUpAndTurns) {
-  const int64_t lines[][3] = {{0, 0, 0},
-                              {8, 0, 0},
-                              {9, 0, 1},
-                              {28799, 0, 3199},
-                              {28800, 0, 0},
-                              {0, 1, 0},
-                              {9, 1, 3199},
-                              {45, 1, 3195},
-                              {28791, 1, 1},
-                              {0xFFFFFFFE, 0, 2588},
-                              {0xFFFFFFFE, 1, 2588}};
+  // angle (-2: 0xFFFFFFFE), head up, line
+  const int64_t lines[][3] = {{0, 0, 0},     {8, 0, 0},     {9, 0, 1},    {28799, 0, 3199},
+                              {28800, 0, 0}, {0, 1, 0},     {9, 1, 3199}, {45, 1, 3195},
+                              {28791, 1, 1}, {-2, 0, 2588}, {-2, 1, 2588}};
   for (const auto& c : lines) EXPECT_EQ(lineIndexOf(uint32_t(c[0]), c[1] != 0), c[2]) << c[0];
   EXPECT_EQ(rangeIndexOf(10000) + rangeIndexOf(150000) + rangeIndexOf(1500), 6 + 14 + 0);
   EXPECT_EQ(rangeIndexOf(9999), 11);
   // A heading in 1/80 degree shows as whole lines of 9 units, within one turn.
   const double kLine = 2 * std::acos(-1.0) / 3200;
-  const int64_t headings[][2] = {{7200, 800},
-                                 {8, 0},
-                                 {9, 1},
-                                 {-9, 3199},
-                                 {28800 * 5 + 18, 2},
-                                 {INT64_MIN, (INT64_MIN % 28800 + 28800) / 9}};
+  const int64_t headings[][2] = {{7200, 800},         {8, 0},          {9, 1}, {-9, 3199},
+                                 {28800 * 5 + 18, 2}, {INT64_MIN, 199}};
   for (const auto& [units, line] : headings)
     EXPECT_NEAR(headingRadiansOf(units), line * kLine, 1e-5) << units;
   // A turn is the side of the half turn changing near line 0, not across line 1600.

@@ -1,6 +1,6 @@
-// sk720 info in the reader's words: pings, turns, damage, and a total for several files.
-#include <fstream>
-#include <iterator>
+// sk720 info in the reader's words: pings, turns, damage, and a total for several files; and the
+// turn splitting it counts turns with.
+#include <cstdlib>
 
 #include "record_builder.h"
 #include "sk720/turn_split.h"
@@ -33,16 +33,15 @@ TEST_F(InfoTest, TurnsPingsAndTotalInWords) {
 }
 
 TEST_F(InfoTest, DamageIsDescribedAndAFileWithoutRecordsGivesTheErrorOnly) {
-  std::vector<uint8_t> bytes;
-  sk720::testing::append(
-      bytes, sk720::testing::buildRecord({.angle = 90, .samples = std::vector<uint8_t>(300, 2)}));
-  sk720::testing::append(bytes, sk720::testing::buildRecord({.lengthOverride = 30}));
-  sk720::testing::append(
-      bytes, sk720::testing::buildRecord(
-                 {.headerSize = 28, .angle = 180, .samples = std::vector<uint8_t>(300, 9)}));
-  auto cut = sk720::testing::buildRecord({.samples = std::vector<uint8_t>(300, 1)});
-  cut.resize(100);
-  sk720::testing::append(bytes, cut);
+  using sk720::testing::buildRecord;
+  // A record, one whose length is too short, a record, and the start of one.
+  std::vector<uint8_t> bytes = buildRecord({.angle = 90, .samples = std::vector<uint8_t>(300, 2)});
+  for (const auto& r :
+       {buildRecord({.lengthOverride = 30}),
+        buildRecord({.headerSize = 28, .angle = 180, .samples = std::vector<uint8_t>(300, 9)}),
+        buildRecord({.samples = std::vector<uint8_t>(300, 1)})})
+    sk720::testing::append(bytes, r);
+  bytes.resize(bytes.size() - (44 + 300 + 8) + 100);
   write("damaged.bin", bytes);
   write("garbage.bin", "DATA but nothing that is a record");
 
@@ -77,8 +76,7 @@ TEST_F(InfoTest, SynthWritesTheHeadItIsAskedFor) {
     Args args = {path("s.bin")};
     args.insert(args.end(), c.options.begin(), c.options.end());
     ASSERT_EQ(runSynth(args), 0);
-    std::ifstream in(path("s.bin"), std::ios::binary);
-    const std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)), {});
+    const std::vector<uint8_t> bytes = sk720::testing::fileBytes(path("s.bin"));
     ASSERT_GT(bytes.size(), 44u);
     const uint32_t word = loadU32(&bytes[24]);
     EXPECT_EQ(loadU32(&bytes[4]), c.header);
@@ -86,6 +84,91 @@ TEST_F(InfoTest, SynthWritesTheHeadItIsAskedFor) {
     EXPECT_EQ(sectorModeOf(word), c.sector) << std::hex << word;
     EXPECT_EQ(stepLinesOf(word), c.stepLines) << std::hex << word;
     EXPECT_EQ(c.sector ? sectorWidthLinesOf(word) : 0, c.sectorWidth);
+  }
+}
+
+// Whole circles from `from`, or sweeps back and forth over a sector: lines of `count` pings or
+// sweeps.
+std::vector<int32_t> motion(bool sector, int32_t from, int32_t width, int32_t step, int32_t count) {
+  std::vector<int32_t> v;
+  for (int32_t i = 0; !sector && i < count; ++i) v.push_back((from + i * step) % 3200);
+  for (int32_t s = 0; sector && s < count; ++s) {
+    for (int32_t o = 0; o <= width; o += step) v.push_back(s % 2 ? from + width - o : from + o);
+  }
+  return v;
+}
+
+// Each sweep repeats the line it turns at: the next turn begins where the head moves back.
+TEST(TurnSplitTest, TurnsBeginAndEndWhereTheHeadDoes) {
+  const struct {
+    bool sector;
+    int32_t from, width, step, count;
+    std::vector<int32_t> starts;  // pings that begin a new turn
+    std::vector<bool> complete;   // of each turn, the last one included
+  } cases[] = {{false, 0, 3200, 1, 7200, {3200, 6400}, {true, true, false}},
+               {false, 0, 3200, 16, 400, {200}, {true, true}},      // ending before zero
+               {false, 1600, 3200, 16, 300, {100}, {false, true}},  // begun mid-turn
+               {true, 800, 800, 16, 3, {52, 103}, {true, true, true}},
+               {true, 800, 800, 16, 2, {52}, {true, true}}};
+  for (const auto& c : cases) {
+    TurnSplitter s;
+    std::vector<int32_t> starts;
+    std::vector<bool> complete;
+    const std::vector<int32_t> lines = motion(c.sector, c.from, c.width, c.step, c.count);
+    for (size_t i = 0; i < lines.size(); ++i) {
+      if (s.startsTurn(lines[i], c.sector)) {
+        starts.push_back(int32_t(i));
+        complete.push_back(s.complete(c.sector, c.width, c.step));
+        s.beginTurn();
+      }
+      s.add(lines[i]);
+    }
+    complete.push_back(s.complete(c.sector, c.width, c.step));
+    EXPECT_EQ(starts, c.starts) << c.from << " " << c.step;
+    EXPECT_EQ(complete, c.complete) << c.from << " " << c.step;
+  }
+  TurnSplitter s;  // a cut-short sweep: only its first half
+  for (int32_t line : motion(false, 800, 0, 16, 20)) s.add(line);
+  EXPECT_FALSE(s.complete(true, 800, 16));
+}
+
+TEST(TurnSplitTest, CountsTheLinesTheGapFillWrites) {
+  // previous line, line, lines counted; then lines written and lines not written
+  const std::vector<int32_t> cases[][2] = {
+      {{10, 14, 5}, {10, 11, 12, 13, 14, -9, -15}},
+      {{14, 10, 5}, {10, 14, -9, -15}},
+      {{3199, 0, 2}, {3199, 0, -3198, -1}},
+      {{3168, 0, 33}, {3168, 3199, 0, -3167, -1}},
+      {{0, 3190, 10}, {3190, 3195, 3199, -3189}},  // the fill goes to the spare, not line 0
+      {{3199, 2, 1}, {2, -1, -3199}},              // crossing zero off line 0: no fill
+      {{100, 132, 33}, {100, 132, -99, -133}},
+      {{100, 133, 1}, {133, -100, -101, -132}}};  // 33 lines or more: no fill
+  for (const auto& [counts, lines] : cases) {
+    TurnSplitter s;
+    s.add(counts[0]);
+    s.beginTurn();
+    s.add(counts[1]);
+    EXPECT_EQ(s.linesWritten() * 10 + s.pings(), counts[2] * 10 + 1)
+        << counts[0] << "->" << counts[1];
+    for (int32_t l : lines) EXPECT_EQ(s.wrote(std::abs(l)), l >= 0) << counts[1] << " " << l;
+  }
+  EXPECT_FALSE(TurnSplitter().wrote(0));
+  TurnSplitter s;  // a new recording starts without a previous line to fill from
+  s.add(10);
+  s.beginRecording();
+  s.add(14);
+  EXPECT_EQ(s.linesWritten(), 1);
+}
+
+// The fields the command word describes; with a missing or unknown step code one line a ping.
+TEST(TurnSplitTest, CommandWordFields) {
+  const uint32_t words[][4] = {{0x20180284, 0, 400, 1}, {0x00500000, 1, 400, 16},
+                               {0x08000000, 1, 800, 1}, {0x18000000, 1, 1600, 1},
+                               {0x00200000, 1, 400, 2}, {0x00600000, 1, 400, 1}};
+  for (const auto& [word, sector, width, step] : words) {
+    EXPECT_EQ(sectorModeOf(word), sector != 0) << std::hex << word;
+    EXPECT_EQ(sectorWidthLinesOf(word), int32_t(width)) << std::hex << word;
+    EXPECT_EQ(stepLinesOf(word), int32_t(step)) << std::hex << word;
   }
 }
 

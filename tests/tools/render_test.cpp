@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "records/ping_record.h"
+#include "scan/echo_tables.h"
 #include "sim/scene.h"
 #include "sk720/render_job.h"
 #include "tool_test.h"
@@ -12,13 +13,6 @@ namespace {
 
 namespace fs = std::filesystem;
 using RenderTest = cli::ToolTest;
-
-// The brown palette entry computed independently, in double precision.
-void brownEntry(int i, double rgb[3]) {
-  const double l = i / 255.0, q = l <= 0.5 ? 2 * l : 1.0, p = 2 * l - q;
-  const double c[3] = {q, p + (q - p) * 2.0 / 3.0, p};
-  for (int k = 0; k < 3; ++k) rgb[k] = i == 0 ? 0.0 : std::floor(255 * c[k] + 0.5);
-}
 
 TEST_F(RenderTest, PixelsMatchAnIndependentComputation) {
   const std::string file = path("scene.bin");
@@ -61,12 +55,11 @@ TEST_F(RenderTest, PixelsMatchAnIndependentComputation) {
     };
     const double v = value(f) + (value(g) - value(f)) * t;
     const int entry = int(std::lround(std::min(v * 4095 / 255, 4095.0)));
-    double rgb[3];
-    brownEntry(int(entry * 255.0 / 4095), rgb);
+    const Rgb& want = paletteFor(0)[size_t(entry * 255.0 / 4095)];  // brown
     const uint32_t px = result.pixels[size_t(cy) * 400 + size_t(cx)];
-    EXPECT_NEAR(double((px >> 16) & 255), rgb[0], 1.0) << cx << "," << cy;
-    EXPECT_NEAR(double((px >> 8) & 255), rgb[1], 1.0) << cx << "," << cy;
-    EXPECT_NEAR(double(px & 255), rgb[2], 1.0) << cx << "," << cy;
+    EXPECT_NEAR(double((px >> 16) & 255), want.r, 1.0) << cx << "," << cy;
+    EXPECT_NEAR(double((px >> 8) & 255), want.g, 1.0) << cx << "," << cy;
+    EXPECT_NEAR(double(px & 255), want.b, 1.0) << cx << "," << cy;
   }
 }
 

@@ -1,17 +1,14 @@
 #pragma once
-// What the command tests share: a scratch folder per test, and a command run in-process with
+// What the command tests share: a scratch folder per test (ScratchTest), and a command run in-process with
 // its exit code and what it wrote to stdout and stderr.
 #include <gtest/gtest.h>
 
-#include <filesystem>
-#include <fstream>
 #include <functional>
-#include <random>
 #include <sstream>
 #include <string>
-#include <vector>
 
 #include "sk720/commands.h"
+#include "scratch_test.h"
 #include "stderr_capture.h"
 
 namespace sk720::cli {
@@ -41,27 +38,6 @@ inline Outcome runLine(const Args& args) {
   return runCaptured([&] { return runCommandLine(args, stdout); });
 }
 
-class ToolTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    dir = std::filesystem::temp_directory_path() /
-          (std::string("sk720-") + ::testing::UnitTest::GetInstance()->current_test_info()->name() +
-           "-" + std::to_string(std::random_device{}()));
-    std::filesystem::create_directories(dir);
-  }
-  void TearDown() override {
-    std::error_code ec;
-    std::filesystem::remove_all(dir, ec);
-  }
-  std::string path(const std::string& name) const { return (dir / name).string(); }
-  void write(const std::string& name, const std::vector<uint8_t>& bytes) const {
-    std::ofstream(path(name), std::ios::binary)
-        .write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
-  }
-  void write(const std::string& name, const std::string& text) const {
-    std::ofstream(path(name), std::ios::binary) << text;
-  }
-  std::filesystem::path dir;
-};
+using ToolTest = sk720::testing::ScratchTest;
 
 }  // namespace sk720::cli

@@ -1,4 +1,5 @@
-// The slider bar's thumb, arrows, clicks and drag; the echo trace's polygon, grid and GPS lines.
+// The slider bar's thumb, arrows, clicks and drag; the echo trace's polygon, grid and GPS lines;
+// zoom, drag, re-centre and ruler of the scan view, and the window of the image it shows.
 #include "views/slider_geometry.h"
 
 #include <gtest/gtest.h>
@@ -8,6 +9,7 @@
 #include <vector>
 
 #include "views/echo_trace.h"
+#include "views/scan_interaction.h"
 
 namespace sk720 {
 namespace {
@@ -56,10 +58,9 @@ TEST(SliderGeometry, ThumbFromTheReport) {
 TEST(SliderGeometry, NothingKnownOrNoRoomDividesByNothing) {
   SliderState s;
   computeSliderGeometry(s, kRight, kH);  // before the first report
-  EXPECT_EQ(sliderPositionAt(s, 200, kRight, kH), 0);
-  EXPECT_EQ(sliderClick(s, 5, 10, kRight, kH), kNoSeekRequest);
-  EXPECT_EQ(sliderClick(s, 200, 10, kRight, kH), kNoSeekRequest);
-  EXPECT_EQ(s.dragging, 0);
+  EXPECT_EQ(V({sliderPositionAt(s, 200, kRight, kH), sliderClick(s, 5, 10, kRight, kH),
+               sliderClick(s, 200, 10, kRight, kH), s.dragging}),
+            V({0, kNoSeekRequest, kNoSeekRequest, 0}));
 
   sliderTakeReport(s, reportOf(kFile, 1000), 30, kH);  // narrower than the two arrows
   EXPECT_EQ(V({s.thumbLength, s.freeLength, sliderPositionAt(s, 5, 30, kH),
@@ -101,25 +102,21 @@ TEST(SliderGeometry, DragFollowsThePointerAndIgnoresReports) {
   }
   SliderState s;
   sliderTakeReport(s, reportOf(kFile, 16000000), kRight, kH);
-  EXPECT_EQ(sliderClick(s, 250, 10, kRight, kH), kNoSeekRequest);  // on the thumb
-  EXPECT_EQ(s.dragging, 1);
-  EXPECT_FALSE(sliderTakeReport(s, reportOf(kFile, 0), kRight, kH));
-  EXPECT_EQ(s.thumbRect.left, 237);
-
-  EXPECT_EQ(sliderMouseMove(s, 260, 10, true, kRight, kH), 15962877);
-  EXPECT_EQ(s.report.position, 15962877u);
-  EXPECT_EQ(s.thumbRect.left, 22 + 214);
-  EXPECT_EQ(sliderMouseMove(s, 100, 10, true, kRight, kH), kNoSeekRequest);  // off the thumb
-  EXPECT_EQ(s.hover, 0);
-  EXPECT_EQ(sliderMouseMove(s, 260, 10, false, kRight, kH), kNoSeekRequest);
-  EXPECT_EQ(s.dragging, 0);  // released outside: ended at the next move
+  // On the thumb a drag starts that reports do not move; a move off the thumb seeks nothing, and
+  // one with the button released outside ends the drag. (Braced lists are evaluated in order.)
+  EXPECT_EQ(V({sliderClick(s, 250, 10, kRight, kH), s.dragging,
+               sliderTakeReport(s, reportOf(kFile, 0), kRight, kH), s.thumbRect.left,
+               sliderMouseMove(s, 260, 10, true, kRight, kH), int64_t(s.report.position),
+               s.thumbRect.left, sliderMouseMove(s, 100, 10, true, kRight, kH), s.hover,
+               sliderMouseMove(s, 260, 10, false, kRight, kH), s.dragging}),
+            V({kNoSeekRequest, 1, 0, 237, 15962877, 15962877, 22 + 214, kNoSeekRequest, 0,
+               kNoSeekRequest, 0}));
   EXPECT_TRUE(sliderTakeReport(s, reportOf(kFile, 0), kRight, kH));
   PlaybackReport none = reportOf(kFile, kFile / 2);
   none.recordLength = 0;  // no record read yet: the thumb stays, a click on it seeks
-  EXPECT_TRUE(sliderTakeReport(s, none, kRight, kH));
-  EXPECT_EQ(s.thumbRect.left, 22);
-  EXPECT_NE(sliderClick(s, 30, 10, kRight, kH), kNoSeekRequest);
-  EXPECT_EQ(s.dragging, 0);
+  EXPECT_EQ(V({sliderTakeReport(s, none, kRight, kH), s.thumbRect.left,
+               sliderClick(s, 30, 10, kRight, kH) != kNoSeekRequest, s.dragging}),
+            V({1, 22, 1, 0}));
 }
 
 // Equilateral triangles of side 0.6 h (11 pixels) inset 5, pointing out of the track.
@@ -181,6 +178,103 @@ TEST(GpsTextHistory, RepeatsAreKeptOnceAndTheOldestGoesAfterFour) {
   EXPECT_EQ(gpsTraceText(true, "$GPGGA,1", strip), "$GPGGA,1");
   EXPECT_EQ(gpsTraceText(true, "", strip), strip);           // a receiver that has sent nothing yet
   EXPECT_EQ(gpsTraceText(false, "$GPGGA,1", strip), strip);  // one no longer read
+}
+
+// Effects as letters: '-' nothing, 'p' repaint, 'R' rebuild.
+char e(ScanEffect effect) { return "-pR"[int(effect)]; }
+
+// The index steps toward the table's ends, but never to a range beyond the echo data's.
+TEST(ScanInteraction, ZoomSettlesAtTheEndsAndAgainstTheDataRange) {
+  const int32_t settle[][3] = {{-3, 1500, 0}, {20, 1500, 14},  {5, 3000, 2},
+                               {7, 60000, 7}, {11, 60000, 11}, {12, 60000, 11}};
+  for (const auto& c : settle) EXPECT_EQ(settleZoomIndex(c[0], c[1]), c[2]) << c[0];
+  // index, wheel delta, data range; effect, index after
+  const int32_t wheels[][5] = {{0, 120, 10000, 0, 0},     {6, -120, 10000, 0, 6},
+                               {14, -120, 150000, 0, 14}, {9, 0, 30000, 0, 9},
+                               {6, -120, 60000, 2, 7},    {6, 120, 60000, 2, 5},
+                               {6, 1, 60000, 2, 5},       {11, -120, 10000, 2, 6}};
+  for (const auto& [index, delta, rangeMm, effect, after] : wheels) {
+    ScanInteraction s, k;
+    s.displayRangeIndex = k.displayRangeIndex = index;
+    EXPECT_EQ(V({int32_t(onWheel(s, delta, rangeMm)), s.displayRangeIndex,
+                 int32_t(onZoomKey(k, delta > 0, rangeMm)), k.displayRangeIndex}),
+              V({effect, after, effect, after}))
+        << index << " " << delta;
+  }
+  ScanInteraction s;
+  toggleRuler(s);  // the ruler holds the zoom
+  EXPECT_EQ(std::string({e(onZoomKey(s, false, 60000)), e(onWheel(s, -120, 60000))}), "--");
+  EXPECT_EQ(s.displayRangeIndex, 6);
+  EXPECT_EQ(
+      V({int(scanKeyOf(0x49)), int(scanKeyOf(0x4F)), int(scanKeyOf(0x7A)), int(scanKeyOf(0x50))}),
+      V({int(ScanKey::ZoomIn), int(ScanKey::ZoomOut), int(ScanKey::FullScreen),
+         int(ScanKey::Other)}));
+}
+
+TEST(ScanInteraction, DragShiftsThenCommitsThePan) {
+  ScanInteraction s;
+  std::string effects = {e(onLeftButtonDown(s, 100, 100, false)),
+                         e(onMouseMove(s, 130, 110, true, false)),
+                         e(onMouseMove(s, 150, 120, true, false))};
+  EXPECT_EQ(V({s.panX, s.panY, s.dragShiftX, s.dragShiftY}), V({-50, -20, -50, -20}));
+  ImageOrigin o = visibleOrigin(s, 800, 600);  // wider than tall: rows 100.. shown
+  EXPECT_EQ(V({o.x, o.y}), V({-50, 80}));
+  effects += e(onLeftButtonUp(s, 150, 120, true));  // button still down
+  effects += e(onLeftButtonUp(s, 160, 125, false));
+  EXPECT_EQ(V({s.panX, s.panY, s.dragShiftX, s.dragging}), V({-60, -25, 0, 0}));
+  effects += e(onLeftButtonUp(s, 160, 125, false));  // no drag to end
+  o = visibleOrigin(s, 600, 800);
+  EXPECT_EQ(V({o.x, o.y}), V({100, 0}));
+
+  // Shift held: moves do not pan; Shift+click re-centres and rebuilds, even unpanned.
+  onLeftButtonDown(s, 10, 10, false);
+  effects += e(onMouseMove(s, 40, 40, true, true));
+  effects += e(onMouseMove(s, 40, 40, false, false));
+  effects += e(onLeftButtonDown(s, 7, 9, true));
+  EXPECT_EQ(effects, "-pp-R---R");
+  EXPECT_EQ(V({s.panX, s.panY, s.dragging, s.cursorX, s.cursorY}), V({0, 0, 1, 40, 40}));
+
+  s.panX = 33;
+  s.displayRangeIndex = 2;
+  resetForNewData(s, 60000);
+  EXPECT_EQ(V({s.panX, s.displayRangeIndex, s.dragging}), V({0, 11, 1}));
+  s.panY = 5;
+  resetForResize(s);
+  EXPECT_EQ(V({s.panY, s.displayRangeIndex, s.dragging}), V({0, 11, 0}));
+}
+
+TEST(ScanInteraction, LostCaptureEndsTheDragWhereTheMouseWasLastSeen) {
+  ScanInteraction s;
+  onLeftButtonDown(s, 100, 100, false);
+  onMouseMove(s, 130, 110, true, false);
+  std::string effects = {e(onCaptureLost(s))};
+  // No shifted window with black margins: the origin is the undragged one.
+  const ImageOrigin o = visibleOrigin(s, 800, 600);
+  EXPECT_EQ(V({s.panX, s.panY, s.dragging, o.x, o.y}), V({-30, -10, 0, 0, 100}));
+  // A later move with the button up does not pan, and a second loss changes nothing.
+  effects += e(onMouseMove(s, 300, 300, false, false));
+  effects += e(onCaptureLost(s));
+  EXPECT_EQ(effects + std::to_string(s.panX), "R---30");
+}
+
+TEST(ScanInteraction, RulerClicksAndNoDragWhileOn) {
+  ScanInteraction s;
+  toggleRuler(s);
+  std::string effects = {e(onLeftButtonDown(s, 100, 100, false))};
+  const int32_t firstState = s.rulerState;
+  effects += e(onMouseMove(s, 100, 500, true, false));
+  EXPECT_EQ(V({firstState, s.rulerX1, s.rulerY1, s.rulerX2, s.rulerY2, s.dragging}),
+            V({1, 100, 100, 100, 500, 0}));
+  effects += e(onLeftButtonUp(s, 100, 500, false));
+  onLeftButtonDown(s, 100, 500, false);
+  const int32_t fixedState = s.rulerState;
+  effects += e(onMouseMove(s, 300, 300, false, false));  // fixed: the end stays
+  EXPECT_EQ(effects, "pp--");
+  EXPECT_EQ(V({fixedState, s.rulerY2, s.cursorX}), V({2, 500, 300}));
+  onLeftButtonDown(s, 20, 30, false);  // a new line starts
+  EXPECT_EQ(V({s.rulerState, s.rulerX1, s.rulerY1, s.rulerX2, s.rulerY2}), V({1, 20, 30, 20, 30}));
+  toggleRuler(s);
+  EXPECT_EQ(V({s.rulerMode, s.rulerState}), V({0, 0}));
 }
 
 }  // namespace

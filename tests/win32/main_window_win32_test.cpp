@@ -9,7 +9,6 @@
 #include <commctrl.h>
 #include <gtest/gtest.h>
 
-#include <fstream>
 #include <functional>
 #include <string>
 #include <vector>
@@ -24,6 +23,7 @@
 #include "dialogs/view_dialog_rules.h"
 #include "record_builder.h"
 #include "resources/resource.h"
+#include "scratch_test.h"
 #include "settings/settings_store.h"
 
 namespace sk720 {
@@ -148,6 +148,8 @@ TEST(MainWindow, AutoscreenshotTicksOneItemAndHideToolbarGivesTheScanViewTheWidt
   EXPECT_TRUE(IsWindowVisible(start));
 }
 
+using LiveState = testing::ScratchTest;
+
 std::wstring textOf(HWND w) {
   wchar_t text[128] = {};
   GetWindowTextW(w, text, 128);
@@ -183,7 +185,7 @@ void onNextDialog(std::function<void(HWND)> act) {
   SetTimer(nullptr, 0, 50, dialogTimer);
 }
 
-TEST(LiveState, ViewSettingsReachTheWorkingLoopAndTheHoldStaysTheButtons) {
+TEST_F(LiveState, ViewSettingsReachTheWorkingLoopAndTheHoldStaysTheButtons) {
   {
     auto settings = makeDefaultSettingsBackend();
     ViewSettings v = viewDialogDefaults();
@@ -207,31 +209,14 @@ TEST(LiveState, ViewSettingsReachTheWorkingLoopAndTheHoldStaysTheButtons) {
 
   // The next ping is expanded with the new values, and the hold is still the one in force.
   const ViewSettings live = a.live.acq->viewSettings();
-  EXPECT_EQ(live.gainIndex, 6);
-  EXPECT_EQ(live.deadZoneIndex, 5);
-  EXPECT_EQ(a.live.acq->state.hold.load(), 1);
-  EXPECT_EQ(a.view.hold, 1);
+  EXPECT_EQ(
+      std::vector<int>({live.gainIndex, live.deadZoneIndex, a.live.acq->state.hold, a.view.hold}),
+      std::vector<int>({6, 5, 1, 1}));
   EXPECT_EQ(textOf(a.holdButton), L"Resume");
   // One click resumes.
   click(main, a.holdButton);
   EXPECT_EQ(a.live.acq->state.hold.load(), 0);
   EXPECT_EQ(textOf(a.holdButton), L"Hold");
-}
-
-std::wstring writeRecordFile() {
-  wchar_t folder[MAX_PATH] = {};
-  GetTempPathW(MAX_PATH, folder);
-  const std::wstring path = std::wstring(folder) + L"live_state_review.bin";
-  std::vector<uint8_t> bytes;
-  for (uint32_t i = 0; i < 400; ++i) {
-    testing::RecordSpec r;
-    r.angle = i * 8;
-    r.samples.assign(200, 40);
-    testing::append(bytes, testing::buildRecord(r));
-  }
-  std::ofstream(narrow(path), std::ios::binary)
-      .write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
-  return path;
 }
 
 int heightOf(HWND w) {
@@ -240,14 +225,18 @@ int heightOf(HWND w) {
   return r.bottom;
 }
 
-TEST(LiveState, ApplyWithoutAHeadKeepsTheReviewAndALiveStartTakesTheSliderAlong) {
+TEST_F(LiveState, ApplyWithoutAHeadKeepsTheReviewAndALiveStartTakesTheSliderAlong) {
   const ProgramWindow program("0409");
   const HWND main = program.main;
   ASSERT_NE(main, nullptr);
   AppData& a = *appDataOf(main);
   const int fullHeight = heightOf(a.scanWindow);
-  const std::wstring path = writeRecordFile();
-  openPlaybackPaths(main, {path});
+  std::vector<uint8_t> bytes;
+  for (uint32_t i = 0; i < 400; ++i)
+    testing::append(
+        bytes, testing::buildRecord({.angle = i * 8, .samples = std::vector<uint8_t>(200, 40)}));
+  write("review.bin", bytes);
+  openPlaybackPaths(main, {(dir / "review.bin").wstring()});
   ASSERT_TRUE(a.playbackOpen);
   ASSERT_TRUE(IsWindowVisible(a.sliderBar));
   const int reviewHeight = heightOf(a.scanWindow);
@@ -263,7 +252,6 @@ TEST(LiveState, ApplyWithoutAHeadKeepsTheReviewAndALiveStartTakesTheSliderAlong)
   EXPECT_FALSE(a.playbackOpen);
   EXPECT_FALSE(IsWindowVisible(a.sliderBar));
   EXPECT_EQ(heightOf(a.scanWindow), fullHeight);
-  DeleteFileW(path.c_str());
 }
 
 // Every text the program adds to the template's, as the notice shows it.
@@ -280,7 +268,7 @@ std::vector<std::wstring> addedNotices() {
   return out;
 }
 
-TEST(LiveState, AddedNoticesExistInEveryLanguageAndFitTheirControl) {
+TEST_F(LiveState, AddedNoticesExistInEveryLanguageAndFitTheirControl) {
   const LANGID english = MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US);
   const LANGID previous = interfaceLanguage();
   selectInterfaceLanguage(english);

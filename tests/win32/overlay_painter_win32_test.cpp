@@ -7,6 +7,7 @@
 // clang-format on
 
 #include <string>
+#include <vector>
 
 #include "scan/overlay_geometry.h"
 #include "views/overlay_layer_win32.h"
@@ -20,12 +21,7 @@ namespace {
 class Surface {
  public:
   Surface(int w, int h) : w_(w) {
-    info_.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-    info_.bmiHeader.biWidth = w;
-    info_.bmiHeader.biHeight = -h;
-    info_.bmiHeader.biPlanes = 1;
-    info_.bmiHeader.biBitCount = 32;
-    info_.bmiHeader.biCompression = BI_RGB;
+    info_.bmiHeader = {sizeof(BITMAPINFOHEADER), w, -h, 1, 32, BI_RGB};
     dc_ = CreateCompatibleDC(nullptr);
     bmp_ =
         CreateDIBSection(dc_, &info_, DIB_RGB_COLORS, reinterpret_cast<void**>(&bits_), nullptr, 0);
@@ -79,9 +75,8 @@ TEST_F(GdiPlusTest, TheDialIsOredOntoThePicture) {
   Surface target(300, 120);
   for (int i = 0; i < 300 * 120; ++i) target.bits()[i] = 0x00102030;
   painter.paintDialOr(target.dc(), frame, 200, 0);
-  EXPECT_EQ(target.at(100, 50), 0x102030u);
-  EXPECT_EQ(target.at(202, 2), 0x102030u);
-  EXPECT_EQ(target.at(250, 110), 0x102030u);
+  EXPECT_EQ(std::vector<uint32_t>({target.at(100, 50), target.at(202, 2), target.at(250, 110)}),
+            std::vector<uint32_t>(3, 0x102030u));
   bool ring = false;  // the outer circle, 45 degrees from the top, where no tick lies
   for (int y = 12; y <= 17; ++y)
     for (int x = 281; x <= 287; ++x) ring = ring || target.at(x, y) == 0x787878u;

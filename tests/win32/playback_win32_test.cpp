@@ -7,6 +7,7 @@
 #include <fstream>
 
 #include "base/utf16.h"
+#include "scratch_test.h"
 
 namespace sk720 {
 namespace {
@@ -30,11 +31,10 @@ TEST(WaitableTimerPacer, WaitsAtLeastTheInterval) {
   pacer.wait(-5);  // returns at once rather than waiting without end
 }
 
-TEST(ResolveFilePath, DriveLetterPathOfAnOpenFile) {
-  const fs::path dir = fs::temp_directory_path() / "sk720 resolve";
-  fs::create_directories(dir);
-  const fs::path full = dir / "rec.bin";
-  const fs::path empty = dir / "empty.bin";
+using ResolveFilePath = testing::ScratchTest;
+
+TEST_F(ResolveFilePath, DriveLetterPathOfAnOpenFile) {
+  const fs::path full = dir / "a rec.bin", empty = dir / "empty.bin";
   std::ofstream(full, std::ios::binary) << "DATA....";
   std::ofstream(empty, std::ios::binary);
 
@@ -60,7 +60,6 @@ TEST(ResolveFilePath, DriveLetterPathOfAnOpenFile) {
   ASSERT_TRUE(source.open(pathToUtf8(empty)));
   EXPECT_EQ(playbackDisplayPath(source), pathToUtf8(empty));
   source.close();
-  fs::remove_all(dir);
 }
 
 }  // namespace

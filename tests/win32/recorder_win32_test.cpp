@@ -4,7 +4,6 @@
 
 #include <atomic>
 #include <filesystem>
-#include <fstream>
 #include <vector>
 
 #include "base/memory_source.h"
@@ -12,16 +11,16 @@
 #include "records/ping_record.h"
 #include "records/recorder.h"
 #include "records/recorder_win32.h"
+#include "scratch_test.h"
 
 namespace sk720 {
 namespace {
 
 namespace fs = std::filesystem;
+using OverlappedRecorder = testing::ScratchTest;
 
-TEST(OverlappedRecorder, AppendsInOrderAndFreesEveryBlock) {
-  const fs::path dir = fs::temp_directory_path() / "sk720-overlapped";
-  std::error_code ec;
-  fs::remove_all(dir, ec);
+TEST_F(OverlappedRecorder, AppendsInOrderAndFreesEveryBlock) {
+  const std::string folder = (dir / "new").string();  // made by the first open
   RecordStorage& storage = overlappedRecordStorage();
   StatusText status;
   std::atomic<bool> recordEvent{true};
@@ -31,8 +30,8 @@ TEST(OverlappedRecorder, AppendsInOrderAndFreesEveryBlock) {
   RecorderShared shared{recordEvent, gps, inputs, status};
 
   RecordFile file;
-  ASSERT_TRUE(openRecordFile(storage, dir.string(), "20240102_030405", file, status));
-  EXPECT_EQ(file.path, dir.string() + "\\rez720_20240102_030405.bin");
+  ASSERT_TRUE(openRecordFile(storage, folder, "20240102_030405", file, status));
+  EXPECT_EQ(file.path, folder + "\\rez720_20240102_030405.bin");
   for (uint32_t i = 0; i < 500; ++i) {
     testing::RecordSpec s;
     s.headerSize = i % 2 ? 36 : 28;
@@ -44,11 +43,7 @@ TEST(OverlappedRecorder, AppendsInOrderAndFreesEveryBlock) {
   ASSERT_TRUE(closeRecordFile(storage, file));
   EXPECT_EQ(overlappedBlocksOutstanding(), 0);
 
-  std::vector<uint8_t> bytes;
-  {
-    std::ifstream in(file.path, std::ios::binary);
-    bytes.assign(std::istreambuf_iterator<char>(in), {});
-  }
+  const std::vector<uint8_t> bytes = testing::fileBytes(file.path);
   EXPECT_EQ(bytes.size(), file.bytesWritten);
   MemorySource source(bytes);
   ManualClock clock;
@@ -66,10 +61,9 @@ TEST(OverlappedRecorder, AppendsInOrderAndFreesEveryBlock) {
 
   // A file that received nothing is deleted when it is closed.
   RecordFile empty;
-  ASSERT_TRUE(openRecordFile(storage, dir.string(), "20240102_030406", empty, status));
+  ASSERT_TRUE(openRecordFile(storage, folder, "20240102_030406", empty, status));
   EXPECT_FALSE(closeRecordFile(storage, empty));
   EXPECT_FALSE(fs::exists(empty.path));
-  fs::remove_all(dir, ec);
 }
 
 }  // namespace
