@@ -196,6 +196,8 @@ TEST_F(BadInputTest, InputsAndOutputsItCannotUseAreNamedWithTheirReason) {
     error.append(": ").append(reason);
     cases.push_back({"info " + input, error});
     cases.push_back({std::string("render ").append(input).append(" -o @out.png"), error});
+    if (input != "@missing.bin")
+      cases.push_back({"export " + input + " --table @t.csv", "cannot read " + error});
   }
   for (const auto& [command, error] : cases) {
     const Args args = words(here(command));

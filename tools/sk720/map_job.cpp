@@ -16,6 +16,7 @@
 #include "scan/png_writer.h"
 #include "scan/scan_paint.h"
 #include "sk720/map_frame.h"
+#include "sk720/path_checks.h"
 #include "sk720/record_walk.h"
 #include "sk720/turn_split.h"
 
@@ -23,18 +24,11 @@ namespace sk720::cli {
 
 namespace fs = std::filesystem;
 
+// As info and render do: a pipe or a device would block the export or never end.
 bool readableFile(const std::string& path, std::string* error) {
-  std::error_code ec;
-  const fs::path p = pathFromUtf8(path);
-  const char* why = nullptr;
-  if (!fs::exists(p, ec))
-    why = "no such file";
-  else if (fs::is_directory(p, ec))
-    why = "it is a folder";
-  else if (!std::ifstream(p, std::ios::binary))
-    why = "it cannot be opened";
-  if (why && error) *error = "cannot read " + path + ": " + why;
-  return why == nullptr;
+  const std::string why = unreadableReason(path, InputKind::RegularFile);
+  if (!why.empty() && error) *error = "cannot read " + path + ": " + why;
+  return why.empty();
 }
 
 std::string recordingStem(const std::string& path) { return pathToUtf8(pathFromUtf8(path).stem()); }
