@@ -106,43 +106,24 @@ void countListedBorders(PixelMap& m) {
 // A new display range over the same layout: every pixel keeps its direction and its place in
 // its list, and the pixels within reach stay a prefix, since the sample position grows with the
 // distance. Each pixel's distance is taken again exactly as the map took it.
-void rescaleDegree(PixelMap& m, size_t d, float pixelsPerMetre) {
+void rescalePixelMap(PixelMap& m, float pixelsPerMetre) {
   const int32_t size = m.layout.size;
   const double rowWidth = double(size);
-  auto& list = m.degreePixels[d];
-  uint32_t n = 0;
-  for (; n < list.size(); ++n) {
-    DegreePixel& p = list[n];
-    // The quotient of two integers below 2^31 is never within a double's rounding of the next
-    // whole number, so it truncates to the row exactly.
-    const int32_t y = int32_t(double(p.pixel) / rowWidth);
-    const int32_t x = p.pixel - y * size;
-    const float dx = float(x - m.layout.centreX), dy = float(y - m.layout.centreY);
-    const float sp = samplePosition(std::sqrt(dx * dx + dy * dy) / pixelsPerMetre);
-    if (!(sp < 20400.0f)) break;
-    p.sample = uint16_t(sp);
-  }
-  m.listed[d] = n;
-}
-
-struct RescalePass {
-  PixelMap* map;
-  float pixelsPerMetre;
-  int32_t workers;
-};
-
-void rescaleTask(void* context, int32_t worker) {
-  const auto& pass = *static_cast<const RescalePass*>(context);
-  for (size_t d = size_t(worker); d < size_t(kDegrees); d += size_t(pass.workers))
-    rescaleDegree(*pass.map, d, pass.pixelsPerMetre);
-}
-
-void rescalePixelMap(PixelMap& m, float pixelsPerMetre, ScanWorkers* workers) {
-  RescalePass pass{&m, pixelsPerMetre, workers ? workers->count() : 1};
-  if (pass.workers > 1) {
-    workers->run(rescaleTask, &pass);
-  } else {
-    rescaleTask(&pass, 0);
+  for (size_t d = 0; d < size_t(kDegrees); ++d) {
+    auto& list = m.degreePixels[d];
+    uint32_t n = 0;
+    for (; n < list.size(); ++n) {
+      DegreePixel& p = list[n];
+      // The quotient of two integers below 2^31 is never within a double's rounding of the next
+      // whole number, so it truncates to the row exactly.
+      const int32_t y = int32_t(double(p.pixel) / rowWidth);
+      const int32_t x = p.pixel - y * size;
+      const float dx = float(x - m.layout.centreX), dy = float(y - m.layout.centreY);
+      const float sp = samplePosition(std::sqrt(dx * dx + dy * dy) / pixelsPerMetre);
+      if (!(sp < 20400.0f)) break;
+      p.sample = uint16_t(sp);
+    }
+    m.listed[d] = n;
   }
   countListedBorders(m);
   m.maxRange = m.maxDistance / pixelsPerMetre;
@@ -223,13 +204,13 @@ PixelPolar pixelPolarAt(const ScanImage& image, int32_t zeroOffsetDegrees, int32
 }
 
 void buildPixelMap(PixelMap& m, int32_t panX, int32_t panY, int32_t size, float pixelsPerMetre,
-                   int32_t zeroOffsetDegrees, ScanWorkers* workers) {
+                   int32_t zeroOffsetDegrees) {
   const size_t n = size_t(size) * size_t(size);
   const int32_t cx = size / 2 - panX, cy = size / 2 - panY;
   const PixelMap::Layout layout{size, cx, cy, zeroOffsetDegrees};
   if (layout == m.layout && m.value.size() == n) {
     m.value.assign(n, 0.0f);  // pixels that leave the reach show nothing
-    rescalePixelMap(m, pixelsPerMetre, workers);
+    rescalePixelMap(m, pixelsPerMetre);
     return;
   }
   // The storage of the previous map is reused when it is of a similar size: a rebuild after a
@@ -330,7 +311,7 @@ void rebuildScanGeometry(ScanImage& image, LineStore& store, const ViewSettings&
     for (uint32_t& f : store.dirtyDegrees) f = 1;
     image.valueHistogram.fill(0);
   }
-  buildPixelMap(image.map, image.panX, image.panY, size, ppm, view.zeroOffset, &scanWorkers(image));
+  buildPixelMap(image.map, image.panX, image.panY, size, ppm, view.zeroOffset);
   image.imageMaxRange = image.map.maxRange;
   std::fill(std::begin(image.degreePending), std::end(image.degreePending), uint8_t(1));
   image.valuesUniform = false;  // a new map: nothing converted or counted, every pixel to colour

@@ -137,9 +137,8 @@ struct ScanImage {
 PixelMap buildPixelMap(int32_t panX, int32_t panY, int32_t size, float pixelsPerMetre,
                        int32_t zeroOffsetDegrees);
 // The same into an existing map, reusing its storage.
-// A map of the same layout is only rescaled, on the workers when there are some.
 void buildPixelMap(PixelMap& map, int32_t panX, int32_t panY, int32_t size, float pixelsPerMetre,
-                   int32_t zeroOffsetDegrees, ScanWorkers* workers = nullptr);
+                   int32_t zeroOffsetDegrees);
 
 // Polar position of image pixel (x, y) for a geometry, computed exactly as the map is built.
 PixelPolar pixelPolarOf(int32_t x, int32_t y, int32_t panX, int32_t panY, int32_t size,
