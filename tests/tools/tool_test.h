@@ -1,14 +1,14 @@
 #pragma once
-// What the command tests share: a scratch folder per test (ScratchTest), and a command run in-process with
-// its exit code and what it wrote to stdout and stderr.
+// What the command tests share: a scratch folder per test (ScratchTest), and a command run
+// in-process with its exit code and what it wrote to stdout and stderr.
 #include <gtest/gtest.h>
 
 #include <functional>
 #include <sstream>
 #include <string>
 
-#include "sk720/commands.h"
 #include "scratch_test.h"
+#include "sk720/commands.h"
 #include "stderr_capture.h"
 
 namespace sk720::cli {
