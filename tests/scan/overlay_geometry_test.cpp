@@ -179,6 +179,7 @@ TEST(HeadingDial, CardTurnsAgainstTheHeading) {
       }
       if (p.kind != PrimitiveKind::Text) continue;
       labels += p.text + "|";
+      EXPECT_TRUE(p.bold) << p.text;
       const size_t k = std::string("NESW").find(p.text);
       if (p.text.size() == 1 && k != std::string::npos) {
         EXPECT_TRUE(near({p.x, p.y}, 90.0 * k, 38, -5, -7)) << p.text;

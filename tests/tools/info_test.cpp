@@ -1,8 +1,12 @@
-// sk720 info in the reader's words: pings, turns, damage, and a total for several files; and the
-// turn splitting it counts turns with.
+// sk720 info in the reader's words: pings, turns, damage, and a total for several files; the
+// turn splitting it counts turns with; and the ping table over several files.
+#include <algorithm>
 #include <cstdlib>
+#include <fstream>
+#include <sstream>
 
 #include "record_builder.h"
+#include "sk720/table_job.h"
 #include "sk720/turn_split.h"
 #include "tool_test.h"
 
@@ -173,4 +177,54 @@ TEST(TurnSplitTest, CommandWordFields) {
 }
 
 }  // namespace
+// Each pulse kind as the command word gives it; the progress line counts both files' bytes.
+TEST_F(InfoTest, PingTableNamesEachPulseAndCountsTheBytesOfEveryFile) {
+  using sk720::testing::buildRecord;
+  const uint32_t cw = (0x20180284u & ~0x7FECu) | (100u << 5), fm = cw | 8u, afm = cw | 12u;
+  for (const auto& [name, words] :
+       {std::pair<std::string, std::vector<uint32_t>>{"a.bin", {cw, fm}}, {"b.bin", {afm}}}) {
+    std::vector<uint8_t> bytes;
+    for (uint32_t i = 0; i < 1000; ++i) {
+      sk720::testing::append(bytes, buildRecord({.angle = i * 9,
+                                                 .commandId = words[i % words.size()],
+                                                 .samples = std::vector<uint8_t>(1000, 3)}));
+    }
+    write(name, bytes);
+  }
+  struct TickingClock : ManualClock {
+    uint32_t nowMs() override {
+      advance(kProgressPeriodMs);
+      return ManualClock::nowMs();
+    }
+  } clock;
+  std::string shown;
+  ProgressLine progress("export", true, clock, [&](const std::string& s) { shown = s; });
+  TableResult result;
+  std::string error;
+  ASSERT_TRUE(exportTable(
+      {{path("a.bin"), path("b.bin")}, path("t.csv"), TableFormat::Csv, false, &progress}, result,
+      &error))
+      << error;
+  EXPECT_EQ(result.rows, 2000u);
+  EXPECT_EQ(result.bytes, 2000u * 1052);
+  EXPECT_NE(shown.find("2000 records, 2.1 MB"), std::string::npos) << shown;
+
+  std::ifstream csv(path("t.csv"));
+  std::string line;
+  std::getline(csv, line);
+  const auto column = [&](const std::string& name) {
+    return 1 + std::count(line.begin(), line.begin() + long(line.find("," + name + ",")), ',');
+  };
+  const long pulse = column("pulse"), length = column("pulse_us");
+  std::vector<std::string> seen;
+  for (int row = 0; std::getline(csv, line) && row < 1001; ++row) {
+    if (row > 1 && row < 1000) continue;
+    std::vector<std::string> cells;
+    std::istringstream in(line);
+    for (std::string cell; std::getline(in, cell, ',');) cells.push_back(cell);
+    seen.push_back(cells[size_t(pulse)] + " " + cells[size_t(length)]);
+  }
+  EXPECT_EQ(seen, (std::vector<std::string>{"CW 100", "FM 512", "AFM 512"}));
+}
+
 }  // namespace sk720::cli
