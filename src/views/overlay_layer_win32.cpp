@@ -1,5 +1,6 @@
 #include "views/overlay_layer_win32.h"
 
+#include "scan/overlay_raster.h"
 #include "views/dib_surface_win32.h"
 
 #include <algorithm>
@@ -80,7 +81,6 @@ void blend(const std::vector<LayerPixel>& pixels, uint32_t* frame, int32_t w, in
 }
 
 bool inCompass(const OverlayFrame& f, size_t i) { return i >= f.pointerEnd && i < f.rulerBegin; }
-bool inPointer(const OverlayFrame& f, size_t i) { return i >= f.pointerBegin && i < f.pointerEnd; }
 
 // FNV-1a over every field that shapes a drawing, with the dial's size: equal dials, equal keys.
 class ContentHash {
@@ -128,7 +128,7 @@ constexpr size_t kMaxSprites = 64;  // labels of a few sizes; a resize makes new
 
 }  // namespace
 
-bool OverlayLayer::sameList(const OverlayList& a, const OverlayList& b) {
+bool CanvasParts::sameList(const OverlayList& a, const OverlayList& b) {
   if (a.size() != b.size()) return false;
   for (size_t i = 0; i < a.size(); ++i) {
     if (!(a[i] == b[i])) return false;
@@ -136,52 +136,23 @@ bool OverlayLayer::sameList(const OverlayList& a, const OverlayList& b) {
   return true;
 }
 
-void OverlayLayer::staticPart(const OverlayFrame& f, OverlayList& out) {
-  out.clear();
-  const size_t n = f.canvas.size();
-  for (size_t i = 0; i < n; ++i) {
-    if (inPointer(f, i) || inCompass(f, i) || i >= f.rulerBegin) continue;
-    out.push(f.canvas[i]);
+void CanvasParts::split(const OverlayFrame& f) {
+  strokes.clear();
+  ringLabels.clear();
+  compassLabels.clear();
+  rest.clear();
+  for (size_t i = 0; i < f.canvas.size(); ++i) {
+    const OverlayPrimitive& p = f.canvas[i];
+    if (isStroke(p)) {
+      strokes.push(p);
+    } else if (p.kind == PrimitiveKind::Text && i < f.pointerBegin) {
+      ringLabels.push(p);
+    } else if (p.kind == PrimitiveKind::Text && inCompass(f, i)) {
+      compassLabels.push(p);
+    } else {
+      rest.push(p);
+    }
   }
-}
-
-void OverlayLayer::compassLabels(const OverlayFrame& f, OverlayList& out) {
-  out.clear();
-  for (size_t i = f.pointerEnd; i < f.rulerBegin && i < f.canvas.size(); ++i) {
-    if (f.canvas[i].kind == PrimitiveKind::Text) out.push(f.canvas[i]);
-  }
-}
-
-void OverlayLayer::movingPart(const OverlayFrame& f, OverlayList& out) {
-  out.clear();
-  const size_t n = f.canvas.size();
-  for (size_t i = 0; i < n; ++i) {
-    const bool compassStroke = inCompass(f, i) && f.canvas[i].kind != PrimitiveKind::Text;
-    if (inPointer(f, i) || compassStroke || i >= f.rulerBegin) out.push(f.canvas[i]);
-  }
-}
-
-bool OverlayLayer::holds(const OverlayList& staticList, const Window& win) const {
-  return valid_ && window_ == win && sameList(kept_, staticList);
-}
-
-void OverlayLayer::update(OverlayPainterWin32& painter, const OverlayList& staticList,
-                          const Window& win, HDC ref) {
-  if (holds(staticList, win)) return;
-  kept_.clear();
-  for (const OverlayPrimitive& p : staticList) kept_.push(p);
-  window_ = win;
-  valid_ = true;
-  pixels_.clear();
-  if (staticList.empty() || win.w <= 0 || win.h <= 0) return;
-  // Only the shown window: a zoomed-in image is many times the window's size.
-  if (!coverage(painter, staticList, win.w, win.h, -float(win.ox), -float(win.oy), ref, pixels_)) {
-    valid_ = false;
-  }
-}
-
-void OverlayLayer::compose(uint32_t* frame) const {
-  blend(pixels_, frame, window_.w, window_.h, 0, 0);
 }
 
 void LabelSprites::compose(OverlayPainterWin32& painter, const OverlayList& labels, HDC ref,
@@ -202,8 +173,14 @@ void LabelSprites::compose(OverlayPainterWin32& painter, const OverlayList& labe
         l.push(key);
         return l;
       }();
-      const int32_t sw = int32_t(std::ceil(p.w)) + 2 * kLabelMargin;
-      const int32_t sh = int32_t(std::ceil(p.h)) + 2 * kLabelMargin;
+      // A label without a box (the rings' labels) gets room for its text: no glyph of these
+      // fonts is wider than the font's size, and a line is less than one and a half high.
+      size_t chars = 0;
+      for (char c : p.text) chars += (uint8_t(c) & 0xC0) != 0x80 ? 1 : 0;
+      const float boxW = p.w > 0.0f ? p.w : p.fontPx * float(chars);
+      const float boxH = p.h > 0.0f ? p.h : p.fontPx * 1.5f;
+      const int32_t sw = int32_t(std::ceil(boxW)) + 2 * kLabelMargin;
+      const int32_t sh = int32_t(std::ceil(boxH)) + 2 * kLabelMargin;
       if (!coverage(painter, one, sw, sh, 0.0f, 0.0f, ref, s.pixels)) continue;
       sprites_.push_back(std::move(s));
       it = sprites_.end() - 1;

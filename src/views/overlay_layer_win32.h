@@ -1,10 +1,8 @@
 #pragma once
-// The overlays that seldom change (rings and spokes), kept drawn: rendered once with
-// anti-aliasing in image coordinates, on black and again on white, which gives every touched
-// pixel its coverage; kept as the short list of those pixels. Blending that list into a frame
-// costs a fraction of a millisecond, where drawing the same shapes with GDI+ under Wine takes
-// tens. The compass marks turn with the heading: their strokes are drawn with each frame, and
-// their labels, which only move, are kept drawn one by one in small sprites.
+// Overlay drawings kept from one frame to the next, because drawing them with GDI+ under Wine
+// costs more than the rest of a frame: text labels, each in a small sprite rendered once with
+// anti-aliasing on black and again on white (which gives every touched pixel its coverage), and
+// the heading dial per heading.
 #include <windows.h>
 
 #include <cstdint>
@@ -23,35 +21,16 @@ struct LayerPixel {
   uint32_t coverage;       // 0..255
 };
 
-class OverlayLayer {
- public:
-  // The canvas list without the pointer, the compass marks and the ruler.
-  static void staticPart(const OverlayFrame& f, OverlayList& out);
-  // The pointer, the compass marks' strokes and the ruler.
-  static void movingPart(const OverlayFrame& f, OverlayList& out);
-  // The compass marks' labels.
-  static void compassLabels(const OverlayFrame& f, OverlayList& out);
+// A frame's canvas list as it is drawn: the strokes straight into the frame, the labels from
+// kept sprites, and what is left (the ruler's text, filled shapes) with GDI+.
+struct CanvasParts {
+  OverlayList strokes;        // every line and ellipse, in the canvas order
+  OverlayList ringLabels;     // the range rings' labels
+  OverlayList compassLabels;  // the compass marks' labels
+  OverlayList rest;
+
+  void split(const OverlayFrame& f);
   static bool sameList(const OverlayList& a, const OverlayList& b);
-
-  // The part of the image a frame shows: its size and where in the image it starts.
-  struct Window {
-    int32_t w = 0, h = 0, ox = 0, oy = 0;
-    bool operator==(const Window&) const = default;
-  };
-
-  // Whether the kept drawing is of this list in this window.
-  bool holds(const OverlayList& staticList, const Window& win) const;
-  // Draws the static part anew, for the window only, unless it already holds it.
-  void update(OverlayPainterWin32& painter, const OverlayList& staticList, const Window& win,
-              HDC ref);
-  // Blends the kept pixels into the window's w x h top-down BGRX frame.
-  void compose(uint32_t* frame) const;
-
- private:
-  OverlayList kept_;
-  Window window_;
-  bool valid_ = false;
-  std::vector<LayerPixel> pixels_;
 };
 
 // Text labels kept drawn, each in a sprite of its own keyed by everything but its position, and

@@ -5,10 +5,13 @@
 
 #include <commctrl.h>
 
+#include <cstdio>
+#include <cstdlib>
 #include <string>
 
 #include "app/app_data_win32.h"
 #include "app/ui_text_win32.h"
+#include "scan/overlay_raster.h"
 #include "scan/scan_paint.h"
 #include "views/dib_surface_win32.h"
 #include "views/scan_view_win32.h"
@@ -95,7 +98,7 @@ void composeStrip(ScanView& v, const OverlayFrame& f, int32_t w) {
   ScanSurfaces& s = v.surfaces;
   if (!s.stripDC || f.strip.empty()) return;
   // Texts are slow to draw; the strip is drawn again only when one of them changed.
-  if (!s.stripDrawn || !OverlayLayer::sameList(v.keptStrip, f.strip)) {
+  if (!s.stripDrawn || !CanvasParts::sameList(v.keptStrip, f.strip)) {
     PatBlt(s.stripDC, 0, 0, w, 100, BLACKNESS);
     if (Gdiplus::GpGraphics* g = graphicsOn(s.stripDC)) {
       v.painter->paint(g, f.strip);
@@ -123,8 +126,15 @@ void takeScreenshot(HWND hwnd, ScanView& v, AppData& a, HDC ref) {
   ScreenshotResult result;
   if (dc) {
     BitBlt(dc, 0, 0, side, side, v.surfaces.imageDC, 0, 0, SRCCOPY);
+    GdiFlush();
+    // Drawn as the screen draws them: the strokes straight into the pixels, the rest with GDI+.
+    v.parts.split(v.overlays.frame);
+    for (const OverlayPrimitive& p : v.parts.strokes)
+      drawStroke({pixels, side, side, side}, p, 0, 0);
     if (Gdiplus::GpGraphics* g = graphicsOn(dc)) {
-      v.painter->paint(g, v.overlays.frame.canvas);
+      for (const OverlayList* l : {&v.parts.ringLabels, &v.parts.compassLabels, &v.parts.rest}) {
+        v.painter->paint(g, *l);
+      }
       v.painter->paintScreenshotAdditions(g, side, v.overlays, v.overlayInput);
       G::GdipFlush(g, Gdiplus::FlushIntentionSync);
       G::GdipDeleteGraphics(g);
@@ -150,28 +160,6 @@ void releaseScanSurfaces(ScanSurfaces& s) {
   freeSurface(s.stripDC, s.stripBitmap, s.stripOld);
   s.imageSide = s.composeWidth = s.composeHeight = s.stripWidth = 0;
 }
-
-namespace {
-
-// Keeping the rings and spokes drawn costs two renders of the window (about a hundred
-// milliseconds under Wine), drawing them straight onto a frame about a third of that: while
-// they move (a zoom, a pan, a drag) they are drawn onto each frame, and kept once they have
-// stayed put for two frames.
-constexpr int32_t kSteadyFramesBeforeKeeping = 2;
-
-bool useStaticLayer(ScanView& v, const OverlayLayer::Window& win) {
-  if (v.layer.holds(v.staticList, win)) return true;
-  if (v.lastStaticWindow == win && OverlayLayer::sameList(v.lastStatic, v.staticList)) {
-    return ++v.staticSteadyFrames >= kSteadyFramesBeforeKeeping;
-  }
-  v.lastStatic.clear();
-  for (const OverlayPrimitive& p : v.staticList) v.lastStatic.push(p);
-  v.lastStaticWindow = win;
-  v.staticSteadyFrames = 0;
-  return false;
-}
-
-}  // namespace
 
 void paintScanView(HWND hwnd, ScanView& v) {
   PAINTSTRUCT ps;
@@ -200,38 +188,17 @@ void paintScanView(HWND hwnd, ScanView& v) {
   if (v.ui.dragging == 1) PatBlt(s.composeDC, 0, 0, w, h, BLACKNESS);
   const ImageOrigin o = visibleOrigin(v.ui, w, h);
   BitBlt(s.composeDC, 0, 0, w, h, s.imageDC, o.x, o.y, SRCCOPY);
-  // The canvas overlays in image coordinates onto the visible window of it: the kept layer of
-  // rings and spokes and the compass labels blended in, then the pointer, the compass strokes and
-  // the ruler drawn.
+  // The canvas overlays in image coordinates onto the visible window of it: the strokes drawn
+  // straight into the frame, the labels blended from their sprites, then the rest with GDI+.
   GdiFlush();
-  OverlayLayer::staticPart(f, v.staticList);
-  const OverlayLayer::Window win{w, h, o.x, o.y};
-  const bool shot = v.screenshotRequested != 0 || a->screenshotRequest.load() != 0;
-  if (useStaticLayer(v, win) || shot) {
-    v.layer.update(*v.painter, v.staticList, win, dc);
-    v.layer.compose(s.composePixels);
-  } else {
-    // Straight into the frame's pixels: under Wine, GDI+ on a device context costs several
-    // times more for shapes as long as rings and spokes.
-    Gdiplus::GpBitmap* bmp = nullptr;
-    Gdiplus::GpGraphics* g = nullptr;
-    if (G::GdipCreateBitmapFromScan0(w, h, w * 4, PixelFormat32bppRGB,
-                                     reinterpret_cast<BYTE*>(s.composePixels),
-                                     &bmp) == Gdiplus::Ok &&
-        G::GdipGetImageGraphicsContext(bmp, &g) == Gdiplus::Ok) {
-      G::GdipSetSmoothingMode(g, Gdiplus::SmoothingModeHighQuality);
-      v.painter->paint(g, v.staticList, -float(o.x), -float(o.y));
-      G::GdipFlush(g, Gdiplus::FlushIntentionSync);
-    }
-    if (g) G::GdipDeleteGraphics(g);
-    if (bmp) G::GdipDisposeImage(bmp);
-  }
-  OverlayLayer::compassLabels(f, v.labelList);
-  v.compassSprites.compose(*v.painter, v.labelList, dc, s.composePixels, w, h, o.x, o.y);
-  OverlayLayer::movingPart(f, v.movingList);
-  if (!v.movingList.empty()) {
+  v.parts.split(f);
+  const FrameView frame{s.composePixels, w, h, w};
+  for (const OverlayPrimitive& p : v.parts.strokes) drawStroke(frame, p, -float(o.x), -float(o.y));
+  v.ringSprites.compose(*v.painter, v.parts.ringLabels, dc, s.composePixels, w, h, o.x, o.y);
+  v.compassSprites.compose(*v.painter, v.parts.compassLabels, dc, s.composePixels, w, h, o.x, o.y);
+  if (!v.parts.rest.empty()) {
     if (Gdiplus::GpGraphics* g = graphicsOn(s.composeDC)) {
-      v.painter->paint(g, v.movingList, -float(o.x), -float(o.y));
+      v.painter->paint(g, v.parts.rest, -float(o.x), -float(o.y));
       G::GdipDeleteGraphics(g);
     }
   }
@@ -243,13 +210,15 @@ void paintScanView(HWND hwnd, ScanView& v) {
   composeStrip(v, f, w);
   const double t3 = nowMs();
   BitBlt(dc, 0, 0, w, h, s.composeDC, 0, 0, SRCCOPY);
-  // The stages of every frame to the debugger output, for measurements.
-  static const bool detail = getenv("SK720_FRAME_DETAIL") != nullptr;
-  if (detail) {
-    char line[128];
-    wsprintfA(line, "frame: image %d overlays %d strip %d copy %d us\n", int((t1 - start) * 1000),
-              int((t2 - t1) * 1000), int((t3 - t2) * 1000), int((nowMs() - t3) * 1000));
-    OutputDebugStringA(line);
+  // Every frame's stages, in microseconds, to the file SK720_FRAME_LOG names: for measurements.
+  static FILE* const frameLog = [] {
+    const char* path = getenv("SK720_FRAME_LOG");
+    return path && *path ? std::fopen(path, "a") : nullptr;
+  }();
+  if (frameLog) {
+    std::fprintf(frameLog, "%d %d %d %d\n", int((t1 - start) * 1000), int((t2 - t1) * 1000),
+                 int((t3 - t2) * 1000), int((nowMs() - t3) * 1000));
+    std::fflush(frameLog);
   }
   if (!f.distanceStatus.empty()) setStatusPart(a->statusBar, 2, widen(f.distanceStatus));
   if (v.screenshotRequested != 0 || a->screenshotRequest.load() != 0) {

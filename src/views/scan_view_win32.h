@@ -49,14 +49,11 @@ struct ScanView {
   OverlayState overlays;
   OverlayInput overlayInput;
   std::unique_ptr<OverlayPainterWin32> painter = std::make_unique<OverlayPainterWin32>();
-  OverlayLayer layer;                             // rings and spokes, kept drawn
-  LabelSprites compassSprites;                    // the compass labels, kept drawn one by one
-  DialPictures dialPictures;                      // the heading dial, kept per heading
-  OverlayList staticList, movingList, labelList;  // this paint's split of the canvas list
-  OverlayList keptStrip;                          // what the strip surface shows
-  OverlayList lastStatic;                         // the previous frame's rings and spokes
-  OverlayLayer::Window lastStaticWindow;          // and where they were shown
-  int32_t staticSteadyFrames = 0;                 // frames since they last moved
+  LabelSprites ringSprites;     // the range rings' labels, kept drawn one by one
+  LabelSprites compassSprites;  // the compass labels, likewise
+  DialPictures dialPictures;    // the heading dial, kept per heading
+  CanvasParts parts;            // this paint's split of the canvas list
+  OverlayList keptStrip;        // what the strip surface shows
   DWORD lastFrameReportMs = 0;
   bool frameReported = false;
 };
