@@ -155,6 +155,58 @@ void CanvasParts::split(const OverlayFrame& f) {
   }
 }
 
+void redrawStrip(OverlayPainterWin32& painter, HDC strip, int32_t w, int32_t height,
+                 const OverlayList& kept, const OverlayList& next, bool whole) {
+  // A line's glyphs stay within one line's pitch of its own rows.
+  const auto reach = [](const OverlayPrimitive& p, int32_t& top, int32_t& bottom) {
+    const int32_t pitch = int32_t(std::ceil(p.fontPx));
+    top = int32_t(std::floor(p.y)) - pitch;
+    bottom = int32_t(std::ceil(p.y)) + 2 * pitch;
+  };
+  // The rows every changed line reaches, in its old form and its new, as bands in order; a line
+  // more or less redraws the whole strip.
+  std::vector<std::pair<int32_t, int32_t>> bands;
+  if (whole || kept.size() != next.size()) {
+    bands.emplace_back(0, height);
+  } else {
+    for (size_t i = 0; i < next.size(); ++i) {
+      if (kept[i] == next[i]) continue;
+      for (const OverlayPrimitive* p : {&kept[i], &next[i]}) {
+        int32_t t = 0, b = 0;
+        reach(*p, t, b);
+        if (std::max(t, 0) < std::min(b, height))
+          bands.emplace_back(std::max(t, 0), std::min(b, height));
+      }
+    }
+    std::sort(bands.begin(), bands.end());
+    size_t n = 0;
+    for (const auto& band : bands) {
+      if (n > 0 && band.first <= bands[n - 1].second) {
+        bands[n - 1].second = std::max(bands[n - 1].second, band.second);
+      } else {
+        bands[n++] = band;
+      }
+    }
+    bands.resize(n);
+  }
+  if (bands.empty()) return;
+  for (const auto& [top, bottom] : bands) PatBlt(strip, 0, top, w, bottom - top, BLACKNESS);
+  Gdiplus::GpGraphics* g = nullptr;
+  if (G::GdipCreateFromHDC(strip, &g) != Gdiplus::Ok) return;
+  G::GdipSetSmoothingMode(g, Gdiplus::SmoothingModeHighQuality);
+  for (const auto& [top, bottom] : bands) {
+    G::GdipSetClipRectI(g, 0, top, w, bottom - top, Gdiplus::CombineModeReplace);
+    OverlayList touching;
+    for (const OverlayPrimitive& p : next) {
+      int32_t t = 0, b = 0;
+      reach(p, t, b);
+      if (t < bottom && b > top) touching.push(p);
+    }
+    painter.paint(g, touching);
+  }
+  G::GdipDeleteGraphics(g);
+}
+
 void LabelSprites::compose(OverlayPainterWin32& painter, const OverlayList& labels, HDC ref,
                            uint32_t* frame, int32_t w, int32_t h, int32_t ox, int32_t oy) {
   for (const OverlayPrimitive& p : labels) {

@@ -33,6 +33,13 @@ struct CanvasParts {
   static bool sameList(const OverlayList& a, const OverlayList& b);
 };
 
+// The information strip, white text on a black surface of w x height pixels, brought from the
+// lines of `kept` to those of `next` (whole: drawn anew). Its texts are slow to draw and mostly
+// stay as they are, so only the rows a changed line can reach are cleared and drawn again: the
+// result is the one a whole redraw gives.
+void redrawStrip(OverlayPainterWin32& painter, HDC strip, int32_t w, int32_t height,
+                 const OverlayList& kept, const OverlayList& next, bool whole);
+
 // Text labels kept drawn, each in a sprite of its own keyed by everything but its position, and
 // blended where the label lies on this frame (to the whole pixel).
 class LabelSprites {

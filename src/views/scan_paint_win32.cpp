@@ -99,11 +99,7 @@ void composeStrip(ScanView& v, const OverlayFrame& f, int32_t w) {
   if (!s.stripDC || f.strip.empty()) return;
   // Texts are slow to draw; the strip is drawn again only when one of them changed.
   if (!s.stripDrawn || !CanvasParts::sameList(v.keptStrip, f.strip)) {
-    PatBlt(s.stripDC, 0, 0, w, 100, BLACKNESS);
-    if (Gdiplus::GpGraphics* g = graphicsOn(s.stripDC)) {
-      v.painter->paint(g, f.strip);
-      G::GdipDeleteGraphics(g);
-    }
+    redrawStrip(*v.painter, s.stripDC, w, 100, v.keptStrip, f.strip, !s.stripDrawn);
     v.keptStrip.clear();
     for (const OverlayPrimitive& p : f.strip) v.keptStrip.push(p);
     s.stripDrawn = true;

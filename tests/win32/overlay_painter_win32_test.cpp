@@ -6,6 +6,7 @@
 #include <gdiplus.h>
 // clang-format on
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -82,6 +83,45 @@ TEST_F(GdiPlusTest, TheDialIsOredOntoThePicture) {
     for (int x = 281; x <= 287; ++x) ring = ring || target.at(x, y) == 0x787878u;
   EXPECT_TRUE(ring);
   EXPECT_GT(target.brightIn(237, 41, 263, 56), 10) << "no centre text";
+}
+
+// The strip drawn again line by line ends as a whole redraw leaves it, and rows no changed line
+// reaches are not touched.
+TEST_F(GdiPlusTest, TheStripRedrawnLineByLineIsTheWholeRedraw) {
+  const auto strip = [](std::vector<std::string> texts) {
+    OverlayList l;
+    for (size_t i = 0; i < texts.size(); ++i) {
+      if (!texts[i].empty()) l.text(0, 12.0f * float(i), 12, false, 0xFFFFFFFF).text = texts[i];
+    }
+    return l;
+  };
+  const OverlayList a = strip({"Z:\\p.bin", "Pulse: AFM, 512 us", "Step 0.1125", "Gain: 0 dB",
+                               "ID: 720001 Head: Down", "Sector mode: off", "GPS: N/A",
+                               "Cursor: 35 05.7003 N, 129 02.4069 E"}),
+                    b = strip({"Z:\\q.bin", "Pulse: AFM, 512 us", "Step 0.1125", "Gain: 0 dB",
+                               "ID: 720001 Head: Down", "Sector mode: off", "GPS: N/A",
+                               "Cursor: 35 05.6921 N, 129 02.3880 E"}),
+                    c = strip({"Z:\\p.bin", "Pulse: AFM, 512 us", "Step 0.1125", "Gain: -6 dB", "",
+                               "Sector mode: off", "GPS: N/A", "Cursor: gone"});
+  OverlayPainterWin32 painter;
+  Surface step(300, 100), whole(300, 100);
+  const auto same = [&] {
+    GdiFlush();
+    return std::equal(step.bits(), step.bits() + 300 * 100, whole.bits(),
+                      [](uint32_t x, uint32_t y) { return ((x ^ y) & 0xFFFFFF) == 0; });
+  };
+  redrawStrip(painter, step.dc(), 300, 100, OverlayList(), a, true);
+  // The first line and the last change: a mark in the middle rows, which neither reaches, stays.
+  step.bits()[300 * 48 + 299] = 0xFFFFFF;
+  redrawStrip(painter, step.dc(), 300, 100, a, b, false);
+  EXPECT_EQ(step.at(299, 48), 0xFFFFFFu);
+  step.bits()[300 * 48 + 299] = 0;
+  redrawStrip(painter, whole.dc(), 300, 100, OverlayList(), b, true);
+  EXPECT_TRUE(same());
+  redrawStrip(painter, step.dc(), 300, 100, b, c, false);
+  EXPECT_FALSE(same());
+  redrawStrip(painter, whole.dc(), 300, 100, OverlayList(), c, true);
+  EXPECT_TRUE(same());
 }
 
 // A kept dial ORs exactly the pixels a dial painted anew does, over a picture, at the frame's
