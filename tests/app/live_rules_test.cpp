@@ -256,6 +256,7 @@ TEST(PlacementRules, DamagedStylesAndLostRectangles) {
       {-4000, -3000, -1000, -1000, 1, 0, 0, 1920, 1080},  // too big and far away
       {100, 100, 50, 50, 1, 50, 50, 50 + kMinTrackWidth, 50 + kMinTrackHeightShown},  // inverted
       {100, 100, 100, 700, 1, 100, 100, 100 + kMinTrackWidth, 100 + kMinTrackHeightShown},  // empty
+      {100, 100, 700, 100, 1, 100, 100, 100 + kMinTrackWidth, 100 + kMinTrackHeightShown},
       {3000, 500, 3000, 900, 1, 3000, 330, 3620, 1080}};
   for (const auto& c : cases) {
     WindowPlacement p{.left = c[0], .top = c[1], .right = c[2], .bottom = c[3]};

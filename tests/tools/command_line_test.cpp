@@ -86,6 +86,8 @@ TEST(CommandLine, ErrorsAreOneLineNamingCommandValueAndReason) {
        "unknown option --bogus: sk720 render --help lists the options"},
       {"render a.bin -o a.png --gain-index 9",
        "bad --gain-index '9': it takes an integer from 0 to 8"},
+      {"export a.bin --map m --heading 0 --gain-index 9",
+       "bad --gain-index '9': it takes an integer from 0 to 8"},
       {"info", "no record file given: usage: sk720 info FILE..."},
       {"capture --duration 5", "no head port given: add --port DEV"},
       {"capture --port x --baud 9600",

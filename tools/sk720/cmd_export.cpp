@@ -36,14 +36,7 @@ int runExport(const Args& args) {
   while (!r.done() && r.ok()) {
     const std::string a = r.next();
     auto integer = [&](int64_t lo, int64_t hi, int32_t& target) {
-      if (auto v = r.value(a)) {
-        if (auto n = parseInteger(*v, lo, hi))
-          target = int32_t(*n);
-        else
-          r.setError("bad " + a + ": expects an integer from " + std::to_string(lo) + " to " +
-                         std::to_string(hi) + ", not '" + *v + "'",
-                     "");
-      }
+      if (auto n = r.integer(a, lo, hi)) target = int32_t(*n);
     };
     if (a == "--map") {
       if (auto v = r.value(a)) mapDir = *v;
@@ -63,7 +56,7 @@ int runExport(const Args& args) {
       if (auto v = r.value(a)) {
         auto d = parseNumber(*v);
         if (!d || !(*d >= -360.0 && *d <= 360.0)) {
-          r.setError("bad --heading: expects degrees from -360 to 360, not '" + *v + "'", "");
+          r.badValue(a, *v, "degrees from -360 to 360");
         } else {
           map.headingDeg = *d;
         }
@@ -72,9 +65,7 @@ int runExport(const Args& args) {
       if (auto v = r.value(a)) {
         double lat = 0.0, lon = 0.0;
         if (!parseLatLon(*v, lat, lon)) {
-          r.setError(
-              "bad --position: expects LAT,LON in degrees (-90..90,-180..180), not '" + *v + "'",
-              "");
+          r.badValue(a, *v, "LAT,LON in degrees (-90..90,-180..180)");
         } else {
           map.latitudeDeg = lat, map.longitudeDeg = lon;
         }
@@ -88,7 +79,7 @@ int runExport(const Args& args) {
         else if (*v == "default")
           map.view.palette = 2;
         else
-          r.setError("bad --palette: expects brown, rainbow or default, not '" + *v + "'", "");
+          r.badValue(a, *v, "brown, rainbow or default");
       }
     } else if (a == "--contrast") {
       if (auto v = r.value(a)) {
@@ -97,7 +88,7 @@ int runExport(const Args& args) {
         else if (auto n = parseInteger(*v, 1, 10))
           map.view.autoContrast = 0, map.view.contrast = int32_t(*n);
         else
-          r.setError("bad --contrast: expects 1..10 or auto, not '" + *v + "'", "");
+          r.badValue(a, *v, "1 to 10 or auto");
       }
     } else if (a == "--brightness") {
       integer(0, 19, map.view.brightness);
@@ -108,7 +99,7 @@ int runExport(const Args& args) {
         else if (*v == "log")
           map.view.linear = 0;
         else
-          r.setError("bad --curve: expects linear or log, not '" + *v + "'", "");
+          r.badValue(a, *v, "linear or log");
       }
     } else if (a == "--gain-index") {
       integer(0, 8, map.view.gainIndex);
@@ -117,13 +108,15 @@ int runExport(const Args& args) {
     } else if (a == "--zero-offset") {
       integer(-3600, 3600, map.view.zeroOffset);
     } else if (a.size() > 1 && a[0] == '-') {
-      r.setError("unknown option " + a + ": see sk720 export --help", "");
+      r.unknownOption(a);
     } else {
       map.files.push_back(a);
     }
   }
   if (!r.ok()) return r.failure();
-  if (map.files.empty()) return fail("export", "no recording given: name one or more FILEs", "");
+  if (map.files.empty())
+    return fail("export", "no record file given",
+                "usage: sk720 export FILE... --map DIR | --table OUT");
   if (mapDir.has_value() == tableOut.has_value()) {
     return fail("export", "give either --map DIR or --table OUT: one export at a time", "");
   }
@@ -172,9 +165,8 @@ int runExport(const Args& args) {
     auto last =
         dash == std::string::npos ? first : parseInteger(turns.substr(dash + 1), 1, INT32_MAX);
     if (!first || !last || *last < *first) {
-      return fail("export",
-                  "bad --turns: expects all, last or FIRST-LAST (1 or more), not '" + turns + "'",
-                  "");
+      return fail("export", "bad --turns '" + turns + "'",
+                  "it takes all, last or FIRST-LAST (1 or more)");
     }
     map.firstTurn = int32_t(*first), map.lastTurn = int32_t(*last);
   }
