@@ -80,39 +80,30 @@ void drawLine(const FrameView& f, const OverlayPrimitive& p, double dx, double d
   }
 }
 
-void drawEllipse(const FrameView& f, const OverlayPrimitive& p, double dx, double dy, double half) {
-  const double a = p.w / 2.0, b = p.h / 2.0;
-  if (!(a > 0.0 && b > 0.0)) return;
-  const double cx = p.x + dx + a, cy = p.y + dy + b;
+void drawCircle(const FrameView& f, const OverlayPrimitive& p, double dx, double dy, double half) {
+  const double r = p.w / 2.0;
+  if (!(r > 0.0)) return;
+  const double cx = p.x + dx + r, cy = p.y + dy + r;
   const double reach = half + 1.0;
   int32_t first = 0, last = 0;
-  if (!rows(f, cy - b - reach, cy + b + reach, first, last)) return;
+  if (!rows(f, cy - r - reach, cy + r + reach, first, last)) return;
   const uint32_t rgb = p.argb & 0xFFFFFF, alpha = p.argb >> 24;
-  const bool circle = a == b;
-  // Signed distance from the outline: exact for a circle, to first order for an ellipse.
-  const auto distance = [&](double X, double Y) {
-    if (circle) return std::sqrt(X * X + Y * Y) - a;
-    const double q = (X * X) / (a * a) + (Y * Y) / (b * b) - 1.0;
-    const double gx = 2.0 * X / (a * a), gy = 2.0 * Y / (b * b);
-    const double g = std::hypot(gx, gy);
-    return g > 0.0 ? q / g : -std::min(a, b);
-  };
   const auto visit = [&](int32_t x, int32_t y) {
-    const double cover = overlap(distance(x - cx, y - cy), -half, half);
+    const double X = x - cx, Y = y - cy;
+    const double cover = overlap(std::sqrt(X * X + Y * Y) - r, -half, half);
     if (cover > 0.0) blend(f.pixels[size_t(y) * size_t(f.stride) + size_t(x)], rgb, alpha, cover);
   };
-  // Between the ellipses widened and narrowed by the reach (a little more inside, where the
-  // first-order distance of a flat ellipse is least exact).
-  const double ao = a + reach, bo = b + reach, ai = a - reach - 1.0, bi = b - reach - 1.0;
+  // Only the pixels between the circles the reach widens and narrows it to.
+  const double outer = r + reach, inner = r - reach;
   for (int32_t y = first; y <= last; ++y) {
     const double Y = y - cy;
-    const double outer = ao * std::sqrt(std::max(0.0, 1.0 - (Y / bo) * (Y / bo)));
-    if (ai > 0.0 && bi > 0.0 && std::abs(Y) < bi) {
-      const double inner = ai * std::sqrt(1.0 - (Y / bi) * (Y / bi));
-      span(f, y, cx - outer, cx - inner, visit);
-      span(f, y, cx + inner, cx + outer, visit);
+    const double xo = std::sqrt(std::max(0.0, outer * outer - Y * Y));
+    if (inner > 0.0 && std::abs(Y) < inner) {
+      const double xi = std::sqrt(inner * inner - Y * Y);
+      span(f, y, cx - xo, cx - xi, visit);
+      span(f, y, cx + xi, cx + xo, visit);
     } else {
-      span(f, y, cx - outer, cx + outer, visit);
+      span(f, y, cx - xo, cx + xo, visit);
     }
   }
 }
@@ -128,10 +119,9 @@ void drawStroke(const FrameView& frame, const OverlayPrimitive& p, float dx, flo
       if (!std::isfinite(p.points[i].x) || !std::isfinite(p.points[i].y)) return;
     }
     drawLine(frame, p, dx, dy, half);
-  } else if (p.kind == PrimitiveKind::Ellipse) {
-    if (!std::isfinite(p.x) || !std::isfinite(p.y) || !std::isfinite(p.w) || !std::isfinite(p.h))
-      return;
-    drawEllipse(frame, p, dx, dy, half);
+  } else if (isStroke(p)) {
+    if (!std::isfinite(p.x) || !std::isfinite(p.y) || !std::isfinite(p.w)) return;
+    drawCircle(frame, p, dx, dy, half);
   }
 }
 

@@ -1,5 +1,5 @@
 #pragma once
-// Anti-aliased strokes (lines with flat ends, ellipse outlines) blended straight into a BGRX
+// Anti-aliased strokes (lines with flat ends, circle outlines) blended straight into a BGRX
 // frame. The rings and spokes change with every zoom step, and a graphics library under Wine
 // takes tens of milliseconds for strokes that long; these touch only the pixels near the curve.
 #include <cstdint>
@@ -14,12 +14,12 @@ struct FrameView {
   int32_t w = 0, h = 0, stride = 0;
 };
 
-// Whether drawStroke draws this kind of primitive.
+// Whether drawStroke draws this primitive: a line, or an ellipse that is a circle.
 inline bool isStroke(const OverlayPrimitive& p) {
-  return p.kind == PrimitiveKind::Line || p.kind == PrimitiveKind::Ellipse;
+  return p.kind == PrimitiveKind::Line || (p.kind == PrimitiveKind::Ellipse && p.w == p.h);
 }
 
-// Blends a line or ellipse outline, shifted by (dx, dy), into the frame. Pixel (x, y) is the
+// Blends a line or circle outline, shifted by (dx, dy), into the frame. Pixel (x, y) is the
 // unit square centred on (x, y). A pixel is covered by the part of that square within half the
 // pen width across the curve (and, for a line, between its ends), taken along and across the
 // curve apart. Other primitives, and any with a coordinate that is not finite, draw nothing.
