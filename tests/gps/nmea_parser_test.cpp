@@ -71,13 +71,15 @@ TEST_F(NmeaParserTest, GgaWithEmptyTrailingFieldsIsApplied) {
   EXPECT_EQ(utc(3), (std::vector<int32_t>{12, 35, 19, 0}));
   EXPECT_EQ(parser.fill(), 0);
 
-  EXPECT_EQ(feed(framed("GPGGA,123519,3712.5,S,00010.0,W,2,08,0.9,545.4,M,46.9,M,,")), 1);
-  EXPECT_EQ(std::make_pair(nav.lat, nav.lon), std::make_pair(-3712.5, -10.0));
-  // Signed values: a plus sign is allowed, a minus sign kept.
-  EXPECT_EQ(feed(framed("GPGGA,123519,3712.5,S,00010.0,W,2,08,0.9,+545.4,M,-46.9,M,,")), 1);
-  EXPECT_EQ(nav.elevation, 545.4);
-  EXPECT_EQ(feed(framed("GPGGA,123519,3712.5,S,00010.0,W,2,08,0.9,-12.5,M,46.9,M,,")), 1);
-  EXPECT_EQ(nav.elevation, -12.5);
+  // South and west negative; signed values: a plus sign is allowed, a minus sign kept.
+  for (const auto& [fields, elevation] :
+       {std::pair{"545.4,M,46.9", 545.4}, {"+545.4,M,-46.9", 545.4}, {"-12.5,M,46.9", -12.5}}) {
+    EXPECT_EQ(
+        feed(framed("GPGGA,123519,3712.5,S,00010.0,W,2,08,0.9," + std::string(fields) + ",M,,")),
+        1);
+    EXPECT_EQ(std::make_tuple(nav.lat, nav.lon, nav.elevation),
+              std::make_tuple(-3712.5, -10.0, elevation));
+  }
 }
 
 // A pattern's conversions stop at the targets given, and at a pattern that ends after a "%".
@@ -112,11 +114,7 @@ TEST_F(NmeaParserTest, RefusedSentencesLeaveTheRecordAlone) {
   const std::string gga = kGga.substr(5);
   const std::pair<std::string, const char*> refused[] = {
       {bad, nullptr},
-      // Other talkers, and the combined talker's satellites in view, stay foreign.
-      {framed("GLGGA" + gga), nullptr},
-      {framed("GAGGA" + gga), nullptr},
-      {framed("GBGGA" + gga), nullptr},
-      {framed("BDGGA" + gga), nullptr},
+      // The combined talker's satellites in view stay foreign, as other talkers do (below).
       {framed("GNGSV,1,1,01,01,40,083,46"), nullptr},
       {framed("GPZDA,123519,02,09,2019,00,00"), nullptr},
       {framed("GPGGA,123519,4807.038,N"), "GPGGA parse error!"},
@@ -124,12 +122,6 @@ TEST_F(NmeaParserTest, RefusedSentencesLeaveTheRecordAlone) {
       {framed("GPVTG,54.7,T,34.4,X,5.5,N,10.2,K"), "GPVTG parse error (format error)!"},
       {framed("GPVTG,54.7,T,34.4,M,5.5,N"), "GPVTG parse error!"},
       {framed("GPRMC,123519,A,4807.038,N"), "GPRMC parse error!"},
-      // Times of six digits, optionally with a fraction after a point.
-      {framed("GPGGA,12351" + kGga.substr(12)), nullptr},
-      {framed("GPGGA,12x519" + kGga.substr(12)), nullptr},
-      {framed("GPGGA,1235190" + kGga.substr(12)), nullptr},
-      {framed("GPGGA,123519.12345" + kGga.substr(12)), nullptr},
-      {framed("GPGGA,123519x1" + kGga.substr(12)), nullptr},
       {framed("GPGGA,123519,48o7.038,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,"), nullptr},
       // A number needs a digit: a lone point or sign is no value.
       {framed("GPGGA,123519,4807.038,N,01131.000,E,1,08,.,545.4,M,46.9,M,,"), nullptr},
@@ -142,6 +134,12 @@ TEST_F(NmeaParserTest, RefusedSentencesLeaveTheRecordAlone) {
       {framed("GPGSV,3,2,10,01,40,083,46,02,17,308,41"), "GPGSV parse error!"},
   };
   for (const auto& [sentence, message] : refused) expectRefused(sentence, message);
+  for (const char* talker : {"GL", "GA", "GB", "BD"})
+    expectRefused(framed(talker + kGga.substr(2)));
+  // Times of six digits, optionally with a fraction after a point.
+  for (const char* time : {"12351", "12x519", "1235190", "123519.12345", "123519x1"}) {
+    expectRefused(framed("GPGGA," + std::string(time) + kGga.substr(12)));
+  }
   for (const char* time : {"123519", "123519.1", "123519.12", "123519.123"}) {
     EXPECT_EQ(feed(framed("GPGGA," + std::string(time) + kGga.substr(12))), 1) << time;
   }

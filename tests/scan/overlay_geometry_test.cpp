@@ -347,35 +347,23 @@ TEST(OverlayClip, RingsKeepOnlyTheirPartInTheBox) {
 // primitives: a difference in any drawn field must make them differ, or a moved or recoloured
 // shape is shown from the old drawing.
 TEST(OverlayPrimitive, AnyDrawnFieldMakesTwoDiffer) {
-  OverlayPrimitive base;
+  using P = OverlayPrimitive;
+  const std::array<float P::*, 6> floats = {&P::penWidth, &P::x, &P::y, &P::w, &P::h, &P::fontPx};
+  P base;
   base.kind = PrimitiveKind::Polygon;
   base.pointCount = 3;
-  base.points[0] = {1, 2};
-  base.points[1] = {3, 4};
-  base.points[2] = {5, 6};
-  base.x = 7;
-  base.y = 8;
-  base.w = 9;
-  base.h = 10;
-  base.fontPx = 11;
-  base.penWidth = 1.5f;
   base.text = "10m";
-  const std::function<void(OverlayPrimitive&)> changes[] = {
-      [](OverlayPrimitive& p) { p.kind = PrimitiveKind::Line; },
-      [](OverlayPrimitive& p) { p.argb ^= 1; },
-      [](OverlayPrimitive& p) { p.penWidth += 1; },
-      [](OverlayPrimitive& p) { p.pointCount = 2; },
-      [](OverlayPrimitive& p) { p.points[0].x += 1; },
-      [](OverlayPrimitive& p) { p.points[2].y += 1; },
-      [](OverlayPrimitive& p) { p.x += 1; },
-      [](OverlayPrimitive& p) { p.y += 1; },
-      [](OverlayPrimitive& p) { p.w += 1; },
-      [](OverlayPrimitive& p) { p.h += 1; },
-      [](OverlayPrimitive& p) { p.fontPx += 1; },
-      [](OverlayPrimitive& p) { p.bold = true; },
-      [](OverlayPrimitive& p) { p.centred = true; },
-      [](OverlayPrimitive& p) { p.text = "12m"; },
-  };
+  for (int i = 0; i < 6; ++i) base.*floats[size_t(i)] = float(i) + 6.5f;
+  for (int i = 0; i < 3; ++i) base.points[i] = {float(2 * i + 1), float(2 * i + 2)};
+  std::vector<std::function<void(P&)>> changes = {[](P& p) { p.kind = PrimitiveKind::Line; },
+                                                  [](P& p) { p.argb ^= 1; },
+                                                  [](P& p) { p.pointCount = 2; },
+                                                  [](P& p) { p.points[0].x += 1; },
+                                                  [](P& p) { p.points[2].y += 1; },
+                                                  [](P& p) { p.bold = true; },
+                                                  [](P& p) { p.centred = true; },
+                                                  [](P& p) { p.text = "12m"; }};
+  for (float P::*f : floats) changes.push_back([f](P& p) { p.*f += 1; });
   OverlayPrimitive same = base;
   same.points[3] = {99, 99};  // beyond pointCount: not drawn
   EXPECT_TRUE(base == same);
