@@ -57,8 +57,7 @@ TEST_F(RecorderTest, RecordsOnlyWhileTheEventIsSet) {
   ASSERT_TRUE(open());
   EXPECT_NE(file.path.find("rez720_20240102_030405.bin"), std::string::npos);
   EXPECT_EQ(status.get(), file.path + " : Recording paused");
-  gps.lat = 0.5f;
-  gps.lon = -1.25f;
+  gps.lat = 0.5f, gps.lon = -1.25f;
   for (uint32_t i = 0; i < 300; ++i) {
     recordEvent = i >= 100 && i < 200;
     ASSERT_TRUE(recordPing(file, record(i % 3 == 0 ? 28 : 36 + 8 * (i % 2), i, 50).data(), shared));
@@ -93,8 +92,7 @@ TEST_F(RecorderTest, RecordsOnlyWhileTheEventIsSet) {
 TEST_F(RecorderTest, HeadersAreWidenedToFortyFourBytes) {
   ASSERT_TRUE(open());
   recordEvent = true;
-  gps.lat = 0.61f;
-  gps.lon = 2.25f;
+  gps.lat = 0.61f, gps.lon = 2.25f;
   const struct {
     uint32_t form;
     int32_t gyro, compass, fieldsPresent;
@@ -106,11 +104,8 @@ TEST_F(RecorderTest, HeadersAreWidenedToFortyFourBytes) {
     ASSERT_TRUE(recordPing(file, record(f.form, 1000 + f.form, 300 - f.form).data(), shared));
     EXPECT_EQ(inputs.compassFieldsPresent.load() * 10 + inputs.compassValid, f.fieldsPresent * 11);
     RecordSpec wide = spec(f.form, 1000 + f.form, 300 - f.form);
-    wide.headerSize = 44;
-    wide.gyro = f.gyro;
-    wide.compass = f.compass;
-    wide.lat = 0.61f;
-    wide.lon = 2.25f;
+    wide.headerSize = 44, wide.gyro = f.gyro, wide.compass = f.compass;
+    wide.lat = 0.61f, wide.lon = 2.25f;
     EXPECT_EQ(std::vector<uint8_t>(bytes().begin() + std::ptrdiff_t(before), bytes().end()),
               buildRecord(wide));
   }
