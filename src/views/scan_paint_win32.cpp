@@ -123,8 +123,8 @@ void takeScreenshot(HWND hwnd, ScanView& v, AppData& a, HDC ref) {
   if (dc) {
     BitBlt(dc, 0, 0, side, side, v.surfaces.imageDC, 0, 0, SRCCOPY);
     GdiFlush();
-    // Drawn as the screen draws them: the strokes straight into the pixels, the rest with GDI+.
-    v.parts.split(v.overlays.frame);
+    // Drawn as the screen draws them, from this paint's split of the same frame: the strokes
+    // straight into the pixels, the rest with GDI+.
     for (const OverlayPrimitive& p : v.parts.strokes)
       drawStroke({pixels, side, side, side}, p, 0, 0);
     if (Gdiplus::GpGraphics* g = graphicsOn(dc)) {
