@@ -120,6 +120,7 @@ TEST_F(LiveLink, ConnectRecordReapplyStopAndDisconnect) {
   // Lines arrive in the store, the receiver's position in the shared fix.
   ASSERT_TRUE(
       eventually([&] { return acq.state.recordsWritten.load() >= 60 && gps.sig.load() != 0; }));
+  EXPECT_TRUE(acq.state.gpsReading.load());  // the echo trace tells a receiver is attached
   EXPECT_EQ(inputs.lastDeviceId.load(), 720001u);
   EXPECT_EQ(inputs.currentRangeMm.load(), 10000);
   const int32_t line = store.currentLineIndex.load();
@@ -155,6 +156,7 @@ TEST_F(LiveLink, ConnectRecordReapplyStopAndDisconnect) {
   EXPECT_EQ(notes.take(),
             (std::vector<std::string>{"status Disconnected", "rate 0 0", "disconnected"}));
   EXPECT_EQ(acq.headPort, nullptr);
+  EXPECT_FALSE(acq.state.gpsReading.load());
 
   // Both files hold whole records with 44-byte headers; positions are the receiver's.
   const double latRad = 35.0950 * std::acos(-1.0) / 180.0;

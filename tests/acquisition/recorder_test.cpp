@@ -277,7 +277,8 @@ TEST_F(RecorderTest, PathLimitAndStatusTextCountUtf16Units) {
   EXPECT_EQ(shown.size(), StatusText::kMaxChars);
   EXPECT_EQ(utf16ToUtf8(shown), status.get());  // no character cut in two
   EXPECT_EQ(utf8ToUtf16(wave + "\u0436"), u"\U0001F30A\u0436");
-  EXPECT_EQ(utf8ToUtf16("\U00010000"), u"\U00010000");  // the first beyond the plane
+  EXPECT_EQ(utf8ToUtf16("\U00010000"), u"\U00010000");              // the first beyond the plane
+  EXPECT_EQ(utf8ToUtf16("\x80\x7F\xC2\x80"), u"\uFFFD\x7F\u0080");  // a stray continuation byte
   EXPECT_EQ(utf16ToUtf8(u"\U0001F30A\u0436"), wave + "\u0436");
   EXPECT_EQ(utf16ToUtf8(u"\xDFFF"
                         u"a\xD800"),

@@ -257,7 +257,9 @@ TEST(PlacementRules, DamagedStylesAndLostRectangles) {
       {100, 100, 50, 50, 1, 50, 50, 50 + kMinTrackWidth, 50 + kMinTrackHeightShown},  // inverted
       {100, 100, 100, 700, 1, 100, 100, 100 + kMinTrackWidth, 100 + kMinTrackHeightShown},  // empty
       {100, 100, 700, 100, 1, 100, 100, 100 + kMinTrackWidth, 100 + kMinTrackHeightShown},
-      {3000, 500, 3000, 900, 1, 3000, 330, 3620, 1080}};
+      {3000, 500, 3000, 900, 1, 3000, 330, 3620, 1080},
+      {100, -700, 700, 0, 1, 100, 0, 700, 700},  // touching an edge is not on it
+      {-800, 100, 0, 700, 1, 0, 100, 800, 700}};
   for (const auto& c : cases) {
     WindowPlacement p{.left = c[0], .top = c[1], .right = c[2], .bottom = c[3]};
     EXPECT_EQ(placeOnMonitors(p, monitors, 2), c[4] != 0) << c[0] << "," << c[1];

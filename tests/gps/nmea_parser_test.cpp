@@ -223,14 +223,19 @@ TEST_F(NmeaParserTest, FramingAcrossFeedsAndBrokenInput) {
       V({feed("$GPGGA,1235$GPRM" + framed(kGga) + "*\r\n"), nav.signal, parser.counts().broken}),
       V({1, 1, 2}));
 
-  // A lone "*" or an LF-only ending keeps the bytes until the buffer overflows and is emptied.
+  // A lone "*", a CR without its LF or an LF-only ending keeps the bytes until the buffer
+  // overflows and is emptied; a feed that exactly fills an empty buffer drops nothing.
+  parser.Create();
+  EXPECT_EQ(V({feed(std::string(SentenceParser::kDefaultCapacity, 'x')),
+               feed(framed(kGga, "\r\r\n")), parser.counts().overflows}),
+            V({0, 0, 1}));
   parser.Create();
   EXPECT_EQ(feed(framed(kGga, "\n")), 0);
   const int32_t held = parser.fill();
   EXPECT_GT(held, 0);
   const std::string filler(SentenceParser::kDefaultCapacity - held - 1, 'x');
   EXPECT_EQ(V({feed(filler), parser.fill(), feed(framed(kGga)), parser.counts().overflows}),
-            V({0, SentenceParser::kDefaultCapacity - 1, 1, 1}));
+            V({0, SentenceParser::kDefaultCapacity - 1, 1, 2}));
 }
 
 TEST(NavInfoReset, StartsWithTheGivenUtcTimeAndNoFix) {

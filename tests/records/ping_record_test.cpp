@@ -3,8 +3,10 @@
 
 #include <atomic>
 #include <climits>
+#include <cmath>
 #include <deque>
 #include <string>
+#include <tuple>
 
 #include "base/memory_source.h"
 #include "record_builder.h"
@@ -140,13 +142,23 @@ TEST(RecordDecoding, HeaderFormsRangesLinesAndExpansion) {
   EXPECT_EQ(std::make_tuple(f.gyroangle, f.compass, f.latitude, f.longitude),
             std::make_tuple(-7, 9, 0.5f, -0.25f));
   EXPECT_EQ(parseDataFooter(r44.data()).magic, kEnd1Magic);
-  // Footers and samples only of lengths from the shortest record to the longest the buffer holds.
+  // Footers, samples and the header's later fields only of lengths from the shortest record to
+  // the longest the buffer holds, and fields only inside the length.
   Bytes big(kRecordBufferSize, 0xFF);
-  const std::pair<uint32_t, uint32_t> footers[] = {
-      {39, 0}, {40, 0xFFFFFFFF}, {kRecordBufferSize - 1, 0xFFFFFFFF}, {kRecordBufferSize, 0}};
-  for (auto [length, magic] : footers) {
+  storeU32(&big[4], 44);
+  // length; the footer's magic, the compass and whether the latitude was read
+  const std::tuple<uint32_t, uint32_t, int32_t, bool> footers[] = {
+      {35, 0, 0, false},
+      {39, 0, -1, false},
+      {40, 0xFFFFFFFF, -1, false},
+      {kRecordBufferSize - 1, 0xFFFFFFFF, -1, true},
+      {kRecordBufferSize, 0, 0, false}};
+  for (auto [length, magic, compass, latitude] : footers) {
     storeU32(&big[12], length);
-    EXPECT_EQ(parseDataFooter(big.data()).magic, magic) << length;
+    const DataHeader h = parseDataHeader(big.data());
+    EXPECT_EQ(std::make_tuple(parseDataFooter(big.data()).magic, h.compass, std::isnan(h.latitude)),
+              std::make_tuple(magic, compass, latitude))
+        << length;
   }
   EXPECT_EQ(recordSampleCount({.headersize = 44, .samples = kRecordBufferSize - 1}),
             kRecordBufferSize - 53);

@@ -103,6 +103,10 @@ TEST(CommandLine, ErrorsAreOneLineNamingCommandValueAndReason) {
       {"synth s.bin --sector 8,0",
        "bad --sector '8,0': it takes HEADING_INDEX,WIDTH_INDEX: 0 to 7, then 0 to 3"},
       {"capture --port x --step-index 9", "bad --step-index '9': it takes an integer from 0 to 5"},
+      {"export a.bin --map m --position 90.01,0",
+       "bad --position '90.01,0': it takes LAT,LON in degrees (-90..90,-180..180)"},
+      {"export a.bin --map m --position 0,-180.5",
+       "bad --position '0,-180.5': it takes LAT,LON in degrees (-90..90,-180..180)"},
       {"capture --port x --range-index 3 --gain-index 2 --step-index 0 --bogus",
        "unknown option --bogus: sk720 capture --help lists the options"},
       // Points outside the picture, before any file is read.
@@ -115,6 +119,7 @@ TEST(CommandLine, ErrorsAreOneLineNamingCommandValueAndReason) {
 #ifndef _WIN32
       {"headsim --pty p --header 40", header},
       {"headsim --seed 3", noLink},
+      {"gpssim --stdout --count 1 --talker GL", "bad --talker 'GL': it takes GP or GN"},
       {"headsim --pty p --port q", noLink},
       {"video scene.bin", "no output given: add -o OUT.mp4"},
 #else
@@ -183,6 +188,11 @@ TEST_F(BadInputTest, InputsAndOutputsItCannotUseAreNamedWithTheirReason) {
        "with unreadable fields"},
       {"render @garbage.bin -o @no/out.png", "@no/out.png: No such file or directory"},
       {"render @garbage.bin -o @out.png", "@garbage.bin: no ping record found"},
+      // The poles and the date line are positions: the options pass and the input is read.
+      {"export @garbage.bin --map @m --heading 0 --position 90,-180",
+       "no valid record in the input"},
+      {"export @garbage.bin --map @m --heading 0 --position -90,180",
+       "no valid record in the input"},
       {"render @garbage.bin @garbage.bin -o @out.png", "the 2 files given: no ping record found"},
       {"synth @folder.png", "@folder.png: it is a folder, not a file"},
       {"capture --port p --out @file", "@file: it is a file, not a folder"}};

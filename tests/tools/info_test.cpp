@@ -38,8 +38,8 @@ TEST_F(InfoTest, TurnsPingsAndTotalInWords) {
 
 TEST_F(InfoTest, DamageIsDescribedAndAFileWithoutRecordsGivesTheErrorOnly) {
   using sk720::testing::buildRecord;
-  // A record, one whose length is too short, a record, and the start of one.
-  std::vector<uint8_t> bytes = buildRecord({.angle = 90, .samples = std::vector<uint8_t>(300, 2)});
+  // A record, one whose length is too short, a record, and the start of one; lines 0 and 20.
+  std::vector<uint8_t> bytes = buildRecord({.angle = 0, .samples = std::vector<uint8_t>(300, 2)});
   for (const auto& r :
        {buildRecord({.lengthOverride = 30}),
         buildRecord({.headerSize = 28, .angle = 180, .samples = std::vector<uint8_t>(300, 9)}),
@@ -54,6 +54,8 @@ TEST_F(InfoTest, DamageIsDescribedAndAFileWithoutRecordsGivesTheErrorOnly) {
   EXPECT_NE(o.out.find("  pings: 2\n  damaged records skipped: 1 with a wrong length\n"
                        "  the file ends inside a record\n"),
             std::string::npos)
+      << o.out;
+  EXPECT_NE(o.out.find("  head turned: 0.01 turns, 2 of 3200 lines seen\n"), std::string::npos)
       << o.out;
   EXPECT_EQ(o.out.find("END"), std::string::npos) << o.out;
 
@@ -177,10 +179,12 @@ TEST(TurnSplitTest, CommandWordFields) {
 }
 
 }  // namespace
-// Each pulse kind as the command word gives it; the progress line counts both files' bytes.
+// Each pulse kind and step as the command word gives them (step code 6 is no step); the progress
+// line counts both files' bytes.
 TEST_F(InfoTest, PingTableNamesEachPulseAndCountsTheBytesOfEveryFile) {
   using sk720::testing::buildRecord;
-  const uint32_t cw = (0x20180284u & ~0x7FECu) | (100u << 5), fm = cw | 8u, afm = cw | 12u;
+  const uint32_t cw = (0x20180284u & ~0x7FECu) | (100u << 5), noStep = cw & ~(15u << 20);
+  const uint32_t fm = noStep | (6u << 20) | 8u, afm = noStep | (5u << 20) | 12u;
   for (const auto& [name, words] :
        {std::pair<std::string, std::vector<uint32_t>>{"a.bin", {cw, fm}}, {"b.bin", {afm}}}) {
     std::vector<uint8_t> bytes;
@@ -215,16 +219,17 @@ TEST_F(InfoTest, PingTableNamesEachPulseAndCountsTheBytesOfEveryFile) {
   const auto column = [&](const std::string& name) {
     return 1 + std::count(line.begin(), line.begin() + long(line.find("," + name + ",")), ',');
   };
-  const long pulse = column("pulse"), length = column("pulse_us");
+  const long pulse = column("pulse"), length = column("pulse_us"), step = column("step_deg");
   std::vector<std::string> seen;
   for (int row = 0; std::getline(csv, line) && row < 1001; ++row) {
     if (row > 1 && row < 1000) continue;
     std::vector<std::string> cells;
     std::istringstream in(line);
     for (std::string cell; std::getline(in, cell, ',');) cells.push_back(cell);
-    seen.push_back(cells[size_t(pulse)] + " " + cells[size_t(length)]);
+    cells.resize(std::max<size_t>(cells.size(), size_t(step) + 1));  // a missing last field
+    seen.push_back(cells[size_t(pulse)] + " " + cells[size_t(length)] + " " + cells[size_t(step)]);
   }
-  EXPECT_EQ(seen, (std::vector<std::string>{"CW 100", "FM 512", "AFM 512"}));
+  EXPECT_EQ(seen, (std::vector<std::string>{"CW 100 0.1125", "FM 512 ", "AFM 512 1.8"}));
 }
 
 }  // namespace sk720::cli

@@ -32,7 +32,8 @@ std::string decode(const std::string& log, bool summary) {
 // The simulated receiver's own output, whole or cut into pieces, decodes epoch by epoch.
 TEST(NmeaCommand, DecodesWhatTheSimulatedReceiverSends) {
   for (const char* line :
-       {"gpssim --stdout --count 3 --rate 50", "gpssim --stdout --count 3 --rate 50 --chunks"}) {
+       {"gpssim --stdout --count 3 --rate 50", "gpssim --stdout --count 3 --rate 50 --chunks",
+        "gpssim --stdout --count 3 --rate 50 --talker GN"}) {
     const Outcome o = runLine(words(line));
     EXPECT_EQ(o.code, 0) << line << ": " << o.err;
     const std::string text = decode(o.out, false);
