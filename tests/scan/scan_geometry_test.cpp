@@ -7,6 +7,7 @@
 #include <memory>
 
 #include "scan/echo_tables.h"
+#include "scan/overlay_geometry.h"
 #include "scan/scan_paint.h"
 
 namespace sk720 {
@@ -74,6 +75,14 @@ TEST_F(GeometryTest, DirectionsRangesAndPan) {
       EXPECT_NEAR(p.angleFraction, c[4], 1e-6f) << c[0] << " " << c[2] << "," << c[3];
     }
     EXPECT_NEAR(p.rangeMetres, c[5], 1e-5f) << c[0] << " " << c[2] << "," << c[3];
+  }
+  // The overlays circle the same centre; while the image is dragged, the one it started from.
+  img->panX = 13, img->panY = -8;
+  build(200, 200);
+  for (const bool dragging : {false, true}) {
+    const int32_t shownX = dragging ? 40 : 13, shownY = dragging ? 2 : -8;
+    const OverlayCentre c = overlayCentre(200, shownX, shownY, 13, -8, dragging);
+    EXPECT_EQ(at(c.cx, c.cy).rangeMetres, -1.0f) << dragging;
   }
   view.zeroOffset = 2000000000;  // damaged: still a direction in range
   img->panX = 0;
@@ -175,6 +184,10 @@ TEST_F(GeometryTest, ValuesFollowTheDirectionAndTheHeading) {
   EXPECT_FLOAT_EQ(edge.value, 1000.0f);
   EXPECT_EQ(at(0, 0).valid + at(512, 512).valid, 0u);  // about 212 m, and the centre
   EXPECT_FLOAT_EQ(at(0, 0).value, 0.0f);
+  // Points beside the image read nothing, not the row's neighbour at the edge.
+  for (const auto& [x, y] : {std::pair{-1, 512}, {1024, 511}}) {
+    EXPECT_EQ(std::make_pair(at(x, y).valid, at(x, y).value), std::make_pair(0u, 0.0f)) << x;
+  }
 }
 
 // The brown palette is an HSL ramp, computed here independently in double precision.
