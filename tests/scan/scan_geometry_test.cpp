@@ -135,6 +135,7 @@ TEST_F(GeometryTest, AZoomGivesTheMapOfANewImage) {
 TEST_F(GeometryTest, ValuesFollowTheDirectionAndTheHeading) {
   for (int32_t l = 0; l < kLinesPerTurn; ++l)
     for (int32_t s = 0; s < 300; ++s) store->put(l, s, uint16_t(l));
+  for (int32_t s = 0; s < 300; ++s) store->put(kLinesPerTurn, s, 4000);  // the spare: never shown
   const float nan = std::numeric_limits<float>::quiet_NaN();
   // compass valid, enabled, zero always up, heading, zero offset; turns added to every direction
   // (NaN: every pixel reads line 0)

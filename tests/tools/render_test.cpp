@@ -28,6 +28,13 @@ TEST_F(RenderTest, PixelsMatchAnIndependentComputation) {
   EXPECT_EQ(result.recordsUsed, 6400u);
   EXPECT_EQ(result.displayRangeMm, 10000);
   EXPECT_EQ(result.contrastLevel, 255);
+  // A limit reached with the first file's last record: the next file is not even opened.
+  cli::RenderJob limited = job;
+  limited.files = {file, path("missing.bin")};
+  limited.recordLimit = 3200;
+  cli::RenderResult first;
+  ASSERT_TRUE(cli::renderRecordFiles(limited, first, &error)) << error;
+  EXPECT_EQ(first.recordsUsed, 3200u);
 
   // Image 400 x 400, client rows 50..349; fit: 300 / 400, so 15 pixels per metre.
   const double ppm = 400 * 0.75 / 20.0;
