@@ -122,6 +122,8 @@ TEST(CommandLine, ErrorsAreOneLineNamingCommandValueAndReason) {
       {"gpssim --stdout --count 1 --talker GL", "bad --talker 'GL': it takes GP or GN"},
       {"headsim --pty p --port q", noLink},
       {"video scene.bin", "no output given: add -o OUT.mp4"},
+      {"video s.bin -o s.mp4 --range-index 15",
+       "bad --range-index '15': it takes an integer from 0 to 14"},
 #else
       {"video scene.bin -o scene.mp4",
        "not in this build: videos are made by the native build of sk720"},
@@ -188,6 +190,10 @@ TEST_F(BadInputTest, InputsAndOutputsItCannotUseAreNamedWithTheirReason) {
        "with unreadable fields"},
       {"render @garbage.bin -o @no/out.png", "@no/out.png: No such file or directory"},
       {"render @garbage.bin -o @out.png", "@garbage.bin: no ping record found"},
+#ifndef _WIN32
+      {"video @garbage.bin -o @o.mp4 --range-index 0",
+       "cannot play @garbage.bin: it holds no valid record"},
+#endif
       // The poles and the date line are positions: the options pass and the input is read.
       {"export @garbage.bin --map @m --heading 0 --position 90,-180",
        "no valid record in the input"},
