@@ -236,6 +236,10 @@ TEST_F(NmeaParserTest, FramingAcrossFeedsAndBrokenInput) {
   const std::string filler(SentenceParser::kDefaultCapacity - held - 1, 'x');
   EXPECT_EQ(V({feed(filler), parser.fill(), feed(framed(kGga)), parser.counts().overflows}),
             V({0, SentenceParser::kDefaultCapacity - 1, 1, 2}));
+  // Bytes one short of full held, then more in one feed than the buffer holds.
+  const std::string full(SentenceParser::kDefaultCapacity, 'x');
+  EXPECT_EQ(V({feed(full.substr(1)), feed(full + framed(kGga)), parser.counts().overflows}),
+            V({0, 1, 4}));
 }
 
 TEST(NavInfoReset, StartsWithTheGivenUtcTimeAndNoFix) {
