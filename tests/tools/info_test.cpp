@@ -134,6 +134,13 @@ TEST(TurnSplitTest, TurnsBeginAndEndWhereTheHeadDoes) {
     EXPECT_EQ(starts, c.starts) << c.from << " " << c.step;
     EXPECT_EQ(complete, c.complete) << c.from << " " << c.step;
   }
+  TurnSplitter e;  // a reversal as a turn begins ends no turn without pings
+  for (const int32_t line : {800, 816}) {
+    e.startsTurn(line, true);
+    e.add(line);
+  }
+  e.beginTurn();
+  EXPECT_FALSE(e.startsTurn(800, true));
   TurnSplitter s;  // a cut-short sweep: only its first half
   for (int32_t line : motion(false, 800, 0, 16, 20)) s.add(line);
   EXPECT_FALSE(s.complete(true, 800, 16));

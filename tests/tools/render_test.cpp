@@ -1,10 +1,12 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <vector>
 
 #include "records/ping_record.h"
 #include "scan/echo_tables.h"
 #include "sim/scene.h"
+#include "sk720/overlay_paint.h"
 #include "sk720/render_job.h"
 #include "tool_test.h"
 
@@ -114,6 +116,27 @@ TEST_F(RenderTest, OverlaysWhereTheGeometryPutsThem) {
                             "--cursor", "10,10", "--ruler", "10,10,300,300"}),
             0);
 }
+
+#ifndef _WIN32
+// Bold texts come out heavier, and a flat ellipse is passed over without spoiling what follows.
+TEST(OverlayPaint, BoldIsHeavierAndAFlatEllipseSpoilsNothing) {
+  const auto ink = [](bool bold, bool flat) {
+    std::vector<uint32_t> px(96 * 32, 0);
+    OverlayList l;
+    if (flat) l.ellipse(4, 4, 20, 0, 0xFFFFFFFF, 1);
+    l.text(2, 2, 20, bold, 0xFFFFFFFF).text = "MMMM";
+    std::string error;
+    EXPECT_TRUE(cli::paintOverlayList(px.data(), 96, 32, 96, l, &error)) << error;
+    int64_t sum = 0;
+    for (const uint32_t p : px) sum += p & 0xFF;
+    return sum;
+  };
+  const int64_t normal = ink(false, false);
+  EXPECT_GT(ink(true, false), normal * 11 / 10);
+  EXPECT_EQ(ink(false, true), normal);
+  cli::releaseOverlayFonts();  // the leak checker sees the font caches given back
+}
+#endif
 
 }  // namespace
 }  // namespace sk720
