@@ -27,12 +27,8 @@ using testing::RecordSpec;
 class RecorderTest : public testing::ScratchTest {
  protected:
   static RecordSpec spec(uint32_t headerSize, uint32_t angle, size_t sampleCount) {
-    RecordSpec s{.headerSize = headerSize,
-                 .angle = angle,
-                 .gyro = -120,
-                 .compass = 345,
-                 .lat = 9.0f,
-                 .lon = 8.0f};
+    RecordSpec s{.headerSize = headerSize, .angle = angle, .gyro = -120, .compass = 345};
+    s.lat = 9.0f, s.lon = 8.0f;
     for (size_t i = 0; i < sampleCount; ++i) s.samples.push_back(uint8_t(i * 7 + angle));
     return s;
   }
@@ -61,11 +57,8 @@ TEST_F(RecorderTest, RecordsOnlyWhileTheEventIsSet) {
   for (uint32_t i = 0; i < 300; ++i) {
     recordEvent = i >= 100 && i < 200;
     ASSERT_TRUE(recordPing(file, record(i % 3 == 0 ? 28 : 36 + 8 * (i % 2), i, 50).data(), shared));
-    if (i == 99) {
-      EXPECT_EQ(status.get(), file.path + " : Record paused");
-    }
-    if (i == 150) {
-      EXPECT_EQ(status.get(), file.path + " : Record in progress");
+    if (i == 99 || i == 150) {
+      EXPECT_EQ(status.get(), file.path + (i == 99 ? " : Record paused" : " : Record in progress"));
     }
   }
   ASSERT_TRUE(closeRecordFile(storage, file));
