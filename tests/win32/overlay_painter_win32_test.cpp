@@ -95,14 +95,14 @@ TEST_F(GdiPlusTest, TheStripRedrawnLineByLineIsTheWholeRedraw) {
     }
     return l;
   };
-  const OverlayList a = strip({"Z:\\p.bin", "Pulse: AFM, 512 us", "Step 0.1125", "Gain: 0 dB",
-                               "ID: 720001 Head: Down", "Sector mode: off", "GPS: N/A",
-                               "Cursor: 35 05.7003 N, 129 02.4069 E"}),
-                    b = strip({"Z:\\q.bin", "Pulse: AFM, 512 us", "Step 0.1125", "Gain: 0 dB",
-                               "ID: 720001 Head: Down", "Sector mode: off", "GPS: N/A",
-                               "Cursor: 35 05.6921 N, 129 02.3880 E"}),
-                    c = strip({"Z:\\p.bin", "Pulse: AFM, 512 us", "Step 0.1125", "Gain: -6 dB", "",
-                               "Sector mode: off", "GPS: N/A", "Cursor: gone"});
+  std::vector<std::string> lines({"Z:\\p.bin", "Pulse: AFM, 512 us", "Step 0.1125", "Gain: 0 dB",
+                                  "ID: 720001 Head: Down", "Sector mode: off", "GPS: N/A",
+                                  "Cursor: 35 05.7003 N, 129 02.4069 E"});
+  const OverlayList a = strip(lines);
+  lines[0] = "Z:\\q.bin", lines[7] = "Cursor: 35 05.6921 N, 129 02.3880 E";
+  const OverlayList b = strip(lines);
+  lines[0] = "Z:\\p.bin", lines[3] = "Gain: -6 dB", lines[4] = "", lines[7] = "Cursor: gone";
+  const OverlayList c = strip(lines);
   OverlayPainterWin32 painter;
   Surface step(300, 100), whole(300, 100);
   const auto same = [&] {
@@ -130,20 +130,16 @@ TEST_F(GdiPlusTest, KeptDialsAreTheDialsPaintedAnew) {
   OverlayPainterWin32 painter;
   DialPictures kept;
   constexpr int W = 260, H = 130;
-  struct Case {
-    int32_t size, heading, x;
-    size_t keptAfter;
-  };
-  const Case cases[] = {{100, 0, W - 100, 1}, {100, 37, W - 100, 2}, {120, 37, W - 120, 3},
-                        {100, 37, -30, 3},    {100, 359, 10, 4},     {100, 0, W - 100, 4}};
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.heading);
+  // size, heading, left edge; pictures kept after it
+  const int32_t cases[][4] = {{100, 0, W - 100, 1}, {100, 37, W - 100, 2}, {120, 37, W - 120, 3},
+                              {100, 37, -30, 3},    {100, 359, 10, 4},     {100, 0, W - 100, 4}};
+  for (const auto& [size, heading, x, keptAfter] : cases) {
+    SCOPED_TRACE(heading);
     OverlayFrame frame;
     frame.dialVisible = true;
-    frame.dialWidth = frame.dialHeight = c.size;
-    frame.dialX = c.x;
-    frame.dialY = 0;
-    addHeadingDial(frame.dial, c.size, c.size, c.heading, 0);
+    frame.dialWidth = frame.dialHeight = size;
+    frame.dialX = x, frame.dialY = 0;
+    addHeadingDial(frame.dial, size, size, heading, 0);
     Surface painted(W, H), composed(W, H);
     for (int i = 0; i < W * H; ++i) {
       painted.bits()[i] = composed.bits()[i] = 0x00010203u * uint32_t(i % 61);
@@ -158,7 +154,7 @@ TEST_F(GdiPlusTest, KeptDialsAreTheDialsPaintedAnew) {
     }
     EXPECT_EQ(differing, 0);
     EXPECT_GT(lit, 500);  // the dial is there at all
-    EXPECT_EQ(kept.kept(), c.keptAfter);
+    EXPECT_EQ(kept.kept(), size_t(keptAfter));
   }
 }
 
