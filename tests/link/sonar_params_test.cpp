@@ -115,18 +115,11 @@ TEST(SonarParams, BlocksAndStoredSettingsLayout) {
 TEST(SonarParams, DialogDerivation) {
   SonarSettings s;
   SonarParams p;
-  SonarDialogValues d{.pulseType = kPulseCw,
-                      .rangeIndex = 7,
-                      .cwLengthIndex = 7,  // 100 us
-                      .sectorHeadingIndex = 2,
-                      .sectorWidthIndex = 3,
-                      .rotationIndex = 1,
-                      .sectorEnabled = true,
-                      .headUp = true,
-                      .tuningForm = true,
-                      .centralFrequencyKhz = "7501",  // only three characters count
-                      .bandwidthKhz = "090",
-                      .tvgSlope = "1.5"};
+  // A CW pulse of 100 us; of "7501" only three characters count.
+  SonarDialogValues d{.pulseType = kPulseCw, .rangeIndex = 7, .cwLengthIndex = 7};
+  d.sectorHeadingIndex = 2, d.sectorWidthIndex = 3, d.rotationIndex = 1;
+  d.sectorEnabled = d.headUp = d.tuningForm = true;
+  d.centralFrequencyKhz = "7501", d.bandwidthKhz = "090", d.tvgSlope = "1.5";
   applySonarDialog(s, p, d, 115200);
   const std::vector<int32_t> got = {
       p.pulseMode, p.cwLength, p.centralFrequency, s.centralFrequency, p.bandwidth,

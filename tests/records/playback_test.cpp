@@ -102,11 +102,9 @@ struct PlaybackTest : testing::ScratchTest {
                     uint32_t commandId = 0x20180284, uint32_t cut = 0, int64_t length = 20000) {
     std::vector<uint8_t> bytes;
     for (uint32_t id : ids) {
-      testing::append(bytes, buildRecord({.angle = id * 90,
-                                          .commandId = commandId,
-                                          .deviceId = id,
-                                          .samples = std::vector<uint8_t>(100, 5),
-                                          .lengthOverride = id == cut ? length : -1}));
+      testing::RecordSpec r{.angle = id * 90, .commandId = commandId, .deviceId = id};
+      r.samples.assign(100, 5), r.lengthOverride = id == cut ? length : -1;
+      testing::append(bytes, buildRecord(r));
     }
     return ScratchTest::write(name, bytes);
   }

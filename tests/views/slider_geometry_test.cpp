@@ -18,21 +18,17 @@ constexpr int32_t kRight = 522, kH = 22;  // track 478 pixels
 constexpr uint64_t kFile = 32000000;      // ten turns
 using V = std::vector<int64_t>;
 
+// 3 200 000 bytes a turn
 PlaybackReport reportOf(uint64_t fileSize, uint64_t position) {
-  PlaybackReport r;
-  r.linesPerTurn = 3200;
-  r.recordLength = 500;
-  r.datasize = 2;  // 3 200 000 bytes a turn
-  r.fileSize = fileSize;
-  r.position = position;
-  return r;
+  return {.linesPerTurn = 3200,
+          .recordLength = 500,
+          .datasize = 2,
+          .fileSize = fileSize,
+          .position = position};
 }
 
 TEST(SliderGeometry, ThumbFromTheReport) {
-  PlaybackReport big = reportOf(0, 0);
-  big.linesPerTurn = 65535;
-  big.recordLength = 65535;
-  big.datasize = 65535;
+  PlaybackReport big{.linesPerTurn = 65535, .recordLength = 65535, .datasize = 65535};
   EXPECT_EQ(turnBytes(big), 65535ull * 65535ull * 65535ull);
   big.linesPerTurn = 0;
   EXPECT_EQ(turnBytes(big), 0u);
