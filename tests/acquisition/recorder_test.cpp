@@ -86,18 +86,16 @@ TEST_F(RecorderTest, HeadersAreWidenedToFortyFourBytes) {
   ASSERT_TRUE(open());
   recordEvent = true;
   gps.lat = 0.61f, gps.lon = 2.25f;
-  const struct {
-    uint32_t form;
-    int32_t gyro, compass, fieldsPresent;
-  } forms[] = {{28, 0, 0, 0}, {36, -120, 345, 1}, {44, -120, 345, 1}, {28, 0, 0, 0}};
-  for (const auto& f : forms) {
-    SCOPED_TRACE(f.form);
+  // header size; gyro, compass and whether the fields were there
+  const int32_t forms[][4] = {{28, 0, 0, 0}, {36, -120, 345, 1}, {44, -120, 345, 1}, {28, 0, 0, 0}};
+  for (const auto& [form, gyro, compass, fieldsPresent] : forms) {
+    SCOPED_TRACE(form);
     inputs.compassValid = 1;
     const size_t before = bytes().size();
-    ASSERT_TRUE(recordPing(file, record(f.form, 1000 + f.form, 300 - f.form).data(), shared));
-    EXPECT_EQ(inputs.compassFieldsPresent.load() * 10 + inputs.compassValid, f.fieldsPresent * 11);
-    RecordSpec wide = spec(f.form, 1000 + f.form, 300 - f.form);
-    wide.headerSize = 44, wide.gyro = f.gyro, wide.compass = f.compass;
+    ASSERT_TRUE(recordPing(file, record(form, 1000 + form, 300 - form).data(), shared));
+    EXPECT_EQ(inputs.compassFieldsPresent.load() * 10 + inputs.compassValid, fieldsPresent * 11);
+    RecordSpec wide = spec(form, 1000 + form, 300 - form);
+    wide.headerSize = 44, wide.gyro = gyro, wide.compass = compass;
     wide.lat = 0.61f, wide.lon = 2.25f;
     EXPECT_EQ(std::vector<uint8_t>(bytes().begin() + std::ptrdiff_t(before), bytes().end()),
               buildRecord(wide));

@@ -111,19 +111,15 @@ TEST_F(Waits, SilenceChatterAndFailedReads) {
 TEST_F(Waits, TextsFoundThroughNoiseAndSplitReads) {
   // text, read in pieces of at most `chunk` bytes; the wait (sync, reply, command mode, work
   // mode, record end) and its result
-  const struct {
-    const char* text;
-    int32_t chunk;
-    size_t wait;
-    int32_t result;
-  } steps[] = {{"garbage#SYNC\n", 10, 0, 0}, {"xx#ER\n", 1, 1, 1},
-               {"#OK\n", 99, 1, 0},          {"DATA...END0...END1", 3, 4, 1},
-               {"#OK\nCMND\r\n", 99, 4, 2},  {"#OK\nWORK\r\n", 99, 3, 0},
-               {"#OK", 99, 1, -2},           {"\n", 99, 1, 0}};
-  for (const auto& s : steps) {
-    port.chunk = s.chunk;
-    port.then(s.text);
-    EXPECT_EQ(kWaits[s.wait](port, clock), s.result) << s.text;
+  const std::tuple<const char*, int32_t, size_t, int32_t> steps[] = {
+      {"garbage#SYNC\n", 10, 0, 0}, {"xx#ER\n", 1, 1, 1},
+      {"#OK\n", 99, 1, 0},          {"DATA...END0...END1", 3, 4, 1},
+      {"#OK\nCMND\r\n", 99, 4, 2},  {"#OK\nWORK\r\n", 99, 3, 0},
+      {"#OK", 99, 1, -2},           {"\n", 99, 1, 0}};
+  for (const auto& [text, chunk, wait, result] : steps) {
+    port.chunk = chunk;
+    port.then(text);
+    EXPECT_EQ(kWaits[wait](port, clock), result) << text;
   }
 }
 

@@ -59,17 +59,12 @@ TEST(PosixSerialPort, LineSettingsRatesAndFailures) {
   EXPECT_FALSE(port->setBaud(1234567));
   EXPECT_EQ(port->bitsPerSecond(), 1000000u);
 
-  const struct {
-    const char* path;
-    int32_t baud;
-    const char* error;
-  } failures[] = {{"/dev/null", 1234567, "not supported"},
-                  {"/nonexistent/tty", 115200, "/nonexistent/tty: "},
-                  {"/dev/null", 115200, "not a serial device"}};
-  for (const auto& f : failures) {
+  for (const auto& [path, baud, why] : {std::tuple{"/dev/null", 1234567, "not supported"},
+                                        {"/nonexistent/tty", 115200, "/nonexistent/tty: "},
+                                        {"/dev/null", 115200, "not a serial device"}}) {
     error.clear();
-    EXPECT_EQ(openSerialDevice(f.path, f.baud, &error), nullptr) << f.path;
-    EXPECT_NE(error.find(f.error), std::string::npos) << error;
+    EXPECT_EQ(openSerialDevice(path, baud, &error), nullptr) << path;
+    EXPECT_NE(error.find(why), std::string::npos) << error;
   }
 
   int ends[2];
