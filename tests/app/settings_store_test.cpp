@@ -205,11 +205,9 @@ TEST_F(SettingsTest, FileDamageAndWhatIsNoSettingsFile) {
   EXPECT_FALSE(fs::exists(file));  // reading creates nothing
   EXPECT_EQ(V({SetHeadLink(b, 7, 921600), SetLanguage(b, "0412"), SaveRecords(b, &sonar, nullptr)}),
             V(3, kSettingsOk));
-  std::string text;
-  {
-    std::ifstream in(file, std::ios::binary);  // closed again: Windows replaces no open file
-    text.assign(std::istreambuf_iterator<char>(in), {});
-  }
+  // Closed again at once: Windows replaces no open file.
+  std::string text(std::istreambuf_iterator<char>(std::ifstream(file, std::ios::binary).rdbuf()),
+                   {});
   const size_t at = text.find("SonarDialogBinV2 binary 72 ");
   ASSERT_NE(at, std::string::npos);
   text.replace(at + 27, 3, "x");  // a torn line: hex of the wrong length

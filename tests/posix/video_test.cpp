@@ -98,11 +98,7 @@ TEST_F(VideoTest, TwoTurnsAtSixteenTimesPlayAsTheRenderOfTheRecordsPlayedSoFar) 
   const std::vector<uint8_t> frame = decodeFrame(out, 30, path("frame.raw"));
   ASSERT_EQ(frame.size(), size_t(320) * 240 * 4);
   auto renderOf = [&](int64_t records) {
-    cli::RenderJob job;
-    job.files = {rec};
-    job.width = 320;
-    job.height = 240;
-    job.recordLimit = records;
+    const cli::RenderJob job{.files = {rec}, .width = 320, .height = 240, .recordLimit = records};
     cli::RenderResult result;
     std::string error;
     EXPECT_TRUE(cli::renderRecordFiles(job, result, &error)) << error;

@@ -191,10 +191,7 @@ TEST_F(PlaybackTest, SeekPauseAndSpeedAreTakenAtTheNextRecord) {
   const int32_t speeds[] = {2, 4, 8, 0};
   pacer.onWait = [&](size_t n) {
     if (n <= 4) ctx.playbackSpeed.store(speeds[n - 1]);
-    if (n == 2) {
-      ctx.playbackPaused.store(1);
-      positionAtPause = files[0]->position();
-    }
+    if (n == 2) ctx.playbackPaused.store(1), positionAtPause = files[0]->position();
   };
   EXPECT_EQ(runPlayback(job, ctx), PlaybackEnd::LastFileDone);
   EXPECT_EQ(pausedSleeps, 3);
