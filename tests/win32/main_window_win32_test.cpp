@@ -57,6 +57,10 @@ struct ProgramWindow {
   explicit ProgramWindow(const char* language) {
     auto settings = makeDefaultSettingsBackend();
     SetLanguage(*settings, language);
+    ViewSettings view = viewDialogDefaults();  // started without the hold, whatever was stored
+    LoadRecords(*settings, nullptr, &view);
+    view.hold = 0;
+    SaveRecords(*settings, nullptr, &view);
     setProgramSwitches({});
     registerWindowClasses(GetModuleHandleW(nullptr));
     const LANGID lang = chooseInterfaceLanguage();
@@ -100,10 +104,16 @@ TEST(MainWindow, MenuTicksTextsAndDialogsFollowTheStoredLanguage) {
   }
 }
 
-TEST(MainWindow, AutoscreenshotTicksOneItemAndHideToolbarGivesTheScanViewTheWidth) {
-  const ProgramWindow program("0409");
+// The program's window in English, over a scratch folder.
+class LiveState : public testing::ScratchTest {
+ protected:
+  void SetUp() override { ASSERT_NE(app, nullptr); }
+  const ProgramWindow program{"0409"};
   const HWND main = program.main;
-  ASSERT_NE(main, nullptr);
+  AppData* const app = main ? appDataOf(main) : nullptr;
+};
+
+TEST_F(LiveState, AutoscreenshotTicksOneItemAndHideToolbarGivesTheScanViewTheWidth) {
   HMENU menu = GetMenu(main);
   for (UINT id : {IDM_AUTOSHOT_90, IDM_AUTOSHOT_OFF, IDM_AUTOSHOT_TURN})
     SendMessageW(main, WM_COMMAND, id, 0);
@@ -133,8 +143,6 @@ TEST(MainWindow, AutoscreenshotTicksOneItemAndHideToolbarGivesTheScanViewTheWidt
   SendMessageW(main, WM_COMMAND, IDM_HIDE_TOOLBAR, 0);
   EXPECT_TRUE(IsWindowVisible(start));
 }
-
-using LiveState = testing::ScratchTest;
 
 std::wstring textOf(HWND w) {
   wchar_t text[128] = {};
@@ -172,17 +180,7 @@ void onNextDialog(std::function<void(HWND)> act) {
 }
 
 TEST_F(LiveState, ViewSettingsReachTheWorkingLoopAndTheHoldStaysTheButtons) {
-  {
-    auto settings = makeDefaultSettingsBackend();
-    ViewSettings v = viewDialogDefaults();
-    LoadRecords(*settings, nullptr, &v);
-    v.hold = 0;
-    SaveRecords(*settings, nullptr, &v);
-  }
-  const ProgramWindow program("0409");
-  const HWND main = program.main;
-  ASSERT_NE(main, nullptr);
-  AppData& a = *appDataOf(main);
+  AppData& a = *app;
   click(main, a.holdButton);
   ASSERT_EQ(a.live.acq->state.hold.load(), 1);
 
@@ -212,10 +210,7 @@ int heightOf(HWND w) {
 }
 
 TEST_F(LiveState, ApplyWithoutAHeadKeepsTheReviewAndALiveStartTakesTheSliderAlong) {
-  const ProgramWindow program("0409");
-  const HWND main = program.main;
-  ASSERT_NE(main, nullptr);
-  AppData& a = *appDataOf(main);
+  AppData& a = *app;
   const int fullHeight = heightOf(a.scanWindow);
   std::vector<uint8_t> bytes;
   for (uint32_t i = 0; i < 400; ++i)
@@ -254,7 +249,7 @@ std::vector<std::wstring> addedNotices() {
   return out;
 }
 
-TEST_F(LiveState, AddedNoticesExistInEveryLanguageAndFitTheirControl) {
+TEST(Notices, AddedNoticesExistInEveryLanguageAndFitTheirControl) {
   const LANGID english = MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US);
   const LANGID previous = interfaceLanguage();
   selectInterfaceLanguage(english);
