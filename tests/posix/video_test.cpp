@@ -138,8 +138,7 @@ TEST_F(VideoTest, BadInputIsOneLineAndLeavesNoOutput) {
     EXPECT_EQ(code, 2) << shown;
     EXPECT_EQ(err.rfind("sk720: video: ", 0), 0u) << shown << err;
     EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1) << shown << err;
-    EXPECT_FALSE(fs::exists(out)) << shown;
-    EXPECT_FALSE(fs::exists(out + ".part")) << shown;
+    EXPECT_FALSE(fs::exists(out) || fs::exists(out + ".part")) << shown;
   }
 }
 
@@ -174,8 +173,7 @@ TEST_F(VideoTest, CtrlCFinishesAPlayableFileOfTheFramesMade) {
   EXPECT_FALSE(fs::exists(out + ".part"));
   auto info = probe(out);
   const int frames = std::atoi(info["nb_read_frames"].c_str());
-  EXPECT_GT(frames, 0);
-  EXPECT_LT(frames, 320 * 25);
+  EXPECT_TRUE(frames > 0 && frames < 320 * 25) << frames;
   EXPECT_NEAR(std::atof(info["duration"].c_str()), frames / 25.0, 1.0 / 25);
 }
 
