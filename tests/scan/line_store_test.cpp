@@ -121,15 +121,13 @@ TEST_F(LineStoreTest, GapFill) {
 
 // Pixels blend two neighbouring lines: a line flags its degree and those of its neighbours.
 TEST_F(LineStoreTest, ALineFlagsTheDegreesWhosePixelsReadIt) {
-  const struct {
-    int32_t previous, line;
-    std::vector<int32_t> degrees;
-  } cases[] = {{9, 10, {0, 1}},     {0, 1, {0, 359}},         {7, 8, {0, 1}},        {4, 5, {0}},
-               {3199, 0, {0, 359}}, {3190, 3195, {358, 359}}, {-1, 1600, {179, 180}}};
-  for (const auto& c : cases) {
+  const std::tuple<int32_t, int32_t, std::vector<int32_t>> cases[] = {
+      {9, 10, {0, 1}},     {0, 1, {0, 359}},         {7, 8, {0, 1}},        {4, 5, {0}},
+      {3199, 0, {0, 359}}, {3190, 3195, {358, 359}}, {-1, 1600, {179, 180}}};
+  for (const auto& [previous, line, degrees] : cases) {
     takeFlags();
-    store1(c.line, c.previous);
-    EXPECT_EQ(takeFlags(), c.degrees) << c.previous << " -> " << c.line;
+    store1(line, previous);
+    EXPECT_EQ(takeFlags(), degrees) << previous << " -> " << line;
   }
   markAllDegreesDirty(*store);
   EXPECT_EQ(takeFlags().size(), size_t(kDegrees));

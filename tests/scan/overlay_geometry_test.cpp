@@ -51,28 +51,24 @@ void expectAtStep(PointF p, int cx, int cy, double step, double radius) {
 
 // A ring every fifth of the display range, up to the image's reach and the head's range.
 TEST(RangeRings, RadiiLabelsAndTheStopRule) {
-  const struct {
-    RingInput in;
-    bool draw;
-    int32_t radius;
-    const char* labels;
-  } cases[] = {{{1000, 0, 1.0f, 2.0f, 10000}, true, 600, " 0.3m| 0.6m| 0.9m| 1.2m| 1.5m| 1.8m|"},
-               {{1000, 0, 1.0f, 9.0f, 1500}, true, 500, " 0.3m| 0.6m| 0.9m| 1.2m| 1.5m|"},
-               {{800, 6, 0.75f, 16.7f, 10000}, true, 300, "   2m|   4m|   6m|   8m|  10m|"},
-               {{1000, 9, 1.0f, 50.0f, 10000}, true, 100, "   6m|"},
-               {{1000, 5, 1.0f, 3.1f, 60000}, true, 200, " 1.5m| 3.0m|"},
-               {{1000, 3, 1.0f, 2.1f, 60000}, true, 200, "   1m|   2m|"},
-               {{1000, 20, 1.0f, 31.0f, 60000}, true, 100, "  30m|"},
-               {{1000, 6, 1.0f, 50.0f, 1000}, true, 0, ""},
-               {{1000, 6, 1.0f, 50.0f, 10000}, false, 500, ""},
-               {{1000, 6, 1.0f, std::nanf(""), 10000}, true, 0, ""}};
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.in.displayRangeIndex);
+  const std::tuple<RingInput, bool, int32_t, const char*> cases[] = {
+      {{1000, 0, 1.0f, 2.0f, 10000}, true, 600, " 0.3m| 0.6m| 0.9m| 1.2m| 1.5m| 1.8m|"},
+      {{1000, 0, 1.0f, 9.0f, 1500}, true, 500, " 0.3m| 0.6m| 0.9m| 1.2m| 1.5m|"},
+      {{800, 6, 0.75f, 16.7f, 10000}, true, 300, "   2m|   4m|   6m|   8m|  10m|"},
+      {{1000, 9, 1.0f, 50.0f, 10000}, true, 100, "   6m|"},
+      {{1000, 5, 1.0f, 3.1f, 60000}, true, 200, " 1.5m| 3.0m|"},
+      {{1000, 3, 1.0f, 2.1f, 60000}, true, 200, "   1m|   2m|"},
+      {{1000, 20, 1.0f, 31.0f, 60000}, true, 100, "  30m|"},
+      {{1000, 6, 1.0f, 50.0f, 1000}, true, 0, ""},
+      {{1000, 6, 1.0f, 50.0f, 10000}, false, 500, ""},
+      {{1000, 6, 1.0f, std::nanf(""), 10000}, true, 0, ""}};
+  for (const auto& [in, draw, radius, labels] : cases) {
+    SCOPED_TRACE(in.displayRangeIndex);
     OverlayList out;
-    EXPECT_EQ(addRangeRings(out, {500, 400}, c.in, c.draw), c.radius);
-    EXPECT_EQ(joined(out), c.labels);
+    EXPECT_EQ(addRangeRings(out, {500, 400}, in, draw), radius);
+    EXPECT_EQ(joined(out), labels);
     for (size_t k = 0; k < out.size(); k += 2) {  // ring box from (cx - r, cy - r), then label
-      const float r = float(k + 2) / 2.0f * c.in.fitFactor * float(c.in.imageSize) / 10.0f;
+      const float r = float(k + 2) / 2.0f * in.fitFactor * float(in.imageSize) / 10.0f;
       EXPECT_EQ(std::vector<float>({out[k].x, out[k].y, out[k].w, out[k + 1].x, out[k + 1].y}),
                 std::vector<float>({500 - r, 400 - r, 2 * r - 1, 500 + r - 34, 400 - 15}));
     }
@@ -268,12 +264,8 @@ TEST(OverlayFrame, RulerPointerCursorAndReuse) {
 constexpr ClipBox kBox{0.0f, 0.0f, 1000.0f, 200.0f};
 
 TEST(OverlayClip, SegmentsAreCutAtTheBoxEdges) {
-  struct Row {
-    PointF a, b;
-    bool visible;
-    PointF ca, cb;
-  };
-  const Row rows[] = {
+  // from, to; visible, clipped from and to
+  const std::tuple<PointF, PointF, bool, PointF, PointF> rows[] = {
       {{-500, 100}, {1500, 100}, true, {0, 100}, {1000, 100}},  // across, both ends out
       {{10, 10}, {20, 30}, true, {10, 10}, {20, 30}},           // wholly inside: unchanged
       {{500, -100}, {500, 300}, true, {500, 0}, {500, 200}},    // vertical
@@ -282,11 +274,11 @@ TEST(OverlayClip, SegmentsAreCutAtTheBoxEdges) {
       {{-10, 250}, {1200, 260}, false, {}, {}},                 // below it
       {{-200, 100}, {0, 300}, false, {}, {}},                   // misses the corner
   };
-  for (const Row& r : rows) {
-    SCOPED_TRACE(testing::Message() << r.a.x << "," << r.a.y << " " << r.b.x << "," << r.b.y);
-    PointF a = r.a, b = r.b;
-    ASSERT_EQ(clipSegment(a, b, kBox), r.visible);
-    EXPECT_TRUE(!r.visible || gap(a, r.ca) + gap(b, r.cb) < 1e-3)
+  for (const auto& [from, to, visible, ca, cb] : rows) {
+    SCOPED_TRACE(testing::Message() << from.x << "," << from.y << " " << to.x << "," << to.y);
+    PointF a = from, b = to;
+    ASSERT_EQ(clipSegment(a, b, kBox), visible);
+    EXPECT_TRUE(!visible || gap(a, ca) + gap(b, cb) < 1e-3)
         << a.x << "," << a.y << " " << b.x << "," << b.y;
   }
 }
