@@ -26,12 +26,8 @@ TEST(SonarParams, DerivationAndCommandWord) {
   wide.sectorWidthIndex = 3;
   damaged.rangeIndex = 99, damaged.sectorHeadingIndex = 9, damaged.sectorWidthIndex = -2;
   damaged.stepIndex = -4, damaged.gainIndex = 40;
-  const struct {
-    const char* what;
-    SonarSettings s;
-    bool headUp;
-    V want;  // command word, samples, ping period, sector heading and width
-  } rows[] = {
+  // what, settings, head up before; command word, samples, ping period, sector heading and width
+  const std::tuple<const char*, SonarSettings, bool, V> rows[] = {
       {"defaults", {}, false, {0x20180284, 1376, 17852, 0, 0}},
       {"gain +15", {.gainIndex = 0}, false, {0x20178284, 1376, 17852, 0, 0}},
       {"gain -15", {.gainIndex = 10}, false, {0x201F8284, 1376, 17852, 0, 0}},
@@ -41,13 +37,11 @@ TEST(SonarParams, DerivationAndCommandWord) {
       {"sector 45/180 down", wide, false, {0x19180284, 1376, 17852, 2800, 1600}},
       {"damaged indices", damaged, false, {0x070F8288, 20000, 221516, 400, 400}},
   };
-  for (const auto& r : rows) {
-    SonarParams start;
-    start.headUp = r.headUp;
-    const SonarParams p = derived(r.s, 0, start);
+  for (const auto& [what, settings, headUp, want] : rows) {
+    const SonarParams p = derived(settings, 0, {.headUp = headUp});
     EXPECT_EQ(V({buildCommandWord(p), p.samples, p.pingPeriod, p.sectorHeading, p.sectorWidth}),
-              r.want)
-        << r.what;
+              want)
+        << what;
   }
   // Switching the sector off keeps the heading but clears the width.
   const SonarParams off = derived({.sectorEnabled = 7}, 0, derived(wide));
