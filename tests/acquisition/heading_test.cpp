@@ -61,15 +61,13 @@ TEST(Heading, PlayedPositionsNeedBothCoordinates) {
   PlaybackFeedState state;
   const float positions[][3] = {{0.5f, 0.25f, 1}, {0.5f, 0, 0}, {0, 0.25f, 0}, {0, 0, 0}};
   for (const auto& [lat, lon, sig] : positions) {
-    GpsFix gps;
-    gps.sig = 1 - int32_t(sig);
+    GpsFix gps{.sig = 1 - int32_t(sig)};
     ASSERT_TRUE(play({.lat = lat, .lon = lon}, state, played, gps));
     EXPECT_EQ(std::make_tuple(gps.sig.load(), gps.lat.load(), gps.lon.load()),
               std::make_tuple(int32_t(sig), lat, lon));
   }
   played.headingRadians = 1.0f;  // a short header: no position and no heading
-  GpsFix gps;
-  gps.sig = 1;
+  GpsFix gps{.sig = 1};
   EXPECT_TRUE(play({.headerSize = 28, .samples = {1, 2}}, state, played, gps));
   EXPECT_EQ(std::make_pair(gps.sig.load(), played.headingRadians.load()), std::make_pair(0, 0.0f));
 }
@@ -85,8 +83,7 @@ TEST(Heading, TheFixNearZeroAndDamagedFieldsWithinOneTurn) {
   for (const auto& [angle, field, fixed] : rows) {
     SCOPED_TRACE(::testing::Message() << angle << " " << field);
     const int64_t units = (field % 28800 + 28800) % 28800;
-    ScanInputs live, played;
-    live.lastCommandWord = kUp;
+    ScanInputs live{.lastCommandWord = kUp}, played;
     HeadingFix fix = HeadingFix::startingAt(0);
     updateHeading(fix, record(uint32_t(angle), kUp, 0, int32_t(field)), 1,
                   live);  // offset = compass

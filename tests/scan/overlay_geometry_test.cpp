@@ -200,8 +200,7 @@ TEST(OverlayFrame, TheCursorIsInsideOnEveryPixelOfTheImageOnly) {
   const int32_t cases[][3] = {{0, -100, 1}, {799, 699, 1}, {0, -101, 0},
                               {-1, 0, 0},   {800, 0, 0},   {0, 700, 0}};
   for (const auto& c : cases) {
-    ScanInteraction ui;
-    ui.cursorX = c[0], ui.cursorY = c[1];
+    ScanInteraction ui{.cursorX = c[0], .cursorY = c[1]};
     OverlayInput in;
     fillOverlayInput(in, *image, ui, ViewSettings{}, shared, *store, gps, 800, 600);
     EXPECT_EQ(in.cursorInside, c[2]) << c[0] << "," << c[1];
