@@ -70,8 +70,7 @@ class GdiPlusTest : public ::testing::Test {
 // picture, and its texts are drawn too.
 TEST_F(GdiPlusTest, TheDialIsOredOntoThePicture) {
   OverlayPainterWin32 painter;
-  OverlayFrame frame;
-  frame.dialVisible = true;
+  OverlayFrame frame{.dialVisible = true};
   addHeadingDial(frame.dial, 100, 100, 0, 0);
   Surface target(300, 120);
   for (int i = 0; i < 300 * 120; ++i) target.bits()[i] = 0x00102030;
@@ -135,10 +134,8 @@ TEST_F(GdiPlusTest, KeptDialsAreTheDialsPaintedAnew) {
                               {100, 37, -30, 3},    {100, 359, 10, 4},     {100, 0, W - 100, 4}};
   for (const auto& [size, heading, x, keptAfter] : cases) {
     SCOPED_TRACE(heading);
-    OverlayFrame frame;
-    frame.dialVisible = true;
-    frame.dialWidth = frame.dialHeight = size;
-    frame.dialX = x, frame.dialY = 0;
+    OverlayFrame frame{
+        .dialVisible = true, .dialX = x, .dialY = 0, .dialWidth = size, .dialHeight = size};
     addHeadingDial(frame.dial, size, size, heading, 0);
     Surface painted(W, H), composed(W, H);
     for (int i = 0; i < W * H; ++i) {

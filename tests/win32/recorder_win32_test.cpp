@@ -22,8 +22,7 @@ TEST_F(OverlappedRecorder, AppendsInOrderAndFreesEveryBlock) {
   RecordStorage& storage = overlappedRecordStorage();
   StatusText status;
   std::atomic<bool> recordEvent{true};
-  GpsFix gps;
-  gps.lat = 0.25f;
+  GpsFix gps{.lat = 0.25f};
   ScanInputs inputs;
   RecorderShared shared{recordEvent, gps, inputs, status};
 
