@@ -215,9 +215,6 @@ TEST(StopWorkingThread, RaisesTheRequestAndWaitsWithALimit) {
   }
 }
 
-using sim::HeadMode;
-using sim::HeadSimOptions;
-
 class Sequences : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -225,7 +222,7 @@ class Sequences : public ::testing::Test {
     setLinkDiagnosticSink([this](const char* t) { diagnostics += t; });
   }
   void TearDown() override { setLinkDiagnosticSink(nullptr); }
-  void startHead(const HeadSimOptions& options = {}) {
+  void startHead(const sim::HeadSimOptions& options = {}) {
     head = std::make_unique<sim::HeadSimulator>(link.device(), clock, options);
     link.setPump([this] { head->service(); });
   }
@@ -254,7 +251,7 @@ TEST_F(Sequences, LoadingStartsMatchingRecordsAndReloadingFromWorkMode) {
     startHead({.headerSize = headerSize});
     params.reverse = 1;  // counter-clockwise (set by the dialog, kept by the start derivation)
     ASSERT_EQ(load({.rangeIndex = 9, .stepIndex = 3}), 0);  // 30 m, 4 steps
-    EXPECT_EQ(head->mode(), HeadMode::Work);
+    EXPECT_EQ(head->mode(), sim::HeadMode::Work);
     EXPECT_TRUE(head->blocksLoaded());
     EXPECT_EQ(diagnostics, "RIZ720_Work2Command failed\n");
     uint32_t prevAngle = 0;
@@ -277,7 +274,7 @@ TEST_F(Sequences, LoadingStartsMatchingRecordsAndReloadingFromWorkMode) {
     ASSERT_GE(r, -1);
     keepAlive.afterRecord(link.host(), r, header().angle);
   }
-  EXPECT_EQ(head->mode(), HeadMode::Work);
+  EXPECT_EQ(head->mode(), sim::HeadMode::Work);
   EXPECT_GE(head->keepAlivesTaken(), 6u);
   diagnostics.clear();
   ASSERT_EQ(load({.rangeIndex = 2}), 0);
@@ -286,7 +283,7 @@ TEST_F(Sequences, LoadingStartsMatchingRecordsAndReloadingFromWorkMode) {
   EXPECT_EQ(RangeFromRecordLength(header().samples), 3000);
   // Without keep-alives the head gives up and says so.
   EXPECT_EQ(waitCommandMode(link.host(), 10000, clock), 0);
-  EXPECT_EQ(head->mode(), HeadMode::Command);
+  EXPECT_EQ(head->mode(), sim::HeadMode::Command);
 }
 
 TEST_F(Sequences, HeadThatNeverAnnouncesCommandModeIsReachedByTheProbe) {
@@ -315,7 +312,7 @@ TEST_F(Sequences, StalledHeadEndsInTimeOuts) {
   ASSERT_EQ(load(), 0);
   for (int i = 0; i < 3; ++i) EXPECT_GE(readRecord(), 0);
   EXPECT_EQ(readRecord(), -6);
-  EXPECT_EQ(head->mode(), HeadMode::Stalled);
+  EXPECT_EQ(head->mode(), sim::HeadMode::Stalled);
   EXPECT_EQ(RIZ720_Work2Command(link.host(), clock), -6);
 }
 
