@@ -26,9 +26,8 @@ class ForwardingPort : public SerialPort {
       CommandHeader h;
       std::vector<uint8_t> payload;
       const std::string text(data, data + size - 1);
-      if (decodeCommandFrame(text, h, payload) == 0 && h.commandid == kCmdEnterWork) {
+      if (decodeCommandFrame(text, h, payload) == 0 && h.commandid == kCmdEnterWork)
         keepAlives_->push_back(clock_.nowMs());
-      }
     }
     return to_.write(data, size);
   }

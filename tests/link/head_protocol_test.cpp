@@ -37,15 +37,13 @@ TEST(HeadFrames, ChecksumBase64AndCommandFrames) {
         {"0AA9", {0xD0, 0x00, 0x3D}}}) {
     EXPECT_TRUE(base64Decode(text, out) && out == want) << text;
   }
-  for (const char* bad : {"TWE", "T=E=", "TW\nE", "TQ==TWFu", "TQ=A", "T==="}) {
+  for (const char* bad : {"TWE", "T=E=", "TW\nE", "TQ==TWFu", "TQ=A", "T==="})
     EXPECT_FALSE(base64Decode(bad, out)) << bad;
-  }
 
   // Header "CMND", id, checksum of the payload, its length; Base64; CR.
   const uint32_t sizes[][3] = {{6, 4, 29}, {7, 4, 29}, {0, 64, 109}, {1, 16, 45}};  // id, payload
-  for (auto [id, length, frame] : sizes) {
+  for (auto [id, length, frame] : sizes)
     EXPECT_EQ(buildCommandFrame(id, std::vector<uint8_t>(length, 1).data(), length).size(), frame);
-  }
   const std::vector<uint8_t> frame = buildCommandFrame(7, one, 4);
   EXPECT_EQ(frame.back(), '\r');
   const std::string text(frame.begin(), frame.end() - 1);

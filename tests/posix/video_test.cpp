@@ -39,9 +39,8 @@ std::map<std::string, std::string> probe(const std::string& file) {
   char line[256];
   while (p && std::fgets(line, sizeof line, p)) {
     const std::string text(line, std::strcspn(line, "\n"));
-    if (const size_t eq = text.find('='); eq != std::string::npos) {
+    if (const size_t eq = text.find('='); eq != std::string::npos)
       fields[text.substr(0, eq)] = text.substr(eq + 1);
-    }
   }
   if (p) ::pclose(p);
   return fields;

@@ -28,9 +28,8 @@ using V = std::vector<int64_t>;
 
 std::vector<std::string> textsOf(const OverlayList& list) {
   std::vector<std::string> t;
-  for (const OverlayPrimitive& p : list) {
+  for (const OverlayPrimitive& p : list)
     if (p.kind == PrimitiveKind::Text) t.push_back(p.text);
-  }
   return t;
 }
 // The texts, each followed by '|'.
