@@ -85,9 +85,8 @@ TEST(MainWindow, MenuTicksTextsAndDialogsFollowTheStoredLanguage) {
     const HWND main = program.main;
     ASSERT_NE(main, nullptr);
     HMENU menu = GetMenu(main);
-    for (UINT item : {UINT(IDM_LANG_ENGLISH), UINT(IDM_LANG_KOREAN), UINT(IDM_LANG_RUSSIAN)}) {
+    for (UINT item : {UINT(IDM_LANG_ENGLISH), UINT(IDM_LANG_KOREAN), UINT(IDM_LANG_RUSSIAN)})
       EXPECT_EQ(ticked(menu, item), item == tickedItem) << item;
-    }
     EXPECT_TRUE(ticked(menu, IDM_AUTOSHOT_OFF));
     EXPECT_FALSE(ticked(menu, IDM_HIDE_TOOLBAR));
     EXPECT_EQ(topMenuText(menu, 0) == L"&File", tickedItem == IDM_LANG_ENGLISH);
@@ -241,9 +240,8 @@ std::vector<std::wstring> addedNotices() {
     out.push_back(loadUiString(id));
   }
   out.push_back(formatText(loadUiString(IDS_FILE_DIALOG_FAILED), L"12290"));
-  for (UINT reason : {IDS_SHOT_NO_ENCODER, IDS_SHOT_PATH_TOO_LONG, IDS_SHOT_FOLDER_NOT_WRITABLE}) {
+  for (UINT reason : {IDS_SHOT_NO_ENCODER, IDS_SHOT_PATH_TOO_LONG, IDS_SHOT_FOLDER_NOT_WRITABLE})
     out.push_back(formatText(loadUiString(IDS_SCREENSHOT_NOT_SAVED), loadUiString(reason)));
-  }
   return out;
 }
 

@@ -7,9 +7,11 @@
 // clang-format on
 
 #include <algorithm>
+#include <filesystem>
 #include <string>
 #include <vector>
 
+#include "base/utf16.h"
 #include "scan/overlay_geometry.h"
 #include "views/overlay_layer_win32.h"
 #include "views/overlay_painter_win32.h"
@@ -89,9 +91,8 @@ TEST_F(GdiPlusTest, TheDialIsOredOntoThePicture) {
 TEST_F(GdiPlusTest, TheStripRedrawnLineByLineIsTheWholeRedraw) {
   const auto strip = [](std::vector<std::string> texts) {
     OverlayList l;
-    for (size_t i = 0; i < texts.size(); ++i) {
+    for (size_t i = 0; i < texts.size(); ++i)
       if (!texts[i].empty()) l.text(0, 12.0f * float(i), 12, false, 0xFFFFFFFF).text = texts[i];
-    }
     return l;
   };
   std::vector<std::string> lines({"Z:\\p.bin", "Pulse: AFM, 512 us", "Step 0.1125", "Gain: 0 dB",
@@ -138,9 +139,8 @@ TEST_F(GdiPlusTest, KeptDialsAreTheDialsPaintedAnew) {
         .dialVisible = true, .dialX = x, .dialY = 0, .dialWidth = size, .dialHeight = size};
     addHeadingDial(frame.dial, size, size, heading, 0);
     Surface painted(W, H), composed(W, H);
-    for (int i = 0; i < W * H; ++i) {
+    for (int i = 0; i < W * H; ++i)
       painted.bits()[i] = composed.bits()[i] = 0x00010203u * uint32_t(i % 61);
-    }
     painter.paintDialOr(painted.dc(), frame, frame.dialX, frame.dialY);
     kept.compose(painter, frame, composed.dc(), composed.bits(), W, H);
     GdiFlush();
@@ -160,11 +160,7 @@ TEST_F(GdiPlusTest, KeptDialsAreTheDialsPaintedAnew) {
 TEST_F(GdiPlusTest, ScreenshotPathBeyondTheSystemsLengthIsNotAttempted) {
   CLSID clsid;
   ASSERT_TRUE(FindImageEncoder(L"image/png", &clsid));
-  wchar_t temp[MAX_PATH];
-  GetTempPathW(MAX_PATH, temp);
-  char base[MAX_PATH * 3];
-  WideCharToMultiByte(CP_UTF8, 0, temp, -1, base, sizeof base, nullptr, nullptr);
-  const std::string folder = std::string(base) + "sk720-shot";
+  const std::string folder = pathToUtf8(std::filesystem::temp_directory_path() / "sk720-shot");
   Surface canvas(64, 64);
   const ScreenshotResult r = saveScreenshot(folder + "\\" + std::string(250, 'x'),
                                             ScreenshotKind::Manual, canvas.info(), canvas.bits());
