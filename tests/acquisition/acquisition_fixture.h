@@ -26,9 +26,8 @@ class ForwardingPort : public SerialPort {
       CommandHeader h;
       std::vector<uint8_t> payload;
       const std::string text(data, data + size - 1);
-      if (decodeCommandFrame(text, h, payload) == 0 && h.commandid == kCmdEnterWork) {
+      if (decodeCommandFrame(text, h, payload) == 0 && h.commandid == kCmdEnterWork)
         keepAlives_->push_back(clock_.nowMs());
-      }
     }
     return to_.write(data, size);
   }
@@ -50,19 +49,15 @@ class LoopbackFactory : public PortFactory {
       : head_(head), gps_(gps), clock_(clock) {}
   std::unique_ptr<SerialPort> openHeadPort(uint32_t, std::string& reason) override {
     ++headOpens;
-    if (!head_) {
-      reason = "port busy";
-      return nullptr;
-    }
+    reason = "port busy";  // read only when no port comes back
+    if (!head_) return nullptr;
     return std::make_unique<ForwardingPort>(*head_, clock_, nullptr, &attentions);
   }
   std::unique_ptr<SerialPort> openGpsPort(uint32_t, int32_t baud, std::string& reason) override {
     ++gpsOpens;
     gpsBaud = baud;
-    if (!gps_) {
-      reason = "gps busy";
-      return nullptr;
-    }
+    reason = "gps busy";
+    if (!gps_) return nullptr;
     return std::make_unique<ForwardingPort>(*gps_, clock_);
   }
   int32_t headOpens = 0, gpsOpens = 0, gpsBaud = 0;

@@ -27,12 +27,8 @@ using testing::RecordSpec;
 class RecorderTest : public testing::ScratchTest {
  protected:
   static RecordSpec spec(uint32_t headerSize, uint32_t angle, size_t sampleCount) {
-    RecordSpec s{.headerSize = headerSize,
-                 .angle = angle,
-                 .gyro = -120,
-                 .compass = 345,
-                 .lat = 9.0f,
-                 .lon = 8.0f};
+    RecordSpec s{.headerSize = headerSize, .angle = angle, .gyro = -120, .compass = 345};
+    s.lat = 9.0f, s.lon = 8.0f;
     for (size_t i = 0; i < sampleCount; ++i) s.samples.push_back(uint8_t(i * 7 + angle));
     return s;
   }
@@ -61,11 +57,8 @@ TEST_F(RecorderTest, RecordsOnlyWhileTheEventIsSet) {
   for (uint32_t i = 0; i < 300; ++i) {
     recordEvent = i >= 100 && i < 200;
     ASSERT_TRUE(recordPing(file, record(i % 3 == 0 ? 28 : 36 + 8 * (i % 2), i, 50).data(), shared));
-    if (i == 99) {
-      EXPECT_EQ(status.get(), file.path + " : Record paused");
-    }
-    if (i == 150) {
-      EXPECT_EQ(status.get(), file.path + " : Record in progress");
+    if (i == 99 || i == 150) {
+      EXPECT_EQ(status.get(), file.path + (i == 99 ? " : Record paused" : " : Record in progress"));
     }
   }
   ASSERT_TRUE(closeRecordFile(storage, file));
@@ -93,18 +86,16 @@ TEST_F(RecorderTest, HeadersAreWidenedToFortyFourBytes) {
   ASSERT_TRUE(open());
   recordEvent = true;
   gps.lat = 0.61f, gps.lon = 2.25f;
-  const struct {
-    uint32_t form;
-    int32_t gyro, compass, fieldsPresent;
-  } forms[] = {{28, 0, 0, 0}, {36, -120, 345, 1}, {44, -120, 345, 1}, {28, 0, 0, 0}};
-  for (const auto& f : forms) {
-    SCOPED_TRACE(f.form);
+  // header size; gyro, compass and whether the fields were there
+  const int32_t forms[][4] = {{28, 0, 0, 0}, {36, -120, 345, 1}, {44, -120, 345, 1}, {28, 0, 0, 0}};
+  for (const auto& [form, gyro, compass, fieldsPresent] : forms) {
+    SCOPED_TRACE(form);
     inputs.compassValid = 1;
     const size_t before = bytes().size();
-    ASSERT_TRUE(recordPing(file, record(f.form, 1000 + f.form, 300 - f.form).data(), shared));
-    EXPECT_EQ(inputs.compassFieldsPresent.load() * 10 + inputs.compassValid, f.fieldsPresent * 11);
-    RecordSpec wide = spec(f.form, 1000 + f.form, 300 - f.form);
-    wide.headerSize = 44, wide.gyro = f.gyro, wide.compass = f.compass;
+    ASSERT_TRUE(recordPing(file, record(form, 1000 + form, 300 - form).data(), shared));
+    EXPECT_EQ(inputs.compassFieldsPresent.load() * 10 + inputs.compassValid, fieldsPresent * 11);
+    RecordSpec wide = spec(form, 1000 + form, 300 - form);
+    wide.headerSize = 44, wide.gyro = gyro, wide.compass = compass;
     wide.lat = 0.61f, wide.lon = 2.25f;
     EXPECT_EQ(std::vector<uint8_t>(bytes().begin() + std::ptrdiff_t(before), bytes().end()),
               buildRecord(wide));
@@ -209,44 +200,35 @@ class SlowStorage : public RecordStorage {
 // catches up loses nothing, one that stalls loses records (said on the status line) instead of
 // taking memory without end, and recording goes on by itself once it moves again.
 TEST_F(RecorderTest, PendingWritesOnASlowMediumStayBounded) {
-  // 16 KiB records: the bound holds exactly 256 of them.
+  // 16 KiB records: the bound holds exactly kHeld (256) of them.
   constexpr size_t kSamples = 16384 - kRecordHeaderSize - 8;
   constexpr uint64_t kRecordBytes = kRecordHeaderSize + kSamples + 8;
   static_assert(kMaxPendingWriteBytes % kRecordBytes == 0);
-  struct Phase {
-    const char* what;
-    uint32_t records;
-    uint64_t landPerCall;  // bytes the medium takes per record
-    bool expectSkips;
-  };
-  const Phase phases[] = {
-      {"stalled for as many records as the bound holds",
-       uint32_t(kMaxPendingWriteBytes / kRecordBytes), 0, false},
-      {"full, then keeping pace: each record finds just its own room", 50, kRecordBytes, false},
-      {"catching up at twice the link's pace", 200, 2 * kRecordBytes, false},
-      {"stalled for long", 2000, 0, true},
-      {"moving again at twice the pace", 400, 2 * kRecordBytes, false},
-  };
+  constexpr uint32_t kHeld = kMaxPendingWriteBytes / kRecordBytes;
+  // Records, records' worth the medium takes per record, whether records are lost: stalled for as
+  // many records as the bound holds; full, then keeping pace (each record finds just its own
+  // room); catching up at twice the link's pace; stalled for long; moving again at twice the pace.
+  const uint32_t phases[][3] = {{kHeld, 0, 0}, {50, 1, 0}, {200, 2, 0}, {2000, 0, 1}, {400, 2, 0}};
   SlowStorage slow;
   RecordFile f;
   ASSERT_TRUE(openRecordFile(slow, "", "x", f, status));
   recordEvent = true;
   uint32_t angle = 0;
   std::vector<uint32_t> kept;
-  for (const Phase& p : phases) {
-    SCOPED_TRACE(p.what);
-    slow.landPerCall = p.landPerCall;
+  for (const auto& [records, pace, expectSkips] : phases) {
+    SCOPED_TRACE(records);
+    slow.landPerCall = pace * kRecordBytes;
     const uint64_t skippedBefore = f.recordsSkipped;
-    for (uint32_t i = 0; i < p.records; ++i, ++angle) {
+    for (uint32_t i = 0; i < records; ++i, ++angle) {
       const uint64_t skipped = f.recordsSkipped;
       ASSERT_TRUE(recordPing(f, record(36, angle, kSamples).data(), shared));
       if (f.recordsSkipped == skipped) kept.push_back(angle);
       f.sink->completeFinished();
       EXPECT_LE(slow.pendingBytes(), kMaxPendingWriteBytes);
     }
-    EXPECT_EQ(f.recordsSkipped > skippedBefore, p.expectSkips);
+    EXPECT_EQ(f.recordsSkipped > skippedBefore, expectSkips != 0);
     const bool saysTooSlow = status.get().find("too slow") != std::string::npos;
-    EXPECT_EQ(saysTooSlow, p.expectSkips) << status.get();
+    EXPECT_EQ(saysTooSlow, expectSkips != 0) << status.get();
   }
   EXPECT_LE(slow.peakPending, kMaxPendingWriteBytes);
   ASSERT_TRUE(closeRecordFile(slow, f));

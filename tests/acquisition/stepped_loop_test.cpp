@@ -45,15 +45,11 @@ class SteppedLoop : public ::testing::Test {
   // Loads the head and runs the working loop here until the clock reaches `ms` from now.
   WorkingExit workFor(uint32_t ms) {
     loadHead();
-    stopAtMs = clock.nowMs() + ms;
-    acq.state.stopRequest = false;
+    stopAtMs = clock.nowMs() + ms, acq.state.stopRequest = false;
     return WorkingThread(ThreadJob{&acq, "mem"});
   }
-  size_t recordedBytes() {
-    size_t n = 0;
-    for (const auto& f : storage.files) n += f.second.size();
-    return n;
-  }
+  // The one record file holds something.
+  bool recorded() { return storage.files.size() == 1 && !storage.files.begin()->second.empty(); }
 
   ManualClock clock{5000};
   LoopbackPair link{clock};
@@ -86,10 +82,9 @@ TEST_F(SteppedLoop, KeepAliveAboutOnceASecondHoldsTheHeadInWork) {
 
 TEST_F(SteppedLoop, HoldFreezesTheDisplayWhileRecordingGoesOn) {
   startHead();
-  acq.state.hold = 1;
-  acq.state.recordEvent = true;
+  acq.state.hold = 1, acq.state.recordEvent = true;
   workFor(2000);
-  EXPECT_GT(recordedBytes(), 0u);
+  EXPECT_TRUE(recorded());
   std::lock_guard<std::mutex> g(store.lineLock);
   for (uint32_t d : store.dirtyDegrees) ASSERT_EQ(d, 0u);
   EXPECT_EQ(store.currentLineIndex.load(), 0);
@@ -100,11 +95,8 @@ TEST_F(SteppedLoop, HoldFreezesTheDisplayWhileRecordingGoesOn) {
 // its records are widened to 44 bytes in the file.
 TEST_F(SteppedLoop, NoReceiverRecordsNoPositionAndShortHeadersNoHeading) {
   startHead({.headerSize = 28});
-  gps.lat = 0.5f;
-  gps.lon = 0.25f;
-  gps.sig = 1;
-  inputs.headingRadians = 1.0f;
-  inputs.compassValid = 1;
+  gps.lat = 0.5f, gps.lon = 0.25f, gps.sig = 1;
+  inputs.headingRadians = 1.0f, inputs.compassValid = 1;
   acq.state.recordEvent = true;
   workFor(1000);
   EXPECT_EQ(inputs.headingRadians.load(), 0.0f);
@@ -128,15 +120,9 @@ TEST_F(SteppedLoop, NoReceiverRecordsNoPositionAndShortHeadersNoHeading) {
 // resumes takes its very next record. A head whose keep-alive limit ran out while it was held
 // goes back to command mode and sends nothing more; the loop goes on waiting for it.
 TEST_F(SteppedLoop, AHeldHeadIsRecordedFromItsFirstRecordAfterItResumes) {
-  struct Case {
-    uint32_t keepAliveTimeoutMs;
-    bool streamsAgain;
-  };
-  for (const Case c : {Case{60000, true}, Case{3000, false}}) {
-    SCOPED_TRACE(c.keepAliveTimeoutMs);
-    sim::HeadSimOptions options;
-    options.keepAliveTimeoutMs = c.keepAliveTimeoutMs;
-    startHead(options);
+  for (const auto& [keepAliveTimeoutMs, streamsAgain] : {std::pair{60000u, true}, {3000u, false}}) {
+    SCOPED_TRACE(keepAliveTimeoutMs);
+    startHead({.keepAliveTimeoutMs = keepAliveTimeoutMs});
     uint32_t heldAt = 0, sentAtResume = 0;
     bool resumed = false;
     keepAlives.clear();
@@ -148,9 +134,7 @@ TEST_F(SteppedLoop, AHeldHeadIsRecordedFromItsFirstRecordAfterItResumes) {
       }
       if (heldAt != 0 && now < heldAt + 2500) return;
       if (heldAt != 0 && !resumed) {
-        resumed = true;
-        sentAtResume = head->recordsSent();
-        acq.state.recordEvent = true;
+        resumed = true, sentAtResume = head->recordsSent(), acq.state.recordEvent = true;
       }
       head->service();
       if (now >= stopAtMs) acq.state.stopRequest = true;
@@ -160,7 +144,7 @@ TEST_F(SteppedLoop, AHeldHeadIsRecordedFromItsFirstRecordAfterItResumes) {
     ASSERT_TRUE(resumed);
     const uint64_t sentSince = head->recordsSent() - sentAtResume;
     const uint64_t written = acq.state.recordsWritten.load();
-    if (c.streamsAgain) {
+    if (streamsAgain) {
       EXPECT_EQ(head->mode(), sim::HeadMode::Work);
       EXPECT_GT(sentSince, 10u);
       EXPECT_LE(sentSince - written, 1u);  // the last one may still be on its way
@@ -180,27 +164,19 @@ TEST_F(SteppedLoop, PortLostEndsTheLoopAndKeepsTheFile) {
     if (head->recordsSent() >= 20) link.disconnect();
   });
   EXPECT_EQ(WorkingThread(ThreadJob{&acq, "mem"}), WorkingExit::PortFailed);
-  EXPECT_EQ(std::vector<bool>({acq.state.recordEvent, acq.state.workingRunning,
-                               storage.files.size() == 1, recordedBytes() > 0}),
-            std::vector<bool>({false, false, true, true}));
+  EXPECT_EQ(std::vector<bool>({acq.state.recordEvent, acq.state.workingRunning, recorded()}),
+            std::vector<bool>({false, false, true}));
 }
 
 TEST_F(SteppedLoop, PortFailuresAndASilentHead) {
-  {
-    LoopbackFactory none(nullptr, nullptr, clock);
-    EXPECT_EQ(ConnectThread(acq, ConnectJob{1, 2, 4800, 921600}, none),
-              StartResult::HeadPortFailed);
-    EXPECT_EQ(none.gpsOpens, 0);
-    EXPECT_EQ(notes.take(), (std::vector<std::string>{"status Opening serial port",
-                                                      "status Disconnected", "error port busy"}));
-  }
-  {
-    LoopbackFactory noGps(&link.host(), nullptr, clock);
-    EXPECT_EQ(ConnectThread(acq, ConnectJob{1, 2, 4800, 921600}, noGps),
-              StartResult::GpsPortFailed);
-    EXPECT_EQ(acq.headPort, nullptr);
-    EXPECT_EQ(notes.take().back(), "error gps busy");
-  }
+  LoopbackFactory none(nullptr, nullptr, clock), noGps(&link.host(), nullptr, clock);
+  EXPECT_EQ(ConnectThread(acq, ConnectJob{1, 2, 4800, 921600}, none), StartResult::HeadPortFailed);
+  EXPECT_EQ(none.gpsOpens, 0);
+  EXPECT_EQ(notes.take(), (std::vector<std::string>{"status Opening serial port",
+                                                    "status Disconnected", "error port busy"}));
+  EXPECT_EQ(ConnectThread(acq, ConnectJob{1, 2, 4800, 921600}, noGps), StartResult::GpsPortFailed);
+  EXPECT_EQ(acq.headPort, nullptr);
+  EXPECT_EQ(notes.take().back(), "error gps busy");
   startHead({.silent = true});
   LoopbackFactory ports(&link.host(), nullptr, clock);
   const uint32_t t0 = clock.nowMs();
@@ -224,26 +200,18 @@ TEST_F(SteppedLoop, AbandonedLoadingStartsNothing) {
             std::vector<bool>(6, false));
 }
 
-// Raises the link stop once its time has come, whoever moves the clock: a
-// wait's read or a pause.
-class StopAtClock : public Clock {
- public:
+// Raises the link stop once its time has come, whoever moves the clock: a wait's read or a pause.
+struct StopAtClock : ManualClock {
   uint32_t nowMs() override {
-    check();
-    return now_;
+    if (flag && ManualClock::nowMs() >= stopAt) flag->store(true);
+    return ManualClock::nowMs();
   }
   void sleepMs(uint32_t ms) override {
-    now_ += ms;
-    check();
+    ManualClock::sleepMs(ms);
+    nowMs();
   }
   std::atomic<bool>* flag = nullptr;
   uint32_t stopAt = 0;
-
- private:
-  void check() {
-    if (flag && now_ >= stopAt) flag->store(true);
-  }
-  uint32_t now_ = 0;
 };
 
 // The fixture's stores, with a clock, link, head and acquisition of its own for every stop.

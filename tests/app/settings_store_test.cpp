@@ -46,11 +46,8 @@ using SettingsTest = testing::ScratchTest;
 TEST_F(SettingsTest, RoundTripsInMemoryAndThroughTheFile) {
   std::string folder = "/home/\xD0\xB8\xD0\xBC\xD1\x8F/";
   while (utf8ToUtf16(folder).size() < 260) folder += 'd';
-  SonarSettings sonar;
-  sonar.tvgSlope = 33;
-  sonar.rangeIndex = 13;
-  ViewSettings view;
-  view.zeroOffset = -45;
+  SonarSettings sonar{.rangeIndex = 13, .tvgSlope = 33};
+  ViewSettings view{.zeroOffset = -45};
   const auto writeAll = [&](SettingsBackend& b) {
     EXPECT_EQ(V({SetHeadLink(b, 7, 921600), SetGpsLink(b, 12, 4800),
                  SetWindowPlacement(b, {0x10CF0000u, 8, 1, 0, -10, 20, 800, 3000}),
@@ -102,11 +99,8 @@ TEST_F(SettingsTest, RoundTripsInMemoryAndThroughTheFile) {
 TEST_F(SettingsTest, FirstStartWritesDefaultsAndTheSecondNothing) {
   MemoryBackend b;
   EXPECT_EQ(initLanguage(b), "0409");
-  SonarSettings sonar;
-  sonar.rangeIndex = 3;
-  ViewSettings view;
-  view.palette = 2;
-  view.toolbarVisible = 0;
+  SonarSettings sonar{.rangeIndex = 3};
+  ViewSettings view{.palette = 2, .toolbarVisible = 0};
   loadRecordsAtStart(b, false, sonar, view);
   EXPECT_EQ(V({sonar.rangeIndex, sonar.gainIndex, view.palette, view.toolbarVisible}),
             V({6, 5, 0, 1}));
@@ -145,8 +139,7 @@ TEST_F(SettingsTest, FirstStartWritesDefaultsAndTheSecondNothing) {
 // only its leading bytes, another type is no record; and every read stays within its capacity.
 TEST(SettingsStore, RecordsStringsAndValuesOfTheWrongForm) {
   MemoryBackend b;
-  SonarSettings sonar;
-  sonar.bandwidth = 4242;
+  SonarSettings sonar{.bandwidth = 4242};
   b.values["SonarDialogBinV2"] = {SettingsType::Binary, std::vector<uint8_t>(100, 0)};
   storeI32(b.data("SonarDialogBinV2").data() + 64, 123);  // centralFrequency
   EXPECT_EQ(V({LoadRecords(b, &sonar, nullptr), sonar.centralFrequency, sonar.bandwidth}),
@@ -156,11 +149,9 @@ TEST(SettingsStore, RecordsStringsAndValuesOfTheWrongForm) {
   sonar.bandwidth = 4242;
   EXPECT_EQ(V({LoadRecords(b, &sonar, nullptr), sonar.centralFrequency, sonar.bandwidth}),
             V({kSettingsOk, 123, 4242}));
-  ViewSettings view, source;
-  view.contrast = 8;
+  ViewSettings view{.contrast = 8}, source{.contrast = 2};
   b.values["ViewDialogBinV3"] = {SettingsType::Binary, {1, 2, 3}};
   EXPECT_EQ(V({LoadRecords(b, nullptr, &view), view.contrast}), V({kSettingsOk, 8}));
-  source.contrast = 2;
   const auto blob = viewSettingsToBlob(source);
   b.values["ViewDialogBinV3"] = {SettingsType::String,
                                  std::vector<uint8_t>(blob.begin(), blob.end())};
@@ -214,11 +205,9 @@ TEST_F(SettingsTest, FileDamageAndWhatIsNoSettingsFile) {
   EXPECT_FALSE(fs::exists(file));  // reading creates nothing
   EXPECT_EQ(V({SetHeadLink(b, 7, 921600), SetLanguage(b, "0412"), SaveRecords(b, &sonar, nullptr)}),
             V(3, kSettingsOk));
-  std::string text;
-  {
-    std::ifstream in(file, std::ios::binary);  // closed again: Windows replaces no open file
-    text.assign(std::istreambuf_iterator<char>(in), {});
-  }
+  // Closed again at once: Windows replaces no open file.
+  std::string text(std::istreambuf_iterator<char>(std::ifstream(file, std::ios::binary).rdbuf()),
+                   {});
   const size_t at = text.find("SonarDialogBinV2 binary 72 ");
   ASSERT_NE(at, std::string::npos);
   text.replace(at + 27, 3, "x");  // a torn line: hex of the wrong length

@@ -22,29 +22,28 @@ using testing::ScriptedPort;
 
 TEST(HeadFrames, ChecksumBase64AndCommandFrames) {
   const uint8_t abc[] = {'a', 'b', 'c'}, one[] = {1, 0, 0, 0};
-  EXPECT_EQ(headChecksum(abc, 3), 0xCADBBE3Du);
-  EXPECT_EQ(headChecksum(one, 4), ~0x99F8B879u);
-  EXPECT_EQ(headChecksum(nullptr, 0), 0xFFFFFFFFu);
-  EXPECT_EQ(headChecksum(nullptr, 0, 0x1234u), ~0x1234u);
+  EXPECT_EQ(std::vector<uint32_t>({headChecksum(abc, 3), headChecksum(one, 4),
+                                   headChecksum(nullptr, 0), headChecksum(nullptr, 0, 0x1234u)}),
+            std::vector<uint32_t>({0xCADBBE3Du, ~0x99F8B879u, 0xFFFFFFFFu, ~0x1234u}));
 
   const uint8_t bytes[] = {'M', 'a', 'n', 0xFB, 0xFF};
   EXPECT_EQ(base64Encode(bytes, 3) + base64Encode(bytes, 1) + base64Encode(bytes, 2) +
                 base64Encode(bytes + 3, 2),
             "TWFuTQ==TWE=+/8=");
   std::vector<uint8_t> out;
-  ASSERT_TRUE(base64Decode("TWFu+/8=", out));
-  EXPECT_EQ(out, (std::vector<uint8_t>{'M', 'a', 'n', 0xFB, 0xFF}));
-  ASSERT_TRUE(base64Decode("0AA9", out));  // the digits 0 and 9 stand for 52 and 61
-  EXPECT_EQ(out, (std::vector<uint8_t>{0xD0, 0x00, 0x3D}));
-  for (const char* bad : {"TWE", "T=E=", "TW\nE", "TQ==TWFu", "TQ=A", "T==="}) {
-    EXPECT_FALSE(base64Decode(bad, out)) << bad;
+  // The digits 0 and 9 stand for 52 and 61.
+  for (const auto& [text, want] :
+       {std::pair<const char*, std::vector<uint8_t>>{"TWFu+/8=", {'M', 'a', 'n', 0xFB, 0xFF}},
+        {"0AA9", {0xD0, 0x00, 0x3D}}}) {
+    EXPECT_TRUE(base64Decode(text, out) && out == want) << text;
   }
+  for (const char* bad : {"TWE", "T=E=", "TW\nE", "TQ==TWFu", "TQ=A", "T==="})
+    EXPECT_FALSE(base64Decode(bad, out)) << bad;
 
   // Header "CMND", id, checksum of the payload, its length; Base64; CR.
   const uint32_t sizes[][3] = {{6, 4, 29}, {7, 4, 29}, {0, 64, 109}, {1, 16, 45}};  // id, payload
-  for (auto [id, length, frame] : sizes) {
+  for (auto [id, length, frame] : sizes)
     EXPECT_EQ(buildCommandFrame(id, std::vector<uint8_t>(length, 1).data(), length).size(), frame);
-  }
   const std::vector<uint8_t> frame = buildCommandFrame(7, one, 4);
   EXPECT_EQ(frame.back(), '\r');
   const std::string text(frame.begin(), frame.end() - 1);
@@ -75,58 +74,51 @@ class Waits : public ::testing::Test {
   ScriptedPort port{&clock};
 };
 
+int32_t (*const kWaits[])(SerialPort&, Clock&) = {
+    [](SerialPort& p, Clock& c) { return waitSync(p, c); },
+    [](SerialPort& p, Clock& c) { return waitReply(p, c); },
+    [](SerialPort& p, Clock& c) { return waitCommandMode(p, 10000, c); },
+    [](SerialPort& p, Clock& c) { return waitWorkMode(p, c); },
+    [](SerialPort& p, Clock& c) { return waitRecordEndOrCommandMode(p, c); }};
+
 // Each wait gives up after its silence limit, or after five times that of chatter without its
 // text; a failed read ends every wait and sequence.
 TEST_F(Waits, SilenceChatterAndFailedReads) {
-  const struct {
-    int32_t (*wait)(SerialPort&, Clock&);
-    uint32_t limit;
-    int32_t result;
-  } cases[] = {
-      {[](SerialPort& p, Clock& c) { return waitSync(p, c); }, 2000, -2},
-      {[](SerialPort& p, Clock& c) { return waitReply(p, c); }, 2000, -2},
-      {[](SerialPort& p, Clock& c) { return waitCommandMode(p, 10000, c); }, 10000, -2},
-      {[](SerialPort& p, Clock& c) { return waitWorkMode(p, c); }, 5000, -2},
-      {[](SerialPort& p, Clock& c) { return waitRecordEndOrCommandMode(p, c); }, 100, -6},
-  };
+  const uint32_t limits[] = {2000, 2000, 10000, 5000, 100};
   for (bool trickle : {false, true}) {
     port.trickle = trickle;
-    for (const auto& c : cases) {
+    for (size_t i = 0; i < std::size(kWaits); ++i) {
       const uint32_t start = clock.nowMs();
-      EXPECT_EQ(c.wait(port, clock), c.result);
-      const uint32_t limit = trickle ? c.limit * kWaitOverallFactor : c.limit;
-      EXPECT_GE(elapsed(start), limit) << c.limit << (trickle ? " chatter" : " silence");
-      EXPECT_LE(elapsed(start), limit + 100) << c.limit << (trickle ? " chatter" : " silence");
+      EXPECT_EQ(kWaits[i](port, clock), i == 4 ? -6 : -2);
+      const uint32_t limit = trickle ? limits[i] * kWaitOverallFactor : limits[i];
+      EXPECT_TRUE(elapsed(start) >= limit && elapsed(start) <= limit + 100)
+          << elapsed(start) << " for " << limits[i] << (trickle ? " chatter" : " silence");
     }
   }
   port.failing = true;
-  for (const auto& c : cases) EXPECT_EQ(c.wait(port, clock), -5);
-  EXPECT_EQ(RIZ720_Work2Command(port, clock), -5);
-  EXPECT_EQ(goToCommandMode(port, clock), -5);
-  EXPECT_EQ(switchBaud(port, 921600, clock), -5);
+  for (const auto wait : kWaits) EXPECT_EQ(wait(port, clock), -5);
   uint8_t b0[64] = {}, b1[16] = {};
-  EXPECT_EQ(RIZ720_SetParams(port, b0, b1, clock), -5);
-  EXPECT_EQ(RIZ720_Command2Work(port, clock), -5);
+  EXPECT_EQ(
+      std::vector<int32_t>({RIZ720_Work2Command(port, clock), goToCommandMode(port, clock),
+                            switchBaud(port, 921600, clock), RIZ720_SetParams(port, b0, b1, clock),
+                            RIZ720_Command2Work(port, clock)}),
+      std::vector<int32_t>(5, -5));
 }
 
 // Texts are found through noise and across reads; a wait's window outlives the call.
 TEST_F(Waits, TextsFoundThroughNoiseAndSplitReads) {
-  for (const char* chunk : {"garbage#SY", "NC", "\n"}) port.then(chunk);
-  EXPECT_EQ(waitSync(port, clock), 0);
-  for (char c : std::string("xx#ER\n")) port.then(std::string(1, c));
-  EXPECT_EQ(waitReply(port, clock), 1);
-  port.then("#OK\n");
-  EXPECT_EQ(waitReply(port, clock), 0);
-  port.then("DATA...END0...END1");
-  EXPECT_EQ(waitRecordEndOrCommandMode(port, clock), 1);
-  port.then("#OK\nCMND\r\n");
-  EXPECT_EQ(waitRecordEndOrCommandMode(port, clock), 2);
-  port.then("#OK\nWORK\r\n");
-  EXPECT_EQ(waitWorkMode(port, clock), 0);
-  port.then("#OK");
-  EXPECT_EQ(waitReply(port, clock), -2);
-  port.then("\n");
-  EXPECT_EQ(waitReply(port, clock), 0);
+  // text, read in pieces of at most `chunk` bytes; the wait (sync, reply, command mode, work
+  // mode, record end) and its result
+  const std::tuple<const char*, int32_t, size_t, int32_t> steps[] = {
+      {"garbage#SYNC\n", 10, 0, 0}, {"xx#ER\n", 1, 1, 1},
+      {"#OK\n", 99, 1, 0},          {"DATA...END0...END1", 3, 4, 1},
+      {"#OK\nCMND\r\n", 99, 4, 2},  {"#OK\nWORK\r\n", 99, 3, 0},
+      {"#OK", 99, 1, -2},           {"\n", 99, 1, 0}};
+  for (const auto& [text, chunk, wait, result] : steps) {
+    port.chunk = chunk;
+    port.then(text);
+    EXPECT_EQ(kWaits[wait](port, clock), result) << text;
+  }
 }
 
 TEST_F(Waits, SequencesWriteTheirBytes) {
@@ -221,9 +213,6 @@ TEST(StopWorkingThread, RaisesTheRequestAndWaitsWithALimit) {
   }
 }
 
-using sim::HeadMode;
-using sim::HeadSimOptions;
-
 class Sequences : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -231,7 +220,7 @@ class Sequences : public ::testing::Test {
     setLinkDiagnosticSink([this](const char* t) { diagnostics += t; });
   }
   void TearDown() override { setLinkDiagnosticSink(nullptr); }
-  void startHead(const HeadSimOptions& options = {}) {
+  void startHead(const sim::HeadSimOptions& options = {}) {
     head = std::make_unique<sim::HeadSimulator>(link.device(), clock, options);
     link.setPump([this] { head->service(); });
   }
@@ -260,7 +249,7 @@ TEST_F(Sequences, LoadingStartsMatchingRecordsAndReloadingFromWorkMode) {
     startHead({.headerSize = headerSize});
     params.reverse = 1;  // counter-clockwise (set by the dialog, kept by the start derivation)
     ASSERT_EQ(load({.rangeIndex = 9, .stepIndex = 3}), 0);  // 30 m, 4 steps
-    EXPECT_EQ(head->mode(), HeadMode::Work);
+    EXPECT_EQ(head->mode(), sim::HeadMode::Work);
     EXPECT_TRUE(head->blocksLoaded());
     EXPECT_EQ(diagnostics, "RIZ720_Work2Command failed\n");
     uint32_t prevAngle = 0;
@@ -283,7 +272,7 @@ TEST_F(Sequences, LoadingStartsMatchingRecordsAndReloadingFromWorkMode) {
     ASSERT_GE(r, -1);
     keepAlive.afterRecord(link.host(), r, header().angle);
   }
-  EXPECT_EQ(head->mode(), HeadMode::Work);
+  EXPECT_EQ(head->mode(), sim::HeadMode::Work);
   EXPECT_GE(head->keepAlivesTaken(), 6u);
   diagnostics.clear();
   ASSERT_EQ(load({.rangeIndex = 2}), 0);
@@ -292,7 +281,7 @@ TEST_F(Sequences, LoadingStartsMatchingRecordsAndReloadingFromWorkMode) {
   EXPECT_EQ(RangeFromRecordLength(header().samples), 3000);
   // Without keep-alives the head gives up and says so.
   EXPECT_EQ(waitCommandMode(link.host(), 10000, clock), 0);
-  EXPECT_EQ(head->mode(), HeadMode::Command);
+  EXPECT_EQ(head->mode(), sim::HeadMode::Command);
 }
 
 TEST_F(Sequences, HeadThatNeverAnnouncesCommandModeIsReachedByTheProbe) {
@@ -321,7 +310,7 @@ TEST_F(Sequences, StalledHeadEndsInTimeOuts) {
   ASSERT_EQ(load(), 0);
   for (int i = 0; i < 3; ++i) EXPECT_GE(readRecord(), 0);
   EXPECT_EQ(readRecord(), -6);
-  EXPECT_EQ(head->mode(), HeadMode::Stalled);
+  EXPECT_EQ(head->mode(), sim::HeadMode::Stalled);
   EXPECT_EQ(RIZ720_Work2Command(link.host(), clock), -6);
 }
 

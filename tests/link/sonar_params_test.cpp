@@ -26,12 +26,8 @@ TEST(SonarParams, DerivationAndCommandWord) {
   wide.sectorWidthIndex = 3;
   damaged.rangeIndex = 99, damaged.sectorHeadingIndex = 9, damaged.sectorWidthIndex = -2;
   damaged.stepIndex = -4, damaged.gainIndex = 40;
-  const struct {
-    const char* what;
-    SonarSettings s;
-    bool headUp;
-    V want;  // command word, samples, ping period, sector heading and width
-  } rows[] = {
+  // what, settings, head up before; command word, samples, ping period, sector heading and width
+  const std::tuple<const char*, SonarSettings, bool, V> rows[] = {
       {"defaults", {}, false, {0x20180284, 1376, 17852, 0, 0}},
       {"gain +15", {.gainIndex = 0}, false, {0x20178284, 1376, 17852, 0, 0}},
       {"gain -15", {.gainIndex = 10}, false, {0x201F8284, 1376, 17852, 0, 0}},
@@ -41,13 +37,11 @@ TEST(SonarParams, DerivationAndCommandWord) {
       {"sector 45/180 down", wide, false, {0x19180284, 1376, 17852, 2800, 1600}},
       {"damaged indices", damaged, false, {0x070F8288, 20000, 221516, 400, 400}},
   };
-  for (const auto& r : rows) {
-    SonarParams start;
-    start.headUp = r.headUp;
-    const SonarParams p = derived(r.s, 0, start);
+  for (const auto& [what, settings, headUp, want] : rows) {
+    const SonarParams p = derived(settings, 0, {.headUp = headUp});
     EXPECT_EQ(V({buildCommandWord(p), p.samples, p.pingPeriod, p.sectorHeading, p.sectorWidth}),
-              r.want)
-        << r.what;
+              want)
+        << what;
   }
   // Switching the sector off keeps the heading but clears the width.
   const SonarParams off = derived({.sectorEnabled = 7}, 0, derived(wide));
@@ -115,18 +109,11 @@ TEST(SonarParams, BlocksAndStoredSettingsLayout) {
 TEST(SonarParams, DialogDerivation) {
   SonarSettings s;
   SonarParams p;
-  SonarDialogValues d{.pulseType = kPulseCw,
-                      .rangeIndex = 7,
-                      .cwLengthIndex = 7,  // 100 us
-                      .sectorHeadingIndex = 2,
-                      .sectorWidthIndex = 3,
-                      .rotationIndex = 1,
-                      .sectorEnabled = true,
-                      .headUp = true,
-                      .tuningForm = true,
-                      .centralFrequencyKhz = "7501",  // only three characters count
-                      .bandwidthKhz = "090",
-                      .tvgSlope = "1.5"};
+  // A CW pulse of 100 us; of "7501" only three characters count.
+  SonarDialogValues d{.pulseType = kPulseCw, .rangeIndex = 7, .cwLengthIndex = 7};
+  d.sectorHeadingIndex = 2, d.sectorWidthIndex = 3, d.rotationIndex = 1;
+  d.sectorEnabled = d.headUp = d.tuningForm = true;
+  d.centralFrequencyKhz = "7501", d.bandwidthKhz = "090", d.tvgSlope = "1.5";
   applySonarDialog(s, p, d, 115200);
   const std::vector<int32_t> got = {
       p.pulseMode, p.cwLength, p.centralFrequency, s.centralFrequency, p.bandwidth,
@@ -137,8 +124,7 @@ TEST(SonarParams, DialogDerivation) {
   EXPECT_EQ(got, (std::vector<int32_t>{0, 100, 750000, 750000, 90000, 120, 120, 2048, 2400, 1600, 1,
                                        1, 0}));
 
-  d.tuningForm = d.headUp = d.sectorEnabled = false;
-  d.centralFrequencyKhz = "100";
+  d.tuningForm = d.headUp = d.sectorEnabled = false, d.centralFrequencyKhz = "100";
   applySonarDialog(s, p, d, 115200);
   EXPECT_EQ(V({p.centralFrequency, p.sectorWidth, p.reverse}), V({750000, 0, 1}));
   d.rotationIndex = d.cwLengthIndex = 0;

@@ -55,6 +55,7 @@ class CapturePty : public testing::ScratchTest {
   }
 
   std::string link;
+  const fs::path out = dir / "out";
   sim::PtyLink pty;
   std::unique_ptr<SerialPort> port;
   std::unique_ptr<sim::HeadSimulator> head;
@@ -77,7 +78,6 @@ TEST_F(CapturePty, CtrlCIsHonouredWhileConnecting) {
       std::this_thread::sleep_for(std::chrono::milliseconds(200));
     }
   });
-  const fs::path out = dir / "out";
   const int code = cli::runCapture({"--port", link, "--out", out.string()});
   done = true;
   interrupter.join();
@@ -89,7 +89,6 @@ TEST_F(CapturePty, CtrlCIsHonouredWhileConnecting) {
 }
 
 TEST_F(CapturePty, RecordsEveryPingReadBeforeTheStop) {
-  const fs::path out = dir / "out";
   ASSERT_EQ(cli::runCapture({"--port", link, "--duration", "3", "--out", out.string(),
                              "--range-index", "4", "--baud", "460800"}),
             0);
@@ -111,7 +110,6 @@ TEST_F(CapturePty, RecordsEveryPingReadBeforeTheStop) {
 }
 
 TEST_F(CapturePty, NoRecordingBadPortsAndUnreadableSettings) {
-  const fs::path out = dir / "out";
   fs::create_directories(out);
   EXPECT_EQ(
       cli::runCapture({"--port", link, "--duration", "1.5", "--out", out.string(), "--no-record"}),

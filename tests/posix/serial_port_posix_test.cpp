@@ -59,17 +59,12 @@ TEST(PosixSerialPort, LineSettingsRatesAndFailures) {
   EXPECT_FALSE(port->setBaud(1234567));
   EXPECT_EQ(port->bitsPerSecond(), 1000000u);
 
-  const struct {
-    const char* path;
-    int32_t baud;
-    const char* error;
-  } failures[] = {{"/dev/null", 1234567, "not supported"},
-                  {"/nonexistent/tty", 115200, "/nonexistent/tty: "},
-                  {"/dev/null", 115200, "not a serial device"}};
-  for (const auto& f : failures) {
+  for (const auto& [path, baud, why] : {std::tuple{"/dev/null", 1234567, "not supported"},
+                                        {"/nonexistent/tty", 115200, "/nonexistent/tty: "},
+                                        {"/dev/null", 115200, "not a serial device"}}) {
     error.clear();
-    EXPECT_EQ(openSerialDevice(f.path, f.baud, &error), nullptr) << f.path;
-    EXPECT_NE(error.find(f.error), std::string::npos) << error;
+    EXPECT_EQ(openSerialDevice(path, baud, &error), nullptr) << path;
+    EXPECT_NE(error.find(why), std::string::npos) << error;
   }
 
   int ends[2];
@@ -134,12 +129,10 @@ TEST(PosixSerialPort, GpsReaderOverAPseudoTerminal) {
     sim::GpsReceiverSim receiver(sim::GpsSimPlan{
         .startLatDeg = -33.8568, .startLonDeg = 151.2153, .hdop = 1.2, .vdop = 1.6});
     const double latDeg = receiver.latDeg(), lonDeg = receiver.lonDeg();
-    for (const std::string& piece : receiver.chunk(receiver.nextEpoch(), 17)) {
+    for (const std::string& piece : receiver.chunk(receiver.nextEpoch(), 17))
       ASSERT_EQ(pty.write(piece.data(), piece.size()), int32_t(piece.size()));
-    }
-    for (int i = 0; i < 300 && fix.sig.load() * 10 + fix.fix.load() != 13; ++i) {
+    for (int i = 0; i < 300 && fix.sig.load() * 10 + fix.fix.load() != 13; ++i)
       std::this_thread::sleep_for(milliseconds(10));
-    }
     EXPECT_NEAR(fix.lat.load() * 180 / M_PI, latDeg, 1e-4);
     EXPECT_NEAR(fix.lon.load() * 180 / M_PI, lonDeg, 1e-4);
     EXPECT_FLOAT_EQ(fix.pdop.load(), 2.0f);  // hypot(1.2, 1.6)

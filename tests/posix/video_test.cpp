@@ -39,9 +39,8 @@ std::map<std::string, std::string> probe(const std::string& file) {
   char line[256];
   while (p && std::fgets(line, sizeof line, p)) {
     const std::string text(line, std::strcspn(line, "\n"));
-    if (const size_t eq = text.find('='); eq != std::string::npos) {
+    if (const size_t eq = text.find('='); eq != std::string::npos)
       fields[text.substr(0, eq)] = text.substr(eq + 1);
-    }
   }
   if (p) ::pclose(p);
   return fields;
@@ -98,11 +97,7 @@ TEST_F(VideoTest, TwoTurnsAtSixteenTimesPlayAsTheRenderOfTheRecordsPlayedSoFar) 
   const std::vector<uint8_t> frame = decodeFrame(out, 30, path("frame.raw"));
   ASSERT_EQ(frame.size(), size_t(320) * 240 * 4);
   auto renderOf = [&](int64_t records) {
-    cli::RenderJob job;
-    job.files = {rec};
-    job.width = 320;
-    job.height = 240;
-    job.recordLimit = records;
+    const cli::RenderJob job{.files = {rec}, .width = 320, .height = 240, .recordLimit = records};
     cli::RenderResult result;
     std::string error;
     EXPECT_TRUE(cli::renderRecordFiles(job, result, &error)) << error;
@@ -142,8 +137,7 @@ TEST_F(VideoTest, BadInputIsOneLineAndLeavesNoOutput) {
     EXPECT_EQ(code, 2) << shown;
     EXPECT_EQ(err.rfind("sk720: video: ", 0), 0u) << shown << err;
     EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1) << shown << err;
-    EXPECT_FALSE(fs::exists(out)) << shown;
-    EXPECT_FALSE(fs::exists(out + ".part")) << shown;
+    EXPECT_FALSE(fs::exists(out) || fs::exists(out + ".part")) << shown;
   }
 }
 
@@ -178,8 +172,7 @@ TEST_F(VideoTest, CtrlCFinishesAPlayableFileOfTheFramesMade) {
   EXPECT_FALSE(fs::exists(out + ".part"));
   auto info = probe(out);
   const int frames = std::atoi(info["nb_read_frames"].c_str());
-  EXPECT_GT(frames, 0);
-  EXPECT_LT(frames, 320 * 25);
+  EXPECT_TRUE(frames > 0 && frames < 320 * 25) << frames;
   EXPECT_NEAR(std::atof(info["duration"].c_str()), frames / 25.0, 1.0 / 25);
 }
 

@@ -102,11 +102,9 @@ struct PlaybackTest : testing::ScratchTest {
                     uint32_t commandId = 0x20180284, uint32_t cut = 0, int64_t length = 20000) {
     std::vector<uint8_t> bytes;
     for (uint32_t id : ids) {
-      testing::append(bytes, buildRecord({.angle = id * 90,
-                                          .commandId = commandId,
-                                          .deviceId = id,
-                                          .samples = std::vector<uint8_t>(100, 5),
-                                          .lengthOverride = id == cut ? length : -1}));
+      testing::RecordSpec r{.angle = id * 90, .commandId = commandId, .deviceId = id};
+      r.samples.assign(100, 5), r.lengthOverride = id == cut ? length : -1;
+      testing::append(bytes, buildRecord(r));
     }
     return ScratchTest::write(name, bytes);
   }
@@ -193,10 +191,7 @@ TEST_F(PlaybackTest, SeekPauseAndSpeedAreTakenAtTheNextRecord) {
   const int32_t speeds[] = {2, 4, 8, 0};
   pacer.onWait = [&](size_t n) {
     if (n <= 4) ctx.playbackSpeed.store(speeds[n - 1]);
-    if (n == 2) {
-      ctx.playbackPaused.store(1);
-      positionAtPause = files[0]->position();
-    }
+    if (n == 2) ctx.playbackPaused.store(1), positionAtPause = files[0]->position();
   };
   EXPECT_EQ(runPlayback(job, ctx), PlaybackEnd::LastFileDone);
   EXPECT_EQ(pausedSleeps, 3);
@@ -209,34 +204,30 @@ TEST_F(PlaybackTest, SeekPauseAndSpeedAreTakenAtTheNextRecord) {
 // paused) leaves it for whoever stopped it. Either way the thread has ended and the files are
 // closed (an open file could not be removed on Windows).
 TEST_F(PlaybackTest, TheControllerEndsTheThreadAndClosesTheFiles) {
-  const struct {
-    const char* name;
-    uint32_t cut;
-    bool paused;
-    PlaybackEnd end;
-  } cases[] = {{"done", 0, false, PlaybackEnd::LastFileDone},
-               {"damaged", 1, false, PlaybackEnd::BadLength},
-               {"stopped", 0, true, PlaybackEnd::Stopped}};
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.name);
-    const std::string path = write(c.name, {1, 2, 3}, 0x20180284, c.cut, 30000);
+  const std::tuple<const char*, uint32_t, bool, PlaybackEnd> cases[] = {
+      {"done", 0, false, PlaybackEnd::LastFileDone},
+      {"damaged", 1, false, PlaybackEnd::BadLength},
+      {"stopped", 0, true, PlaybackEnd::Stopped}};
+  for (const auto& [name, cut, paused, end] : cases) {
+    SCOPED_TRACE(name);
+    const std::string path = write(name, {1, 2, 3}, 0x20180284, cut, 30000);
     SharedClock sharedClock;
     NoWaitPacer noWait;
     PlaybackContext tctx{store, shared, gps, status, sharedClock, noWait};
     tctx.playbackContinuously.store(0);
-    tctx.playbackPaused.store(c.paused ? 1 : 0);
+    tctx.playbackPaused.store(paused ? 1 : 0);
     PlaybackController controller(tctx);
     std::vector<std::unique_ptr<RecordFileSource>> list;
     list.push_back(std::make_unique<RecordFileSource>(false));
     ASSERT_TRUE(list.back()->open(path));
     status.set("left from before");
     controller.start(std::move(list));
-    while (c.paused ? sharedClock.sleeps.load() < 5 : !controller.threadEnded())
+    while (paused ? sharedClock.sleeps.load() < 5 : !controller.threadEnded())
       std::this_thread::yield();
     controller.stopPlayback();
-    EXPECT_TRUE(controller.threadEnded() && controller.endReason() == c.end);
-    EXPECT_EQ(status.get(), c.paused ? path : "");
-    EXPECT_EQ(noWait.waits.load(), c.end == PlaybackEnd::LastFileDone ? 3 : 0);
+    EXPECT_TRUE(controller.threadEnded() && controller.endReason() == end);
+    EXPECT_EQ(status.get(), paused ? path : "");
+    EXPECT_EQ(noWait.waits.load(), end == PlaybackEnd::LastFileDone ? 3 : 0);
     std::error_code ec;
     EXPECT_TRUE(fs::remove(path, ec)) << ec.message();
   }

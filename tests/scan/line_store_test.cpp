@@ -64,8 +64,7 @@ TEST_F(LineStoreTest, DeadZoneGainAndCeiling) {
                               {8, 0, 255, 200, 0},  {0, 5, 255, 100, 0},  {0, 5, 255, 101, 2047},
                               {99, -4, 64, 1, 520}, {-3, 0, 64, 1, 32}};
   for (const auto& c : cases) {
-    view.gainIndex = c[0];
-    view.deadZoneIndex = c[1];
+    view.gainIndex = c[0], view.deadZoneIndex = c[1];
     EXPECT_EQ(store->load(store1(10, -1, uint8_t(c[2])), c[3]), c[4]) << c[0] << "/" << c[1];
   }
 }
@@ -121,15 +120,13 @@ TEST_F(LineStoreTest, GapFill) {
 
 // Pixels blend two neighbouring lines: a line flags its degree and those of its neighbours.
 TEST_F(LineStoreTest, ALineFlagsTheDegreesWhosePixelsReadIt) {
-  const struct {
-    int32_t previous, line;
-    std::vector<int32_t> degrees;
-  } cases[] = {{9, 10, {0, 1}},     {0, 1, {0, 359}},         {7, 8, {0, 1}},        {4, 5, {0}},
-               {3199, 0, {0, 359}}, {3190, 3195, {358, 359}}, {-1, 1600, {179, 180}}};
-  for (const auto& c : cases) {
+  const std::tuple<int32_t, int32_t, std::vector<int32_t>> cases[] = {
+      {9, 10, {0, 1}},     {0, 1, {0, 359}},         {7, 8, {0, 1}},        {4, 5, {0}},
+      {3199, 0, {0, 359}}, {3190, 3195, {358, 359}}, {-1, 1600, {179, 180}}};
+  for (const auto& [previous, line, degrees] : cases) {
     takeFlags();
-    store1(c.line, c.previous);
-    EXPECT_EQ(takeFlags(), c.degrees) << c.previous << " -> " << c.line;
+    store1(line, previous);
+    EXPECT_EQ(takeFlags(), degrees) << previous << " -> " << line;
   }
   markAllDegreesDirty(*store);
   EXPECT_EQ(takeFlags().size(), size_t(kDegrees));

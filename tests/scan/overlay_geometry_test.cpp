@@ -28,9 +28,8 @@ using V = std::vector<int64_t>;
 
 std::vector<std::string> textsOf(const OverlayList& list) {
   std::vector<std::string> t;
-  for (const OverlayPrimitive& p : list) {
+  for (const OverlayPrimitive& p : list)
     if (p.kind == PrimitiveKind::Text) t.push_back(p.text);
-  }
   return t;
 }
 // The texts, each followed by '|'.
@@ -39,6 +38,8 @@ std::string joined(const OverlayList& list) {
   for (const std::string& s : textsOf(list)) t += s + "|";
   return t;
 }
+
+double gap(PointF p, PointF q) { return std::hypot(p.x - q.x, p.y - q.y); }
 
 // Step 0 is up, 800 to the left: counter-clockwise on the screen, 3200 a turn.
 void expectAtStep(PointF p, int cx, int cy, double step, double radius) {
@@ -49,28 +50,24 @@ void expectAtStep(PointF p, int cx, int cy, double step, double radius) {
 
 // A ring every fifth of the display range, up to the image's reach and the head's range.
 TEST(RangeRings, RadiiLabelsAndTheStopRule) {
-  const struct {
-    RingInput in;
-    bool draw;
-    int32_t radius;
-    const char* labels;
-  } cases[] = {{{1000, 0, 1.0f, 2.0f, 10000}, true, 600, " 0.3m| 0.6m| 0.9m| 1.2m| 1.5m| 1.8m|"},
-               {{1000, 0, 1.0f, 9.0f, 1500}, true, 500, " 0.3m| 0.6m| 0.9m| 1.2m| 1.5m|"},
-               {{800, 6, 0.75f, 16.7f, 10000}, true, 300, "   2m|   4m|   6m|   8m|  10m|"},
-               {{1000, 9, 1.0f, 50.0f, 10000}, true, 100, "   6m|"},
-               {{1000, 5, 1.0f, 3.1f, 60000}, true, 200, " 1.5m| 3.0m|"},
-               {{1000, 3, 1.0f, 2.1f, 60000}, true, 200, "   1m|   2m|"},
-               {{1000, 20, 1.0f, 31.0f, 60000}, true, 100, "  30m|"},
-               {{1000, 6, 1.0f, 50.0f, 1000}, true, 0, ""},
-               {{1000, 6, 1.0f, 50.0f, 10000}, false, 500, ""},
-               {{1000, 6, 1.0f, std::nanf(""), 10000}, true, 0, ""}};
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.in.displayRangeIndex);
+  const std::tuple<RingInput, bool, int32_t, const char*> cases[] = {
+      {{1000, 0, 1.0f, 2.0f, 10000}, true, 600, " 0.3m| 0.6m| 0.9m| 1.2m| 1.5m| 1.8m|"},
+      {{1000, 0, 1.0f, 9.0f, 1500}, true, 500, " 0.3m| 0.6m| 0.9m| 1.2m| 1.5m|"},
+      {{800, 6, 0.75f, 16.7f, 10000}, true, 300, "   2m|   4m|   6m|   8m|  10m|"},
+      {{1000, 9, 1.0f, 50.0f, 10000}, true, 100, "   6m|"},
+      {{1000, 5, 1.0f, 3.1f, 60000}, true, 200, " 1.5m| 3.0m|"},
+      {{1000, 3, 1.0f, 2.1f, 60000}, true, 200, "   1m|   2m|"},
+      {{1000, 20, 1.0f, 31.0f, 60000}, true, 100, "  30m|"},
+      {{1000, 6, 1.0f, 50.0f, 1000}, true, 0, ""},
+      {{1000, 6, 1.0f, 50.0f, 10000}, false, 500, ""},
+      {{1000, 6, 1.0f, std::nanf(""), 10000}, true, 0, ""}};
+  for (const auto& [in, draw, radius, labels] : cases) {
+    SCOPED_TRACE(in.displayRangeIndex);
     OverlayList out;
-    EXPECT_EQ(addRangeRings(out, {500, 400}, c.in, c.draw), c.radius);
-    EXPECT_EQ(joined(out), c.labels);
+    EXPECT_EQ(addRangeRings(out, {500, 400}, in, draw), radius);
+    EXPECT_EQ(joined(out), labels);
     for (size_t k = 0; k < out.size(); k += 2) {  // ring box from (cx - r, cy - r), then label
-      const float r = float(k + 2) / 2.0f * c.in.fitFactor * float(c.in.imageSize) / 10.0f;
+      const float r = float(k + 2) / 2.0f * in.fitFactor * float(in.imageSize) / 10.0f;
       EXPECT_EQ(std::vector<float>({out[k].x, out[k].y, out[k].w, out[k + 1].x, out[k + 1].y}),
                 std::vector<float>({500 - r, 400 - r, 2 * r - 1, 500 + r - 34, 400 - 15}));
     }
@@ -149,13 +146,9 @@ TEST(HeadingDial, CardTurnsAgainstTheHeading) {
     EXPECT_EQ(dialHeading(heading, zeroOffset), shown);
     OverlayList out;
     addHeadingDial(out, 100, height, heading, zeroOffset);
-    const auto at = [&, up = shown](double bearing, double radius) {
+    const auto near = [up = shown, kDeg](PointF p, double bearing, double r, double dx, double dy) {
       const double t = (bearing - up) * kDeg;
-      return std::pair<double, double>(50 + radius * std::sin(t), 50 - radius * std::cos(t));
-    };
-    const auto near = [&](PointF p, double bearing, double radius, double dx, double dy) {
-      return std::abs(p.x - (at(bearing, radius).first + dx)) < 1e-3 &&
-             std::abs(p.y - (at(bearing, radius).second + dy)) < 1e-3;
+      return gap(p, {float(50 + r * std::sin(t) + dx), float(50 - r * std::cos(t) + dy)}) < 1e-3;
     };
     std::string labels;
     int32_t ticks = 0, needles = 0;
@@ -164,10 +157,8 @@ TEST(HeadingDial, CardTurnsAgainstTheHeading) {
       if (p.kind == PrimitiveKind::Polygon) {
         const bool red = p.argb == kDialRedArgb;
         EXPECT_TRUE(near(p.points[0], red ? 0 : 180, 32, 0, 0)) << red;
-        auto fromTip = [&](size_t k) {
-          return std::hypot(p.points[k].x - p.points[0].x, p.points[k].y - p.points[0].y);
-        };
-        EXPECT_NEAR(fromTip(1), fromTip(2), 1e-3) << "a needle symmetric about its axis";
+        EXPECT_NEAR(gap(p.points[1], p.points[0]), gap(p.points[2], p.points[0]), 1e-3)
+            << "a needle symmetric about its axis";
         ++needles;
       }
       if (p.kind == PrimitiveKind::Line) {
@@ -208,8 +199,7 @@ TEST(OverlayFrame, TheCursorIsInsideOnEveryPixelOfTheImageOnly) {
   const int32_t cases[][3] = {{0, -100, 1}, {799, 699, 1}, {0, -101, 0},
                               {-1, 0, 0},   {800, 0, 0},   {0, 700, 0}};
   for (const auto& c : cases) {
-    ScanInteraction ui;
-    ui.cursorX = c[0], ui.cursorY = c[1];
+    ScanInteraction ui{.cursorX = c[0], .cursorY = c[1]};
     OverlayInput in;
     fillOverlayInput(in, *image, ui, ViewSettings{}, shared, *store, gps, 800, 600);
     EXPECT_EQ(in.cursorInside, c[2]) << c[0] << "," << c[1];
@@ -242,8 +232,7 @@ TEST(OverlayFrame, RulerPointerCursorAndReuse) {
   EXPECT_TRUE(f.distanceStatus.empty());
 
   const size_t capacity = f.canvas.capacity();
-  in.cursorInside = 1;
-  in.zeroOffset = 90;
+  in.cursorInside = 1, in.zeroOffset = 90;
   in.compassFieldsPresent = in.compassValid = in.compassEnabled = 1;
   buildOverlayFrame(state, in, 3600);
   EXPECT_EQ(V({f.rebuilt, int64_t(f.canvas.capacity()), f.dialVisible, f.dialX}),
@@ -272,12 +261,8 @@ TEST(OverlayFrame, RulerPointerCursorAndReuse) {
 constexpr ClipBox kBox{0.0f, 0.0f, 1000.0f, 200.0f};
 
 TEST(OverlayClip, SegmentsAreCutAtTheBoxEdges) {
-  struct Row {
-    PointF a, b;
-    bool visible;
-    PointF ca, cb;
-  };
-  const Row rows[] = {
+  // from, to; visible, clipped from and to
+  const std::tuple<PointF, PointF, bool, PointF, PointF> rows[] = {
       {{-500, 100}, {1500, 100}, true, {0, 100}, {1000, 100}},  // across, both ends out
       {{10, 10}, {20, 30}, true, {10, 10}, {20, 30}},           // wholly inside: unchanged
       {{500, -100}, {500, 300}, true, {500, 0}, {500, 200}},    // vertical
@@ -286,15 +271,12 @@ TEST(OverlayClip, SegmentsAreCutAtTheBoxEdges) {
       {{-10, 250}, {1200, 260}, false, {}, {}},                 // below it
       {{-200, 100}, {0, 300}, false, {}, {}},                   // misses the corner
   };
-  for (const Row& r : rows) {
-    SCOPED_TRACE(testing::Message() << r.a.x << "," << r.a.y << " " << r.b.x << "," << r.b.y);
-    PointF a = r.a, b = r.b;
-    ASSERT_EQ(clipSegment(a, b, kBox), r.visible);
-    if (!r.visible) continue;
-    EXPECT_NEAR(a.x, r.ca.x, 1e-3);
-    EXPECT_NEAR(a.y, r.ca.y, 1e-3);
-    EXPECT_NEAR(b.x, r.cb.x, 1e-3);
-    EXPECT_NEAR(b.y, r.cb.y, 1e-3);
+  for (const auto& [from, to, visible, ca, cb] : rows) {
+    SCOPED_TRACE(testing::Message() << from.x << "," << from.y << " " << to.x << "," << to.y);
+    PointF a = from, b = to;
+    ASSERT_EQ(clipSegment(a, b, kBox), visible);
+    EXPECT_TRUE(!visible || gap(a, ca) + gap(b, cb) < 1e-3)
+        << a.x << "," << a.y << " " << b.x << "," << b.y;
   }
 }
 
@@ -312,12 +294,9 @@ void checkRuns(float cx, float cy, float r, const ClipBox& box) {
     ASSERT_GE(end - begin, 2u);
     for (size_t i = begin; i < end; ++i) {
       const PointF& p = runs.points[i];
-      EXPECT_NEAR(std::hypot(p.x - cx, p.y - cy), r, 0.05 + r * 1e-6);
-      if (i > begin && i + 1 < end) EXPECT_TRUE(inside(p)) << i;
-      if (i > begin) {
-        const PointF& q = runs.points[i - 1];
-        EXPECT_LE(std::hypot(p.x - q.x, p.y - q.y), 2.05f);
-      }
+      EXPECT_NEAR(gap(p, {cx, cy}), r, 0.05 + r * 1e-6);
+      EXPECT_TRUE(i == begin || i + 1 == end || inside(p)) << i;
+      EXPECT_TRUE(i == begin || gap(p, runs.points[i - 1]) <= 2.05f) << i;
     }
   }
   // A dense walk of the whole ring: any point inside the box lies near a run's segment point.
@@ -327,7 +306,7 @@ void checkRuns(float cx, float cy, float r, const ClipBox& box) {
     const PointF p{float(cx + r * std::cos(t)), float(cy + r * std::sin(t))};
     if (!inside(p)) continue;
     bool near = false;
-    for (const PointF& q : runs.points) near = near || std::hypot(p.x - q.x, p.y - q.y) <= 2.1;
+    for (const PointF& q : runs.points) near = near || gap(p, q) <= 2.1;
     ASSERT_TRUE(near) << "uncovered at " << p.x << "," << p.y;
   }
 }
@@ -350,9 +329,7 @@ TEST(OverlayPrimitive, AnyDrawnFieldMakesTwoDiffer) {
   using P = OverlayPrimitive;
   const std::array<float P::*, 6> floats = {&P::penWidth, &P::x, &P::y, &P::w, &P::h, &P::fontPx};
   P base;
-  base.kind = PrimitiveKind::Polygon;
-  base.pointCount = 3;
-  base.text = "10m";
+  base.kind = PrimitiveKind::Polygon, base.pointCount = 3, base.text = "10m";
   for (int i = 0; i < 6; ++i) base.*floats[size_t(i)] = float(i) + 6.5f;
   for (int i = 0; i < 3; ++i) base.points[i] = {float(2 * i + 1), float(2 * i + 2)};
   std::vector<std::function<void(P&)>> changes = {[](P& p) { p.kind = PrimitiveKind::Line; },

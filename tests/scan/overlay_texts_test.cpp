@@ -87,9 +87,8 @@ TEST(NavHelpers, CoordinatesPdopAndDestinations) {
   EXPECT_EQ(std::string(latitudeLetter(-0.6f)) + latitudeLetter(0.0f) + latitudeLetter(0.1f) +
                 longitudeLetter(0.0f) + longitudeLetter(0.1f),
             "SSNWE");
-  for (float bad : {std::nanf(""), INFINITY, -INFINITY, 3.2f, -1e30f}) {
+  for (float bad : {std::nanf(""), INFINITY, -INFINITY, 3.2f, -1e30f})
     EXPECT_EQ(FormatCoordinate(bad), "N/A") << bad;
-  }
   std::string classes;
   for (float pdop :
        {0.0f, 0.99f, 1.0f, 1.99f, 2.0f, 4.99f, 5.0f, 9.99f, 10.0f, 19.99f, 20.0f, std::nanf("")})

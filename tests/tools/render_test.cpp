@@ -20,23 +20,19 @@ TEST_F(RenderTest, PixelsMatchAnIndependentComputation) {
   const std::string file = path("scene.bin");
   ASSERT_EQ(cli::runSynth({file, "--turns", "1"}), 0);
 
-  cli::RenderJob job;
-  job.files = {file, file};  // without a record limit every file is read
-  job.width = 400;
-  job.height = 300;
+  const cli::RenderJob job{.files = {file, file}, .width = 400, .height = 300};  // every record
   cli::RenderResult result;
   std::string error;
   ASSERT_TRUE(cli::renderRecordFiles(job, result, &error)) << error;
-  EXPECT_EQ(result.recordsUsed, 6400u);
-  EXPECT_EQ(result.displayRangeMm, 10000);
-  EXPECT_EQ(result.contrastLevel, 255);
+  EXPECT_EQ(std::vector<int64_t>(
+                {int64_t(result.recordsUsed), result.displayRangeMm, result.contrastLevel}),
+            std::vector<int64_t>({6400, 10000, 255}));
   // A limit reached with the first file's last record: the next file is not even opened.
   cli::RenderJob limited = job;
   limited.files = {file, path("missing.bin")};
   limited.recordLimit = 3200;
-  cli::RenderResult first;
-  ASSERT_TRUE(cli::renderRecordFiles(limited, first, &error)) << error;
-  EXPECT_EQ(first.recordsUsed, 3200u);
+  ASSERT_TRUE(cli::renderRecordFiles(limited, result, &error)) << error;
+  EXPECT_EQ(result.recordsUsed, 3200u);
 
   // Image 400 x 400, client rows 50..349; fit: 300 / 400, so 15 pixels per metre.
   const double ppm = 400 * 0.75 / 20.0;
@@ -78,9 +74,7 @@ TEST_F(RenderTest, OverlaysWhereTheGeometryPutsThem) {
 #endif
   const std::string file = path("scene.bin");
   ASSERT_EQ(cli::runSynth({file, "--turns", "1", "--header", "44"}), 0);
-  cli::RenderJob job;
-  job.files = {file};
-  job.width = job.height = 400;
+  cli::RenderJob job{.files = {file}, .width = 400, .height = 400};
   cli::RenderResult plain, drawn;
   std::string error;
   ASSERT_TRUE(cli::renderRecordFiles(job, plain, &error)) << error;

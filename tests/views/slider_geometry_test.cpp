@@ -18,21 +18,17 @@ constexpr int32_t kRight = 522, kH = 22;  // track 478 pixels
 constexpr uint64_t kFile = 32000000;      // ten turns
 using V = std::vector<int64_t>;
 
+// 3 200 000 bytes a turn
 PlaybackReport reportOf(uint64_t fileSize, uint64_t position) {
-  PlaybackReport r;
-  r.linesPerTurn = 3200;
-  r.recordLength = 500;
-  r.datasize = 2;  // 3 200 000 bytes a turn
-  r.fileSize = fileSize;
-  r.position = position;
-  return r;
+  return {.linesPerTurn = 3200,
+          .recordLength = 500,
+          .datasize = 2,
+          .fileSize = fileSize,
+          .position = position};
 }
 
 TEST(SliderGeometry, ThumbFromTheReport) {
-  PlaybackReport big = reportOf(0, 0);
-  big.linesPerTurn = 65535;
-  big.recordLength = 65535;
-  big.datasize = 65535;
+  PlaybackReport big{.linesPerTurn = 65535, .recordLength = 65535, .datasize = 65535};
   EXPECT_EQ(turnBytes(big), 65535ull * 65535ull * 65535ull);
   big.linesPerTurn = 0;
   EXPECT_EQ(turnBytes(big), 0u);
@@ -133,9 +129,7 @@ TEST(EchoTrace, PolygonGridAndFrames) {
   EXPECT_EQ(V({echoTraceSamples(-1), echoTraceSamples(14), echoTraceSamples(20)}),
             V({240, 20000, 20000}));
   std::vector<uint16_t> line(240, 0);
-  line[0] = 4095;
-  line[200] = 2048;
-  line[239] = 65535;  // out of range: full scale
+  line[0] = 4095, line[200] = 2048, line[239] = 65535;  // the last out of range: full scale
   std::vector<TracePoint> poly;
   echoTracePolygon(line.data(), 240, 400, 100, poly);
   ASSERT_EQ(poly.size(), 242u);
@@ -234,8 +228,7 @@ TEST(ScanInteraction, DragShiftsThenCommitsThePan) {
   EXPECT_EQ(effects, "-pp-R---R");
   EXPECT_EQ(V({s.panX, s.panY, s.dragging, s.cursorX, s.cursorY}), V({0, 0, 1, 40, 40}));
 
-  s.panX = 33;
-  s.displayRangeIndex = 2;
+  s.panX = 33, s.displayRangeIndex = 2;
   resetForNewData(s, 60000);
   EXPECT_EQ(V({s.panX, s.displayRangeIndex, s.dragging}), V({0, 11, 1}));
   s.panY = 5;

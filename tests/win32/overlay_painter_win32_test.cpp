@@ -7,9 +7,11 @@
 // clang-format on
 
 #include <algorithm>
+#include <filesystem>
 #include <string>
 #include <vector>
 
+#include "base/utf16.h"
 #include "scan/overlay_geometry.h"
 #include "views/overlay_layer_win32.h"
 #include "views/overlay_painter_win32.h"
@@ -70,8 +72,7 @@ class GdiPlusTest : public ::testing::Test {
 // picture, and its texts are drawn too.
 TEST_F(GdiPlusTest, TheDialIsOredOntoThePicture) {
   OverlayPainterWin32 painter;
-  OverlayFrame frame;
-  frame.dialVisible = true;
+  OverlayFrame frame{.dialVisible = true};
   addHeadingDial(frame.dial, 100, 100, 0, 0);
   Surface target(300, 120);
   for (int i = 0; i < 300 * 120; ++i) target.bits()[i] = 0x00102030;
@@ -90,19 +91,18 @@ TEST_F(GdiPlusTest, TheDialIsOredOntoThePicture) {
 TEST_F(GdiPlusTest, TheStripRedrawnLineByLineIsTheWholeRedraw) {
   const auto strip = [](std::vector<std::string> texts) {
     OverlayList l;
-    for (size_t i = 0; i < texts.size(); ++i) {
+    for (size_t i = 0; i < texts.size(); ++i)
       if (!texts[i].empty()) l.text(0, 12.0f * float(i), 12, false, 0xFFFFFFFF).text = texts[i];
-    }
     return l;
   };
-  const OverlayList a = strip({"Z:\\p.bin", "Pulse: AFM, 512 us", "Step 0.1125", "Gain: 0 dB",
-                               "ID: 720001 Head: Down", "Sector mode: off", "GPS: N/A",
-                               "Cursor: 35 05.7003 N, 129 02.4069 E"}),
-                    b = strip({"Z:\\q.bin", "Pulse: AFM, 512 us", "Step 0.1125", "Gain: 0 dB",
-                               "ID: 720001 Head: Down", "Sector mode: off", "GPS: N/A",
-                               "Cursor: 35 05.6921 N, 129 02.3880 E"}),
-                    c = strip({"Z:\\p.bin", "Pulse: AFM, 512 us", "Step 0.1125", "Gain: -6 dB", "",
-                               "Sector mode: off", "GPS: N/A", "Cursor: gone"});
+  std::vector<std::string> lines({"Z:\\p.bin", "Pulse: AFM, 512 us", "Step 0.1125", "Gain: 0 dB",
+                                  "ID: 720001 Head: Down", "Sector mode: off", "GPS: N/A",
+                                  "Cursor: 35 05.7003 N, 129 02.4069 E"});
+  const OverlayList a = strip(lines);
+  lines[0] = "Z:\\q.bin", lines[7] = "Cursor: 35 05.6921 N, 129 02.3880 E";
+  const OverlayList b = strip(lines);
+  lines[0] = "Z:\\p.bin", lines[3] = "Gain: -6 dB", lines[4] = "", lines[7] = "Cursor: gone";
+  const OverlayList c = strip(lines);
   OverlayPainterWin32 painter;
   Surface step(300, 100), whole(300, 100);
   const auto same = [&] {
@@ -130,24 +130,17 @@ TEST_F(GdiPlusTest, KeptDialsAreTheDialsPaintedAnew) {
   OverlayPainterWin32 painter;
   DialPictures kept;
   constexpr int W = 260, H = 130;
-  struct Case {
-    int32_t size, heading, x;
-    size_t keptAfter;
-  };
-  const Case cases[] = {{100, 0, W - 100, 1}, {100, 37, W - 100, 2}, {120, 37, W - 120, 3},
-                        {100, 37, -30, 3},    {100, 359, 10, 4},     {100, 0, W - 100, 4}};
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.heading);
-    OverlayFrame frame;
-    frame.dialVisible = true;
-    frame.dialWidth = frame.dialHeight = c.size;
-    frame.dialX = c.x;
-    frame.dialY = 0;
-    addHeadingDial(frame.dial, c.size, c.size, c.heading, 0);
+  // size, heading, left edge; pictures kept after it
+  const int32_t cases[][4] = {{100, 0, W - 100, 1}, {100, 37, W - 100, 2}, {120, 37, W - 120, 3},
+                              {100, 37, -30, 3},    {100, 359, 10, 4},     {100, 0, W - 100, 4}};
+  for (const auto& [size, heading, x, keptAfter] : cases) {
+    SCOPED_TRACE(heading);
+    OverlayFrame frame{
+        .dialVisible = true, .dialX = x, .dialY = 0, .dialWidth = size, .dialHeight = size};
+    addHeadingDial(frame.dial, size, size, heading, 0);
     Surface painted(W, H), composed(W, H);
-    for (int i = 0; i < W * H; ++i) {
+    for (int i = 0; i < W * H; ++i)
       painted.bits()[i] = composed.bits()[i] = 0x00010203u * uint32_t(i % 61);
-    }
     painter.paintDialOr(painted.dc(), frame, frame.dialX, frame.dialY);
     kept.compose(painter, frame, composed.dc(), composed.bits(), W, H);
     GdiFlush();
@@ -158,7 +151,7 @@ TEST_F(GdiPlusTest, KeptDialsAreTheDialsPaintedAnew) {
     }
     EXPECT_EQ(differing, 0);
     EXPECT_GT(lit, 500);  // the dial is there at all
-    EXPECT_EQ(kept.kept(), c.keptAfter);
+    EXPECT_EQ(kept.kept(), size_t(keptAfter));
   }
 }
 
@@ -167,11 +160,7 @@ TEST_F(GdiPlusTest, KeptDialsAreTheDialsPaintedAnew) {
 TEST_F(GdiPlusTest, ScreenshotPathBeyondTheSystemsLengthIsNotAttempted) {
   CLSID clsid;
   ASSERT_TRUE(FindImageEncoder(L"image/png", &clsid));
-  wchar_t temp[MAX_PATH];
-  GetTempPathW(MAX_PATH, temp);
-  char base[MAX_PATH * 3];
-  WideCharToMultiByte(CP_UTF8, 0, temp, -1, base, sizeof base, nullptr, nullptr);
-  const std::string folder = std::string(base) + "sk720-shot";
+  const std::string folder = pathToUtf8(std::filesystem::temp_directory_path() / "sk720-shot");
   Surface canvas(64, 64);
   const ScreenshotResult r = saveScreenshot(folder + "\\" + std::string(250, 'x'),
                                             ScreenshotKind::Manual, canvas.info(), canvas.bits());

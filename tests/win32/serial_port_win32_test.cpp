@@ -30,13 +30,11 @@ TEST_F(SerialPortWin32, PortListFromTheRegistry) {
   bool sawHead = false, sawLower = false;
   for (const ComPortEntry& e : table) {
     if (e.portNumber == 0) break;
-    if (e.portNumber == portNumber && comPortNameUtf8(e) == "COM" + std::to_string(portNumber)) {
-      sawHead = true;
-    }
-    if (e.portNumber == 12 && comPortNameUtf8(e) == "com12") sawLower = true;
+    const std::string name = comPortNameUtf8(e);
+    sawHead = sawHead || (e.portNumber == portNumber && name == "COM" + std::to_string(portNumber));
+    sawLower = sawLower || (e.portNumber == 12 && name == "com12");
   }
-  EXPECT_TRUE(sawHead);
-  EXPECT_TRUE(sawLower);
+  EXPECT_TRUE(sawHead && sawLower) << sawHead << sawLower;
 }
 
 TEST_F(SerialPortWin32, OpenReadRuleAndProtocol) {

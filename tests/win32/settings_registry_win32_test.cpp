@@ -50,8 +50,7 @@ class SettingsRegistry : public ::testing::Test {
 TEST_F(SettingsRegistry, FirstStartStoresTypesAndSizes) {
   SettingsRegistryBackend b(keyPath);
   // Record reads open an existing key only: a missing key stays missing.
-  SonarSettings sonar;
-  sonar.rangeIndex = 9;
+  SonarSettings sonar{.rangeIndex = 9};
   EXPECT_EQ(LoadRecords(b, &sonar, nullptr), ERROR_FILE_NOT_FOUND);
   EXPECT_EQ(sonar.rangeIndex, 9);
   EXPECT_FALSE(keyExists());
