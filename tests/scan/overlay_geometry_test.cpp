@@ -271,12 +271,19 @@ TEST(OverlayClip, SegmentsAreCutAtTheBoxEdges) {
       {{-10, 250}, {1200, 260}, false, {}, {}},                 // below it
       {{-200, 100}, {0, 300}, false, {}, {}},                   // misses the corner
   };
-  for (const auto& [from, to, visible, ca, cb] : rows) {
-    SCOPED_TRACE(testing::Message() << from.x << "," << from.y << " " << to.x << "," << to.y);
-    PointF a = from, b = to;
-    ASSERT_EQ(clipSegment(a, b, kBox), visible);
-    EXPECT_TRUE(!visible || gap(a, ca) + gap(b, cb) < 1e-3)
-        << a.x << "," << a.y << " " << b.x << "," << b.y;
+  // The same rows in a box away from the origin, everything moved alike.
+  for (const PointF shift : {PointF{0, 0}, PointF{-70, 30}}) {
+    const auto moved = [&](PointF p) { return PointF{p.x + shift.x, p.y + shift.y}; };
+    const ClipBox box{kBox.left + shift.x, kBox.top + shift.y, kBox.right + shift.x,
+                      kBox.bottom + shift.y};
+    for (const auto& [from, to, visible, ca, cb] : rows) {
+      SCOPED_TRACE(testing::Message() << from.x << "," << from.y << " " << to.x << "," << to.y
+                                      << " moved " << shift.x);
+      PointF a = moved(from), b = moved(to);
+      ASSERT_EQ(clipSegment(a, b, box), visible);
+      EXPECT_TRUE(!visible || gap(a, moved(ca)) + gap(b, moved(cb)) < 1e-3)
+          << a.x << "," << a.y << " " << b.x << "," << b.y;
+    }
   }
 }
 
