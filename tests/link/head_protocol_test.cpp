@@ -34,7 +34,8 @@ TEST(HeadFrames, ChecksumBase64AndCommandFrames) {
   // The digits 0 and 9 stand for 52 and 61.
   for (const auto& [text, want] :
        {std::pair<const char*, std::vector<uint8_t>>{"TWFu+/8=", {'M', 'a', 'n', 0xFB, 0xFF}},
-        {"0AA9", {0xD0, 0x00, 0x3D}}}) {
+        {"0AA9", {0xD0, 0x00, 0x3D}},
+        {"TWFuTQ==", {'M', 'a', 'n', 'M'}}}) {
     EXPECT_TRUE(base64Decode(text, out) && out == want) << text;
   }
   for (const char* bad : {"TWE", "T=E=", "TW\nE", "TQ==TWFu", "TQ=A", "T==="})

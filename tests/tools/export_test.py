@@ -219,6 +219,10 @@ class ExportTest(unittest.TestCase):
         run('synth', good, '--turns', '1', '--step-index', '5', '--position', '1,2', '--compass',
             'none')
         run('synth', nopos, '--turns', '1', '--step-index', '5', '--position', '0,0')
+        # A zero in either coordinate is the recorder's "no position".
+        halves = [self.path(f'half{i}.bin') for i in range(2)]
+        for half, position in zip(halves, ['0,2', '1,0']):
+            run('synth', half, '--turns', '1', '--step-index', '5', '--position', position)
         open(junk, 'wb').write(os.urandom(5000))
         blocker, out, table = self.path('blocker'), self.path('out'), self.path('t.csv')
         open(blocker, 'w').close()
@@ -227,6 +231,8 @@ class ExportTest(unittest.TestCase):
             ([junk, '--map', out, '--heading', '0'], 'no valid record'),
             ([good, '--map', out], '--heading'),
             ([nopos, '--map', out], '--position'),
+            ([halves[0], '--map', out], '--position'),
+            ([halves[1], '--map', out], '--position'),
             ([good, '--map', os.path.join(blocker, 'sub'), '--heading', '0'], 'blocker'),
             ([good, '--map', out, '--table', table], 'either'),
             ([good, '--table', table, '--turns', 'last'], '--turns'),
