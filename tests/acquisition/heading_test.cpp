@@ -94,9 +94,13 @@ TEST(Heading, TheFixNearZeroAndDamagedFieldsWithinOneTurn) {
     ASSERT_TRUE(play({.angle = uint32_t(angle), .commandId = kUp, .compass = int32_t(field)}, state,
                      played, gps));
     EXPECT_EQ(played.compassValid.load(), fixed);
+    const float first = played.headingRadians.load();
+    ASSERT_TRUE(
+        play({.angle = 9000, .commandId = kUp, .gyro = int32_t(field)}, state, played, gps));
     if (!fixed) continue;
     EXPECT_FLOAT_EQ(live.headingRadians.load(), radiansOf(2 * units % 28800));
-    EXPECT_FLOAT_EQ(played.headingRadians.load(), radiansOf(units));
+    EXPECT_FLOAT_EQ(first, radiansOf(units));
+    EXPECT_FLOAT_EQ(played.headingRadians.load(), radiansOf(2 * units % 28800));
   }
 }
 

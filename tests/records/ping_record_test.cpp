@@ -149,6 +149,7 @@ TEST(RecordDecoding, HeaderFormsRangesLinesAndExpansion) {
   // length; the footer's magic, the compass and whether the latitude was read
   const std::tuple<uint32_t, uint32_t, int32_t, bool> footers[] = {
       {35, 0, 0, false},
+      {36, 0, -1, false},
       {39, 0, -1, false},
       {40, 0xFFFFFFFF, -1, false},
       {kRecordBufferSize - 1, 0xFFFFFFFF, -1, true},
