@@ -48,7 +48,9 @@ def scan_changes(s, seconds):
 
 
 def slider_height(s):
-    l, t, r, b, visible, _ = rect(s, "RadarSliderbar class", "*")
+    # Waits for the bar to exist: a slow start may show the main window before its children.
+    f = s.must("find-child", "RadarSliderbar class", "*", timeout_ms=10000).split()
+    t, b, visible = int(f[1]), int(f[3]), int(f[4])
     return (b - t) if visible else 0
 
 
