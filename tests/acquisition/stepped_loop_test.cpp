@@ -45,7 +45,8 @@ class SteppedLoop : public ::testing::Test {
   // Loads the head and runs the working loop here until the clock reaches `ms` from now.
   WorkingExit workFor(uint32_t ms) {
     loadHead();
-    stopAtMs = clock.nowMs() + ms, acq.state.stopRequest = false;
+    stopAtMs = clock.nowMs() + ms;
+    acq.state.stopRequest = false;
     return WorkingThread(ThreadJob{&acq, "mem"});
   }
   // The one record file holds something.
@@ -82,7 +83,8 @@ TEST_F(SteppedLoop, KeepAliveAboutOnceASecondHoldsTheHeadInWork) {
 
 TEST_F(SteppedLoop, HoldFreezesTheDisplayWhileRecordingGoesOn) {
   startHead();
-  acq.state.hold = 1, acq.state.recordEvent = true;
+  acq.state.hold = 1;
+  acq.state.recordEvent = true;
   workFor(2000);
   EXPECT_TRUE(recorded());
   std::lock_guard<std::mutex> g(store.lineLock);
@@ -134,7 +136,9 @@ TEST_F(SteppedLoop, AHeldHeadIsRecordedFromItsFirstRecordAfterItResumes) {
       }
       if (heldAt != 0 && now < heldAt + 2500) return;
       if (heldAt != 0 && !resumed) {
-        resumed = true, sentAtResume = head->recordsSent(), acq.state.recordEvent = true;
+        resumed = true;
+        sentAtResume = head->recordsSent();
+        acq.state.recordEvent = true;
       }
       head->service();
       if (now >= stopAtMs) acq.state.stopRequest = true;

@@ -124,7 +124,8 @@ TEST(SonarParams, DialogDerivation) {
   EXPECT_EQ(got, (std::vector<int32_t>{0, 100, 750000, 750000, 90000, 120, 120, 2048, 2400, 1600, 1,
                                        1, 0}));
 
-  d.tuningForm = d.headUp = d.sectorEnabled = false, d.centralFrequencyKhz = "100";
+  d.tuningForm = d.headUp = d.sectorEnabled = false;
+  d.centralFrequencyKhz = "100";
   applySonarDialog(s, p, d, 115200);
   EXPECT_EQ(V({p.centralFrequency, p.sectorWidth, p.reverse}), V({750000, 0, 1}));
   d.rotationIndex = d.cwLengthIndex = 0;

@@ -64,7 +64,8 @@ TEST_F(LineStoreTest, DeadZoneGainAndCeiling) {
                               {8, 0, 255, 200, 0},  {0, 5, 255, 100, 0},  {0, 5, 255, 101, 2047},
                               {99, -4, 64, 1, 520}, {-3, 0, 64, 1, 32}};
   for (const auto& c : cases) {
-    view.gainIndex = c[0], view.deadZoneIndex = c[1];
+    view.gainIndex = c[0];
+    view.deadZoneIndex = c[1];
     EXPECT_EQ(store->load(store1(10, -1, uint8_t(c[2])), c[3]), c[4]) << c[0] << "/" << c[1];
   }
 }

@@ -232,7 +232,8 @@ TEST(OverlayFrame, RulerPointerCursorAndReuse) {
   EXPECT_TRUE(f.distanceStatus.empty());
 
   const size_t capacity = f.canvas.capacity();
-  in.cursorInside = 1, in.zeroOffset = 90;
+  in.cursorInside = 1;
+  in.zeroOffset = 90;
   in.compassFieldsPresent = in.compassValid = in.compassEnabled = 1;
   buildOverlayFrame(state, in, 3600);
   EXPECT_EQ(V({f.rebuilt, int64_t(f.canvas.capacity()), f.dialVisible, f.dialX}),
@@ -336,7 +337,9 @@ TEST(OverlayPrimitive, AnyDrawnFieldMakesTwoDiffer) {
   using P = OverlayPrimitive;
   const std::array<float P::*, 6> floats = {&P::penWidth, &P::x, &P::y, &P::w, &P::h, &P::fontPx};
   P base;
-  base.kind = PrimitiveKind::Polygon, base.pointCount = 3, base.text = "10m";
+  base.kind = PrimitiveKind::Polygon;
+  base.pointCount = 3;
+  base.text = "10m";
   for (int i = 0; i < 6; ++i) base.*floats[size_t(i)] = float(i) + 6.5f;
   for (int i = 0; i < 3; ++i) base.points[i] = {float(2 * i + 1), float(2 * i + 2)};
   std::vector<std::function<void(P&)>> changes = {[](P& p) { p.kind = PrimitiveKind::Line; },

@@ -129,7 +129,9 @@ TEST(EchoTrace, PolygonGridAndFrames) {
   EXPECT_EQ(V({echoTraceSamples(-1), echoTraceSamples(14), echoTraceSamples(20)}),
             V({240, 20000, 20000}));
   std::vector<uint16_t> line(240, 0);
-  line[0] = 4095, line[200] = 2048, line[239] = 65535;  // the last out of range: full scale
+  line[0] = 4095;
+  line[200] = 2048;
+  line[239] = 65535;  // out of range: full scale
   std::vector<TracePoint> poly;
   echoTracePolygon(line.data(), 240, 400, 100, poly);
   ASSERT_EQ(poly.size(), 242u);
@@ -228,7 +230,8 @@ TEST(ScanInteraction, DragShiftsThenCommitsThePan) {
   EXPECT_EQ(effects, "-pp-R---R");
   EXPECT_EQ(V({s.panX, s.panY, s.dragging, s.cursorX, s.cursorY}), V({0, 0, 1, 40, 40}));
 
-  s.panX = 33, s.displayRangeIndex = 2;
+  s.panX = 33;
+  s.displayRangeIndex = 2;
   resetForNewData(s, 60000);
   EXPECT_EQ(V({s.panX, s.displayRangeIndex, s.dragging}), V({0, 11, 1}));
   s.panY = 5;
