@@ -112,13 +112,14 @@ TEST_F(RenderTest, OverlaysWhereTheGeometryPutsThem) {
 }
 
 #ifndef _WIN32
-// Bold texts come out heavier, and a flat ellipse is passed over without spoiling what follows.
-TEST(OverlayPaint, BoldIsHeavierAndAFlatEllipseSpoilsNothing) {
-  const auto ink = [](bool bold, bool flat) {
+// Texts come out at their size, bold ones heavier, and a flat ellipse is passed over without
+// spoiling what follows.
+TEST(OverlayPaint, SizeAndBoldAreHonouredAndAFlatEllipseSpoilsNothing) {
+  const auto ink = [](bool bold, bool flat, float size = 20) {
     std::vector<uint32_t> px(96 * 32, 0);
     OverlayList l;
     if (flat) l.ellipse(4, 4, 20, 0, 0xFFFFFFFF, 1);
-    l.text(2, 2, 20, bold, 0xFFFFFFFF).text = "MMMM";
+    l.text(2, 2, size, bold, 0xFFFFFFFF).text = "MMMM";
     std::string error;
     EXPECT_TRUE(cli::paintOverlayList(px.data(), 96, 32, 96, l, &error)) << error;
     int64_t sum = 0;
@@ -127,6 +128,7 @@ TEST(OverlayPaint, BoldIsHeavierAndAFlatEllipseSpoilsNothing) {
   };
   const int64_t normal = ink(false, false);
   EXPECT_GT(ink(true, false), normal * 11 / 10);
+  EXPECT_GT(normal, ink(false, false, 10) * 3 / 2);
   EXPECT_EQ(ink(false, true), normal);
   cli::releaseOverlayFonts();  // the leak checker sees the font caches given back
 }
