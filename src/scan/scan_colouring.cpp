@@ -3,6 +3,7 @@
 #include <emmintrin.h>
 #endif
 
+#include "scan/degree_entries.h"
 #include "scan/pixel_conversion.h"
 #include "scan/scan_paint.h"
 
@@ -100,11 +101,13 @@ void colourConvertedPixels(const ScanImage& image, int32_t level, uint32_t* pixe
   const float* values = image.map.value.data();
   const uint32_t* packed = image.packedColours.data();
   const float fLevel = float(level);
+  const EntryScale scale(image.map);
   for (int32_t d = 0; d < kDegrees; ++d) {
     if (!image.degreeConverted[d]) continue;
     const DegreePixel* list = image.map.degreePixels[size_t(d)].data();
     for (size_t n = 0; n < image.map.listed[size_t(d)]; ++n) {
-      pixels[list[n].pixel] = colourOf(values[list[n].pixel], fLevel, packed);
+      const int32_t i = entryPixel(list[n], scale);
+      pixels[i] = colourOf(values[i], fLevel, packed);
     }
   }
 }

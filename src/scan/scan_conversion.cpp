@@ -1,5 +1,6 @@
 #include <algorithm>
 
+#include "scan/degree_entries.h"
 #include "scan/north_up.h"
 #include "scan/pixel_conversion.h"
 #include "scan/scan_image.h"
@@ -16,11 +17,6 @@ Rotation northUpRotation(const ScanInputs& in) {
   }
   return r;
 }
-
-// Entries ahead of the one converted whose store values are requested early: the reads of one
-// degree follow its lines outwards, but two lines per pixel are more streams than the hardware
-// follows on its own.
-constexpr size_t kPrefetchAhead = 16;
 
 void markDirtyPixels(ScanImage& image, LineStore& store) {
   uint32_t taken[kDegrees];
@@ -64,87 +60,88 @@ struct Counts {
 // counts only, or also out of them for the values replaced.
 enum Counting { kNoCounts, kAdding, kReplacing };
 
-// One degree's list. The replaced values are counted out of the degree when they had been
-// counted into the image's current histogram before.
-template <bool kRotated, Counting kCount>
-void convertList(const DegreePixel* e, size_t count, const LineStore& store, const Rotation& rot,
-                 float* values, const Counts& counts) {
-  const size_t prefetched = count > kPrefetchAhead ? count - kPrefetchAhead : 0;
-  auto one = [&](size_t n) {
-    const DegreePixel& p = e[n];
-    const float v = kRotated
-                        ? convertPixel(p.angleFraction, p.sample, rot, store)
-                        : interpolateLines(p.line, lineWeight(p.angleFraction), p.sample, store);
-    const size_t part = (n % kHistogramParts) * kHistogramBins;
-    if (kCount == kReplacing) ++counts.removed[part + size_t(roundHalfUp(values[size_t(p.pixel)]))];
-    values[size_t(p.pixel)] = v;
-    if (kCount != kNoCounts) ++counts.added[part + size_t(roundHalfUp(v))];
+// Entries converted in blocks: each block is decoded and its reads and writes requested while
+// the block before it is converted. The reads of one degree follow its lines outwards, but two
+// lines per pixel are more streams than the hardware follows on its own, and the writes land a
+// row apart. The replaced values are counted out of the degree when they had been counted into
+// the image's current histogram before.
+template <Counting kCount>
+void convertEntries(const DegreePixel* e, size_t count, const EntryScale& scale,
+                    const LineStore& store, const Rotation& rot, float* values,
+                    const Counts& counts) {
+  DecodedBlock blocks[2];
+  auto request = [&](size_t begin, DecodedBlock& b) {
+    const size_t n = std::min(kDecodeBlock, count - begin);
+    decodeEntries(e + begin, n, scale, rot, b);
+    for (size_t j = 0; j < n; ++j) {
+      store.prefetch(b.line[j], b.sample[j]);
+      store.prefetch(b.line[j] + 1, b.sample[j]);
+      prefetchForWrite(values + b.pixel[j]);
+    }
   };
-  size_t n = 0;
-  for (; n < prefetched; ++n) {
-    const DegreePixel& ahead = e[n + kPrefetchAhead];
-    store.prefetch(ahead.line, ahead.sample);
-    store.prefetch(ahead.line + 1, ahead.sample);
-    prefetchForWrite(values + ahead.pixel);
-    one(n);
+  if (count > 0) request(0, blocks[0]);
+  for (size_t begin = 0, k = 0; begin < count; begin += kDecodeBlock, k ^= 1) {
+    if (begin + kDecodeBlock < count) request(begin + kDecodeBlock, blocks[k ^ 1]);
+    const DecodedBlock& b = blocks[k];
+    const size_t n = std::min(kDecodeBlock, count - begin);
+    for (size_t j = 0; j < n; ++j) {
+      const float v = interpolateLines(b.line[j], b.weight[j], b.sample[j], store);
+      const size_t part = (j % kHistogramParts) * kHistogramBins;
+      float& value = values[size_t(b.pixel[j])];
+      if (kCount == kReplacing) ++counts.removed[part + size_t(roundHalfUp(value))];
+      value = v;
+      if (kCount != kNoCounts) ++counts.added[part + size_t(roundHalfUp(v))];
+    }
   }
-  for (; n < count; ++n) one(n);
 }
 
-template <bool kRotated>
-void convertList(Counting how, const DegreePixel* e, size_t count, const LineStore& store,
-                 const Rotation& rot, float* values, const Counts& counts) {
+void convertEntries(Counting how, const DegreePixel* e, size_t count, const EntryScale& scale,
+                    const LineStore& store, const Rotation& rot, float* values,
+                    const Counts& counts) {
   if (how == kReplacing) {
-    convertList<kRotated, kReplacing>(e, count, store, rot, values, counts);
+    convertEntries<kReplacing>(e, count, scale, store, rot, values, counts);
   } else if (how == kAdding) {
-    convertList<kRotated, kAdding>(e, count, store, rot, values, counts);
+    convertEntries<kAdding>(e, count, scale, store, rot, values, counts);
   } else {
-    convertList<kRotated, kNoCounts>(e, count, store, rot, values, counts);
+    convertEntries<kNoCounts>(e, count, scale, store, rot, values, counts);
   }
 }
 
 void convertDegree(ScanImage& image, int32_t degree, const LineStore& store, const Rotation& rot,
                    bool counting, const Counts& counts) {
-  PixelMap& m = image.map;
-  const DegreePixel* list = m.degreePixels[size_t(degree)].data();
-  const size_t count = m.listed[size_t(degree)];
-  float* values = m.value.data();
+  const PixelMap& m = image.map;
   const Counting how = !counting                          ? kNoCounts
                        : image.degreeCounted[degree] != 0 ? kReplacing
                                                           : kAdding;
-  if (rot.active) {
-    convertList<true>(how, list, count, store, rot, values, counts);
-  } else {
-    convertList<false>(how, list, count, store, rot, values, counts);
-  }
+  convertEntries(how, m.degreePixels[size_t(degree)].data(), m.listed[size_t(degree)],
+                 EntryScale(m), store, rot, image.map.value.data(), counts);
 }
 
-// The border pixels of a degree on the sides whose neighbour changed, without rotation.
+// The border pixels of a degree on the sides whose neighbour changed, without rotation: gathered
+// into runs and converted as a degree's list is.
 void convertStaleBorder(ScanImage& image, int32_t degree, const LineStore& store, bool counting,
                         const Counts& counts) {
   PixelMap& m = image.map;
   const uint32_t stale = uint32_t(image.degreeStale[degree]) << 30;
   const DegreePixel* list = m.degreePixels[size_t(degree)].data();
-  float* values = m.value.data();
   const uint32_t* border = m.borderEntries[size_t(degree)].data();
   const size_t listed = m.listedBorder[size_t(degree)];
-  for (size_t n = 0; n < listed; ++n) {
-    const uint32_t code = border[n];
+  const EntryScale scale(m);
+  constexpr size_t kRun = 256;
+  DegreePixel run[kRun];
+  size_t n = 0;
+  auto flush = [&] {
+    convertEntries(counting ? kReplacing : kNoCounts, run, n, scale, store, Rotation{},
+                   m.value.data(), counts);
+    n = 0;
+  };
+  for (size_t i = 0; i < listed; ++i) {
+    const uint32_t code = border[i];
     if ((code & stale) == 0) continue;
-    if (n + kPrefetchAhead < listed) {  // the same hints as a whole degree's pass
-      const DegreePixel& ahead = list[border[n + kPrefetchAhead] & kBorderPosition];
-      store.prefetch(ahead.line, ahead.sample);
-      store.prefetch(ahead.line + 1, ahead.sample);
-      prefetchForWrite(values + ahead.pixel);
-    }
-    const DegreePixel& p = list[code & kBorderPosition];
-    const float v = interpolateLines(p.line, lineWeight(p.angleFraction), p.sample, store);
-    if (counting) {
-      ++counts.removed[size_t(roundHalfUp(values[size_t(p.pixel)]))];
-      ++counts.added[size_t(roundHalfUp(v))];
-    }
-    values[size_t(p.pixel)] = v;
+    run[n++] = list[code & kBorderPosition];
+    if (n == kRun) flush();
   }
+  if (n > 0) flush();
 }
 
 enum class PassKind { wholeDegrees, staleBorders };

@@ -1,8 +1,9 @@
 #include <algorithm>
 #include <cmath>
 #include <cstddef>
-#include <cstring>
+#include <cstdint>
 
+#include "scan/degree_entries.h"
 #include "scan/pixel_conversion.h"
 #include "scan/scan_image.h"
 
@@ -35,59 +36,44 @@ inline void polarOf(float dx, float dy, float offset, float pixelsPerMetre, floa
   range = d / pixelsPerMetre;
 }
 
-// While a map is built, an entry's sample and line hold the float distance of its pixel, which
-// orders the list; both are set from it once the list is in order.
-constexpr size_t kStashOffset = offsetof(DegreePixel, sample);
-static_assert(offsetof(DegreePixel, line) == kStashOffset + 2);
-inline void stashDistance(DegreePixel& p, float d) {
-  std::memcpy(reinterpret_cast<char*>(&p) + kStashOffset, &d, sizeof d);
-}
-inline float stashedDistance(const DegreePixel& p) {
-  float d;
-  std::memcpy(&d, reinterpret_cast<const char*>(&p) + kStashOffset, sizeof d);
-  return d;
+// An entry's squared distance from the centre, exact in integers: the lists are ordered by it,
+// which orders them by the float distance every conversion computes from it too.
+inline uint64_t squaredDistance(const DegreePixel& p, int32_t cx, int32_t cy) {
+  const int64_t dx = int64_t(p.x) - cx, dy = int64_t(p.y) - cy;
+  return uint64_t(dx * dx + dy * dy);
 }
 
-// Orders each degree's pixels by distance, raster order among equal ones: by whole pixels of
-// distance first (a counting sort keeps the raster order), then by the exact distance within
-// each whole pixel, where a list holds a handful of entries.
-void sortListsByDistance(PixelMap& m, float maxDistance) {
-  const size_t buckets = size_t(maxDistance) + 2;
+// Orders each degree's pixels by distance, raster order among equal ones: a counting sort into
+// rings of equal area keeps the raster order, then the exact distance orders each ring, where a
+// list holds a handful of entries.
+void sortListsByDistance(PixelMap& m) {
+  const int32_t cx = m.layout.centreX, cy = m.layout.centreY, last = m.layout.size - 1;
+  uint64_t farthest = 0;  // at a corner
+  for (const int32_t x : {0, last}) {
+    for (const int32_t y : {0, last})
+      farthest = std::max(farthest, squaredDistance({uint16_t(x), uint16_t(y), 0.0f}, cx, cy));
+  }
+  int32_t shift = 0;
+  while ((farthest >> shift) > 8192) ++shift;
+  const size_t buckets = size_t(farthest >> shift) + 2;
   std::vector<int32_t> start(buckets + 1);
   std::vector<DegreePixel> scratch;
   for (auto& list : m.degreePixels) {
     if (list.size() < 2) continue;
+    auto bucket = [&](const DegreePixel& p) { return size_t(squaredDistance(p, cx, cy) >> shift); };
     std::fill(start.begin(), start.end(), 0);
-    for (const DegreePixel& p : list) ++start[size_t(stashedDistance(p)) + 1];
-    for (size_t b = 0; b < buckets; ++b) start[b + 1] += start[b];
+    for (const DegreePixel& p : list) ++start[bucket(p) + 1];
+    for (size_t k = 0; k < buckets; ++k) start[k + 1] += start[k];
     scratch.resize(list.size());
-    for (const DegreePixel& p : list) scratch[size_t(start[size_t(stashedDistance(p))]++)] = p;
+    for (const DegreePixel& p : list) scratch[size_t(start[bucket(p)]++)] = p;
     for (size_t i = 1; i < scratch.size(); ++i) {
       const DegreePixel p = scratch[i];
-      const float d = stashedDistance(p);
+      const uint64_t d = squaredDistance(p, cx, cy);
       size_t j = i;
-      for (; j > 0 && stashedDistance(scratch[j - 1]) > d; --j) scratch[j] = scratch[j - 1];
+      for (; j > 0 && squaredDistance(scratch[j - 1], cx, cy) > d; --j) scratch[j] = scratch[j - 1];
       scratch[j] = p;
     }
     std::copy(scratch.begin(), scratch.end(), list.begin());
-  }
-}
-
-// Replaces each stashed distance by the entry's line, and its sample where it is within reach.
-void takeLinesAndSamples(PixelMap& m, float pixelsPerMetre) {
-  for (size_t d = 0; d < size_t(kDegrees); ++d) {
-    uint32_t listed = 0;
-    for (DegreePixel& p : m.degreePixels[d]) {
-      const float sp = samplePosition(stashedDistance(p) / pixelsPerMetre);
-      int32_t line;
-      float weight;
-      linePosition(p.angleFraction, Rotation{}, line, weight);
-      const bool reached = sp < 20400.0f;
-      p.sample = reached ? uint16_t(sp) : uint16_t(0);
-      p.line = uint16_t(line);
-      if (reached) ++listed;
-    }
-    m.listed[d] = listed;
   }
 }
 
@@ -103,27 +89,22 @@ void countListedBorders(PixelMap& m) {
   }
 }
 
-// A new display range over the same layout: every pixel keeps its direction and its place in
-// its list, and the pixels within reach stay a prefix, since the sample position grows with the
-// distance. Each pixel's distance is taken again exactly as the map took it.
-void rescalePixelMap(PixelMap& m, float pixelsPerMetre) {
-  const int32_t size = m.layout.size;
-  const double rowWidth = double(size);
+// The pixels within the store's reach at a display range: a prefix of each list, since the
+// sample position grows with the distance. Pixels that leave the reach show nothing.
+void listReachedPixels(PixelMap& m, float pixelsPerMetre) {
+  m.pixelsPerMetre = pixelsPerMetre;
+  const EntryScale scale(m);
   for (size_t d = 0; d < size_t(kDegrees); ++d) {
-    auto& list = m.degreePixels[d];
-    uint32_t n = 0;
-    for (; n < list.size(); ++n) {
-      DegreePixel& p = list[n];
-      // The quotient of two integers below 2^31 is never within a double's rounding of the next
-      // whole number, so it truncates to the row exactly.
-      const int32_t y = int32_t(double(p.pixel) / rowWidth);
-      const int32_t x = p.pixel - y * size;
-      const float dx = float(x - m.layout.centreX), dy = float(y - m.layout.centreY);
-      const float sp = samplePosition(std::sqrt(dx * dx + dy * dy) / pixelsPerMetre);
-      if (!(sp < 20400.0f)) break;
-      p.sample = uint16_t(sp);
-    }
-    m.listed[d] = n;
+    const auto& list = m.degreePixels[d];
+    const auto reached =
+        uint32_t(std::partition_point(list.begin(), list.end(),
+                                      [&](const DegreePixel& p) {
+                                        return entrySamplePosition(p, scale) < 20400.0f;
+                                      }) -
+                 list.begin());
+    for (uint32_t n = reached; n < m.listed[d]; ++n)
+      m.value[size_t(entryPixel(list[n], scale))] = 0;
+    m.listed[d] = reached;
   }
   countListedBorders(m);
   m.maxRange = m.maxDistance / pixelsPerMetre;
@@ -145,10 +126,11 @@ void findBorderEntries(PixelMap& m) {
       return kBorderBelow | kBorderAbove;  // not met without rotation; both sides to be safe
     };
     for (size_t i = 0; i < list.size(); ++i) {
-      const DegreePixel& p = list[i];
-      uint32_t sides = sideOf(p.line);
-      if (lineWeight(p.angleFraction) != 0.0f)
-        sides |= sideOf(p.line + 1 == kLinesPerTurn ? 0 : p.line + 1);
+      int32_t line;
+      float weight;
+      linePosition(list[i].angleFraction, Rotation{}, line, weight);
+      uint32_t sides = sideOf(line);
+      if (weight != 0.0f) sides |= sideOf(line + 1 == kLinesPerTurn ? 0 : line + 1);
       if (sides != 0) border.push_back(uint32_t(i) | sides);
     }
   }
@@ -209,14 +191,14 @@ void buildPixelMap(PixelMap& m, int32_t panX, int32_t panY, int32_t size, float 
   const int32_t cx = size / 2 - panX, cy = size / 2 - panY;
   const PixelMap::Layout layout{size, cx, cy, zeroOffsetDegrees};
   if (layout == m.layout && m.value.size() == n) {
-    m.value.assign(n, 0.0f);  // pixels that leave the reach show nothing
-    rescalePixelMap(m, pixelsPerMetre);
+    listReachedPixels(m, pixelsPerMetre);
     return;
   }
   // The storage of the previous map is reused when it is of a similar size: a rebuild after a
   // pan touches no fresh memory. A much smaller image gives the memory back.
   if (m.value.capacity() > 2 * n) m = PixelMap();
   m.value.assign(n, 0.0f);
+  m.listed.fill(0);
   m.centreIndex = -1;
   m.layout = layout;
   const float offset = offsetRadians(zeroOffsetDegrees);
@@ -262,17 +244,13 @@ void buildPixelMap(PixelMap& m, int32_t panX, int32_t panY, int32_t size, float 
       const Polar p = row[size_t(x)];
       maxDistance = std::max(maxDistance, p.distance);
       const int32_t degree = std::min(int32_t(p.fraction * 360.0f), 359);
-      DegreePixel e{i, p.fraction, 0, 0};
-      stashDistance(e, p.distance);
-      m.degreePixels[size_t(degree)].push_back(e);
+      m.degreePixels[size_t(degree)].push_back({uint16_t(x), uint16_t(y), p.fraction});
     }
   }
   m.maxDistance = maxDistance;
-  m.maxRange = maxDistance / pixelsPerMetre;
-  sortListsByDistance(m, maxDistance);
-  takeLinesAndSamples(m, pixelsPerMetre);
+  sortListsByDistance(m);
   findBorderEntries(m);
-  countListedBorders(m);
+  listReachedPixels(m, pixelsPerMetre);
   // Lists that grew past their size give the slack back; the next rebuild of the same geometry
   // then fits each list exactly, without a reallocation.
   for (auto& list : m.degreePixels) {

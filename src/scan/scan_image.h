@@ -39,16 +39,14 @@ struct PixelPolar {
 static_assert(sizeof(PixelPolar) == 16);
 
 // What the conversion needs of one pixel, stored in its degree's list so that a degree is
-// converted from one contiguous run of memory. The weight of the next line is not kept: it is
-// recomputed from the direction exactly as the map computed the line, which costs less than
-// reading four more bytes a pixel.
+// converted from one contiguous run of memory. Only the position and the direction are kept: the
+// sample along the beam, the line and its weight are recomputed from them exactly as the map
+// computed them, which costs less than reading them, and a zoom then changes no entry.
 struct DegreePixel {
-  int32_t pixel;        // row-major index into the image
+  uint16_t x, y;        // image column and row
   float angleFraction;  // as in PixelPolar
-  uint16_t sample;      // value index along the beam: trunc of the sample position (listed only)
-  uint16_t line;        // line before the direction, without north-up rotation
 };
-static_assert(sizeof(DegreePixel) == 12);
+static_assert(sizeof(DegreePixel) == 8);
 
 // The pixel map. Values are kept per pixel so that the colouring pass streams only them, and
 // validity per degree (degreePending); the polar positions live in the per-degree lists. Each
@@ -73,6 +71,7 @@ struct PixelMap {
   std::array<uint32_t, kDegrees> listedBorder{};
   int32_t centreIndex = -1;  // -1 when the centre lies outside the image
   float maxRange = 0.0f;
+  float pixelsPerMetre = 0.0f;  // of the listed samples
   // What the lists' order depends on; a map of the same layout is rescaled, not built again.
   struct Layout {
     int32_t size = -1, centreX = 0, centreY = 0, zeroOffset = 0;
