@@ -36,7 +36,7 @@ inline int32_t entryPixel(const DegreePixel& p, const EntryScale& s) {
   return int32_t(p.y) * s.size + int32_t(p.x);
 }
 
-constexpr size_t kDecodeBlock = 16;
+constexpr size_t kDecodeBlock = 32;
 
 struct DecodedBlock {
   alignas(16) int32_t pixel[kDecodeBlock];
