@@ -125,7 +125,13 @@ void findBorderEntries(PixelMap& m) {
       if (e == above) return kBorderAbove;
       return kBorderBelow | kBorderAbove;  // not met without rotation; both sides to be safe
     };
+    // Lines first..last are the degree's own. An entry whose line position lies clearly between
+    // them reads none of a neighbour's; f * 3200 is within a thousandth of the position
+    // linePosition computes, which is taken only near the ends.
+    const float first = float((80 * d + 8) / 9), last = float((80 * (d + 1) + 8) / 9 - 1);
     for (size_t i = 0; i < list.size(); ++i) {
+      const float approximate = list[i].angleFraction * float(kLinesPerTurn);
+      if (approximate > first + 0.01f && approximate < last - 0.01f) continue;
       int32_t line;
       float weight;
       linePosition(list[i].angleFraction, Rotation{}, line, weight);

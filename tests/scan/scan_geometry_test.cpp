@@ -8,6 +8,7 @@
 
 #include "scan/echo_tables.h"
 #include "scan/overlay_geometry.h"
+#include "scan/pixel_conversion.h"
 #include "scan/scan_paint.h"
 
 namespace sk720 {
@@ -129,6 +130,33 @@ TEST_F(GeometryTest, AZoomGivesTheMapOfANewImage) {
   for (const uint32_t n : img->map.listed) listed += n;
   EXPECT_GT(listed, 10000u);  // at 150 m the store reaches part of the image only
   EXPECT_LT(listed, size_t(150 * 150 - 1));
+}
+
+// A degree's border entries are exactly its pixels that read a line of a neighbouring degree,
+// flagged with the side, however the map's direction and pan place the degree's edges.
+TEST_F(GeometryTest, BorderEntriesAreThePixelsReadingANeighbour) {
+  view.zeroOffset = 37;
+  img->panX = 11;
+  build(600, 600);
+  size_t flagged = 0;
+  for (int32_t d = 0; d < kDegrees; ++d) {
+    const auto& list = img->map.degreePixels[size_t(d)];
+    std::vector<uint32_t> expected;
+    for (size_t i = 0; i < list.size(); ++i) {
+      int32_t line;
+      float weight;
+      linePosition(list[i].angleFraction, Rotation{}, line, weight);
+      uint32_t sides = 0;
+      for (const int32_t l : {line, weight != 0.0f ? (line + 1) % kLinesPerTurn : line}) {
+        const int32_t e = degreeOfLine(l);
+        if (e != d) sides |= e == (d + 1) % kDegrees ? kBorderAbove : kBorderBelow;
+      }
+      if (sides != 0) expected.push_back(uint32_t(i) | sides);
+    }
+    ASSERT_EQ(img->map.borderEntries[size_t(d)], expected) << d;
+    flagged += expected.size();
+  }
+  EXPECT_GT(flagged, 600u * 600u / 20);
 }
 
 // Lines hold their own number; a pixel's value is its direction's line position, interpolated
