@@ -47,21 +47,19 @@ inline uint64_t squaredDistance(const DegreePixel& p, int32_t cx, int32_t cy) {
 // rings of equal area keeps the raster order, then the exact distance orders each ring, where a
 // list holds a handful of entries.
 void sortListsByDistance(PixelMap& m) {
-  const int32_t cx = m.layout.centreX, cy = m.layout.centreY, last = m.layout.size - 1;
-  uint64_t farthest = 0;  // at a corner
-  for (const int32_t x : {0, last}) {
-    for (const int32_t y : {0, last})
-      farthest = std::max(farthest, squaredDistance({uint16_t(x), uint16_t(y), 0.0f}, cx, cy));
-  }
-  int32_t shift = 0;
-  while ((farthest >> shift) > 8192) ++shift;
-  const size_t buckets = size_t(farthest >> shift) + 2;
-  std::vector<int32_t> start(buckets + 1);
+  const int32_t cx = m.layout.centreX, cy = m.layout.centreY;
+  std::vector<int32_t> start;
   std::vector<DegreePixel> scratch;
   for (auto& list : m.degreePixels) {
     if (list.size() < 2) continue;
+    // About one entry a ring.
+    uint64_t farthest = 0;
+    for (const DegreePixel& p : list) farthest = std::max(farthest, squaredDistance(p, cx, cy));
+    int32_t shift = 0;
+    while ((farthest >> shift) > list.size()) ++shift;
+    const size_t buckets = size_t(farthest >> shift) + 1;
     auto bucket = [&](const DegreePixel& p) { return size_t(squaredDistance(p, cx, cy) >> shift); };
-    std::fill(start.begin(), start.end(), 0);
+    start.assign(buckets + 1, 0);
     for (const DegreePixel& p : list) ++start[bucket(p) + 1];
     for (size_t k = 0; k < buckets; ++k) start[k + 1] += start[k];
     scratch.resize(list.size());

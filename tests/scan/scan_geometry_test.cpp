@@ -118,6 +118,9 @@ TEST_F(GeometryTest, AZoomGivesTheMapOfANewImage) {
         const DegreePixel &p = a.degreePixels[d][n], &q = b.degreePixels[d][n];
         ASSERT_TRUE(p.x == q.x && p.y == q.y && p.angleFraction == q.angleFraction)
             << "range " << range << " degree " << d << " entry " << n;
+        // Within reach exactly while listed.
+        const float r = pixelPolarOf(p.x, p.y, 7, -3, 150, fresh.pixelsPerMetre, 0).rangeMetres;
+        ASSERT_EQ(n < b.listed[d], samplePosition(r) < 20400.0f) << range << " " << d << " " << n;
         if (n >= b.listed[d]) {
           ASSERT_EQ(a.value[size_t(p.y) * 150 + p.x], 0.0f) << range << " " << d << " " << n;
         }
