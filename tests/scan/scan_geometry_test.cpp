@@ -306,6 +306,26 @@ TEST_F(PaintTest, ContrastStepRefreshesOnlyWhenSomethingChanged) {
   EXPECT_EQ(img->previousContrast, 10);
 }
 
+// The shared colouring takes every value to the entry of the literal one, values a few ulps
+// either side of an entry's edge included, at every level.
+TEST_F(PaintTest, FastColouringKeepsTheLiteralEntries) {
+  rebuildScanGeometry(*img, *store, view, inputs, 64, 64);
+  buildColourTable(2, 1, 10, img->colourTable);  // a ramp: neighbouring entries differ
+  packColourTable(img->colourTable, img->packedColours.data());
+  std::vector<uint32_t> fast(size_t(64) * 64), literal(fast.size());
+  for (int32_t level = 7; level <= 4095; level += 7) {
+    auto& values = img->map.value;
+    for (size_t i = 0; i < values.size(); ++i) {
+      const float edge = (float(i % 4096) + 0.5f) * float(level) / 4095.0f;
+      values[i] = std::nextafter(edge, i % 3 == 0 ? 0.0f : 5000.0f);
+      if (i % 3 == 1) values[i] = std::nextafter(values[i], 5000.0f);
+    }
+    colourEveryPixel(*img, level, fast.data());
+    colourPixels(*img, level, literal.data());
+    ASSERT_EQ(fast, literal) << level;
+  }
+}
+
 TEST_F(PaintTest, ColouringTopContrastAndCentre) {
   img->workerCount = 0;  // as many as the machine has
   rebuildScanGeometry(*img, *store, view, inputs, 64, 64);
