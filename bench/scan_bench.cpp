@@ -53,11 +53,13 @@ Fixture& fixture() {
 }
 
 // A rebuild of the same image after a zoom (second argument 0: the display range steps between
-// 120 and 150 m, over the same layout) or a pan (1: the centre steps by a pixel, a new layout).
+// 120 and 150 m, over the same layout) or a pan (1: the centre steps by a pixel, a new layout),
+// with the threads of the third.
 void BM_PixelMapRebuild(benchmark::State& state) {
   Fixture& f = fixture();
   auto img = std::make_unique<ScanImage>();
   img->displayRangeIndex = 14;
+  img->workerCount = int32_t(state.range(2));
   const int32_t size = int32_t(state.range(0));
   const bool pan = state.range(1) != 0;
   rebuildScanGeometry(*img, *f.store, f.view, f.inputs, size, size);
@@ -81,13 +83,15 @@ void BM_PixelMapRebuild(benchmark::State& state) {
   state.counters["bytes_per_pixel"] = bytes / pixels;
 }
 
-// A rebuild into a new scan image: the first one after the window is created or grows.
+// A rebuild into a new scan image: the first one after the window is created or grows (the
+// second argument: threads).
 void BM_PixelMapRebuildFresh(benchmark::State& state) {
   Fixture& f = fixture();
   const int32_t size = int32_t(state.range(0));
   for (auto _ : state) {
     auto img = std::make_unique<ScanImage>();
     img->displayRangeIndex = 14;
+    img->workerCount = int32_t(state.range(1));
     rebuildScanGeometry(*img, *f.store, f.view, f.inputs, size, size);
     benchmark::DoNotOptimize(img->map.value.data());
     state.PauseTiming();
@@ -285,10 +289,15 @@ void refreshCases(benchmark::internal::Benchmark* b) {
 }
 
 BENCHMARK(BM_PixelMapRebuild)
-    ->ArgNames({"size", "pan"})
-    ->ArgsProduct({{1024, 1920}, {0, 1}})
+    ->ArgNames({"size", "pan", "threads"})
+    ->ArgsProduct({{1024, 1920}, {0, 1}, {1, 0}})
+    ->UseRealTime()
     ->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_PixelMapRebuildFresh)->Arg(1024)->Arg(1920)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_PixelMapRebuildFresh)
+    ->ArgNames({"size", "threads"})
+    ->ArgsProduct({{1024, 1920}, {1, 0}})
+    ->UseRealTime()
+    ->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_FullConversion)->Apply(sizesAndThreads)->UseRealTime()->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_FullConversionReference)->Arg(1024)->Arg(1920)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_SteadyStatePaint)->Apply(paintCases)->UseRealTime()->Unit(benchmark::kMillisecond);

@@ -36,16 +36,18 @@ def main():
     redraw = "BM_FullRedraw/size:1920/threads:{}/real_time"
     refresh = "BM_RefreshRepaint/size:1920/threads:{}/kind:{}/real_time"
     steady = "BM_SteadyStatePaint/size:1920/threads:{}/auto:{}/real_time"
-    rebuild = one.get("BM_PixelMapRebuild/size:1920/pan:1")
-    rebuilds = ["BM_PixelMapRebuild/size:1920/pan:0", "BM_PixelMapRebuild/size:1920/pan:1",
-                "BM_PixelMapRebuildFresh/1920"]
+    rebuild = one.get("BM_PixelMapRebuild/size:1920/pan:1/threads:1/real_time")
+    rebuilds = ["BM_PixelMapRebuild/size:1920/pan:0/threads:{}/real_time",
+                "BM_PixelMapRebuild/size:1920/pan:1/threads:{}/real_time",
+                "BM_PixelMapRebuildFresh/size:1920/threads:{}/real_time"]
     rows = [
         ("full redraw (conversion + colouring)",
          cell(one, [redraw.format(1)], "cpu_time"), cell(every, [redraw.format(0)], "real_time")),
         ("pixel state",
          f"{rebuild['bytes_per_pixel']:.1f} B/px" if rebuild else "-", "same"),
         ("pixel-map rebuild (new range / new centre / new size)",
-         cell(one, rebuilds, "cpu_time"), "one thread"),
+         cell(one, [r.format(1) for r in rebuilds], "cpu_time"),
+         cell(every, [r.format(0) for r in rebuilds], "real_time")),
         ("contrast / brightness / automatic-contrast repaint",
          cell(one, [refresh.format(1, k) for k in range(3)], "cpu_time"),
          cell(every, [refresh.format(0, k) for k in range(3)], "real_time")),

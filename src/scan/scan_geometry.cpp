@@ -1,4 +1,5 @@
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
@@ -43,36 +44,31 @@ inline uint64_t squaredDistance(const DegreePixel& p, int32_t cx, int32_t cy) {
   return uint64_t(dx * dx + dy * dy);
 }
 
-// Orders each degree's pixels by distance, raster order among equal ones: a counting sort into
-// rings of equal area keeps the raster order, then the exact distance orders each ring, where a
-// list holds a handful of entries.
-void sortListsByDistance(PixelMap& m) {
-  const int32_t cx = m.layout.centreX, cy = m.layout.centreY;
-  std::vector<int32_t> start;
-  std::vector<DegreePixel> scratch;
-  for (auto& list : m.degreePixels) {
-    if (list.size() < 2) continue;
-    // About one entry a ring.
-    uint64_t farthest = 0;
-    for (const DegreePixel& p : list) farthest = std::max(farthest, squaredDistance(p, cx, cy));
-    int32_t shift = 0;
-    while ((farthest >> shift) > list.size()) ++shift;
-    const size_t buckets = size_t(farthest >> shift) + 1;
-    auto bucket = [&](const DegreePixel& p) { return size_t(squaredDistance(p, cx, cy) >> shift); };
-    start.assign(buckets + 1, 0);
-    for (const DegreePixel& p : list) ++start[bucket(p) + 1];
-    for (size_t k = 0; k < buckets; ++k) start[k + 1] += start[k];
-    scratch.resize(list.size());
-    for (const DegreePixel& p : list) scratch[size_t(start[bucket(p)]++)] = p;
-    for (size_t i = 1; i < scratch.size(); ++i) {
-      const DegreePixel p = scratch[i];
-      const uint64_t d = squaredDistance(p, cx, cy);
-      size_t j = i;
-      for (; j > 0 && squaredDistance(scratch[j - 1], cx, cy) > d; --j) scratch[j] = scratch[j - 1];
-      scratch[j] = p;
-    }
-    std::copy(scratch.begin(), scratch.end(), list.begin());
+// Orders a degree's pixels by distance, raster order among equal ones: a counting sort into
+// rings of equal area, about one entry a ring, keeps the raster order, then the exact distance
+// orders each ring.
+void sortByDistance(std::vector<DegreePixel>& list, int32_t cx, int32_t cy,
+                    std::vector<int32_t>& start, std::vector<DegreePixel>& scratch) {
+  if (list.size() < 2) return;
+  uint64_t farthest = 0;
+  for (const DegreePixel& p : list) farthest = std::max(farthest, squaredDistance(p, cx, cy));
+  int32_t shift = 0;
+  while ((farthest >> shift) > list.size()) ++shift;
+  const size_t buckets = size_t(farthest >> shift) + 1;
+  auto bucket = [&](const DegreePixel& p) { return size_t(squaredDistance(p, cx, cy) >> shift); };
+  start.assign(buckets + 1, 0);
+  for (const DegreePixel& p : list) ++start[bucket(p) + 1];
+  for (size_t k = 0; k < buckets; ++k) start[k + 1] += start[k];
+  scratch.resize(list.size());
+  for (const DegreePixel& p : list) scratch[size_t(start[bucket(p)]++)] = p;
+  for (size_t i = 1; i < scratch.size(); ++i) {
+    const DegreePixel p = scratch[i];
+    const uint64_t d = squaredDistance(p, cx, cy);
+    size_t j = i;
+    for (; j > 0 && squaredDistance(scratch[j - 1], cx, cy) > d; --j) scratch[j] = scratch[j - 1];
+    scratch[j] = p;
   }
+  std::copy(scratch.begin(), scratch.end(), list.begin());
 }
 
 // The prefixes of the border entries that lie within each degree's listed pixels.
@@ -110,33 +106,31 @@ void listReachedPixels(PixelMap& m, float pixelsPerMetre) {
 
 // A pixel reads line `line` and, unless its weight is 0, the next one; the flag of a line's
 // degree selects the pixels listed under that degree only.
-void findBorderEntries(PixelMap& m) {
-  for (int32_t d = 0; d < kDegrees; ++d) {
-    auto& border = m.borderEntries[size_t(d)];
-    border.clear();
-    const auto& list = m.degreePixels[size_t(d)];
-    const int32_t below = (d + kDegrees - 1) % kDegrees, above = (d + 1) % kDegrees;
-    auto sideOf = [&](int32_t line) {
-      const int32_t e = degreeOfLine(line);
-      if (e == d) return 0u;
-      if (e == below) return kBorderBelow;
-      if (e == above) return kBorderAbove;
-      return kBorderBelow | kBorderAbove;  // not met without rotation; both sides to be safe
-    };
-    // Lines first..last are the degree's own. An entry whose line position lies clearly between
-    // them reads none of a neighbour's; f * 3200 is within a thousandth of the position
-    // linePosition computes, which is taken only near the ends.
-    const float first = float((80 * d + 8) / 9), last = float((80 * (d + 1) + 8) / 9 - 1);
-    for (size_t i = 0; i < list.size(); ++i) {
-      const float approximate = list[i].angleFraction * float(kLinesPerTurn);
-      if (approximate > first + 0.01f && approximate < last - 0.01f) continue;
-      int32_t line;
-      float weight;
-      linePosition(list[i].angleFraction, Rotation{}, line, weight);
-      uint32_t sides = sideOf(line);
-      if (weight != 0.0f) sides |= sideOf(line + 1 == kLinesPerTurn ? 0 : line + 1);
-      if (sides != 0) border.push_back(uint32_t(i) | sides);
-    }
+void findBorderEntries(PixelMap& m, int32_t d) {
+  auto& border = m.borderEntries[size_t(d)];
+  border.clear();
+  const auto& list = m.degreePixels[size_t(d)];
+  const int32_t below = (d + kDegrees - 1) % kDegrees, above = (d + 1) % kDegrees;
+  auto sideOf = [&](int32_t line) {
+    const int32_t e = degreeOfLine(line);
+    if (e == d) return 0u;
+    if (e == below) return kBorderBelow;
+    if (e == above) return kBorderAbove;
+    return kBorderBelow | kBorderAbove;  // not met without rotation; both sides to be safe
+  };
+  // Lines first..last are the degree's own. An entry whose line position lies clearly between
+  // them reads none of a neighbour's; f * 3200 is within a thousandth of the position
+  // linePosition computes, which is taken only near the ends.
+  const float first = float((80 * d + 8) / 9), last = float((80 * (d + 1) + 8) / 9 - 1);
+  for (size_t i = 0; i < list.size(); ++i) {
+    const float approximate = list[i].angleFraction * float(kLinesPerTurn);
+    if (approximate > first + 0.01f && approximate < last - 0.01f) continue;
+    int32_t line;
+    float weight;
+    linePosition(list[i].angleFraction, Rotation{}, line, weight);
+    uint32_t sides = sideOf(line);
+    if (weight != 0.0f) sides |= sideOf(line + 1 == kLinesPerTurn ? 0 : line + 1);
+    if (sides != 0) border.push_back(uint32_t(i) | sides);
   }
 }
 
@@ -159,6 +153,27 @@ size_t expectedDegreePixels(int32_t degree, int32_t panX, int32_t panY, int32_t 
   }
   const double area = 0.5 * longest * longest * (2.0 * 3.14159265358979323846 / kDegrees);
   return size_t(std::max(0.0, area * 1.05)) + 64;
+}
+
+// Runs work(item, worker) for items 0..count-1, shared among the workers when there are several.
+template <class Work>
+void shareOut(ScanWorkers* workers, int32_t count, Work& work) {
+  if (workers == nullptr || workers->count() < 2) {
+    for (int32_t i = 0; i < count; ++i) work(i, 0);
+    return;
+  }
+  struct Share {
+    Work* work;
+    int32_t count;
+    std::atomic<int32_t> next{0};
+  } share{&work, count};
+  workers->run(
+      [](void* context, int32_t worker) {
+        auto& c = *static_cast<Share*>(context);
+        for (int32_t i; (i = c.next.fetch_add(1, std::memory_order_relaxed)) < c.count;)
+          (*c.work)(i, worker);
+      },
+      &share);
 }
 
 }  // namespace
@@ -190,7 +205,7 @@ PixelPolar pixelPolarAt(const ScanImage& image, int32_t zeroOffsetDegrees, int32
 }
 
 void buildPixelMap(PixelMap& m, int32_t panX, int32_t panY, int32_t size, float pixelsPerMetre,
-                   int32_t zeroOffsetDegrees) {
+                   int32_t zeroOffsetDegrees, ScanWorkers* workers) {
   const size_t n = size_t(size) * size_t(size);
   const int32_t cx = size / 2 - panX, cy = size / 2 - panY;
   const PixelMap::Layout layout{size, cx, cy, zeroOffsetDegrees};
@@ -211,49 +226,62 @@ void buildPixelMap(PixelMap& m, int32_t panX, int32_t panY, int32_t size, float 
     list.clear();
     list.reserve(expectedDegreePixels(d, panX, panY, size, offset));
   }
-  float maxDistance = 0.0f;
-  struct Polar {
-    float fraction, distance;
-  };
-  std::vector<Polar> row(size_t(size > 0 ? size : 0));
-
-  for (int32_t y = 0; y < size; ++y) {
+  // The directions first, row by row on the workers, into the value array, which is cleared
+  // once the lists hold them.
+  float* direction = m.value.data();
+  auto directions = [&](int32_t y, int32_t) {
     const float dy = float(y - cy);
-    // A pixel and its mirror across the vertical through the centre share the distance, and
-    // their directions differ only in sign before the turn is added, so one arctangent serves
-    // both (atan2 is odd in its first argument); the results are those of a direct computation.
+    // A pixel and its mirror across the vertical through the centre have directions that differ
+    // only in sign before the turn is added, so one arctangent serves both (atan2 is odd in its
+    // first argument); the results are those of a direct computation.
+    float* row = direction + size_t(y) * size_t(size);
+    auto finish = [&](float t) {
+      if (t < 0.0f) t += kTwoPi;
+      t += offset;
+      while (t >= kTwoPi) t -= kTwoPi;
+      while (t < 0.0f) t += kTwoPi;
+      return t / kTwoPi;
+    };
     for (int32_t x = 0; x < size; ++x) {
       const int32_t dx = x - cx;
-      const int32_t mirror = cx - dx;
-      if (dx > 0 && mirror >= 0) continue;  // filled from its mirror below
-      const float d = std::sqrt(float(dx) * float(dx) + dy * dy);
+      if (dx > 0 && cx - dx >= 0) continue;  // filled from its mirror
       const float theta = directionOf(-float(dx), -dy);
-      auto finish = [&](float raw) {
-        float t = raw;
-        if (t < 0.0f) t += kTwoPi;
-        t += offset;
-        while (t >= kTwoPi) t -= kTwoPi;
-        while (t < 0.0f) t += kTwoPi;
-        return Polar{t / kTwoPi, d};
-      };
-      row[size_t(x)] = finish(theta);
-      if (dx < 0 && 2 * cx - x < size) row[size_t(2 * cx - x)] = finish(-theta);
+      row[x] = finish(theta);
+      if (dx < 0 && 2 * cx - x < size) row[2 * cx - x] = finish(-theta);
     }
+  };
+  shareOut(workers, size, directions);
+  for (int32_t y = 0; y < size; ++y) {
     for (int32_t x = 0; x < size; ++x) {
       const int32_t i = y * size + x;
       if (x == cx && y == cy) {
         m.centreIndex = i;
         continue;
       }
-      const Polar p = row[size_t(x)];
-      maxDistance = std::max(maxDistance, p.distance);
-      const int32_t degree = std::min(int32_t(p.fraction * 360.0f), 359);
-      m.degreePixels[size_t(degree)].push_back({uint16_t(x), uint16_t(y), p.fraction});
+      const float f = direction[i];
+      const int32_t degree = std::min(int32_t(f * 360.0f), 359);
+      m.degreePixels[size_t(degree)].push_back({uint16_t(x), uint16_t(y), f});
+    }
+  }
+  std::fill(m.value.begin(), m.value.end(), 0.0f);
+  // The farthest pixel is a corner; its distance as polarOf takes it.
+  float maxDistance = 0.0f;
+  for (const int32_t x : {0, size - 1}) {
+    for (const int32_t y : {0, size - 1}) {
+      const float dx = float(x - cx), dy = float(y - cy);
+      maxDistance = std::max(maxDistance, std::sqrt(dx * dx + dy * dy));
     }
   }
   m.maxDistance = maxDistance;
-  sortListsByDistance(m);
-  findBorderEntries(m);
+  const int32_t shares = workers != nullptr ? workers->count() : 1;
+  std::vector<std::vector<int32_t>> starts(static_cast<size_t>(shares));
+  std::vector<std::vector<DegreePixel>> scratches(static_cast<size_t>(shares));
+  auto order = [&](int32_t d, int32_t worker) {
+    sortByDistance(m.degreePixels[size_t(d)], cx, cy, starts[size_t(worker)],
+                   scratches[size_t(worker)]);
+    findBorderEntries(m, d);
+  };
+  shareOut(workers, kDegrees, order);
   listReachedPixels(m, pixelsPerMetre);
   // Lists that grew past their size give the slack back; the next rebuild of the same geometry
   // then fits each list exactly, without a reallocation.
@@ -293,7 +321,7 @@ void rebuildScanGeometry(ScanImage& image, LineStore& store, const ViewSettings&
     for (uint32_t& f : store.dirtyDegrees) f = 1;
     image.valueHistogram.fill(0);
   }
-  buildPixelMap(image.map, image.panX, image.panY, size, ppm, view.zeroOffset);
+  buildPixelMap(image.map, image.panX, image.panY, size, ppm, view.zeroOffset, &scanWorkers(image));
   image.imageMaxRange = image.map.maxRange;
   std::fill(std::begin(image.degreePending), std::end(image.degreePending), uint8_t(1));
   image.valuesUniform = false;  // a new map: nothing converted or counted, every pixel to colour

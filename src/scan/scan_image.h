@@ -135,9 +135,9 @@ struct ScanImage {
 
 PixelMap buildPixelMap(int32_t panX, int32_t panY, int32_t size, float pixelsPerMetre,
                        int32_t zeroOffsetDegrees);
-// The same into an existing map, reusing its storage.
+// The same into an existing map, reusing its storage, with the long passes shared among workers.
 void buildPixelMap(PixelMap& map, int32_t panX, int32_t panY, int32_t size, float pixelsPerMetre,
-                   int32_t zeroOffsetDegrees);
+                   int32_t zeroOffsetDegrees, ScanWorkers* workers = nullptr);
 
 // Polar position of image pixel (x, y) for a geometry, computed exactly as the map is built.
 PixelPolar pixelPolarOf(int32_t x, int32_t y, int32_t panX, int32_t panY, int32_t size,
