@@ -121,7 +121,8 @@ void findBorderEntries(PixelMap& m, int32_t d) {
   // Lines first..last are the degree's own. An entry whose line position lies clearly between
   // them reads none of a neighbour's; f * 3200 is within a thousandth of the position
   // linePosition computes, which is taken only near the ends.
-  const float first = float((80 * d + 8) / 9), last = float((80 * (d + 1) + 8) / 9 - 1);
+  const int32_t firstLine = (80 * d + 8) / 9, nextDegreeLine = (80 * (d + 1) + 8) / 9;
+  const float first = float(firstLine), last = float(nextDegreeLine - 1);
   for (size_t i = 0; i < list.size(); ++i) {
     const float approximate = list[i].angleFraction * float(kLinesPerTurn);
     if (approximate > first + 0.01f && approximate < last - 0.01f) continue;
@@ -138,7 +139,8 @@ void findBorderEntries(PixelMap& m, int32_t d) {
 // some slack. Lists then rarely grow while they fill.
 size_t expectedDegreePixels(int32_t degree, int32_t panX, int32_t panY, int32_t size,
                             float offset) {
-  const double cx = size / 2 - panX, cy = size / 2 - panY;
+  const int32_t half = size / 2;
+  const double cx = half - panX, cy = half - panY;
   const double reach = 4.0 * double(size);
   double longest = 0.0;
   for (double edge : {0.0, 0.5, 1.0}) {
