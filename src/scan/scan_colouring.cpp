@@ -39,24 +39,11 @@ void colourTask(void* context, int32_t worker) {
   // Four values at a time: the same single-precision steps, so the same entries.
   const __m128 scale = _mm_set1_ps(4095.0f), level = _mm_set1_ps(pass.level);
   const __m128 zero = _mm_setzero_ps(), top = _mm_set1_ps(4095.0f), half = _mm_set1_ps(0.5f);
-  // The quotient by the level is taken as a product with its reciprocal, within 2^-22 of the
-  // exact one. Where the entries at 2^-20 below and above it agree, the exact quotient, which
-  // lies between, has the same entry; elsewhere (a few lanes in a hundred) the division decides.
-  const __m128 inverse = _mm_div_ps(_mm_set1_ps(1.0f), level);
-  const __m128 below = _mm_set1_ps(1.0f - 1.0f / 1048576.0f);
-  const __m128 above = _mm_set1_ps(1.0f + 1.0f / 1048576.0f);
-  auto entryOf = [&](__m128 index) {
-    return _mm_cvttps_epi32(_mm_add_ps(_mm_min_ps(_mm_max_ps(index, zero), top), half));
-  };
   alignas(16) int32_t entries[4];
   for (; i + 4 <= end; i += 4) {
-    const __m128 scaled = _mm_mul_ps(_mm_loadu_ps(values + i), scale);
-    const __m128 near = _mm_mul_ps(scaled, inverse);
-    const __m128i low = entryOf(_mm_mul_ps(near, below)), high = entryOf(_mm_mul_ps(near, above));
-    __m128i entry = low;
-    if (_mm_movemask_epi8(_mm_cmpeq_epi32(low, high)) != 0xFFFF)
-      entry = entryOf(_mm_div_ps(scaled, level));
-    _mm_store_si128(reinterpret_cast<__m128i*>(entries), entry);
+    __m128 index = _mm_div_ps(_mm_mul_ps(_mm_loadu_ps(values + i), scale), level);
+    index = _mm_min_ps(_mm_max_ps(index, zero), top);
+    _mm_store_si128(reinterpret_cast<__m128i*>(entries), _mm_cvttps_epi32(_mm_add_ps(index, half)));
     pass.pixels[i] = packed[entries[0]];
     pass.pixels[i + 1] = packed[entries[1]];
     pass.pixels[i + 2] = packed[entries[2]];
