@@ -58,14 +58,6 @@ inline float interpolateLines(int32_t first, float t, int32_t sample, const Line
   return result >= 4096.0f ? 4095.0f : result;
 }
 
-// The weight of the next line of a direction without rotation.
-inline float lineWeight(float angleFraction) {
-  int32_t first;
-  float t;
-  linePosition(angleFraction, Rotation{}, first, t);
-  return t;
-}
-
 // The colour table entry of a value at a contrast level (7..4095); the formula every colouring
 // shares. Values of 4096 or more, which take the top entry, reach it through the upper limit
 // since the level is at most 4095.
@@ -82,15 +74,6 @@ inline int32_t colourEntry(float v, float level) {
   index = index < 4095.0f ? index : 4095.0f;
   return int32_t(index + 0.5f);  // NOLINT(bugprone-incorrect-roundings): as the table is defined
 #endif
-}
-
-// Value of a pixel at a direction and a sample index.
-inline float convertPixel(float angleFraction, int32_t sample, const Rotation& rot,
-                          const LineStore& store) {
-  int32_t first;
-  float t;
-  linePosition(angleFraction, rot, first, t);
-  return interpolateLines(first, t, sample, store);
 }
 
 }  // namespace sk720
