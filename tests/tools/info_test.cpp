@@ -64,6 +64,8 @@ TEST_F(InfoTest, DamageIsDescribedAndAFileWithoutRecordsGivesTheErrorOnly) {
   EXPECT_EQ(o.err, "sk720: info: " + path("garbage.bin") + ": no ping record found in it\n");
   EXPECT_EQ(o.out.find(path("garbage.bin")), std::string::npos) << o.out;
   EXPECT_NE(o.out.find("total: 2 pings in 1 file,"), std::string::npos) << o.out;
+  o = runCaptured([&] { return runInfo({path("garbage.bin"), path("garbage.bin")}); });
+  EXPECT_EQ(o.out, "");  // no total of no file
 }
 
 // The head synth imitates, as its first record's header tells it.

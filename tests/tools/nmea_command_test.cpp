@@ -31,7 +31,7 @@ std::string decode(const std::string& log, bool summary) {
 #ifndef _WIN32
 // The simulated receiver's own output, whole or cut into pieces, decodes epoch by epoch.
 TEST(NmeaCommand, DecodesWhatTheSimulatedReceiverSends) {
-  for (const char* line : {"gpssim --stdout --count 3 --rate 50",
+  for (const char* line : {"gpssim --stdout --count 3 --rate 50 --seed 0",
                            "gpssim --stdout --count 3 --rate 50 --chunks --start -89.9,180",
                            "gpssim --stdout --count 3 --rate 50 --talker GN --start 89.9,-180"}) {
     const Outcome o = runLine(words(line));
