@@ -218,7 +218,7 @@ void buildPixelMap(PixelMap& m, int32_t panX, int32_t panY, int32_t size, float 
   // The storage of the previous map is reused when it is of a similar size: a rebuild after a
   // pan touches no fresh memory. A much smaller image gives the memory back.
   if (m.value.capacity() > 2 * n) m = PixelMap();
-  m.value.assign(n, 0.0f);
+  m.value.resize(n);  // every pixel's direction is written below, then cleared
   m.listed.fill(0);
   m.centreIndex = -1;
   m.layout = layout;
