@@ -9,7 +9,8 @@ import subprocess
 import sys
 import time
 
-sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+# The Wine session and the live steps are the end-to-end harness's own.
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tests", "e2e"))
 import harness  # noqa: E402
 import live_scenarios as live  # noqa: E402
 from harness import wait  # noqa: E402
