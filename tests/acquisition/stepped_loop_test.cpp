@@ -4,9 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "acquisition_fixture.h"
-#include "base/memory_source.h"
 #include "link/loopback.h"
-#include "memory_storage.h"
 #include "record_builder.h"
 #include "records/ping_record.h"
 #include "sim/head_sim.h"
@@ -16,8 +14,21 @@ namespace {
 
 using testing::ForwardingPort;
 using testing::LoopbackFactory;
-using testing::MemoryStorage;
-using testing::NoteObserver;
+
+// Raises a stop request once its time has come, whoever moves the clock: a wait's read or a pause.
+struct StopAtClock : ManualClock {
+  using ManualClock::ManualClock;
+  uint32_t nowMs() override {
+    if (flag && ManualClock::nowMs() >= stopAt) flag->store(true);
+    return ManualClock::nowMs();
+  }
+  void sleepMs(uint32_t ms) override {
+    ManualClock::sleepMs(ms);
+    nowMs();
+  }
+  std::atomic<bool>* flag = nullptr;
+  uint32_t stopAt = 0;
+};
 
 class SteppedLoop : public ::testing::Test {
  protected:
@@ -28,68 +39,60 @@ class SteppedLoop : public ::testing::Test {
   }
   void startHead(const sim::HeadSimOptions& options = {}) {
     head = std::make_unique<sim::HeadSimulator>(link.device(), clock, options);
-    link.setPump([this] {
-      head->service();
-      if (stopAtMs && clock.nowMs() >= stopAtMs) acq.state.stopRequest = true;
-    });
+    keepAlives.clear();
+    link.setPump([this] { service(); });
+  }
+  // Serves the head; notes when it takes each keep-alive.
+  void service() {
+    head->service();
+    while (keepAlives.size() < head->keepAlivesTaken()) keepAlives.push_back(clock.nowMs());
   }
   void loadHead() {
-    acq.headPort = std::make_unique<ForwardingPort>(link.host(), clock, &keepAlives);
+    acq.headPort = std::make_unique<ForwardingPort>(link.host());
     SonarParams params;
     SonarSettings settings;
     deriveSonarParams(settings, params, 115200);
     const SonarParamBlocks b = buildParamBlocks(params, false, settings.rangeIndex);
     EXPECT_EQ(loadHeadParameters(*acq.headPort, b.block0, b.block1, nullptr, clock), 0);
-    keepAlives.clear();  // the loading sequence's own command 6
   }
   // Loads the head and runs the working loop here until the clock reaches `ms` from now.
   WorkingExit workFor(uint32_t ms) {
     loadHead();
-    stopAtMs = clock.nowMs() + ms;
+    clock.flag = &acq.state.stopRequest;
+    clock.stopAt = clock.nowMs() + ms;
     acq.state.stopRequest = false;
     return WorkingThread(ThreadJob{&acq, "mem"});
   }
   // The one record file holds something.
   bool recorded() { return storage.files.size() == 1 && !storage.files.begin()->second.empty(); }
 
-  ManualClock clock{5000};
+  StopAtClock clock{5000};
   LoopbackPair link{clock};
   std::unique_ptr<sim::HeadSimulator> head;
-  uint32_t stopAtMs = 0;
   std::vector<uint32_t> keepAlives;
   LineStore store;
   ScanInputs inputs;
   GpsFix gps;
   StatusText status;
-  MemoryStorage storage;
-  NoteObserver notes;
+  testing::MemoryStorage storage;
+  testing::NoteObserver notes;
   Acquisition acq{store, inputs, gps, status, storage, clock};
+  LoopbackFactory none{nullptr, nullptr}, ports{&link.host(), nullptr};
 };
 
 TEST_F(SteppedLoop, KeepAliveAboutOnceASecondHoldsTheHeadInWork) {
   startHead();
+  acq.state.keepAlivesSent = 99;  // an earlier loop's count
   EXPECT_EQ(workFor(12000), WorkingExit::Stopped);
   EXPECT_EQ(head->mode(), sim::HeadMode::Work);  // it would have left after 3 s without them
   ASSERT_GE(keepAlives.size(), 10u);
-  EXPECT_EQ(std::vector<uint64_t>({head->keepAlivesTaken(), acq.state.keepAlivesSent.load()}),
-            std::vector<uint64_t>(2, keepAlives.size()));
+  EXPECT_EQ(acq.state.keepAlivesSent.load(), keepAlives.size());
   for (size_t i = 1; i < keepAlives.size(); ++i) {
     const uint32_t gap = keepAlives[i] - keepAlives[i - 1];
     EXPECT_TRUE(gap > 1000 && gap < 1200) << gap;  // the next "END1" record after the second
   }
   EXPECT_GT(acq.state.recordsReceived.load(), 50u);
   EXPECT_TRUE(storage.files.empty());  // recording was off: the unused file is gone
-}
-
-TEST_F(SteppedLoop, HoldFreezesTheDisplayWhileRecordingGoesOn) {
-  startHead();
-  acq.state.hold = 1;
-  acq.state.recordEvent = true;
-  workFor(2000);
-  EXPECT_TRUE(recorded());
-  std::lock_guard<std::mutex> g(store.lineLock);
-  for (uint32_t d : store.dirtyDegrees) ASSERT_EQ(d, 0u);
-  EXPECT_EQ(store.currentLineIndex.load(), 0);
 }
 
 // Playback left a file's position in the shared fix; a session without a receiver records
@@ -106,12 +109,10 @@ TEST_F(SteppedLoop, NoReceiverRecordsNoPositionAndShortHeadersNoHeading) {
   ASSERT_EQ(storage.files.size(), 1u);
   const std::vector<DataHeader> headers = testing::readRecords(storage.files.begin()->second);
   EXPECT_GT(headers.size(), 5u);
-  for (const DataHeader& h : headers) {
-    ASSERT_EQ(std::make_tuple(h.headersize, h.latitude, h.longitude),
-              std::make_tuple(44u, 0.0f, 0.0f));
-  }
+  EXPECT_EQ(
+      std::make_tuple(headers.back().headersize, headers.back().latitude, headers.back().longitude),
+      std::make_tuple(44u, 0.0f, 0.0f));
 
-  LoopbackFactory none(nullptr, nullptr, clock);
   ConnectThread(acq, ConnectJob{1, 0, 4800, 115200}, none);
   EXPECT_EQ(gps.lat.load(), 0.0f);
   EXPECT_EQ(gps.sig.load(), 0);
@@ -127,7 +128,6 @@ TEST_F(SteppedLoop, AHeldHeadIsRecordedFromItsFirstRecordAfterItResumes) {
     startHead({.keepAliveTimeoutMs = keepAliveTimeoutMs});
     uint32_t heldAt = 0, sentAtResume = 0;
     bool resumed = false;
-    keepAlives.clear();
     link.setPump([&] {
       const uint32_t now = clock.nowMs();
       if (heldAt == 0 && acq.state.workingRunning && !keepAlives.empty() &&
@@ -140,8 +140,7 @@ TEST_F(SteppedLoop, AHeldHeadIsRecordedFromItsFirstRecordAfterItResumes) {
         sentAtResume = head->recordsSent();
         acq.state.recordEvent = true;
       }
-      head->service();
-      if (now >= stopAtMs) acq.state.stopRequest = true;
+      service();
     });
     acq.state.recordEvent = false;
     EXPECT_EQ(workFor(8000), WorkingExit::Stopped);
@@ -159,8 +158,10 @@ TEST_F(SteppedLoop, AHeldHeadIsRecordedFromItsFirstRecordAfterItResumes) {
   }
 }
 
-TEST_F(SteppedLoop, PortLostEndsTheLoopAndKeepsTheFile) {
+// Hold freezes the display while recording goes on.
+TEST_F(SteppedLoop, PortLostEndsTheLoopAndKeepsTheFileRecordedWhileHeld) {
   startHead();
+  acq.state.hold = 1;
   acq.state.recordEvent = true;
   loadHead();
   link.setPump([this] {
@@ -170,19 +171,20 @@ TEST_F(SteppedLoop, PortLostEndsTheLoopAndKeepsTheFile) {
   EXPECT_EQ(WorkingThread(ThreadJob{&acq, "mem"}), WorkingExit::PortFailed);
   EXPECT_EQ(std::vector<bool>({acq.state.recordEvent, acq.state.workingRunning, recorded()}),
             std::vector<bool>({false, false, true}));
+  std::lock_guard<std::mutex> g(store.lineLock);
+  for (uint32_t d : store.dirtyDegrees) ASSERT_EQ(d, 0u);
+  EXPECT_EQ(store.currentLineIndex.load(), 0);
 }
 
 TEST_F(SteppedLoop, PortFailuresAndASilentHead) {
-  LoopbackFactory none(nullptr, nullptr, clock), noGps(&link.host(), nullptr, clock);
   EXPECT_EQ(ConnectThread(acq, ConnectJob{1, 2, 4800, 921600}, none), StartResult::HeadPortFailed);
   EXPECT_EQ(none.gpsOpens, 0);
   EXPECT_EQ(notes.take(), (std::vector<std::string>{"status Opening serial port",
                                                     "status Disconnected", "error port busy"}));
-  EXPECT_EQ(ConnectThread(acq, ConnectJob{1, 2, 4800, 921600}, noGps), StartResult::GpsPortFailed);
+  EXPECT_EQ(ConnectThread(acq, ConnectJob{1, 2, 4800, 921600}, ports), StartResult::GpsPortFailed);
   EXPECT_EQ(acq.headPort, nullptr);
   EXPECT_EQ(notes.take().back(), "error gps busy");
   startHead({.silent = true});
-  LoopbackFactory ports(&link.host(), nullptr, clock);
   const uint32_t t0 = clock.nowMs();
   EXPECT_EQ(ConnectThread(acq, ConnectJob{1, 0, 4800, 921600}, ports), StartResult::NoAnswer);
   EXPECT_EQ(ports.attentions.load(), 5);
@@ -190,54 +192,30 @@ TEST_F(SteppedLoop, PortFailuresAndASilentHead) {
   EXPECT_NEAR(clock.nowMs() - t0, 5u * 2000 + 5u * 3000 + 500, 500);
   EXPECT_EQ(acq.headPort, nullptr);
   EXPECT_EQ(notes.take().back(), "dialog Disconnected");
-}
 
-TEST_F(SteppedLoop, AbandonedLoadingStartsNothing) {
-  startHead({.silent = true});
-  acq.headPort = std::make_unique<ForwardingPort>(link.host(), clock);
+  // An abandoned loading: no loop, no receiver thread, no stop event, no recording, and nothing
+  // said.
+  acq.headPort = std::make_unique<ForwardingPort>(link.host());
   acq.state.recordingActive = 1;
   EXPECT_EQ(startSonar(acq), StartResult::LoadFailed);
-  // No loop, no receiver thread, no stop event, no recording, and nothing said.
   EXPECT_EQ(std::vector<bool>({acq.workingThread.valid(), acq.gpsThread.valid(),
                                acq.state.stopEventCreated, acq.state.recordEvent,
                                acq.state.workingRunning, !notes.take().empty()}),
             std::vector<bool>(6, false));
 }
 
-// Raises the link stop once its time has come, whoever moves the clock: a wait's read or a pause.
-struct StopAtClock : ManualClock {
-  uint32_t nowMs() override {
-    if (flag && ManualClock::nowMs() >= stopAt) flag->store(true);
-    return ManualClock::nowMs();
-  }
-  void sleepMs(uint32_t ms) override {
-    ManualClock::sleepMs(ms);
-    nowMs();
-  }
-  std::atomic<bool>* flag = nullptr;
-  uint32_t stopAt = 0;
-};
-
-// The fixture's stores, with a clock, link, head and acquisition of its own for every stop.
+// A silent head: the rate switch's five waits and four pauses (about 22 s), and the loading
+// sequence's waits (about 4 s), stopped at points all through them.
 TEST_F(SteppedLoop, LinkStopEndsAConnectOrALoadWithinOnePointOneSecondsInEveryState) {
-  // A silent head: the rate switch's five waits and four pauses (about 22 s),
-  // and the loading sequence's waits (about 4 s), stopped at points all through
-  // them.
+  startHead({.silent = true});
+  clock.flag = &acq.state.linkStopRequest;
   for (bool connecting : {true, false}) {
     for (uint32_t stopAt = 0; stopAt < (connecting ? 21500u : 3900u); stopAt += 370) {
       SCOPED_TRACE(::testing::Message() << (connecting ? "connect " : "load ") << stopAt);
       resetHeadWaitWindows();
-      StopAtClock clock;
-      LoopbackPair link(clock);
-      sim::HeadSimulator head(link.device(), clock, sim::HeadSimOptions{.silent = true});
-      link.setPump([&head] { head.service(); });
-      Acquisition acq(store, inputs, gps, status, storage, clock);
-      NoteObserver notes;
-      acq.observer = &notes;
-      clock.flag = &acq.state.linkStopRequest;
-      clock.stopAt = stopAt;
+      clock.stopAt = clock.nowMs() + stopAt;
+      acq.state.linkStopRequest = false;
       if (connecting) {
-        LoopbackFactory ports(&link.host(), nullptr, clock);
         EXPECT_EQ(ConnectThread(acq, ConnectJob{1, 0, 4800, 921600}, ports), StartResult::Stopped);
         EXPECT_EQ(acq.headPort, nullptr);
         const std::vector<std::string> said = notes.take();
@@ -245,14 +223,13 @@ TEST_F(SteppedLoop, LinkStopEndsAConnectOrALoadWithinOnePointOneSecondsInEverySt
         EXPECT_EQ(std::vector<std::string>(said.end() - 2, said.end()),
                   (std::vector<std::string>{"status Disconnected", "dialog Disconnected"}));
       } else {
-        acq.headPort = std::make_unique<ForwardingPort>(link.host(), clock);
+        acq.headPort = std::make_unique<ForwardingPort>(link.host());
         EXPECT_EQ(startSonar(acq), StartResult::Stopped);
         EXPECT_FALSE(acq.workingThread.valid());
       }
-      EXPECT_LE(clock.nowMs() - stopAt, 1100u);
+      EXPECT_LE(clock.nowMs() - clock.stopAt, 1100u);
     }
   }
 }
-
 }  // namespace
 }  // namespace sk720

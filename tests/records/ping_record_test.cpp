@@ -4,7 +4,6 @@
 #include <atomic>
 #include <climits>
 #include <cmath>
-#include <deque>
 #include <string>
 #include <tuple>
 

@@ -1,9 +1,10 @@
-// The playback loop over real record files, driven by a manual clock and a counting pacer, and
-// the controller that runs it on its own thread.
+// The playback loop over real record files, driven by a test clock and a counting pacer, and the
+// controller that runs it on its own thread.
 #include <gtest/gtest.h>
 
 #include <filesystem>
 #include <functional>
+#include <utility>
 
 #include "record_builder.h"
 #include "records/playback.h"
@@ -12,28 +13,47 @@
 namespace sk720 {
 namespace {
 
-namespace fs = std::filesystem;
-using testing::buildRecord;
 using V = std::vector<int64_t>;
 
 constexpr size_t kRecordBytes = 44 + 100 + 8;
 
-// Counts the waits asked for, moves the clock by them, and lets a test act at the n-th wait.
-// At a wait the record just read is not applied yet, so lastDeviceId is the previous one.
-struct CountingPacer : PlaybackPacer {
-  ManualClock& clock;
+// A clock the playback thread and the test may share; a test may act at each of its sleeps (the
+// paused loop sleeps through it).
+struct TestClock : Clock {
+  std::atomic<uint32_t> now{1000};
+  std::atomic<int32_t> sleeps{0};
+  std::function<void()> onSleep;
+  uint32_t nowMs() override { return now.load(); }
+  void sleepMs(uint32_t ms) override {
+    now.fetch_add(ms);
+    sleeps.fetch_add(1);
+    if (onSleep) onSleep();
+  }
+};
+
+// Counts the waits asked for, moves the clock by them, lets a test act at the n-th wait, and notes
+// what the windows are told. At a wait the record just read is not applied yet, so lastDeviceId is
+// the previous one.
+struct Counting : PlaybackPacer, PlaybackObserver {
+  TestClock& clock;
   ScanInputs& shared;
   std::vector<int64_t> waits;
-  std::vector<uint32_t> previousIds, times;
+  std::vector<uint32_t> previousIds, times, started, startTimes;
+  std::vector<PlaybackReport> reports;
   std::function<void(size_t)> onWait;
-  CountingPacer(ManualClock& c, ScanInputs& s) : clock(c), shared(s) {}
+  Counting(TestClock& c, ScanInputs& s) : clock(c), shared(s) {}
   void wait(int64_t hundredNs) override {
     waits.push_back(hundredNs);
     previousIds.push_back(shared.lastDeviceId.load());
-    clock.advance(uint32_t(hundredNs / 10000));
+    clock.now.fetch_add(uint32_t(hundredNs / 10000));
     times.push_back(clock.nowMs());
     if (onWait) onWait(waits.size());
   }
+  void fileStarted(uint32_t index) override {
+    started.push_back(index);
+    startTimes.push_back(clock.nowMs());
+  }
+  void positionReport(const PlaybackReport& r) override { reports.push_back(r); }
   std::vector<uint32_t> played() const {  // device ids in the order they were played
     if (waits.empty()) return {};
     std::vector<uint32_t> ids(previousIds.begin() + 1, previousIds.end());
@@ -42,58 +62,19 @@ struct CountingPacer : PlaybackPacer {
   }
 };
 
-struct RecordingObserver : PlaybackObserver {
-  ManualClock& clock;
-  std::vector<uint32_t> started, startTimes;
-  std::vector<PlaybackReport> reports;
-  explicit RecordingObserver(ManualClock& c) : clock(c) {}
-  void fileStarted(uint32_t index) override {
-    started.push_back(index);
-    startTimes.push_back(clock.nowMs());
-  }
-  void positionReport(const PlaybackReport& r) override { reports.push_back(r); }
-};
-
-// The paused loop sleeps through the clock: a test may act at each of its sleeps.
-struct SleepHookClock : ManualClock {
-  std::function<void()> onSleep;
-  SleepHookClock() : ManualClock(1000) {}
-  void sleepMs(uint32_t ms) override {
-    ManualClock::sleepMs(ms);
-    if (onSleep) onSleep();
-  }
-};
-
-// Used by the playback thread and the test thread at once.
-struct SharedClock : Clock {
-  std::atomic<uint32_t> now{0};
-  std::atomic<int32_t> sleeps{0};
-  uint32_t nowMs() override { return now.load(); }
-  void sleepMs(uint32_t ms) override {
-    now.fetch_add(ms);
-    sleeps.fetch_add(1);
-    std::this_thread::sleep_for(std::chrono::milliseconds(1));
-  }
-};
-struct NoWaitPacer : PlaybackPacer {
-  std::atomic<int32_t> waits{0};
-  void wait(int64_t) override { waits.fetch_add(1); }
-};
-
 struct PlaybackTest : testing::ScratchTest {
   LineStore store;
   ScanInputs shared;
   GpsFix gps;
   StatusText status;
-  SleepHookClock clock;
-  CountingPacer pacer{clock, shared};
-  RecordingObserver observer{clock};
+  TestClock clock;
+  Counting pacer{clock, shared};
   PlaybackContext ctx{store, shared, gps, status, clock, pacer};
   std::vector<std::unique_ptr<RecordFileSource>> files;
   PlaybackJob job;
 
   PlaybackTest() {
-    ctx.observer = &observer;
+    ctx.observer = &pacer;
     ctx.playbackContinuously.store(0);
   }
   // A file of records whose device ids are the given numbers; the one numbered `cut` claims a
@@ -104,7 +85,7 @@ struct PlaybackTest : testing::ScratchTest {
     for (uint32_t id : ids) {
       testing::RecordSpec r{.angle = id * 90, .commandId = commandId, .deviceId = id};
       r.samples.assign(100, 5), r.lengthOverride = id == cut ? length : -1;
-      testing::append(bytes, buildRecord(r));
+      testing::append(bytes, testing::buildRecord(r));
     }
     return ScratchTest::write(name, bytes);
   }
@@ -121,14 +102,14 @@ TEST_F(PlaybackTest, TwoFilesPlayInOrderWithTheRecordsACutRecordSwallowed) {
   open(second);
   EXPECT_EQ(runPlayback(job, ctx), PlaybackEnd::LastFileDone);
   EXPECT_EQ(pacer.played(), (std::vector<uint32_t>{1, 2, 4, 5, 11, 12}));
-  EXPECT_EQ(observer.started, (std::vector<uint32_t>{0, 1}));
+  EXPECT_EQ(pacer.started, (std::vector<uint32_t>{0, 1}));
   // The next file starts only after the reader's one-second wait at the end of the first.
-  EXPECT_GT(observer.startTimes[1] - pacer.times[3], 1000u);
+  EXPECT_GT(pacer.startTimes[1] - pacer.times[3], 1000u);
   EXPECT_EQ(status.get(), second);
   EXPECT_EQ(shared.currentRangeMm.load(), RangeFromRecordLength(uint32_t(kRecordBytes)));
-  ASSERT_FALSE(observer.reports.empty());
-  EXPECT_EQ(observer.reports.back().file, 1u);
-  for (const PlaybackReport& r : observer.reports) {
+  ASSERT_FALSE(pacer.reports.empty());
+  EXPECT_EQ(pacer.reports.back().file, 1u);
+  for (const PlaybackReport& r : pacer.reports) {
     // Whole records within the file; the command word always the first file's.
     EXPECT_TRUE(r.position <= r.fileSize && r.position % kRecordBytes == 0) << r.position;
     EXPECT_EQ(V({int64_t(r.fileSize), r.recordLength, r.datasize, r.commandid, r.linesPerTurn}),
@@ -143,7 +124,7 @@ TEST_F(PlaybackTest, ContinuousPlaybackRestartsAndDamageEndsIt) {
   pacer.onWait = [this](size_t n) { ctx.stopRequest.store(n == 6); };
   EXPECT_EQ(runPlayback(job, ctx), PlaybackEnd::Stopped);
   EXPECT_EQ(pacer.played(), (std::vector<uint32_t>{1, 2, 1, 2, 1, 2}));
-  EXPECT_EQ(observer.started, (std::vector<uint32_t>{0, 0, 0}));
+  EXPECT_EQ(pacer.started, (std::vector<uint32_t>{0, 0, 0}));
 
   ctx.stopRequest.store(false);
   job.files = {nullptr};
@@ -180,7 +161,7 @@ TEST_F(PlaybackTest, SeekPauseAndSpeedAreTakenAtTheNextRecord) {
   EXPECT_EQ(pacer.played(), (std::vector<uint32_t>{1, 4, 5, 1, 2, 3, 4, 5}));
 
   // Paused: nothing is read while the loop sleeps; it resumes with the next record.
-  pacer.waits.clear(), pacer.previousIds.clear(), pacer.times.clear();
+  pacer.waits.clear(), pacer.previousIds.clear();
   uint64_t positionAtPause = 0;
   int pausedSleeps = 0;
   clock.onSleep = [&] {
@@ -211,27 +192,24 @@ TEST_F(PlaybackTest, TheControllerEndsTheThreadAndClosesTheFiles) {
   for (const auto& [name, cut, paused, end] : cases) {
     SCOPED_TRACE(name);
     const std::string path = write(name, {1, 2, 3}, 0x20180284, cut, 30000);
-    SharedClock sharedClock;
-    NoWaitPacer noWait;
-    PlaybackContext tctx{store, shared, gps, status, sharedClock, noWait};
+    TestClock threadClock;
+    Counting threadPacer{threadClock, shared};
+    PlaybackContext tctx{store, shared, gps, status, threadClock, threadPacer};
     tctx.playbackContinuously.store(0);
     tctx.playbackPaused.store(paused ? 1 : 0);
     PlaybackController controller(tctx);
-    std::vector<std::unique_ptr<RecordFileSource>> list;
-    list.push_back(std::make_unique<RecordFileSource>(false));
-    ASSERT_TRUE(list.back()->open(path));
+    open(path);
     status.set("left from before");
-    controller.start(std::move(list));
-    while (paused ? sharedClock.sleeps.load() < 5 : !controller.threadEnded())
+    controller.start(std::exchange(files, {}));
+    while (paused ? threadClock.sleeps.load() < 5 : !controller.threadEnded())
       std::this_thread::yield();
     controller.stopPlayback();
     EXPECT_TRUE(controller.threadEnded() && controller.endReason() == end);
     EXPECT_EQ(status.get(), paused ? path : "");
-    EXPECT_EQ(noWait.waits.load(), end == PlaybackEnd::LastFileDone ? 3 : 0);
+    EXPECT_EQ(threadPacer.waits.size(), end == PlaybackEnd::LastFileDone ? 3u : 0u);
     std::error_code ec;
-    EXPECT_TRUE(fs::remove(path, ec)) << ec.message();
+    EXPECT_TRUE(std::filesystem::remove(path, ec)) << ec.message();
   }
 }
-
 }  // namespace
 }  // namespace sk720
