@@ -53,6 +53,9 @@ TEST(Heading, FixNearZeroThenGyroOnlyUntilTheWordChanges) {
     if (s[6] >= 0) EXPECT_EQ(in.compassValid.load(), s[6]);
     if (s[7] >= 0) EXPECT_FLOAT_EQ(in.headingRadians.load(), radiansOf(s[7]));
   }
+  updateHeading(fix, DataHeader{.headersize = 28, .angle = 9000}, 3,
+                in);  // a short header: no heading
+  EXPECT_EQ(in.headingRadians.load(), 0.0f);
 }
 
 // A played record's position is shown as a fix only when both coordinates are there.

@@ -60,17 +60,6 @@ class LiveLink : public testing::ScratchTest {
     head = std::make_unique<sim::HeadSimulator>(headLink.device(), systemClock(), options);
     threads.emplace_back([this] { head->run(stop); });
   }
-  void startReceiver() {
-    threads.emplace_back([this] {
-      sim::GpsReceiverSim receiver(sim::GpsSimPlan{.rateHz = 10});
-      while (!stop.load()) {
-        const std::string epoch = receiver.nextEpoch();
-        gpsLink.device().write(reinterpret_cast<const uint8_t*>(epoch.data()),
-                               int32_t(epoch.size()));
-        std::this_thread::sleep_for(100ms);
-      }
-    });
-  }
   void stopSimulators() {
     stop = true;
     for (std::thread& t : threads) t.join();
@@ -99,7 +88,11 @@ class LiveLink : public testing::ScratchTest {
 
 TEST_F(LiveLink, ConnectRecordReapplyStopAndDisconnect) {
   startHead();
-  startReceiver();
+  sim::GpsReceiverSim receiver(sim::GpsSimPlan{.rateHz = 10});  // a second of its output waits
+  for (int i = 0; i < 10; ++i) {
+    const std::string epoch = receiver.nextEpoch();
+    gpsLink.device().write(reinterpret_cast<const uint8_t*>(epoch.data()), int32_t(epoch.size()));
+  }
   acq.state.recordingActive = 1;
   job.gpsPortNumber = 4;
   ASSERT_EQ(ConnectThread(acq, job, ports), StartResult::Started);

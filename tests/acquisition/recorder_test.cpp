@@ -20,8 +20,10 @@ namespace {
 using testing::buildRecord;
 using testing::RecordSpec;
 
+// A file opened in memory, with the record event set.
 class RecorderTest : public testing::ScratchTest {
  protected:
+  void SetUp() override { ASSERT_TRUE(open()); }
   static RecordSpec spec(uint32_t headerSize, uint32_t angle, size_t sampleCount) {
     RecordSpec s{.headerSize = headerSize, .angle = angle, .gyro = -120, .compass = 345};
     s.lat = 9.0f, s.lon = 8.0f;
@@ -39,7 +41,7 @@ class RecorderTest : public testing::ScratchTest {
   testing::MemoryStorage storage;
   RecordFile file;
   StatusText status;
-  std::atomic<bool> recordEvent{false};
+  std::atomic<bool> recordEvent{true};
   GpsFix gps;
   ScanInputs inputs;
   RecorderShared shared{recordEvent, gps, inputs, status};
@@ -48,7 +50,6 @@ class RecorderTest : public testing::ScratchTest {
 // Only while the event is set, and every record with the 44-byte header: a 28-byte one gains zero
 // gyro and compass, a 36-byte one keeps them; the position is always the receiver's.
 TEST_F(RecorderTest, RecordsOnlyWhileTheEventIsSetWithHeadersWidened) {
-  ASSERT_TRUE(open());
   EXPECT_NE(file.path.find("rez720_20240102_030405.bin"), std::string::npos);
   EXPECT_EQ(status.get(), file.path + " : Recording paused");
   gps.lat = 0.5f, gps.lon = -1.25f;
@@ -79,8 +80,6 @@ TEST_F(RecorderTest, RecordsOnlyWhileTheEventIsSetWithHeadersWidened) {
 }
 
 TEST_F(RecorderTest, EveryRecordTheReaderTakesReadsBackFromTheFile) {
-  ASSERT_TRUE(open());
-  recordEvent = true;
   ManualClock clock;
   std::vector<uint8_t> buffer(kRecordBufferSize);
   // The longest record of each header form passes the reader on the link, one
@@ -102,8 +101,6 @@ TEST_F(RecorderTest, EveryRecordTheReaderTakesReadsBackFromTheFile) {
 }
 
 TEST_F(RecorderTest, WritesThatCannotStartAndRecordsTooShortForTheirHeader) {
-  ASSERT_TRUE(open());
-  recordEvent = true;
   // The header's write fails: the body must not follow it into the file.
   storage.failAppendNumber = 0;
   EXPECT_FALSE(recordPing(file, record(44, 5, 20).data(), shared));
@@ -131,8 +128,6 @@ TEST_F(RecorderTest, PendingWritesOnASlowMediumStayBounded) {
   // many records as the bound holds; full, then keeping pace (each record finds just its own
   // room); catching up at twice the link's pace; stalled for long; moving again at twice the pace.
   const uint32_t phases[][3] = {{kHeld, 0, 0}, {50, 1, 0}, {200, 2, 0}, {2000, 0, 1}, {400, 2, 0}};
-  ASSERT_TRUE(open());
-  recordEvent = true;
   uint32_t angle = 0;
   std::vector<uint32_t> kept;
   for (const auto& [records, pace, expectSkips] : phases) {
@@ -162,15 +157,11 @@ TEST_F(RecorderTest, PendingWritesOnASlowMediumStayBounded) {
 // Cyrillic or Hangul may be as long as one in Latin letters; the status text is cut to its 255
 // units without splitting a character.
 TEST_F(RecorderTest, PathLimitAndStatusTextCountUtf16Units) {
-  const auto repeat = [](const std::string& character, size_t n) {
-    std::string s;
-    while (n--) s += character;
-    return s;
-  };
   const std::string wave = "\xF0\x9F\x8C\x8A";  // beyond the basic plane: two units
   const std::string stamp = "20240102_030405";
   const size_t room = kMaxRecordPathChars - std::string("/rez720_20240102_030405.bin").size();
-  EXPECT_TRUE(openRecordFile(storage, repeat("\u0436", room), stamp, file, status));
+  EXPECT_TRUE(
+      openRecordFile(storage, utf16ToUtf8(std::u16string(room, u'\u0436')), stamp, file, status));
   const std::u16string shown = utf8ToUtf16(status.get());
   EXPECT_EQ(shown.size(), StatusText::kMaxChars);
   EXPECT_EQ(utf16ToUtf8(shown), status.get());  // no character cut in two
@@ -183,20 +174,21 @@ TEST_F(RecorderTest, PathLimitAndStatusTextCountUtf16Units) {
             "\uFFFDa\uFFFD");                            // lone halves
   EXPECT_EQ(utf16Length("\u0080\u0800\U00010000"), 4u);  // the shortest of each length
   EXPECT_EQ(utf16Prefix("a\U00010000", 2), "a");
-  EXPECT_TRUE(openRecordFile(storage, repeat("\uD55C", room - 2) + wave, stamp, file, status));
-  EXPECT_FALSE(openRecordFile(storage, repeat("\uD55C", room - 1) + wave, stamp, file, status));
-  EXPECT_FALSE(openRecordFile(storage, repeat("f", room + 1), stamp, file, status));
+  EXPECT_TRUE(openRecordFile(storage, utf16ToUtf8(std::u16string(room - 2, u'\uD55C')) + wave,
+                             stamp, file, status));
+  EXPECT_FALSE(openRecordFile(storage, utf16ToUtf8(std::u16string(room - 1, u'\uD55C')) + wave,
+                              stamp, file, status));
+  EXPECT_FALSE(openRecordFile(storage, std::string(room + 1, 'f'), stamp, file, status));
 
   // A character that would straddle the limit is left out whole.
-  status.set(repeat("a", StatusText::kMaxChars - 1) + wave);
-  EXPECT_EQ(status.get(), repeat("a", StatusText::kMaxChars - 1));
+  status.set(std::string(StatusText::kMaxChars - 1, 'a') + wave);
+  EXPECT_EQ(status.get(), std::string(StatusText::kMaxChars - 1, 'a'));
 }
 
 // The folder is made; a second file of the same name is truncated, not appended to.
 TEST_F(RecorderTest, FilesOnDiskAndASecondStartInTheSameSecond) {
   const std::string folder = (dir / "new-folder").string();
   RecordStorage& disk = streamRecordStorage();
-  recordEvent = true;
   for (int records : {2, 1}) {
     ASSERT_TRUE(openRecordFile(disk, folder, "20240102_030405", file, status));
     for (int i = 0; i < records; ++i)

@@ -192,21 +192,19 @@ TEST_F(PlaybackTest, TheControllerEndsTheThreadAndClosesTheFiles) {
   for (const auto& [name, cut, paused, end] : cases) {
     SCOPED_TRACE(name);
     const std::string path = write(name, {1, 2, 3}, 0x20180284, cut, 30000);
-    TestClock threadClock;
-    Counting threadPacer{threadClock, shared};
-    PlaybackContext tctx{store, shared, gps, status, threadClock, threadPacer};
-    tctx.playbackContinuously.store(0);
-    tctx.playbackPaused.store(paused ? 1 : 0);
-    PlaybackController controller(tctx);
+    ctx.playbackPaused.store(paused ? 1 : 0);
+    pacer.waits.clear();
+    const int32_t sleeps = clock.sleeps.load();
+    PlaybackController controller(ctx);
     open(path);
     status.set("left from before");
     controller.start(std::exchange(files, {}));
-    while (paused ? threadClock.sleeps.load() < 5 : !controller.threadEnded())
+    while (paused ? clock.sleeps.load() < sleeps + 5 : !controller.threadEnded())
       std::this_thread::yield();
     controller.stopPlayback();
     EXPECT_TRUE(controller.threadEnded() && controller.endReason() == end);
     EXPECT_EQ(status.get(), paused ? path : "");
-    EXPECT_EQ(threadPacer.waits.size(), end == PlaybackEnd::LastFileDone ? 3u : 0u);
+    EXPECT_EQ(pacer.waits.size(), end == PlaybackEnd::LastFileDone ? 3u : 0u);
     std::error_code ec;
     EXPECT_TRUE(std::filesystem::remove(path, ec)) << ec.message();
   }
