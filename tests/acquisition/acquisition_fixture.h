@@ -41,17 +41,15 @@ class LoopbackFactory : public PortFactory {
  public:
   LoopbackFactory(SerialPort* head, SerialPort* gps) : head_(head), gps_(gps) {}
   std::unique_ptr<SerialPort> openHeadPort(uint32_t, std::string& reason) override {
-    ++headOpens;
     reason = "port busy";  // read only when no port comes back
     return head_ ? std::make_unique<ForwardingPort>(*head_, &attentions) : nullptr;
   }
   std::unique_ptr<SerialPort> openGpsPort(uint32_t, int32_t baud, std::string& reason) override {
-    ++gpsOpens;
     gpsBaud = baud;
     reason = "gps busy";
     return gps_ ? std::make_unique<ForwardingPort>(*gps_) : nullptr;
   }
-  int32_t headOpens = 0, gpsOpens = 0, gpsBaud = 0;
+  int32_t gpsBaud = 0;
   std::atomic<int32_t> attentions{0};
 
  private:
@@ -73,6 +71,12 @@ class NoteObserver : public AcquisitionObserver {
   void resetView() override { note("reset view"); }
   void stopPlayback() override { note("stop playback"); }
   void disconnected() override { note("disconnected"); }
+  void connected() override {
+    if (cancelBeforeLoading) cancel = true;
+  }
+
+  std::atomic<bool> cancel{false};   // the connect dialog's Cancel
+  bool cancelBeforeLoading = false;  // cancels from inside the sequence, as the loading begins
 
   std::vector<std::string> take() {
     std::lock_guard<std::mutex> g(lock_);
@@ -110,11 +114,6 @@ class MemoryStorage : public RecordStorage {
     return std::make_unique<Sink>(*this, path);
   }
   bool remove(const std::string& path) override { return files.erase(path) == 1; }
-  uint64_t pendingBytes() const {
-    uint64_t n = 0;
-    for (const auto& p : pending) n += p.size();
-    return n;
-  }
 
  private:
   class Sink : public RecordSink {
@@ -123,12 +122,16 @@ class MemoryStorage : public RecordStorage {
     bool append(const uint8_t* data, uint32_t size) override {
       if (s_.appends++ == s_.failAppendNumber) return false;
       s_.pending.emplace_back(data, data + size);
-      s_.peakPending = std::max(s_.peakPending, s_.pendingBytes());
+      s_.peakPending = std::max(s_.peakPending, pendingBytes());
       if (!s_.landPerCall) land(UINT64_MAX);
       return true;
     }
     void completeFinished() override { land(s_.landPerCall.value_or(UINT64_MAX)); }
-    uint64_t pendingBytes() const override { return s_.pendingBytes(); }
+    uint64_t pendingBytes() const override {
+      uint64_t n = 0;
+      for (const auto& p : s_.pending) n += p.size();
+      return n;
+    }
     int64_t finish() override {
       land(UINT64_MAX);
       return int64_t(s_.files[path_].size());
