@@ -18,14 +18,13 @@ namespace sk720 {
 namespace {
 
 using testing::buildRecord;
-using testing::RecordSpec;
 
 // A file opened in memory, with the record event set.
 class RecorderTest : public testing::ScratchTest {
  protected:
   void SetUp() override { ASSERT_TRUE(open()); }
-  static RecordSpec spec(uint32_t headerSize, uint32_t angle, size_t sampleCount) {
-    RecordSpec s{.headerSize = headerSize, .angle = angle, .gyro = -120, .compass = 345};
+  static testing::RecordSpec spec(uint32_t headerSize, uint32_t angle, size_t sampleCount) {
+    testing::RecordSpec s{.headerSize = headerSize, .angle = angle, .gyro = -120, .compass = 345};
     s.lat = 9.0f, s.lon = 8.0f;
     for (size_t i = 0; i < sampleCount; ++i) s.samples.push_back(uint8_t(i * 7 + angle));
     return s;
@@ -60,7 +59,7 @@ TEST_F(RecorderTest, RecordsOnlyWhileTheEventIsSetWithHeadersWidened) {
     inputs.compassValid = 1;
     ASSERT_TRUE(recordPing(file, record(form, i, 50 + i % 7).data(), shared));
     EXPECT_EQ(inputs.compassFieldsPresent.load() * 10 + inputs.compassValid, form == 28 ? 0 : 11);
-    RecordSpec wide = spec(44, i, 50 + i % 7);
+    testing::RecordSpec wide = spec(44, i, 50 + i % 7);
     if (form == 28) wide.gyro = wide.compass = 0;
     wide.lat = 0.5f, wide.lon = -1.25f;
     if (recordEvent) testing::append(expected, buildRecord(wide));
