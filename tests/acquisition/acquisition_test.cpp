@@ -266,7 +266,8 @@ class LiveLink : public testing::ScratchTest, protected Shared {
 
 TEST_F(LiveLink, ConnectRecordReapplyStopAndDisconnect) {
   startHead();
-  sim::GpsReceiverSim receiver(sim::GpsSimPlan{.rateHz = 10});  // a second of its output waits
+  // A second of the receiver's output is waiting on its line when the port opens.
+  sim::GpsReceiverSim receiver(sim::GpsSimPlan{.rateHz = 10});
   for (int i = 0; i < 10; ++i) {
     const std::string epoch = receiver.nextEpoch();
     gpsLink.device().write(reinterpret_cast<const uint8_t*>(epoch.data()), int32_t(epoch.size()));

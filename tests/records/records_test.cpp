@@ -254,7 +254,7 @@ struct PlaybackTest : testing::ScratchTest {
     for (uint32_t id : ids) {
       testing::RecordSpec r{.angle = id * 90, .commandId = commandId, .deviceId = id};
       r.samples.assign(100, 5), r.lengthOverride = id == cut ? length : -1;
-      testing::append(bytes, testing::buildRecord(r));
+      testing::append(bytes, buildRecord(r));
     }
     return ScratchTest::write(name, bytes);
   }
