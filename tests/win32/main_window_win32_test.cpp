@@ -1,15 +1,13 @@
 // The real main window in-process (menus cannot be read from another process under Wine): per
-// interface language its menu bar's ticks and texts (the buttons' are seen end to end) and every
-// dialog template; the Autoscreenshot and Hide Toolbar commands as a user meets them. Its live
-// state without a head: what the view settings hand to the working loop, the Hold button against
-// the hold in force, a file under review against Apply and a live start, and the notices in every
-// interface language.
+// interface language its menu bar's ticks and texts (the buttons' are seen end to end), every
+// dialog template and the notices' texts; the Autoscreenshot and Hide Toolbar commands as a user
+// meets them. Its live state without a head: what the view settings hand to the working loop, the
+// Hold button against the hold in force, a file under review against Apply and a live start.
 #include <windows.h>
 
 #include <commctrl.h>
 #include <gtest/gtest.h>
 
-#include <functional>
 #include <string>
 #include <vector>
 
@@ -33,23 +31,24 @@ bool ticked(HMENU menu, UINT id) {
   return (GetMenuState(menu, id, MF_BYCOMMAND) & MF_CHECKED) != 0;
 }
 
-std::wstring topMenuText(HMENU menu, int position) {
-  wchar_t text[64] = {};
-  GetMenuStringW(menu, UINT(position), text, 64, MF_BYPOSITION);
-  return text;
-}
-
-INT_PTR CALLBACK quietDialog(HWND, UINT message, WPARAM, LPARAM) {
-  return message == WM_INITDIALOG;
+RECT clientOf(HWND w) {
+  RECT r{};
+  GetClientRect(w, &r);
+  return r;
 }
 
 void drain() {
-  MSG msg;
-  while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-    if (msg.message == WM_QUIT) continue;
-    TranslateMessage(&msg);
-    DispatchMessageW(&msg);
-  }
+  for (MSG msg; PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE);) DispatchMessageW(&msg);
+}
+
+std::wstring textOf(HWND w) {
+  wchar_t text[128] = {};
+  GetWindowTextW(w, text, 128);
+  return text;
+}
+
+void click(HWND main, HWND button) {
+  SendMessageW(main, WM_COMMAND, MAKEWPARAM(0, BN_CLICKED), LPARAM(button));
 }
 
 // The program's main window as a start in the stored language makes it; destroyed at the end.
@@ -74,31 +73,76 @@ struct ProgramWindow {
   HWND main = nullptr;
 };
 
-TEST(MainWindow, MenuTicksTextsAndDialogsFollowTheStoredLanguage) {
+// Every text the program adds to the template's, as the notice shows it.
+std::vector<std::wstring> addedNotices() {
+  std::vector<std::wstring> out;
+  for (UINT id : {IDS_NO_HEAD_PORT, IDS_STILL_ENDING_CONNECTION, IDS_HEAD_REFUSED_PARAMETERS,
+                  IDS_TOO_MANY_FILES})
+    out.push_back(loadUiString(id));
+  out.push_back(formatText(loadUiString(IDS_FILE_DIALOG_FAILED), L"12290"));
+  for (UINT reason : {IDS_SHOT_NO_ENCODER, IDS_SHOT_PATH_TOO_LONG, IDS_SHOT_FOLDER_NOT_WRITABLE})
+    out.push_back(formatText(loadUiString(IDS_SCREENSHOT_NOT_SAVED), loadUiString(reason)));
+  return out;
+}
+
+TEST(MainWindow, MenuDialogsAndNoticesFollowTheStoredLanguage) {
   INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_BAR_CLASSES | ICC_STANDARD_CLASSES};
   InitCommonControlsEx(&controls);
+  std::vector<std::wstring> inEnglish;
   for (const auto& [code, tickedItem] : {std::pair{"0409", UINT(IDM_LANG_ENGLISH)},
                                          {"0412", UINT(IDM_LANG_KOREAN)},
                                          {"0419", UINT(IDM_LANG_RUSSIAN)}}) {
     SCOPED_TRACE(code);
     const ProgramWindow program(code);
-    const HWND main = program.main;
-    ASSERT_NE(main, nullptr);
-    HMENU menu = GetMenu(main);
+    ASSERT_NE(program.main, nullptr);
+    HMENU menu = GetMenu(program.main);
     for (UINT item : {UINT(IDM_LANG_ENGLISH), UINT(IDM_LANG_KOREAN), UINT(IDM_LANG_RUSSIAN)})
       EXPECT_EQ(ticked(menu, item), item == tickedItem) << item;
     EXPECT_TRUE(ticked(menu, IDM_AUTOSHOT_OFF));
     EXPECT_FALSE(ticked(menu, IDM_HIDE_TOOLBAR));
-    EXPECT_EQ(topMenuText(menu, 0) == L"&File", tickedItem == IDM_LANG_ENGLISH);
+    wchar_t first[64] = {};
+    GetMenuStringW(menu, 0, first, 64, MF_BYPOSITION);
+    EXPECT_EQ(first == std::wstring(L"&File"), tickedItem == IDM_LANG_ENGLISH);
     // A template the dialog manager cannot build (a bad control class, a broken block) would
     // leave its command doing nothing in that language only.
     for (int id :
          {IDD_SONARSETTINGS, IDD_SONARSETTINGS_TUNABLE, IDD_VIEWSETTINGS,
           IDD_VIEWSETTINGS_NOCOMPASS, IDD_CONNECT, IDD_WORKINGFOLDER, IDD_ABOUT, IDD_NOTICE}) {
-      HWND dialog = CreateDialogParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(id), nullptr,
-                                       quietDialog, 0);
+      HWND dialog = CreateDialogParamW(
+          GetModuleHandleW(nullptr), MAKEINTRESOURCEW(id), nullptr,
+          [](HWND, UINT message, WPARAM, LPARAM) -> INT_PTR { return message == WM_INITDIALOG; },
+          0);
       EXPECT_NE(dialog, nullptr) << id << ": " << GetLastError();
       if (dialog) DestroyWindow(dialog);
+    }
+    // The texts the program adds to the notice's.
+    const std::vector<std::wstring> texts = addedNotices();
+    if (inEnglish.empty()) inEnglish = texts;  // English comes first
+    for (size_t i = 0; i < texts.size(); ++i) {
+      SCOPED_TRACE(narrow(texts[i]));
+      EXPECT_EQ(texts[i].find(L'%'), std::wstring::npos);
+      EXPECT_TRUE(tickedItem == IDM_LANG_ENGLISH || texts[i] != inEnglish[i]) << "not translated";
+      HWND notice = createNoticeWindow(nullptr, texts[i], NoticeKind::Failure);
+      ASSERT_NE(notice, nullptr);
+      HWND line = GetDlgItem(notice, IDC_NOTICE_TEXT);
+      ASSERT_EQ(textOf(line), texts[i].substr(0, 127));
+      const RECT shown = clientOf(line);
+      HDC dc = GetDC(line);
+      HGDIOBJ old = SelectObject(dc, HGDIOBJ(SendMessageW(line, WM_GETFONT, 0, 0)));
+      RECT need{0, 0, shown.right, 0};
+      DrawTextW(dc, texts[i].c_str(), int(texts[i].size()), &need,
+                DT_CALCRECT | DT_WORDBREAK | DT_NOPREFIX | DT_CENTER);
+      SelectObject(dc, old);
+      ReleaseDC(line, dc);
+      EXPECT_LE(need.right, shown.right);
+      EXPECT_LE(need.bottom, shown.bottom);
+      EXPECT_LE(shown.bottom, clientOf(notice).bottom);
+      // A click closes a notice before its time.
+      ShowWindow(notice, SW_SHOWNA);
+      ASSERT_TRUE(IsWindowVisible(notice));
+      SendMessageW(notice, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(2, 2));
+      EXPECT_FALSE(IsWindowVisible(notice));
+      DestroyWindow(notice);
     }
   }
 }
@@ -120,72 +164,39 @@ TEST_F(LiveState, AutoscreenshotTicksOneItemAndHideToolbarGivesTheScanViewTheWid
                     IDM_AUTOSHOT_120, IDM_AUTOSHOT_180, IDM_AUTOSHOT_TURN})
     EXPECT_EQ(ticked(menu, item), item == IDM_AUTOSHOT_TURN) << item;
 
-  HWND scan = FindWindowExW(main, nullptr, L"Radar scan", nullptr);
-  HWND start = FindWindowExW(main, nullptr, L"Button", L"Start");
-  ASSERT_NE(scan, nullptr);
-  RECT client, scanRect;
-  GetClientRect(main, &client);
-  GetClientRect(scan, &scanRect);
-  EXPECT_EQ(scanRect.right, client.right - 200);
+  const LONG width = clientOf(main).right;
+  EXPECT_EQ(clientOf(app->scanWindow).right, width - 200);
   SendMessageW(main, WM_COMMAND, IDM_HIDE_TOOLBAR, 0);
   drain();
-  GetClientRect(scan, &scanRect);
-  EXPECT_EQ(scanRect.right, client.right);
+  EXPECT_EQ(clientOf(app->scanWindow).right, width);
   EXPECT_TRUE(ticked(menu, IDM_HIDE_TOOLBAR));
-  EXPECT_FALSE(IsWindowVisible(start));
+  EXPECT_FALSE(IsWindowVisible(app->startButton));
   ViewSettings stored;
-  auto settings = makeDefaultSettingsBackend();
-  ASSERT_EQ(LoadRecords(*settings, nullptr, &stored), kSettingsOk);
+  ASSERT_EQ(LoadRecords(*app->settings, nullptr, &stored), kSettingsOk);
   EXPECT_EQ(stored.toolbarVisible, 0);
   SendMessageW(main, WM_COMMAND, IDM_HIDE_TOOLBAR, 0);
-  EXPECT_TRUE(IsWindowVisible(start));
+  EXPECT_TRUE(IsWindowVisible(app->startButton));
 }
 
-std::wstring textOf(HWND w) {
-  wchar_t text[128] = {};
-  GetWindowTextW(w, text, 128);
-  return text;
-}
-
-void click(HWND main, HWND button) {
-  SendMessageW(main, WM_COMMAND, MAKEWPARAM(0, BN_CLICKED), LPARAM(button));
-}
-
-// Acts on the next dialog the thread shows, from inside that dialog's own modal loop.
-std::function<void(HWND)> gDialogAction;
-
-BOOL CALLBACK findShownDialog(HWND w, LPARAM found) {
-  wchar_t cls[16] = {};
-  GetClassNameW(w, cls, 16);
-  if (lstrcmpW(cls, L"#32770") != 0 || !IsWindowVisible(w)) return TRUE;
-  *reinterpret_cast<HWND*>(found) = w;
-  return FALSE;
-}
-
-void CALLBACK dialogTimer(HWND, UINT, UINT_PTR id, DWORD) {
+// Picks gain 6 and dead zone 5 in the view settings dialog once it shows, from inside that
+// dialog's own modal loop.
+void CALLBACK setViewDialog(HWND, UINT, UINT_PTR timer, DWORD) {
   HWND dialog = nullptr;
-  EnumThreadWindows(GetCurrentThreadId(), findShownDialog, LPARAM(&dialog));
+  for (HWND w = nullptr; (w = FindWindowExW(nullptr, w, L"#32770", nullptr));)
+    if (IsWindowVisible(w)) dialog = w;
   if (!dialog) return;
-  KillTimer(nullptr, id);
-  const std::function<void(HWND)> act = std::move(gDialogAction);
-  act(dialog);
+  KillTimer(nullptr, timer);
+  SendDlgItemMessageW(dialog, IDC_VIEW_GAIN, CB_SETCURSEL, 6, 0);
+  SendDlgItemMessageW(dialog, IDC_VIEW_DEAD_ZONE, CB_SETCURSEL, 5, 0);
+  SendMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDC_VIEW_SET, BN_CLICKED), 0);
 }
 
-void onNextDialog(std::function<void(HWND)> act) {
-  gDialogAction = std::move(act);
-  SetTimer(nullptr, 0, 50, dialogTimer);
-}
-
-TEST_F(LiveState, ViewSettingsReachTheWorkingLoopAndTheHoldStaysTheButtons) {
+TEST_F(LiveState, ViewSettingsKeepTheHoldAndApplyWithoutAHeadKeepsTheReview) {
   AppData& a = *app;
   click(main, a.holdButton);
   ASSERT_EQ(a.live.acq->state.hold.load(), 1);
 
-  onNextDialog([](HWND dialog) {
-    SendDlgItemMessageW(dialog, IDC_VIEW_GAIN, CB_SETCURSEL, 6, 0);
-    SendDlgItemMessageW(dialog, IDC_VIEW_DEAD_ZONE, CB_SETCURSEL, 5, 0);
-    SendMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDC_VIEW_SET, BN_CLICKED), 0);
-  });
+  SetTimer(nullptr, 0, 50, setViewDialog);
   SendMessageW(main, WM_COMMAND, IDM_VIEW_SETTINGS, 0);  // returns once the dialog has closed
 
   // The next ping is expanded with the new values, and the hold is still the one in force.
@@ -198,17 +209,8 @@ TEST_F(LiveState, ViewSettingsReachTheWorkingLoopAndTheHoldStaysTheButtons) {
   click(main, a.holdButton);
   EXPECT_EQ(a.live.acq->state.hold.load(), 0);
   EXPECT_EQ(textOf(a.holdButton), L"Hold");
-}
 
-int heightOf(HWND w) {
-  RECT r;
-  GetClientRect(w, &r);
-  return r.bottom;
-}
-
-TEST_F(LiveState, ApplyWithoutAHeadKeepsTheReviewAndALiveStartTakesTheSliderAlong) {
-  AppData& a = *app;
-  const int fullHeight = heightOf(a.scanWindow);
+  const LONG fullHeight = clientOf(a.scanWindow).bottom;
   std::vector<uint8_t> bytes;
   for (uint32_t i = 0; i < 400; ++i)
     testing::append(
@@ -217,8 +219,7 @@ TEST_F(LiveState, ApplyWithoutAHeadKeepsTheReviewAndALiveStartTakesTheSliderAlon
   openPlaybackPaths(main, {(dir / "review.bin").wstring()});
   ASSERT_TRUE(a.playbackOpen);
   ASSERT_TRUE(IsWindowVisible(a.sliderBar));
-  const int reviewHeight = heightOf(a.scanWindow);
-  EXPECT_LT(reviewHeight, fullHeight);
+  EXPECT_LT(clientOf(a.scanWindow).bottom, fullHeight);
 
   // Preparing the next dive's settings does not end the review.
   click(main, a.applyButton);
@@ -229,61 +230,7 @@ TEST_F(LiveState, ApplyWithoutAHeadKeepsTheReviewAndALiveStartTakesTheSliderAlon
   SendMessageW(main, kMsgStopPlayback, 0, 0);
   EXPECT_FALSE(a.playbackOpen);
   EXPECT_FALSE(IsWindowVisible(a.sliderBar));
-  EXPECT_EQ(heightOf(a.scanWindow), fullHeight);
-}
-
-// Every text the program adds to the template's, as the notice shows it.
-std::vector<std::wstring> addedNotices() {
-  std::vector<std::wstring> out;
-  for (UINT id : {IDS_NO_HEAD_PORT, IDS_STILL_ENDING_CONNECTION, IDS_HEAD_REFUSED_PARAMETERS,
-                  IDS_TOO_MANY_FILES}) {
-    out.push_back(loadUiString(id));
-  }
-  out.push_back(formatText(loadUiString(IDS_FILE_DIALOG_FAILED), L"12290"));
-  for (UINT reason : {IDS_SHOT_NO_ENCODER, IDS_SHOT_PATH_TOO_LONG, IDS_SHOT_FOLDER_NOT_WRITABLE})
-    out.push_back(formatText(loadUiString(IDS_SCREENSHOT_NOT_SAVED), loadUiString(reason)));
-  return out;
-}
-
-TEST(Notices, AddedNoticesExistInEveryLanguageAndFitTheirControl) {
-  const LANGID english = MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US);
-  const LANGID previous = interfaceLanguage();
-  selectInterfaceLanguage(english);
-  const std::vector<std::wstring> inEnglish = addedNotices();
-  for (LANGID lang : {english, LANGID(MAKELANGID(LANG_KOREAN, SUBLANG_KOREAN)),
-                      LANGID(MAKELANGID(LANG_RUSSIAN, SUBLANG_RUSSIAN_RUSSIA))}) {
-    selectInterfaceLanguage(lang);
-    const std::vector<std::wstring> texts = addedNotices();
-    for (size_t i = 0; i < texts.size(); ++i) {
-      SCOPED_TRACE(narrow(texts[i]));
-      EXPECT_EQ(texts[i].find(L'%'), std::wstring::npos);
-      EXPECT_TRUE(lang == english || texts[i] != inEnglish[i]) << "not translated";
-      HWND notice = createNoticeWindow(nullptr, texts[i], NoticeKind::Failure);
-      ASSERT_NE(notice, nullptr);
-      HWND line = GetDlgItem(notice, IDC_NOTICE_TEXT);
-      ASSERT_EQ(textOf(line), texts[i].substr(0, 127));
-      RECT shown, dialog;
-      GetClientRect(line, &shown);
-      GetClientRect(notice, &dialog);
-      HDC dc = GetDC(line);
-      HGDIOBJ old = SelectObject(dc, HGDIOBJ(SendMessageW(line, WM_GETFONT, 0, 0)));
-      RECT need{0, 0, shown.right, 0};
-      DrawTextW(dc, texts[i].c_str(), int(texts[i].size()), &need,
-                DT_CALCRECT | DT_WORDBREAK | DT_NOPREFIX | DT_CENTER);
-      SelectObject(dc, old);
-      ReleaseDC(line, dc);
-      EXPECT_LE(need.right, shown.right);
-      EXPECT_LE(need.bottom, shown.bottom);
-      EXPECT_LE(shown.bottom, dialog.bottom);
-      // A click closes a notice before its time.
-      ShowWindow(notice, SW_SHOWNA);
-      ASSERT_TRUE(IsWindowVisible(notice));
-      SendMessageW(notice, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(2, 2));
-      EXPECT_FALSE(IsWindowVisible(notice));
-      DestroyWindow(notice);
-    }
-  }
-  selectInterfaceLanguage(previous);
+  EXPECT_EQ(clientOf(a.scanWindow).bottom, fullHeight);
 }
 
 }  // namespace

@@ -20,42 +20,25 @@
 namespace sk720 {
 namespace {
 
-// A black 32-bit top-down DIB selected into a memory DC.
-class Surface {
- public:
-  Surface(int w, int h) : w_(w) {
-    info_.bmiHeader = {sizeof(BITMAPINFOHEADER), w, -h, 1, 32, BI_RGB};
-    dc_ = CreateCompatibleDC(nullptr);
-    bmp_ =
-        CreateDIBSection(dc_, &info_, DIB_RGB_COLORS, reinterpret_cast<void**>(&bits_), nullptr, 0);
-    old_ = SelectObject(dc_, bmp_);
+// A black 32-bit top-down DIB selected into a memory DC (which gives it back when deleted).
+struct Surface {
+  Surface(int w, int h) : w(w), info{{sizeof(BITMAPINFOHEADER), w, -h, 1, 32, BI_RGB}} {
+    bmp = CreateDIBSection(dc, &info, DIB_RGB_COLORS, reinterpret_cast<void**>(&bits), nullptr, 0);
+    SelectObject(dc, bmp);
   }
   ~Surface() {
-    SelectObject(dc_, old_);
-    DeleteObject(bmp_);
-    DeleteDC(dc_);
+    DeleteDC(dc);
+    DeleteObject(bmp);
   }
-  HDC dc() { return dc_; }
-  const BITMAPINFO* info() const { return &info_; }
-  uint32_t* bits() { return bits_; }
   uint32_t at(int x, int y) {
     GdiFlush();
-    return bits_[y * w_ + x] & 0xFFFFFF;
+    return bits[y * w + x] & 0xFFFFFF;
   }
-  int brightIn(int x0, int y0, int x1, int y1) {
-    int n = 0;
-    for (int y = y0; y < y1; ++y)
-      for (int x = x0; x < x1; ++x) n += (at(x, y) & 0xFF) > 0x80;
-    return n;
-  }
-
- private:
-  int w_;
-  BITMAPINFO info_{};
-  HDC dc_ = nullptr;
-  HBITMAP bmp_ = nullptr;
-  HGDIOBJ old_ = nullptr;
-  uint32_t* bits_ = nullptr;
+  const int w;
+  const BITMAPINFO info;
+  const HDC dc = CreateCompatibleDC(nullptr);
+  HBITMAP bmp = nullptr;
+  uint32_t* bits = nullptr;
 };
 
 class GdiPlusTest : public ::testing::Test {
@@ -75,15 +58,18 @@ TEST_F(GdiPlusTest, TheDialIsOredOntoThePicture) {
   OverlayFrame frame{.dialVisible = true};
   addHeadingDial(frame.dial, 100, 100, 0, 0);
   Surface target(300, 120);
-  for (int i = 0; i < 300 * 120; ++i) target.bits()[i] = 0x00102030;
-  painter.paintDialOr(target.dc(), frame, 200, 0);
+  for (int i = 0; i < 300 * 120; ++i) target.bits[i] = 0x00102030;
+  painter.paintDialOr(target.dc, frame, 200, 0);
   EXPECT_EQ(std::vector<uint32_t>({target.at(100, 50), target.at(202, 2), target.at(250, 110)}),
             std::vector<uint32_t>(3, 0x102030u));
   bool ring = false;  // the outer circle, 45 degrees from the top, where no tick lies
   for (int y = 12; y <= 17; ++y)
     for (int x = 281; x <= 287; ++x) ring = ring || target.at(x, y) == 0x787878u;
   EXPECT_TRUE(ring);
-  EXPECT_GT(target.brightIn(237, 41, 263, 56), 10) << "no centre text";
+  int bright = 0;
+  for (int y = 41; y < 56; ++y)
+    for (int x = 237; x < 263; ++x) bright += (target.at(x, y) & 0xFF) > 0x80;
+  EXPECT_GT(bright, 10) << "no centre text";
 }
 
 // The strip drawn again line by line ends as a whole redraw leaves it, and rows no changed line
@@ -107,20 +93,20 @@ TEST_F(GdiPlusTest, TheStripRedrawnLineByLineIsTheWholeRedraw) {
   Surface step(300, 100), whole(300, 100);
   const auto same = [&] {
     GdiFlush();
-    return std::equal(step.bits(), step.bits() + 300 * 100, whole.bits(),
+    return std::equal(step.bits, step.bits + 300 * 100, whole.bits,
                       [](uint32_t x, uint32_t y) { return ((x ^ y) & 0xFFFFFF) == 0; });
   };
-  redrawStrip(painter, step.dc(), 300, 100, OverlayList(), a, true);
+  redrawStrip(painter, step.dc, 300, 100, OverlayList(), a, true);
   // The first line and the last change: a mark in the middle rows, which neither reaches, stays.
-  step.bits()[300 * 48 + 299] = 0xFFFFFF;
-  redrawStrip(painter, step.dc(), 300, 100, a, b, false);
+  step.bits[300 * 48 + 299] = 0xFFFFFF;
+  redrawStrip(painter, step.dc, 300, 100, a, b, false);
   EXPECT_EQ(step.at(299, 48), 0xFFFFFFu);
-  step.bits()[300 * 48 + 299] = 0;
-  redrawStrip(painter, whole.dc(), 300, 100, OverlayList(), b, true);
+  step.bits[300 * 48 + 299] = 0;
+  redrawStrip(painter, whole.dc, 300, 100, OverlayList(), b, true);
   EXPECT_TRUE(same());
-  redrawStrip(painter, step.dc(), 300, 100, b, c, false);
+  redrawStrip(painter, step.dc, 300, 100, b, c, false);
   EXPECT_FALSE(same());
-  redrawStrip(painter, whole.dc(), 300, 100, OverlayList(), c, true);
+  redrawStrip(painter, whole.dc, 300, 100, OverlayList(), c, true);
   EXPECT_TRUE(same());
 }
 
@@ -140,14 +126,14 @@ TEST_F(GdiPlusTest, KeptDialsAreTheDialsPaintedAnew) {
     addHeadingDial(frame.dial, size, size, heading, 0);
     Surface painted(W, H), composed(W, H);
     for (int i = 0; i < W * H; ++i)
-      painted.bits()[i] = composed.bits()[i] = 0x00010203u * uint32_t(i % 61);
-    painter.paintDialOr(painted.dc(), frame, frame.dialX, frame.dialY);
-    kept.compose(painter, frame, composed.dc(), composed.bits(), W, H);
+      painted.bits[i] = composed.bits[i] = 0x00010203u * uint32_t(i % 61);
+    painter.paintDialOr(painted.dc, frame, frame.dialX, frame.dialY);
+    kept.compose(painter, frame, composed.dc, composed.bits, W, H);
     GdiFlush();
     int differing = 0, lit = 0;
     for (int i = 0; i < W * H; ++i) {
-      differing += painted.bits()[i] != composed.bits()[i];
-      lit += painted.bits()[i] != 0x00010203u * uint32_t(i % 61);
+      differing += painted.bits[i] != composed.bits[i];
+      lit += painted.bits[i] != 0x00010203u * uint32_t(i % 61);
     }
     EXPECT_EQ(differing, 0);
     EXPECT_GT(lit, 500);  // the dial is there at all
@@ -163,7 +149,7 @@ TEST_F(GdiPlusTest, ScreenshotPathBeyondTheSystemsLengthIsNotAttempted) {
   const std::string folder = pathToUtf8(std::filesystem::temp_directory_path() / "sk720-shot");
   Surface canvas(64, 64);
   const ScreenshotResult r = saveScreenshot(folder + "\\" + std::string(250, 'x'),
-                                            ScreenshotKind::Manual, canvas.info(), canvas.bits());
+                                            ScreenshotKind::Manual, &canvas.info, canvas.bits);
   EXPECT_FALSE(r.saved);
   EXPECT_EQ(r.failure, ScreenshotFailure::PathTooLong);
   EXPECT_EQ(GetFileAttributesA(folder.c_str()), INVALID_FILE_ATTRIBUTES);

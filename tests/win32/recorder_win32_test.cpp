@@ -14,7 +14,6 @@
 namespace sk720 {
 namespace {
 
-namespace fs = std::filesystem;
 using OverlappedRecorder = testing::ScratchTest;
 
 TEST_F(OverlappedRecorder, AppendsInOrderAndFreesEveryBlock) {
@@ -48,7 +47,7 @@ TEST_F(OverlappedRecorder, AppendsInOrderAndFreesEveryBlock) {
   RecordFile empty;
   ASSERT_TRUE(openRecordFile(storage, folder, "20240102_030406", empty, status));
   EXPECT_FALSE(closeRecordFile(storage, empty));
-  EXPECT_FALSE(fs::exists(empty.path));
+  EXPECT_FALSE(std::filesystem::exists(empty.path));
 }
 
 }  // namespace

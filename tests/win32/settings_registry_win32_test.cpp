@@ -8,6 +8,7 @@
 
 #include <filesystem>
 #include <random>
+#include <tuple>
 #include <utility>
 
 #include "base/utf16.h"
@@ -17,43 +18,24 @@ namespace {
 
 class SettingsRegistry : public ::testing::Test {
  protected:
-  void SetUp() override {
-    std::random_device rd;
-    keyPath = "Software\\SK720 Tests\\Settings" + std::to_string(rd());
-    wideKey = std::wstring(keyPath.begin(), keyPath.end());
-  }
-  void TearDown() override {
+  ~SettingsRegistry() override {
     RegDeleteTreeW(HKEY_CURRENT_USER, wideKey.c_str());
     RegDeleteKeyW(HKEY_CURRENT_USER, wideKey.c_str());
   }
-  // Type and size as the registry itself reports them; 0, 0 when absent.
-  std::pair<DWORD, DWORD> stored(const wchar_t* name) {
-    DWORD type = 0, size = 0;
-    HKEY key;
-    if (RegOpenKeyExW(HKEY_CURRENT_USER, wideKey.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS)
-      return {0, 0};
-    if (RegQueryValueExW(key, name, nullptr, &type, nullptr, &size) != ERROR_SUCCESS) type = 0;
-    RegCloseKey(key);
-    return {type, type ? size : 0};
-  }
-  bool keyExists() {
-    HKEY key;
-    if (RegOpenKeyExW(HKEY_CURRENT_USER, wideKey.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS)
-      return false;
-    RegCloseKey(key);
-    return true;
-  }
-  std::string keyPath;
-  std::wstring wideKey;
+  const std::string keyPath =
+      "Software\\SK720 Tests\\Settings" + std::to_string(std::random_device{}());
+  const std::wstring wideKey{keyPath.begin(), keyPath.end()};
 };
 
-TEST_F(SettingsRegistry, FirstStartStoresTypesAndSizes) {
+TEST_F(SettingsRegistry, FirstStartStoresTypesAndSizesAndTheNextStartReadsThem) {
   SettingsRegistryBackend b(keyPath);
   // Record reads open an existing key only: a missing key stays missing.
   SonarSettings sonar{.rangeIndex = 9};
   EXPECT_EQ(LoadRecords(b, &sonar, nullptr), ERROR_FILE_NOT_FOUND);
   EXPECT_EQ(sonar.rangeIndex, 9);
-  EXPECT_FALSE(keyExists());
+  HKEY key;
+  EXPECT_EQ(RegOpenKeyExW(HKEY_CURRENT_USER, wideKey.c_str(), 0, KEY_READ, &key),
+            ERROR_FILE_NOT_FOUND);
 
   EXPECT_EQ(initLanguage(b), "0409");
   ViewSettings view;
@@ -66,28 +48,32 @@ TEST_F(SettingsRegistry, FirstStartStoresTypesAndSizes) {
   EXPECT_TRUE(std::filesystem::is_directory(folder));
   std::filesystem::remove(folder);
 
-  using Stored = std::pair<DWORD, DWORD>;
-  EXPECT_EQ(stored(L"Language"), Stored(REG_SZ, 12));
-  EXPECT_EQ(stored(L"WorkingFolder"),
-            Stored(REG_SZ, 2 * utf8ToUtf16(pathToUtf8(folder)).size() + 4));
-  EXPECT_EQ(stored(L"SonarDialogBinV2"), Stored(REG_BINARY, 72));
-  EXPECT_EQ(stored(L"ViewDialogBinV3"), Stored(REG_BINARY, 84));
-  EXPECT_EQ(stored(L"SerialSpeed"), Stored(REG_DWORD, 4));
+  // Type and size as the registry itself reports them.
+  ASSERT_EQ(RegOpenKeyExW(HKEY_CURRENT_USER, wideKey.c_str(), 0, KEY_READ, &key), ERROR_SUCCESS);
+  const DWORD folderBytes = DWORD(2 * utf8ToUtf16(pathToUtf8(folder)).size() + 4);
+  for (const auto& [name, type, size] : {std::tuple{L"Language", REG_SZ, 12ul},
+                                         {L"WorkingFolder", REG_SZ, folderBytes},
+                                         {L"SonarDialogBinV2", REG_BINARY, 72ul},
+                                         {L"ViewDialogBinV3", REG_BINARY, 84ul},
+                                         {L"SerialSpeed", REG_DWORD, 4ul}}) {
+    DWORD storedType = 0, storedSize = 0;
+    EXPECT_EQ(RegQueryValueExW(key, name, nullptr, &storedType, nullptr, &storedSize),
+              ERROR_SUCCESS);
+    EXPECT_EQ(std::pair(storedType, storedSize), std::pair(DWORD(type), size)) << name;
+  }
+  RegCloseKey(key);
 
-  uint32_t port = 0, baud = 0;
-  EXPECT_EQ(GetHeadLink(b, port, baud), ERROR_SUCCESS);
-  EXPECT_EQ(baud, 460800u);
-}
-
-TEST_F(SettingsRegistry, LongFolderReadBackAtTheNextStart) {
-  SettingsRegistryBackend b(keyPath);
-  std::string folder = "C:\\\xD0\xB4\xD0\xB0\xD0\xBD\xD0\xBD\xD1\x8B\\";
-  while (utf8ToUtf16(folder).size() < 200) folder += 'x';
-  ASSERT_EQ(SetWorkingFolder(b, folder), ERROR_SUCCESS);
-  std::string read;
+  // A long folder name beyond the Latin letters, and the link, read back at the next start.
+  std::string longFolder = "C:\\\xD0\xB4\xD0\xB0\xD0\xBD\xD0\xBD\xD1\x8B\\";
+  while (utf8ToUtf16(longFolder).size() < 200) longFolder += 'x';
+  ASSERT_EQ(SetWorkingFolder(b, longFolder), ERROR_SUCCESS);
   SettingsRegistryBackend nextStart(keyPath);
+  std::string read;
+  uint32_t port = 0, baud = 0;
   EXPECT_EQ(GetWorkingFolder(nextStart, read), ERROR_SUCCESS);
-  EXPECT_EQ(read, folder);
+  EXPECT_EQ(read, longFolder);
+  EXPECT_EQ(GetHeadLink(nextStart, port, baud), ERROR_SUCCESS);
+  EXPECT_EQ(baud, 460800u);
 }
 
 }  // namespace

@@ -1,55 +1,207 @@
 // sk720drive: drives the real program from outside, one command per run, for the end-to-end tests.
 // Prints one line (or one line per item) and exits 0 on success, 1 when what was waited for did
-// not come before the deadline, 2 on a usage error, 3 when the target could not be reached.
+// not come before the deadline, 2 on a usage error, 3 when the target could not be reached. It
+// waits for the program's windows itself, next to the action, so that its own start-up under Wine
+// is not counted as the program's latency.
 #include <windows.h>
 
+#include <commctrl.h>
+
 #include <chrono>
+#include <cstdint>
 #include <cstdio>
 #include <cwchar>
+#include <functional>
+#include <optional>
 #include <string>
 #include <vector>
-
-#include "remote_win32.h"
-#include "windows_win32.h"
-
-using namespace sk720drive;
 
 namespace {
 
 constexpr int kOk = 0, kTimeout = 1, kUsage = 2, kFailed = 3;
+// The class name of the program's main window and of its scan view.
+constexpr wchar_t kMainClass[] = L"QUORVIA_VEZADUDOR_GUI", kScanClass[] = L"Radar scan";
 
 // The commands and their arguments; TEXT "*" matches any text. --scan aims command, key,
 // wheel, rect and snapshot at the scan view; --mark LOG prints "mark BEFORE AFTER", the head
 // log's record count read just before and just after a click's or command's post.
 const char kUsageText[] =
     "usage: sk720drive COMMAND [ARGS] [--timeout MS] [--scan] [--watch] [--mark LOG]\n"
-    "  wait-window | status PART | wait-status PART TEXT | find-child CLASS TEXT | close\n"
-    "  wait-visible CLASS TEXT | set-text CLASS TEXT NEW | click CLASS TEXT | command ID\n"
-    "  button-command CLASS TEXT | timed-click CLASS TEXT PART STATUS | key VK | combos\n"
-    "  combo-select CLASS N ITEM | rect [CLASS TEXT] | snapshot [CLASS TEXT] (a hash)\n"
-    "  wheel DELTA [TIMES INTERVAL] | wait-dialog TITLE | wait-dialog-gone TITLE\n"
-    "  dialog-text TITLE | press-dialog-button TITLE TEXT | dialog-set TITLE #ID|CLASS:N TEXT\n"
-    "  dialog-get TITLE #ID|CLASS:N\n";
+    "  wait-window | status PART | wait-status PART TEXT | find-child CLASS TEXT | close | key VK\n"
+    "  wait-visible CLASS TEXT | set-text CLASS TEXT NEW | click CLASS TEXT | command ID | combos\n"
+    "  button-command CLASS TEXT | timed-click CLASS TEXT PART STATUS | combo-select CLASS N ITEM\n"
+    "  rect [CLASS TEXT] | snapshot [CLASS TEXT] (a hash) | wheel DELTA [TIMES INTERVAL]\n"
+    "  wait-dialog TITLE | wait-dialog-gone TITLE | dialog-text TITLE | dialog-get TITLE ITEM\n"
+    "  press-dialog-button TITLE TEXT | dialog-set TITLE ITEM TEXT (ITEM: #ID or CLASS:N)\n";
 
 struct Options {
   std::vector<std::wstring> args;
   DWORD timeoutMs = 0;
-  bool timeoutGiven = false, scan = false, watch = false;
+  bool scan = false, watch = false;
   std::wstring markLog;  // the simulated head's log, read around a post
+  // Argument i, "*" (any) when not given.
+  std::wstring arg(size_t i) const { return i < args.size() ? args[i] : L"*"; }
+  int number(size_t i) const { return int(wcstol(arg(i).c_str(), nullptr, 0)); }
 };
 
-void say(const std::wstring& line) {
-  const std::string bytes = toUtf8(line) + "\n";
+// The window's text as its own procedure reports it (WM_GETTEXT, marshalled across processes).
+std::wstring windowText(HWND w) {
+  DWORD_PTR len = 0;
+  if (!SendMessageTimeoutW(w, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, 2000, &len)) {
+    wchar_t buf[1024] = {};
+    InternalGetWindowText(w, buf, 1024);
+    return buf;
+  }
+  std::wstring text(size_t(len) + 1, L'\0');
+  DWORD_PTR got = 0;
+  SendMessageTimeoutW(w, WM_GETTEXT, WPARAM(text.size()), LPARAM(text.data()), SMTO_ABORTIFHUNG,
+                      2000, &got);
+  return text.c_str();
+}
+
+BOOL CALLBACK collect(HWND w, LPARAM out) {
+  reinterpret_cast<std::vector<HWND>*>(out)->push_back(w);
+  return TRUE;
+}
+
+// The descendants of parent, in creation (Z) order, of the given class (case-insensitive) whose
+// text equals text; text "*" matches any.
+std::vector<HWND> findChildren(HWND parent, const std::wstring& cls, const std::wstring& text) {
+  std::vector<HWND> all, hits;
+  EnumChildWindows(parent, collect, LPARAM(&all));
+  for (HWND w : all) {
+    wchar_t name[256] = {};
+    GetClassNameW(w, name, 256);
+    if (_wcsicmp(name, cls.c_str()) == 0 && (text == L"*" || windowText(w) == text))
+      hits.push_back(w);
+  }
+  return hits;
+}
+
+// A top-level dialog ("#32770") of the program's process whose title equals title ("*": any).
+HWND findDialog(const std::wstring& title) {
+  DWORD programPid = 0;
+  const HWND main = FindWindowW(kMainClass, nullptr);
+  if (!main || !GetWindowThreadProcessId(main, &programPid)) return nullptr;
+  for (HWND w = nullptr; (w = FindWindowExW(nullptr, w, L"#32770", nullptr)) != nullptr;) {
+    DWORD pid = 0;
+    GetWindowThreadProcessId(w, &pid);
+    if (pid == programPid && IsWindowVisible(w) && (title == L"*" || windowText(w) == title))
+      return w;
+  }
+  return nullptr;
+}
+
+// Text of the main window's status bar part PART, read through a buffer allocated in the target;
+// nothing when the target's memory cannot be reached. The status bar belongs to the window's
+// thread: it answers once the thread is free.
+std::optional<std::wstring> statusText(HWND main, const std::wstring& partText) {
+  const HWND statusBar = FindWindowExW(main, nullptr, L"msctls_statusbar32", nullptr);
+  const WPARAM part = WPARAM(_wtoi(partText.c_str()));
+  DWORD pid = 0;
+  if (!statusBar || !GetWindowThreadProcessId(statusBar, &pid)) return std::nullopt;
+  HANDLE process =
+      OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_QUERY_INFORMATION, FALSE, pid);
+  if (!process) return std::nullopt;
+  // Wine writes nothing at all for an empty part, not even the terminator: the buffer must be
+  // zero, as freshly committed pages are.
+  constexpr size_t kChars = 2048;
+  std::vector<wchar_t> local(kChars, L'\0');
+  void* remote = VirtualAllocEx(process, nullptr, kChars * sizeof(wchar_t),
+                                MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
+  std::optional<std::wstring> result;
+  DWORD_PTR ignored = 0;
+  if (remote && LOWORD(SendMessageW(statusBar, SB_GETTEXTLENGTHW, part, 0)) < kChars &&
+      SendMessageTimeoutW(statusBar, SB_GETTEXTW, part, LPARAM(remote), SMTO_ABORTIFHUNG, 2000,
+                          &ignored) &&
+      ReadProcessMemory(process, remote, local.data(), kChars * sizeof(wchar_t), nullptr)) {
+    local[kChars - 1] = L'\0';
+    result = std::wstring(local.data());
+  }
+  if (remote) VirtualFreeEx(process, remote, 0, MEM_RELEASE);
+  CloseHandle(process);
+  return result;
+}
+
+// A hash of what the screen shows inside a window.
+std::optional<uint64_t> pictureHash(HWND w) {
+  RECT r;
+  if (!GetWindowRect(w, &r)) return std::nullopt;
+  const int width = r.right - r.left, height = r.bottom - r.top;
+  if (width <= 0 || height <= 0) return 0;
+  HDC screen = GetDC(nullptr);
+  HDC memory = CreateCompatibleDC(screen);
+  BITMAPINFO info{{sizeof(BITMAPINFOHEADER), width, -height, 1, 32, BI_RGB, 0, 0, 0, 0, 0}, {}};
+  void* bits = nullptr;
+  HBITMAP dib = CreateDIBSection(memory, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+  std::optional<uint64_t> result;
+  // A DC deleted first gives its bitmap back for deletion.
+  if (dib && SelectObject(memory, dib) &&
+      BitBlt(memory, 0, 0, width, height, screen, r.left, r.top, SRCCOPY)) {
+    GdiFlush();
+    uint64_t hash = 1469598103934665603ull;  // FNV-1a over the pixels
+    const auto* px = static_cast<const uint32_t*>(bits);
+    for (size_t i = 0; i < size_t(width) * size_t(height); ++i)
+      hash = (hash ^ (px[i] & 0xFFFFFFu)) * 1099511628211ull;
+    result = hash;
+  }
+  DeleteDC(memory);
+  if (dib) DeleteObject(dib);
+  ReleaseDC(nullptr, screen);
+  return result;
+}
+
+using Clock = std::chrono::steady_clock;
+
+int64_t msSince(Clock::time_point start) {
+  return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count();
+}
+
+// Runs probe every intervalMs until it returns true; the milliseconds until it did, or -1 once
+// timeoutMs passed.
+int64_t pollFor(DWORD timeoutMs, const std::function<bool()>& probe, DWORD intervalMs = 50) {
+  const auto start = Clock::now();
+  for (;;) {
+    const bool done = probe();
+    const int64_t ms = msSince(start);
+    if (done || ms >= int64_t(timeoutMs)) return done ? ms : -1;
+    Sleep(intervalMs);
+  }
+}
+
+bool pollUntil(DWORD timeoutMs, const std::function<bool()>& probe) {
+  return pollFor(timeoutMs, probe) >= 0;
+}
+
+// Complete record lines in the simulated head's log (`sk720 headsim --log`): how many records
+// the head had sent when it was read; -1 when the log cannot be opened.
+int64_t headLogRecords(const std::wstring& path) {
+  // The simulator appends while we read: share everything, read what is there.
+  const HANDLE f = CreateFileW(path.c_str(), GENERIC_READ,
+                               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                               OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (f == INVALID_HANDLE_VALUE) return -1;
+  std::string log;
+  char buffer[65536];
+  for (DWORD got = 0; ReadFile(f, buffer, sizeof buffer, &got, nullptr) && got > 0;)
+    log.append(buffer, got);
+  CloseHandle(f);
+  int64_t records = 0;  // a line counts once it is complete
+  for (size_t at = 0, end; (end = log.find('\n', at)) != std::string::npos; at = end + 1)
+    records += log[at] != '#';
+  return records;
+}
+
+int outcome(bool ok) { return ok ? kOk : kFailed; }
+
+void say(const std::wstring& text) {
+  const std::wstring line = text + L"\n";
+  std::string bytes(3 * line.size(), '\0');  // at most three bytes a UTF-16 unit
+  const int n = WideCharToMultiByte(CP_UTF8, 0, line.data(), int(line.size()), bytes.data(),
+                                    int(bytes.size()), nullptr, nullptr);
   DWORD written = 0;
-  WriteFile(GetStdHandle(STD_OUTPUT_HANDLE), bytes.data(), DWORD(bytes.size()), &written, nullptr);
+  WriteFile(GetStdHandle(STD_OUTPUT_HANDLE), bytes.data(), DWORD(n), &written, nullptr);
 }
-
-const std::wstring& arg(const Options& o, size_t i) {
-  static const std::wstring any = L"*";
-  return i < o.args.size() ? o.args[i] : any;
-}
-
-int number(const Options& o, size_t i) { return int(wcstol(arg(o, i).c_str(), nullptr, 0)); }
 
 // Posts, between two readings of the head's log when one is named.
 int markedPost(const Options& o, HWND w, UINT msg, WPARAM wParam, LPARAM lParam) {
@@ -57,49 +209,25 @@ int markedPost(const Options& o, HWND w, UINT msg, WPARAM wParam, LPARAM lParam)
   const bool ok = PostMessageW(w, msg, wParam, lParam) != 0;
   if (!o.markLog.empty())
     say(L"mark " + std::to_wstring(before) + L" " + std::to_wstring(headLogRecords(o.markLog)));
-  return ok ? kOk : kFailed;
+  return outcome(ok);
 }
 
 int setText(HWND w, const std::wstring& text) {
   DWORD_PTR ignored = 0;
-  return SendMessageTimeoutW(w, WM_SETTEXT, 0, LPARAM(text.c_str()), SMTO_ABORTIFHUNG, 2000,
-                             &ignored)
-             ? kOk
-             : kFailed;
+  return outcome(SendMessageTimeoutW(w, WM_SETTEXT, 0, LPARAM(text.c_str()), SMTO_ABORTIFHUNG, 2000,
+                                     &ignored));
 }
 
-std::wstring withoutAmpersands(const std::wstring& s) {
-  std::wstring out;
-  for (wchar_t c : s)
-    if (c != L'&') out.push_back(c);
-  return out;
+std::wstring withoutAmpersands(std::wstring s) {
+  std::erase(s, L'&');
+  return s;
 }
 
 // The first child of the class with the text, polled until the deadline.
 HWND child(HWND main, DWORD timeoutMs, const std::wstring& cls, const std::wstring& text) {
-  HWND hit = nullptr;
-  pollUntil(timeoutMs, [&] {
-    const auto hits = findChildren(main, cls, text);
-    hit = hits.empty() ? nullptr : hits.front();
-    return hit != nullptr;
-  });
-  return hit;
-}
-
-// Polls status part `part` until it reads `want` (any text with want "*"); the milliseconds
-// until it did or -1, and the last text read. The status bar belongs to the window's thread: it
-// answers once the thread is free.
-int64_t waitStatus(HWND main, DWORD timeoutMs, const std::wstring& part, const std::wstring& want,
-                   std::wstring& last, DWORD intervalMs = 50) {
-  return pollFor(
-      timeoutMs,
-      [&] {
-        const HWND bar = child(main, 0, L"msctls_statusbar32", L"*");
-        const auto text = bar ? statusText(bar, _wtoi(part.c_str())) : std::nullopt;
-        if (text) last = *text;
-        return text && (want == L"*" || *text == want);
-      },
-      intervalMs);
+  std::vector<HWND> hits;
+  pollUntil(timeoutMs, [&] { return !(hits = findChildren(main, cls, text)).empty(); });
+  return hits.empty() ? nullptr : hits.front();
 }
 
 std::wstring rectLine(HWND w) {
@@ -132,7 +260,7 @@ HWND dialogItem(HWND dialog, const std::wstring& name) {
 }
 
 int dialogCommand(const Options& o, const std::wstring& cmd) {
-  const std::wstring title = arg(o, 1);
+  const std::wstring title = o.arg(1);
   if (cmd == L"wait-dialog-gone")
     return pollUntil(o.timeoutMs, [&] { return findDialog(title) == nullptr; }) ? kOk : kTimeout;
   HWND dialog = nullptr;
@@ -144,16 +272,14 @@ int dialogCommand(const Options& o, const std::wstring& cmd) {
     say(joinedTexts(dialog));
   } else if (cmd == L"press-dialog-button") {
     for (HWND w : findChildren(dialog, L"Button", L"*"))
-      if (withoutAmpersands(windowText(w)) == withoutAmpersands(arg(o, 2)))
-        return PostMessageW(w, BM_CLICK, 0, 0) ? kOk : kFailed;
+      if (withoutAmpersands(windowText(w)) == withoutAmpersands(o.arg(2)))
+        return outcome(PostMessageW(w, BM_CLICK, 0, 0));
     return kTimeout;
-  } else if (cmd == L"dialog-set" || cmd == L"dialog-get") {
-    const HWND item = dialogItem(dialog, arg(o, 2));
+  } else {  // dialog-set, dialog-get
+    const HWND item = dialogItem(dialog, o.arg(2));
     if (!item) return kTimeout;
-    if (cmd == L"dialog-set") setText(item, arg(o, 3));
+    if (cmd == L"dialog-set") setText(item, o.arg(3));
     say(windowText(item));
-  } else {
-    return kUsage;
   }
   return kOk;
 }
@@ -174,100 +300,125 @@ int watchDialog(const Options& o) {
 }
 
 // "N SELECTION COUNT|ITEM|..." for each combo box, or for the one combo-select changed.
-int comboCommand(HWND main, const Options& o, const std::wstring& cmd) {
+int comboCommand(HWND main, const Options& o, bool select) {
   const auto all = findChildren(main, L"ComboBox", L"*");
-  const bool one = cmd == L"combo-select";
   for (size_t i = 0; i < all.size(); ++i) {
-    if (one && i != size_t(number(o, 2))) continue;
-    if (one) SendMessageW(all[i], CB_SETCURSEL, WPARAM(number(o, 3)), 0);
-    const ComboContents c = comboContents(all[i]);
-    std::wstring line = std::to_wstring(i) + L" " + std::to_wstring(c.selection) + L" " +
-                        std::to_wstring(c.items.size());
-    for (const auto& item : c.items) line += L"|" + item;
+    const HWND c = all[i];
+    if (select && i != size_t(o.number(2))) continue;
+    if (select) SendMessageW(c, CB_SETCURSEL, WPARAM(o.number(3)), 0);
+    const LRESULT count = SendMessageW(c, CB_GETCOUNT, 0, 0);
+    std::wstring line = std::to_wstring(i) + L" " +
+                        std::to_wstring(SendMessageW(c, CB_GETCURSEL, 0, 0)) + L" " +
+                        std::to_wstring(count);
+    for (LRESULT item = 0; item < count; ++item) {
+      const LRESULT len = SendMessageW(c, CB_GETLBTEXTLEN, WPARAM(item), 0);
+      std::wstring text(size_t(len > 0 ? len : 0) + 1, L'\0');
+      SendMessageW(c, CB_GETLBTEXT, WPARAM(item), LPARAM(text.data()));
+      line += L"|" + std::wstring(text.c_str());
+    }
     say(line);
-    if (one) return kOk;
+    if (select) return kOk;
   }
-  return one ? kTimeout : kOk;
+  return select ? kTimeout : kOk;
 }
 
-// The commands on a child found by class and text.
-int childCommand(HWND main, const Options& o, const std::wstring& cmd) {
+// The milliseconds a click takes to bring status part PART to STATUS, then each status text seen
+// on the way with when it was first seen: a slow answer says whether the window was busy or said
+// something else meanwhile.
+int timedClick(HWND main, HWND button, const Options& o) {
+  const auto start = Clock::now();
+  std::wstring seen, trail;
+  if (!PostMessageW(button, BM_CLICK, 0, 0)) return kFailed;
+  const int64_t ms = pollFor(
+      o.timeoutMs,
+      [&] {
+        const auto text = statusText(main, o.arg(3));
+        const std::wstring now = text ? *text : L"(unread)";
+        if (trail.empty() || now != seen)
+          trail += L" | " + (seen = now) + L" @" + std::to_wstring(msSince(start));
+        return text && *text == o.arg(4);
+      },
+      5);
+  say(std::to_wstring(ms) + trail);
+  return ms >= 0 ? kOk : kTimeout;
+}
+
+int run(const Options& o) {
+  const std::wstring cmd = o.arg(0);
+  if (cmd == L"wait-dialog" || cmd == L"wait-dialog-gone" || cmd == L"dialog-text" ||
+      cmd == L"press-dialog-button" || cmd == L"dialog-set" || cmd == L"dialog-get")
+    return dialogCommand(o, cmd);
+  HWND main = nullptr;
+  if (!pollUntil(o.timeoutMs, [&] {
+        main = FindWindowW(kMainClass, nullptr);
+        return main && (cmd != L"wait-window" || IsWindowVisible(main));
+      })) {
+    say(L"no main window");
+    return kTimeout;
+  }
+  if (cmd == L"status" || cmd == L"wait-status") {
+    std::wstring last;
+    const bool now = cmd == L"status";
+    const bool ok = pollUntil(now ? 0 : o.timeoutMs, [&] {
+      const auto text = statusText(main, o.arg(1));
+      if (text) last = *text;
+      return text && (now || o.arg(2) == L"*" || *text == o.arg(2));
+    });
+    say(last);
+    return ok ? kOk : now ? kFailed : kTimeout;
+  }
+  if (cmd == L"combos" || cmd == L"combo-select") return comboCommand(main, o, cmd != L"combos");
   if (cmd == L"wait-visible") {
     HWND w = nullptr;
     const bool ok = pollUntil(o.timeoutMs, [&] {
-      w = child(main, 0, arg(o, 1), arg(o, 2));
+      w = child(main, 0, o.arg(1), o.arg(2));
       RECT r;
-      return w && IsWindowVisible(w) && GetWindowRect(w, &r) && r.right > r.left &&
-             r.bottom > r.top;
+      return w && IsWindowVisible(w) && GetWindowRect(w, &r) && !IsRectEmpty(&r);
     });
     say(w ? rectLine(w) : L"not found");
     return ok ? kOk : kTimeout;
   }
-  const HWND w = child(main, o.timeoutMs, arg(o, 1), arg(o, 2));
+  // The commands on a child found by class and text, and those on the main window (or with
+  // --scan the scan view) itself; rect and snapshot take either.
+  const bool onChild = cmd == L"find-child" || cmd == L"click" || cmd == L"timed-click" ||
+                       cmd == L"button-command" || cmd == L"set-text" ||
+                       ((cmd == L"rect" || cmd == L"snapshot") && o.args.size() > 1);
+  const HWND w = onChild  ? child(main, o.timeoutMs, o.arg(1), o.arg(2))
+                 : o.scan ? child(main, 0, kScanClass, L"*")
+                          : main;
   if (!w) return kTimeout;
   if (cmd == L"click") return markedPost(o, w, BM_CLICK, 0, 0);
   if (cmd == L"button-command")
     return markedPost(o, main, WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(w), BN_CLICKED), LPARAM(w));
-  if (cmd == L"set-text") return setText(w, arg(o, 3));
-  if (cmd == L"timed-click") {
-    // The milliseconds, then each status text seen on the way with when it was first seen: a
-    // slow answer says whether the window was busy or said something else meanwhile.
-    const auto start = std::chrono::steady_clock::now();
-    std::wstring seen, trail;
-    if (!PostMessageW(w, BM_CLICK, 0, 0)) return kFailed;
-    const int64_t ms = pollFor(
-        o.timeoutMs,
-        [&] {
-          const HWND bar = child(main, 0, L"msctls_statusbar32", L"*");
-          const auto text = bar ? statusText(bar, _wtoi(arg(o, 3).c_str())) : std::nullopt;
-          const std::wstring now = text ? *text : L"(unread)";
-          if (trail.empty() || now != seen) {
-            const auto at = std::chrono::duration_cast<std::chrono::milliseconds>(
-                std::chrono::steady_clock::now() - start);
-            trail += L" | " + now + L" @" + std::to_wstring(at.count());
-            seen = now;
-          }
-          return text && *text == arg(o, 4);
-        },
-        5);
-    say(std::to_wstring(ms) + trail);
-    return ms >= 0 ? kOk : kTimeout;
-  }
-  if (cmd != L"find-child") return kUsage;
-  say(rectLine(w));
-  return kOk;
-}
-
-// Commands on the main window (or with --scan the scan view) itself.
-int windowCommand(HWND main, HWND target, const Options& o, const std::wstring& cmd) {
-  if (cmd == L"wait-window") {
-    say(windowText(main));
-  } else if (cmd == L"rect" || cmd == L"snapshot") {
-    const HWND w = o.args.size() > 1 ? child(main, o.timeoutMs, arg(o, 1), arg(o, 2)) : target;
-    if (!w) return kTimeout;
-    const auto hash = cmd == L"snapshot" ? pictureHash(w) : std::optional<uint64_t>(0);
+  if (cmd == L"set-text") return setText(w, o.arg(3));
+  if (cmd == L"timed-click") return timedClick(main, w, o);
+  if (cmd == L"find-child" || cmd == L"rect") {
+    say(rectLine(w));
+  } else if (cmd == L"snapshot") {
+    const auto hash = pictureHash(w);
     if (!hash) return kFailed;
-    say(cmd == L"rect" ? rectLine(w) : std::to_wstring(*hash));
+    say(std::to_wstring(*hash));
+  } else if (cmd == L"wait-window") {
+    say(windowText(main));
   } else if (cmd == L"command") {
-    const int rc = markedPost(o, target, WM_COMMAND, MAKEWPARAM(number(o, 1), 0), 0);
+    const int rc = markedPost(o, w, WM_COMMAND, MAKEWPARAM(o.number(1), 0), 0);
     return rc == kOk && o.watch ? watchDialog(o) : rc;
   } else if (cmd == L"close") {
-    return PostMessageW(main, WM_CLOSE, 0, 0) ? kOk : kFailed;
+    return outcome(PostMessageW(main, WM_CLOSE, 0, 0));
   } else if (cmd == L"key") {
-    const WPARAM vk = WPARAM(number(o, 1));
+    const WPARAM vk = WPARAM(o.number(1));
     const LPARAM scanCode = LPARAM(MapVirtualKeyW(UINT(vk), MAPVK_VK_TO_VSC)) << 16;
-    const bool down = PostMessageW(target, WM_KEYDOWN, vk, 1 | scanCode);
-    const bool up = PostMessageW(target, WM_KEYUP, vk, LPARAM(1 | scanCode | 0xC0000000u));
-    return down && up ? kOk : kFailed;
+    const bool down = PostMessageW(w, WM_KEYDOWN, vk, 1 | scanCode);
+    return outcome(PostMessageW(w, WM_KEYUP, vk, LPARAM(1 | scanCode | 0xC0000000u)) && down);
   } else if (cmd == L"wheel") {
     RECT r;
-    GetWindowRect(target, &r);
-    short delta = short(number(o, 1));
+    GetWindowRect(w, &r);
+    short delta = short(o.number(1));
     // TIMES turns, the direction alternating, INTERVAL ms apart: a user zooming in and out.
-    const int times = o.args.size() > 2 ? number(o, 2) : 1;
+    const int times = o.args.size() > 2 ? o.number(2) : 1;
     for (int i = 0; i < times; ++i, delta = short(-delta)) {
-      if (i > 0) Sleep(DWORD(number(o, 3)));
-      if (!PostMessageW(target, WM_MOUSEWHEEL, MAKEWPARAM(0, static_cast<WORD>(delta)),
+      if (i > 0) Sleep(DWORD(o.number(3)));
+      if (!PostMessageW(w, WM_MOUSEWHEEL, MAKEWPARAM(0, static_cast<WORD>(delta)),
                         MAKELPARAM((r.left + r.right) / 2, (r.top + r.bottom) / 2)))
         return kFailed;
     }
@@ -277,56 +428,25 @@ int windowCommand(HWND main, HWND target, const Options& o, const std::wstring& 
   return kOk;
 }
 
-int run(const Options& o) {
-  const std::wstring cmd = arg(o, 0);
-  if (cmd.rfind(L"wait-dialog", 0) == 0 || cmd.rfind(L"dialog-", 0) == 0 ||
-      cmd == L"press-dialog-button")
-    return dialogCommand(o, cmd);
-  HWND main = nullptr;
-  const bool shown = pollUntil(o.timeoutMs, [&] {
-    main = findMainWindow();
-    return main && (cmd != L"wait-window" || IsWindowVisible(main));
-  });
-  if (!shown) {
-    say(L"no main window");
-    return kTimeout;
-  }
-  if (cmd == L"status" || cmd == L"wait-status") {
-    std::wstring last;
-    const bool now = cmd == L"status";
-    const bool ok =
-        waitStatus(main, now ? 0 : o.timeoutMs, arg(o, 1), now ? L"*" : arg(o, 2), last) >= 0;
-    say(last);
-    return ok ? kOk : now ? kFailed : kTimeout;
-  }
-  if (cmd == L"combos" || cmd == L"combo-select") return comboCommand(main, o, cmd);
-  if (cmd == L"find-child" || cmd == L"click" || cmd == L"timed-click" ||
-      cmd == L"button-command" || cmd == L"set-text" || cmd == L"wait-visible")
-    return childCommand(main, o, cmd);
-  const HWND target = o.scan ? child(main, 0, kScanClass, L"*") : main;
-  return target ? windowCommand(main, target, o, cmd) : kTimeout;
-}
-
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
   Options o;
+  int timeoutMs = -1;
   for (int i = 1; i < argc; ++i) {
     const std::wstring a = argv[i];
-    if (a == L"--timeout" && i + 1 < argc) {
-      o.timeoutMs = DWORD(_wtoi(argv[++i]));
-      o.timeoutGiven = true;
-    } else if (a == L"--mark" && i + 1 < argc) {
+    if (a == L"--timeout" && i + 1 < argc)
+      timeoutMs = _wtoi(argv[++i]);
+    else if (a == L"--mark" && i + 1 < argc)
       o.markLog = argv[++i];
-    } else if (a == L"--scan" || a == L"--watch") {
+    else if (a == L"--scan" || a == L"--watch")
       (a == L"--scan" ? o.scan : o.watch) = true;
-    } else {
+    else
       o.args.push_back(a);
-    }
   }
   // Commands that wait have a default deadline; the others look once (after the main window).
-  if (!o.timeoutGiven && !o.args.empty())
-    o.timeoutMs = o.args[0].rfind(L"wait-", 0) == 0 ? 10000 : 2000;
+  if (timeoutMs < 0 && !o.args.empty()) timeoutMs = o.args[0].starts_with(L"wait-") ? 10000 : 2000;
+  o.timeoutMs = DWORD(timeoutMs);
   const int rc = o.args.empty() ? kUsage : run(o);
   if (rc == kUsage) fputs(kUsageText, stderr);
   return rc;
