@@ -178,8 +178,8 @@ TEST(OverlayFrame, RulerPointerCursorAndReuse) {
   // line outside the image, but the GPS line.
   EXPECT_EQ(V({f.outerRadius, int64_t(f.canvas[1].points[0].y), int64_t(f.canvas[4].x),
                int64_t(f.canvas[4].y), int64_t(f.distanceStatus.size()), f.dialVisible,
-               std::ranges::count(joined(f.strip), '|')}),
-            V({400, 196, 104, 382, 0, 0, 6}));
+               std::ranges::count(joined(f.strip), '|'), f.canvas[4].bold}),
+            V({400, 196, 104, 382, 0, 0, 6, 1}));
   EXPECT_EQ(f.canvas[4].text, "10.00m");
 
   buildOverlayFrame(state, in, 3001);
