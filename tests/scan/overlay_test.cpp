@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <memory>
 #include <random>
 #include <string>
 #include <vector>
@@ -159,6 +160,23 @@ TEST(HeadingDial, CardTurnsAgainstTheHeading) {
     const std::string centre = std::to_string(1000 + shown).substr(1) + "\u00B0|";
     EXPECT_EQ(labels, " 45|135|225|315|N|E|S|W|" + centre);
     EXPECT_EQ(V({ticks, needles}), V({360 / tickStep + 4, 2}));
+  }
+}
+
+// A cursor on any pixel of the image has a position, the first and last rows and columns
+// included; one pixel beyond any edge has none. The landscape client crops rows off the top.
+TEST(OverlayFrame, TheCursorIsInsideOnEveryPixelOfTheImageOnly) {
+  const auto image = std::make_unique<ScanImage>();
+  image->imageSize = 800;
+  const auto store = std::make_unique<LineStore>();
+  // cursor x, y in the 800 x 600 client (its row 0 is the image's row 100); inside
+  const int32_t cases[][3] = {{0, -100, 1}, {799, 699, 1}, {0, -101, 0},
+                              {-1, 0, 0},   {800, 0, 0},   {0, 700, 0}};
+  for (const auto& c : cases) {
+    OverlayInput in;
+    fillOverlayInput(in, *image, ScanInteraction{.cursorX = c[0], .cursorY = c[1]}, ViewSettings{},
+                     ScanInputs{}, *store, GpsFix{}, 800, 600);
+    EXPECT_EQ(in.cursorInside, c[2]) << c[0] << "," << c[1];
   }
 }
 
