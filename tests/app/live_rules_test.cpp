@@ -55,7 +55,8 @@ TEST(ConnectionWatch, IdlePortIsClosedAtTheSeventhTickAndAnEndedLoopAtOnce) {
 }
 
 TEST(ConnectChoice, NoHeadPortStartsNothingAndMissingSelectionsTakeDefaults) {
-  // head port, GPS port, head and GPS baud selections; ok, head baud, GPS baud
+  // head port, GPS port, head and GPS baud selections; ok, head baud, GPS baud. A selection
+  // outside its list (-1: none) keeps the default, the last in the list counts.
   const int32_t cases[][7] = {{0, 3, 3, 1, 0, 0, 0},           {7, 0, 4, 5, 1, 1000000, 0},
                               {7, 8, -1, -1, 1, 921600, 4800}, {7, 8, 0, 2, 1, 115200, 19200},
                               {7, 8, 5, 6, 1, 921600, 4800},   {7, 8, 1, 5, 1, 230400, 115200}};
@@ -65,14 +66,11 @@ TEST(ConnectChoice, NoHeadPortStartsNothingAndMissingSelectionsTakeDefaults) {
               V({c[4], c[4] ? c[0] : 0, c[4] ? c[1] : 0, c[5], c[6]}))
         << c[0] << " " << c[1] << " " << c[2] << " " << c[3];
   }
-  EXPECT_EQ(V({selectionOrKeep(-1, 12, 9), selectionOrKeep(12, 12, 9), selectionOrKeep(11, 12, 9),
-               selectionOrKeep(0, 12, 9)}),
-            V({9, 9, 11, 0}));
 }
 
 // What is shown in the three-character fields is what Set sends, and a second Set changes
-// nothing more.
-TEST(TunableFields, WhatIsShownIsWhatSetSends) {
+// nothing more; the start derives from the stored record what Set would.
+TEST(SonarDialogValues, WhatIsShownIsWhatSetSendsAndTheStartDerives) {
   SonarSettings s;
   const auto shown = [&] {
     const TunableTexts t = tunableTexts(s);
@@ -86,10 +84,9 @@ TEST(TunableFields, WhatIsShownIsWhatSetSends) {
     applySonarDialog(s, p, sonarDialogValuesOf(s, true), 115200);
     EXPECT_EQ(V({p.centralFrequency, p.bandwidth, p.tvgSlope}), V({100000, 123000, 960}));
   }
-}
 
-TEST(StartParams, TheStoredRecordDrivesTheHeadFromTheFirstStart) {
-  SonarSettings s;
+  // The stored record drives the head from the first start.
+  s = {};
   s.headUp = s.rotationIndex = s.sectorEnabled = 1;
   s.cwLengthIndex = 7, s.sectorHeadingIndex = 2, s.centralFrequency = 750000, s.tvgSlope = 120;
   for (const bool tunable : {false, true}) {
@@ -273,7 +270,8 @@ TEST(PortLists, SelectionsByNumberAndBaudDefaults) {
   }
 }
 
-TEST(ViewDialogRules, OffsetFieldReadsLeadingNumberAndKeepsThePreviousOtherwise) {
+// The offset field reads a leading number and keeps the previous value otherwise.
+TEST(ViewDialogRules, OffsetFieldDefaultsRecordAndTemplate) {
   const std::pair<const char16_t*, int32_t> read[] = {
       {u"-90", -90}, {u" \t\r\n\v\f+45deg", 45}, {u"0", 0},
       {u"9x", 9},    {u"2147483647", INT32_MAX}, {u"-2147483648", INT32_MIN}};
@@ -282,10 +280,7 @@ TEST(ViewDialogRules, OffsetFieldReadsLeadingNumberAndKeepsThePreviousOtherwise)
   for (const char16_t* kept : {u"deg 45", u"", u"-", u"+", u"/", u":", u"2147483648",
                                u"-2147483649", u"99999999999999999999"})
     EXPECT_EQ(parseOffsetField(kept, 7), 7) << std::u16string(kept).size();
-}
-
-// The dialog's Default button differs from the start-up values only in the contrast.
-TEST(ViewDialogRules, DefaultsAndTheCompassTemplate) {
+  // The dialog's Default button differs from the start-up values only in the contrast.
   ViewSettings d = viewDialogDefaults();
   const ViewSettings s;
   EXPECT_EQ(V({d.autoContrast, d.contrast, d.brightness}), V({1, 3, 9}));

@@ -120,12 +120,7 @@ TEST_F(Waits, SequencesWriteTheirBytes) {
   EXPECT_EQ(switchBaud(port, 460800, clock), 0);
   EXPECT_EQ(port.written, "@    <460800>\r");
 
-  port.written.clear();
-  const uint32_t start = clock.nowMs();
-  EXPECT_EQ(goToCommandMode(port, clock), -2);
-  EXPECT_EQ(port.written, "\r\r\r");
-  EXPECT_LE(elapsed(start), 2200u);
-  port.then("#ER\n");  // a refusal counts as an answer
+  port.then("#ER\n");  // a refusal counts as an answer (a silent head: below)
   EXPECT_EQ(goToCommandMode(port, clock), 0);
 
   port.written.clear();

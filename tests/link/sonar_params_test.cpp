@@ -49,11 +49,9 @@ TEST(SonarParams, DerivationAndCommandWord) {
   EXPECT_EQ(buildCommandWord(off) >> 29, 1u);
 
   // Periods follow the link rate down to the minimum; pulse modes follow type and variant.
-  const int32_t periods[][4] = {{1, 1376, 115200, 131388},
-                                {1, 1376, 921600, 17852},
-                                {1, 448, 115200, 42776},
-                                {0, 448, 0, 6444}};
-  for (auto [step, samples, baud, us] : periods) EXPECT_EQ(pingPeriodFor(step, samples, baud), us);
+  EXPECT_EQ(V({pingPeriodFor(1, 1376, 115200), pingPeriodFor(1, 1376, 921600),
+               pingPeriodFor(1, 448, 115200), pingPeriodFor(0, 448, 0)}),
+            V({131388, 17852, 42776, 6444}));
   const int32_t modes[][3] = {{kPulseAfm, 2, 5}, {kPulseAfm, 0, 3}, {kPulseFm, 0, 4},
                               {kPulseFm, 2, 6},  {kPulseFm, 3, 9},  {kPulseAfm, -1, 9},
                               {7, 0, 9},         {kPulseCw, 2, 0}};
