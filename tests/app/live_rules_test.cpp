@@ -27,8 +27,8 @@ TEST(ConnectionWatch, IdlePortIsClosedAtTheSeventhTickAndAnEndedLoopAtOnce) {
                           "Working thread is running\nWorking thread receives nothing\n",
                           "Working thread is exited\n"};
   // One watch after another, each seeing what the one before left in its memory: connecting,
-  // loop started, stop asked, port open, loop running, loop number, records; timeout in; action,
-  // timeout out, debug lines after the tick's own.
+  // loop started, stop asked, port open, loop running, loop number, records; timeout in; action
+  // (WatchAction in its order), timeout out, debug lines after the tick's own.
   const int64_t steps[][11] = {
       {0, 0, 0, 1, 0, 0, 0, 5, 0, 6, 1},  // the port stays open without a loop
       {0, 0, 0, 1, 0, 0, 0, 6, 1, 7, 1},  // the seventh tick closes it
@@ -42,8 +42,6 @@ TEST(ConnectionWatch, IdlePortIsClosedAtTheSeventhTickAndAnEndedLoopAtOnce) {
       {0, 1, 0, 0, 0, 2, 900, 0, 0, 0, 4},
       {0, 1, 1, 1, 0, 0, 0, 2, 0, 2, 0},  // after Stop nothing is watched
   };
-  const WatchAction actions[] = {WatchAction::Nothing, WatchAction::CloseIdlePort,
-                                 WatchAction::CloseEnded, WatchAction::CloseSilent};
   WatchMemory m;
   for (const auto& s : steps) {
     const WatchInput in{s[0] != 0, s[1] != 0,      s[2] != 0,     s[3] != 0,
@@ -51,14 +49,14 @@ TEST(ConnectionWatch, IdlePortIsClosedAtTheSeventhTickAndAnEndedLoopAtOnce) {
     const WatchStep got = connectionWatch(in, int32_t(s[7]), m);
     std::string debug;
     for (const char* d : got.debug) debug += d;
-    EXPECT_EQ(got.action, actions[s[8]]) << kDebug[s[10]];
-    EXPECT_EQ(got.timeout, s[9]) << kDebug[s[10]];
+    EXPECT_EQ(V({int(got.action), got.timeout}), V({s[8], s[9]})) << kDebug[s[10]];
     EXPECT_EQ(debug, "\r\nTimerID == 3\r\n" + std::string(kDebug[s[10]]));
   }
 }
 
 TEST(ConnectChoice, NoHeadPortStartsNothingAndMissingSelectionsTakeDefaults) {
-  // head port, GPS port, head and GPS baud selections; ok, head baud, GPS baud
+  // head port, GPS port, head and GPS baud selections; ok, head baud, GPS baud. A selection
+  // outside its list (-1: none) keeps the default, the last in the list counts.
   const int32_t cases[][7] = {{0, 3, 3, 1, 0, 0, 0},           {7, 0, 4, 5, 1, 1000000, 0},
                               {7, 8, -1, -1, 1, 921600, 4800}, {7, 8, 0, 2, 1, 115200, 19200},
                               {7, 8, 5, 6, 1, 921600, 4800},   {7, 8, 1, 5, 1, 230400, 115200}};
@@ -68,14 +66,11 @@ TEST(ConnectChoice, NoHeadPortStartsNothingAndMissingSelectionsTakeDefaults) {
               V({c[4], c[4] ? c[0] : 0, c[4] ? c[1] : 0, c[5], c[6]}))
         << c[0] << " " << c[1] << " " << c[2] << " " << c[3];
   }
-  EXPECT_EQ(V({selectionOrKeep(-1, 12, 9), selectionOrKeep(12, 12, 9), selectionOrKeep(11, 12, 9),
-               selectionOrKeep(0, 12, 9)}),
-            V({9, 9, 11, 0}));
 }
 
 // What is shown in the three-character fields is what Set sends, and a second Set changes
-// nothing more.
-TEST(TunableFields, WhatIsShownIsWhatSetSends) {
+// nothing more; the start derives from the stored record what Set would.
+TEST(SonarDialogValues, WhatIsShownIsWhatSetSendsAndTheStartDerives) {
   SonarSettings s;
   const auto shown = [&] {
     const TunableTexts t = tunableTexts(s);
@@ -89,10 +84,9 @@ TEST(TunableFields, WhatIsShownIsWhatSetSends) {
     applySonarDialog(s, p, sonarDialogValuesOf(s, true), 115200);
     EXPECT_EQ(V({p.centralFrequency, p.bandwidth, p.tvgSlope}), V({100000, 123000, 960}));
   }
-}
 
-TEST(StartParams, TheStoredRecordDrivesTheHeadFromTheFirstStart) {
-  SonarSettings s;
+  // The stored record drives the head from the first start.
+  s = {};
   s.headUp = s.rotationIndex = s.sectorEnabled = 1;
   s.cwLengthIndex = 7, s.sectorHeadingIndex = 2, s.centralFrequency = 750000, s.tvgSlope = 120;
   for (const bool tunable : {false, true}) {
@@ -108,15 +102,13 @@ TEST(StartParams, TheStoredRecordDrivesTheHeadFromTheFirstStart) {
 }
 
 TEST(StartFailure, RecordBlinkAndNoticeTimes) {
-  const std::tuple<StartResult, bool, bool> cases[] = {
-      {StartResult::Started, false, false},       {StartResult::HeadPortFailed, false, false},
-      {StartResult::GpsPortFailed, false, false}, {StartResult::NoAnswer, false, false},
-      {StartResult::LoadFailed, true, true},      {StartResult::ThreadFailed, true, false},
-      {StartResult::Stopped, true, false},        {StartResult::Cancelled, false, false}};
-  for (const auto& [result, closeLink, notice] : cases) {
-    const StartFailure f = startFailure(result);
-    EXPECT_EQ(V({f.closeLink, f.parametersNotice}), V({closeLink, notice})) << int(result);
+  // Each result in its order: 2 for closing the link, 1 for the parameters notice.
+  V got;
+  for (int32_t r = 0; r <= int32_t(StartResult::Cancelled); ++r) {
+    const StartFailure f = startFailure(StartResult(r));
+    got.push_back(f.closeLink * 2 + f.parametersNotice);
   }
+  EXPECT_EQ(got, V({0, 0, 0, 0, 3, 2, 2, 0}));
   int32_t counter = 0;
   V blink;
   for (const bool on : {true, true, true, false})
@@ -133,39 +125,31 @@ TEST(StartFailure, RecordBlinkAndNoticeTimes) {
 
 // The button names what the next click does: double the speed, or back to normal play.
 TEST(PlaybackCommands, SpeedButtonCycle) {
-  const struct {
-    int32_t current, next;
-    const wchar_t* text;
-  } steps[] = {{1, 2, L"x4"},  {2, 4, L"x8"}, {4, 8, L"x16"}, {8, 16, L"\u25BA"},
-               {16, 1, L"x2"}, {0, 1, L"x2"}, {-3, 1, L"x2"}, {40, 1, L"x2"}};
-  for (const auto& s : steps) {
-    const SpeedStep step = nextPlaybackSpeed(s.current);
-    EXPECT_EQ(step.speed, s.next) << s.current;
-    EXPECT_EQ(step.text, s.text) << s.current;
-    EXPECT_EQ(speedButtonText(s.next), s.text);
+  const std::tuple<int32_t, int32_t, const wchar_t*> steps[] = {
+      {1, 2, L"x4"},  {2, 4, L"x8"}, {4, 8, L"x16"}, {8, 16, L"\u25BA"},
+      {16, 1, L"x2"}, {0, 1, L"x2"}, {-3, 1, L"x2"}, {40, 1, L"x2"}};
+  for (const auto& [current, next, text] : steps) {
+    const SpeedStep step = nextPlaybackSpeed(current);
+    EXPECT_TRUE(step.speed == next && step.text == text) << current;
   }
   EXPECT_EQ(speedButtonText(0), L"\u25BA");
 }
 
-std::vector<wchar_t> bufferOf(const std::vector<std::wstring>& entries) {
-  std::vector<wchar_t> b;
-  for (const std::wstring& e : entries) {
-    b.insert(b.end(), e.begin(), e.end());
-    b.push_back(L'\0');
-  }
-  b.push_back(L'\0');
-  return b;
+using W = std::vector<std::wstring>;
+
+// The dialog's buffer for these entries (each and a zero, then one more zero), parsed without its
+// last `cut` characters.
+W selection(const W& entries, bool several, size_t cut = 0) {
+  std::wstring b;
+  for (const std::wstring& e : entries) b += e + L'\0';
+  return parseOpenFileSelection(b.c_str(), b.size() + 1 - cut, several);
 }
 
 TEST(PlaybackCommands, SelectionOfOneAndSeveralFiles) {
   // Longer than the system's classic path limit: joined whole, the open decides.
   const std::wstring folder = L"C:\\" + std::wstring(250, L'd');
   const std::wstring name = std::wstring(100, L'n') + L".bin";
-  const struct {
-    std::vector<std::wstring> entries;
-    bool several;
-    std::vector<std::wstring> paths;
-  } cases[] = {
+  const std::tuple<W, bool, W> cases[] = {
       {{L"C:\\rec\\a.bin"}, false, {L"C:\\rec\\a.bin"}},
       {{L"C:\\rec", L"b.bin", L"a.bin"}, true, {L"C:\\rec\\b.bin", L"C:\\rec\\a.bin"}},
       {{L"D:\\", L"a.bin"}, true, {L"D:\\a.bin"}},  // a drive's root has its separator
@@ -174,23 +158,18 @@ TEST(PlaybackCommands, SelectionOfOneAndSeveralFiles) {
       {{L""}, false, {}},
       {{folder, name}, true, {folder + L"\\" + name}},
   };
-  for (const auto& c : cases) {
-    const std::vector<wchar_t> b = bufferOf(c.entries);
-    EXPECT_EQ(parseOpenFileSelection(b.data(), b.size(), c.several), c.paths);
-  }
-  std::vector<std::wstring> many = {L"C:\\rec"};
+  for (const auto& [entries, several, paths] : cases) EXPECT_EQ(selection(entries, several), paths);
+  W many = {L"C:\\rec"};
   for (int i = 0; i < 300; ++i) many.push_back(L"f" + std::to_wstring(i) + L".bin");
-  std::vector<wchar_t> b = bufferOf(many);
-  const auto paths = parseOpenFileSelection(b.data(), b.size(), true);
+  const W paths = selection(many, true);
   ASSERT_EQ(paths.size(), kMaxPlaybackFiles);
   EXPECT_EQ(paths.back(), L"C:\\rec\\f255.bin");
 
   // A name cut off by the end of the buffer is not opened under a wrong name.
-  b = bufferOf({L"C:\\rec", L"a.bin", L"bbbb.bin"});
-  EXPECT_EQ(parseOpenFileSelection(b.data(), b.size() - 2, true),
-            std::vector<std::wstring>{L"C:\\rec\\a.bin"});
-  EXPECT_EQ(parseOpenFileSelection(b.data(), b.size() - 1, true).size(), 2u);
-  EXPECT_TRUE(parseOpenFileSelection(b.data(), 6, false).empty());
+  const W three = {L"C:\\rec", L"a.bin", L"bbbb.bin"};
+  EXPECT_EQ(selection(three, true, 2), W{L"C:\\rec\\a.bin"});
+  EXPECT_EQ(selection(three, true, 1).size(), 2u);
+  EXPECT_TRUE(parseOpenFileSelection(L"C:\\rec", 6, false).empty());
   EXPECT_TRUE(parseOpenFileSelection(nullptr, 6, false).empty());
 }
 
@@ -232,9 +211,7 @@ TEST(MainLayout, WorkAreaByToolbarEchoTraceAndPlayback) {
     EXPECT_EQ(rect(l.echo, l.echoPlaced), c[9] >= 0 ? V({0, c[8], w, c[9]}) : V());
   }
   const MainLayout l = layoutMainWindow({1000, 800, true, true, true});
-  EXPECT_EQ(rect(l.item(ToolbarItem::HeadLabel)), V({825, 34, 30, 16}));
   EXPECT_EQ(rect(l.item(ToolbarItem::Stop)), V({902, 90, 68, 32}));
-  EXPECT_EQ(rect(l.item(ToolbarItem::PlaySpeed)), V({945, 632, 30, 32}));
   EXPECT_EQ(rect(l.item(ToolbarItem::Pause)), V({915, 632, 30, 32}));
   EXPECT_EQ(rect(toolbarBackground(1000, 800)), V({800, 0, 200, 778}));
 }
@@ -274,15 +251,13 @@ TEST(PortLists, SelectionsByNumberAndBaudDefaults) {
   sortPortsByNumber(ports);
   EXPECT_EQ(ports[0].name + ports[1].name + ports[2].name, L"COM3COM7COM12");
   // number: head selection, GPS selection ("N/A" first)
-  for (const auto& [n, head, gps] : {std::array{12, 2, 3}, {3, 0, 1}, {5, 0, 0}, {0, 0, 0}}) {
+  for (const auto& [n, head, gps] : {std::array{12, 2, 3}, {3, 0, 1}, {5, 0, 0}, {0, 0, 0}})
     EXPECT_EQ(V({headPortSelection(ports, n), gpsPortSelection(ports, n)}), V({head, gps})) << n;
-  }
   EXPECT_EQ(headPortSelection({}, 5), -1);
   // selection: head port, GPS port
   for (const auto& [s, head, gps] :
-       {std::array{-1, 0, 0}, {0, 3, 0}, {1, 7, 3}, {2, 12, 7}, {3, 0, 12}, {4, 0, 0}}) {
+       {std::array{-1, 0, 0}, {0, 3, 0}, {1, 7, 3}, {2, 12, 7}, {3, 0, 12}, {4, 0, 0}})
     EXPECT_EQ(V({headPortNumberAt(ports, s), gpsPortNumberAt(ports, s)}), V({head, gps})) << s;
-  }
   // stored rate, readable: head and GPS selections
   const int64_t bauds[][4] = {{460800, 1, 2, 0}, {460800, 0, 3, 0}, {57600, 1, 3, 4},
                               {115200, 1, 0, 5}, {115200, 0, 3, 0}, {1000000, 1, 4, 0},
@@ -295,7 +270,8 @@ TEST(PortLists, SelectionsByNumberAndBaudDefaults) {
   }
 }
 
-TEST(ViewDialogRules, OffsetFieldReadsLeadingNumberAndKeepsThePreviousOtherwise) {
+// The offset field reads a leading number and keeps the previous value otherwise.
+TEST(ViewDialogRules, OffsetFieldDefaultsRecordAndTemplate) {
   const std::pair<const char16_t*, int32_t> read[] = {
       {u"-90", -90}, {u" \t\r\n\v\f+45deg", 45}, {u"0", 0},
       {u"9x", 9},    {u"2147483647", INT32_MAX}, {u"-2147483648", INT32_MIN}};
@@ -304,18 +280,12 @@ TEST(ViewDialogRules, OffsetFieldReadsLeadingNumberAndKeepsThePreviousOtherwise)
   for (const char16_t* kept : {u"deg 45", u"", u"-", u"+", u"/", u":", u"2147483648",
                                u"-2147483649", u"99999999999999999999"})
     EXPECT_EQ(parseOffsetField(kept, 7), 7) << std::u16string(kept).size();
-}
-
-// The dialog's Default button differs from the start-up values only in the contrast.
-TEST(ViewDialogRules, DefaultsAndTheCompassTemplate) {
-  const ViewSettings d = viewDialogDefaults();
-  EXPECT_EQ(V({d.autoContrast, d.contrast, d.brightness}), V({1, 3, 9}));
-  ViewSettings rest = d;
+  // The dialog's Default button differs from the start-up values only in the contrast.
+  ViewSettings d = viewDialogDefaults();
   const ViewSettings s;
-  rest.autoContrast = s.autoContrast;
-  rest.contrast = s.contrast;
-  rest.brightness = s.brightness;
-  EXPECT_EQ(viewSettingsToBlob(rest), viewSettingsToBlob(s));
+  EXPECT_EQ(V({d.autoContrast, d.contrast, d.brightness}), V({1, 3, 9}));
+  d.autoContrast = s.autoContrast, d.contrast = s.contrast, d.brightness = s.brightness;
+  EXPECT_EQ(viewSettingsToBlob(d), viewSettingsToBlob(s));
   // The stored record: 21 little-endian words, the float scale third; read and written whole.
   ViewSettingsBlob words{};
   for (size_t i = 0; i < words.size(); i += 4) words[i] = uint8_t(i / 4 + 1), words[i + 1] = 1;

@@ -1,6 +1,7 @@
 // The settings operations over an in-memory store and over the per-user file.
 #include <gtest/gtest.h>
 
+#include <array>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -41,58 +42,42 @@ struct MemoryBackend : SettingsBackend {
 
 using SettingsTest = testing::ScratchTest;
 
-// Every value written is read back as it was, by the same store and by a later start's, in the
-// stored forms: dwords, strings of 2 n + 4 bytes, records of their own lengths.
-TEST_F(SettingsTest, RoundTripsInMemoryAndThroughTheFile) {
+// Every value written is read back as it was by a later start's store, in the stored forms:
+// dwords, strings of 2 n + 4 bytes, records of their own lengths. No temporary file is left.
+TEST_F(SettingsTest, RoundTripsThroughTheFile) {
   std::string folder = "/home/\xD0\xB8\xD0\xBC\xD1\x8F/";
   while (utf8ToUtf16(folder).size() < 260) folder += 'd';
-  SonarSettings sonar{.rangeIndex = 13, .tvgSlope = 33};
-  ViewSettings view{.zeroOffset = -45};
-  const auto writeAll = [&](SettingsBackend& b) {
-    EXPECT_EQ(V({SetHeadLink(b, 7, 921600), SetGpsLink(b, 12, 4800),
-                 SetWindowPlacement(b, {0x10CF0000u, 8, 1, 0, -10, 20, 800, 3000}),
-                 SetLanguage(b, "0412\xED\x95\x9C"), SetWorkingFolder(b, folder),
-                 SaveRecords(b, &sonar, &view)}),
-              V(6, kSettingsOk));
-  };
-  const auto readAll = [&](SettingsBackend& b) {
-    uint32_t port = 0, baud = 0, gpsPort = 0, gpsBaud = 0;
-    WindowPlacement p;
-    std::string language, stored;
-    SonarSettings s;
-    ViewSettings v;
-    EXPECT_EQ(
-        V({GetHeadLink(b, port, baud), GetGpsLink(b, gpsPort, gpsBaud), GetWindowPlacement(b, p),
-           GetLanguage(b, language), GetWorkingFolder(b, stored), LoadRecords(b, &s, &v)}),
-        V(6, kSettingsOk));
-    EXPECT_EQ(V({port, baud, gpsPort, gpsBaud, s.tvgSlope, s.rangeIndex, v.zeroOffset}),
-              V({7, 921600, 12, 4800, 33, 13, -45}));
-    EXPECT_EQ(V({p.style, p.exStyle, p.fullScreen, p.maximized, p.left, p.top, p.right, p.bottom}),
-              V({0x10CF0000u, 8, 1, 0, -10, 20, 800, 3000}));
-    EXPECT_EQ(language + stored, "0412\xED\x95\x9C" + folder);
-    const std::pair<const char*, V> forms[] = {
-        {"SerialSpeed", {4, 4}},     {"GPSSerialPort", {4, 4}},       {"Language", {1, 14}},
-        {"WorkingFolder", {1, 524}}, {"MainWindowPosition", {3, 32}}, {"SonarDialogBinV2", {3, 72}},
-        {"ViewDialogBinV3", {3, 84}}};  // type, bytes
-    for (const auto& [name, form] : forms) {
-      SettingsType type{};
-      std::vector<uint8_t> data;
-      EXPECT_EQ(b.readValue(name, type, data, false), kSettingsOk) << name;
-      EXPECT_EQ(V({int64_t(type), int64_t(data.size())}), form) << name;
-    }
-  };
-  MemoryBackend memory;
-  writeAll(memory);
-  readAll(memory);
   const fs::path file = dir / "sk720" / "settings";
-  {
-    SettingsFileBackend b(file);
-    writeAll(b);
-    readAll(b);
+  SettingsFileBackend b(file), later(file);
+  SonarSettings sonar{.rangeIndex = 13, .tvgSlope = 33}, s;
+  ViewSettings view{.zeroOffset = -45}, v;
+  EXPECT_EQ(V({SetHeadLink(b, 7, 921600), SetGpsLink(b, 12, 4800),
+               SetWindowPlacement(b, {0x10CF0000u, 8, 1, 0, -10, 20, 800, 3000}),
+               SetLanguage(b, "0412\xED\x95\x9C"), SetWorkingFolder(b, folder),
+               SaveRecords(b, &sonar, &view)}),
+            V(6, kSettingsOk));
+  uint32_t port = 0, baud = 0, gpsPort = 0, gpsBaud = 0;
+  WindowPlacement p;
+  std::string language, stored;
+  EXPECT_EQ(V({GetHeadLink(later, port, baud), GetGpsLink(later, gpsPort, gpsBaud),
+               GetWindowPlacement(later, p), GetLanguage(later, language),
+               GetWorkingFolder(later, stored), LoadRecords(later, &s, &v)}),
+            V(6, kSettingsOk));
+  EXPECT_EQ(V({port, baud, gpsPort, gpsBaud, s.tvgSlope, s.rangeIndex, v.zeroOffset}),
+            V({7, 921600, 12, 4800, 33, 13, -45}));
+  EXPECT_EQ(V({p.style, p.exStyle, p.fullScreen, p.maximized, p.left, p.top, p.right, p.bottom}),
+            V({0x10CF0000u, 8, 1, 0, -10, 20, 800, 3000}));
+  EXPECT_EQ(language + stored, "0412\xED\x95\x9C" + folder);
+  const std::pair<const char*, V> forms[] = {
+      {"SerialSpeed", {4, 4}},     {"GPSSerialPort", {4, 4}},       {"Language", {1, 14}},
+      {"WorkingFolder", {1, 524}}, {"MainWindowPosition", {3, 32}}, {"SonarDialogBinV2", {3, 72}},
+      {"ViewDialogBinV3", {3, 84}}};  // type, bytes
+  for (const auto& [name, form] : forms) {
+    SettingsType type{};
+    std::vector<uint8_t> data;
+    EXPECT_EQ(later.readValue(name, type, data, false), kSettingsOk) << name;
+    EXPECT_EQ(V({int64_t(type), int64_t(data.size())}), form) << name;
   }
-  SettingsFileBackend later(file);
-  readAll(later);
-  // No temporary file is left beside the settings.
   EXPECT_EQ(std::distance(fs::directory_iterator(file.parent_path()), fs::directory_iterator()), 1);
 }
 
@@ -122,16 +107,13 @@ TEST_F(SettingsTest, FirstStartWritesDefaultsAndTheSecondNothing) {
             pathToUtf8(dir / "other"));
   EXPECT_TRUE(fs::is_directory(dir / "other"));
   // Without the extended range a stored range beyond 11 comes back as 11, and is stored so.
-  for (const int64_t stored : {11, 12, 14}) {
-    for (const bool extended : {false, true}) {
-      MemoryBackend m;
-      sonar.rangeIndex = int32_t(stored);
-      SaveRecords(m, &sonar, nullptr);
-      loadRecordsAtStart(m, extended, sonar, view);
-      const int64_t want = extended ? stored : std::min<int64_t>(stored, 11);
-      EXPECT_EQ(V({sonar.rangeIndex, loadI32(m.data("SonarDialogBinV2").data() + 4)}),
-                V({want, want}));
-    }
+  for (const auto& [stored, extended, want] : {std::array{11, 0, 11}, {12, 0, 11}, {14, 1, 14}}) {
+    MemoryBackend m;
+    sonar.rangeIndex = stored;
+    SaveRecords(m, &sonar, nullptr);
+    loadRecordsAtStart(m, extended != 0, sonar, view);
+    EXPECT_EQ(V({sonar.rangeIndex, loadI32(m.data("SonarDialogBinV2").data() + 4)}),
+              V({want, want}));
   }
 }
 
@@ -187,11 +169,10 @@ TEST(SettingsStore, RecordsStringsAndValuesOfTheWrongForm) {
   EXPECT_EQ(SaveRecords(refusing, nullptr, &view), kSettingsAccessDenied);
   EXPECT_TRUE(refusing.writes.empty());
 
-  WindowPlacement q{0, 0, 0, 0, 0, -10, 0, 1070};
+  WindowPlacement q{.top = -10, .bottom = 1070};
   EXPECT_FALSE(fitPlacementToScreen(q, 1080));  // exactly the screen's height
   q.bottom = 1071;
-  EXPECT_TRUE(fitPlacementToScreen(q, 1080));
-  EXPECT_EQ(V({q.top, q.bottom}), V({0, 1080}));
+  EXPECT_EQ(V({fitPlacementToScreen(q, 1080), q.top, q.bottom}), V({1, 0, 1080}));
 }
 
 // One damaged line costs only its own value, and the next write keeps the others; only a regular

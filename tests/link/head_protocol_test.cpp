@@ -1,5 +1,5 @@
-// The head's frames and waits against scripted replies, and its sequences against the simulated
-// head over an in-process loopback.
+// The head's frames, waits and sequences against scripted replies. The sequences against the
+// simulated head are the acquisition tests'.
 #include "link/head_protocol.h"
 
 #include <gtest/gtest.h>
@@ -9,22 +9,19 @@
 #include <vector>
 
 #include "base/byte_order.h"
-#include "link/loopback.h"
-#include "link/sonar_params.h"
-#include "records/ping_record.h"
 #include "scripted_port.h"
-#include "sim/head_sim.h"
 
 namespace sk720 {
 namespace {
 
 using testing::ScriptedPort;
+using V = std::vector<int64_t>;
 
 TEST(HeadFrames, ChecksumBase64AndCommandFrames) {
   const uint8_t abc[] = {'a', 'b', 'c'}, one[] = {1, 0, 0, 0};
-  EXPECT_EQ(std::vector<uint32_t>({headChecksum(abc, 3), headChecksum(one, 4),
-                                   headChecksum(nullptr, 0), headChecksum(nullptr, 0, 0x1234u)}),
-            std::vector<uint32_t>({0xCADBBE3Du, ~0x99F8B879u, 0xFFFFFFFFu, ~0x1234u}));
+  EXPECT_EQ(V({headChecksum(abc, 3), headChecksum(one, 4), headChecksum(nullptr, 0),
+               headChecksum(nullptr, 0, 0x1234u)}),
+            V({0xCADBBE3Du, ~0x99F8B879u, 0xFFFFFFFFu, ~0x1234u}));
 
   const uint8_t bytes[] = {'M', 'a', 'n', 0xFB, 0xFF};
   EXPECT_EQ(base64Encode(bytes, 3) + base64Encode(bytes, 1) + base64Encode(bytes, 2) +
@@ -42,23 +39,16 @@ TEST(HeadFrames, ChecksumBase64AndCommandFrames) {
     EXPECT_FALSE(base64Decode(bad, out)) << bad;
 
   // Header "CMND", id, checksum of the payload, its length; Base64; CR.
-  const uint32_t sizes[][3] = {{6, 4, 29}, {7, 4, 29}, {0, 64, 109}, {1, 16, 45}};  // id, payload
-  for (auto [id, length, frame] : sizes)
-    EXPECT_EQ(buildCommandFrame(id, std::vector<uint8_t>(length, 1).data(), length).size(), frame);
   const std::vector<uint8_t> frame = buildCommandFrame(7, one, 4);
   EXPECT_EQ(frame.back(), '\r');
   const std::string text(frame.begin(), frame.end() - 1);
-  std::vector<uint8_t> raw;
-  ASSERT_TRUE(base64Decode(text, raw));
-  ASSERT_EQ(raw.size(), 20u);
+  std::vector<uint8_t> raw, payload;
+  ASSERT_TRUE(base64Decode(text, raw) && raw.size() == 20u);
   EXPECT_EQ(std::string(raw.begin(), raw.begin() + 4), "CMND");
-  EXPECT_EQ(std::vector<uint32_t>({loadU32(&raw[4]), loadU32(&raw[8]), loadU32(&raw[12])}),
-            std::vector<uint32_t>({7, ~0x99F8B879u, 4}));
+  EXPECT_EQ(V({loadU32(&raw[4]), loadU32(&raw[8]), loadU32(&raw[12])}), V({7, ~0x99F8B879u, 4}));
   CommandHeader h;
-  std::vector<uint8_t> payload;
   EXPECT_EQ(decodeCommandFrame(text, h, payload), 0);
-  EXPECT_EQ(h.commandid, 7u);
-  EXPECT_EQ(payload, (std::vector<uint8_t>{1, 0, 0, 0}));
+  EXPECT_TRUE(h.commandid == 7u && payload == std::vector<uint8_t>(one, one + 4));
   EXPECT_EQ(decodeCommandFrame(text.substr(0, 24), h, payload), -3);  // truncated payload
   EXPECT_EQ(decodeCommandFrame(text.substr(0, 22), h, payload), -2);  // not Base64 any more
   raw[16] = 2;  // payload changed under its checksum
@@ -99,11 +89,14 @@ TEST_F(Waits, SilenceChatterAndFailedReads) {
   port.failing = true;
   for (const auto wait : kWaits) EXPECT_EQ(wait(port, clock), -5);
   uint8_t b0[64] = {}, b1[16] = {};
-  EXPECT_EQ(
-      std::vector<int32_t>({RIZ720_Work2Command(port, clock), goToCommandMode(port, clock),
-                            switchBaud(port, 921600, clock), RIZ720_SetParams(port, b0, b1, clock),
-                            RIZ720_Command2Work(port, clock)}),
-      std::vector<int32_t>(5, -5));
+  EXPECT_EQ(V({RIZ720_Work2Command(port, clock), goToCommandMode(port, clock),
+               switchBaud(port, 921600, clock), RIZ720_SetParams(port, b0, b1, clock),
+               RIZ720_Command2Work(port, clock)}),
+            V(5, -5));
+  // The loading sequence does not probe a port that is gone.
+  port.written.clear();
+  EXPECT_EQ(loadHeadParameters(port, b0, b1, nullptr, clock), -5);
+  EXPECT_EQ(port.written, "");
 }
 
 // Texts are found through noise and across reads; a wait's window outlives the call.
@@ -127,12 +120,7 @@ TEST_F(Waits, SequencesWriteTheirBytes) {
   EXPECT_EQ(switchBaud(port, 460800, clock), 0);
   EXPECT_EQ(port.written, "@    <460800>\r");
 
-  port.written.clear();
-  const uint32_t start = clock.nowMs();
-  EXPECT_EQ(goToCommandMode(port, clock), -2);
-  EXPECT_EQ(port.written, "\r\r\r");
-  EXPECT_LE(elapsed(start), 2200u);
-  port.then("#ER\n");  // a refusal counts as an answer
+  port.then("#ER\n");  // a refusal counts as an answer (a silent head: below)
   EXPECT_EQ(goToCommandMode(port, clock), 0);
 
   port.written.clear();
@@ -153,19 +141,30 @@ TEST_F(Waits, SequencesWriteTheirBytes) {
   EXPECT_EQ(RIZ720_Command2Work(port, clock), -2);  // refused outright: no "WORK\r\n" either
   port.then("#OK\nWORK\r\n");
   EXPECT_EQ(RIZ720_Command2Work(port, clock), 0);
-}
 
-TEST(KeepAliveHelper, OncePerSecondAfterEnd1RecordsWithEchoLines) {
-  ManualClock clock(100);
-  ScriptedPort port(&clock);
+  // A head that sends neither a record end nor "CMND\r\n" is probed; one that does not answer
+  // the probe either is abandoned within the limits, and says why.
+  port.written.clear();
+  std::string diagnostics;
+  setLinkDiagnosticSink([&](const char* t) { diagnostics += t; });
+  bool stopped = false;
+  const uint32_t t0 = clock.nowMs();
+  EXPECT_EQ(loadHeadParameters(
+                port, b0, b1, [&] { stopped = true; }, clock),
+            -2);
+  setLinkDiagnosticSink(nullptr);
+  EXPECT_TRUE(stopped && elapsed(t0) <= 2000u + 100 + 2100 + 200) << elapsed(t0);
+  EXPECT_EQ(diagnostics + port.written,
+            "RIZ720_Work2Command failed\nGo to Command mode failed\n\r\r\r");
+
+  // The keep-alive: command 6 once a second, after "END1" records with an echo line only.
+  port.written.clear();
   KeepAlive keepAlive(clock);
   clock.advance(1001);
   EXPECT_FALSE(keepAlive.afterRecord(port, 0, 10));           // "END0"
   EXPECT_FALSE(keepAlive.afterRecord(port, 1, 0xFFFFFFFFu));  // no echo line
   EXPECT_TRUE(keepAlive.afterRecord(port, 1, 10));
-  const std::vector<uint8_t> six =
-      buildCommandFrame(kCmdEnterWork, std::vector<uint8_t>{1, 0, 0, 0}.data(), 4);
-  EXPECT_EQ(port.written, std::string(six.begin(), six.end()));
+  EXPECT_EQ(port.written, frame(kCmdEnterWork, std::vector<uint8_t>{1, 0, 0, 0}.data(), 4));
   clock.advance(1000);
   EXPECT_FALSE(keepAlive.afterRecord(port, 1, 10));
   clock.advance(1);
@@ -176,8 +175,7 @@ TEST(KeepAliveHelper, OncePerSecondAfterEnd1RecordsWithEchoLines) {
 // restart's stop) all return once the body has ended, and the thread is joined exactly once.
 TEST(StopWorkingThread, RaisesTheRequestAndWaitsWithALimit) {
   std::atomic<bool> stop{false};
-  EXPECT_EQ(RIZ720_StopWorkingThread(stop, nullptr), 0);
-  EXPECT_TRUE(stop.load());
+  EXPECT_TRUE(RIZ720_StopWorkingThread(stop, nullptr) == 0 && stop.load());
 
   WorkerThread worker;
   std::atomic<bool> release{false};
@@ -188,8 +186,7 @@ TEST(StopWorkingThread, RaisesTheRequestAndWaitsWithALimit) {
     while (!release.load()) std::this_thread::yield();
   }));
   EXPECT_FALSE(worker.start([] {}));  // one body at a time
-  EXPECT_EQ(RIZ720_StopWorkingThread(stop, &worker, 20), 0);
-  EXPECT_TRUE(worker.valid());
+  EXPECT_TRUE(RIZ720_StopWorkingThread(stop, &worker, 20) == 0 && worker.valid());
   EXPECT_NE(diagnostics.find("did not end"), std::string::npos);
   release = true;
   EXPECT_TRUE(worker.joinFor(10000));
@@ -202,7 +199,6 @@ TEST(StopWorkingThread, RaisesTheRequestAndWaitsWithALimit) {
     }));
     std::atomic<int> returned{0};
     std::vector<std::thread> stoppers;
-    stoppers.reserve(4);
     for (int i = 0; i < 4; ++i) {
       stoppers.emplace_back([&] {
         RIZ720_StopWorkingThread(stop, &worker);
@@ -212,107 +208,6 @@ TEST(StopWorkingThread, RaisesTheRequestAndWaitsWithALimit) {
     for (std::thread& t : stoppers) t.join();
     ASSERT_EQ(returned.load(), 4) << "round " << round;
   }
-}
-
-class Sequences : public ::testing::Test {
- protected:
-  void SetUp() override {
-    resetHeadWaitWindows();
-    setLinkDiagnosticSink([this](const char* t) { diagnostics += t; });
-  }
-  void TearDown() override { setLinkDiagnosticSink(nullptr); }
-  void startHead(const sim::HeadSimOptions& options = {}) {
-    head = std::make_unique<sim::HeadSimulator>(link.device(), clock, options);
-    link.setPump([this] { head->service(); });
-  }
-  int32_t load(SonarSettings s = {}) {
-    deriveSonarParams(s, params, 115200);
-    const SonarParamBlocks b = buildParamBlocks(params, false, s.rangeIndex);
-    return loadHeadParameters(link.host(), b.block0, b.block1, nullptr, clock);
-  }
-  int32_t readRecord() { return ReadPingRecord(link.host(), buffer.data(), clock, reader); }
-  DataHeader header() { return parseDataHeader(buffer.data()); }
-
-  ManualClock clock{1000};
-  LoopbackPair link{clock};
-  std::unique_ptr<sim::HeadSimulator> head;
-  std::vector<uint8_t> buffer = std::vector<uint8_t>(kRecordBufferSize);
-  RecordReader reader;
-  SonarParams params;
-  std::string diagnostics;
-};
-
-// From command mode (the head was idle: no record end comes), each header form; then a reload
-// from work mode, held there by the keep-alive well beyond the head's 3 s limit.
-TEST_F(Sequences, LoadingStartsMatchingRecordsAndReloadingFromWorkMode) {
-  for (int32_t headerSize : {28, 36, 44}) {
-    SCOPED_TRACE(headerSize);
-    startHead({.headerSize = headerSize});
-    params.reverse = 1;  // counter-clockwise (set by the dialog, kept by the start derivation)
-    ASSERT_EQ(load({.rangeIndex = 9, .stepIndex = 3}), 0);  // 30 m, 4 steps
-    EXPECT_EQ(head->mode(), sim::HeadMode::Work);
-    EXPECT_TRUE(head->blocksLoaded());
-    EXPECT_EQ(diagnostics, "RIZ720_Work2Command failed\n");
-    uint32_t prevAngle = 0;
-    for (int i = 0; i < 6; ++i) {
-      ASSERT_GE(readRecord(), 0);
-      EXPECT_EQ(std::make_tuple(header().headersize, header().commandid,
-                                RangeFromRecordLength(header().samples)),
-                std::make_tuple(uint32_t(headerSize), buildCommandWord(params), 30000));
-      if (i > 0) EXPECT_EQ((prevAngle + 28800 - header().angle) % 28800, 36u);  // backwards
-      prevAngle = header().angle;
-    }
-    diagnostics.clear();
-  }
-  startHead();
-  ASSERT_EQ(load(), 0);
-  KeepAlive keepAlive(clock);
-  const uint32_t start = clock.nowMs();
-  while (clock.nowMs() - start < 8000) {
-    const int32_t r = readRecord();
-    ASSERT_GE(r, -1);
-    keepAlive.afterRecord(link.host(), r, header().angle);
-  }
-  EXPECT_EQ(head->mode(), sim::HeadMode::Work);
-  EXPECT_GE(head->keepAlivesTaken(), 6u);
-  diagnostics.clear();
-  ASSERT_EQ(load({.rangeIndex = 2}), 0);
-  EXPECT_EQ(diagnostics, "");  // "CMND\r\n" came back after command 7
-  ASSERT_GE(readRecord(), 0);
-  EXPECT_EQ(RangeFromRecordLength(header().samples), 3000);
-  // Without keep-alives the head gives up and says so.
-  EXPECT_EQ(waitCommandMode(link.host(), 10000, clock), 0);
-  EXPECT_EQ(head->mode(), sim::HeadMode::Command);
-}
-
-TEST_F(Sequences, HeadThatNeverAnnouncesCommandModeIsReachedByTheProbe) {
-  startHead({.noCmnd = true});
-  ASSERT_EQ(load(), 0);
-  diagnostics.clear();
-  ASSERT_EQ(load({.gainIndex = 0}), 0);
-  EXPECT_EQ(diagnostics, "RIZ720_Work2Command failed\n");
-  ASSERT_GE(readRecord(), 0);
-  EXPECT_EQ(header().commandid, buildCommandWord(params));
-}
-
-// A silent head is abandoned within the limits after three probes and nothing else.
-TEST_F(Sequences, SilentHead) {
-  startHead({.silent = true});
-  const uint32_t start = clock.nowMs();
-  EXPECT_EQ(load(), -2);
-  EXPECT_EQ(diagnostics, "RIZ720_Work2Command failed\nGo to Command mode failed\n");
-  EXPECT_LE(clock.nowMs() - start, 2000u + 100 + 2100 + 200);
-  EXPECT_EQ(link.bytesWrittenByHost(), 3u);
-  EXPECT_EQ(switchBaud(link.host(), 921600, clock), -2);
-}
-
-TEST_F(Sequences, StalledHeadEndsInTimeOuts) {
-  startHead({.stallAfter = 3});
-  ASSERT_EQ(load(), 0);
-  for (int i = 0; i < 3; ++i) EXPECT_GE(readRecord(), 0);
-  EXPECT_EQ(readRecord(), -6);
-  EXPECT_EQ(head->mode(), sim::HeadMode::Stalled);
-  EXPECT_EQ(RIZ720_Work2Command(link.host(), clock), -6);
 }
 
 }  // namespace

@@ -49,11 +49,9 @@ TEST(SonarParams, DerivationAndCommandWord) {
   EXPECT_EQ(buildCommandWord(off) >> 29, 1u);
 
   // Periods follow the link rate down to the minimum; pulse modes follow type and variant.
-  const int32_t periods[][4] = {{1, 1376, 115200, 131388},
-                                {1, 1376, 921600, 17852},
-                                {1, 448, 115200, 42776},
-                                {0, 448, 0, 6444}};
-  for (auto [step, samples, baud, us] : periods) EXPECT_EQ(pingPeriodFor(step, samples, baud), us);
+  EXPECT_EQ(V({pingPeriodFor(1, 1376, 115200), pingPeriodFor(1, 1376, 921600),
+               pingPeriodFor(1, 448, 115200), pingPeriodFor(0, 448, 0)}),
+            V({131388, 17852, 42776, 6444}));
   const int32_t modes[][3] = {{kPulseAfm, 2, 5}, {kPulseAfm, 0, 3}, {kPulseFm, 0, 4},
                               {kPulseFm, 2, 6},  {kPulseFm, 3, 9},  {kPulseAfm, -1, 9},
                               {7, 0, 9},         {kPulseCw, 2, 0}};
@@ -91,19 +89,18 @@ TEST(SonarParams, BlocksAndStoredSettingsLayout) {
             V({96, 860000, 90000}));
   EXPECT_EQ(loadF32(tuned.block0 + 40), -6.0f);
 
-  // Stored settings: 18 little-endian words, nothing written past them, read back field by field.
-  uint8_t blob[kSonarSettingsBlobSize + 4];
-  std::memset(blob, 0xAA, sizeof blob);
-  storeSonarSettings({.rangeIndex = 9, .pulseType = -1, .headUp = 1, .bandwidth = 123456}, blob);
-  const int32_t fields[][2] = {{0, 1},   {4, 9},  {8, -1},      {40, 5},
-                               {52, 80}, {60, 1}, {64, 860000}, {68, 123456}};
-  for (auto [at, value] : fields) EXPECT_EQ(loadI32(blob + at), value) << at;
-  EXPECT_EQ(loadU32(blob + kSonarSettingsBlobSize), 0xAAAAAAAAu);
+  // Stored settings: 18 little-endian words in field order, read and written whole and nothing
+  // written past them.
+  uint8_t blob[kSonarSettingsBlobSize], again[kSonarSettingsBlobSize + 4];
   for (size_t i = 0; i < 18; ++i) storeI32(blob + 4 * i, int32_t(100 + i));
-  uint8_t again[kSonarSettingsBlobSize];
-  storeSonarSettings(loadSonarSettings(blob), again);
-  EXPECT_EQ(std::memcmp(blob, again, sizeof again), 0);
-  EXPECT_EQ(loadSonarSettings(blob).bandwidth, 117);
+  const SonarSettings stored = loadSonarSettings(blob);
+  EXPECT_EQ(V({stored.formatTag, stored.rangeIndex, stored.pulseType, stored.gainIndex,
+               stored.tvgSlope, stored.headUp, stored.centralFrequency, stored.bandwidth}),
+            V({100, 101, 102, 110, 113, 115, 116, 117}));
+  std::memset(again, 0xAA, sizeof again);
+  storeSonarSettings(stored, again);
+  EXPECT_EQ(std::memcmp(blob, again, sizeof blob), 0);
+  EXPECT_EQ(loadU32(again + kSonarSettingsBlobSize), 0xAAAAAAAAu);
 }
 
 TEST(SonarParams, DialogDerivation) {
@@ -154,10 +151,8 @@ TEST(ComPortTable, NamesNumbersAndOrder) {
 
   ComPortEntry table[kComPortTableSize] = {};
   const uint32_t listed[] = {12, 3, 7};
-  for (int i = 0; i < 3; ++i) {
-    table[i].portNumber = listed[i];
-    setComPortName(table[i], "COM" + std::to_string(listed[i]));
-  }
+  for (int i = 0; i < 3; ++i) setComPortName(table[i], "COM" + std::to_string(listed[i]));
+  for (int i = 0; i < 3; ++i) table[i].portNumber = listed[i];
   table[4].portNumber = 1;  // after the end marker: not sorted in
   sortComPorts(table);
   EXPECT_EQ(comPortNameUtf8(table[0]) + comPortNameUtf8(table[1]) + comPortNameUtf8(table[2]),
