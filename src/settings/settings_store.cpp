@@ -146,8 +146,10 @@ int32_t LoadRecords(SettingsBackend& b, SonarSettings* sonar, ViewSettings* view
   }
   if (view) {
     ViewSettingsBlob image = viewSettingsToBlob(*view);
-    st = readRecord(b, kValueViewSettings, image.data(), image.size());
-    if (st == kSettingsOk) viewSettingsFromBlob(image.data(), image.size(), *view);
+    const int32_t viewSt = readRecord(b, kValueViewSettings, image.data(), image.size());
+    if (viewSt == kSettingsOk) viewSettingsFromBlob(image.data(), image.size(), *view);
+    // The first failure is the one reported: a good view record must not hide a bad sonar one.
+    if (st == kSettingsOk) st = viewSt;
   }
   return st;
 }
@@ -161,8 +163,9 @@ int32_t SaveRecords(SettingsBackend& b, const SonarSettings* sonar, const ViewSe
   }
   if (view) {
     const ViewSettingsBlob image = viewSettingsToBlob(*view);
-    st = b.writeValue(kValueViewSettings, SettingsType::Binary, image.data(),
-                      uint32_t(image.size()));
+    const int32_t viewSt = b.writeValue(kValueViewSettings, SettingsType::Binary, image.data(),
+                                        uint32_t(image.size()));
+    if (st == kSettingsOk) st = viewSt;
   }
   return st;
 }

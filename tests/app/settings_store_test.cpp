@@ -168,6 +168,9 @@ TEST(SettingsStore, RecordsStringsAndValuesOfTheWrongForm) {
   refusing.refused = "ViewDialogBinV3";
   EXPECT_EQ(SaveRecords(refusing, nullptr, &view), kSettingsAccessDenied);
   EXPECT_TRUE(refusing.writes.empty());
+  refusing.refused = "SonarDialogBinV2";  // the view record's success hides no failure
+  EXPECT_EQ(V({SaveRecords(refusing, &sonar, &view), LoadRecords(refusing, &sonar, &view)}),
+            V({kSettingsAccessDenied, kSettingsNotFound}));
 
   WindowPlacement q{.top = -10, .bottom = 1070};
   EXPECT_FALSE(fitPlacementToScreen(q, 1080));  // exactly the screen's height
