@@ -140,10 +140,10 @@ TEST(SonarParams, DialogDerivation) {
 TEST(ComPortTable, NamesNumbersAndOrder) {
   // The views end before characters that follow in memory: those must not be read.
   const std::pair<std::u16string_view, uint32_t> numbers[] = {
-      {u"com12", 12},        {u"COM9", 9},
+      {u"com12", 12},         {u"COM9", 9},
       {u"COMX", 0},  // listed with 0, which ends the table
-      {u"COM7x3", 7},        {std::u16string_view(u"COM123", 5), 12},
-      {u"COM99999999999", 0}};
+      {u"COM7x3", 7},         {std::u16string_view(u"COM123", 5), 12},
+      {u"COM99999999999", 0}, {u"COM1000000000", 1000000000}};
   for (auto [text, n] : numbers) EXPECT_EQ(comPortNumberFromText(text), n);
   EXPECT_TRUE(isComPortText(u"cOm"));
   EXPECT_FALSE(isComPortText(u"CO"));
