@@ -133,7 +133,7 @@ TEST(HeadsimPort, EndsWhenTheLineGoesAway) {
   std::string error;
   ASSERT_TRUE(line.open("", error)) << error;
   int code = -1;
-  std::thread head([&] { code = cli::runHeadsim({"--port", line.slavePath()}); });
+  std::thread head([&] { code = cli::runHeadsim({"--port", line.slavePath(), "--header", "36"}); });
   // The head answers a carriage return once it serves the line.
   std::string answer;
   for (int i = 0; i < 100 && answer.find('#') == std::string::npos; ++i) {

@@ -93,7 +93,7 @@ TEST_F(RenderTest, PixelsMatchAnIndependentComputationAndOverlaysWhereTheGeometr
     brighter += (drawn.pixels[i] & 0xFF) > (plain.pixels[i] & 0xFF) + 100;
   EXPECT_GT(brighter, 200);
   EXPECT_EQ(cli::runRender({file, "-o", path("o.png"), "--size", "320", "--overlays", "--compass",
-                            "--cursor", "10,10", "--ruler", "10,10,300,300"}),
+                            "--cursor", "0,10", "--ruler", "10,0,319,319"}),
             0);
 #endif
 }
