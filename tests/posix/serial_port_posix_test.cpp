@@ -7,12 +7,9 @@
 #include <termios.h>
 #include <unistd.h>
 
-#include <gtest/gtest.h>
-
 #include <atomic>
 #include <chrono>
 #include <cmath>
-#include <filesystem>
 #include <future>
 #include <thread>
 
@@ -31,8 +28,9 @@ using std::chrono::steady_clock;
 
 // The line settings at open leave HUPCL off (a pseudo-terminal has no DTR or RTS to look at); a
 // read waits up to 100 ms for a first byte; every rate of the head's and the GPS's lists is set
-// and reads back; a descriptor at its end of file reads as a lost port.
-TEST(PosixSerialPort, LineSettingsRatesAndFailures) {
+// and reads back; far more than the pseudo-terminal buffers, with nobody reading for a while, is
+// written whole; a descriptor at its end of file reads as a lost port.
+TEST(PosixSerialPort, LineSettingsRatesWritesAndFailures) {
   sim::PtyLink pty;
   std::string error;
   ASSERT_TRUE(pty.open("", error)) << error;
@@ -58,6 +56,21 @@ TEST(PosixSerialPort, LineSettingsRatesAndFailures) {
   }
   EXPECT_FALSE(port->setBaud(1234567));
   EXPECT_EQ(port->bitsPerSecond(), 1000000u);
+
+  const std::vector<uint8_t> frame(size_t(256) * 1024, 'x');
+  std::atomic<size_t> received{0};
+  std::thread reader([&] {
+    std::this_thread::sleep_for(milliseconds(1500));
+    std::vector<uint8_t> in(4096);
+    const auto end = steady_clock::now() + std::chrono::seconds(60);
+    for (int32_t n = 0; n >= 0 && received < frame.size() && steady_clock::now() < end;) {
+      if ((n = pty.read(in.data(), in.size())) == 0) std::this_thread::sleep_for(milliseconds(1));
+      received += size_t(std::max(n, 0));
+    }
+  });
+  EXPECT_EQ(port->write(frame.data(), int32_t(frame.size())), int32_t(frame.size()));
+  reader.join();
+  EXPECT_EQ(received.load(), frame.size());
 
   for (const auto& [path, baud, why] : {std::tuple{"/dev/null", 1234567, "not supported"},
                                         {"/nonexistent/tty", 115200, "/nonexistent/tty: "},
@@ -85,32 +98,6 @@ TEST(PosixSerialPort, LineSettingsRatesAndFailures) {
                    {101, "/dev/serial/by-id/usb-Head_1234-if00"},
                    {202, "/dev/ttyACM2"},
                    {300, "/dev/serial/by-id/usb-Odd-if00"}}));
-}
-
-// Far more than the pseudo-terminal buffers, with nobody reading for a while: the write waits
-// until all of it is taken.
-TEST(PosixSerialPort, SlowWritesComplete) {
-  sim::PtyLink pty;
-  std::string error;
-  ASSERT_TRUE(pty.open("", error)) << error;
-  auto port = openSerialDevice(pty.slavePath(), 115200, &error);
-  ASSERT_TRUE(port) << error;
-  const std::vector<uint8_t> frame(size_t(256) * 1024, 'x');
-  std::atomic<size_t> received{0};
-  std::thread reader([&] {
-    std::this_thread::sleep_for(milliseconds(1500));
-    std::vector<uint8_t> buf(4096);
-    const auto end = steady_clock::now() + std::chrono::seconds(60);
-    while (received < frame.size() && steady_clock::now() < end) {
-      const int32_t n = pty.read(buf.data(), buf.size());
-      if (n < 0) break;
-      if (n == 0) std::this_thread::sleep_for(milliseconds(1));
-      received += size_t(std::max(n, 0));
-    }
-  });
-  EXPECT_EQ(port->write(frame.data(), int32_t(frame.size())), int32_t(frame.size()));
-  reader.join();
-  EXPECT_EQ(received.load(), frame.size());
 }
 
 // The GPS reader over the program's own port at a receiver's rate: it publishes the simulated

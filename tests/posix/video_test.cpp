@@ -1,24 +1,15 @@
 // sk720 video end to end: the file players see, the picture in it, bad input and Ctrl-C.
-#include <signal.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
-#include <gtest/gtest.h>
-
 #include <algorithm>
 #include <chrono>
 #include <cmath>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
-#include <filesystem>
-#include <fstream>
 #include <map>
 #include <thread>
 
-#include "scratch_test.h"
-#include "sk720/commands.h"
 #include "sk720/render_job.h"
+#include "tools/tool_test.h"
 
 namespace sk720 {
 namespace {
@@ -27,55 +18,48 @@ namespace fs = std::filesystem;
 
 using VideoTest = testing::ScratchTest;
 
+// What a command writes to its stdout.
+std::string commandOutput(const std::string& command) {
+  std::string text;
+  std::FILE* p = ::popen(command.c_str(), "r");
+  char buf[4096];
+  for (size_t n; p && (n = std::fread(buf, 1, sizeof buf, p)) > 0;) text.append(buf, n);
+  if (p) ::pclose(p);
+  return text;
+}
+
 // ffprobe's view of the first video stream and the container.
 std::map<std::string, std::string> probe(const std::string& file) {
   std::map<std::string, std::string> fields;
-  const std::string command =
+  std::istringstream lines(commandOutput(
       "ffprobe -v error -select_streams v:0 -count_frames -show_entries "
       "stream=codec_name,width,height,pix_fmt,r_frame_rate,nb_read_frames:format=duration "
       "-of default=nw=1 '" +
-      file + "'";
-  std::FILE* p = ::popen(command.c_str(), "r");
-  char line[256];
-  while (p && std::fgets(line, sizeof line, p)) {
-    const std::string text(line, std::strcspn(line, "\n"));
-    if (const size_t eq = text.find('='); eq != std::string::npos)
-      fields[text.substr(0, eq)] = text.substr(eq + 1);
-  }
-  if (p) ::pclose(p);
+      file + "'"));
+  for (std::string line; std::getline(lines, line);)
+    if (const size_t eq = line.find('='); eq != std::string::npos)
+      fields[line.substr(0, eq)] = line.substr(eq + 1);
   return fields;
 }
 
-// Frame n of the video, decoded as BGRA bytes.
-std::vector<uint8_t> decodeFrame(const std::string& file, int n, const std::string& raw) {
-  const std::string command = "ffmpeg -v error -y -i '" + file + "' -vf 'select=eq(n\\," +
-                              std::to_string(n) + ")' -frames:v 1 -f rawvideo -pix_fmt bgra '" +
-                              raw + "'";
-  if (std::system(command.c_str()) != 0) return {};
-  std::ifstream f(raw, std::ios::binary);
-  return std::vector<uint8_t>(std::istreambuf_iterator<char>(f), {});
-}
-
 // Brightness (BT.709 luma) PSNR over the disc the display range fills (the client's shorter
-// side): the scan area.
-double scanAreaPsnr(const std::vector<uint8_t>& decoded, const std::vector<uint32_t>& painted,
-                    int w, int h) {
+// side): the scan area. `decoded` is BGRA bytes.
+double scanAreaPsnr(const std::string& decoded, const std::vector<uint32_t>& painted, int w,
+                    int h) {
   auto luma = [](double b, double g, double r) { return 0.0722 * b + 0.7152 * g + 0.2126 * r; };
-  const double radius = h / 2.0 - 2.0;
   double sum = 0;
   int64_t count = 0;
   for (int y = 0; y < h; ++y) {
     for (int x = 0; x < w; ++x) {
-      if (std::hypot(x + 0.5 - w / 2.0, y + 0.5 - h / 2.0) > radius) continue;
+      if (std::hypot(x + 0.5 - w / 2.0, y + 0.5 - h / 2.0) > h / 2.0 - 2.0) continue;
       const uint32_t p = painted[size_t(y) * w + x];
-      const uint8_t* d = &decoded[(size_t(y) * w + x) * 4];
+      const auto* d = reinterpret_cast<const uint8_t*>(&decoded[(size_t(y) * w + x) * 4]);
       const double e = luma(d[0], d[1], d[2]) - luma(p & 255, (p >> 8) & 255, (p >> 16) & 255);
       sum += e * e;
       ++count;
     }
   }
-  const double mse = sum / double(count);
-  return mse == 0 ? 99.0 : 10.0 * std::log10(255.0 * 255.0 / mse);
+  return sum == 0 ? 99.0 : 10.0 * std::log10(255.0 * 255.0 * double(count) / sum);
 }
 
 TEST_F(VideoTest, TwoTurnsAtSixteenTimesPlayAsTheRenderOfTheRecordsPlayedSoFar) {
@@ -94,7 +78,9 @@ TEST_F(VideoTest, TwoTurnsAtSixteenTimesPlayAsTheRenderOfTheRecordsPlayedSoFar) 
   EXPECT_NEAR(std::atof(info["nb_read_frames"].c_str()), played * 25, 1.0);
 
   // Frame 30 shows 1.2 s of played time: the records fed at or before it, 384 of them.
-  const std::vector<uint8_t> frame = decodeFrame(out, 30, path("frame.raw"));
+  const std::string frame = commandOutput("ffmpeg -v error -i '" + out +
+                                          "' -vf 'select=eq(n\\,30)' -frames:v 1 -f rawvideo "
+                                          "-pix_fmt bgra -");
   ASSERT_EQ(frame.size(), size_t(320) * 240 * 4);
   auto renderOf = [&](int64_t records) {
     const cli::RenderJob job{.files = {rec}, .width = 320, .height = 240, .recordLimit = records};
@@ -130,45 +116,31 @@ TEST_F(VideoTest, BadInputIsOneLineAndLeavesNoOutput) {
       {rec},
   };
   for (const cli::Args& args : cases) {
-    const std::string shown = ::testing::PrintToString(args);
-    ::testing::internal::CaptureStderr();
-    const int code = cli::runVideo(args);
-    const std::string err = ::testing::internal::GetCapturedStderr();
-    EXPECT_EQ(code, 2) << shown;
-    EXPECT_EQ(err.rfind("sk720: video: ", 0), 0u) << shown << err;
-    EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1) << shown << err;
-    EXPECT_FALSE(fs::exists(out) || fs::exists(out + ".part")) << shown;
+    const cli::Outcome o = cli::runCaptured([&] { return cli::runVideo(args); });
+    EXPECT_EQ(o.code, 2) << o.err;
+    EXPECT_EQ(o.err.rfind("sk720: video: ", 0), 0u) << o.err;
+    EXPECT_EQ(std::count(o.err.begin(), o.err.end(), '\n'), 1) << o.err;
+    EXPECT_FALSE(fs::exists(out) || fs::exists(out + ".part")) << o.err;
   }
 }
 
 TEST_F(VideoTest, CtrlCFinishesAPlayableFileOfTheFramesMade) {
-  const std::string rec = path("long.bin"), out = path("long.mp4"), err = path("err.txt");
+  const std::string rec = path("long.bin"), out = path("long.mp4");
   // 6400 records at x1 play 320 s: far longer than the test waits.
   ASSERT_EQ(cli::runSynth({rec, "--turns", "2"}), 0);
-  const std::string binary = std::string(std::getenv("SK720_BINARY_DIR")) + "/tools/sk720";
-  const pid_t child = ::fork();
-  ASSERT_GE(child, 0);
-  if (child == 0) {
-    std::freopen(err.c_str(), "w", stderr);
-    ::execl(binary.c_str(), binary.c_str(), "video", rec.c_str(), "-o", out.c_str(), "--speed", "1",
-            "--size", "320x240", static_cast<char*>(nullptr));
-    ::_exit(127);
-  }
   // The file appears once the interrupt handler is in place; 40 KB of it are some hundred frames.
-  for (int i = 0; i < 2400; ++i) {  // two minutes at most
+  std::thread interrupter([&] {
     std::error_code ec;
-    if (const auto n = fs::file_size(out + ".part", ec); !ec && n >= 40u * 1024) break;
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
-  }
-  ::kill(child, SIGINT);
-  int status = 0;
-  ASSERT_EQ(::waitpid(child, &status, 0), child);
-  ASSERT_TRUE(WIFEXITED(status));
-  EXPECT_EQ(WEXITSTATUS(status), 0);
-  std::ifstream e(err);
-  EXPECT_NE(std::string(std::istreambuf_iterator<char>(e), {}).find("interrupted"),
-            std::string::npos);
-
+    for (int i = 0; i < 2400 && (fs::file_size(out + ".part", ec) < 40u * 1024 || ec); ++i)
+      std::this_thread::sleep_for(std::chrono::milliseconds(50));  // two minutes at most
+    std::raise(SIGINT);
+  });
+  const cli::Outcome o = cli::runCaptured([&] {
+    return cli::runVideo({rec, "-o", out, "--speed", "1", "--size", "320x240"});
+  });
+  interrupter.join();
+  EXPECT_EQ(o.code, 0) << o.err;
+  EXPECT_NE(o.err.find("interrupted"), std::string::npos) << o.err;
   EXPECT_FALSE(fs::exists(out + ".part"));
   auto info = probe(out);
   const int frames = std::atoi(info["nb_read_frames"].c_str());

@@ -66,16 +66,53 @@ TEST(CommandLine, HelpForTheProgramAndEveryCommand) {
     EXPECT_EQ(wrapText(text, first, indent, width), wrapped) << text << "/" << width;
 }
 
-// Every error is one line on stderr: "sk720: COMMAND: what went wrong: reason", exit 2.
-TEST(CommandLine, ErrorsAreOneLineNamingCommandValueAndReason) {
+TEST(ProgressLine, ShowsOnATerminalOnceWorkHasRunTwoSeconds) {
+  ManualClock clock;
+  std::string shown, piped;
+  ProgressLine line("info", true, clock, [&](const std::string& s) { shown += s; });
+  line.update(10, 5000);
+  clock.advance(1900);
+  line.update(400, 900000);
+  EXPECT_TRUE(shown.empty());  // short work stays quiet
+  clock.advance(100);
+  line.update(500, 2000000, "turns 3");
+  EXPECT_EQ(shown, "\rinfo: 500 records, 2.0 MB, 250 records/s  turns 3    ");
+  clock.advance(100);
+  line.update(510, 2100000);
+  EXPECT_EQ(shown.find("510"), std::string::npos);  // at most twice a second
+  line.finish();
+  line.finish();  // the line is ended once
+  EXPECT_EQ(shown.back(), '\n');
+  EXPECT_EQ(std::count(shown.begin(), shown.end(), '\n'), 1);
+  ProgressLine quiet("render", false, clock, [&](const std::string& s) { piped += s; });
+  clock.advance(10000);
+  quiet.update(1, 1);
+  quiet.finish();
+  EXPECT_TRUE(piped.empty());
+}
+
+namespace fs = std::filesystem;
+using BadInputTest = ToolTest;
+
+// Every error is one line on stderr: "sk720: COMMAND: what went wrong: reason", exit 2, and
+// nothing else done; inputs and outputs it cannot use are named with their reason.
+TEST_F(BadInputTest, ErrorsAreOneLineNamingCommandValueAndReason) {
+  fs::create_directories(path("folder"));
+  fs::create_directories(path("folder.png"));
+  fs::create_directories(path("m"));  // export makes its map folder before it reads
+  write("empty.log", "");
+  write("garbage.log", "no sentences here, only words\r\n");
+  write("bad-sums.log", "$GPGGA,1*00\r\n");
+  write("garbage.bin", "nothing that is a record");  // a check after reading would report this
+  write("file", "x");
   const std::string unknown = "unknown command: sk720 --help lists the commands";
   const std::string header = "bad --header '40': it takes 28, 36 or 44";
   const std::string noLink = "no single link given: give exactly one of --pty LINK and --port DEV";
   const std::string bounds =
       "': it takes points inside the 320x200 picture: X 0 to 319, Y 0 to 199";
   const std::string sized = "render a.bin -o a.png --size 320x200 --overlays ";
-  // command line; the error after "sk720: COMMAND: "
-  const std::pair<std::string, std::string> cases[] = {
+  // command line ('@' for the scratch folder); the error after "sk720: COMMAND: "
+  std::vector<std::pair<std::string, std::string>> cases = {
       {"", "no command given: sk720 --help lists the commands"},
       {"frobnicate", unknown},
       {"help frobnicate", "frobnicate: " + unknown},
@@ -128,64 +165,18 @@ TEST(CommandLine, ErrorsAreOneLineNamingCommandValueAndReason) {
       {"video scene.bin", "no output given: add -o OUT.mp4"},
       {"video s.bin -o s.mp4 --range-index 15",
        "bad --range-index '15': it takes an integer from 0 to 14"},
+      {"video @garbage.bin -o @o.mp4 --range-index 0",
+       "cannot play @garbage.bin: it holds no valid record"},
+      // A full medium: one line with the reason, nothing from the PNG library; a picture small
+      // enough to wait in the buffer fails only when the file is closed.
+      {"render @scene.bin -o /dev/full --size 400",
+       "cannot write /dev/full: No space left on device"},
+      {"render @scene.bin -o /dev/full --size 16",
+       "cannot finish /dev/full: No space left on device"},
 #else
       {"video scene.bin -o scene.mp4",
        "not in this build: videos are made by the native build of sk720"},
 #endif
-  };
-  for (const auto& [line, error] : cases) {
-    const Args args = words(line);
-    const Outcome o = runLine(args);
-    EXPECT_EQ(o.code, 2) << line;
-    const bool named = !args.empty() && args[0] != "help";
-    EXPECT_EQ(o.err, "sk720: " + (named ? args[0] + ": " : "") + error + "\n");
-    EXPECT_TRUE(o.out.empty()) << o.out;
-  }
-}
-
-TEST(ProgressLine, ShowsOnATerminalOnceWorkHasRunTwoSeconds) {
-  ManualClock clock;
-  std::string shown, piped;
-  ProgressLine line("info", true, clock, [&](const std::string& s) { shown += s; });
-  line.update(10, 5000);
-  clock.advance(1900);
-  line.update(400, 900000);
-  EXPECT_TRUE(shown.empty());  // short work stays quiet
-  clock.advance(100);
-  line.update(500, 2000000, "turns 3");
-  EXPECT_EQ(shown, "\rinfo: 500 records, 2.0 MB, 250 records/s  turns 3    ");
-  clock.advance(100);
-  line.update(510, 2100000);
-  EXPECT_EQ(shown.find("510"), std::string::npos);  // at most twice a second
-  line.finish();
-  line.finish();  // the line is ended once
-  EXPECT_EQ(shown.back(), '\n');
-  EXPECT_EQ(std::count(shown.begin(), shown.end(), '\n'), 1);
-  ProgressLine quiet("render", false, clock, [&](const std::string& s) { piped += s; });
-  clock.advance(10000);
-  quiet.update(1, 1);
-  quiet.finish();
-  EXPECT_TRUE(piped.empty());
-}
-
-namespace fs = std::filesystem;
-using BadInputTest = ToolTest;
-
-TEST_F(BadInputTest, InputsAndOutputsItCannotUseAreNamedWithTheirReason) {
-  fs::create_directories(path("folder"));
-  fs::create_directories(path("folder.png"));
-  write("empty.log", "");
-  write("garbage.log", "no sentences here, only words\r\n");
-  write("bad-sums.log", "$GPGGA,1*00\r\n");
-  write("garbage.bin", "nothing that is a record");  // a check after reading would report this
-  write("file", "x");
-  // '@' stands for the scratch folder.
-  const auto here = [&](std::string s) {
-    for (size_t at; (at = s.find('@')) != std::string::npos;) s.replace(at, 1, path(""));
-    return s;
-  };
-  // command line; the error after "sk720: COMMAND: "
-  std::vector<std::pair<std::string, std::string>> cases = {
       {"nmea @folder", "@folder: it is a folder, not a file"},
       {"nmea @empty.log", "@empty.log: no NMEA sentence found"},
       {"nmea @garbage.log", "@garbage.log: no NMEA sentence found"},
@@ -194,10 +185,6 @@ TEST_F(BadInputTest, InputsAndOutputsItCannotUseAreNamedWithTheirReason) {
        "with unreadable fields"},
       {"render @garbage.bin -o @no/out.png", "@no/out.png: No such file or directory"},
       {"render @garbage.bin -o @out.png", "@garbage.bin: no ping record found"},
-#ifndef _WIN32
-      {"video @garbage.bin -o @o.mp4 --range-index 0",
-       "cannot play @garbage.bin: it holds no valid record"},
-#endif
       // The poles and the date line are positions: the options pass and the input is read.
       {"export @garbage.bin --map @m --heading 0 --position 90,-180",
        "no valid record in the input"},
@@ -210,37 +197,41 @@ TEST_F(BadInputTest, InputsAndOutputsItCannotUseAreNamedWithTheirReason) {
       {"@folder", "it is a folder, not a file"}, {"@missing.bin", "No such file or directory"}};
 #ifndef _WIN32
   ASSERT_EQ(mkfifo(path("pipe").c_str(), 0600), 0);
+  ASSERT_EQ(runSynth({path("scene.bin"), "--range-index", "0"}), 0);
   inputs.push_back({"@pipe", "it is a pipe, not a record file"});
   inputs.push_back({"/dev/zero", "it is a device, not a record file"});
 #endif
+  ASSERT_EQ(runSynth({path("one.bin"), "--turns", "1"}), 0);
+  const uintmax_t turn = fs::file_size(path("one.bin"));
+  char huge[160];
+  std::snprintf(huge, sizeof huge,
+                "--turns 1000 would write %.1f GB: a file may take at most 2 GB: %ju turns at this "
+                "range and step",
+                double(turn) * 1000 / 1e9, uintmax_t(2'000'000'000 / turn));
+  cases.push_back({"synth @huge.bin --turns 1000", huge});
   for (const auto& [input, reason] : inputs) {
-    std::string error = input;
-    error.append(": ").append(reason);
+    const std::string error = input + ": " + reason;
     cases.push_back({"info " + input, error});
-    cases.push_back({std::string("render ").append(input).append(" -o @out.png"), error});
+    cases.push_back({"render " + input + " -o @out.png", error});
     if (input != "@missing.bin")
       cases.push_back({"export " + input + " --table @t.csv", "cannot read " + error});
   }
-  for (const auto& [command, error] : cases) {
-    const Args args = words(here(command));
-    const std::string line = here(error);
+  // '@' stands for the scratch folder.
+  const auto here = [&](std::string s) {
+    for (size_t at; (at = s.find('@')) != std::string::npos;) s.replace(at, 1, path(""));
+    return s;
+  };
+  const auto entries = [&] { return std::distance(fs::recursive_directory_iterator(dir), {}); };
+  const auto before = entries();
+  for (const auto& [line, error] : cases) {
+    const Args args = words(here(line));
     const Outcome o = runLine(args);
     EXPECT_EQ(o.code, 2) << line;
-    EXPECT_EQ(o.err, "sk720: " + args[0] + ": " + line + "\n");
+    const bool named = !args.empty() && args[0] != "help";
+    EXPECT_EQ(o.err, "sk720: " + (named ? args[0] + ": " : "") + here(error) + "\n");
     EXPECT_TRUE(o.out.empty()) << o.out;
-    EXPECT_FALSE(fs::exists(path("out.png")));
+    EXPECT_EQ(entries(), before) << line;  // nothing made
   }
-#ifndef _WIN32
-  // A full medium: one line with the reason, nothing from the PNG library.
-  ASSERT_EQ(runSynth({path("scene.bin"), "--range-index", "0"}), 0);
-  const Outcome full = runLine({"render", path("scene.bin"), "-o", "/dev/full", "--size", "400"});
-  EXPECT_EQ(full.code, 2);
-  EXPECT_EQ(full.err, "sk720: render: cannot write /dev/full: No space left on device\n");
-  // A picture small enough to wait in the buffer fails only when the file is closed.
-  const Outcome late = runLine({"render", path("scene.bin"), "-o", "/dev/full", "--size", "16"});
-  EXPECT_EQ(late.code, 2);
-  EXPECT_EQ(late.err, "sk720: render: cannot finish /dev/full: No space left on device\n");
-#endif
 }
 
 // Capture makes its folder before touching the port: a folder that cannot be made gives exit 2
@@ -255,20 +246,6 @@ TEST_F(BadInputTest, CaptureMakesItsFolderBeforeTouchingThePort) {
   o = runLine({"capture", "--port", path("no-port"), "--out", path("new/dive")});
   EXPECT_EQ(o.code, 3) << o.err;
   EXPECT_TRUE(fs::is_directory(path("new/dive")) && fs::is_empty(path("new/dive")));
-}
-
-TEST_F(BadInputTest, SynthRefusesAbsurdSizes) {
-  ASSERT_EQ(runSynth({path("one.bin"), "--turns", "1"}), 0);
-  const uintmax_t turn = fs::file_size(path("one.bin"));
-  const Outcome o = runLine({"synth", path("huge.bin"), "--turns", "1000"});
-  EXPECT_EQ(o.code, 2);
-  char expected[200];
-  std::snprintf(expected, sizeof expected,
-                "sk720: synth: --turns 1000 would write %.1f GB: a file may take at most 2 GB: "
-                "%ju turns at this range and step\n",
-                double(turn) * 1000 / 1e9, uintmax_t(2'000'000'000 / turn));
-  EXPECT_EQ(o.err, expected);
-  EXPECT_FALSE(fs::exists(path("huge.bin")));
 }
 
 }  // namespace

@@ -68,12 +68,9 @@ TEST(SliderGeometry, NothingKnownOrNoRoomDividesByNothing) {
 // the track puts the thumb's centre under the pointer: (x - 23 - 22) x size / 431.
 TEST(SliderGeometry, ArrowAndTrackClicksStayInsideTheFile) {
   // position, x; target, the position the thumb shows until the next report
-  const int64_t cases[][4] = {{16000000, 5, 12800000, 12800000},
-                              {16000000, 21, 12800000, 12800000},
-                              {16000000, 515, 19200000, 19200000},
+  const int64_t cases[][4] = {{16000000, 21, 12800000, 12800000},
                               {16000000, 501, 19200000, 19200000},
                               {28800000, 515, 30400000, 30400000},
-                              {31000000, 515, 30400000, 30400000},
                               {1000000, 5, 0, 0},
                               {0, 300, 18932714, 0},
                               {16000000, 30, 0, 16000000},
@@ -201,13 +198,9 @@ TEST(ScanInteraction, ZoomSettlesAtTheEndsAndAgainstTheDataRange) {
   toggleRuler(s);  // the ruler holds the zoom
   EXPECT_EQ(std::string({e(onZoomKey(s, false, 60000)), e(onWheel(s, -120, 60000))}), "--");
   EXPECT_EQ(s.displayRangeIndex, 6);
-  EXPECT_EQ(
-      V({int(scanKeyOf(0x49)), int(scanKeyOf(0x4F)), int(scanKeyOf(0x7A)), int(scanKeyOf(0x50))}),
-      V({int(ScanKey::ZoomIn), int(ScanKey::ZoomOut), int(ScanKey::FullScreen),
-         int(ScanKey::Other)}));
 }
 
-TEST(ScanInteraction, DragShiftsThenCommitsThePan) {
+TEST(ScanInteraction, DragShiftsThenCommitsThePanOrEndsWhereTheCaptureWasLost) {
   ScanInteraction s;
   std::string effects = {e(onLeftButtonDown(s, 100, 100, false)),
                          e(onMouseMove(s, 130, 110, true, false)),
@@ -237,15 +230,13 @@ TEST(ScanInteraction, DragShiftsThenCommitsThePan) {
   s.panY = 5;
   resetForResize(s);
   EXPECT_EQ(V({s.panY, s.displayRangeIndex, s.dragging}), V({0, 11, 0}));
-}
 
-TEST(ScanInteraction, LostCaptureEndsTheDragWhereTheMouseWasLastSeen) {
-  ScanInteraction s;
+  // A lost capture ends the drag where the mouse was last seen. No shifted window with black
+  // margins: the origin is the undragged one.
   onLeftButtonDown(s, 100, 100, false);
   onMouseMove(s, 130, 110, true, false);
-  std::string effects = {e(onCaptureLost(s))};
-  // No shifted window with black margins: the origin is the undragged one.
-  const ImageOrigin o = visibleOrigin(s, 800, 600);
+  effects = {e(onCaptureLost(s))};
+  o = visibleOrigin(s, 800, 600);
   EXPECT_EQ(V({s.panX, s.panY, s.dragging, o.x, o.y}), V({-30, -10, 0, 0, 100}));
   // A later move with the button up does not pan, and a second loss changes nothing.
   effects += e(onMouseMove(s, 300, 300, false, false));
