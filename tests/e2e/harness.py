@@ -8,6 +8,7 @@ registry key, and ends every process it started. usage:
   harness.py --build BUILD_DIR --source SOURCE_DIR run SCENARIO...
 """
 import argparse
+import importlib
 import os
 import shutil
 import struct
@@ -30,14 +31,21 @@ def check(condition, message):
         raise Failure(message)
 
 
+def poll(get, ok, seconds, pause=0.3):
+    """get() until ok(its value) or the seconds have passed; the last value."""
+    deadline = time.monotonic() + seconds
+    while True:
+        v = get()
+        if ok(v) or time.monotonic() > deadline:
+            return v
+        time.sleep(pause)
+
+
 def wait(condition, seconds, what, pause=0.3):
     """Polls condition until it holds; Failure(what, or what() to say what was seen) after the
     seconds."""
-    deadline = time.monotonic() + seconds
-    while not condition():
-        if time.monotonic() > deadline:
-            raise Failure(what() if callable(what) else what)
-        time.sleep(pause)
+    if not poll(condition, bool, seconds, pause):
+        raise Failure(what() if callable(what) else what)
 
 
 def end(process, seconds):
@@ -78,7 +86,10 @@ class Session:
         subprocess.run([os.path.join(self.source, "scripts", "wine-prefix"), self.root],
                        env=self.env, check=True, stdout=subprocess.DEVNULL,
                        stderr=subprocess.DEVNULL)
-        subprocess.run(["wineserver", "-k"], env=self.env, stderr=subprocess.DEVNULL)
+        self.server("-k")
+
+    def server(self, *args):
+        subprocess.run(["wineserver", *args], env=self.env, stderr=subprocess.DEVNULL)
 
     def start(self):
         if not os.path.exists(os.path.join(self.prefix, "system.reg")):
@@ -95,7 +106,7 @@ class Session:
         if not number:
             raise Failure("Xvfb did not start")
         self.env["DISPLAY"] = ":" + number.decode()
-        subprocess.run(["wineserver", "-p", "120"], env=self.env, stderr=subprocess.DEVNULL)
+        self.server("-p", "120")
         # Wine's background services come up with the first program; keep them off our pipes.
         subprocess.run(["wine", "cmd", "/c", "exit"], env=self.env, stdin=subprocess.DEVNULL,
                        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=120)
@@ -105,8 +116,8 @@ class Session:
             end(p, 5)
         self.helpers = []
         end(self.program, 1)  # the program under Wine ends with the server below
-        subprocess.run(["wineserver", "-k"], env=self.env, stderr=subprocess.DEVNULL)
-        subprocess.run(["wineserver", "-w"], env=self.env, stderr=subprocess.DEVNULL)
+        self.server("-k")
+        self.server("-w")
         end(self.xvfb, 5)
         if self.program_log:
             self.program_log.close()
@@ -142,14 +153,10 @@ class Session:
             shutil.rmtree(os.path.join(self.documents(), "SK720_DATA"), ignore_errors=True)
         if values:
             lines.append("[HKEY_CURRENT_USER" + KEY[4:] + "]")
-        for name, v in values.items():
-            if isinstance(v, str):
-                text = '"%s"' % v.replace("\\", "\\\\").replace('"', '\\"')
-            elif isinstance(v, bytes):
-                text = "hex:" + ",".join("%02x" % b for b in v)
-            else:
-                text = "dword:%08x" % v
-            lines.append('"%s"=%s' % (name, text))
+        lines += ['"%s"=%s' % (name, '"%s"' % v.replace("\\", "\\\\").replace('"', '\\"')
+                                 if isinstance(v, str) else "hex:" + v.hex(",")
+                                 if isinstance(v, bytes) else "dword:%08x" % v)
+                  for name, v in values.items()]
         path = os.path.join(self.root, "settings.reg")
         with open(path, "w", encoding="utf-16") as f:
             f.write("\r\n".join(lines) + "\r\n")
@@ -160,24 +167,21 @@ class Session:
 
     def values(self, key=KEY):
         """Every stored setting: str for strings, bytes for binaries, int for DWORDs."""
-        r = self.wine(["reg", "query", key], check=False)
         out = {}
-        for line in r.stdout.decode("utf-8", errors="replace").splitlines():
-            parts = line.strip().split(None, 2)
-            if len(parts) >= 2 and parts[1].startswith("REG_"):
-                value = parts[2] if len(parts) > 2 else ""
-                out[parts[0]] = (bytes.fromhex(value) if parts[1] == "REG_BINARY" else
-                                 int(value, 16) if parts[1] == "REG_DWORD" else value)
+        for line in self.wine(["reg", "query", key], check=False).stdout.decode(
+                "utf-8", errors="replace").splitlines():
+            name, kind, value = (line.split(None, 2) + ["", ""])[:3]
+            if kind.startswith("REG_"):
+                out[name] = (bytes.fromhex(value) if kind == "REG_BINARY" else
+                             int(value, 16) if kind == "REG_DWORD" else value)
         return out
 
-    def wait_values(self, predicate, timeout=10):
-        """The stored settings once predicate(settings) holds, or as they are at the deadline."""
-        deadline = time.monotonic() + timeout
-        while True:
-            v = self.values()
-            if predicate(v) or time.monotonic() > deadline:
-                return v
-            time.sleep(0.3)
+    def wait_values(self, predicate, what=None, timeout=10):
+        """The stored settings once predicate(settings) holds, or as they are at the deadline
+        (then Failure with what, when given)."""
+        v = poll(self.values, predicate, timeout)
+        check(what is None or predicate(v), "%s: stored %r" % (what, v))
+        return v
 
     def wait_value(self, name):
         return self.wait_values(lambda v: v.get(name) is not None).get(name)
@@ -201,11 +205,8 @@ class Session:
             raise Failure("the program did not end within %d s of WM_CLOSE" % timeout)
 
     def drive(self, *args, timeout_ms=None):
-        cmd = ["wine", self.driver_exe] + list(args)
-        if timeout_ms is not None:
-            cmd += ["--timeout", str(timeout_ms)]
-        r = subprocess.run(cmd, env=self.env, stdin=subprocess.DEVNULL, capture_output=True,
-                           timeout=120)
+        r = self.wine([self.driver_exe, *args] + ([] if timeout_ms is None else
+                                                  ["--timeout", str(timeout_ms)]), 120, False)
         out = r.stdout.decode("utf-8", errors="replace").rstrip("\n")
         if os.environ.get("SK720_E2E_VERBOSE"):
             print("  drive %s -> %d %r" % (" ".join(args), r.returncode, out))
@@ -245,7 +246,7 @@ class Session:
     def synth(self, path, *options):
         """A synthesised recording, written by the native companion when built, else sk720.exe."""
         if self.native_cli():
-            subprocess.run([self.native_cli(), "synth", path] + list(options), check=True,
+            subprocess.run([self.native_cli(), "synth", path, *options], check=True,
                            stdout=subprocess.DEVNULL)
         else:
             self.wine([self.cli_exe, "synth", self.windows_path(path)] + list(options),
@@ -280,19 +281,16 @@ def sonar_record(**fields):
                   sectorEnabled=0, sectorHeadingIndex=0, sectorWidthIndex=0, stepIndex=1,
                   rotationIndex=0, gainIndex=5, reserved44=0, reserved48=0, tvgSlope=80,
                   reserved56=0, headUp=0, centralFrequency=860000, bandwidth=80000)
-    values.update(fields)
-    return struct.pack("<18i", *values.values())
+    return struct.pack("<18i", *dict(values, **fields).values())
 
 
 def view_record(**fields):
     """The 84-byte ViewDialogBinV3 record: the start-up defaults with the given fields replaced."""
     values = dict(displayEnabled=1, palette=0, reservedScale=1.0, gainIndex=1, deadZoneIndex=3,
-                  grid=1, autoContrast=0, contrast=5, brightness=3, linear=1, pointer=1,
-                  echogram=1, fitToWindow=1, hold=0, reserved56=0, compassEnabled=0,
-                  zeroAlwaysUp=1, showInfo=1, playbackContinuously=1, zeroOffset=0,
-                  toolbarVisible=1)
-    values.update(fields)
-    return struct.pack("<2if18i", *values.values())
+                  grid=1, autoContrast=0, contrast=5, brightness=3, linear=1, pointer=1, echogram=1,
+                  fitToWindow=1, hold=0, reserved56=0, compassEnabled=0, zeroAlwaysUp=1,
+                  showInfo=1, playbackContinuously=1, zeroOffset=0, toolbarVisible=1)
+    return struct.pack("<2if18i", *dict(values, **fields).values())
 
 
 def main():
@@ -303,19 +301,13 @@ def main():
     parser.add_argument("scenarios", nargs="*")
     a = parser.parse_args()
     session = Session(a.build, a.source)
-    if a.action == "prepare":
-        session.prepare()
-        return 0
-    if a.action == "cleanup":
-        subprocess.run(["wineserver", "-k"], env=session.env, stderr=subprocess.DEVNULL)
+    if a.action != "run":
+        session.prepare() if a.action == "prepare" else session.server("-k")
         return 0
     sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-    import live_measured
-    import live_scenarios
-    import scenarios
-    import scenarios_screenshots
-    table = dict(scenarios.ALL, **scenarios_screenshots.ALL, **live_scenarios.LIVE,
-                 **live_measured.MEASURED)
+    table = {}
+    for module in ("scenarios", "scenarios_screenshots", "live_scenarios", "live_measured"):
+        table.update(importlib.import_module(module).ALL)
     failed = 0
     for name in a.scenarios:
         fn = table[name]

@@ -46,8 +46,7 @@ def split_command(command):
 def link_target(path):
     """(target path, working folder) of a .lnk file: the local path of its link information, or
     the relative path of its strings when it has none."""
-    with open(path, "rb") as f:
-        data = f.read()
+    data = open(path, "rb").read()
     check(len(data) >= 76 and data[:4] == b"L\0\0\0", "%s is no link" % path)
     flags = struct.unpack_from("<I", data, 20)[0]
     pos = 76 + (2 + struct.unpack_from("<H", data, 76)[0] if flags & 0x01 else 0)
@@ -69,8 +68,7 @@ def link_target(path):
 
 def file_versions(path):
     """The file and product versions of an executable's version resource, as 4-tuples."""
-    with open(path, "rb") as f:
-        data = f.read()
+    data = open(path, "rb").read()
     at = data.find(struct.pack("<I", 0xFEEF04BD))  # the fixed part's signature
     check(at > 0, "%s has no version resource" % path)
     ms, ls, pms, pls = struct.unpack_from("<4I", data, at + 8)
@@ -88,8 +86,7 @@ def same_path(s, windows_a, windows_b):
 
 
 def digest(path):
-    with open(path, "rb") as f:
-        return hashlib.sha256(f.read()).hexdigest()
+    return hashlib.sha256(open(path, "rb").read()).hexdigest()
 
 
 def install(s, setup):
@@ -124,8 +121,7 @@ def check_files(s, location, version, build, guide):
         check(versions == (numbers, numbers), "%s's version resource: %r" % (name, versions))
     installed_guide = s.unix_path(location + "\\user-guide.html")
     check(digest(installed_guide) == digest(guide), "the installed guide differs from the built one")
-    with open(installed_guide, encoding="utf-8") as f:
-        page = f.read()
+    page = open(installed_guide, encoding="utf-8").read()
     check('src="data:image/png;base64,' in page and "<table>" in page,
           "the guide carries no picture or table")
     r = s.wine([location + "\\sk720.exe", "--version"])
@@ -151,8 +147,7 @@ def start_from_menu(s, location, version):
     s.program = subprocess.Popen(["wine", "start", "/wait", link], env=s.env,
                                  stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
                                  stderr=subprocess.DEVNULL)
-    rc, out = s.drive("wait-window", timeout_ms=30000)
-    check(rc == 0, "the Start-menu entry did not bring up the main window")
+    s.must("wait-window", timeout_ms=30000, what="the Start-menu entry's main window")
     about = "About " + PRODUCT
     dialog(s, about, ("command", "104"))
     text = s.must("dialog-text", about)
@@ -166,11 +161,10 @@ def open_recording(s, location):
           ".bin now belongs to %r" % reg_value(s, CLASSES + r"\.bin"))
     check(reg_value(s, CLASSES + r"\.bin\OpenWithProgids", PROGID) is not None,
           "%s is not under .bin's OpenWithProgids" % PROGID)
-    icon = split_command(reg_value(s, CLASSES + "\\" + PROGID + r"\DefaultIcon") or "")
+    icon = split_command(reg_value(s, CLASSES + "\\" + PROGID + r"\DefaultIcon"))
     check(icon == [location + "\\SK720Control.exe,0"], "ProgID icon %r" % icon)
-    command = reg_value(s, CLASSES + "\\" + PROGID + r"\shell\open\command")
-    words = split_command(command or "")
-    check(words == [location + "\\SK720Control.exe", "%1"], "open command %r" % command)
+    words = split_command(reg_value(s, CLASSES + "\\" + PROGID + r"\shell\open\command"))
+    check(words == [location + "\\SK720Control.exe", "%1"], "open command %r" % words)
     recording = os.path.join(s.work, "rez720_20260101_120000.bin")
     s.wine([location + "\\sk720.exe", "synth", s.windows_path(recording), "--turns", "3"],
            timeout=120)

@@ -40,12 +40,10 @@ def hold_head(sim):
 def record_command(s, log, via):
     """Record pressed (a click or the button's WM_COMMAND posted to the main window); the head
     log's record count right after the post."""
-    kind = "click" if via == "click" else "button-command"
-    out = s.must(kind, "Button", "Record", "--mark", s.windows_path(log), timeout_ms=5000,
-                 what="Record " + via)
-    fields = out.split()
-    check(len(fields) == 3 and fields[0] == "mark", "driver mark %r" % out)
-    return int(fields[2])
+    out = s.must("click" if via == "click" else "button-command", "Button", "Record", "--mark",
+                 s.windows_path(log), timeout_ms=5000, what="Record " + via)
+    check(len(out.split()) == 3 and out.split()[0] == "mark", "driver mark %r" % out)
+    return int(out.split()[2])
 
 
 def recording_off(s):
@@ -73,7 +71,7 @@ def check_marks(s, log, marks, files):
     for path in files:
         problems, figures = verify(entries, open(path, "rb").read())
         check(not problems, "%s: %s" % (path, "; ".join(problems)))
-        recorded |= set(p for p in figures["places"] if p is not None)
+        recorded |= {p for p in figures["places"] if p is not None}
     late, firsts = [], []
     for via, when, after in marks:
         period = ping_period_ms(entries[after][2])
@@ -202,7 +200,7 @@ def timed_stop(s):
     return ms
 
 
-MEASURED = {
+ALL = {
     "live_record_starts_at_next_ping": live_record_starts_at_next_ping,
     "live_stop_returns_the_window": live_stop_returns_the_window,
 }

@@ -11,7 +11,8 @@ import struct
 import subprocess
 import time
 
-from harness import Failure, check, view_record, wait  # noqa: F401 (wait: shared)
+from harness import Failure, check, poll, view_record, wait
+from scenarios import dialog
 
 WS_DISABLED = 0x08000000
 HEAD_COM, GPS_COM = 7, 8
@@ -42,21 +43,14 @@ def start_enabled(s):
     return int(s.must("rect", "Button", "Start").split()[5], 16) & WS_DISABLED == 0
 
 
-def data_folder(s):
-    return os.path.join(s.documents(), "SK720_DATA")
-
-
 def record_files(s):
-    return sorted(glob.glob(os.path.join(data_folder(s), "rez720_*.bin")))
+    return sorted(glob.glob(os.path.join(s.documents(), "SK720_DATA", "rez720_*.bin")))
 
 
 def headers(path, growing=False):
     """Every record's header fields (headersize, samples, commandid, latitude, longitude); a
     file still being written may end inside a record."""
-    out = []
-    with open(path, "rb") as f:
-        data = f.read()
-    pos = 0
+    out, pos, data = [], 0, open(path, "rb").read()
     while pos + 44 <= len(data):
         magic, size, _, samples, _, _, command, _, _, lat, lon = struct.unpack_from("<4s8I2f",
                                                                                      data, pos)
@@ -114,22 +108,17 @@ def stop(s):
 
 
 def hold_button(s):
-    """The Hold button's text: "Hold" or "Resume"."""
-    for text in ("Hold", "Resume"):
-        if s.drive("find-child", "Button", text)[0] == 0:
-            return text
-    raise Failure("no Hold button")
+    """The Hold button's text: "Hold" or "Resume" (None: no such button)."""
+    return next((t for t in ("Hold", "Resume") if s.drive("find-child", "Button", t)[0] == 0),
+                None)
 
 
 def refused_parameters(s, seconds):
     """The notice of a head that did not take its parameters, the link closed, the notice gone."""
-    seen = []
-
-    def notice():
-        seen[:] = s.drive("dialog-text", "", timeout_ms=1000)
-        return seen[0] == 0 and "did not accept its parameters" in seen[1]
-    wait(notice, seconds, lambda: "no notice of refused parameters (status %r, %r)"
-         % (s.drive("status", "0")[1], seen), 0.2)
+    seen = poll(lambda: s.drive("dialog-text", "", timeout_ms=1000),
+                lambda r: r[0] == 0 and "did not accept its parameters" in r[1], seconds, 0.2)
+    check(seen[0] == 0 and "did not accept its parameters" in seen[1],
+          "no notice of refused parameters (status %r, %r)" % (s.drive("status", "0")[1], seen))
     check("Start" in seen[1], "the notice does not say what to do: %r" % seen[1])
     disconnected(s, what="the refusal")
     s.must("wait-dialog-gone", "", timeout_ms=12000, what="the notice closes by itself")
@@ -160,10 +149,7 @@ def live_recording(s):
     # Held, then the sonar settings set: a new file with the head-up bit, live again.
     s.must("click", "Button", "Hold")
     wait(lambda: hold_button(s) == "Resume", 3, "Hold did not hold")
-    s.must("click", "Button", "Sonar settings")
-    s.must("wait-dialog", "*", timeout_ms=10000, what="sonar settings dialog")
-    s.must("press-dialog-button", "*", "Sonar head up")
-    s.must("press-dialog-button", "*", "Set")
+    dialog(s, "*", ("click", "Button", "Sonar settings"), ["Sonar head up", "Set"])
     files.append(recording(s, files, records=10))
     wait(lambda: hold_button(s) == "Hold", 5,
          "Set ended the hold but the button says Resume")
@@ -245,4 +231,4 @@ def live_head_moods(s):
     check(s.quit() == 0, "exit code not 0")
 
 
-LIVE = {"live_recording": live_recording, "live_head_moods": live_head_moods}
+ALL = {"live_recording": live_recording, "live_head_moods": live_head_moods}

@@ -9,7 +9,7 @@ import os
 import struct
 import time
 
-from harness import check, sonar_record, view_record, wait
+from harness import check, poll, sonar_record, view_record, wait
 
 PLAY = "\u25ba"  # the speed button's text while no faster speed follows
 WS_CAPTION = 0x00C00000
@@ -20,16 +20,17 @@ OFFSET_FIELD, COMPASS_ENABLE, FOLDER_FIELD = "#1007", "#1010", "#1007"
 RANGES = ["1.5", "2.5", "3", "5", "6", "7.5", "10", "15", "20", "30", "45", "60"]
 
 
-def rect(s, *child):
+def rect(s, *child, timeout_ms=None):
     """(left, top, right, bottom, visible, style) of the main window or a child."""
-    f = s.must("rect", *child).split()
+    f = s.must("rect", *child, timeout_ms=timeout_ms).split()
     return tuple(int(v) for v in f[:5]) + (int(f[5], 16),)
 
 
-def placement(value):
-    check(value is not None and len(value) == 32, "MainWindowPosition is %r" % (value,))
-    _, _, full, _, l, t, r, b = struct.unpack("<4I4i", value)
-    return (l, t, r, b), full
+def check_placement(value, windowed, what):
+    """The stored placement is the windowed rectangle, not full screen."""
+    fields = struct.unpack("<4I4i", value) if value is not None and len(value) == 32 else ()
+    check(fields[2:3] == (0,) and fields[4:] == windowed[:4],
+          "%s: MainWindowPosition %r, window %r" % (what, value, windowed))
 
 
 def picture(s, *child):
@@ -39,18 +40,12 @@ def picture(s, *child):
 def scan_changes(s, seconds):
     """Whether the scan view's picture changes within the time."""
     first = picture(s)
-    deadline = time.monotonic() + seconds
-    while time.monotonic() < deadline:
-        time.sleep(0.3)
-        if picture(s) != first:
-            return True
-    return False
+    return poll(lambda: picture(s), lambda p: p != first, seconds) != first
 
 
 def slider_height(s):
     # Waits for the bar to exist: a slow start may show the main window before its children.
-    f = s.must("find-child", "RadarSliderbar class", "*", timeout_ms=10000).split()
-    t, b, visible = int(f[1]), int(f[3]), int(f[4])
+    _, t, _, b, visible, _ = rect(s, "RadarSliderbar class", "*", timeout_ms=10000)
     return (b - t) if visible else 0
 
 
@@ -78,9 +73,9 @@ def dialog(s, title, opener=None, steps=(), button=None):
         s.must("wait-dialog-gone", title, timeout_ms=10000, what="%s closes %r" % (button, title))
 
 
-def no_dialog(s, what, timeout_ms=0):
-    rc, out = s.drive("wait-dialog", "*", timeout_ms=timeout_ms)
-    check(rc != 0, "%s: a box appeared: %r %r" % (what, out, s.drive("dialog-text", "*")[1]))
+def no_dialog(s, what, timeout_ms=0, title="*"):
+    rc, out = s.drive("wait-dialog", title, timeout_ms=timeout_ms)
+    check(rc != 0, "%s: a box appeared: %r %r" % (what, out, s.drive("dialog-text", title)[1]))
 
 
 def expect_playing(s, how):
@@ -124,8 +119,7 @@ def manual_screenshot(s, notice=None):
 def blocker_file(s):
     """A file where a folder would have to be made."""
     path = os.path.join(s.work, "blocker")
-    with open(path, "w") as f:
-        f.write("a file where a folder should be\n")
+    open(path, "w").write("a file where a folder should be\n")
     return path
 
 
@@ -148,8 +142,7 @@ def first_start_and_dialogs(s):
     check(os.path.isdir(expected) and os.path.samefile(s.unix_path(folder), expected),
           "working folder %r not created in Documents" % folder)
     windowed = rect(s)
-    check(placement(stored.get("MainWindowPosition")) == (windowed[:4], 0),
-          "stored placement %r, window %r" % (stored.get("MainWindowPosition"), windowed))
+    check_placement(stored.get("MainWindowPosition"), windowed, "first start")
     check(windowed[5] & WS_CAPTION == WS_CAPTION, "no caption at start: %r" % (windowed,))
 
     # Without compass data the view dialog has no compass group. An offset that is no number
@@ -173,8 +166,7 @@ def first_start_and_dialogs(s):
     folder_dialog = (FOLDER_TITLE, ("command", WORKING_FOLDER))
     dialog(s, *folder_dialog, [(FOLDER_FIELD, s.windows_path(good))], "OK")
     check(os.path.isdir(good), "the folder was not created")
-    stored = s.wait_values(lambda v: v.get("WorkingFolder") == s.windows_path(good))
-    check(stored.get("WorkingFolder") == s.windows_path(good), "WorkingFolder is %r" % stored)
+    s.wait_values(lambda v: v.get("WorkingFolder") == s.windows_path(good), "WorkingFolder")
     bad = os.path.join(blocker_file(s), "sub")
     dialog(s, *folder_dialog, [(FOLDER_FIELD, s.windows_path(bad)), "OK"])
     dialog(s, "GetLastError", button="OK")
@@ -184,8 +176,7 @@ def first_start_and_dialogs(s):
     # No port: an empty list, and Start opens no connect dialog.
     check(combos(s)[0][1] == [], "head port list not empty: %r" % (combos(s)[0],))
     s.must("click", "Button", "Start", timeout_ms=5000)
-    check(s.drive("wait-dialog", "Connect", timeout_ms=2000)[0] != 0,
-          "a connect dialog opened without a port")
+    no_dialog(s, "Start without a port", 2000, "Connect")
     s.must("wait-status", "0", "Disconnected", what="status without a port")
 
     # F11 in and out of full screen; closed in full screen, the windowed placement is stored.
@@ -195,12 +186,10 @@ def first_start_and_dialogs(s):
         wait(lambda: rect(s)[:4] == want and bool(rect(s)[5] & WS_CAPTION) == caption, 5,
              lambda: "window %r, expected %r caption %s" % (rect(s), want, caption), 0.2)
         if caption:
-            check(placement(s.wait_value("MainWindowPosition")) == (windowed[:4], 0),
-                  "stored after leaving full screen")
+            check_placement(s.wait_value("MainWindowPosition"), windowed, "left full screen")
     check(s.quit() == 0, "exit code not 0")
     stored = s.values()
-    check(placement(stored.get("MainWindowPosition")) == (windowed[:4], 0),
-          "stored after closing in full screen: %r" % stored.get("MainWindowPosition"))
+    check_placement(stored.get("MainWindowPosition"), windowed, "closed in full screen")
     check(stored.get("ViewDialogBinV3") == set_record, "view record after closing")
 
 
@@ -230,9 +219,7 @@ def languages_and_ranges(s):
         check(items == want and sel == index, "%r: range list %r, selection %r, expected %d"
               % (args, items, sel, index))
         stored = s.wait_values(lambda v: struct.unpack_from(
-            "<i", v.get("SonarDialogBinV2", bytes(8)), 4)[0] == index)
-        check(struct.unpack_from("<i", stored["SonarDialogBinV2"], 4)[0] == index,
-              "%r: stored range %r" % (args, stored["SonarDialogBinV2"]))
+            "<i", v.get("SonarDialogBinV2", bytes(8)), 4)[0] == index, "%r: range" % (args,))
         check(stored["Language"] == code, "%s: Language rewritten as %r" % (code, stored))
         if code == "0412":
             korean_screen(s, start)
@@ -269,10 +256,9 @@ def playback(s):
     s.synth(os.path.join(folder, "first.bin"), "--turns", "1")
     s.synth(os.path.join(folder, "second.bin"), "--turns", "1", "--seed", "2")
     garbage = os.path.join(s.work, "garbage.bin")
-    with open(garbage, "wb") as f:
-        f.write(b"NOT A RECORDING, JUST TEXT" * 4)
-    with open(os.path.join(folder, "short.bin"), "wb") as f:
-        f.write(b"DATA" + bytes(8) + struct.pack("<I", 16) + bytes(64))
+    open(garbage, "wb").write(b"NOT A RECORDING, JUST TEXT" * 4)
+    open(os.path.join(folder, "short.bin"), "wb").write(b"DATA" + bytes(8) + struct.pack("<I", 16)
+                                                        + bytes(64))
     s.launch(s.windows_path(garbage))
     expect_error_box(s, "Invalid file selected")
     time.sleep(0.5)

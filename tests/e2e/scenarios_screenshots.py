@@ -15,41 +15,28 @@ AUTO_OFF, AUTO_EVERY_TURN = "32813", "32837"
 RING_GREY = (0x60, 0x60, 0x60)
 
 
-def is_ring_grey(p):
-    return max(abs(p[i] - RING_GREY[i]) for i in range(3)) <= 0x10
-
-
 def ring_radii(side, fit, display_range_m, data_range_m):
     """The rings the scan view draws: every D/5 out to the head's range, at k·fit·side/10."""
-    radii, k = [], 1
-    while k * display_range_m / 5 <= data_range_m + 1e-6:
-        radii.append(k * fit * side / 10)
-        k += 1
-    return radii
+    return [k * fit * side / 10 for k in range(1, int(5 * (data_range_m + 1e-6) /
+                                                      display_range_m) + 1)]
 
 
-def grey_near(rows, cx, cy, angle, radius, off_rows=None):
+def grey_near(rows, cx, cy, angle, radius, off_rows):
     """Whether the ray from the centre at angle has a ring-grey pixel within 2 px of radius that
     the picture without overlays does not have."""
-    for d in range(-4, 5):
-        r = radius + d / 2
-        x, y = int(round(cx + r * math.cos(angle))), int(round(cy + r * math.sin(angle)))
-        if not (0 <= y < len(rows) and 0 <= x < len(rows[0])):
-            continue
-        if is_ring_grey(rows[y][x]) and (off_rows is None or rows[y][x] != off_rows[y][x]):
-            return True
-    return False
+    points = ((int(round(cx + r * math.cos(angle))), int(round(cy + r * math.sin(angle))))
+              for r in (radius + d / 2 for d in range(-4, 5)))
+    return any(0 <= y < len(rows) and 0 <= x < len(rows[0]) and rows[y][x] != off_rows[y][x]
+               and max(abs(a - b) for a, b in zip(rows[y][x], RING_GREY)) <= 0x10
+               for x, y in points)
 
 
 def check_rings(what, rows, off_rows, cx, cy, radii):
     """Each ring shows on most rays between the spokes (the pointer may cover one), and the
     midpoints between rings stay free of overlay."""
     rays = [math.radians(a) for a in (20, 110, 200, 290)]
-    missing = []
-    for r in radii:
-        hits = sum(grey_near(rows, cx, cy, a, r, off_rows) for a in rays)
-        if hits < 3:
-            missing.append("%.1f px (%d of 4 rays)" % (r, hits))
+    hits = [sum(grey_near(rows, cx, cy, a, r, off_rows) for a in rays) for r in radii]
+    missing = ["%.1f px (%d of 4 rays)" % (r, n) for r, n in zip(radii, hits) if n < 3]
     check(not missing, "%s: no ring grey at the predicted radii %s" % (what, ", ".join(missing)))
     between = [(a, (r1 + r2) / 2) for r1, r2 in zip(radii, radii[1:]) for a in rays[:2]]
     stray = [(round(math.degrees(a)), m) for a, m in between

@@ -98,10 +98,12 @@ class ExportTest(unittest.TestCase):
     def path(self, *names):
         return os.path.join(self.dir, *names)
 
+    def synth(self, name, *options, turns=1, step=5):
+        run('synth', self.path(name), '--turns', str(turns), '--step-index', str(step), *options)
+        return self.path(name)
+
     def test_world_files_put_every_turn_where_the_head_was(self):
-        rec = self.path('track.bin')
-        run('synth', rec, '--turns', '3', '--step-index', '5', '--position', '-33.85,151.2',
-            '--track', '60,2')
+        rec = self.synth('track.bin', '--position', '-33.85,151.2', '--track', '60,2', turns=3)
         run('export', rec, '--map', self.path('map'), '--size', '200')
         recs, pings = records(rec), 200  # 1.8 degree steps: each turn one third
         pngs = sorted(f for f in os.listdir(self.path('map')) if f.endswith('.png'))
@@ -137,9 +139,8 @@ class ExportTest(unittest.TestCase):
             self.assertLess(metres_between((lat, lon), rec['where']), 0.5)
 
     def target_layer(self, name, *synth, export=()):
-        rec = self.path(name + '.bin')
-        run('synth', rec, '--turns', '1', '--step-index', '2', '--position', '35.1,129.05',
-            '--heading', '75', *synth)
+        rec = self.synth(name + '.bin', '--position', '35.1,129.05', '--heading', '75', *synth,
+                         step=2)
         run('export', rec, '--map', self.path(name), '--size', '256', *export)
         return rgba(self.path(name, name + '_turn0001.png'), self.dir)
 
@@ -169,8 +170,7 @@ class ExportTest(unittest.TestCase):
         self.assertEqual(a, none)
 
     def test_turn_choice_and_summary(self):
-        rec = self.path('r.bin')
-        run('synth', rec, '--turns', '4', '--step-index', '5', '--position', '10,20')
+        rec = self.synth('r.bin', '--position', '10,20', turns=4)
         p = run('export', rec, '--map', self.path('m'), '--size', '64', '--turns', '2-4', '--every',
                 '2')
         self.assertEqual(sorted(os.listdir(self.path('m'))),
@@ -178,16 +178,14 @@ class ExportTest(unittest.TestCase):
                           'r_turn0004.pgw', 'r_turn0004.png', 'r_turn0004.prj'])
         self.assertIn('2 turns written, 2 skipped', p.stdout)
         # A recording made before the receiver had a fix is passed over, not a reason to refuse.
-        nopos = self.path('early.bin')
-        run('synth', nopos, '--turns', '1', '--step-index', '5', '--position', '0,0')
+        nopos = self.synth('early.bin', '--position', '0,0')
         run('export', nopos, rec, '--map', self.path('last'), '--size', '64', '--turns', 'last')
         self.assertEqual([f for f in os.listdir(self.path('last')) if f.endswith('.png')],
                          ['r_turn0004.png'])
 
     def test_ping_table_rows_match_the_records(self):
-        rec = self.path('t.bin')
-        run('synth', rec, '--turns', '1', '--step-index', '5', '--sector', '2,1', '--position',
-            '35.1,129.05', '--heading', '12.5', '--compass', 'gyro-offset')
+        rec = self.synth('t.bin', '--sector', '2,1', '--position', '35.1,129.05', '--heading',
+                         '12.5', '--compass', 'gyro-offset')
         recs = records(rec)
         run('export', rec, '--table', self.path('t.csv'), '--samples')
         run('export', rec, '--table', self.path('t.jsonl'))
@@ -215,14 +213,11 @@ class ExportTest(unittest.TestCase):
         self.assertEqual({o['direction'] for o in objs[1:]}, {'cw', 'ccw'})
 
     def test_refused_input_leaves_nothing(self):
-        good, nopos, junk = self.path('good.bin'), self.path('nopos.bin'), self.path('junk.bin')
-        run('synth', good, '--turns', '1', '--step-index', '5', '--position', '1,2', '--compass',
-            'none')
-        run('synth', nopos, '--turns', '1', '--step-index', '5', '--position', '0,0')
+        good = self.synth('good.bin', '--position', '1,2', '--compass', 'none')
         # A zero in either coordinate is the recorder's "no position".
-        halves = [self.path(f'half{i}.bin') for i in range(2)]
-        for half, position in zip(halves, ['0,2', '1,0']):
-            run('synth', half, '--turns', '1', '--step-index', '5', '--position', position)
+        nopos, *halves = (self.synth(f'nopos{i}.bin', '--position', p)
+                          for i, p in enumerate(('0,0', '0,2', '1,0')))
+        junk = self.path('junk.bin')
         open(junk, 'wb').write(os.urandom(5000))
         blocker, out, table = self.path('blocker'), self.path('out'), self.path('t.csv')
         open(blocker, 'w').close()
