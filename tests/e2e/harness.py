@@ -61,8 +61,7 @@ class Session:
     """A Wine prefix, a display, the program and the driver."""
 
     def __init__(self, build, source, screen=SCREEN, root=None):
-        self.build = os.path.abspath(build)
-        self.source = os.path.abspath(source)
+        self.build, self.source = os.path.abspath(build), os.path.abspath(source)
         self.root = os.path.abspath(root) if root else os.path.join(self.build, "e2e")
         self.prefix = os.path.join(self.root, "prefix")
         self.screen = screen
@@ -74,9 +73,7 @@ class Session:
         self.env = dict(os.environ, WINEPREFIX=self.prefix, WINEDEBUG="-all",
                         WINEDLLOVERRIDES="mscoree,mshtml=", TMPDIR=os.path.join(self.root, "tmp"),
                         HOME=os.path.join(self.root, "home"), LC_ALL="C.UTF-8")
-        self.xvfb = None
-        self.program = None
-        self.program_log = None
+        self.xvfb = self.program = self.program_log = None
         self.helpers = []
 
     # --- prefix, display, server -------------------------------------------------------------
@@ -103,8 +100,7 @@ class Session:
         os.close(write_fd)
         with os.fdopen(read_fd, "rb") as f:
             number = f.readline().strip()  # written once the server listens
-        if not number:
-            raise Failure("Xvfb did not start")
+        check(number, "Xvfb did not start")
         self.env["DISPLAY"] = ":" + number.decode()
         self.server("-p", "120")
         # Wine's background services come up with the first program; keep them off our pipes.
@@ -143,6 +139,11 @@ class Session:
     def documents(self):
         return os.path.join(self.root, "home")
 
+    def folder(self, name):
+        """A folder of the name in the work folder, made when missing."""
+        os.makedirs(os.path.join(self.work, name), exist_ok=True)
+        return os.path.join(self.work, name)
+
     # --- registry -----------------------------------------------------------------------------
     def set_values(self, values, reset=False):
         """Stores the settings (str: REG_SZ, bytes: REG_BINARY, int: REG_DWORD) in one import;
@@ -158,8 +159,7 @@ class Session:
                                  if isinstance(v, bytes) else "dword:%08x" % v)
                   for name, v in values.items()]
         path = os.path.join(self.root, "settings.reg")
-        with open(path, "w", encoding="utf-16") as f:
-            f.write("\r\n".join(lines) + "\r\n")
+        open(path, "w", encoding="utf-16").write("\r\n".join(lines) + "\r\n")
         self.wine(["reg", "import", self.windows_path(path)])
 
     def reset_settings(self, **values):
@@ -193,8 +193,8 @@ class Session:
         self.program = subprocess.Popen(["wine", self.program_exe] + list(args), env=self.env,
                                         stdin=subprocess.DEVNULL, stdout=self.program_log,
                                         stderr=self.program_log)
-        if self.drive("wait-window", timeout_ms=30000)[0] != 0:
-            raise Failure("the main window did not appear (exit %s)" % self.program.poll())
+        check(self.drive("wait-window", timeout_ms=30000)[0] == 0,
+              "the main window did not appear (exit %s)" % self.program.poll())
 
     def quit(self, timeout=15):
         """Closes the main window and waits for the process to end; returns its exit code."""
@@ -214,8 +214,7 @@ class Session:
 
     def must(self, *args, timeout_ms=None, what=None):
         rc, out = self.drive(*args, timeout_ms=timeout_ms)
-        if rc != 0:
-            raise Failure("%s: sk720drive %s gave %d %r" % (what or "driver", " ".join(args), rc, out))
+        check(rc == 0, "%s: sk720drive %s gave %d %r" % (what or "driver", " ".join(args), rc, out))
         return out
 
     # --- simulated head and GPS receiver on COM ports ----------------------------------------
@@ -236,9 +235,9 @@ class Session:
         p = subprocess.Popen([cli, kind, "--pty", link] + list(options), stdin=subprocess.DEVNULL,
                              stdout=log, stderr=log)
         self.helpers.append(p)
-        linked = "%s did not link COM%d" % (kind, com)
-        wait(lambda: os.path.lexists(link) or p.poll() is not None, 10, linked, 0.05)
-        check(os.path.lexists(link), linked)
+        # Not waiting on for a simulator that ended.
+        check(poll(lambda: os.path.lexists(link), lambda v: v or p.poll() is not None, 10, 0.05),
+              "%s did not link COM%d" % (kind, com))
         self.wine(["reg", "add", r"HKLM\HARDWARE\DEVICEMAP\SERIALCOMM", "/v",
                    r"\Device\Serial%d" % com, "/t", "REG_SZ", "/d", "COM%d" % com, "/f"])
         return p
@@ -310,12 +309,11 @@ def main():
         table.update(importlib.import_module(module).ALL)
     failed = 0
     for name in a.scenarios:
-        fn = table[name]
         start = time.monotonic()
         try:
             session.start()
             session.reset_settings()
-            fn(session)
+            table[name](session)
             print("PASS %s (%.1f s)" % (name, time.monotonic() - start))
         except Exception as e:  # scenarios raise the importable module's Failure, not __main__'s
             failed += 1

@@ -77,8 +77,7 @@ def file_versions(path):
 
 # --- the scenario --------------------------------------------------------------------------------
 def windows_env(s, name):
-    r = s.wine(["cmd", "/c", "echo %" + name + "%"])
-    return r.stdout.decode("utf-8", errors="replace").strip()
+    return s.wine(["cmd", "/c", "echo %" + name + "%"]).stdout.decode("utf-8", "replace").strip()
 
 
 def same_path(s, windows_a, windows_b):
@@ -99,7 +98,7 @@ def install(s, setup):
     expected = windows_env(s, "LOCALAPPDATA") + "\\Programs\\" + PRODUCT
     check(location.lower() == expected.lower(), "installed into %r, not %r" % (location, expected))
     folder = s.unix_path(location)
-    found = set(os.listdir(folder)) if os.path.isdir(folder) else set()
+    found = set(os.listdir(folder) if os.path.isdir(folder) else ())
     check(found == INSTALLED, "the installation folder holds %r" % sorted(found))
     check(entry.get("DisplayName") == PRODUCT and entry.get("Publisher") == "Quorvia Ultrasonics"
           and entry.get("DisplayVersion") and entry.get("DisplayIcon"), "uninstall entry %r" % entry)
@@ -117,15 +116,15 @@ def check_files(s, location, version, build, guide):
     for name, built in (("SK720Control.exe", "SK720Control.exe"), ("sk720.exe", "tools/sk720.exe")):
         path = s.unix_path(location + "\\" + name)
         check(digest(path) == digest(os.path.join(build, built)), "%s differs from the build's" % name)
-        versions = file_versions(path)
-        check(versions == (numbers, numbers), "%s's version resource: %r" % (name, versions))
+        check(file_versions(path) == (numbers, numbers),
+              "%s's version resource: %r" % (name, file_versions(path)))
     installed_guide = s.unix_path(location + "\\user-guide.html")
     check(digest(installed_guide) == digest(guide), "the installed guide differs from the built one")
     page = open(installed_guide, encoding="utf-8").read()
     check('src="data:image/png;base64,' in page and "<table>" in page,
           "the guide carries no picture or table")
-    r = s.wine([location + "\\sk720.exe", "--version"])
-    check(r.stdout.decode().strip() == "sk720 " + version, "sk720 --version: %r" % r.stdout)
+    out = s.wine([location + "\\sk720.exe", "--version"]).stdout.decode().strip()
+    check(out == "sk720 " + version, "sk720 --version: %r" % out)
 
 
 def menu_folder(s):
@@ -177,11 +176,9 @@ def open_recording(s, location):
 
 def uninstall(s, location):
     check(s.wait_value("Language") is not None, "the program left no settings to keep")
-    menu = s.unix_path(menu_folder(s))
-    folder = s.unix_path(location)
-    command = split_command(reg_value(s, UNINSTALL_KEY, "QuietUninstallString"))
+    menu, folder = s.unix_path(menu_folder(s)), s.unix_path(location)
     # The uninstaller runs from a copy of itself and returns at once: wait for what it removes.
-    s.wine(command, timeout=120)
+    s.wine(split_command(reg_value(s, UNINSTALL_KEY, "QuietUninstallString")), timeout=120)
     wait(lambda: not os.path.exists(folder) and not reg_key_exists(s, UNINSTALL_KEY), 60,
          lambda: "the installation folder is still there with %r" % (
              sorted(os.listdir(folder)) if os.path.exists(folder) else []), 0.5)

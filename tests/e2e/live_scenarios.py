@@ -102,6 +102,11 @@ def disconnected(s, seconds=5, what="Stop"):
     wait(lambda: start_enabled(s), 5, "Start not enabled after " + what)
 
 
+def pick_range(s, item):
+    s.must("combo-select", "ComboBox", "4", item)
+    time.sleep(0.6)  # the quick lists reach the record on the 200 ms timer
+
+
 def stop(s):
     s.must("click", "Button", "Stop")
     disconnected(s)
@@ -140,8 +145,7 @@ def live_recording(s):
     # applied while recording starts a new file, recording resumed in it.
     files = []
     for range_item, button in (("7", "Record"), ("8", "Apply")):  # "15", "20"
-        s.must("combo-select", "ComboBox", "4", range_item)
-        time.sleep(0.6)  # the quick lists reach the record on the 200 ms timer
+        pick_range(s, range_item)
         if button == "Record":
             connect(s)
         s.must("click", "Button", button)
@@ -151,8 +155,7 @@ def live_recording(s):
     wait(lambda: hold_button(s) == "Resume", 3, "Hold did not hold")
     dialog(s, "*", ("click", "Button", "Sonar settings"), ["Sonar head up", "Set"])
     files.append(recording(s, files, records=10))
-    wait(lambda: hold_button(s) == "Hold", 5,
-         "Set ended the hold but the button says Resume")
+    wait(lambda: hold_button(s) == "Hold", 5, "Set ended the hold but the button says Resume")
     stop(s)
     check(record_files(s) == files, "record files %r" % record_files(s))
     recs = [whole(s, p, 20) for p in files[:2]] + [whole(s, files[2])]
@@ -221,8 +224,7 @@ def live_head_moods(s):
     # thread ends by itself within a pause, and a new Start then gets its own dialog.
     head(s, "--silent")
     for pause in (2, 0):
-        s.must("click", "Button", "Start")
-        s.must("wait-dialog", "Connect", timeout_ms=10000, what="connect dialog")
+        dialog(s, "Connect", ("click", "Button", "Start"))
         time.sleep(pause)
         s.must("press-dialog-button", "Connect", "Cancel")
         s.must("wait-dialog-gone", "Connect", timeout_ms=5000, what="Cancel closes the dialog")
@@ -231,4 +233,4 @@ def live_head_moods(s):
     check(s.quit() == 0, "exit code not 0")
 
 
-ALL = {"live_recording": live_recording, "live_head_moods": live_head_moods}
+ALL = {f.__name__: f for f in (live_recording, live_head_moods)}

@@ -51,12 +51,8 @@ def slider_height(s):
 
 def combos(s):
     """Every combo box of the main window: (selection, items), in creation order."""
-    out = []
-    for line in s.must("combos").splitlines():
-        head, _, rest = line.partition("|")
-        _, sel, count = head.split()
-        out.append((int(sel), rest.split("|") if int(count) else []))
-    return out
+    return [(int(head.split()[1]), rest.split("|") if int(head.split()[2]) else [])
+            for head, _, rest in (line.partition("|") for line in s.must("combos").splitlines())]
 
 
 def dialog(s, title, opener=None, steps=(), button=None):
@@ -136,11 +132,9 @@ def first_start_and_dialogs(s):
     stored = s.wait_values(lambda v: all(n in v for n in list(want) + [
         "WorkingFolder", "MainWindowPosition"]))
     check(all(stored.get(k) == v for k, v in want.items()), "first start stored %r" % stored)
-    folder = stored.get("WorkingFolder")
-    check(folder is not None and folder.endswith("\\SK720_DATA"), "WorkingFolder is %r" % folder)
-    expected = os.path.join(s.documents(), "SK720_DATA")
-    check(os.path.isdir(expected) and os.path.samefile(s.unix_path(folder), expected),
-          "working folder %r not created in Documents" % folder)
+    folder, expected = stored.get("WorkingFolder", ""), os.path.join(s.documents(), "SK720_DATA")
+    check(folder.endswith("\\SK720_DATA") and os.path.isdir(expected) and
+          os.path.samefile(s.unix_path(folder), expected), "WorkingFolder %r, not made" % folder)
     windowed = rect(s)
     check_placement(stored.get("MainWindowPosition"), windowed, "first start")
     check(windowed[5] & WS_CAPTION == WS_CAPTION, "no caption at start: %r" % (windowed,))
@@ -161,8 +155,7 @@ def first_start_and_dialogs(s):
 
     # The working folder: made when it does not exist; one that cannot be made is refused with
     # the system's text, and the dialog stays open.
-    good = os.path.join(s.work, "new folder", "records")
-    os.makedirs(os.path.dirname(good), exist_ok=True)
+    good = os.path.join(s.folder("new folder"), "records")
     folder_dialog = (FOLDER_TITLE, ("command", WORKING_FOLDER))
     dialog(s, *folder_dialog, [(FOLDER_FIELD, s.windows_path(good))], "OK")
     check(os.path.isdir(good), "the folder was not created")
@@ -203,9 +196,8 @@ def languages_and_ranges(s):
     for code, args, start, open_file, disconnected, index in cases:
         values = {"Language": code, "SonarDialogBinV2": sonar_record(rangeIndex=14)}
         if code == "0412":  # a recording under a Korean path, shown in the screenshot's strip
-            folder = os.path.join(s.work, "한글 자료")
-            os.makedirs(folder, exist_ok=True)
-            args += (s.windows_path(s.synth(os.path.join(folder, "기록.bin"), "--turns", "2")),)
+            korean = os.path.join(s.folder("한글 자료"), "기록.bin")
+            args += (s.windows_path(s.synth(korean, "--turns", "2")),)
         if code == "0407":  # screenshots into a folder that cannot be made
             blocker = blocker_file(s)
             values["WorkingFolder"] = s.windows_path(blocker) + "\\shots"
@@ -250,8 +242,7 @@ def korean_screen(s, start):
 
 
 def playback(s):
-    folder = os.path.join(s.work, "dialog")
-    os.makedirs(folder, exist_ok=True)
+    folder = s.folder("dialog")
     # Refused from the command line and from the open-file dialog: no playback starts.
     s.synth(os.path.join(folder, "first.bin"), "--turns", "1")
     s.synth(os.path.join(folder, "second.bin"), "--turns", "1", "--seed", "2")
@@ -287,8 +278,4 @@ def playback(s):
     check(s.quit() == 0, "exit code not 0")
 
 
-ALL = {
-    "first_start_and_dialogs": first_start_and_dialogs,
-    "languages_and_ranges": languages_and_ranges,
-    "playback": playback,
-}
+ALL = {f.__name__: f for f in (first_start_and_dialogs, languages_and_ranges, playback)}

@@ -55,8 +55,7 @@ def screenshot_playback(s):
     # lines present, as a single conversion does.
     # Russian users keep recordings in folders named in Russian. The file is written under an
     # ASCII name: the companion's own path handling is not under test here.
-    os.makedirs(os.path.join(s.work, "записи"), exist_ok=True)
-    rec = os.path.join(s.work, "записи", "запись.bin")
+    rec = os.path.join(s.folder("записи"), "запись.bin")
     os.replace(s.synth(os.path.join(s.work, "shot.bin"), "--turns", "1", "--step-index", "5"), rec)
     s.set_values({"ViewDialogBinV3": view_record(grid=0, pointer=0, showInfo=0)})
     s.launch(s.windows_path(rec))

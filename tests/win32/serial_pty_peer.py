@@ -73,8 +73,9 @@ def main():
 
     # The port list key is volatile: fill it in the server the test will use.
     subprocess.run(["wineserver", "-p", "60"], env=env, check=False)
+    key = r"HKLM\HARDWARE\DEVICEMAP\SERIALCOMM"
     for name, value in (("SimHead", "COM%d" % COM), ("SimLower", "com12")):
-        subprocess.run(["wine", "reg", "add", r"HKLM\HARDWARE\DEVICEMAP\SERIALCOMM", "/v", name, "/t", "REG_SZ", "/d", value, "/f"],
+        subprocess.run(["wine", "reg", "add", key, "/v", name, "/t", "REG_SZ", "/d", value, "/f"],
                        env=env, check=True, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
 
     done = threading.Event()
