@@ -245,18 +245,22 @@ class Session:
     def synth(self, path, *options):
         """A synthesised recording, written by the native companion when built, else sk720.exe."""
         if self.native_cli():
-            subprocess.run([self.native_cli(), "synth", path, *options], check=True,
-                           stdout=subprocess.DEVNULL)
+            self.native("synth", path, *options)
         else:
-            self.wine([self.cli_exe, "synth", self.windows_path(path)] + list(options),
-                      timeout=120)
+            self.wine([self.cli_exe, "synth", self.windows_path(path), *options], 120)
         return path
 
     def render(self, out, *args):
         """The pixels of `sk720 render ARGS -o OUT` by the native companion."""
-        subprocess.run([self.native_cli(), "render"] + list(args) + ["-o", out], check=True,
-                       stdout=subprocess.DEVNULL)
+        self.native("render", *args, "-o", out)
         return read_png(out)[2]
+
+    def native(self, *args):
+        """The output of `sk720 ARGS` by the native companion, which must succeed."""
+        r = subprocess.run([self.native_cli(), *args], capture_output=True, text=True,
+                           errors="replace", timeout=120)
+        check(r.returncode == 0, "sk720 %s: %s" % (" ".join(args), r.stderr))
+        return r.stdout
 
 
 def read_png(path):

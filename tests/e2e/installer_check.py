@@ -111,7 +111,8 @@ def install(s, setup):
     return location
 
 
-def check_files(s, location, version, build, guide):
+def check_files(s, location, a):
+    version, build, guide = a.version, os.path.abspath(a.build), a.guide
     numbers = tuple(int(p) for p in version.split(".")) + (0,)
     for name, built in (("SK720Control.exe", "SK720Control.exe"), ("sk720.exe", "tools/sk720.exe")):
         path = s.unix_path(location + "\\" + name)
@@ -125,13 +126,14 @@ def check_files(s, location, version, build, guide):
           "the guide carries no picture or table")
     out = s.wine([location + "\\sk720.exe", "--version"]).stdout.decode().strip()
     check(out == "sk720 " + version, "sk720 --version: %r" % out)
+    return "files and version resources match the build"
 
 
 def menu_folder(s):
     return windows_env(s, "APPDATA") + "\\Microsoft\\Windows\\Start Menu\\Programs\\" + PRODUCT
 
 
-def start_from_menu(s, location, version):
+def start_from_menu(s, location, a):
     folder = menu_folder(s)
     links = sorted(os.listdir(s.unix_path(folder)))
     check(links == [PRODUCT + " User Guide.lnk", PRODUCT + ".lnk"], "Start menu holds %r" % links)
@@ -150,12 +152,13 @@ def start_from_menu(s, location, version):
     about = "About " + PRODUCT
     dialog(s, about, ("command", "104"))
     text = s.must("dialog-text", about)
-    check(PRODUCT + ", Version " + version in text.split("|"), "About says %r" % text)
+    check(PRODUCT + ", Version " + a.version in text.split("|"), "About says %r" % text)
     dialog(s, about, button="OK")
     check(s.quit() == 0, "the program started from the menu did not end cleanly")
+    return "the Start-menu entry started the program; About names " + a.version
 
 
-def open_recording(s, location):
+def open_recording(s, location, _):
     check(reg_value(s, CLASSES + r"\.bin") == OTHER_OWNER,
           ".bin now belongs to %r" % reg_value(s, CLASSES + r"\.bin"))
     check(reg_value(s, CLASSES + r"\.bin\OpenWithProgids", PROGID) is not None,
@@ -165,16 +168,16 @@ def open_recording(s, location):
     words = split_command(reg_value(s, CLASSES + "\\" + PROGID + r"\shell\open\command"))
     check(words == [location + "\\SK720Control.exe", "%1"], "open command %r" % words)
     recording = os.path.join(s.work, "rez720_20260101_120000.bin")
-    s.wine([location + "\\sk720.exe", "synth", s.windows_path(recording), "--turns", "3"],
-           timeout=120)
+    s.wine([location + "\\sk720.exe", "synth", s.windows_path(recording), "--turns", "3"], 120)
     s.program_exe = words[0]
     s.launch(s.windows_path(recording))
     s.must("wait-visible", "RadarSliderbar class", "*", timeout_ms=15000,
            what="slider bar shown for a recording opened through the ProgID")
     check(s.quit() == 0, "the program opened on a recording did not end cleanly")
+    return "the ProgID's open command played a file"
 
 
-def uninstall(s, location):
+def uninstall(s, location, _):
     check(s.wait_value("Language") is not None, "the program left no settings to keep")
     menu, folder = s.unix_path(menu_folder(s)), s.unix_path(location)
     # The uninstaller runs from a copy of itself and returns at once: wait for what it removes.
@@ -188,6 +191,7 @@ def uninstall(s, location):
         check(not reg_key_exists(s, key), "%s is still in the registry" % key)
     check(reg_value(s, CLASSES + r"\.bin") == OTHER_OWNER, ".bin lost its owner on uninstall")
     check(s.values().get("Language") is not None, "the settings went with the program")
+    return "uninstalled; settings and .bin's owner kept"
 
 
 def main():
@@ -203,15 +207,8 @@ def main():
         s.prepare()
         s.start()
         location = install(s, a.installer)
-        for step, done in (
-                (lambda: check_files(s, location, a.version, os.path.abspath(a.build), a.guide),
-                 "files and version resources match the build"),
-                (lambda: start_from_menu(s, location, a.version),
-                 "the Start-menu entry started the program; About names " + a.version),
-                (lambda: open_recording(s, location), "the ProgID's open command played a file"),
-                (lambda: uninstall(s, location), "uninstalled; settings and .bin's owner kept")):
-            step()
-            print("  ok: " + done)
+        for step in (check_files, start_from_menu, open_recording, uninstall):
+            print("  ok: " + step(s, location, a))  # each says what it found right
     except Exception as e:  # report what was seen so far, whatever failed
         failure = e
     finally:

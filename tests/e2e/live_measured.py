@@ -135,8 +135,7 @@ def live_stop_returns_the_window(s):
     link_choices(s, gps=False)
     s.launch()
     connect(s)
-    files = record_runs(s, sim, log, [("click", "while streaming"), ("command", "after a hold")],
-                        2)
+    files = record_runs(s, sim, log, [("click", "while streaming"), ("command", "after a hold")], 2)
     check(len(files) == 1, "record files %r" % files)
     # Then a head that stops in the middle of a record, and one that goes silent (its process
     # held): the working loop is inside a read either way. Last a head that never answers: Stop

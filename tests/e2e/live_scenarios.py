@@ -8,10 +8,9 @@ import glob
 import math
 import os
 import struct
-import subprocess
 import time
 
-from harness import Failure, check, poll, view_record, wait
+from harness import check, poll, view_record, wait
 from scenarios import dialog
 
 WS_DISABLED = 0x08000000
@@ -52,10 +51,8 @@ def headers(path, growing=False):
     file still being written may end inside a record."""
     out, pos, data = [], 0, open(path, "rb").read()
     while pos + 44 <= len(data):
-        magic, size, _, samples, _, _, command, _, _, lat, lon = struct.unpack_from("<4s8I2f",
-                                                                                     data, pos)
-        if magic != b"DATA" or samples < size:
-            raise Failure("%s: no record at byte %d" % (path, pos))
+        magic, size, _, samples, command, lat, lon = struct.unpack_from("<4s3I8xI8x2f", data, pos)
+        check(magic == b"DATA" and samples >= size, "%s: no record at byte %d" % (path, pos))
         if growing and pos + samples > len(data):
             break
         out.append((size, samples, command, lat, lon))
@@ -74,17 +71,12 @@ def recording(s, before, records=25, seconds=20):
     return new()[-1]
 
 
-def info_count(s, path):
-    r = subprocess.run([s.native_cli(), "info", path], capture_output=True, text=True, timeout=60)
-    check(r.returncode == 0, "sk720 info %s: %s" % (path, r.stderr))
-    return r.stdout
-
-
 def whole(s, path, at_least=10):
     """The records of a closed file: whole, 44-byte headers, as many as sk720 info counts."""
     recs = headers(path)  # fails on a partial last record
-    check(len(recs) >= at_least and str(len(recs)) in info_count(s, path),
-          "%s: %d records, sk720 info %r" % (path, len(recs), info_count(s, path)))
+    info = s.native("info", path)
+    check(len(recs) >= at_least and str(len(recs)) in info,
+          "%s: %d records, sk720 info %r" % (path, len(recs), info))
     check(all(h[0] == 44 for h in recs), "%s: a header is not 44 bytes" % path)
     return recs
 
@@ -114,8 +106,7 @@ def stop(s):
 
 def hold_button(s):
     """The Hold button's text: "Hold" or "Resume" (None: no such button)."""
-    return next((t for t in ("Hold", "Resume") if s.drive("find-child", "Button", t)[0] == 0),
-                None)
+    return next((t for t in ("Hold", "Resume") if s.drive("find-child", "Button", t)[0] == 0), None)
 
 
 def refused_parameters(s, seconds):
@@ -166,12 +157,12 @@ def live_recording(s):
           "positions %r" % placed[:3])
     check(recs[0][-1][1] != recs[1][-1][1], "the range did not change the record length")
     for path, metres in zip(files, (15, 20)):
-        check(" %d m (" % metres in info_count(s, path), "%s: not the toolbar's range %d m: %r"
-              % (path, metres, info_count(s, path)))
+        info = s.native("info", path)
+        check(" %d m (" % metres in info, "%s: not the toolbar's range %d m: %r"
+              % (path, metres, info))
     check(all(h[2] & 0x10 == 0 for h in recs[0] + recs[1]), "head-up bit before Set")
     check(all(h[2] & 0x10 for h in recs[2]), "the head did not take the head-up bit")
-    check(struct.unpack_from("<i", s.values()["SonarDialogBinV2"], 60)[0] == 1,
-          "headUp not stored")
+    check(struct.unpack_from("<i", s.values()["SonarDialogBinV2"], 60)[0] == 1, "headUp not stored")
 
     # Recording stays on for the next start (a fresh head: the simulator stays at the working
     # rate). Closing while recording stops the loop, which closes the file after its pending

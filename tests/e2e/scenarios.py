@@ -104,12 +104,14 @@ def shots(s, prefix):
 
 
 def manual_screenshot(s, notice=None):
-    """Requests a screenshot from the scan view and follows the notice until it closes itself."""
+    """Requests a screenshot from the scan view and follows the notice until it closes itself;
+    the screenshot files then."""
     rc, out = s.drive("command", SCREENSHOT, "--scan", "--watch", timeout_ms=10000)
     lines = out.splitlines()
     check(rc == 0 and lines and lines[-1] == "closed" and lines[0] == (notice or lines[0]),
           "notice after the screenshot request: %r (exit %d), expected %r closing by itself"
           % (out, rc, notice))
+    return shots(s, "screenshot")
 
 
 def blocker_file(s):
@@ -127,10 +129,8 @@ def first_start_and_dialogs(s):
     s.wine(["reg", "delete", r"HKLM\HARDWARE\DEVICEMAP\SERIALCOMM", "/f"], check=False)
     s.launch()
     s.must("wait-status", "0", "Disconnected", what="status part 0")
-    want = {"Language": "0409", "SonarDialogBinV2": sonar_record(),
-            "ViewDialogBinV3": view_record()}
-    stored = s.wait_values(lambda v: all(n in v for n in list(want) + [
-        "WorkingFolder", "MainWindowPosition"]))
+    want = dict(Language="0409", SonarDialogBinV2=sonar_record(), ViewDialogBinV3=view_record())
+    stored = s.wait_values(lambda v: {*want, "WorkingFolder", "MainWindowPosition"} <= v.keys())
     check(all(stored.get(k) == v for k, v in want.items()), "first start stored %r" % stored)
     folder, expected = stored.get("WorkingFolder", ""), os.path.join(s.documents(), "SK720_DATA")
     check(folder.endswith("\\SK720_DATA") and os.path.isdir(expected) and
@@ -236,8 +236,7 @@ def korean_screen(s, start):
          "the Korean label draws as the box glyph", 0.2)
     s.must("set-text", "Button", no_glyph, start)
     expect_playing(s, "a command line naming a Korean path")
-    manual_screenshot(s)
-    check(shots(s, "screenshot"), "no screenshot of a recording under a Korean path")
+    check(manual_screenshot(s), "no screenshot of a recording under a Korean path")
     dialog(s, "*", ("click", "Button", "소나 상세 설정"), button="취소")
 
 

@@ -15,10 +15,10 @@ AUTO_OFF, AUTO_EVERY_TURN = "32813", "32837"
 RING_GREY = (0x60, 0x60, 0x60)
 
 
-def ring_radii(side, fit, display_range_m, data_range_m):
-    """The rings the scan view draws: every D/5 out to the head's range, at k·fit·side/10."""
-    return [k * fit * side / 10 for k in range(1, int(5 * (data_range_m + 1e-6) /
-                                                      display_range_m) + 1)]
+def ring_radii(side, fit, display_m, data_m):
+    """The rings the scan view draws: every D/5 (D the display range, display_m) out to the
+    head's range (data_m), at k·fit·side/10."""
+    return [k * fit * side / 10 for k in range(1, int(5 * (data_m + 1e-6) / display_m) + 1)]
 
 
 def grey_near(rows, cx, cy, angle, radius, off_rows):
@@ -84,15 +84,13 @@ def screenshot_playback(s):
     dialog(s, VIEW_TITLE, VIEW_BUTTON, ["Playback continuously"], "Set")
     wait(lambda: not scan_changes(s, 2.0), 30,
          "the playback goes on without \"Playback continuously\"", 0)
-    manual_screenshot(s, "Screenshot saved")
-    files = shots(s, "screenshot")
+    files = manual_screenshot(s, "Screenshot saved")
     check(len(files) == 1, "files after one manual screenshot: %r" % files)
     after_off = shots(s, "autoscreenshot")
     left, top, right, bottom = rect(s, "Radar scan", "*")[:4]
     w, h = right - left, bottom - top
     side, height, off = read_png(files[0])
-    check(side == height == max(w, h), "screenshot %dx%d for a %dx%d scan view" % (side, height,
-                                                                                    w, h))
+    check(side == height == max(w, h), "screenshot %dx%d, scan view %dx%d" % (side, height, w, h))
     ox, oy = (side - w) // 2, (side - h) // 2
     rendered = s.render(os.path.join(s.work, "render.png"), rec, rec, "--size", "%dx%d" % (w, h))
     # The same portable paint on both sides, and each pixel's direction rounded from the
@@ -109,21 +107,17 @@ def screenshot_playback(s):
     dialog(s, VIEW_TITLE, steps=["Grid", "Pointer", "Show info"], button="Set")
     stored = s.values().get("ViewDialogBinV3")
     # The compass group's "Zero always up" is always ticked.
-    check(stored == view_record(playbackContinuously=0),
-          "stored after ticking the overlays: %r" % stored)
+    check(stored == view_record(playbackContinuously=0), "stored with the overlays: %r" % stored)
     os.remove(files[0])
-    manual_screenshot(s, "Screenshot saved")
-    files = shots(s, "screenshot")
+    files = manual_screenshot(s, "Screenshot saved")
     check(len(files) == 1, "files after the second screenshot: %r" % files)
     _, _, on = read_png(files[0])
 
-    fit = min(w, h) / max(w, h)
-    radii = ring_radii(side, fit, 10.0, 10.0)
-    check_rings("screenshot", on, off, side // 2, side // 2, radii)
+    c, radii = side // 2, ring_radii(side, min(w, h) / max(w, h), 10.0, 10.0)
+    check_rings("screenshot", on, off, c, c, radii)
     overlays = s.render(os.path.join(s.work, "render-overlays.png"), rec, rec, "--size",
                         "%dx%d" % (w, h), "--overlays")
-    check_rings("sk720 render --overlays", overlays, rendered, side // 2 - ox, side // 2 - oy,
-                radii)
+    check_rings("sk720 render --overlays", overlays, rendered, c - ox, c - oy, radii)
     # The strip is drawn straight onto the square's top rows: white text over the echo.
     text = [(x, y) for y in range(0, 100) for x in range(min(side, 400))
             if on[y][x] != off[y][x] and min(on[y][x]) >= 0xC0]
