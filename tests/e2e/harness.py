@@ -16,6 +16,7 @@ import subprocess
 import sys
 import tempfile
 import time
+from subprocess import DEVNULL
 
 KEY = r"HKCU\Software\Quorvia Ultrasonics\SK720ControlProgram\Settings"
 COMPANY_KEY = r"HKCU\Software\Quorvia Ultrasonics"
@@ -81,22 +82,20 @@ class Session:
         for d in ("tmp", "home"):
             os.makedirs(os.path.join(self.root, d), exist_ok=True)
         subprocess.run([os.path.join(self.source, "scripts", "wine-prefix"), self.root],
-                       env=self.env, check=True, stdout=subprocess.DEVNULL,
-                       stderr=subprocess.DEVNULL)
+                       env=self.env, check=True, stdout=DEVNULL, stderr=DEVNULL)
         self.server("-k")
 
     def server(self, *args):
-        subprocess.run(["wineserver", *args], env=self.env, stderr=subprocess.DEVNULL)
+        subprocess.run(["wineserver", *args], env=self.env, stderr=DEVNULL)
 
     def start(self):
         if not os.path.exists(os.path.join(self.prefix, "system.reg")):
             self.prepare()
         os.makedirs(self.work, exist_ok=True)
         read_fd, write_fd = os.pipe()
-        self.xvfb = subprocess.Popen(
-            ["Xvfb", "-displayfd", str(write_fd), "-screen", "0", "%dx%dx24" % self.screen,
-             "-nolisten", "tcp"], pass_fds=(write_fd,), stdout=subprocess.DEVNULL,
-            stderr=subprocess.DEVNULL)
+        self.xvfb = subprocess.Popen(["Xvfb", "-displayfd", str(write_fd), "-screen", "0",
+                                      "%dx%dx24" % self.screen, "-nolisten", "tcp"],
+                                     pass_fds=(write_fd,), stdout=DEVNULL, stderr=DEVNULL)
         os.close(write_fd)
         with os.fdopen(read_fd, "rb") as f:
             number = f.readline().strip()  # written once the server listens
@@ -104,8 +103,8 @@ class Session:
         self.env["DISPLAY"] = ":" + number.decode()
         self.server("-p", "120")
         # Wine's background services come up with the first program; keep them off our pipes.
-        subprocess.run(["wine", "cmd", "/c", "exit"], env=self.env, stdin=subprocess.DEVNULL,
-                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=120)
+        subprocess.run(["wine", "cmd", "/c", "exit"], env=self.env, stdin=DEVNULL, stdout=DEVNULL,
+                       stderr=DEVNULL, timeout=120)
 
     def stop(self):
         for p in self.helpers:
@@ -120,8 +119,8 @@ class Session:
             self.program_log = None
 
     def wine(self, args, timeout=60, check=True):
-        r = subprocess.run(["wine"] + args, env=self.env, stdin=subprocess.DEVNULL,
-                           capture_output=True, timeout=timeout)
+        r = subprocess.run(["wine", *args], env=self.env, stdin=DEVNULL, capture_output=True,
+                           timeout=timeout)
         if check and r.returncode != 0:
             raise Failure("wine %s: exit %d %s" % (" ".join(args), r.returncode,
                                                    r.stderr.decode(errors="replace")[-300:]))
@@ -170,7 +169,7 @@ class Session:
         out = {}
         for line in self.wine(["reg", "query", key], check=False).stdout.decode(
                 "utf-8", errors="replace").splitlines():
-            name, kind, value = (line.split(None, 2) + ["", ""])[:3]
+            name, kind, value = (line.strip().split(None, 2) + ["", "", ""])[:3]
             if kind.startswith("REG_"):
                 out[name] = (bytes.fromhex(value) if kind == "REG_BINARY" else
                              int(value, 16) if kind == "REG_DWORD" else value)
@@ -189,10 +188,9 @@ class Session:
     # --- the program and the driver -----------------------------------------------------------
     def launch(self, *args):
         """Starts the program with the arguments and waits for its main window."""
-        self.program_log = open(os.path.join(self.root, "program.log"), "wb")
-        self.program = subprocess.Popen(["wine", self.program_exe] + list(args), env=self.env,
-                                        stdin=subprocess.DEVNULL, stdout=self.program_log,
-                                        stderr=self.program_log)
+        log = self.program_log = open(os.path.join(self.root, "program.log"), "wb")
+        self.program = subprocess.Popen(["wine", self.program_exe, *args], env=self.env,
+                                        stdin=DEVNULL, stdout=log, stderr=log)
         check(self.drive("wait-window", timeout_ms=30000)[0] == 0,
               "the main window did not appear (exit %s)" % self.program.poll())
 
@@ -232,8 +230,8 @@ class Session:
         if os.path.lexists(link):
             os.remove(link)
         log = open(os.path.join(self.root, "%s-com%d.log" % (kind, com)), "wb")
-        p = subprocess.Popen([cli, kind, "--pty", link] + list(options), stdin=subprocess.DEVNULL,
-                             stdout=log, stderr=log)
+        p = subprocess.Popen([cli, kind, "--pty", link, *options], stdin=DEVNULL, stdout=log,
+                             stderr=log)
         self.helpers.append(p)
         # Not waiting on for a simulator that ended.
         check(poll(lambda: os.path.lexists(link), lambda v: v or p.poll() is not None, 10, 0.05),

@@ -63,7 +63,8 @@ def records(path):
 
 
 def read(path, mode='rb'):
-    return open(path, mode).read()
+    with open(path, mode) as f:
+        return f.read()
 
 
 def run(*args, expect=0):
