@@ -114,9 +114,8 @@ class Session:
         self.server("-k")
         self.server("-w")
         end(self.xvfb, 5)
-        if self.program_log:
+        if self.program_log:  # closing twice is harmless
             self.program_log.close()
-            self.program_log = None
 
     def wine(self, args, timeout=60, check=True):
         r = subprocess.run(["wine", *args], env=self.env, stdin=DEVNULL, capture_output=True,

@@ -54,15 +54,13 @@ def check_marks(log, marks, files):
     late, firsts = [], []
     for via, when, after in marks:
         period = ping_period_ms(entries[after][2])
-        slack = int(TAKE_MS / period)
+        start = after + 1 + int(TAKE_MS / period)  # the first ping that must be recorded
         first = min((p for p in recorded if p >= after - 5), default=None)
-        wanted = [i for i in range(after + 1 + slack, after + 1 + slack + NEXT_PINGS)
-                  if not entries[i][4]]
+        wanted = [i for i in range(start, start + NEXT_PINGS) if not entries[i][4]]
         missing = [entries[i][0] for i in wanted if i not in recorded]
-        firsts.append("%s %s %s" % (via, when, "none" if first is None else
-                                    "%+d (%.0f ms)" % (first - after + 1,
-                                                       max(first - after, 0) * period)))
-        if first is None or first > after + slack or missing:
+        firsts.append("%s %s %s" % (via, when, "none" if first is None else "%+d (%.0f ms)"
+                                    % (first - after + 1, max(first - after, 0) * period)))
+        if first is None or first >= start or missing:
             late.append("Record by %s %s: first recorded ping %s of the head's, %d of the %d "
                         "pings after %d ms not recorded (head had sent %d)" %
                         (via, when, first, len(missing), len(wanted), TAKE_MS, after))

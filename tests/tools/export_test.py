@@ -53,9 +53,8 @@ def records(path):
     while pos < len(data):
         assert data[pos:pos + 4] == b'DATA', pos
         hs, _, length, dev, angle = struct.unpack_from('<5I', data, pos + 4)
-        lat, lon = struct.unpack_from('<2f', data, pos + 36)
         out.append(dict(offset=pos, length=length, dev=dev, angle=angle,
-                        where=(math.degrees(lat), math.degrees(lon)),
+                        where=tuple(map(math.degrees, struct.unpack_from('<2f', data, pos + 36))),
                         samples=data[pos + hs:pos + length - 8],
                         footer=data[pos + length - 4:pos + length].decode()))
         pos += length
@@ -216,7 +215,7 @@ class ExportTest(unittest.TestCase):
         open(junk, 'wb').write(os.urandom(5000))
         blocker, out, table = self.path('blocker'), self.path('out'), self.path('t.csv')
         open(blocker, 'w').close()
-        cases = [
+        for args, named in [
             ([self.path('missing.bin'), '--map', out], 'missing.bin'),
             ([junk, '--map', out, '--heading', '0'], 'no valid record'),
             ([good, '--map', out], '--heading'),
@@ -234,8 +233,7 @@ class ExportTest(unittest.TestCase):
             ([junk, '--table', table], 'no valid record'),
             ([good, '--map', out, '--size', '9'], '--size'),
             ([good, '--map', out, '--turns', '3-1'], '--turns'),
-        ]
-        for args, named in cases:
+        ]:
             lines = run('export', *args, expect=2).stderr.splitlines()
             self.assertEqual(len(lines), 1, (args, lines))
             self.assertTrue(lines[0].startswith('sk720: export: ') and named in lines[0], lines)
