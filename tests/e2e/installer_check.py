@@ -103,9 +103,8 @@ def install(s, setup):
     check(entry.get("DisplayName") == PRODUCT and entry.get("Publisher") == "Quorvia Ultrasonics"
           and entry.get("DisplayVersion") and entry.get("DisplayIcon"), "uninstall entry %r" % entry)
     uninstaller = location + "\\Uninstall.exe"
-    check(split_command(entry.get("UninstallString")) == [uninstaller], "UninstallString %r" % entry)
-    check(split_command(entry.get("QuietUninstallString")) == [uninstaller, "/S"],
-          "QuietUninstallString %r" % entry)
+    for name, options in (("UninstallString", []), ("QuietUninstallString", ["/S"])):
+        check(split_command(entry.get(name)) == [uninstaller, *options], "%s %r" % (name, entry))
     check(isinstance(entry.get("EstimatedSize"), int) and entry["EstimatedSize"] > 0,
           "EstimatedSize %r" % entry.get("EstimatedSize"))
     return location

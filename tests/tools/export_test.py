@@ -187,11 +187,10 @@ class ExportTest(unittest.TestCase):
         objs = [json.loads(line) for line in read(self.path('t.jsonl'), 'r').splitlines()]
         self.assertEqual((len(rows), len(objs)), (len(recs), len(recs)))
         for i in (0, 1, 7, len(recs) - 1):
-            r, row, obj = recs[i], rows[i], objs[i]
+            r, row, obj, samples = recs[i], rows[i], objs[i], recs[i]['samples']
             self.assertEqual([int(row[k]) for k in ('offset', 'ping', 'angle_raw', 'header_size',
                                                     'device_id', 'sample_count')] + [obj['offset']],
-                             [r['offset'], i, r['angle'], 44, r['dev'], len(r['samples']),
-                              r['offset']])
+                             [r['offset'], i, r['angle'], 44, r['dev'], len(samples), r['offset']])
             self.assertAlmostEqual(float(row['angle_deg']), r['angle'] // 9 * 0.1125)
             self.assertAlmostEqual(float(row['latitude']), r['where'][0], 9)
             self.assertAlmostEqual(obj['longitude'], r['where'][1], 9)
@@ -200,8 +199,7 @@ class ExportTest(unittest.TestCase):
             self.assertEqual(float(row['range_m']), 10.0)
             self.assertEqual([row['sector_heading_deg'], row['sector_width_deg'], obj['step_deg'],
                               row['footer']], ['90', '90', '1.8', r['footer']])
-            self.assertEqual([int(row[f's{j}']) for j in range(len(r['samples']))],
-                             list(r['samples']))
+            self.assertEqual([int(row[f's{j}']) for j in range(len(samples))], list(samples))
             self.assertNotIn('samples', obj)
         # A sector is swept both ways.
         self.assertEqual({o['direction'] for o in objs[1:]}, {'cw', 'ccw'})
