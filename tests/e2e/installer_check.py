@@ -51,18 +51,18 @@ def link_target(path):
     flags = struct.unpack_from("<I", data, 20)[0]
     pos = 76 + (2 + struct.unpack_from("<H", data, 76)[0] if flags & 0x01 else 0)
     target, strings, wide = None, {}, flags & 0x80
+    codec = "utf-16-le" if wide else "latin-1"
     if flags & 0x02:  # link information, with the local path in the system's code page
         size, _, info_flags, _, base = struct.unpack_from("<5I", data, pos)
         if info_flags & 1:
             target = data[pos + base:data.index(b"\0", pos + base)].decode("latin-1")
         pos += size
-    for bit in (0x04, 0x08, 0x10, 0x20, 0x40):  # name, relative path, folder, arguments, icon
-        if flags & bit:
-            size = struct.unpack_from("<H", data, pos)[0] * (2 if wide else 1)
-            # Some writers count a terminating zero too.
-            raw = data[pos + 2:pos + 2 + size]
-            strings[bit] = raw.decode("utf-16-le" if wide else "latin-1").rstrip("\0")
-            pos += 2 + size
+    # Name, relative path, folder, arguments, icon: those the flags say are there, in order.
+    for bit in (b for b in (0x04, 0x08, 0x10, 0x20, 0x40) if flags & b):
+        size = struct.unpack_from("<H", data, pos)[0] * (2 if wide else 1)
+        # Some writers count a terminating zero too.
+        strings[bit] = data[pos + 2:pos + 2 + size].decode(codec).rstrip("\0")
+        pos += 2 + size
     return target or strings.get(0x08), strings.get(0x10)
 
 
