@@ -207,7 +207,7 @@ def main():
         s.start()
         location = install(s, a.installer)
         for step in (check_files, start_from_menu, open_recording, uninstall):
-            print("  ok: " + step(s, location, a))  # each says what it found right
+            print("  ok: " + step(s, location, a))  # each step says what it found right
     except Exception as e:  # report what was seen so far, whatever failed
         failure = e
     finally:
