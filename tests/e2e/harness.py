@@ -70,6 +70,9 @@ class Session:
         self.driver_exe = os.path.join(self.build, "tests", "e2e", "sk720drive.exe")
         self.cli_exe = os.path.join(self.build, "tools", "sk720.exe")
         self.work = os.path.join(self.root, "work")
+        native = os.environ.get("SK720_NATIVE_CLI") or os.path.join(
+            os.path.dirname(self.build), "native", "tools", "sk720")
+        self.native_cli = native if os.path.exists(native) else None  # the companion built here
         # HOME is our own: Wine links Documents to it, so the program's working folder stays here.
         self.env = dict(os.environ, WINEPREFIX=self.prefix, WINEDEBUG="-all",
                         WINEDLLOVERRIDES="mscoree,mshtml=", TMPDIR=os.path.join(self.root, "tmp"),
@@ -215,24 +218,18 @@ class Session:
         return out
 
     # --- simulated head and GPS receiver on COM ports ----------------------------------------
-    def native_cli(self):
-        path = os.environ.get("SK720_NATIVE_CLI") or os.path.join(
-            os.path.dirname(self.build), "native", "tools", "sk720")
-        return path if os.path.exists(path) else None
-
     def simulator(self, kind, com, *options):
         """`sk720 headsim` or `gpssim` (native) on a pseudo-terminal linked as COMn, listed in the
         port key (which does not learn of a linked device by itself); stop() ends it."""
-        cli = self.native_cli()
-        check(cli, "the native sk720 is needed for the simulators (build/native)")
+        check(self.native_cli, "the native sk720 is needed for the simulators (build/native)")
         link = os.path.join(self.prefix, "dosdevices", "com%d" % com)
         if os.path.lexists(link):
             os.remove(link)
         log = open(os.path.join(self.root, "%s-com%d.log" % (kind, com)), "wb")
-        p = subprocess.Popen([cli, kind, "--pty", link, *options], stdin=DEVNULL, stdout=log,
-                             stderr=log)
+        p = subprocess.Popen([self.native_cli, kind, "--pty", link, *options], stdin=DEVNULL,
+                             stdout=log, stderr=log)
         self.helpers.append(p)
-        # Not waiting on for a simulator that ended.
+        # Stops waiting early when the simulator has ended.
         check(poll(lambda: os.path.lexists(link), lambda v: v or p.poll() is not None, 10, 0.05),
               "%s did not link COM%d" % (kind, com))
         self.wine(["reg", "add", r"HKLM\HARDWARE\DEVICEMAP\SERIALCOMM", "/v",
@@ -241,7 +238,7 @@ class Session:
 
     def synth(self, path, *options):
         """A synthesised recording, written by the native companion when built, else sk720.exe."""
-        if self.native_cli():
+        if self.native_cli:
             self.native("synth", path, *options)
         else:
             self.wine([self.cli_exe, "synth", self.windows_path(path), *options], 120)
@@ -254,7 +251,7 @@ class Session:
 
     def native(self, *args):
         """The output of `sk720 ARGS` by the native companion, which must succeed."""
-        r = subprocess.run([self.native_cli(), *args], capture_output=True, text=True,
+        r = subprocess.run([self.native_cli, *args], capture_output=True, text=True,
                            errors="replace", timeout=120)
         check(r.returncode == 0, "sk720 %s: %s" % (" ".join(args), r.stderr))
         return r.stdout

@@ -27,10 +27,6 @@ HOLD_S = 2.5
 KEEP_ALIVE_LIMIT_MS = "60000"
 
 
-def latency_head(s):
-    return head(s, "--header", "36", "--keep-alive-timeout", KEEP_ALIVE_LIMIT_MS)
-
-
 def ping_period_ms(length):
     """The head's ping period at 921600 baud with step 1 for records of this length as a head
     with 36-byte headers sends them (the sample count loaded is the length less 16): the larger
@@ -116,7 +112,7 @@ def live_record_starts_at_next_ping(s):
     # new one for each start, the first before the program lists its ports.
     link_choices(s, gps=False)
     for via in ("click", "command"):
-        sim, log = latency_head(s)
+        sim, log = head(s, "--header", "36", "--keep-alive-timeout", KEEP_ALIVE_LIMIT_MS)
         if via == "click":
             s.launch()
         record_runs(s, sim, log, [(via, w) for w in ("after the start", "after a hold",
@@ -129,7 +125,7 @@ def live_stop_returns_the_window(s):
     # Recording's start is measured in the same program start first (a program start is the
     # dearest step of a scenario): Record clicked while streaming, then posted right after a held
     # head resumed; recording off and on again goes on in the same file.
-    sim, log = latency_head(s)
+    sim, log = head(s, "--header", "36", "--keep-alive-timeout", KEEP_ALIVE_LIMIT_MS)
     link_choices(s, gps=False)
     s.launch()
     connect(s)

@@ -207,8 +207,8 @@ class ExportTest(unittest.TestCase):
     def test_refused_input_leaves_nothing(self):
         good = self.synth('good.bin', '--position', '1,2', '--compass', 'none')
         # A zero in either coordinate is the recorder's "no position".
-        nopos, *halves = (self.synth(f'nopos{i}.bin', '--position', p)
-                          for i, p in enumerate(('0,0', '0,2', '1,0')))
+        unplaced = [self.synth(f'nopos{i}.bin', '--position', p)
+                    for i, p in enumerate(('0,0', '0,2', '1,0'))]
         junk = self.path('junk.bin')
         open(junk, 'wb').write(os.urandom(5000))
         blocker, out, table = self.path('blocker'), self.path('out'), self.path('t.csv')
@@ -217,15 +217,12 @@ class ExportTest(unittest.TestCase):
             ([self.path('missing.bin'), '--map', out], 'missing.bin'),
             ([junk, '--map', out, '--heading', '0'], 'no valid record'),
             ([good, '--map', out], '--heading'),
-            ([nopos, '--map', out], '--position'),
-            ([halves[0], '--map', out], '--position'),
-            ([halves[1], '--map', out], '--position'),
+            *[([f, '--map', out], '--position') for f in unplaced],
             ([good, '--map', os.path.join(blocker, 'sub'), '--heading', '0'], 'blocker'),
             ([good, '--map', out, '--table', table], 'either'),
             ([good, '--table', table, '--turns', 'last'], '--turns'),
-            ([good, '--table', table, '--every', '2'], 'go with --map'),
-            ([good, '--table', table, '--heading', '10'], 'go with --map'),
-            ([good, '--table', table, '--size', '64'], 'go with --map'),
+            *[([good, '--table', table, *map_only], 'go with --map')
+              for map_only in (['--every', '2'], ['--heading', '10'], ['--size', '64'])],
             ([good, '--table', self.path('t.txt')], 't.txt'),
             ([good, '--table', os.path.join(blocker, 't.csv')], 't.csv'),
             ([junk, '--table', table], 'no valid record'),
