@@ -14,15 +14,9 @@ import zlib
 
 def read_log(path):
     """The log's entries in order: (index, angle, length, checksum, corrupted)."""
-    entries = []
     with open(path) as f:
-        for line in f:
-            if line.startswith("#") or not line.strip():
-                continue
-            fields = line.split()
-            entries.append((int(fields[0]), int(fields[1]), int(fields[2]), int(fields[3], 16),
-                            len(fields) > 4))
-    return entries
+        return [(int(w[0]), int(w[1]), int(w[2]), int(w[3], 16), len(w) > 4)
+                for w in (line.split() for line in f if not line.startswith("#")) if w]
 
 
 def sent_checksums(data):
@@ -62,11 +56,10 @@ def match(log, sums):
     return out, behind
 
 
-def verify(log, data, from_start=False):
+def verify(log, data):
     """(problems, figures) of a record file against the head's log entries. Intact entries from
-    the first matched one (from the log's start with from_start) to the last matched one that the
-    file lacks are listed in figures["missing"], those right after a damaged record also in
-    figures["after_damage"]; the caller judges them."""
+    the first matched one to the last matched one that the file lacks are listed in
+    figures["missing"] (the caller judges them); figures["places"] is each record's log position."""
     sums, problems = sent_checksums(data)
     places, behind = match(log, sums)
     matched = [p for p in places if p is not None and not log[p][4]]
@@ -80,14 +73,7 @@ def verify(log, data, from_start=False):
     if unknown - behind > corrupted - kept:
         problems.append("%d records the head never sent" % (unknown - behind))
     have = set(matched)
-    first, last = (min(matched), max(matched)) if matched else (0, -1)
-    if from_start:
-        first = 0
-    gaps = [i for i in range(first, last + 1) if not log[i][4] and i not in have]
     # By the head's index: a dropped record leaves a gap in it, which is no damage.
-    missing = [log[i][0] for i in gaps]
-    after_damage = [log[i][0] for i in gaps if i > 0 and log[i - 1][4]]
-    return problems, {"sent": len(log), "corrupted": corrupted, "matched": len(matched),
-                      "kept": kept, "unknown": unknown, "missing": missing,
-                      "after_damage": after_damage, "first": first, "last": last,
-                      "places": places}
+    missing = [log[i][0] for i in range(min(matched, default=0), max(matched, default=-1) + 1)
+               if not log[i][4] and i not in have]
+    return problems, {"missing": missing, "places": places}

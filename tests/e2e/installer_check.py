@@ -46,31 +46,29 @@ def split_command(command):
 def link_target(path):
     """(target path, working folder) of a .lnk file: the local path of its link information, or
     the relative path of its strings when it has none."""
-    with open(path, "rb") as f:
-        data = f.read()
+    data = open(path, "rb").read()
     check(len(data) >= 76 and data[:4] == b"L\0\0\0", "%s is no link" % path)
     flags = struct.unpack_from("<I", data, 20)[0]
     pos = 76 + (2 + struct.unpack_from("<H", data, 76)[0] if flags & 0x01 else 0)
     target, strings, wide = None, {}, flags & 0x80
+    codec = "utf-16-le" if wide else "latin-1"
     if flags & 0x02:  # link information, with the local path in the system's code page
         size, _, info_flags, _, base = struct.unpack_from("<5I", data, pos)
         if info_flags & 1:
             target = data[pos + base:data.index(b"\0", pos + base)].decode("latin-1")
         pos += size
-    for bit in (0x04, 0x08, 0x10, 0x20, 0x40):  # name, relative path, folder, arguments, icon
-        if flags & bit:
-            size = struct.unpack_from("<H", data, pos)[0] * (2 if wide else 1)
-            # Some writers count a terminating zero too.
-            raw = data[pos + 2:pos + 2 + size]
-            strings[bit] = raw.decode("utf-16-le" if wide else "latin-1").rstrip("\0")
-            pos += 2 + size
+    # Name, relative path, folder, arguments, icon: those the flags say are there, in order.
+    for bit in (b for b in (0x04, 0x08, 0x10, 0x20, 0x40) if flags & b):
+        size = struct.unpack_from("<H", data, pos)[0] * (2 if wide else 1)
+        # Some writers count a terminating zero too.
+        strings[bit] = data[pos + 2:pos + 2 + size].decode(codec).rstrip("\0")
+        pos += 2 + size
     return target or strings.get(0x08), strings.get(0x10)
 
 
 def file_versions(path):
     """The file and product versions of an executable's version resource, as 4-tuples."""
-    with open(path, "rb") as f:
-        data = f.read()
+    data = open(path, "rb").read()
     at = data.find(struct.pack("<I", 0xFEEF04BD))  # the fixed part's signature
     check(at > 0, "%s has no version resource" % path)
     ms, ls, pms, pls = struct.unpack_from("<4I", data, at + 8)
@@ -79,8 +77,7 @@ def file_versions(path):
 
 # --- the scenario --------------------------------------------------------------------------------
 def windows_env(s, name):
-    r = s.wine(["cmd", "/c", "echo %" + name + "%"])
-    return r.stdout.decode("utf-8", errors="replace").strip()
+    return s.wine(["cmd", "/c", "echo %" + name + "%"]).stdout.decode("utf-8", "replace").strip()
 
 
 def same_path(s, windows_a, windows_b):
@@ -88,8 +85,7 @@ def same_path(s, windows_a, windows_b):
 
 
 def digest(path):
-    with open(path, "rb") as f:
-        return hashlib.sha256(f.read()).hexdigest()
+    return hashlib.sha256(open(path, "rb").read()).hexdigest()
 
 
 def install(s, setup):
@@ -102,41 +98,41 @@ def install(s, setup):
     expected = windows_env(s, "LOCALAPPDATA") + "\\Programs\\" + PRODUCT
     check(location.lower() == expected.lower(), "installed into %r, not %r" % (location, expected))
     folder = s.unix_path(location)
-    found = set(os.listdir(folder)) if os.path.isdir(folder) else set()
+    found = set(os.listdir(folder) if os.path.isdir(folder) else ())
     check(found == INSTALLED, "the installation folder holds %r" % sorted(found))
     check(entry.get("DisplayName") == PRODUCT and entry.get("Publisher") == "Quorvia Ultrasonics"
           and entry.get("DisplayVersion") and entry.get("DisplayIcon"), "uninstall entry %r" % entry)
     uninstaller = location + "\\Uninstall.exe"
-    check(split_command(entry.get("UninstallString")) == [uninstaller], "UninstallString %r" % entry)
-    check(split_command(entry.get("QuietUninstallString")) == [uninstaller, "/S"],
-          "QuietUninstallString %r" % entry)
+    for name, options in (("UninstallString", []), ("QuietUninstallString", ["/S"])):
+        check(split_command(entry.get(name)) == [uninstaller, *options], "%s %r" % (name, entry))
     check(isinstance(entry.get("EstimatedSize"), int) and entry["EstimatedSize"] > 0,
           "EstimatedSize %r" % entry.get("EstimatedSize"))
     return location
 
 
-def check_files(s, location, version, build, guide):
+def check_files(s, location, a):
+    version, build, guide = a.version, os.path.abspath(a.build), a.guide
     numbers = tuple(int(p) for p in version.split(".")) + (0,)
     for name, built in (("SK720Control.exe", "SK720Control.exe"), ("sk720.exe", "tools/sk720.exe")):
         path = s.unix_path(location + "\\" + name)
         check(digest(path) == digest(os.path.join(build, built)), "%s differs from the build's" % name)
-        versions = file_versions(path)
-        check(versions == (numbers, numbers), "%s's version resource: %r" % (name, versions))
+        check(file_versions(path) == (numbers, numbers),
+              "%s's version resource: %r" % (name, file_versions(path)))
     installed_guide = s.unix_path(location + "\\user-guide.html")
     check(digest(installed_guide) == digest(guide), "the installed guide differs from the built one")
-    with open(installed_guide, encoding="utf-8") as f:
-        page = f.read()
+    page = open(installed_guide, encoding="utf-8").read()
     check('src="data:image/png;base64,' in page and "<table>" in page,
           "the guide carries no picture or table")
-    r = s.wine([location + "\\sk720.exe", "--version"])
-    check(r.stdout.decode().strip() == "sk720 " + version, "sk720 --version: %r" % r.stdout)
+    out = s.wine([location + "\\sk720.exe", "--version"]).stdout.decode().strip()
+    check(out == "sk720 " + version, "sk720 --version: %r" % out)
+    return "files and version resources match the build"
 
 
 def menu_folder(s):
     return windows_env(s, "APPDATA") + "\\Microsoft\\Windows\\Start Menu\\Programs\\" + PRODUCT
 
 
-def start_from_menu(s, location, version):
+def start_from_menu(s, location, a):
     folder = menu_folder(s)
     links = sorted(os.listdir(s.unix_path(folder)))
     check(links == [PRODUCT + " User Guide.lnk", PRODUCT + ".lnk"], "Start menu holds %r" % links)
@@ -151,43 +147,40 @@ def start_from_menu(s, location, version):
     s.program = subprocess.Popen(["wine", "start", "/wait", link], env=s.env,
                                  stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
                                  stderr=subprocess.DEVNULL)
-    rc, out = s.drive("wait-window", timeout_ms=30000)
-    check(rc == 0, "the Start-menu entry did not bring up the main window")
+    s.must("wait-window", timeout_ms=30000, what="the Start-menu entry's main window")
     about = "About " + PRODUCT
     dialog(s, about, ("command", "104"))
     text = s.must("dialog-text", about)
-    check(PRODUCT + ", Version " + version in text.split("|"), "About says %r" % text)
+    check(PRODUCT + ", Version " + a.version in text.split("|"), "About says %r" % text)
     dialog(s, about, button="OK")
     check(s.quit() == 0, "the program started from the menu did not end cleanly")
+    return "the Start-menu entry started the program; About names " + a.version
 
 
-def open_recording(s, location):
+def open_recording(s, location, _):
     check(reg_value(s, CLASSES + r"\.bin") == OTHER_OWNER,
           ".bin now belongs to %r" % reg_value(s, CLASSES + r"\.bin"))
     check(reg_value(s, CLASSES + r"\.bin\OpenWithProgids", PROGID) is not None,
           "%s is not under .bin's OpenWithProgids" % PROGID)
-    icon = split_command(reg_value(s, CLASSES + "\\" + PROGID + r"\DefaultIcon") or "")
+    icon = split_command(reg_value(s, CLASSES + "\\" + PROGID + r"\DefaultIcon"))
     check(icon == [location + "\\SK720Control.exe,0"], "ProgID icon %r" % icon)
-    command = reg_value(s, CLASSES + "\\" + PROGID + r"\shell\open\command")
-    words = split_command(command or "")
-    check(words == [location + "\\SK720Control.exe", "%1"], "open command %r" % command)
+    words = split_command(reg_value(s, CLASSES + "\\" + PROGID + r"\shell\open\command"))
+    check(words == [location + "\\SK720Control.exe", "%1"], "open command %r" % words)
     recording = os.path.join(s.work, "rez720_20260101_120000.bin")
-    s.wine([location + "\\sk720.exe", "synth", s.windows_path(recording), "--turns", "3"],
-           timeout=120)
+    s.wine([location + "\\sk720.exe", "synth", s.windows_path(recording), "--turns", "3"], 120)
     s.program_exe = words[0]
     s.launch(s.windows_path(recording))
     s.must("wait-visible", "RadarSliderbar class", "*", timeout_ms=15000,
            what="slider bar shown for a recording opened through the ProgID")
     check(s.quit() == 0, "the program opened on a recording did not end cleanly")
+    return "the ProgID's open command played a file"
 
 
-def uninstall(s, location):
+def uninstall(s, location, _):
     check(s.wait_value("Language") is not None, "the program left no settings to keep")
-    menu = s.unix_path(menu_folder(s))
-    folder = s.unix_path(location)
-    command = split_command(reg_value(s, UNINSTALL_KEY, "QuietUninstallString"))
+    menu, folder = s.unix_path(menu_folder(s)), s.unix_path(location)
     # The uninstaller runs from a copy of itself and returns at once: wait for what it removes.
-    s.wine(command, timeout=120)
+    s.wine(split_command(reg_value(s, UNINSTALL_KEY, "QuietUninstallString")), timeout=120)
     wait(lambda: not os.path.exists(folder) and not reg_key_exists(s, UNINSTALL_KEY), 60,
          lambda: "the installation folder is still there with %r" % (
              sorted(os.listdir(folder)) if os.path.exists(folder) else []), 0.5)
@@ -197,6 +190,7 @@ def uninstall(s, location):
         check(not reg_key_exists(s, key), "%s is still in the registry" % key)
     check(reg_value(s, CLASSES + r"\.bin") == OTHER_OWNER, ".bin lost its owner on uninstall")
     check(s.values().get("Language") is not None, "the settings went with the program")
+    return "uninstalled; settings and .bin's owner kept"
 
 
 def main():
@@ -212,15 +206,8 @@ def main():
         s.prepare()
         s.start()
         location = install(s, a.installer)
-        for step, done in (
-                (lambda: check_files(s, location, a.version, os.path.abspath(a.build), a.guide),
-                 "files and version resources match the build"),
-                (lambda: start_from_menu(s, location, a.version),
-                 "the Start-menu entry started the program; About names " + a.version),
-                (lambda: open_recording(s, location), "the ProgID's open command played a file"),
-                (lambda: uninstall(s, location), "uninstalled; settings and .bin's owner kept")):
-            step()
-            print("  ok: " + done)
+        for step in (check_files, start_from_menu, open_recording, uninstall):
+            print("  ok: " + step(s, location, a))  # each step says what it found right
     except Exception as e:  # report what was seen so far, whatever failed
         failure = e
     finally:

@@ -9,7 +9,8 @@ import time
 
 from harness import check, wait
 from head_log import read_log, verify
-from live_scenarios import connect, head, headers, link_choices, record_files, stop
+from live_scenarios import connect, head, headers, link_choices, pick_range, record_files, stop
+from scenarios import dialog
 
 # Generous against a loaded machine; the window must come back within about a second.
 STOP_RETURN_MS = 1100
@@ -26,34 +27,6 @@ HOLD_S = 2.5
 KEEP_ALIVE_LIMIT_MS = "60000"
 
 
-def latency_head(s):
-    return head(s, "--header", "36", "--keep-alive-timeout", KEEP_ALIVE_LIMIT_MS)
-
-
-def hold_head(sim):
-    sim.send_signal(signal.SIGSTOP)
-    time.sleep(HOLD_S)
-    sim.send_signal(signal.SIGCONT)
-    time.sleep(0.1)
-
-
-def record_command(s, log, via):
-    """Record pressed (a click or the button's WM_COMMAND posted to the main window); the head
-    log's record count right after the post."""
-    kind = "click" if via == "click" else "button-command"
-    out = s.must(kind, "Button", "Record", "--mark", s.windows_path(log), timeout_ms=5000,
-                 what="Record " + via)
-    fields = out.split()
-    check(len(fields) == 3 and fields[0] == "mark", "driver mark %r" % out)
-    return int(fields[2])
-
-
-def recording_off(s):
-    # The button blinks while recording; it reads "Recording" every other 400 ms.
-    s.must("click", "Button", "Recording", timeout_ms=10000, what="Record off")
-    s.must("find-child", "Button", "Record", timeout_ms=10000, what="Record button back")
-
-
 def ping_period_ms(length):
     """The head's ping period at 921600 baud with step 1 for records of this length as a head
     with 36-byte headers sends them (the sample count loaded is the length less 16): the larger
@@ -62,7 +35,7 @@ def ping_period_ms(length):
     return max(samples * 10 * 1000 / 921600 * 1.1, (1200 + (samples - 44) * 11 + 2000) / 1000)
 
 
-def check_marks(s, log, marks, files):
+def check_marks(log, marks, files):
     """Recording starts at the ping the head sends once the window has taken each Record command
     (within TAKE_MS of its post), and every ping from there on is in the files (the first
     NEXT_PINGS of them). Prints where recording started for each, in pings after the mark: +1 is
@@ -73,19 +46,17 @@ def check_marks(s, log, marks, files):
     for path in files:
         problems, figures = verify(entries, open(path, "rb").read())
         check(not problems, "%s: %s" % (path, "; ".join(problems)))
-        recorded |= set(p for p in figures["places"] if p is not None)
+        recorded |= {p for p in figures["places"] if p is not None}
     late, firsts = [], []
     for via, when, after in marks:
         period = ping_period_ms(entries[after][2])
-        slack = int(TAKE_MS / period)
+        start = after + 1 + int(TAKE_MS / period)  # the first ping that must be recorded
         first = min((p for p in recorded if p >= after - 5), default=None)
-        wanted = [i for i in range(after + 1 + slack, after + 1 + slack + NEXT_PINGS)
-                  if not entries[i][4]]
+        wanted = [i for i in range(start, start + NEXT_PINGS) if not entries[i][4]]
         missing = [entries[i][0] for i in wanted if i not in recorded]
-        firsts.append("%s %s %s" % (via, when, "none" if first is None else
-                                    "%+d (%.0f ms)" % (first - after + 1,
-                                                       max(first - after, 0) * period)))
-        if first is None or first > after + slack or missing:
+        firsts.append("%s %s %s" % (via, when, "none" if first is None else "%+d (%.0f ms)"
+                                    % (first - after + 1, max(first - after, 0) * period)))
+        if first is None or first >= start or missing:
             late.append("Record by %s %s: first recorded ping %s of the head's, %d of the %d "
                         "pings after %d ms not recorded (head had sent %d)" %
                         (via, when, first, len(missing), len(wanted), TAKE_MS, after))
@@ -94,9 +65,10 @@ def check_marks(s, log, marks, files):
 
 
 def record_runs(s, sim, log, cases, pause):
-    """Record pressed as each case says (by "click" or "command"; "after the start" includes the
-    Start), off again after the pause; then Stop. The files are held against the marks and
-    renamed out of the way; returns them."""
+    """Record pressed as each case says (by a click, or by "command": the button's WM_COMMAND
+    posted to the main window; "after the start" includes the Start), off again after the pause;
+    then Stop. The driver marks the head log's record count right after each post. The files are
+    held against the marks and renamed out of the way; returns them."""
     marks = []
     for via, when in cases:
         if when == "after the start":
@@ -105,21 +77,29 @@ def record_runs(s, sim, log, cases, pause):
             s.must("wait-status", "0", "Connected", timeout_ms=40000, what="status after Start")
             wait(lambda: len(read_log(log)) > sent, 40, "the head did not stream after the start")
         elif when == "after a hold":
-            hold_head(sim)
+            sim.send_signal(signal.SIGSTOP)
+            time.sleep(HOLD_S)
+            sim.send_signal(signal.SIGCONT)
+            time.sleep(0.1)
         else:
             time.sleep(5)
-        marks.append((via, when, record_command(s, log, via)))
+        out = s.must("click" if via == "click" else "button-command", "Button", "Record", "--mark",
+                     s.windows_path(log), timeout_ms=5000, what="Record " + via)
+        check(len(out.split()) == 3 and out.split()[0] == "mark", "driver mark %r" % out)
+        marks.append((via, when, int(out.split()[2])))
         if when == "after the start":
             s.must("wait-dialog-gone", "Connect", timeout_ms=10000, what="connect dialog closes")
         time.sleep(pause)
-        recording_off(s)
+        # The button blinks while recording; it reads "Recording" every other 400 ms.
+        s.must("click", "Button", "Recording", timeout_ms=10000, what="Record off")
+        s.must("find-child", "Button", "Record", timeout_ms=10000, what="Record button back")
     stop(s)
     # A head with a long keep-alive limit streams on after Stop into a terminal nobody reads;
     # its write then stalls for up to 5 s before it notices the signal.
     sim.terminate()
     sim.wait(timeout=15)
     files = record_files(s)
-    check_marks(s, log, marks, files)
+    check_marks(log, marks, files)
     for path in files:
         os.rename(path, path + ".done")
     return files
@@ -132,13 +112,12 @@ def live_record_starts_at_next_ping(s):
     # new one for each start, the first before the program lists its ports.
     link_choices(s, gps=False)
     for via in ("click", "command"):
-        sim, log = latency_head(s)
+        sim, log = head(s, "--header", "36", "--keep-alive-timeout", KEEP_ALIVE_LIMIT_MS)
         if via == "click":
             s.launch()
         record_runs(s, sim, log, [(via, w) for w in ("after the start", "after a hold",
                                                      "while streaming")], 3)
-        s.must("combo-select", "ComboBox", "4", "8")  # another range for the next start
-        time.sleep(0.6)  # the quick lists reach the record on the 200 ms timer
+        pick_range(s, "8")  # another range for the next start
     check(s.quit() == 0, "exit code not 0")
 
 
@@ -146,12 +125,11 @@ def live_stop_returns_the_window(s):
     # Recording's start is measured in the same program start first (a program start is the
     # dearest step of a scenario): Record clicked while streaming, then posted right after a held
     # head resumed; recording off and on again goes on in the same file.
-    sim, log = latency_head(s)
+    sim, log = head(s, "--header", "36", "--keep-alive-timeout", KEEP_ALIVE_LIMIT_MS)
     link_choices(s, gps=False)
     s.launch()
     connect(s)
-    files = record_runs(s, sim, log, [("click", "while streaming"), ("command", "after a hold")],
-                        2)
+    files = record_runs(s, sim, log, [("click", "while streaming"), ("command", "after a hold")], 2)
     check(len(files) == 1, "record files %r" % files)
     # Then a head that stops in the middle of a record, and one that goes silent (its process
     # held): the working loop is inside a read either way. Last a head that never answers: Stop
@@ -182,8 +160,7 @@ def live_stop_returns_the_window(s):
               "%s: %s, missing %r" % (case, problems, figures["missing"][:10]))
         os.rename(files[-1], files[-1] + ".done")  # the next case's file is the only .bin
     head(s, "--silent")
-    s.must("click", "Button", "Start")
-    s.must("wait-dialog", "Connect", timeout_ms=10000, what="connect dialog")
+    dialog(s, "Connect", ("click", "Button", "Start"))
     time.sleep(2)
     timings.append(("never answers", timed_stop(s)))
     print("stop timings (ms): " + ", ".join("%s %d" % t for t in timings))
@@ -202,7 +179,4 @@ def timed_stop(s):
     return ms
 
 
-MEASURED = {
-    "live_record_starts_at_next_ping": live_record_starts_at_next_ping,
-    "live_stop_returns_the_window": live_stop_returns_the_window,
-}
+ALL = {f.__name__: f for f in (live_record_starts_at_next_ping, live_stop_returns_the_window)}

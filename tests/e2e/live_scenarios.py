@@ -8,10 +8,10 @@ import glob
 import math
 import os
 import struct
-import subprocess
 import time
 
-from harness import Failure, check, view_record, wait  # noqa: F401 (wait: shared)
+from harness import check, poll, view_record, wait
+from scenarios import dialog
 
 WS_DISABLED = 0x08000000
 HEAD_COM, GPS_COM = 7, 8
@@ -42,26 +42,17 @@ def start_enabled(s):
     return int(s.must("rect", "Button", "Start").split()[5], 16) & WS_DISABLED == 0
 
 
-def data_folder(s):
-    return os.path.join(s.documents(), "SK720_DATA")
-
-
 def record_files(s):
-    return sorted(glob.glob(os.path.join(data_folder(s), "rez720_*.bin")))
+    return sorted(glob.glob(os.path.join(s.documents(), "SK720_DATA", "rez720_*.bin")))
 
 
 def headers(path, growing=False):
     """Every record's header fields (headersize, samples, commandid, latitude, longitude); a
     file still being written may end inside a record."""
-    out = []
-    with open(path, "rb") as f:
-        data = f.read()
-    pos = 0
+    out, pos, data = [], 0, open(path, "rb").read()
     while pos + 44 <= len(data):
-        magic, size, _, samples, _, _, command, _, _, lat, lon = struct.unpack_from("<4s8I2f",
-                                                                                     data, pos)
-        if magic != b"DATA" or samples < size:
-            raise Failure("%s: no record at byte %d" % (path, pos))
+        magic, size, _, samples, command, lat, lon = struct.unpack_from("<4s3I8xI8x2f", data, pos)
+        check(magic == b"DATA" and samples >= size, "%s: no record at byte %d" % (path, pos))
         if growing and pos + samples > len(data):
             break
         out.append((size, samples, command, lat, lon))
@@ -80,17 +71,13 @@ def recording(s, before, records=25, seconds=20):
     return new()[-1]
 
 
-def info_count(s, path):
-    r = subprocess.run([s.native_cli(), "info", path], capture_output=True, text=True, timeout=60)
-    check(r.returncode == 0, "sk720 info %s: %s" % (path, r.stderr))
-    return r.stdout
-
-
-def whole(s, path, at_least=10):
-    """The records of a closed file: whole, 44-byte headers, as many as sk720 info counts."""
+def whole(s, path, at_least=10, info_says=""):
+    """The records of a closed file: whole, 44-byte headers, as many as sk720 info counts; its
+    summary says info_says."""
     recs = headers(path)  # fails on a partial last record
-    check(len(recs) >= at_least and str(len(recs)) in info_count(s, path),
-          "%s: %d records, sk720 info %r" % (path, len(recs), info_count(s, path)))
+    info = s.native("info", path)
+    check(len(recs) >= at_least and str(len(recs)) in info and info_says in info,
+          "%s: %d records, %r in sk720 info %r" % (path, len(recs), info_says, info))
     check(all(h[0] == 44 for h in recs), "%s: a header is not 44 bytes" % path)
     return recs
 
@@ -108,28 +95,27 @@ def disconnected(s, seconds=5, what="Stop"):
     wait(lambda: start_enabled(s), 5, "Start not enabled after " + what)
 
 
+def pick_range(s, item):
+    s.must("combo-select", "ComboBox", "4", item)
+    time.sleep(0.6)  # the quick lists reach the record on the 200 ms timer
+
+
 def stop(s):
     s.must("click", "Button", "Stop")
     disconnected(s)
 
 
 def hold_button(s):
-    """The Hold button's text: "Hold" or "Resume"."""
-    for text in ("Hold", "Resume"):
-        if s.drive("find-child", "Button", text)[0] == 0:
-            return text
-    raise Failure("no Hold button")
+    """The Hold button's text: "Hold" or "Resume" (None: no such button)."""
+    return next((t for t in ("Hold", "Resume") if s.drive("find-child", "Button", t)[0] == 0), None)
 
 
 def refused_parameters(s, seconds):
     """The notice of a head that did not take its parameters, the link closed, the notice gone."""
-    seen = []
-
-    def notice():
-        seen[:] = s.drive("dialog-text", "", timeout_ms=1000)
-        return seen[0] == 0 and "did not accept its parameters" in seen[1]
-    wait(notice, seconds, lambda: "no notice of refused parameters (status %r, %r)"
-         % (s.drive("status", "0")[1], seen), 0.2)
+    seen = poll(lambda: s.drive("dialog-text", "", timeout_ms=1000),
+                lambda r: r[0] == 0 and "did not accept its parameters" in r[1], seconds, 0.2)
+    check(seen[0] == 0 and "did not accept its parameters" in seen[1],
+          "no notice of refused parameters (status %r, %r)" % (s.drive("status", "0")[1], seen))
     check("Start" in seen[1], "the notice does not say what to do: %r" % seen[1])
     disconnected(s, what="the refusal")
     s.must("wait-dialog-gone", "", timeout_ms=12000, what="the notice closes by itself")
@@ -151,8 +137,7 @@ def live_recording(s):
     # applied while recording starts a new file, recording resumed in it.
     files = []
     for range_item, button in (("7", "Record"), ("8", "Apply")):  # "15", "20"
-        s.must("combo-select", "ComboBox", "4", range_item)
-        time.sleep(0.6)  # the quick lists reach the record on the 200 ms timer
+        pick_range(s, range_item)
         if button == "Record":
             connect(s)
         s.must("click", "Button", button)
@@ -160,29 +145,21 @@ def live_recording(s):
     # Held, then the sonar settings set: a new file with the head-up bit, live again.
     s.must("click", "Button", "Hold")
     wait(lambda: hold_button(s) == "Resume", 3, "Hold did not hold")
-    s.must("click", "Button", "Sonar settings")
-    s.must("wait-dialog", "*", timeout_ms=10000, what="sonar settings dialog")
-    s.must("press-dialog-button", "*", "Sonar head up")
-    s.must("press-dialog-button", "*", "Set")
+    dialog(s, "*", ("click", "Button", "Sonar settings"), ["Sonar head up", "Set"])
     files.append(recording(s, files, records=10))
-    wait(lambda: hold_button(s) == "Hold", 5,
-         "Set ended the hold but the button says Resume")
+    wait(lambda: hold_button(s) == "Hold", 5, "Set ended the hold but the button says Resume")
     stop(s)
     check(record_files(s) == files, "record files %r" % record_files(s))
-    recs = [whole(s, p, 20) for p in files[:2]] + [whole(s, files[2])]
+    # The toolbar's ranges: 15 m, then 20 m.
+    recs = [whole(s, p, 20, " %d m (" % m) for p, m in zip(files, (15, 20))] + [whole(s, files[2])]
     placed = [h for r in recs for h in r if h[3] != 0.0]
-    check(placed, "no record carries a GPS position")
-    check(all(abs(h[3] - math.radians(GPS_START[0])) < 1e-3 and
-              abs(h[4] - math.radians(GPS_START[1])) < 1e-3 for h in placed),
+    check(placed and all(abs(h[3] - math.radians(GPS_START[0])) < 1e-3 and
+                         abs(h[4] - math.radians(GPS_START[1])) < 1e-3 for h in placed),
           "positions %r" % placed[:3])
     check(recs[0][-1][1] != recs[1][-1][1], "the range did not change the record length")
-    for path, metres in zip(files, (15, 20)):
-        check(" %d m (" % metres in info_count(s, path), "%s: not the toolbar's range %d m: %r"
-              % (path, metres, info_count(s, path)))
     check(all(h[2] & 0x10 == 0 for h in recs[0] + recs[1]), "head-up bit before Set")
     check(all(h[2] & 0x10 for h in recs[2]), "the head did not take the head-up bit")
-    check(struct.unpack_from("<i", s.values()["SonarDialogBinV2"], 60)[0] == 1,
-          "headUp not stored")
+    check(struct.unpack_from("<i", s.values()["SonarDialogBinV2"], 60)[0] == 1, "headUp not stored")
 
     # Recording stays on for the next start (a fresh head: the simulator stays at the working
     # rate). Closing while recording stops the loop, which closes the file after its pending
@@ -235,8 +212,7 @@ def live_head_moods(s):
     # thread ends by itself within a pause, and a new Start then gets its own dialog.
     head(s, "--silent")
     for pause in (2, 0):
-        s.must("click", "Button", "Start")
-        s.must("wait-dialog", "Connect", timeout_ms=10000, what="connect dialog")
+        dialog(s, "Connect", ("click", "Button", "Start"))
         time.sleep(pause)
         s.must("press-dialog-button", "Connect", "Cancel")
         s.must("wait-dialog-gone", "Connect", timeout_ms=5000, what="Cancel closes the dialog")
@@ -245,4 +221,4 @@ def live_head_moods(s):
     check(s.quit() == 0, "exit code not 0")
 
 
-LIVE = {"live_recording": live_recording, "live_head_moods": live_head_moods}
+ALL = {f.__name__: f for f in (live_recording, live_head_moods)}

@@ -9,7 +9,7 @@ import os
 import struct
 import time
 
-from harness import check, sonar_record, view_record, wait
+from harness import check, poll, sonar_record, view_record, wait
 
 PLAY = "\u25ba"  # the speed button's text while no faster speed follows
 WS_CAPTION = 0x00C00000
@@ -20,16 +20,17 @@ OFFSET_FIELD, COMPASS_ENABLE, FOLDER_FIELD = "#1007", "#1010", "#1007"
 RANGES = ["1.5", "2.5", "3", "5", "6", "7.5", "10", "15", "20", "30", "45", "60"]
 
 
-def rect(s, *child):
+def rect(s, *child, timeout_ms=None):
     """(left, top, right, bottom, visible, style) of the main window or a child."""
-    f = s.must("rect", *child).split()
+    f = s.must("rect", *child, timeout_ms=timeout_ms).split()
     return tuple(int(v) for v in f[:5]) + (int(f[5], 16),)
 
 
-def placement(value):
-    check(value is not None and len(value) == 32, "MainWindowPosition is %r" % (value,))
-    _, _, full, _, l, t, r, b = struct.unpack("<4I4i", value)
-    return (l, t, r, b), full
+def check_placement(value, windowed, what):
+    """The stored placement is the windowed rectangle, not full screen."""
+    fields = struct.unpack("<4I4i", value) if value is not None and len(value) == 32 else ()
+    check(fields[2:3] == (0,) and fields[4:] == windowed[:4],
+          "%s: MainWindowPosition %r, window %r" % (what, value, windowed))
 
 
 def picture(s, *child):
@@ -39,29 +40,19 @@ def picture(s, *child):
 def scan_changes(s, seconds):
     """Whether the scan view's picture changes within the time."""
     first = picture(s)
-    deadline = time.monotonic() + seconds
-    while time.monotonic() < deadline:
-        time.sleep(0.3)
-        if picture(s) != first:
-            return True
-    return False
+    return poll(lambda: picture(s), lambda p: p != first, seconds) != first
 
 
 def slider_height(s):
     # Waits for the bar to exist: a slow start may show the main window before its children.
-    f = s.must("find-child", "RadarSliderbar class", "*", timeout_ms=10000).split()
-    t, b, visible = int(f[1]), int(f[3]), int(f[4])
+    _, t, _, b, visible, _ = rect(s, "RadarSliderbar class", "*", timeout_ms=10000)
     return (b - t) if visible else 0
 
 
 def combos(s):
     """Every combo box of the main window: (selection, items), in creation order."""
-    out = []
-    for line in s.must("combos").splitlines():
-        head, _, rest = line.partition("|")
-        _, sel, count = head.split()
-        out.append((int(sel), rest.split("|") if int(count) else []))
-    return out
+    return [(int(head.split()[1]), rest.split("|") if int(head.split()[2]) else [])
+            for head, _, rest in (line.partition("|") for line in s.must("combos").splitlines())]
 
 
 def dialog(s, title, opener=None, steps=(), button=None):
@@ -78,9 +69,9 @@ def dialog(s, title, opener=None, steps=(), button=None):
         s.must("wait-dialog-gone", title, timeout_ms=10000, what="%s closes %r" % (button, title))
 
 
-def no_dialog(s, what, timeout_ms=0):
-    rc, out = s.drive("wait-dialog", "*", timeout_ms=timeout_ms)
-    check(rc != 0, "%s: a box appeared: %r %r" % (what, out, s.drive("dialog-text", "*")[1]))
+def no_dialog(s, what, timeout_ms=0, title="*"):
+    rc, out = s.drive("wait-dialog", title, timeout_ms=timeout_ms)
+    check(rc != 0, "%s: a box appeared: %r %r" % (what, out, s.drive("dialog-text", title)[1]))
 
 
 def expect_playing(s, how):
@@ -113,19 +104,19 @@ def shots(s, prefix):
 
 
 def manual_screenshot(s, notice=None):
-    """Requests a screenshot from the scan view and follows the notice until it closes itself."""
+    """Requests a screenshot from the scan view and follows the notice until it closes itself;
+    the screenshot files then."""
     rc, out = s.drive("command", SCREENSHOT, "--scan", "--watch", timeout_ms=10000)
     lines = out.splitlines()
     check(rc == 0 and lines and lines[-1] == "closed" and lines[0] == (notice or lines[0]),
-          "notice after the screenshot request: %r (exit %d), expected %r closing by itself"
-          % (out, rc, notice))
+          "screenshot notice %r (exit %d), expected %r closing by itself" % (out, rc, notice))
+    return shots(s, "screenshot")
 
 
 def blocker_file(s):
     """A file where a folder would have to be made."""
     path = os.path.join(s.work, "blocker")
-    with open(path, "w") as f:
-        f.write("a file where a folder should be\n")
+    open(path, "w").write("a file where a folder should be\n")
     return path
 
 
@@ -137,19 +128,14 @@ def first_start_and_dialogs(s):
     s.wine(["reg", "delete", r"HKLM\HARDWARE\DEVICEMAP\SERIALCOMM", "/f"], check=False)
     s.launch()
     s.must("wait-status", "0", "Disconnected", what="status part 0")
-    want = {"Language": "0409", "SonarDialogBinV2": sonar_record(),
-            "ViewDialogBinV3": view_record()}
-    stored = s.wait_values(lambda v: all(n in v for n in list(want) + [
-        "WorkingFolder", "MainWindowPosition"]))
+    want = dict(Language="0409", SonarDialogBinV2=sonar_record(), ViewDialogBinV3=view_record())
+    stored = s.wait_values(lambda v: {*want, "WorkingFolder", "MainWindowPosition"} <= v.keys())
     check(all(stored.get(k) == v for k, v in want.items()), "first start stored %r" % stored)
-    folder = stored.get("WorkingFolder")
-    check(folder is not None and folder.endswith("\\SK720_DATA"), "WorkingFolder is %r" % folder)
-    expected = os.path.join(s.documents(), "SK720_DATA")
-    check(os.path.isdir(expected) and os.path.samefile(s.unix_path(folder), expected),
-          "working folder %r not created in Documents" % folder)
+    folder, expected = stored.get("WorkingFolder", ""), os.path.join(s.documents(), "SK720_DATA")
+    check(folder.endswith("\\SK720_DATA") and os.path.isdir(expected) and
+          os.path.samefile(s.unix_path(folder), expected), "WorkingFolder %r, not made" % folder)
     windowed = rect(s)
-    check(placement(stored.get("MainWindowPosition")) == (windowed[:4], 0),
-          "stored placement %r, window %r" % (stored.get("MainWindowPosition"), windowed))
+    check_placement(stored.get("MainWindowPosition"), windowed, "first start")
     check(windowed[5] & WS_CAPTION == WS_CAPTION, "no caption at start: %r" % (windowed,))
 
     # Without compass data the view dialog has no compass group. An offset that is no number
@@ -168,13 +154,11 @@ def first_start_and_dialogs(s):
 
     # The working folder: made when it does not exist; one that cannot be made is refused with
     # the system's text, and the dialog stays open.
-    good = os.path.join(s.work, "new folder", "records")
-    os.makedirs(os.path.dirname(good), exist_ok=True)
+    good = os.path.join(s.folder("new folder"), "records")
     folder_dialog = (FOLDER_TITLE, ("command", WORKING_FOLDER))
     dialog(s, *folder_dialog, [(FOLDER_FIELD, s.windows_path(good))], "OK")
     check(os.path.isdir(good), "the folder was not created")
-    stored = s.wait_values(lambda v: v.get("WorkingFolder") == s.windows_path(good))
-    check(stored.get("WorkingFolder") == s.windows_path(good), "WorkingFolder is %r" % stored)
+    s.wait_values(lambda v: v.get("WorkingFolder") == s.windows_path(good), "WorkingFolder")
     bad = os.path.join(blocker_file(s), "sub")
     dialog(s, *folder_dialog, [(FOLDER_FIELD, s.windows_path(bad)), "OK"])
     dialog(s, "GetLastError", button="OK")
@@ -184,8 +168,7 @@ def first_start_and_dialogs(s):
     # No port: an empty list, and Start opens no connect dialog.
     check(combos(s)[0][1] == [], "head port list not empty: %r" % (combos(s)[0],))
     s.must("click", "Button", "Start", timeout_ms=5000)
-    check(s.drive("wait-dialog", "Connect", timeout_ms=2000)[0] != 0,
-          "a connect dialog opened without a port")
+    no_dialog(s, "Start without a port", 2000, "Connect")
     s.must("wait-status", "0", "Disconnected", what="status without a port")
 
     # F11 in and out of full screen; closed in full screen, the windowed placement is stored.
@@ -195,12 +178,10 @@ def first_start_and_dialogs(s):
         wait(lambda: rect(s)[:4] == want and bool(rect(s)[5] & WS_CAPTION) == caption, 5,
              lambda: "window %r, expected %r caption %s" % (rect(s), want, caption), 0.2)
         if caption:
-            check(placement(s.wait_value("MainWindowPosition")) == (windowed[:4], 0),
-                  "stored after leaving full screen")
+            check_placement(s.wait_value("MainWindowPosition"), windowed, "left full screen")
     check(s.quit() == 0, "exit code not 0")
     stored = s.values()
-    check(placement(stored.get("MainWindowPosition")) == (windowed[:4], 0),
-          "stored after closing in full screen: %r" % stored.get("MainWindowPosition"))
+    check_placement(stored.get("MainWindowPosition"), windowed, "closed in full screen")
     check(stored.get("ViewDialogBinV3") == set_record, "view record after closing")
 
 
@@ -214,9 +195,8 @@ def languages_and_ranges(s):
     for code, args, start, open_file, disconnected, index in cases:
         values = {"Language": code, "SonarDialogBinV2": sonar_record(rangeIndex=14)}
         if code == "0412":  # a recording under a Korean path, shown in the screenshot's strip
-            folder = os.path.join(s.work, "한글 자료")
-            os.makedirs(folder, exist_ok=True)
-            args += (s.windows_path(s.synth(os.path.join(folder, "기록.bin"), "--turns", "2")),)
+            korean = os.path.join(s.folder("한글 자료"), "기록.bin")
+            args += (s.windows_path(s.synth(korean, "--turns", "2")),)
         if code == "0407":  # screenshots into a folder that cannot be made
             blocker = blocker_file(s)
             values["WorkingFolder"] = s.windows_path(blocker) + "\\shots"
@@ -225,14 +205,11 @@ def languages_and_ranges(s):
         for cmd in (("find-child", "Button", start), ("find-child", "Button", open_file),
                     ("wait-status", "0", disconnected)):
             s.must(*cmd, timeout_ms=3000, what=code)
-        sel, items = next((c for c in combos(s) if c[1] and c[1][0] == "1.5"), (None, None))
-        want = RANGES + (["100", "120", "150"] if index == 14 else [])
-        check(items == want and sel == index, "%r: range list %r, selection %r, expected %d"
-              % (args, items, sel, index))
+        got = next((c for c in combos(s) if c[1][:1] == ["1.5"]), None)
+        want = (index, RANGES + (["100", "120", "150"] if index == 14 else []))
+        check(got == want, "%r: range (selection, list) %r, expected %r" % (args, got, want))
         stored = s.wait_values(lambda v: struct.unpack_from(
-            "<i", v.get("SonarDialogBinV2", bytes(8)), 4)[0] == index)
-        check(struct.unpack_from("<i", stored["SonarDialogBinV2"], 4)[0] == index,
-              "%r: stored range %r" % (args, stored["SonarDialogBinV2"]))
+            "<i", v.get("SonarDialogBinV2", bytes(8)), 4)[0] == index, "%r: range" % (args,))
         check(stored["Language"] == code, "%s: Language rewritten as %r" % (code, stored))
         if code == "0412":
             korean_screen(s, start)
@@ -257,22 +234,18 @@ def korean_screen(s, start):
          "the Korean label draws as the box glyph", 0.2)
     s.must("set-text", "Button", no_glyph, start)
     expect_playing(s, "a command line naming a Korean path")
-    manual_screenshot(s)
-    check(shots(s, "screenshot"), "no screenshot of a recording under a Korean path")
+    check(manual_screenshot(s), "no screenshot of a recording under a Korean path")
     dialog(s, "*", ("click", "Button", "소나 상세 설정"), button="취소")
 
 
 def playback(s):
-    folder = os.path.join(s.work, "dialog")
-    os.makedirs(folder, exist_ok=True)
+    folder = s.folder("dialog")
     # Refused from the command line and from the open-file dialog: no playback starts.
     s.synth(os.path.join(folder, "first.bin"), "--turns", "1")
     s.synth(os.path.join(folder, "second.bin"), "--turns", "1", "--seed", "2")
     garbage = os.path.join(s.work, "garbage.bin")
-    with open(garbage, "wb") as f:
-        f.write(b"NOT A RECORDING, JUST TEXT" * 4)
-    with open(os.path.join(folder, "short.bin"), "wb") as f:
-        f.write(b"DATA" + bytes(8) + struct.pack("<I", 16) + bytes(64))
+    open(garbage, "wb").write(b"NOT A RECORDING, JUST TEXT" * 4)
+    open(os.path.join(folder, "short.bin"), "wb").write(struct.pack("<4s8xI64x", b"DATA", 16))
     s.launch(s.windows_path(garbage))
     expect_error_box(s, "Invalid file selected")
     time.sleep(0.5)
@@ -290,8 +263,7 @@ def playback(s):
     for shown, following in [("x2", "x4"), ("x4", "x8"), ("x8", "x16"), ("x16", PLAY),
                              (PLAY, "x2"), ("ll", PLAY)]:
         s.must("click", "Button", shown)
-        s.must("find-child", "Button", following, timeout_ms=5000,
-               what="speed button after %s" % shown)
+        s.must("find-child", "Button", following, timeout_ms=5000, what="speed after " + shown)
     time.sleep(0.5)
     check(not scan_changes(s, 1.5), "the picture still changes while paused")
     s.must("click", "Button", PLAY)
@@ -301,8 +273,4 @@ def playback(s):
     check(s.quit() == 0, "exit code not 0")
 
 
-ALL = {
-    "first_start_and_dialogs": first_start_and_dialogs,
-    "languages_and_ranges": languages_and_ranges,
-    "playback": playback,
-}
+ALL = {f.__name__: f for f in (first_start_and_dialogs, languages_and_ranges, playback)}

@@ -15,41 +15,28 @@ AUTO_OFF, AUTO_EVERY_TURN = "32813", "32837"
 RING_GREY = (0x60, 0x60, 0x60)
 
 
-def is_ring_grey(p):
-    return max(abs(p[i] - RING_GREY[i]) for i in range(3)) <= 0x10
+def ring_radii(side, fit, display_m, data_m):
+    """The rings the scan view draws: every D/5 (D the display range, display_m) out to the
+    head's range (data_m), at k·fit·side/10."""
+    return [k * fit * side / 10 for k in range(1, int(5 * (data_m + 1e-6) / display_m) + 1)]
 
 
-def ring_radii(side, fit, display_range_m, data_range_m):
-    """The rings the scan view draws: every D/5 out to the head's range, at k·fit·side/10."""
-    radii, k = [], 1
-    while k * display_range_m / 5 <= data_range_m + 1e-6:
-        radii.append(k * fit * side / 10)
-        k += 1
-    return radii
-
-
-def grey_near(rows, cx, cy, angle, radius, off_rows=None):
+def grey_near(rows, cx, cy, angle, radius, off_rows):
     """Whether the ray from the centre at angle has a ring-grey pixel within 2 px of radius that
     the picture without overlays does not have."""
-    for d in range(-4, 5):
-        r = radius + d / 2
-        x, y = int(round(cx + r * math.cos(angle))), int(round(cy + r * math.sin(angle)))
-        if not (0 <= y < len(rows) and 0 <= x < len(rows[0])):
-            continue
-        if is_ring_grey(rows[y][x]) and (off_rows is None or rows[y][x] != off_rows[y][x]):
-            return True
-    return False
+    points = ((int(round(cx + r * math.cos(angle))), int(round(cy + r * math.sin(angle))))
+              for r in (radius + d / 2 for d in range(-4, 5)))
+    return any(0 <= y < len(rows) and 0 <= x < len(rows[0]) and rows[y][x] != off_rows[y][x]
+               and max(abs(a - b) for a, b in zip(rows[y][x], RING_GREY)) <= 0x10
+               for x, y in points)
 
 
 def check_rings(what, rows, off_rows, cx, cy, radii):
     """Each ring shows on most rays between the spokes (the pointer may cover one), and the
     midpoints between rings stay free of overlay."""
     rays = [math.radians(a) for a in (20, 110, 200, 290)]
-    missing = []
-    for r in radii:
-        hits = sum(grey_near(rows, cx, cy, a, r, off_rows) for a in rays)
-        if hits < 3:
-            missing.append("%.1f px (%d of 4 rays)" % (r, hits))
+    hits = [sum(grey_near(rows, cx, cy, a, r, off_rows) for a in rays) for r in radii]
+    missing = ["%.1f px (%d of 4 rays)" % (r, n) for r, n in zip(radii, hits) if n < 3]
     check(not missing, "%s: no ring grey at the predicted radii %s" % (what, ", ".join(missing)))
     between = [(a, (r1 + r2) / 2) for r1, r2 in zip(radii, radii[1:]) for a in rays[:2]]
     stray = [(round(math.degrees(a)), m) for a, m in between
@@ -68,8 +55,7 @@ def screenshot_playback(s):
     # lines present, as a single conversion does.
     # Russian users keep recordings in folders named in Russian. The file is written under an
     # ASCII name: the companion's own path handling is not under test here.
-    os.makedirs(os.path.join(s.work, "записи"), exist_ok=True)
-    rec = os.path.join(s.work, "записи", "запись.bin")
+    rec = os.path.join(s.folder("записи"), "запись.bin")
     os.replace(s.synth(os.path.join(s.work, "shot.bin"), "--turns", "1", "--step-index", "5"), rec)
     s.set_values({"ViewDialogBinV3": view_record(grid=0, pointer=0, showInfo=0)})
     s.launch(s.windows_path(rec))
@@ -98,15 +84,13 @@ def screenshot_playback(s):
     dialog(s, VIEW_TITLE, VIEW_BUTTON, ["Playback continuously"], "Set")
     wait(lambda: not scan_changes(s, 2.0), 30,
          "the playback goes on without \"Playback continuously\"", 0)
-    manual_screenshot(s, "Screenshot saved")
-    files = shots(s, "screenshot")
+    files = manual_screenshot(s, "Screenshot saved")
     check(len(files) == 1, "files after one manual screenshot: %r" % files)
     after_off = shots(s, "autoscreenshot")
     left, top, right, bottom = rect(s, "Radar scan", "*")[:4]
     w, h = right - left, bottom - top
     side, height, off = read_png(files[0])
-    check(side == height == max(w, h), "screenshot %dx%d for a %dx%d scan view" % (side, height,
-                                                                                    w, h))
+    check(side == height == max(w, h), "screenshot %dx%d, scan view %dx%d" % (side, height, w, h))
     ox, oy = (side - w) // 2, (side - h) // 2
     rendered = s.render(os.path.join(s.work, "render.png"), rec, rec, "--size", "%dx%d" % (w, h))
     # The same portable paint on both sides, and each pixel's direction rounded from the
@@ -123,21 +107,17 @@ def screenshot_playback(s):
     dialog(s, VIEW_TITLE, steps=["Grid", "Pointer", "Show info"], button="Set")
     stored = s.values().get("ViewDialogBinV3")
     # The compass group's "Zero always up" is always ticked.
-    check(stored == view_record(playbackContinuously=0),
-          "stored after ticking the overlays: %r" % stored)
+    check(stored == view_record(playbackContinuously=0), "stored with the overlays: %r" % stored)
     os.remove(files[0])
-    manual_screenshot(s, "Screenshot saved")
-    files = shots(s, "screenshot")
+    files = manual_screenshot(s, "Screenshot saved")
     check(len(files) == 1, "files after the second screenshot: %r" % files)
     _, _, on = read_png(files[0])
 
-    fit = min(w, h) / max(w, h)
-    radii = ring_radii(side, fit, 10.0, 10.0)
-    check_rings("screenshot", on, off, side // 2, side // 2, radii)
+    c, radii = side // 2, ring_radii(side, min(w, h) / max(w, h), 10.0, 10.0)
+    check_rings("screenshot", on, off, c, c, radii)
     overlays = s.render(os.path.join(s.work, "render-overlays.png"), rec, rec, "--size",
                         "%dx%d" % (w, h), "--overlays")
-    check_rings("sk720 render --overlays", overlays, rendered, side // 2 - ox, side // 2 - oy,
-                radii)
+    check_rings("sk720 render --overlays", overlays, rendered, c - ox, c - oy, radii)
     # The strip is drawn straight onto the square's top rows: white text over the echo.
     text = [(x, y) for y in range(0, 100) for x in range(min(side, 400))
             if on[y][x] != off[y][x] and min(on[y][x]) >= 0xC0]

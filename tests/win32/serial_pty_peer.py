@@ -27,11 +27,9 @@ def reply_to(line):
         return b"#OK\nCMND\r\n"
     try:
         raw = base64.b64decode(text, validate=True)
-    except ValueError:
+        magic, cmd, crc, length = struct.unpack_from("<4sIII", raw)
+    except (ValueError, struct.error):  # not base64, or shorter than a frame's head
         return b"#ER\n"
-    if len(raw) < 16:
-        return b"#ER\n"
-    magic, cmd, crc, length = struct.unpack("<4sIII", raw[:16])
     payload = raw[16:]
     if magic != b"CMND" or length != len(payload) or crc != (~zlib.crc32(payload)) & 0xFFFFFFFF:
         return b"#ER\n"
@@ -41,20 +39,15 @@ def reply_to(line):
 def serve(master, done):
     line = b""
     while not done.is_set():
-        ready, _, _ = select.select([master], [], [], 0.05)
-        if not ready:
+        if not select.select([master], [], [], 0.05)[0]:
             continue
         try:
             data = os.read(master, 4096)
         except OSError:
             return
-        for b in data:
-            c = bytes([b])
-            if c == b"@":
-                os.write(master, b"#SYNC\n")
-                line = b""
-            elif c == b"\r":
-                os.write(master, reply_to(line))
+        for c in (data[i:i + 1] for i in range(len(data))):
+            if c in (b"@", b"\r"):
+                os.write(master, b"#SYNC\n" if c == b"@" else reply_to(line))
                 line = b""
             elif len(line) < 4096:
                 line += c
@@ -89,9 +82,8 @@ def main():
     server = threading.Thread(target=serve, args=(master, done), daemon=True)
     server.start()
     try:
-        result = subprocess.run(["wine", exe, "--gtest_filter=SerialPortWin32.*"], env=env,
-                                timeout=300)
-        return result.returncode
+        return subprocess.run(["wine", exe, "--gtest_filter=SerialPortWin32.*"], env=env,
+                              timeout=300).returncode
     finally:
         done.set()
         server.join(2)
