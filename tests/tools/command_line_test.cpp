@@ -99,7 +99,6 @@ using BadInputTest = ToolTest;
 TEST_F(BadInputTest, ErrorsAreOneLineNamingCommandValueAndReason) {
   fs::create_directories(path("folder"));
   fs::create_directories(path("folder.png"));
-  fs::create_directories(path("m"));  // export makes its map folder before it reads
   write("empty.log", "");
   write("garbage.log", "no sentences here, only words\r\n");
   write("bad-sums.log", "$GPGGA,1*00\r\n");

@@ -446,13 +446,30 @@ bool exportMap(const MapJob& job, MapResult& result, std::string* error) {
     }
     stems.push_back(stem);
   }
-  if (!prepareFolder(job.dir, error)) return false;
-
-  Outputs outputs(result.outputs);
-  auto exporter = std::make_unique<MapExporter>(job, result, outputs);
-  if (!exporter->run(error)) return false;
-  outputs.commit();
-  return true;
+  // A refused export leaves nothing behind: the folders it made go again, while still empty.
+  std::vector<fs::path> made;
+  for (fs::path p = pathFromUtf8(job.dir); !p.empty() && !fs::exists(p); p = p.parent_path()) {
+    made.push_back(p);
+    if (p == p.parent_path()) break;
+  }
+  const auto removeMade = [&made] {
+    std::error_code ec;
+    for (const fs::path& p : made) fs::remove(p, ec);
+  };
+  if (!prepareFolder(job.dir, error)) {
+    removeMade();
+    return false;
+  }
+  {
+    Outputs outputs(result.outputs);
+    auto exporter = std::make_unique<MapExporter>(job, result, outputs);
+    if (exporter->run(error)) {
+      outputs.commit();
+      return true;
+    }
+  }
+  removeMade();  // after the outputs' own clean-up
+  return false;
 }
 
 }  // namespace sk720::cli
