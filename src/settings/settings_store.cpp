@@ -99,7 +99,7 @@ int32_t SetWindowPlacement(SettingsBackend& b, const WindowPlacement& p) {
                              p.maximized,       uint32_t(p.left),  uint32_t(p.top),
                              uint32_t(p.right), uint32_t(p.bottom)};
   static_assert(sizeof(words) == kWindowPlacementSize);
-  for (int i = 0; i < 8; ++i) storeU32(data + 4 * i, words[i]);
+  for (size_t i = 0; i < 8; ++i) storeU32(data + 4 * i, words[i]);
   return b.writeValue(kValueMainWindowPosition, SettingsType::Binary, data, kWindowPlacementSize);
 }
 
