@@ -448,9 +448,10 @@ bool exportMap(const MapJob& job, MapResult& result, std::string* error) {
   }
   // A refused export leaves nothing behind: the folders it made go again, while still empty.
   std::vector<fs::path> made;
-  for (fs::path p = pathFromUtf8(job.dir); !p.empty() && !fs::exists(p); p = p.parent_path()) {
+  for (fs::path p = pathFromUtf8(job.dir); !p.empty(); p = p.parent_path()) {
+    std::error_code probe;  // a folder that cannot be looked at is not ours to remove either
+    if (fs::exists(p, probe) || probe || p == p.parent_path()) break;
     made.push_back(p);
-    if (p == p.parent_path()) break;
   }
   const auto removeMade = [&made] {
     std::error_code ec;
