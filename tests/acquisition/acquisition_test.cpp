@@ -414,8 +414,12 @@ TEST(Heading, FixNearZeroThenGyroOnlyUntilTheWordChanges) {
     if (s[5] >= 0) fix = HeadingFix::startingAt(uint32_t(s[5]));
     updateHeading(fix, record(uint32_t(s[0]), uint32_t(s[1]), int32_t(s[2]), int32_t(s[3])),
                   uint32_t(s[4]), in);
-    if (s[6] >= 0) EXPECT_EQ(in.compassValid.load(), s[6]);
-    if (s[7] >= 0) EXPECT_FLOAT_EQ(in.headingRadians.load(), radiansOf(s[7]));
+    if (s[6] >= 0) {
+      EXPECT_EQ(in.compassValid.load(), s[6]);
+    }
+    if (s[7] >= 0) {
+      EXPECT_FLOAT_EQ(in.headingRadians.load(), radiansOf(s[7]));
+    }
   }
   // A short header: no heading.
   updateHeading(fix, DataHeader{.headersize = 28, .angle = 9000}, 3, in);

@@ -126,7 +126,9 @@ TEST(PosixSerialPort, GpsReaderOverAPseudoTerminal) {
     hangUp ? pty.close() : port->close();
     EXPECT_EQ(reader.wait_for(std::chrono::seconds(3)), std::future_status::ready);
     uint8_t b = 0;  // the descriptor was not closed under the reader, and stays unusable
-    if (!hangUp) EXPECT_EQ(port->read(&b, 1) + port->write(&b, 1), -10);
+    if (!hangUp) {
+      EXPECT_EQ(port->read(&b, 1) + port->write(&b, 1), -10);
+    }
   }
 }
 
