@@ -152,7 +152,7 @@ TEST(HeadingDial, CardTurnsAgainstTheHeading) {
       labels += p.text + "|";
       // Letters and bearings on a ring inside the ticks; the heading shown, "ddd°", in the middle.
       const bool letter = p.text.size() == 1, middle = p.text.size() > 3;
-      const double b = letter ? 90.0 * std::string("NESW").find(p.text) : std::stoi(p.text);
+      const double b = letter ? 90.0 * double(std::string("NESW").find(p.text)) : std::stoi(p.text);
       EXPECT_TRUE(p.bold && (middle ? p.x == 37 && p.y == 41 && p.fontPx == 12
                                     : near({p.x, p.y}, b, 38, letter ? -5 : -10, -7)))
           << p.text;
@@ -322,8 +322,9 @@ void expectCoverage(const OverlayPrimitive& p, float dx, float dy, Inside&& insi
       if (x >= kW) continue;
       ASSERT_TRUE((v & 0xFF) == ((v >> 8) & 0xFF) && (v & 0xFF) == (v >> 16)) << std::hex << v;
       int n = 0;  // the grid points inside the pixel that lie within the stroke shape
-      for (int i = 0; i < kGrid * kGrid; ++i)
-        n += inside(x - 0.5 + (i % kGrid + 0.5) / kGrid, y - 0.5 + (i / kGrid + 0.5) / kGrid);
+      for (int row = 0; row < kGrid; ++row)
+        for (int col = 0; col < kGrid; ++col)
+          n += inside(x - 0.5 + (col + 0.5) / kGrid, y - 0.5 + (row + 0.5) / kGrid);
       const double want = double(n) / (kGrid * kGrid), got = (v & 0xFF) / 255.0;
       worst = std::max(worst, std::abs(got - want));
       if (want == 0.0 && got > 0.2) ADD_FAILURE() << "stray pixel " << x << "," << y;

@@ -498,7 +498,7 @@ TEST_F(ScanTest, ValuesFollowTheDirectionAndTheHeading) {
       const PixelPolar p = at(i % 120, i / 120);
       if (p.rangeMetres < 0.0f) continue;
       ASSERT_EQ(p.valid, 1u) << i;
-      const double turn = c[5] ? 1 - c[3] / (2 * kPi) : 0;
+      const double turn = c[5] != 0 ? 1 - c[3] / (2 * kPi) : 0;
       const double lp = std::isnan(turn) ? 0.0 : std::fmod(p.angleFraction + turn, 1.0) * 3200.0;
       const double expected = lp >= 3199.0 ? 3199.0 * (3200.0 - lp) : lp;
       EXPECT_NEAR(p.value, expected, lp >= 3199.0 || lp < 1.0 ? 3.0 : 0.02) << i;
