@@ -31,6 +31,7 @@ def head(s, *options):
 def next_head(s, old, *options):
     """The head replaced by a new one with the options (the old one ends the link)."""
     old.terminate()
+    old.wait(timeout=15)  # its link is gone before the new head makes one
     return head(s, *options)[0]
 
 

@@ -103,7 +103,10 @@ int32_t PtyLink::read(void* data, size_t size) {
 
 void PtyLink::close() {
   if (!link_.empty()) {
-    ::unlink(link_.c_str());
+    // Another simulator may have taken the link over since: only a link to our own slave goes.
+    char target[4096];
+    const ssize_t n = ::readlink(link_.c_str(), target, sizeof target);
+    if (n >= 0 && std::string(target, size_t(n)) == slavePath_) ::unlink(link_.c_str());
     link_.clear();
   }
   if (slave_ >= 0) ::close(slave_);
