@@ -6,6 +6,7 @@ import sys
 
 GOALS = {
     "full redraw (conversion + colouring)": "<= 8 ms",
+    "  its memory floor (any exact / this design)": "",
     "pixel state": "<= 10 B/px",
     "pixel-map rebuild (new range / new centre / new size)": "<= 80 ms",
     "contrast / brightness / automatic-contrast repaint": "<= 6 ms",
@@ -43,6 +44,8 @@ def main():
     rows = [
         ("full redraw (conversion + colouring)",
          cell(one, [redraw.format(1)], "cpu_time"), cell(every, [redraw.format(0)], "real_time")),
+        ("  its memory floor (any exact / this design)",
+         cell(one, [f"BM_FullRedrawFloor/{k}" for k in range(2)], "cpu_time"), ""),
         ("pixel state",
          f"{rebuild['bytes_per_pixel']:.1f} B/px" if rebuild else "-", "same"),
         ("pixel-map rebuild (new range / new centre / new size)",
