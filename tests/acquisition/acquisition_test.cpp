@@ -67,15 +67,12 @@ class SteppedLoop : public ::testing::Test, protected Shared {
     head->service();
     while (keepAlives.size() < head->keepAlivesTaken()) keepAlives.push_back(clock.nowMs());
   }
-  void loadHead() {
+  // Loads the head and runs the working loop here until the clock reaches `ms` from now.
+  WorkingExit workFor(uint32_t ms) {
     acq.headPort = std::make_unique<testing::ForwardingPort>(link.host());
     deriveSonarParams(acq.settings, acq.params, 115200);
     const SonarParamBlocks b = buildParamBlocks(acq.params, false, acq.settings.rangeIndex);
     EXPECT_EQ(loadHeadParameters(*acq.headPort, b.block0, b.block1, nullptr, clock), 0);
-  }
-  // Loads the head and runs the working loop here until the clock reaches `ms` from now.
-  WorkingExit workFor(uint32_t ms) {
-    loadHead();
     clock.flag = &acq.state.stopRequest;
     clock.stopAt = clock.nowMs() + ms;
     acq.state.stopRequest = false;
