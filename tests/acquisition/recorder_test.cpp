@@ -165,9 +165,7 @@ TEST_F(RecorderTest, PathLimitAndStatusTextCountUtf16Units) {
   EXPECT_EQ(utf8ToUtf16("\U00010000"), u"\U00010000");              // the first beyond the plane
   EXPECT_EQ(utf8ToUtf16("\x80\x7F\xC2\x80"), u"\uFFFD\x7F\u0080");  // a stray continuation byte
   EXPECT_EQ(utf16ToUtf8(u"\U0001F30A\u0436"), wave + "\u0436");
-  EXPECT_EQ(utf16ToUtf8(u"\xDFFF"
-                        u"a\xD800"),
-            "\uFFFDa\uFFFD");                            // lone halves
+  EXPECT_EQ(utf16ToUtf8(std::u16string{0xDFFF, u'a', 0xD800}), "\uFFFDa\uFFFD");  // lone halves
   EXPECT_EQ(utf16Length("\u0080\u0800\U00010000"), 4u);  // the shortest of each length
   EXPECT_EQ(utf16Prefix("a\U00010000", 2), "a");
   EXPECT_TRUE(open(utf16ToUtf8(std::u16string(room - 2, u'\uD55C')) + wave));
@@ -190,10 +188,9 @@ TEST_F(RecorderTest, FilesOnDiskAndASecondStartInTheSameSecond) {
     ASSERT_TRUE(closeRecordFile(disk, file));
     EXPECT_EQ(std::filesystem::file_size(file.path), records * (44u + 64 + 8));
   }
-  EXPECT_EQ(
-      FormatTimestamp(
-          {.tm_sec = 5, .tm_min = 4, .tm_hour = 3, .tm_mday = 2, .tm_mon = 11, .tm_year = 124}),
-      "20241202_030405");
+  const std::tm t{
+      .tm_sec = 5, .tm_min = 4, .tm_hour = 3, .tm_mday = 2, .tm_mon = 11, .tm_year = 124};
+  EXPECT_EQ(FormatTimestamp(t), "20241202_030405");
 }
 
 }  // namespace
