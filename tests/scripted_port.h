@@ -20,9 +20,8 @@ class ScriptedPort : public SerialPort {
   void then(const std::string& bytes) { script.push_back(bytes); }
   int32_t read(uint8_t* dst, int32_t maxBytes) override {
     ++reads;
-    // `raise` is set from the raiseAt-th read on, or once the clock reaches raiseAtMs.
-    if (raise && ((raiseAt && reads >= raiseAt) || (raiseAtMs && clock_->nowMs() >= raiseAtMs)))
-      raise->store(true);
+    // `raise` is set once the clock reaches raiseAtMs.
+    if (raise && raiseAtMs && clock_->nowMs() >= raiseAtMs) raise->store(true);
     if ((failAfter >= 0 && reads > failAfter) || (script.empty() && (failing || !clock_)))
       return ++failedReads, -5;
     if (script.empty()) {
@@ -50,7 +49,7 @@ class ScriptedPort : public SerialPort {
   std::deque<std::string> script;
   std::string written;
   bool failing = false, trickle = false;
-  int reads = 0, failedReads = 0, failAfter = -1, raiseAt = 0;
+  int reads = 0, failedReads = 0, failAfter = -1;
   int32_t chunk = INT32_MAX;
   uint32_t msPerRead = 0, rate = 0, raiseAtMs = 0;
   std::atomic<bool>* raise = nullptr;

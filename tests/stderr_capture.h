@@ -39,6 +39,4 @@ inline std::string captureOutput(int fd, const std::function<void()>& run) {
   return text;
 }
 
-inline std::string captureStderr(const std::function<void()>& run) { return captureOutput(2, run); }
-
 }  // namespace sk720::testing

@@ -27,6 +27,8 @@
 namespace sk720 {
 namespace {
 
+using Notes = std::vector<std::string>;
+
 // Raises a stop request once its time has come, whoever moves the clock: a wait's read or a pause.
 struct StopAtClock : ManualClock {
   using ManualClock::ManualClock;
@@ -67,15 +69,12 @@ class SteppedLoop : public ::testing::Test, protected Shared {
     head->service();
     while (keepAlives.size() < head->keepAlivesTaken()) keepAlives.push_back(clock.nowMs());
   }
-  void loadHead() {
+  // Loads the head and runs the working loop here until the clock reaches `ms` from now.
+  WorkingExit workFor(uint32_t ms) {
     acq.headPort = std::make_unique<testing::ForwardingPort>(link.host());
     deriveSonarParams(acq.settings, acq.params, 115200);
     const SonarParamBlocks b = buildParamBlocks(acq.params, false, acq.settings.rangeIndex);
     EXPECT_EQ(loadHeadParameters(*acq.headPort, b.block0, b.block1, nullptr, clock), 0);
-  }
-  // Loads the head and runs the working loop here until the clock reaches `ms` from now.
-  WorkingExit workFor(uint32_t ms) {
-    loadHead();
     clock.flag = &acq.state.stopRequest;
     clock.stopAt = clock.nowMs() + ms;
     acq.state.stopRequest = false;
@@ -163,8 +162,8 @@ TEST_F(SteppedLoop, PortFailuresAndASilentHead) {
   gps.lat = 0.5f, gps.sig = 1;  // a fix playback left: a new connection clears it
   EXPECT_EQ(ConnectThread(acq, ConnectJob{1, 2, 4800, 921600}, none), StartResult::HeadPortFailed);
   EXPECT_EQ(std::make_pair(gps.lat.load(), gps.sig.load()), std::make_pair(0.0f, 0));
-  EXPECT_EQ(notes.take(), (std::vector<std::string>{"status Opening serial port",
-                                                    "status Disconnected", "error port busy"}));
+  EXPECT_EQ(notes.take(),
+            Notes({"status Opening serial port", "status Disconnected", "error port busy"}));
   EXPECT_EQ(ConnectThread(acq, ConnectJob{1, 2, 4800, 921600}, ports), StartResult::GpsPortFailed);
   EXPECT_EQ(acq.headPort, nullptr);
   EXPECT_EQ(notes.take().back(), "error gps busy");
@@ -203,9 +202,8 @@ TEST_F(SteppedLoop, LinkStopEndsAConnectOrALoadWithinOnePointOneSecondsInEverySt
         EXPECT_EQ(ConnectThread(acq, ConnectJob{1, 0, 4800, 921600}, ports), StartResult::Stopped);
         EXPECT_EQ(acq.headPort, nullptr);
         EXPECT_EQ(notes.take(),
-                  (std::vector<std::string>{"status Opening serial port", "dialog Port opened",
-                                            "dialog Zero positioning", "status Disconnected",
-                                            "dialog Disconnected"}));
+                  Notes({"status Opening serial port", "dialog Port opened",
+                         "dialog Zero positioning", "status Disconnected", "dialog Disconnected"}));
       } else {
         acq.headPort = std::make_unique<testing::ForwardingPort>(link.host());
         EXPECT_EQ(startSonar(acq), StartResult::Stopped);
@@ -276,10 +274,9 @@ TEST_F(LiveLink, ConnectRecordReapplyStopAndDisconnect) {
   job.gpsPortNumber = 4;
   ASSERT_EQ(ConnectThread(acq, job, ports), StartResult::Started);
   EXPECT_EQ(notes.take(),
-            (std::vector<std::string>{"status Opening serial port", "dialog Port opened",
-                                      "dialog Zero positioning", "status Connected",
-                                      "dialog Connected", "rate 5 921600", "store 5 921600 4 4800",
-                                      "resumed", "stop playback"}));
+            Notes({"status Opening serial port", "dialog Port opened", "dialog Zero positioning",
+                   "status Connected", "dialog Connected", "rate 5 921600", "store 5 921600 4 4800",
+                   "resumed", "stop playback"}));
   EXPECT_EQ(ports.gpsBaud, 4800);
   EXPECT_EQ(ports.attentions.load(), 1);  // a switch that succeeds is not tried again
   EXPECT_EQ(head->baud() + headLink.hostBaud() + acq.state.headBaud.load(), 3 * 921600);
@@ -304,7 +301,7 @@ TEST_F(LiveLink, ConnectRecordReapplyStopAndDisconnect) {
   ASSERT_TRUE(eventually([&] { return FormatTimestamp() != stamp; }));  // a distinct file name
   acq.settings.rangeIndex = 4;                                          // 6 m
   ASSERT_EQ(startSonar(acq), StartResult::Started);
-  EXPECT_EQ(notes.take(), (std::vector<std::string>{"resumed", "reset view", "stop playback"}));
+  EXPECT_EQ(notes.take(), Notes({"resumed", "reset view", "stop playback"}));
   ASSERT_TRUE(eventually([&] {
     return acq.state.workingLoopsStarted.load() == 2 && acq.state.recordsWritten.load() >= 30;
   }));
@@ -318,8 +315,7 @@ TEST_F(LiveLink, ConnectRecordReapplyStopAndDisconnect) {
   EXPECT_FALSE(acq.workingThread.valid() || acq.state.recordEvent);
   EXPECT_EQ(acq.state.workingExit.load(), WorkingExit::Stopped);
   disconnectHead(acq);
-  EXPECT_EQ(notes.take(),
-            (std::vector<std::string>{"status Disconnected", "rate 0 0", "disconnected"}));
+  EXPECT_EQ(notes.take(), Notes({"status Disconnected", "rate 0 0", "disconnected"}));
   expectNothingLeft();
   EXPECT_FALSE(acq.state.gpsReading.load());
 
@@ -356,7 +352,7 @@ TEST_F(LiveLink, CancelDuringTheRateSwitchEndsItsWaitAndARefusedRateIsKept) {
   EXPECT_EQ(std::make_tuple(ports.attentions.load(), acq.state.headBaud.load(), head->baud()),
             std::make_tuple(2, 115200, 115200));
   EXPECT_TRUE(head->mode() == sim::HeadMode::Work && acq.state.workingRunning);
-  const std::vector<std::string> said = notes.take();
+  const Notes said = notes.take();
   EXPECT_NE(std::find(said.begin(), said.end(), "rate 5 115200"), said.end());
   EXPECT_NE(std::find(said.begin(), said.end(), "store 5 921600 0 4800"), said.end());
 }
@@ -366,10 +362,10 @@ TEST_F(LiveLink, CancelDuringTheLoadingLeavesNoLoopRunning) {
   notes.cancelBeforeLoading = true;
   EXPECT_EQ(ConnectThread(acq, job, ports), StartResult::Cancelled);
   expectNothingLeft();
-  const std::vector<std::string> said = notes.take();
+  const Notes said = notes.take();
   ASSERT_GE(said.size(), 3u);
-  EXPECT_EQ(std::vector<std::string>(said.end() - 3, said.end()),
-            (std::vector<std::string>{"status Disconnected", "rate 0 0", "disconnected"}));
+  EXPECT_EQ(Notes(said.end() - 3, said.end()),
+            Notes({"status Disconnected", "rate 0 0", "disconnected"}));
   // A request raised before the sequence began opens nothing at all, and says nothing.
   EXPECT_EQ(ConnectThread(acq, job, ports), StartResult::Cancelled);
   EXPECT_TRUE(notes.take().empty());

@@ -32,8 +32,8 @@ class RecorderTest : public testing::ScratchTest {
   static std::vector<uint8_t> record(uint32_t headerSize, uint32_t angle, size_t sampleCount) {
     return buildRecord(spec(headerSize, angle, sampleCount));
   }
-  bool open(const std::string& stamp = "20240102_030405") {
-    return openRecordFile(storage, "work", stamp, file, status);
+  bool open(const std::string& folder = "work", const std::string& stamp = "20240102_030405") {
+    return openRecordFile(storage, folder, stamp, file, status);
   }
   const std::vector<uint8_t>& bytes() { return storage.files.at(file.path); }
 
@@ -71,7 +71,7 @@ TEST_F(RecorderTest, RecordsOnlyWhileTheEventIsSetWithHeadersWidened) {
   EXPECT_EQ(bytes(), expected);
 
   // A file that received nothing is deleted.
-  ASSERT_TRUE(open("20240102_030406"));
+  ASSERT_TRUE(open("work", "20240102_030406"));
   const std::string unused = file.path;
   recordEvent = false;
   ASSERT_TRUE(recordPing(file, record(44, 1, 10).data(), shared));
@@ -108,7 +108,7 @@ TEST_F(RecorderTest, WritesThatCannotStartAndRecordsTooShortForTheirHeader) {
   EXPECT_FALSE(recordPing(file, record(44, 5, 20).data(), shared));
 
   // A record whose length does not cover its own header and footer is passed over.
-  ASSERT_TRUE(open("x"));
+  ASSERT_TRUE(open("work", "x"));
   EXPECT_TRUE(recordPing(file, buildRecord({.lengthOverride = 40}).data(), shared));
   EXPECT_TRUE(bytes().empty());
 }
@@ -156,10 +156,8 @@ TEST_F(RecorderTest, PendingWritesOnASlowMediumStayBounded) {
 // units without splitting a character.
 TEST_F(RecorderTest, PathLimitAndStatusTextCountUtf16Units) {
   const std::string wave = "\xF0\x9F\x8C\x8A";  // beyond the basic plane: two units
-  const std::string stamp = "20240102_030405";
   const size_t room = kMaxRecordPathChars - std::string("/rez720_20240102_030405.bin").size();
-  EXPECT_TRUE(
-      openRecordFile(storage, utf16ToUtf8(std::u16string(room, u'\u0436')), stamp, file, status));
+  EXPECT_TRUE(open(utf16ToUtf8(std::u16string(room, u'\u0436'))));
   const std::u16string shown = utf8ToUtf16(status.get());
   EXPECT_EQ(shown.size(), StatusText::kMaxChars);
   EXPECT_EQ(utf16ToUtf8(shown), status.get());  // no character cut in two
@@ -167,16 +165,12 @@ TEST_F(RecorderTest, PathLimitAndStatusTextCountUtf16Units) {
   EXPECT_EQ(utf8ToUtf16("\U00010000"), u"\U00010000");              // the first beyond the plane
   EXPECT_EQ(utf8ToUtf16("\x80\x7F\xC2\x80"), u"\uFFFD\x7F\u0080");  // a stray continuation byte
   EXPECT_EQ(utf16ToUtf8(u"\U0001F30A\u0436"), wave + "\u0436");
-  EXPECT_EQ(utf16ToUtf8(u"\xDFFF"
-                        u"a\xD800"),
-            "\uFFFDa\uFFFD");                            // lone halves
+  EXPECT_EQ(utf16ToUtf8(std::u16string{0xDFFF, u'a', 0xD800}), "\uFFFDa\uFFFD");  // lone halves
   EXPECT_EQ(utf16Length("\u0080\u0800\U00010000"), 4u);  // the shortest of each length
   EXPECT_EQ(utf16Prefix("a\U00010000", 2), "a");
-  EXPECT_TRUE(openRecordFile(storage, utf16ToUtf8(std::u16string(room - 2, u'\uD55C')) + wave,
-                             stamp, file, status));
-  EXPECT_FALSE(openRecordFile(storage, utf16ToUtf8(std::u16string(room - 1, u'\uD55C')) + wave,
-                              stamp, file, status));
-  EXPECT_FALSE(openRecordFile(storage, std::string(room + 1, 'f'), stamp, file, status));
+  EXPECT_TRUE(open(utf16ToUtf8(std::u16string(room - 2, u'\uD55C')) + wave));
+  EXPECT_FALSE(open(utf16ToUtf8(std::u16string(room - 1, u'\uD55C')) + wave));
+  EXPECT_FALSE(open(std::string(room + 1, 'f')));
 
   // A character that would straddle the limit is left out whole.
   status.set(std::string(StatusText::kMaxChars - 1, 'a') + wave);
@@ -194,10 +188,9 @@ TEST_F(RecorderTest, FilesOnDiskAndASecondStartInTheSameSecond) {
     ASSERT_TRUE(closeRecordFile(disk, file));
     EXPECT_EQ(std::filesystem::file_size(file.path), records * (44u + 64 + 8));
   }
-  EXPECT_EQ(
-      FormatTimestamp(
-          {.tm_sec = 5, .tm_min = 4, .tm_hour = 3, .tm_mday = 2, .tm_mon = 11, .tm_year = 124}),
-      "20241202_030405");
+  const std::tm t{
+      .tm_sec = 5, .tm_min = 4, .tm_hour = 3, .tm_mday = 2, .tm_mon = 11, .tm_year = 124};
+  EXPECT_EQ(FormatTimestamp(t), "20241202_030405");
 }
 
 }  // namespace

@@ -175,17 +175,16 @@ TEST(PlaybackCommands, SelectionOfOneAndSeveralFiles) {
 
 // "DATA", then a little-endian length above 16 at byte 12.
 TEST(PlaybackCommands, RecordFileStart) {
-  const uint8_t start[16] = {'D', 'A', 'T', 'A', 0, 0, 0, 0, 0, 0, 0, 0, 17, 0, 0, 0};
-  EXPECT_FALSE(isRecordFileStart(start, 15));
+  const std::array<uint8_t, 16> start = {'D', 'A', 'T', 'A', 0, 0, 0, 0, 0, 0, 0, 0, 17, 0, 0, 0};
+  EXPECT_FALSE(isRecordFileStart(start.data(), 15));
   // byte changed, its value; a record file start (16 read big-endian would be far above 16)
   const int cases[][3] = {{12, 17, 1}, {12, 16, 0}, {13, 1, 1},  {14, 1, 1}, {15, 1, 1},
                           {0, 'a', 0}, {1, 'a', 0}, {2, 'a', 0}, {3, 'a', 0}};
   for (const auto& [at, value, ok] : cases) {
-    uint8_t bytes[16];
-    std::copy(start, start + 16, bytes);
+    std::array<uint8_t, 16> bytes = start;
     if (at > 12) bytes[12] = 0;  // each byte of the length counts, little-endian
     bytes[at] = uint8_t(value);
-    EXPECT_EQ(isRecordFileStart(bytes, 16), ok != 0) << at;
+    EXPECT_EQ(isRecordFileStart(bytes.data(), 16), ok != 0) << at;
   }
 }
 

@@ -36,23 +36,8 @@ Bytes cut(Bytes b, size_t n) {
   b.resize(n);
   return b;
 }
-Bytes good(uint32_t angle, uint32_t header = 36) {
-  return buildRecord({.headerSize = header, .angle = angle, .samples = Bytes(60, 3)});
-}
-
-// Every read of a file, as (result, angle); the angle only of results that carry a header.
-std::vector<std::pair<int32_t, uint32_t>> readAll(const Bytes& file) {
-  MemorySource src(file);
-  ManualClock clock;
-  RecordReader reader;
-  static uint8_t buf[kRecordBufferSize];
-  std::vector<std::pair<int32_t, uint32_t>> reads;
-  for (int i = 0; i < 10 && !(src.atEnd() && reader.pendingBytes() == 0); ++i) {
-    const int32_t r = ReadPingRecord(src, buf, clock, reader);
-    reads.emplace_back(r, r >= kBadLength ? parseDataHeader(buf).angle : 0);
-  }
-  EXPECT_EQ(clock.nowMs(), 0u);  // a file's end is not waited for
-  return reads;
+Bytes good(uint32_t angle) {
+  return buildRecord({.headerSize = 36, .angle = angle, .samples = Bytes(60, 3)});
 }
 
 // A damaged record never takes a good neighbour with it: what a rejected record swallowed is
@@ -89,7 +74,20 @@ TEST(ReadPingRecord, FilesReadWholeRecordsAndSkipWhatIsNotOne) {
        cut(buildRecord({.lengthOverride = 40}), 40),
        {{kBadFooter, 0}, {kTimedOut, 0}}},
   };
-  for (const auto& c : cases) EXPECT_EQ(readAll(c.file), c.reads) << c.what;
+  // Every read of a file, as (result, angle); the angle only of results that carry a header.
+  static uint8_t buf[kRecordBufferSize];
+  for (const auto& c : cases) {
+    MemorySource src(c.file);
+    ManualClock clock;
+    RecordReader reader;
+    std::vector<std::pair<int32_t, uint32_t>> reads;
+    for (int i = 0; i < 10 && !(src.atEnd() && reader.pendingBytes() == 0); ++i) {
+      const int32_t r = ReadPingRecord(src, buf, clock, reader);
+      reads.emplace_back(r, r >= kBadLength ? parseDataHeader(buf).angle : 0);
+    }
+    EXPECT_EQ(reads, c.reads) << c.what;
+    EXPECT_EQ(clock.nowMs(), 0u) << c.what;  // a file's end is not waited for
+  }
 }
 
 TEST(ReadPingRecord, EveryStageHasItsOwnBudgetAndAStopEndsItWithinOneRead) {

@@ -105,65 +105,50 @@ TEST_F(BadInputTest, ErrorsAreOneLineNamingCommandValueAndReason) {
   write("garbage.bin", "nothing that is a record");  // a check after reading would report this
   write("file", "x");
   const std::string unknown = "unknown command: sk720 --help lists the commands";
-  const std::string header = "bad --header '40': it takes 28, 36 or 44";
   const std::string noLink = "no single link given: give exactly one of --pty LINK and --port DEV";
-  const std::string bounds =
-      "': it takes points inside the 320x200 picture: X 0 to 319, Y 0 to 199";
-  const std::string sized = "render a.bin -o a.png --size 320x200 --overlays ";
+  // A line ending in an option and a value it does not take.
+  const auto bad = [](const std::string& line, const std::string& takes) {
+    const size_t value = line.rfind(' '), option = line.rfind(' ', value - 1) + 1;
+    return std::pair(line, "bad " + line.substr(option, value - option) + " '" +
+                               line.substr(value + 1) + "': it takes " + takes);
+  };
   // command line ('@' for the scratch folder); the error after "sk720: COMMAND: "
   std::vector<std::pair<std::string, std::string>> cases = {
       {"", "no command given: sk720 --help lists the commands"},
       {"frobnicate", unknown},
       {"help frobnicate", "frobnicate: " + unknown},
-      {"synth s.bin --header 40", header},
+      bad("synth s.bin --header 40", "28, 36 or 44"),
       {"synth s.bin --turns", "--turns without its value: sk720 synth --help shows what it takes"},
-      {"synth s.bin --seed -1", "bad --seed '-1': it takes a whole number, 0 or more"},
+      bad("synth s.bin --seed -1", "a whole number, 0 or more"),
       {"render a.bin -o a.png --bogus",
        "unknown option --bogus: sk720 render --help lists the options"},
-      {"render a.bin -o a.png --gain-index 9",
-       "bad --gain-index '9': it takes an integer from 0 to 8"},
-      {"render a.bin -o a.png --gain-index 3x",
-       "bad --gain-index '3x': it takes an integer from 0 to 8"},
-      {"export a.bin --map m --heading 10x",
-       "bad --heading '10x': it takes degrees from -360 to 360"},
-      {"export a.bin --map m --heading 0 --gain-index 9",
-       "bad --gain-index '9': it takes an integer from 0 to 8"},
+      bad("render a.bin -o a.png --gain-index 9", "an integer from 0 to 8"),
+      bad("render a.bin -o a.png --gain-index 3x", "an integer from 0 to 8"),
+      bad("export a.bin --map m --heading 10x", "degrees from -360 to 360"),
+      bad("export a.bin --map m --heading 0 --gain-index 9", "an integer from 0 to 8"),
       {"info", "no record file given: usage: sk720 info FILE..."},
       {"capture --duration 5", "no head port given: add --port DEV"},
-      {"capture --port x --baud 9600",
-       "bad --baud '9600': it takes 115200, 230400, 460800, 921600 or 1000000"},
+      bad("capture --port x --baud 9600", "115200, 230400, 460800, 921600 or 1000000"),
       {"nmea", "no log given: usage: sk720 nmea FILE|- [--summary]"},
-      {"render a.bin -o a.png --contrast 11", "bad --contrast '11': it takes 1 to 10 or auto"},
+      bad("render a.bin -o a.png --contrast 11", "1 to 10 or auto"),
       {"render a.bin", "no output given: add -o OUT.png"},
       {"render a.bin -o a.png --info",
        "--info, --compass, --ruler and --cursor without --overlays: they draw over the overlays; "
        "add --overlays"},
-      {"render a.bin -o a.png --overlays --ruler 1,2,3",
-       "bad --ruler '1,2,3': it takes X1,Y1,X2,Y2 in pixels"},
-      {"synth s.bin --sector 8,0",
-       "bad --sector '8,0': it takes HEADING_INDEX,WIDTH_INDEX: 0 to 7, then 0 to 3"},
-      {"capture --port x --step-index 9", "bad --step-index '9': it takes an integer from 0 to 5"},
-      {"export a.bin --map m --position 90.01,0",
-       "bad --position '90.01,0': it takes LAT,LON in degrees (-90..90,-180..180)"},
-      {"export a.bin --map m --position 0,-180.5",
-       "bad --position '0,-180.5': it takes LAT,LON in degrees (-90..90,-180..180)"},
+      bad("render a.bin -o a.png --overlays --ruler 1,2,3", "X1,Y1,X2,Y2 in pixels"),
+      bad("synth s.bin --sector 8,0", "HEADING_INDEX,WIDTH_INDEX: 0 to 7, then 0 to 3"),
+      bad("capture --port x --step-index 9", "an integer from 0 to 5"),
+      bad("export a.bin --map m --position 90.01,0", "LAT,LON in degrees (-90..90,-180..180)"),
+      bad("export a.bin --map m --position 0,-180.5", "LAT,LON in degrees (-90..90,-180..180)"),
       {"capture --port x --range-index 3 --gain-index 2 --step-index 0 --bogus",
        "unknown option --bogus: sk720 capture --help lists the options"},
-      // Points outside the picture, before any file is read.
-      {sized + "--cursor 320,10", "bad --cursor '320,10" + bounds},
-      {sized + "--cursor 10,200", "bad --cursor '10,200" + bounds},
-      {sized + "--cursor -1,5", "bad --cursor '-1,5" + bounds},
-      {sized + "--ruler 0,0,319,200", "bad --ruler '0,0,319,200" + bounds},
-      {sized + "--ruler 320,0,10,10", "bad --ruler '320,0,10,10" + bounds},
-      {sized + "--ruler 5,-1,10,10", "bad --ruler '5,-1,10,10" + bounds},
 #ifndef _WIN32
-      {"headsim --pty p --header 40", header},
+      bad("headsim --pty p --header 40", "28, 36 or 44"),
       {"headsim --seed 3", noLink},
-      {"gpssim --stdout --count 1 --talker GL", "bad --talker 'GL': it takes GP or GN"},
+      bad("gpssim --stdout --count 1 --talker GL", "GP or GN"),
       {"headsim --pty p --port q", noLink},
       {"video scene.bin", "no output given: add -o OUT.mp4"},
-      {"video s.bin -o s.mp4 --range-index 15",
-       "bad --range-index '15': it takes an integer from 0 to 14"},
+      bad("video s.bin -o s.mp4 --range-index 15", "an integer from 0 to 14"),
       {"video @garbage.bin -o @o.mp4 --range-index 0",
        "cannot play @garbage.bin: it holds no valid record"},
       // A full medium: one line with the reason, nothing from the PNG library; a picture small
@@ -192,6 +177,11 @@ TEST_F(BadInputTest, ErrorsAreOneLineNamingCommandValueAndReason) {
       {"render @garbage.bin @garbage.bin -o @out.png", "the 2 files given: no ping record found"},
       {"synth @folder.png", "@folder.png: it is a folder, not a file"},
       {"capture --port p --out @file", "@file: it is a file, not a folder"}};
+  // Points outside the picture, before any file is read.
+  for (const char* point : {"--cursor 320,10", "--cursor 10,200", "--cursor -1,5",
+                            "--ruler 0,0,319,200", "--ruler 320,0,10,10", "--ruler 5,-1,10,10"})
+    cases.push_back(bad(std::string("render a.bin -o a.png --size 320x200 --overlays ") + point,
+                        "points inside the 320x200 picture: X 0 to 319, Y 0 to 199"));
   std::vector<std::pair<std::string, std::string>> inputs = {
       {"@folder", "it is a folder, not a file"}, {"@missing.bin", "No such file or directory"}};
 #ifndef _WIN32

@@ -12,9 +12,9 @@ namespace sk720::cli {
 namespace {
 
 using InfoTest = ToolTest;
+using sk720::testing::buildRecord;
 
 TEST_F(InfoTest, DamageIsDescribedAndAFileWithoutRecordsGivesTheErrorOnly) {
-  using sk720::testing::buildRecord;
   // A record, one whose length is too short, a record, and the start of one; lines 0 and 20.
   std::vector<uint8_t> bytes = buildRecord({.angle = 0, .samples = std::vector<uint8_t>(300, 2)});
   for (const auto& r :
@@ -183,7 +183,6 @@ TEST(TurnSplitTest, CommandWordFields) {
 // Each pulse kind and step as the command word gives them (step code 6 is no step); the progress
 // line counts both files' bytes.
 TEST_F(InfoTest, PingTableNamesEachPulseAndCountsTheBytesOfEveryFile) {
-  using sk720::testing::buildRecord;
   const uint32_t cw = (0x20180284u & ~0x7FECu) | (100u << 5), noStep = cw & ~(15u << 20);
   const uint32_t fm = noStep | (6u << 20) | 8u, afm = noStep | (5u << 20) | 12u;
   for (const auto& [name, words] :

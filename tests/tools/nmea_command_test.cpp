@@ -1,32 +1,26 @@
 // sk720 nmea: the JSON lines and the summary a field engineer reads.
 #include <algorithm>
-#include <cstdio>
 
 #include "sim/gps_receiver_sim.h"
-#include "sk720/nmea_decode.h"
 #include "tool_test.h"
 
 namespace sk720::cli {
 namespace {
 
-// Runs the decoder over `log` through files, as the command does.
-std::string decode(const std::string& log, bool summary) {
-  std::FILE* in = std::tmpfile();
-  std::FILE* out = std::tmpfile();
-  std::fwrite(log.data(), 1, log.size(), in);
-  std::rewind(in);
-  EXPECT_EQ(decodeNmea(in, out, summary, "log"), 0);
-  std::rewind(out);
-  std::string text(1 << 16, '\0');
-  text.resize(std::fread(text.data(), 1, text.size(), out));
-  std::fclose(in);
-  std::fclose(out);
-  return text;
-}
+// Runs the command over `log` written to a file.
+struct NmeaCommand : ToolTest {
+  std::string decode(const std::string& log, bool summary) {
+    Args args = {"nmea", write("log", log)};
+    if (summary) args.push_back("--summary");
+    const Outcome o = runLine(args);
+    EXPECT_EQ(o.code, 0) << o.err;
+    return o.out;
+  }
+};
 
 #ifndef _WIN32
 // The simulated receiver's own output, whole or cut into pieces, decodes epoch by epoch.
-TEST(NmeaCommand, DecodesWhatTheSimulatedReceiverSends) {
+TEST_F(NmeaCommand, DecodesWhatTheSimulatedReceiverSends) {
   for (const char* line : {"gpssim --stdout --count 3 --rate 50 --seed 0",
                            "gpssim --stdout --count 3 --rate 50 --chunks --start -89.9,180",
                            "gpssim --stdout --count 3 --rate 50 --talker GN --start 89.9,-180"}) {
@@ -39,12 +33,9 @@ TEST(NmeaCommand, DecodesWhatTheSimulatedReceiverSends) {
 #endif
 
 // A combined receiver reports its satellites in view per system, as GP: the talker read is kept.
-TEST(NmeaCommand, PrintsOneLinePerAppliedSentenceWithItsTalkerAndThePublishedFix) {
-  sim::GpsSimPlan plan;
-  plan.talker = "GN";
-  plan.startLatDeg = 48.1173;
-  plan.startLonDeg = -11.5166667;
-  sim::GpsReceiverSim receiver(plan);
+TEST_F(NmeaCommand, PrintsOneLinePerAppliedSentenceWithItsTalkerAndThePublishedFix) {
+  sim::GpsReceiverSim receiver(
+      {.talker = "GN", .startLatDeg = 48.1173, .startLonDeg = -11.5166667});
   const std::string text = decode(receiver.nextEpoch() + "$GPZDA,bad*00\r\n", false);
   std::vector<std::string> types;
   for (size_t at = 0; (at = text.find("{\"type\":\"", at)) != std::string::npos; at += 9)
@@ -62,14 +53,8 @@ TEST(NmeaCommand, PrintsOneLinePerAppliedSentenceWithItsTalkerAndThePublishedFix
       << last;
 }
 
-TEST(NmeaCommand, SummaryCountsWhatWasDropped) {
-  sim::GpsSimPlan plan;
-  plan.badChecksumRate = 1.0;
-  sim::GpsReceiverSim bad(plan);
-  sim::GpsSimPlan gl;
-  gl.talker = "GL";
-  sim::GpsReceiverSim foreign(gl);
-  sim::GpsReceiverSim good{sim::GpsSimPlan{}};
+TEST_F(NmeaCommand, SummaryCountsWhatWasDropped) {
+  sim::GpsReceiverSim bad({.badChecksumRate = 1.0}), foreign({.talker = "GL"}), good({});
   const std::string log =
       bad.nextEpoch() + foreign.nextEpoch() + good.nextEpoch() + "$GPGGA,1*4B\r\n";
   EXPECT_EQ(decode(log, true),

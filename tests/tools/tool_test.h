@@ -21,7 +21,7 @@ struct Outcome {
 inline Outcome runCaptured(const std::function<int()>& command) {
   Outcome o;
   o.out = sk720::testing::captureOutput(
-      1, [&] { o.err = sk720::testing::captureStderr([&] { o.code = command(); }); });
+      1, [&] { o.err = sk720::testing::captureOutput(2, [&] { o.code = command(); }); });
   return o;
 }
 

@@ -20,11 +20,9 @@ using V = std::vector<int64_t>;
 
 // 3 200 000 bytes a turn
 PlaybackReport reportOf(uint64_t fileSize, uint64_t position) {
-  return {.linesPerTurn = 3200,
-          .recordLength = 500,
-          .datasize = 2,
-          .fileSize = fileSize,
-          .position = position};
+  PlaybackReport r{.linesPerTurn = 3200, .recordLength = 500, .datasize = 2};
+  r.fileSize = fileSize, r.position = position;
+  return r;
 }
 
 TEST(SliderGeometry, ThumbFromTheReport) {
