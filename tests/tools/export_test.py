@@ -21,24 +21,25 @@ A, F = 6378137.0, 1 / 298.257223563
 E2 = F * (2 - F)
 
 
-def geodetic_to_ecef(lat, lon):
-    p, l = math.radians(lat), math.radians(lon)
-    n = A / math.sqrt(1 - E2 * math.sin(p) ** 2)
-    return n * math.cos(p) * math.cos(l), n * math.cos(p) * math.sin(l), n * (1 - E2) * math.sin(p)
+def radii(lat):
+    """The ellipsoid's radii of curvature at lat, in metres a radian: north-south (the
+    meridian's) and east-west (the parallel's). Over the tens of metres used here, points and
+    distances through them are within a millimetre."""
+    w = 1 - E2 * math.sin(math.radians(lat)) ** 2
+    n = A / math.sqrt(w)
+    return n * (1 - E2) / w, n * math.cos(math.radians(lat))
 
 
 def offset(lat, lon, east, north):
-    """The point `east` and `north` metres from (lat, lon), through the ellipsoid's radii of
-    curvature there: within a millimetre at the tens of metres used here."""
-    w = 1 - E2 * math.sin(math.radians(lat)) ** 2
-    n = A / math.sqrt(w)  # along the prime vertical; the meridian's is n (1 - e²) / w
-    return (lat + math.degrees(north * w / (n * (1 - E2))),
-            lon + math.degrees(east / (n * math.cos(math.radians(lat)))))
+    """The point `east` and `north` metres from (lat, lon)."""
+    m, p = radii(lat)
+    return lat + math.degrees(north / m), lon + math.degrees(east / p)
 
 
 def metres_between(a, b):
-    """Distance of two (lat, lon) points a few hundred metres apart, through ECEF."""
-    return math.dist(geodetic_to_ecef(*a), geodetic_to_ecef(*b))
+    """Distance of two (lat, lon) points."""
+    m, p = radii(a[0])
+    return math.hypot(math.radians(b[0] - a[0]) * m, math.radians(b[1] - a[1]) * p)
 
 
 def records(path):
