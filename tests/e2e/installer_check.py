@@ -14,9 +14,8 @@ import subprocess
 import sys
 import time
 
-sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from harness import Session, check, wait  # noqa: E402
-from scenarios import dialog  # noqa: E402
+from harness import Session, check, wait  # next to this script, first on the path
+from scenarios import dialog, slider
 
 PRODUCT = "SK720 Control Program"
 UNINSTALL_KEY = r"HKCU\Software\Microsoft\Windows\CurrentVersion\Uninstall\SK720ControlProgram"
@@ -170,8 +169,7 @@ def open_recording(s, location, _):
     s.wine([location + "\\sk720.exe", "synth", s.windows_path(recording), "--turns", "3"], 120)
     s.program_exe = words[0]
     s.launch(s.windows_path(recording))
-    s.must("wait-visible", "RadarSliderbar class", "*", timeout_ms=15000,
-           what="slider bar shown for a recording opened through the ProgID")
+    wait(lambda: slider(s), 15, "no slider bar for a recording opened through the ProgID")
     check(s.quit() == 0, "the program opened on a recording did not end cleanly")
     return "the ProgID's open command played a file"
 

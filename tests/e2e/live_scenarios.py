@@ -115,9 +115,9 @@ def refused_parameters(s, seconds):
     """The notice of a head that did not take its parameters, the link closed, the notice gone."""
     seen = poll(lambda: s.drive("dialog-text", "", timeout_ms=1000),
                 lambda r: r[0] == 0 and "did not accept its parameters" in r[1], seconds, 0.2)
-    check(seen[0] == 0 and "did not accept its parameters" in seen[1],
-          "no notice of refused parameters (status %r, %r)" % (s.drive("status", "0")[1], seen))
-    check("Start" in seen[1], "the notice does not say what to do: %r" % seen[1])
+    check(seen[0] == 0 and "did not accept its parameters" in seen[1] and "Start" in seen[1],
+          "no notice of refused parameters that says to Start again (status %r, %r)"
+          % (s.drive("wait-status", "0", "*")[1], seen))
     disconnected(s, what="the refusal")
     s.must("wait-dialog-gone", "", timeout_ms=12000, what="the notice closes by itself")
 

@@ -43,10 +43,11 @@ def scan_changes(s, seconds):
     return poll(lambda: picture(s), lambda p: p != first, seconds) != first
 
 
-def slider_height(s):
+def slider(s):
+    """The slider bar's (left, top, right, bottom) while it shows, else None."""
     # Waits for the bar to exist: a slow start may show the main window before its children.
-    _, t, _, b, visible, _ = rect(s, "RadarSliderbar class", "*", timeout_ms=10000)
-    return (b - t) if visible else 0
+    *box, visible, _ = rect(s, "RadarSliderbar class", "*", timeout_ms=10000)
+    return box if visible and box[3] > box[1] else None
 
 
 def combos(s):
@@ -75,9 +76,9 @@ def no_dialog(s, what, timeout_ms=0, title="*"):
 
 
 def expect_playing(s, how):
-    out = s.must("wait-visible", "RadarSliderbar class", "*", timeout_ms=10000,
-                 what="slider bar shown after opening by %s" % how)
-    check(int(out.split()[3]) - int(out.split()[1]) == 22, "slider bar rect %s" % out)
+    wait(lambda: slider(s), 10, "slider bar shown after opening by %s" % how)
+    box = slider(s)
+    check(box and box[3] - box[1] == 22 and box[2] > box[0], "slider bar rect %r" % box)
     s.must("find-child", "Button", "x2", timeout_ms=5000, what="speed button reads x2")
     check(scan_changes(s, 6), "the scan view did not change during playback (%s)" % how)
 
@@ -86,7 +87,7 @@ def expect_error_box(s, text):
     s.must("wait-dialog", "Error", timeout_ms=10000, what="\"Error\" box")
     got = s.must("dialog-text", "Error")
     check(text in got.split("|"), "Error box says %r" % got)
-    check(slider_height(s) == 0, "slider bar shown after an invalid file")
+    check(not slider(s), "slider bar shown after an invalid file")
     s.must("find-child", "Button", PLAY, what="speed button still reads the play sign")
     dialog(s, "Error", button="OK")
 
@@ -249,17 +250,17 @@ def playback(s):
     s.launch(s.windows_path(garbage))
     expect_error_box(s, "Invalid file selected")
     time.sleep(0.5)
-    check(slider_height(s) == 0, "slider bar shown after the Error box closed")
+    check(not slider(s), "slider bar shown after the Error box closed")
     open_through_dialog(s, folder, ["short.bin"])
     expect_error_box(s, "Invalid file selected")
 
     open_through_dialog(s, folder, ["first.bin", "second.bin"])
     expect_playing(s, "the open-file dialog")
     # The work area from the top: scan view, slider bar 22, echo trace 49.
-    scan, slider, trace = (rect(s, c, "*") for c in ("Radar scan", "RadarSliderbar class",
-                                                     "WOscClass"))
-    check(scan[3] == slider[1] and slider[3] == trace[1] and trace[3] - trace[1] == 49,
-          "work area scan %r slider %r trace %r" % (scan, slider, trace))
+    scan, bar, trace = (rect(s, c, "*") for c in ("Radar scan", "RadarSliderbar class",
+                                                  "WOscClass"))
+    check(scan[3] == bar[1] and bar[3] == trace[1] and trace[3] - trace[1] == 49,
+          "work area scan %r slider bar %r trace %r" % (scan, bar, trace))
     for shown, following in [("x2", "x4"), ("x4", "x8"), ("x8", "x16"), ("x16", PLAY),
                              (PLAY, "x2"), ("ll", PLAY)]:
         s.must("click", "Button", shown)
