@@ -175,7 +175,7 @@ def open_recording(s, location, _):
 
 
 def uninstall(s, location, _):
-    check(s.wait_value("Language") is not None, "the program left no settings to keep")
+    check(s.values().get("Language") is not None, "the program left no settings to keep")
     menu, folder = s.unix_path(menu_folder(s)), s.unix_path(location)
     # The uninstaller runs from a copy of itself and returns at once: wait for what it removes.
     s.wine(split_command(reg_value(s, UNINSTALL_KEY, "QuietUninstallString")), timeout=120)
