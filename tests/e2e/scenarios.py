@@ -15,7 +15,6 @@ PLAY = "\u25ba"  # the speed button's text while no faster speed follows
 WS_CAPTION = 0x00C00000
 SCREENSHOT, WORKING_FOLDER = "32782", "32792"  # the scan view's "Screenshot", the menu item
 VIEW_TITLE, FOLDER_TITLE = "View settings", "Working folder change"
-VIEW_BUTTON = ("click", "Button", VIEW_TITLE)
 OFFSET_FIELD, COMPASS_ENABLE, FOLDER_FIELD = "#1007", "#1010", "#1007"
 RANGES = ["1.5", "2.5", "3", "5", "6", "7.5", "10", "15", "20", "30", "45", "60"]
 
@@ -68,6 +67,18 @@ def dialog(s, title, opener=None, steps=(), button=None):
     if button:
         s.must("press-dialog-button", title, button)
         s.must("wait-dialog-gone", title, timeout_ms=10000, what="%s closes %r" % (button, title))
+
+
+def view_dialog(s, compass, steps, button="Set"):
+    """Opens the view settings by their button, checks that the compass group is there exactly
+    when the data has a compass, takes the steps and closes with button; the zero offset shown
+    at opening."""
+    dialog(s, VIEW_TITLE, ("click", "Button", VIEW_TITLE))
+    check((s.drive("dialog-get", VIEW_TITLE, COMPASS_ENABLE)[0] == 0) == compass,
+          "a compass group %s compass data" % ("without", "with")[compass])
+    shown = s.must("dialog-get", VIEW_TITLE, OFFSET_FIELD)
+    dialog(s, VIEW_TITLE, steps=steps, button=button)
+    return shown
 
 
 def no_dialog(s, what, timeout_ms=0, title="*"):
@@ -145,12 +156,8 @@ def first_start_and_dialogs(s):
     for steps, button, shown in (([(OFFSET_FIELD, "-90")], "Set", "0"),
                                  ([(OFFSET_FIELD, "abc")], "Set", "-90"),
                                  ([(OFFSET_FIELD, "45"), "Grid"], "Cancel", "-90")):
-        dialog(s, VIEW_TITLE, VIEW_BUTTON)
-        check(s.drive("dialog-get", VIEW_TITLE, COMPASS_ENABLE)[0] != 0,
-              "a compass group without compass data")
-        got = s.must("dialog-get", VIEW_TITLE, OFFSET_FIELD)
-        check(got == shown, "the dialog opens with offset %r, not %r" % (got, shown))
-        dialog(s, VIEW_TITLE, steps=steps, button=button)
+        got = view_dialog(s, False, steps, button)
+        check(got == shown, "the dialog opened with offset %r, not %r" % (got, shown))
         check(s.values().get("ViewDialogBinV3") == set_record, "stored after %r" % (steps,))
 
     # The working folder: made when it does not exist; one that cannot be made is refused with
