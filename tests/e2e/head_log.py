@@ -28,8 +28,7 @@ def sent_checksums(data):
             problems.append("bad record in the file at byte %d" % pos)
             return sums, problems
         sent = bytearray(data[pos:pos + 36]) + data[pos + 44:pos + samples]
-        struct.pack_into("<I", sent, 4, 36)
-        struct.pack_into("<I", sent, 12, samples - 8)
+        sent[4:8], sent[12:16] = struct.pack("<I", 36), struct.pack("<I", samples - 8)
         sums.append(~zlib.crc32(bytes(sent)) & 0xFFFFFFFF)  # the head's sum: no final inversion
         pos += samples
     if pos != len(data):
