@@ -226,8 +226,7 @@ class ExportTest(unittest.TestCase):
             lines = run('export', *args, expect=2).stderr.splitlines()
             self.assertEqual(len(lines), 1, (args, lines))
             self.assertTrue(lines[0].startswith('sk720: export: ') and named in lines[0], lines)
-            self.assertFalse(os.path.exists(table) or os.path.exists(table + '.part'), args)
-            self.assertFalse(os.path.exists(out), args)
+            self.assertFalse([p for p in (table, table + '.part', out) if os.path.exists(p)], args)
 
 
 if __name__ == '__main__':
