@@ -81,8 +81,8 @@ def record_runs(s, sim, log, cases, pause):
             time.sleep(5)
         out = s.must("click" if via == "click" else "button-command", "Button", "Record", "--mark",
                      s.windows_path(log), timeout_ms=5000, what="Record " + via)
-        check(len(out.split()) == 3 and out.split()[0] == "mark", "driver mark %r" % out)
-        marks.append((via, when, int(out.split()[2])))
+        check(len(out.split()) == 2 and out.split()[0] == "mark", "driver mark %r" % out)
+        marks.append((via, when, int(out.split()[1])))
         if when == "after the start":
             s.must("wait-dialog-gone", "Connect", timeout_ms=10000, what="connect dialog closes")
         time.sleep(pause)

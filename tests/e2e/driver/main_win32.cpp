@@ -22,8 +22,8 @@ constexpr int kOk = 0, kTimeout = 1, kUsage = 2, kFailed = 3;
 constexpr wchar_t kMainClass[] = L"QUORVIA_VEZADUDOR_GUI", kScanClass[] = L"Radar scan";
 
 // The commands and their arguments; TEXT "*" matches any text. --scan aims command, key,
-// wheel, rect and snapshot at the scan view; --mark LOG prints "mark BEFORE AFTER", the head
-// log's record count read just before and just after a click's or command's post.
+// wheel, rect and snapshot at the scan view; --mark LOG prints "mark COUNT", the head log's
+// record count read right after a click's or command's post.
 const char kUsageText[] =
     "usage: sk720drive COMMAND [ARGS] [--timeout MS] [--scan] [--watch] [--mark LOG]\n"
     "  wait-window | wait-status PART TEXT | find-child CLASS TEXT | close | key VK | combos\n"
@@ -187,12 +187,10 @@ void say(const std::wstring& text) {
   WriteFile(GetStdHandle(STD_OUTPUT_HANDLE), bytes.data(), DWORD(n), &written, nullptr);
 }
 
-// Posts, between two readings of the head's log when one is named.
+// Posts, then reads the head's log when one is named.
 int markedPost(const Options& o, HWND w, UINT msg, WPARAM wParam, LPARAM lParam) {
-  const int64_t before = o.markLog.empty() ? 0 : headLogRecords(o.markLog);
   const bool ok = PostMessageW(w, msg, wParam, lParam) != 0;
-  if (!o.markLog.empty())
-    say(L"mark " + std::to_wstring(before) + L" " + std::to_wstring(headLogRecords(o.markLog)));
+  if (!o.markLog.empty()) say(L"mark " + std::to_wstring(headLogRecords(o.markLog)));
   return outcome(ok);
 }
 
