@@ -26,9 +26,9 @@ constexpr wchar_t kMainClass[] = L"QUORVIA_VEZADUDOR_GUI", kScanClass[] = L"Rada
 // record count read right after a click's or command's post.
 const char kUsageText[] =
     "usage: sk720drive COMMAND [ARGS] [--timeout MS] [--scan] [--watch] [--mark LOG]\n"
-    "  wait-window | wait-status PART TEXT | find-child CLASS TEXT | close | key VK | combos\n"
+    "  wait-window | status PART | wait-status PART TEXT | find-child CLASS TEXT | close | key VK\n"
     "  set-text CLASS TEXT NEW | click CLASS TEXT | command ID | button-command CLASS TEXT\n"
-    "  timed-click CLASS TEXT PART STATUS | combo-select CLASS N ITEM\n"
+    "  timed-click CLASS TEXT PART STATUS | combo-select CLASS N ITEM | combos\n"
     "  rect [CLASS TEXT] | snapshot [CLASS TEXT] (a hash) | wheel DELTA [TIMES INTERVAL]\n"
     "  wait-dialog TITLE | wait-dialog-gone TITLE | dialog-text TITLE | dialog-get TITLE ITEM\n"
     "  press-dialog-button TITLE TEXT (no &) | dialog-set TITLE ITEM TEXT (ITEM: #ID or CLASS:N)\n";
@@ -334,9 +334,9 @@ int run(const Options& o) {
     say(L"no main window");
     return kTimeout;
   }
-  if (cmd == L"wait-status") {
+  if (cmd == L"status" || cmd == L"wait-status") {  // status: one reading, whatever it says
     std::wstring last;
-    const bool ok = pollUntil(o.timeoutMs, [&] {
+    const bool ok = pollUntil(cmd == L"status" ? 0 : o.timeoutMs, [&] {
       const auto text = statusText(main, o.arg(1));
       if (text) last = *text;
       return text && (o.arg(2) == L"*" || *text == o.arg(2));
