@@ -82,8 +82,7 @@ class Session:
 
     # --- prefix, display, server -------------------------------------------------------------
     def prepare(self):
-        for d in ("tmp", "home"):
-            os.makedirs(os.path.join(self.root, d), exist_ok=True)
+        os.makedirs(os.path.join(self.root, "home"), exist_ok=True)  # wine-prefix makes tmp
         subprocess.run([os.path.join(self.source, "scripts", "wine-prefix"), self.root],
                        env=self.env, check=True, stdout=DEVNULL, stderr=DEVNULL)
         self.server("-k")
@@ -177,15 +176,12 @@ class Session:
                              int(value, 16) if kind == "REG_DWORD" else value)
         return out
 
-    def wait_values(self, predicate, what=None, timeout=10):
-        """The stored settings once predicate(settings) holds, or as they are at the deadline
-        (then Failure with what, when given)."""
-        v = poll(self.values, predicate, timeout)
+    def wait_values(self, predicate, what=None):
+        """The stored settings once predicate(settings) holds, or as they are after 10 s (then
+        Failure with what, when given)."""
+        v = poll(self.values, predicate, 10)
         check(what is None or predicate(v), "%s: stored %r" % (what, v))
         return v
-
-    def wait_value(self, name):
-        return self.wait_values(lambda v: v.get(name) is not None).get(name)
 
     # --- the program and the driver -----------------------------------------------------------
     def launch(self, *args):
@@ -301,8 +297,7 @@ def main():
     if a.action != "run":
         session.prepare() if a.action == "prepare" else session.server("-k")
         return 0
-    sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-    table = {}
+    table = {}  # the scenario modules sit next to this script, first on the path
     for module in ("scenarios", "scenarios_screenshots", "live_scenarios", "live_measured"):
         table.update(importlib.import_module(module).ALL)
     failed = 0

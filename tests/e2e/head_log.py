@@ -28,8 +28,7 @@ def sent_checksums(data):
             problems.append("bad record in the file at byte %d" % pos)
             return sums, problems
         sent = bytearray(data[pos:pos + 36]) + data[pos + 44:pos + samples]
-        struct.pack_into("<I", sent, 4, 36)
-        struct.pack_into("<I", sent, 12, samples - 8)
+        sent[4:8], sent[12:16] = struct.pack("<I", 36), struct.pack("<I", samples - 8)
         sums.append(~zlib.crc32(bytes(sent)) & 0xFFFFFFFF)  # the head's sum: no final inversion
         pos += samples
     if pos != len(data):
@@ -56,10 +55,12 @@ def match(log, sums):
     return out, behind
 
 
-def verify(log, data):
+def verify(log, data, from_start=False):
     """(problems, figures) of a record file against the head's log entries. Intact entries from
-    the first matched one to the last matched one that the file lacks are listed in
-    figures["missing"] (the caller judges them); figures["places"] is each record's log position."""
+    the first matched one (from the log's start with from_start) to the last matched one that the
+    file lacks are listed in figures["missing"], those right after a damaged record also in
+    figures["after_damage"] (the caller judges them); figures["places"] is each record's log
+    position, and the counts are those scripts/soak and soak-win report."""
     sums, problems = sent_checksums(data)
     places, behind = match(log, sums)
     matched = [p for p in places if p is not None and not log[p][4]]
@@ -73,7 +74,10 @@ def verify(log, data):
     if unknown - behind > corrupted - kept:
         problems.append("%d records the head never sent" % (unknown - behind))
     have = set(matched)
+    first, last = 0 if from_start else min(matched, default=0), max(matched, default=-1)
     # By the head's index: a dropped record leaves a gap in it, which is no damage.
-    missing = [log[i][0] for i in range(min(matched, default=0), max(matched, default=-1) + 1)
-               if not log[i][4] and i not in have]
-    return problems, {"missing": missing, "places": places}
+    gaps = [i for i in range(first, last + 1) if not log[i][4] and i not in have]
+    return problems, {"missing": [log[i][0] for i in gaps], "places": places, "last": last,
+                      "after_damage": [log[i][0] for i in gaps if i > 0 and log[i - 1][4]],
+                      "sent": len(log), "corrupted": corrupted, "matched": len(matched),
+                      "kept": kept, "unknown": unknown}

@@ -14,9 +14,8 @@ import subprocess
 import sys
 import time
 
-sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from harness import Session, check, wait  # noqa: E402
-from scenarios import dialog  # noqa: E402
+from harness import Session, check, wait  # next to this script, first on the path
+from scenarios import dialog, slider
 
 PRODUCT = "SK720 Control Program"
 UNINSTALL_KEY = r"HKCU\Software\Microsoft\Windows\CurrentVersion\Uninstall\SK720ControlProgram"
@@ -93,10 +92,10 @@ def install(s, setup):
     s.wine([s.windows_path(setup), "/S"], timeout=120)
     entry = s.values(UNINSTALL_KEY)
     location = entry.get("InstallLocation")
-    check(location is not None, "no uninstall entry after a silent install")
-    print("  ok: installed into " + location)
     expected = windows_env(s, "LOCALAPPDATA") + "\\Programs\\" + PRODUCT
-    check(location.lower() == expected.lower(), "installed into %r, not %r" % (location, expected))
+    check(location and location.lower() == expected.lower(),
+          "installed into %r (the uninstall entry's location), not %r" % (location, expected))
+    print("  ok: installed into " + location)
     folder = s.unix_path(location)
     found = set(os.listdir(folder) if os.path.isdir(folder) else ())
     check(found == INSTALLED, "the installation folder holds %r" % sorted(found))
@@ -170,14 +169,13 @@ def open_recording(s, location, _):
     s.wine([location + "\\sk720.exe", "synth", s.windows_path(recording), "--turns", "3"], 120)
     s.program_exe = words[0]
     s.launch(s.windows_path(recording))
-    s.must("wait-visible", "RadarSliderbar class", "*", timeout_ms=15000,
-           what="slider bar shown for a recording opened through the ProgID")
+    wait(lambda: slider(s), 15, "no slider bar for a recording opened through the ProgID")
     check(s.quit() == 0, "the program opened on a recording did not end cleanly")
     return "the ProgID's open command played a file"
 
 
 def uninstall(s, location, _):
-    check(s.wait_value("Language") is not None, "the program left no settings to keep")
+    check(s.values().get("Language") is not None, "the program left no settings to keep")
     menu, folder = s.unix_path(menu_folder(s)), s.unix_path(location)
     # The uninstaller runs from a copy of itself and returns at once: wait for what it removes.
     s.wine(split_command(reg_value(s, UNINSTALL_KEY, "QuietUninstallString")), timeout=120)

@@ -7,7 +7,7 @@ import os
 import signal
 import time
 
-from harness import check, wait
+from harness import check, end, wait
 from head_log import read_log, verify
 from live_scenarios import connect, head, headers, link_choices, pick_range, record_files, stop
 from scenarios import dialog
@@ -27,14 +27,6 @@ HOLD_S = 2.5
 KEEP_ALIVE_LIMIT_MS = "60000"
 
 
-def ping_period_ms(length):
-    """The head's ping period at 921600 baud with step 1 for records of this length as a head
-    with 36-byte headers sends them (the sample count loaded is the length less 16): the larger
-    of the transmit time plus a tenth and the minimum of the parameter rules."""
-    samples = length - 16
-    return max(samples * 10 * 1000 / 921600 * 1.1, (1200 + (samples - 44) * 11 + 2000) / 1000)
-
-
 def check_marks(log, marks, files):
     """Recording starts at the ping the head sends once the window has taken each Record command
     (within TAKE_MS of its post), and every ping from there on is in the files (the first
@@ -49,7 +41,11 @@ def check_marks(log, marks, files):
         recorded |= {p for p in figures["places"] if p is not None}
     late, firsts = [], []
     for via, when, after in marks:
-        period = ping_period_ms(entries[after][2])
+        # The head's ping period at 921600 baud with step 1 for records of this length as a head
+        # with 36-byte headers sends them (the sample count loaded is the length less 16): the
+        # larger of the transmit time plus a tenth and the minimum of the parameter rules.
+        samples = entries[after][2] - 16
+        period = max(samples * 10 * 1000 / 921600 * 1.1, (1200 + (samples - 44) * 11 + 2000) / 1000)
         start = after + 1 + int(TAKE_MS / period)  # the first ping that must be recorded
         first = min((p for p in recorded if p >= after - 5), default=None)
         wanted = [i for i in range(start, start + NEXT_PINGS) if not entries[i][4]]
@@ -85,8 +81,8 @@ def record_runs(s, sim, log, cases, pause):
             time.sleep(5)
         out = s.must("click" if via == "click" else "button-command", "Button", "Record", "--mark",
                      s.windows_path(log), timeout_ms=5000, what="Record " + via)
-        check(len(out.split()) == 3 and out.split()[0] == "mark", "driver mark %r" % out)
-        marks.append((via, when, int(out.split()[2])))
+        check(len(out.split()) == 2 and out.split()[0] == "mark", "driver mark %r" % out)
+        marks.append((via, when, int(out.split()[1])))
         if when == "after the start":
             s.must("wait-dialog-gone", "Connect", timeout_ms=10000, what="connect dialog closes")
         time.sleep(pause)
@@ -96,8 +92,7 @@ def record_runs(s, sim, log, cases, pause):
     stop(s)
     # A head with a long keep-alive limit streams on after Stop into a terminal nobody reads;
     # its write then stalls for up to 5 s before it notices the signal.
-    sim.terminate()
-    sim.wait(timeout=15)
+    end(sim, 15)
     files = record_files(s)
     check_marks(log, marks, files)
     for path in files:
@@ -149,10 +144,8 @@ def live_stop_returns_the_window(s):
             sim.send_signal(signal.SIGSTOP)
         time.sleep(1.5)  # the reader waits inside the record or the hunt for one
         timings.append((case, timed_stop(s)))
-        wait(lambda: s.must("status", "0") == "Disconnected", 5, "status after Stop")
         sim.send_signal(signal.SIGCONT)
-        sim.terminate()
-        sim.wait(timeout=15)
+        end(sim, 15)
         files = record_files(s)
         check(files and len(headers(files[-1])) > 20, "%s: files %r" % (case, files))
         problems, figures = verify(read_log(log), open(files[-1], "rb").read())

@@ -15,7 +15,6 @@ PLAY = "\u25ba"  # the speed button's text while no faster speed follows
 WS_CAPTION = 0x00C00000
 SCREENSHOT, WORKING_FOLDER = "32782", "32792"  # the scan view's "Screenshot", the menu item
 VIEW_TITLE, FOLDER_TITLE = "View settings", "Working folder change"
-VIEW_BUTTON = ("click", "Button", VIEW_TITLE)
 OFFSET_FIELD, COMPASS_ENABLE, FOLDER_FIELD = "#1007", "#1010", "#1007"
 RANGES = ["1.5", "2.5", "3", "5", "6", "7.5", "10", "15", "20", "30", "45", "60"]
 
@@ -43,10 +42,11 @@ def scan_changes(s, seconds):
     return poll(lambda: picture(s), lambda p: p != first, seconds) != first
 
 
-def slider_height(s):
+def slider(s):
+    """The slider bar's (left, top, right, bottom) while it shows, else None."""
     # Waits for the bar to exist: a slow start may show the main window before its children.
-    _, t, _, b, visible, _ = rect(s, "RadarSliderbar class", "*", timeout_ms=10000)
-    return (b - t) if visible else 0
+    *box, visible, _ = rect(s, "RadarSliderbar class", "*", timeout_ms=10000)
+    return box if visible and box[3] > box[1] else None
 
 
 def combos(s):
@@ -69,15 +69,27 @@ def dialog(s, title, opener=None, steps=(), button=None):
         s.must("wait-dialog-gone", title, timeout_ms=10000, what="%s closes %r" % (button, title))
 
 
+def view_dialog(s, compass, steps, button="Set"):
+    """Opens the view settings by their button, checks that the compass group is there exactly
+    when the data has a compass, takes the steps and closes with button; the zero offset shown
+    at opening."""
+    dialog(s, VIEW_TITLE, ("click", "Button", VIEW_TITLE))
+    check((s.drive("dialog-get", VIEW_TITLE, COMPASS_ENABLE)[0] == 0) == compass,
+          "a compass group %s compass data" % ("without", "with")[compass])
+    shown = s.must("dialog-get", VIEW_TITLE, OFFSET_FIELD)
+    dialog(s, VIEW_TITLE, steps=steps, button=button)
+    return shown
+
+
 def no_dialog(s, what, timeout_ms=0, title="*"):
     rc, out = s.drive("wait-dialog", title, timeout_ms=timeout_ms)
     check(rc != 0, "%s: a box appeared: %r %r" % (what, out, s.drive("dialog-text", title)[1]))
 
 
 def expect_playing(s, how):
-    out = s.must("wait-visible", "RadarSliderbar class", "*", timeout_ms=10000,
-                 what="slider bar shown after opening by %s" % how)
-    check(int(out.split()[3]) - int(out.split()[1]) == 22, "slider bar rect %s" % out)
+    wait(lambda: slider(s), 10, "slider bar shown after opening by %s" % how)
+    box = slider(s)
+    check(box and box[3] - box[1] == 22 and box[2] > box[0], "slider bar rect %r" % box)
     s.must("find-child", "Button", "x2", timeout_ms=5000, what="speed button reads x2")
     check(scan_changes(s, 6), "the scan view did not change during playback (%s)" % how)
 
@@ -86,7 +98,7 @@ def expect_error_box(s, text):
     s.must("wait-dialog", "Error", timeout_ms=10000, what="\"Error\" box")
     got = s.must("dialog-text", "Error")
     check(text in got.split("|"), "Error box says %r" % got)
-    check(slider_height(s) == 0, "slider bar shown after an invalid file")
+    check(not slider(s), "slider bar shown after an invalid file")
     s.must("find-child", "Button", PLAY, what="speed button still reads the play sign")
     dialog(s, "Error", button="OK")
 
@@ -144,12 +156,8 @@ def first_start_and_dialogs(s):
     for steps, button, shown in (([(OFFSET_FIELD, "-90")], "Set", "0"),
                                  ([(OFFSET_FIELD, "abc")], "Set", "-90"),
                                  ([(OFFSET_FIELD, "45"), "Grid"], "Cancel", "-90")):
-        dialog(s, VIEW_TITLE, VIEW_BUTTON)
-        check(s.drive("dialog-get", VIEW_TITLE, COMPASS_ENABLE)[0] != 0,
-              "a compass group without compass data")
-        got = s.must("dialog-get", VIEW_TITLE, OFFSET_FIELD)
-        check(got == shown, "the dialog opens with offset %r, not %r" % (got, shown))
-        dialog(s, VIEW_TITLE, steps=steps, button=button)
+        got = view_dialog(s, False, steps, button)
+        check(got == shown, "the dialog opened with offset %r, not %r" % (got, shown))
         check(s.values().get("ViewDialogBinV3") == set_record, "stored after %r" % (steps,))
 
     # The working folder: made when it does not exist; one that cannot be made is refused with
@@ -178,7 +186,7 @@ def first_start_and_dialogs(s):
         wait(lambda: rect(s)[:4] == want and bool(rect(s)[5] & WS_CAPTION) == caption, 5,
              lambda: "window %r, expected %r caption %s" % (rect(s), want, caption), 0.2)
         if caption:
-            check_placement(s.wait_value("MainWindowPosition"), windowed, "left full screen")
+            check_placement(s.values().get("MainWindowPosition"), windowed, "left full screen")
     check(s.quit() == 0, "exit code not 0")
     stored = s.values()
     check_placement(stored.get("MainWindowPosition"), windowed, "closed in full screen")
@@ -249,17 +257,17 @@ def playback(s):
     s.launch(s.windows_path(garbage))
     expect_error_box(s, "Invalid file selected")
     time.sleep(0.5)
-    check(slider_height(s) == 0, "slider bar shown after the Error box closed")
+    check(not slider(s), "slider bar shown after the Error box closed")
     open_through_dialog(s, folder, ["short.bin"])
     expect_error_box(s, "Invalid file selected")
 
     open_through_dialog(s, folder, ["first.bin", "second.bin"])
     expect_playing(s, "the open-file dialog")
     # The work area from the top: scan view, slider bar 22, echo trace 49.
-    scan, slider, trace = (rect(s, c, "*") for c in ("Radar scan", "RadarSliderbar class",
-                                                     "WOscClass"))
-    check(scan[3] == slider[1] and slider[3] == trace[1] and trace[3] - trace[1] == 49,
-          "work area scan %r slider %r trace %r" % (scan, slider, trace))
+    scan, bar, trace = (rect(s, c, "*") for c in ("Radar scan", "RadarSliderbar class",
+                                                  "WOscClass"))
+    check(scan[3] == bar[1] and bar[3] == trace[1] and trace[3] - trace[1] == 49,
+          "work area scan %r slider bar %r trace %r" % (scan, bar, trace))
     for shown, following in [("x2", "x4"), ("x4", "x8"), ("x8", "x16"), ("x16", PLAY),
                              (PLAY, "x2"), ("ll", PLAY)]:
         s.must("click", "Button", shown)

@@ -8,17 +8,11 @@ import math
 import os
 
 from harness import check, read_png, view_record, wait
-from scenarios import (COMPASS_ENABLE, PLAY, VIEW_BUTTON, VIEW_TITLE, dialog, expect_playing,
-                       manual_screenshot, no_dialog, rect, scan_changes, shots)
+from scenarios import (PLAY, expect_playing, manual_screenshot, no_dialog, rect, scan_changes,
+                       shots, view_dialog)
 
 AUTO_OFF, AUTO_EVERY_TURN = "32813", "32837"
 RING_GREY = (0x60, 0x60, 0x60)
-
-
-def ring_radii(side, fit, display_m, data_m):
-    """The rings the scan view draws: every D/5 (D the display range, display_m) out to the
-    head's range (data_m), at k·fit·side/10."""
-    return [k * fit * side / 10 for k in range(1, int(5 * (data_m + 1e-6) / display_m) + 1)]
 
 
 def grey_near(rows, cx, cy, angle, radius, off_rows):
@@ -81,7 +75,7 @@ def screenshot_playback(s):
     # Three ticks saw a completed turn: the second pass is complete. Without "Playback
     # continuously" the playback ends with the pass under way, and the lines are then exactly
     # those of the file played twice, the join between passes included.
-    dialog(s, VIEW_TITLE, VIEW_BUTTON, ["Playback continuously"], "Set")
+    view_dialog(s, True, ["Playback continuously"])
     wait(lambda: not scan_changes(s, 2.0), 30,
          "the playback goes on without \"Playback continuously\"", 0)
     files = manual_screenshot(s, "Screenshot saved")
@@ -101,10 +95,7 @@ def screenshot_playback(s):
           % (len(wrong), w * h, wrong[:5]))
 
     # Overlays on through the dialog: rings, spokes, pointer and the information strip.
-    dialog(s, VIEW_TITLE, VIEW_BUTTON)
-    check(s.drive("dialog-get", VIEW_TITLE, COMPASS_ENABLE)[0] == 0,
-          "the records carry compass data, but the dialog has no compass group")
-    dialog(s, VIEW_TITLE, steps=["Grid", "Pointer", "Show info"], button="Set")
+    view_dialog(s, True, ["Grid", "Pointer", "Show info"])
     stored = s.values().get("ViewDialogBinV3")
     # The compass group's "Zero always up" is always ticked.
     check(stored == view_record(playbackContinuously=0), "stored with the overlays: %r" % stored)
@@ -113,7 +104,9 @@ def screenshot_playback(s):
     check(len(files) == 1, "files after the second screenshot: %r" % files)
     _, _, on = read_png(files[0])
 
-    c, radii = side // 2, ring_radii(side, min(w, h) / max(w, h), 10.0, 10.0)
+    # The rings the scan view draws: every fifth of the display range out to the head's range
+    # (here both 10 m), the k-th at k·fit·side/10.
+    c, radii = side // 2, [k * min(w, h) / max(w, h) * side / 10 for k in range(1, 6)]
     check_rings("screenshot", on, off, c, c, radii)
     overlays = s.render(os.path.join(s.work, "render-overlays.png"), rec, rec, "--size",
                         "%dx%d" % (w, h), "--overlays")

@@ -61,8 +61,7 @@ def main():
                WINEDEBUG="-all", TMPDIR=os.path.join(root, "tmp"), SK720_TEST_COM=str(COM))
     if not os.path.exists(os.path.join(root, "prefix", "system.reg")):
         subprocess.run([os.path.join(source, "scripts", "wine-prefix"), root], env=env, check=True,
-                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-    os.makedirs(env["TMPDIR"], exist_ok=True)
+                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)  # and tmp
 
     master, slave = os.openpty()
     tty.setraw(slave)  # the slave stays open here so the master never sees a hang-up

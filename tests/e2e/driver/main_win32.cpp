@@ -7,7 +7,6 @@
 
 #include <commctrl.h>
 
-#include <chrono>
 #include <cstdint>
 #include <cstdio>
 #include <cwchar>
@@ -23,16 +22,16 @@ constexpr int kOk = 0, kTimeout = 1, kUsage = 2, kFailed = 3;
 constexpr wchar_t kMainClass[] = L"QUORVIA_VEZADUDOR_GUI", kScanClass[] = L"Radar scan";
 
 // The commands and their arguments; TEXT "*" matches any text. --scan aims command, key,
-// wheel, rect and snapshot at the scan view; --mark LOG prints "mark BEFORE AFTER", the head
-// log's record count read just before and just after a click's or command's post.
+// wheel, rect and snapshot at the scan view; --mark LOG prints "mark COUNT", the head log's
+// record count read right after a click's or command's post.
 const char kUsageText[] =
     "usage: sk720drive COMMAND [ARGS] [--timeout MS] [--scan] [--watch] [--mark LOG]\n"
     "  wait-window | status PART | wait-status PART TEXT | find-child CLASS TEXT | close | key VK\n"
-    "  wait-visible CLASS TEXT | set-text CLASS TEXT NEW | click CLASS TEXT | command ID | combos\n"
-    "  button-command CLASS TEXT | timed-click CLASS TEXT PART STATUS | combo-select CLASS N ITEM\n"
+    "  set-text CLASS TEXT NEW | click CLASS TEXT | command ID | button-command CLASS TEXT\n"
+    "  timed-click CLASS TEXT PART STATUS | combo-select CLASS N ITEM | combos\n"
     "  rect [CLASS TEXT] | snapshot [CLASS TEXT] (a hash) | wheel DELTA [TIMES INTERVAL]\n"
     "  wait-dialog TITLE | wait-dialog-gone TITLE | dialog-text TITLE | dialog-get TITLE ITEM\n"
-    "  press-dialog-button TITLE TEXT | dialog-set TITLE ITEM TEXT (ITEM: #ID or CLASS:N)\n";
+    "  press-dialog-button TITLE TEXT (no &) | dialog-set TITLE ITEM TEXT (ITEM: #ID or CLASS:N)\n";
 
 struct Options {
   std::vector<std::wstring> args;
@@ -44,19 +43,14 @@ struct Options {
   int number(size_t i) const { return int(wcstol(arg(i).c_str(), nullptr, 0)); }
 };
 
-// The window's text as its own procedure reports it (WM_GETTEXT, marshalled across processes).
+// The window's text as its own procedure reports it (WM_GETTEXT, marshalled across processes),
+// or as last set when the window does not answer.
 std::wstring windowText(HWND w) {
-  DWORD_PTR len = 0;
-  if (!SendMessageTimeoutW(w, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, 2000, &len)) {
-    wchar_t buf[1024] = {};
-    InternalGetWindowText(w, buf, 1024);
-    return buf;
-  }
-  std::wstring text(size_t(len) + 1, L'\0');
+  wchar_t text[1024] = {};
   DWORD_PTR got = 0;
-  SendMessageTimeoutW(w, WM_GETTEXT, WPARAM(text.size()), LPARAM(text.data()), SMTO_ABORTIFHUNG,
-                      2000, &got);
-  return text.c_str();
+  if (!SendMessageTimeoutW(w, WM_GETTEXT, 1024, LPARAM(text), SMTO_ABORTIFHUNG, 2000, &got))
+    InternalGetWindowText(w, text, 1024);
+  return text;
 }
 
 BOOL CALLBACK collect(HWND w, LPARAM out) {
@@ -151,19 +145,13 @@ std::optional<uint64_t> pictureHash(HWND w) {
   return result;
 }
 
-using Clock = std::chrono::steady_clock;
-
-int64_t msSince(Clock::time_point start) {
-  return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count();
-}
-
 // Runs probe every intervalMs until it returns true; the milliseconds until it did, or -1 once
 // timeoutMs passed.
 int64_t pollFor(DWORD timeoutMs, const std::function<bool()>& probe, DWORD intervalMs = 50) {
-  const auto start = Clock::now();
+  const ULONGLONG start = GetTickCount64();
   for (;;) {
     const bool done = probe();
-    const int64_t ms = msSince(start);
+    const int64_t ms = int64_t(GetTickCount64() - start);
     if (done || ms >= int64_t(timeoutMs)) return done ? ms : -1;
     Sleep(intervalMs);
   }
@@ -176,16 +164,12 @@ bool pollUntil(DWORD timeoutMs, const std::function<bool()>& probe) {
 // Complete record lines in the simulated head's log (`sk720 headsim --log`): how many records
 // the head had sent when it was read; -1 when the log cannot be opened.
 int64_t headLogRecords(const std::wstring& path) {
-  // The simulator appends while we read: share everything, read what is there.
-  const HANDLE f = CreateFileW(path.c_str(), GENERIC_READ,
-                               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                               OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (f == INVALID_HANDLE_VALUE) return -1;
+  FILE* f = _wfopen(path.c_str(), L"rb");  // the simulator appends meanwhile: what is there
+  if (!f) return -1;
   std::string log;
   char buffer[65536];
-  for (DWORD got = 0; ReadFile(f, buffer, sizeof buffer, &got, nullptr) && got > 0;)
-    log.append(buffer, got);
-  CloseHandle(f);
+  for (size_t got; (got = fread(buffer, 1, sizeof buffer, f)) > 0;) log.append(buffer, got);
+  fclose(f);
   int64_t records = 0;  // a line counts once it is complete
   for (size_t at = 0, end; (end = log.find('\n', at)) != std::string::npos; at = end + 1)
     records += log[at] != '#';
@@ -203,12 +187,10 @@ void say(const std::wstring& text) {
   WriteFile(GetStdHandle(STD_OUTPUT_HANDLE), bytes.data(), DWORD(n), &written, nullptr);
 }
 
-// Posts, between two readings of the head's log when one is named.
+// Posts, then reads the head's log when one is named.
 int markedPost(const Options& o, HWND w, UINT msg, WPARAM wParam, LPARAM lParam) {
-  const int64_t before = o.markLog.empty() ? 0 : headLogRecords(o.markLog);
   const bool ok = PostMessageW(w, msg, wParam, lParam) != 0;
-  if (!o.markLog.empty())
-    say(L"mark " + std::to_wstring(before) + L" " + std::to_wstring(headLogRecords(o.markLog)));
+  if (!o.markLog.empty()) say(L"mark " + std::to_wstring(headLogRecords(o.markLog)));
   return outcome(ok);
 }
 
@@ -216,11 +198,6 @@ int setText(HWND w, const std::wstring& text) {
   DWORD_PTR ignored = 0;
   return outcome(SendMessageTimeoutW(w, WM_SETTEXT, 0, LPARAM(text.c_str()), SMTO_ABORTIFHUNG, 2000,
                                      &ignored));
-}
-
-std::wstring withoutAmpersands(std::wstring s) {
-  std::erase(s, L'&');
-  return s;
 }
 
 // The first child of the class with the text, polled until the deadline.
@@ -252,9 +229,8 @@ std::wstring joinedTexts(HWND dialog) {
 HWND dialogItem(HWND dialog, const std::wstring& name) {
   if (!name.empty() && name[0] == L'#')
     return GetDlgItem(dialog, int(wcstol(name.c_str() + 1, nullptr, 0)));
-  const size_t colon = name.rfind(L':');
-  const size_t n =
-      colon == std::wstring::npos ? 0 : size_t(wcstoul(name.c_str() + colon + 1, nullptr, 10));
+  const size_t colon = name.rfind(L':');  // none: npos + 1 wraps to the whole name, read as 0
+  const size_t n = size_t(wcstoul(name.c_str() + colon + 1, nullptr, 10));
   const auto hits = findChildren(dialog, name.substr(0, colon), L"*");
   return n < hits.size() ? hits[n] : nullptr;
 }
@@ -271,9 +247,11 @@ int dialogCommand(const Options& o, const std::wstring& cmd) {
   } else if (cmd == L"dialog-text") {
     say(joinedTexts(dialog));
   } else if (cmd == L"press-dialog-button") {
-    for (HWND w : findChildren(dialog, L"Button", L"*"))
-      if (withoutAmpersands(windowText(w)) == withoutAmpersands(o.arg(2)))
-        return outcome(PostMessageW(w, BM_CLICK, 0, 0));
+    for (HWND w : findChildren(dialog, L"Button", L"*")) {
+      std::wstring text = windowText(w);
+      std::erase(text, L'&');  // the mnemonic's mark
+      if (text == o.arg(2)) return outcome(PostMessageW(w, BM_CLICK, 0, 0));
+    }
     return kTimeout;
   } else {  // dialog-set, dialog-get
     const HWND item = dialogItem(dialog, o.arg(2));
@@ -311,10 +289,10 @@ int comboCommand(HWND main, const Options& o, bool select) {
                         std::to_wstring(SendMessageW(c, CB_GETCURSEL, 0, 0)) + L" " +
                         std::to_wstring(count);
     for (LRESULT item = 0; item < count; ++item) {
-      const LRESULT len = SendMessageW(c, CB_GETLBTEXTLEN, WPARAM(item), 0);
-      std::wstring text(size_t(len > 0 ? len : 0) + 1, L'\0');
-      SendMessageW(c, CB_GETLBTEXT, WPARAM(item), LPARAM(text.data()));
-      line += L"|" + std::wstring(text.c_str());
+      wchar_t text[1024] = {};  // the program's items are short: ranges, ports, speeds
+      if (SendMessageW(c, CB_GETLBTEXTLEN, WPARAM(item), 0) < 1024)
+        SendMessageW(c, CB_GETLBTEXT, WPARAM(item), LPARAM(text));
+      line += L"|" + std::wstring(text);
     }
     say(line);
     if (select) return kOk;
@@ -326,7 +304,7 @@ int comboCommand(HWND main, const Options& o, bool select) {
 // on the way with when it was first seen: a slow answer says whether the window was busy or said
 // something else meanwhile.
 int timedClick(HWND main, HWND button, const Options& o) {
-  const auto start = Clock::now();
+  const ULONGLONG start = GetTickCount64();
   std::wstring seen, trail;
   if (!PostMessageW(button, BM_CLICK, 0, 0)) return kFailed;
   const int64_t ms = pollFor(
@@ -335,7 +313,7 @@ int timedClick(HWND main, HWND button, const Options& o) {
         const auto text = statusText(main, o.arg(3));
         const std::wstring now = text ? *text : L"(unread)";
         if (trail.empty() || now != seen)
-          trail += L" | " + (seen = now) + L" @" + std::to_wstring(msSince(start));
+          trail += L" | " + (seen = now) + L" @" + std::to_wstring(GetTickCount64() - start);
         return text && *text == o.arg(4);
       },
       5);
@@ -356,28 +334,17 @@ int run(const Options& o) {
     say(L"no main window");
     return kTimeout;
   }
-  if (cmd == L"status" || cmd == L"wait-status") {
+  if (cmd == L"status" || cmd == L"wait-status") {  // status: one reading, whatever it says
     std::wstring last;
-    const bool now = cmd == L"status";
-    const bool ok = pollUntil(now ? 0 : o.timeoutMs, [&] {
+    const bool ok = pollUntil(cmd == L"status" ? 0 : o.timeoutMs, [&] {
       const auto text = statusText(main, o.arg(1));
       if (text) last = *text;
-      return text && (now || o.arg(2) == L"*" || *text == o.arg(2));
+      return text && (o.arg(2) == L"*" || *text == o.arg(2));
     });
     say(last);
-    return ok ? kOk : now ? kFailed : kTimeout;
-  }
-  if (cmd == L"combos" || cmd == L"combo-select") return comboCommand(main, o, cmd != L"combos");
-  if (cmd == L"wait-visible") {
-    HWND w = nullptr;
-    const bool ok = pollUntil(o.timeoutMs, [&] {
-      w = child(main, 0, o.arg(1), o.arg(2));
-      RECT r;
-      return w && IsWindowVisible(w) && GetWindowRect(w, &r) && !IsRectEmpty(&r);
-    });
-    say(w ? rectLine(w) : L"not found");
     return ok ? kOk : kTimeout;
   }
+  if (cmd == L"combos" || cmd == L"combo-select") return comboCommand(main, o, cmd != L"combos");
   // The commands on a child found by class and text, and those on the main window (or with
   // --scan the scan view) itself; rect and snapshot take either.
   const bool onChild = cmd == L"find-child" || cmd == L"click" || cmd == L"timed-click" ||
@@ -392,14 +359,12 @@ int run(const Options& o) {
     return markedPost(o, main, WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(w), BN_CLICKED), LPARAM(w));
   if (cmd == L"set-text") return setText(w, o.arg(3));
   if (cmd == L"timed-click") return timedClick(main, w, o);
-  if (cmd == L"find-child" || cmd == L"rect") {
+  if (cmd == L"find-child" || cmd == L"rect" || cmd == L"wait-window") {
     say(rectLine(w));
   } else if (cmd == L"snapshot") {
     const auto hash = pictureHash(w);
     if (!hash) return kFailed;
     say(std::to_wstring(*hash));
-  } else if (cmd == L"wait-window") {
-    say(windowText(main));
   } else if (cmd == L"command") {
     const int rc = markedPost(o, w, WM_COMMAND, MAKEWPARAM(o.number(1), 0), 0);
     return rc == kOk && o.watch ? watchDialog(o) : rc;
