@@ -129,7 +129,8 @@ TEST(HeadingDial, CardTurnsAgainstTheHeading) {
     OverlayList out;
     addHeadingDial(out, 100, height, heading, zeroOffset);
     // Whether p lies r from the dial's centre at `bearing`, moved by dx, dy.
-    const auto near = [&](PointF p, double bearing, double r, double dx = 0, double dy = 0) {
+    const auto near = [&, shown = shown](PointF p, double bearing, double r, double dx = 0,
+                                         double dy = 0) {
       const double t = (bearing - shown) * kPi / 180;
       return gap(p, {float(50 + r * std::sin(t) + dx), float(50 - r * std::cos(t) + dy)}) < 1e-3;
     };
@@ -327,7 +328,7 @@ TEST(OverlayRaster, StrokesCoverWhatTheirPenCovers) {
     circle ? l.ellipse(x0 - y1 + 3, y0 - y1 - 2, 2 * y1, 2 * y1, 0xFFFFFFFF, width)
            : l.line({x0 + 3, y0 - 2}, {x1 + 3, y1 - 2}, 0xFFFFFFFF, width);
     const double len = std::hypot(x1 - x0, y1 - y0), ux = (x1 - x0) / len, uy = (y1 - y0) / len;
-    const auto inside = [&](double x, double y) {
+    const auto inside = [&, x0 = x0, y0 = y0, y1 = y1, width = width](double x, double y) {
       if (circle) return std::abs(std::hypot(x - x0, y - y0) - y1) <= width / 2;
       const double along = (x - x0) * ux + (y - y0) * uy, across = (y - y0) * ux - (x - x0) * uy;
       return along >= 0 && along <= len && std::abs(across) <= width / 2;

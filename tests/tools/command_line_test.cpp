@@ -199,7 +199,7 @@ TEST_F(BadInputTest, ErrorsAreOneLineNamingCommandValueAndReason) {
                 double(turn) * 1000 / 1e9, uintmax_t(2'000'000'000 / turn));
   cases.push_back({"synth @huge.bin --turns 1000", huge});
   for (const auto& [input, reason] : inputs) {
-    const std::string error = input + ": " + reason;
+    const std::string error = std::string(input).append(": ").append(reason);
     cases.push_back({"info " + input, error});
     cases.push_back({"render " + input + " -o @out.png", error});
     if (input != "@missing.bin")
