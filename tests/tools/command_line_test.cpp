@@ -146,6 +146,8 @@ TEST_F(BadInputTest, ErrorsAreOneLineNamingCommandValueAndReason) {
       bad("headsim --pty p --header 40", "28, 36 or 44"),
       {"headsim --seed 3", noLink},
       bad("gpssim --stdout --count 1 --talker GL", "GP or GN"),
+      bad("gpssim --stdout --count 1 --start 90,0",
+          "LAT,LON in degrees, -89.9 to 89.9 and -180 to 180"),
       {"headsim --pty p --port q", noLink},
       {"video scene.bin", "no output given: add -o OUT.mp4"},
       bad("video s.bin -o s.mp4 --range-index 15", "an integer from 0 to 14"),

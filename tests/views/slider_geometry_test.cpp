@@ -68,6 +68,7 @@ TEST(SliderGeometry, ArrowAndTrackClicksStayInsideTheFile) {
   // position, x; target, the position the thumb shows until the next report
   const int64_t cases[][4] = {{16000000, 21, 12800000, 12800000},
                               {16000000, 501, 19200000, 19200000},
+                              {16000000, 500, 30400000, 16000000},
                               {28800000, 515, 30400000, 30400000},
                               {1000000, 5, 0, 0},
                               {0, 300, 18932714, 0},
