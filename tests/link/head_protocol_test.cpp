@@ -197,9 +197,9 @@ TEST(StopWorkingThread, RaisesTheRequestAndWaitsWithALimit) {
       while (!stop.load()) std::this_thread::yield();
     }));
     std::atomic<int> returned{0};
-    std::vector<std::thread> stoppers;
-    for (int i = 0; i < 4; ++i) {
-      stoppers.emplace_back([&] {
+    std::vector<std::thread> stoppers(4);
+    for (std::thread& t : stoppers) {
+      t = std::thread([&] {
         RIZ720_StopWorkingThread(stop, &worker);
         if (!worker.valid() && worker.joinFor(0)) ++returned;
       });
