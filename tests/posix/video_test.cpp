@@ -1,4 +1,4 @@
-// sk720 video end to end: the file players see, the picture in it, bad input and Ctrl-C.
+// sk720 video end to end: the file players see, the picture in it, and Ctrl-C.
 #include <chrono>
 #include <cmath>
 #include <csignal>
