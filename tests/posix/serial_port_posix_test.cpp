@@ -1,9 +1,7 @@
-// The POSIX serial port over real pseudo-terminals and pipes; the settings file back end against
-// what only a POSIX file system offers.
+// The POSIX serial port over real pseudo-terminals and pipes; the settings file's synced writer.
 #include "link/serial_port_posix.h"
 
 #include <fcntl.h>
-#include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -132,25 +130,17 @@ TEST(PosixSerialPort, GpsReaderOverAPseudoTerminal) {
   }
 }
 
-// A FIFO at the settings path: reads come back unreadable at once instead of waiting for a
-// writer, and writes leave it in place. A plain path is written through the synced writer.
+// The settings file written through the synced writer: replaced whole, no temporary file left.
 using SettingsFilePosix = testing::ScratchTest;
 
-TEST_F(SettingsFilePosix, FifoIsUnreadableAndTheSyncedWriterReplaces) {
-  const fs::path fifo = dir / "fifo";
-  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
-  SettingsFileBackend b(fifo, writeFileDurably);
+TEST_F(SettingsFilePosix, TheSyncedWriterReplaces) {
   uint32_t port = 0, baud = 0;
-  EXPECT_EQ(GetHeadLink(b, port, baud), kSettingsAccessDenied);
-  EXPECT_NE(SetHeadLink(b, 3, 115200), kSettingsOk);
-  EXPECT_TRUE(fs::is_fifo(fifo));
-
   SettingsFileBackend plain(dir / "settings", writeFileDurably);
   ASSERT_EQ(SetHeadLink(plain, 3, 115200), kSettingsOk);
   ASSERT_EQ(SetHeadLink(plain, 4, 230400), kSettingsOk);
   EXPECT_EQ(GetHeadLink(plain, port, baud), kSettingsOk);
   EXPECT_EQ(port, 4u);
-  EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), 2);
+  EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), 1);
 }
 
 }  // namespace
