@@ -238,19 +238,5 @@ TEST_F(BadInputTest, ErrorsAreOneLineNamingCommandValueAndReason) {
   }
 }
 
-// Capture makes its folder before touching the port: a folder that cannot be made gives exit 2
-// naming it, a missing one is made, as the program makes its working folder, before the port
-// fails with 3.
-TEST_F(BadInputTest, CaptureMakesItsFolderBeforeTouchingThePort) {
-  write("file", "x");
-  Outcome o = runLine({"capture", "--port", path("no-port"), "--out", path("file/sub")});
-  EXPECT_EQ(o.code, 2);
-  EXPECT_EQ(o.err.rfind("sk720: capture: " + path("file/sub") + ": ", 0), 0u) << o.err;
-  EXPECT_EQ(o.err.find('\n'), o.err.size() - 1) << o.err;
-  o = runLine({"capture", "--port", path("no-port"), "--out", path("new/dive")});
-  EXPECT_EQ(o.code, 3) << o.err;
-  EXPECT_TRUE(fs::is_directory(path("new/dive")) && fs::is_empty(path("new/dive")));
-}
-
 }  // namespace
 }  // namespace sk720::cli
