@@ -28,12 +28,10 @@ TEST_F(InfoTest, DamageIsDescribedAndAFileWithoutRecordsGivesTheErrorOnly) {
 
   Outcome o = runCaptured([&] { return runInfo({path("damaged.bin")}); });
   EXPECT_EQ(o.code, 0) << o.err;
-  EXPECT_NE(o.out.find("  pings: 2\n  damaged records skipped: 1 with a wrong length\n"
-                       "  the file ends inside a record\n"),
-            std::string::npos)
-      << o.out;
-  EXPECT_NE(o.out.find("  head turned: 0.01 turns, 2 of 3200 lines seen\n"), std::string::npos)
-      << o.out;
+  for (const char* part : {"  pings: 2\n  damaged records skipped: 1 with a wrong length\n"
+                           "  the file ends inside a record\n",
+                           "  head turned: 0.01 turns, 2 of 3200 lines seen\n"})
+    EXPECT_NE(o.out.find(part), std::string::npos) << part << o.out;
   EXPECT_EQ(o.out.find("END"), std::string::npos) << o.out;
 
   o = runCaptured([&] { return runInfo({path("damaged.bin"), path("garbage.bin")}); });
