@@ -11,14 +11,8 @@
 
 #ifdef _WIN32
 #include <io.h>
-#define SK720_DUP _dup
-#define SK720_DUP2 _dup2
-#define SK720_CLOSE _close
 #else
 #include <unistd.h>
-#define SK720_DUP dup
-#define SK720_DUP2 dup2
-#define SK720_CLOSE close
 #endif
 
 #include "scratch_test.h"
@@ -40,14 +34,14 @@ inline Outcome runCaptured(const std::function<int()>& command) {
   int saved[2];
   for (int i = 0; i < 2; ++i) {
     std::fflush(streams[i]);
-    saved[i] = SK720_DUP(i + 1);  // descriptor 1 is stdout's, 2 stderr's
-    SK720_DUP2(fileno(sinks[i]), i + 1);
+    saved[i] = dup(i + 1);  // descriptor 1 is stdout's, 2 stderr's
+    dup2(fileno(sinks[i]), i + 1);
   }
   o.code = command();
   for (int i = 0; i < 2; ++i) {
     std::fflush(streams[i]);
-    SK720_DUP2(saved[i], i + 1);
-    SK720_CLOSE(saved[i]);
+    dup2(saved[i], i + 1);
+    close(saved[i]);
     std::rewind(sinks[i]);
     char buf[512];
     for (size_t n; (n = std::fread(buf, 1, sizeof buf, sinks[i])) > 0;) texts[i]->append(buf, n);
