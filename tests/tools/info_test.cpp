@@ -106,8 +106,7 @@ TEST(TurnSplitTest, TurnsBeginAndEndWhereTheHeadDoes) {
                {false, 0, 3200, 16, 400, {200}, {true, true}},                 // ending before zero
                {false, 1600, 3200, 16, 300, {100}, {false, true}},             // begun mid-turn
                {false, 3000, 3200, 16, 300, {13, 213}, {false, true, false}},  // begun past zero
-               {true, 800, 800, 16, 3, {52, 103}, {true, true, true}},
-               {true, 800, 800, 16, 2, {52}, {true, true}}};
+               {true, 800, 800, 16, 3, {52, 103}, {true, true, true}}};
   for (const auto& c : cases) {
     TurnSplitter s;
     std::vector<int32_t> starts;
