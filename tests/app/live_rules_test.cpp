@@ -222,17 +222,15 @@ TEST(PlacementRules, DamagedStylesAndLostRectangles) {
   const MonitorArea monitors[2] = {{0, 0, 1920, 1080}, {1920, 0, 3840, 1080}};
   // stored left, top, right, bottom; moved, and the rectangle after
   const int32_t cases[][9] = {
-      {1800, 100, 2600, 700, 0, 1800, 100, 2600, 700},      // across both: kept
-      {1919, 1079, 2600, 1700, 0, 1919, 1079, 2600, 1700},  // one pixel on the first
+      {1919, 1079, 2600, 1700, 0, 1919, 1079, 2600, 1700},  // one pixel on the first: kept
       {5000, 100, 5800, 700, 1, 3040, 100, 3840, 700},
       {1920, 1080, 2600, 1700, 1, 1240, 460, 1920, 1080},
       {100, 1200, 700, 1300, 1, 100, 980, 700, 1080},
       {-4000, -3000, -1000, -1000, 1, 0, 0, 1920, 1080},  // too big and far away
       {100, 100, 50, 50, 1, 50, 50, 50 + kMinTrackWidth, 50 + kMinTrackHeightShown},  // inverted
-      {100, 100, 100, 700, 1, 100, 100, 100 + kMinTrackWidth, 100 + kMinTrackHeightShown},  // empty
-      {100, 100, 700, 100, 1, 100, 100, 100 + kMinTrackWidth, 100 + kMinTrackHeightShown},
-      {3000, 500, 3000, 900, 1, 3000, 330, 3620, 1080},
-      {100, -700, 700, 0, 1, 100, 0, 700, 700},  // touching an edge is not on it
+      {100, 100, 700, 100, 1, 100, 100, 100 + kMinTrackWidth, 100 + kMinTrackHeightShown},  // flat
+      {3000, 500, 3000, 900, 1, 3000, 330, 3620, 1080},  // thin, on the second
+      {100, -700, 700, 0, 1, 100, 0, 700, 700},          // touching an edge is not on it
       {-800, 100, 0, 700, 1, 0, 100, 800, 700}};
   for (const auto& c : cases) {
     WindowPlacement p{.left = c[0], .top = c[1], .right = c[2], .bottom = c[3]};
