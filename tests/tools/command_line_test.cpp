@@ -55,7 +55,6 @@ TEST(CommandLine, HelpForTheProgramAndEveryCommand) {
   EXPECT_EQ(version.out.rfind("sk720 ", 0) + version.code, 0u);
   // text, first line's column, indent, width, wrapped (a long word stands alone)
   const std::tuple<const char*, size_t, size_t, size_t, const char*> wraps[] = {
-      {"one two three", 0, 2, 80, "one two three"},
       {"one two three", 0, 2, 7, "one two\n  three"},
       {"one two three", 4, 4, 11, "one two\n    three"},
       {"aaaaaaaaaa bb", 0, 1, 6, "aaaaaaaaaa\n bb"},
