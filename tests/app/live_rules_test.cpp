@@ -288,9 +288,8 @@ TEST(ViewDialogRules, OffsetFieldDefaultsRecordAndTemplate) {
   EXPECT_EQ(V({v.displayEnabled, v.palette, v.contrast, v.zeroOffset, v.toolbarVisible}),
             V({0x101, 0x102, 0x108, 0x114, 0x115}));
   EXPECT_EQ(viewSettingsToBlob(v), words);
-  EXPECT_EQ(V({viewDialogTemplate(1, 1), viewDialogTemplate(1, 0), viewDialogTemplate(0, 1),
-               viewDialogTemplate(0, 0)}),
-            V({kViewTemplateCompass, kViewTemplatePlain, kViewTemplatePlain, kViewTemplatePlain}));
+  EXPECT_EQ(V({viewDialogTemplate(1, 1), viewDialogTemplate(1, 0), viewDialogTemplate(0, 1)}),
+            V({kViewTemplateCompass, kViewTemplatePlain, kViewTemplatePlain}));
 }
 
 }  // namespace
