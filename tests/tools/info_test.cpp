@@ -1,6 +1,5 @@
 // sk720 info in the reader's words: pings, turns, damage, and a total for several files; the
 // turn splitting it counts turns with; and the ping table over several files.
-#include <algorithm>
 #include <cstdlib>
 
 #include "record_builder.h"

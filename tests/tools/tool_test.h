@@ -2,8 +2,6 @@
 // What the command tests share: a scratch folder per test (ScratchTest), and a command run
 // in-process with its exit code and what it wrote to stdout and stderr (sent to temporary files
 // meanwhile: the commands' error lines are part of what they promise).
-#include <gtest/gtest.h>
-
 #include <cstdio>
 #include <functional>
 #include <sstream>
