@@ -102,7 +102,7 @@ TEST_F(VideoTest, CtrlCFinishesAPlayableFileOfTheFramesMade) {
   // The file appears once the interrupt handler is in place; 40 KB of it are some hundred frames.
   std::thread interrupter([&] {
     std::error_code ec;
-    for (int i = 0; i < 2400 && (fs::file_size(out + ".part", ec) < 40u * 1024 || ec); ++i)
+    for (int i = 0; i < 2400 && (fs::file_size(out + ".part", ec) < 40ul * 1024 || ec); ++i)
       std::this_thread::sleep_for(std::chrono::milliseconds(50));  // two minutes at most
     std::raise(SIGINT);
   });
