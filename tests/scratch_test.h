@@ -26,9 +26,7 @@ class ScratchTest : public ::testing::Test {
   }
   std::string path(const std::string& name) const { return (dir / name).string(); }
   std::string write(const std::string& name, const std::vector<uint8_t>& bytes) const {
-    std::ofstream(path(name), std::ios::binary)
-        .write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
-    return path(name);
+    return write(name, std::string(bytes.begin(), bytes.end()));
   }
   std::string write(const std::string& name, const std::string& text) const {
     std::ofstream(path(name), std::ios::binary) << text;

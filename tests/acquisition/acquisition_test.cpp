@@ -9,7 +9,6 @@
 
 #include <algorithm>
 #include <chrono>
-#include <climits>
 #include <cmath>
 #include <thread>
 
@@ -396,7 +395,6 @@ TEST(Heading, FixNearZeroThenGyroOnlyUntilTheWordChanges) {
   const int64_t steps[][8] = {
       {5000, kUp, 450, 900, 100000, 100000, 0, 450},      // away from zero: the gyro alone
       {28700, kUp, 450, 900, 100010, -1, 1, 900},         // near zero: offset = compass - gyro
-      {7000, kUp, 1350, 0, 100020, -1, -1, 1800},         // the compass waits for the next fix
       {7000, kUp | 0x100, 1350, 0, 100030, -1, 0, 1800},  // a new word: invalid, offset kept
       // Head mounted down: both angles count the other way; negative headings wrap.
       {100, 0, 0, 28800 - 300, 1, 0, -1, -1},            // c = 300, g = 28800 -> 0
@@ -444,9 +442,8 @@ TEST(Heading, PlayedPositionsNeedBothCoordinates) {
 // taken modulo a turn, both live and in playback: the display never unwinds turns.
 TEST(Heading, TheFixNearZeroAndDamagedFieldsWithinOneTurn) {
   // angle, compass (the gyro of the next live record), fix taken
-  const int64_t rows[][3] = {{0, INT32_MAX, 1}, {0, INT32_MIN, 1}, {0, 28800 * 1000 + 450, 1},
-                             {160, 900, 1},     {161, 900, 0},     {28640, 900, 0},
-                             {28641, 900, 1}};
+  const int64_t rows[][3] = {{0, INT32_MAX, 1}, {0, INT32_MIN, 1}, {160, 900, 1},
+                             {161, 900, 0},     {28640, 900, 0},   {28641, 900, 1}};
   for (const auto& [angle, field, fixed] : rows) {
     SCOPED_TRACE(::testing::Message() << angle << " " << field);
     const int64_t units = (field % 28800 + 28800) % 28800;

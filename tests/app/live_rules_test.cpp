@@ -6,7 +6,6 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <array>
 #include <string>
 
@@ -117,17 +116,15 @@ TEST(StartFailure, RecordBlinkAndNoticeTimes) {
                       int(RecordButtonText::Recording), int(RecordButtonText::Record)}));
   EXPECT_EQ(counter, 0);
   // Done is a glance; a failure stays long enough to read.
-  EXPECT_EQ(V({noticeShowMs(NoticeKind::Done, 16), noticeShowMs(NoticeKind::Done, 300),
-               noticeShowMs(NoticeKind::Failure, 0), noticeShowMs(NoticeKind::Failure, 27),
+  EXPECT_EQ(V({noticeShowMs(NoticeKind::Done, 300), noticeShowMs(NoticeKind::Failure, 27),
                noticeShowMs(NoticeKind::Failure, 90), noticeShowMs(NoticeKind::Failure, 1000)}),
-            V({500, 500, 2000, 2000, 5940, 8000}));
+            V({500, 2000, 5940, 8000}));
 }
 
 // The button names what the next click does: double the speed, or back to normal play.
 TEST(PlaybackCommands, SpeedButtonCycle) {
   const std::tuple<int32_t, int32_t, const wchar_t*> steps[] = {
-      {1, 2, L"x4"},  {2, 4, L"x8"}, {4, 8, L"x16"}, {8, 16, L"\u25BA"},
-      {16, 1, L"x2"}, {0, 1, L"x2"}, {-3, 1, L"x2"}, {40, 1, L"x2"}};
+      {1, 2, L"x4"}, {8, 16, L"\u25BA"}, {16, 1, L"x2"}, {0, 1, L"x2"}};
   for (const auto& [current, next, text] : steps) {
     const SpeedStep step = nextPlaybackSpeed(current);
     EXPECT_TRUE(step.speed == next && step.text == text) << current;
@@ -169,7 +166,6 @@ TEST(PlaybackCommands, SelectionOfOneAndSeveralFiles) {
   const W three = {L"C:\\rec", L"a.bin", L"bbbb.bin"};
   EXPECT_EQ(selection(three, true, 2), W{L"C:\\rec\\a.bin"});
   EXPECT_EQ(selection(three, true, 1).size(), 2u);
-  EXPECT_TRUE(parseOpenFileSelection(L"C:\\rec", 6, false).empty());
   EXPECT_TRUE(parseOpenFileSelection(nullptr, 6, false).empty());
 }
 
@@ -198,7 +194,6 @@ TEST(MainLayout, WorkAreaByToolbarEchoTraceAndPlayback) {
   const int32_t cases[][12] = {{1000, 800, 1, 1, 1, 707, 800, 707, 729, 49, 200, 750},
                                {1000, 800, 1, 0, 1, 756, 800, 756, 0, -1, 200, 750},
                                {1000, 800, 1, 1, 0, 729, 800, -1, 729, 49, 200, 750},
-                               {1000, 800, 1, 0, 0, 778, 800, -1, 0, -1, 200, 750},
                                {1000, 800, 0, 1, 1, 756, 1000, 756, 778, 0, 0, 560},
                                {0, 0, 1, 1, 1, 0, 0, 0, 22, 49, 200, 750}};  // minimized
   for (const auto& c : cases) {
@@ -224,17 +219,15 @@ TEST(PlacementRules, DamagedStylesAndLostRectangles) {
   const MonitorArea monitors[2] = {{0, 0, 1920, 1080}, {1920, 0, 3840, 1080}};
   // stored left, top, right, bottom; moved, and the rectangle after
   const int32_t cases[][9] = {
-      {1800, 100, 2600, 700, 0, 1800, 100, 2600, 700},      // across both: kept
-      {1919, 1079, 2600, 1700, 0, 1919, 1079, 2600, 1700},  // one pixel on the first
+      {1919, 1079, 2600, 1700, 0, 1919, 1079, 2600, 1700},  // one pixel on the first: kept
       {5000, 100, 5800, 700, 1, 3040, 100, 3840, 700},
       {1920, 1080, 2600, 1700, 1, 1240, 460, 1920, 1080},
       {100, 1200, 700, 1300, 1, 100, 980, 700, 1080},
       {-4000, -3000, -1000, -1000, 1, 0, 0, 1920, 1080},  // too big and far away
       {100, 100, 50, 50, 1, 50, 50, 50 + kMinTrackWidth, 50 + kMinTrackHeightShown},  // inverted
-      {100, 100, 100, 700, 1, 100, 100, 100 + kMinTrackWidth, 100 + kMinTrackHeightShown},  // empty
-      {100, 100, 700, 100, 1, 100, 100, 100 + kMinTrackWidth, 100 + kMinTrackHeightShown},
-      {3000, 500, 3000, 900, 1, 3000, 330, 3620, 1080},
-      {100, -700, 700, 0, 1, 100, 0, 700, 700},  // touching an edge is not on it
+      {100, 100, 700, 100, 1, 100, 100, 100 + kMinTrackWidth, 100 + kMinTrackHeightShown},  // flat
+      {3000, 500, 3000, 900, 1, 3000, 330, 3620, 1080},  // thin, on the second
+      {100, -700, 700, 0, 1, 100, 0, 700, 700},          // touching an edge is not on it
       {-800, 100, 0, 700, 1, 0, 100, 800, 700}};
   for (const auto& c : cases) {
     WindowPlacement p{.left = c[0], .top = c[1], .right = c[2], .bottom = c[3]};
@@ -258,9 +251,8 @@ TEST(PortLists, SelectionsByNumberAndBaudDefaults) {
        {std::array{-1, 0, 0}, {0, 3, 0}, {1, 7, 3}, {2, 12, 7}, {3, 0, 12}, {4, 0, 0}})
     EXPECT_EQ(V({headPortNumberAt(ports, s), gpsPortNumberAt(ports, s)}), V({head, gps})) << s;
   // stored rate, readable: head and GPS selections
-  const int64_t bauds[][4] = {{460800, 1, 2, 0}, {460800, 0, 3, 0}, {57600, 1, 3, 4},
-                              {115200, 1, 0, 5}, {115200, 0, 3, 0}, {1000000, 1, 4, 0},
-                              {4800, 1, 3, 0},   {9600, 1, 3, 1},   {1, 1, 3, 0}};
+  const int64_t bauds[][4] = {
+      {460800, 0, 3, 0}, {115200, 1, 0, 5}, {1000000, 1, 4, 0}, {9600, 1, 3, 1}, {1, 1, 3, 0}};
   for (const auto& [baud, readable, head, gps] : bauds) {
     EXPECT_EQ(V({headBaudSelection(uint32_t(baud), readable != 0),
                  gpsBaudSelection(uint32_t(baud), readable != 0)}),
@@ -294,9 +286,8 @@ TEST(ViewDialogRules, OffsetFieldDefaultsRecordAndTemplate) {
   EXPECT_EQ(V({v.displayEnabled, v.palette, v.contrast, v.zeroOffset, v.toolbarVisible}),
             V({0x101, 0x102, 0x108, 0x114, 0x115}));
   EXPECT_EQ(viewSettingsToBlob(v), words);
-  EXPECT_EQ(V({viewDialogTemplate(1, 1), viewDialogTemplate(1, 0), viewDialogTemplate(0, 1),
-               viewDialogTemplate(0, 0)}),
-            V({kViewTemplateCompass, kViewTemplatePlain, kViewTemplatePlain, kViewTemplatePlain}));
+  EXPECT_EQ(V({viewDialogTemplate(1, 1), viewDialogTemplate(1, 0), viewDialogTemplate(0, 1)}),
+            V({kViewTemplateCompass, kViewTemplatePlain, kViewTemplatePlain}));
 }
 
 }  // namespace

@@ -42,15 +42,11 @@ class CapturePty : public testing::ScratchTest {
     if (thread.joinable()) thread.join();
     pty.close();
   }
-  std::vector<fs::path> recordFiles(const fs::path& folder) {
-    std::vector<fs::path> files;
-    for (const auto& e : fs::directory_iterator(folder))
-      if (e.path().filename().string().rfind("rez720_", 0) == 0) files.push_back(e.path());
-    return files;
-  }
+  // What capture left in its folder.
+  std::vector<fs::directory_entry> outFiles() { return {fs::directory_iterator(out), {}}; }
 
   std::string link;
-  const fs::path out = dir / "out";
+  const fs::path out = dir / "out" / "dive";  // made by capture, folder and all
   sim::PtyLink pty;
   std::unique_ptr<SerialPort> port;
   std::unique_ptr<sim::HeadSimulator> head;
@@ -80,7 +76,7 @@ TEST_F(CapturePty, CtrlCIsHonouredWhileConnecting) {
   // Stopped, not "the head does not answer" (4), which a capture that ignored
   // the interrupt would report after its five rate-switch attempts.
   EXPECT_EQ(code, 0);
-  EXPECT_TRUE(!fs::exists(out) || recordFiles(out).empty());
+  EXPECT_TRUE(!fs::exists(out) || fs::is_empty(out));
 }
 
 TEST_F(CapturePty, RecordsEveryPingReadBeforeTheStopOrNoneWhenAskedAndReadsBadSettings) {
@@ -88,11 +84,11 @@ TEST_F(CapturePty, RecordsEveryPingReadBeforeTheStopOrNoneWhenAskedAndReadsBadSe
                              "--range-index", "0", "--baud", "460800"}),
             0);
   EXPECT_EQ(head->baud(), 460800);
-  const std::vector<fs::path> files = recordFiles(out);
+  const std::vector<fs::directory_entry> files = outFiles();
   ASSERT_EQ(files.size(), 1u);
 
   std::vector<uint32_t> angles;
-  for (const DataHeader& h : testing::readRecords(testing::fileBytes(files[0]))) {
+  for (const DataHeader& h : testing::readRecords(testing::fileBytes(files[0].path()))) {
     EXPECT_EQ(h.headersize, 44u);
     EXPECT_EQ(RangeFromRecordLength(h.samples), 1500);
     angles.push_back(h.angle);
@@ -110,7 +106,7 @@ TEST_F(CapturePty, RecordsEveryPingReadBeforeTheStopOrNoneWhenAskedAndReadsBadSe
   EXPECT_EQ(
       cli::runCapture({"--port", link, "--duration", "1.5", "--out", out.string(), "--no-record"}),
       0);
-  EXPECT_EQ(recordFiles(out), files);
+  EXPECT_EQ(outFiles(), files);
   EXPECT_GT(head->recordsSent(), before);
 
   // Stored settings that cannot be read: capture runs on the defaults and says so in one line.

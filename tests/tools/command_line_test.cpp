@@ -55,7 +55,6 @@ TEST(CommandLine, HelpForTheProgramAndEveryCommand) {
   EXPECT_EQ(version.out.rfind("sk720 ", 0) + version.code, 0u);
   // text, first line's column, indent, width, wrapped (a long word stands alone)
   const std::tuple<const char*, size_t, size_t, size_t, const char*> wraps[] = {
-      {"one two three", 0, 2, 80, "one two three"},
       {"one two three", 0, 2, 7, "one two\n  three"},
       {"one two three", 4, 4, 11, "one two\n    three"},
       {"aaaaaaaaaa bb", 0, 1, 6, "aaaaaaaaaa\n bb"},
@@ -99,7 +98,6 @@ using BadInputTest = ToolTest;
 TEST_F(BadInputTest, ErrorsAreOneLineNamingCommandValueAndReason) {
   fs::create_directories(path("folder"));
   fs::create_directories(path("folder.png"));
-  write("empty.log", "");
   write("garbage.log", "no sentences here, only words\r\n");
   write("bad-sums.log", "$GPGGA,1*00\r\n");
   write("garbage.bin", "nothing that is a record");  // a check after reading would report this
@@ -153,6 +151,19 @@ TEST_F(BadInputTest, ErrorsAreOneLineNamingCommandValueAndReason) {
       bad("video s.bin -o s.mp4 --range-index 15", "an integer from 0 to 14"),
       {"video @garbage.bin -o @o.mp4 --range-index 0",
        "cannot play @garbage.bin: it holds no valid record"},
+      {"video @scene.bin @garbage.bin -o @o.mp4",
+       "cannot play @garbage.bin: it holds no valid record"},
+      {"video @missing.bin -o @o.mp4", "cannot open @missing.bin: No such file or directory"},
+      bad("video s.bin -o s.mp4 --size 321x240", "WxH, even numbers from 64 to 4096"),
+      bad("video s.bin -o s.mp4 --size 320", "WxH, even numbers from 64 to 4096"),
+      bad("video s.bin -o s.mp4 --speed 3", "1, 2, 4, 8 or 16"),
+      bad("video s.bin -o s.mp4 --fps 0", "an integer from 1 to 60"),
+      {"video s.bin -o s.mp4 --from 2 --to 1", "bad --to: it must come after --from"},
+      {"video s.bin -o s.mp4 --info", "--info and --compass draw over --overlays: add it"},
+      {"video @scene.bin -o @no/o.mp4", "cannot write @no/o.mp4: No such file or directory"},
+      {"video @scene.bin -o @folder", "cannot write @folder: it is a folder"},
+      {"video @scene.bin -o @o.mp4 --from 60",
+       "bad --from: 60.00 s lies past the end of the recordings, which play 40.00 s at x4"},
       // A full medium: one line with the reason, nothing from the PNG library; a picture small
       // enough to wait in the buffer fails only when the file is closed.
       {"render @scene.bin -o /dev/full --size 400",
@@ -164,7 +175,6 @@ TEST_F(BadInputTest, ErrorsAreOneLineNamingCommandValueAndReason) {
        "not in this build: videos are made by the native build of sk720"},
 #endif
       {"nmea @folder", "@folder: it is a folder, not a file"},
-      {"nmea @empty.log", "@empty.log: no NMEA sentence found"},
       {"nmea @garbage.log", "@garbage.log: no NMEA sentence found"},
       {"nmea @bad-sums.log",
        "@bad-sums.log: no sentence could be used: 1 with a wrong checksum, 0 of other types, 0 "
@@ -223,20 +233,6 @@ TEST_F(BadInputTest, ErrorsAreOneLineNamingCommandValueAndReason) {
     EXPECT_TRUE(o.out.empty()) << o.out;
     EXPECT_EQ(entries(), before) << line;  // nothing made
   }
-}
-
-// Capture makes its folder before touching the port: a folder that cannot be made gives exit 2
-// naming it, a missing one is made, as the program makes its working folder, before the port
-// fails with 3.
-TEST_F(BadInputTest, CaptureMakesItsFolderBeforeTouchingThePort) {
-  write("file", "x");
-  Outcome o = runLine({"capture", "--port", path("no-port"), "--out", path("file/sub")});
-  EXPECT_EQ(o.code, 2);
-  EXPECT_EQ(o.err.rfind("sk720: capture: " + path("file/sub") + ": ", 0), 0u) << o.err;
-  EXPECT_EQ(o.err.find('\n'), o.err.size() - 1) << o.err;
-  o = runLine({"capture", "--port", path("no-port"), "--out", path("new/dive")});
-  EXPECT_EQ(o.code, 3) << o.err;
-  EXPECT_TRUE(fs::is_directory(path("new/dive")) && fs::is_empty(path("new/dive")));
 }
 
 }  // namespace
