@@ -49,6 +49,7 @@ TEST(RangeRings, RadiiLabelsAndTheStopRule) {
   const std::tuple<RingInput, bool, int32_t, const char*> cases[] = {
       {{1000, 0, 1.0f, 2.0f, 10000}, true, 600, " 0.3m| 0.6m| 0.9m| 1.2m| 1.5m| 1.8m|"},
       {{1000, 0, 1.0f, 9.0f, 1500}, true, 500, " 0.3m| 0.6m| 0.9m| 1.2m| 1.5m|"},
+      {{1000, 1, 1.0f, 2.0f, 10000}, true, 400, " 0.5m| 1.0m| 1.5m| 2.0m|"},
       {{800, 6, 0.75f, 16.7f, 10000}, true, 300, "   2m|   4m|   6m|   8m|  10m|"},
       {{1000, 9, 1.0f, 50.0f, 10000}, true, 100, "   6m|"},
       {{1000, 5, 1.0f, 3.1f, 60000}, true, 200, " 1.5m| 3.0m|"},
