@@ -158,6 +158,7 @@ TEST_F(BadInputTest, ErrorsAreOneLineNamingCommandValueAndReason) {
       bad("video s.bin -o s.mp4 --size 320", "WxH, even numbers from 64 to 4096"),
       bad("video s.bin -o s.mp4 --speed 3", "1, 2, 4, 8 or 16"),
       bad("video s.bin -o s.mp4 --fps 0", "an integer from 1 to 60"),
+      bad("video s.bin -o s.mp4 --from 1x", "seconds of played time, 0 or more"),
       {"video s.bin -o s.mp4 --from 2 --to 1", "bad --to: it must come after --from"},
       {"video s.bin -o s.mp4 --info", "--info and --compass draw over --overlays: add it"},
       {"video @scene.bin -o @no/o.mp4", "cannot write @no/o.mp4: No such file or directory"},
