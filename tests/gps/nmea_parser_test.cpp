@@ -232,8 +232,8 @@ TEST(NavInfoReset, StartsWithTheGivenUtcTimeAndNoFix) {
 
 // The first read with bytes publishes the parser's record, reset or not, and the newest whole
 // sentence once one ends; sentences split across reads and the 64-byte read size still count.
-// Which sentences count is the parser's (above); PDOP from both dilutions is the pseudo-terminal
-// test's, the reader's stop request the acquisition tests' (a disconnect waits for it).
+// Which sentences count is the parser's (above); PDOP from both dilutions is `sk720 nmea`'s
+// tests', the reader's stop request the acquisition tests' (a disconnect waits for it).
 TEST(GpsReader, PublishesWhatTheReceiverSays) {
   const std::string gga = framed("GPGGA,123519,4807.038,S,01131.000,W,1,08,0.9,545.4,M,46.9,M,,"),
                     rmc =
