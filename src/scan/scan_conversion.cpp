@@ -95,56 +95,20 @@ void convertEntries(const DegreePixel* e, size_t count, const EntryScale& scale,
   }
 }
 
-void convertEntries(Counting how, const DegreePixel* e, size_t count, const EntryScale& scale,
-                    const LineStore& store, const Rotation& rot, float* values,
-                    const Counts& counts) {
-  if (how == kReplacing) {
-    convertEntries<kReplacing>(e, count, scale, store, rot, values, counts);
-  } else if (how == kAdding) {
-    convertEntries<kAdding>(e, count, scale, store, rot, values, counts);
-  } else {
-    convertEntries<kNoCounts>(e, count, scale, store, rot, values, counts);
-  }
-}
-
 void convertDegree(ScanImage& image, int32_t degree, const LineStore& store, const Rotation& rot,
                    bool counting, const Counts& counts) {
-  const PixelMap& m = image.map;
-  const Counting how = !counting                          ? kNoCounts
-                       : image.degreeCounted[degree] != 0 ? kReplacing
-                                                          : kAdding;
-  convertEntries(how, m.degreePixels[size_t(degree)].data(), m.listed[size_t(degree)],
-                 EntryScale(m), store, rot, image.map.value.data(), counts);
-}
-
-// The border pixels of a degree on the sides whose neighbour changed, without rotation: gathered
-// into runs and converted as a degree's list is.
-void convertStaleBorder(ScanImage& image, int32_t degree, const LineStore& store, bool counting,
-                        const Counts& counts) {
   PixelMap& m = image.map;
-  const uint32_t stale = uint32_t(image.degreeStale[degree]) << 30;
-  const DegreePixel* list = m.degreePixels[size_t(degree)].data();
-  const uint32_t* border = m.borderEntries[size_t(degree)].data();
-  const size_t listed = m.listedBorder[size_t(degree)];
+  const DegreePixel* e = m.degreePixels[size_t(degree)].data();
+  const size_t n = m.listed[size_t(degree)];
   const EntryScale scale(m);
-  constexpr size_t kRun = 256;
-  DegreePixel run[kRun];
-  size_t n = 0;
-  auto flush = [&] {
-    convertEntries(counting ? kReplacing : kNoCounts, run, n, scale, store, Rotation{},
-                   m.value.data(), counts);
-    n = 0;
-  };
-  for (size_t i = 0; i < listed; ++i) {
-    const uint32_t code = border[i];
-    if ((code & stale) == 0) continue;
-    run[n++] = list[code & kBorderPosition];
-    if (n == kRun) flush();
+  if (!counting) {
+    convertEntries<kNoCounts>(e, n, scale, store, rot, m.value.data(), counts);
+  } else if (image.degreeCounted[degree] != 0) {
+    convertEntries<kReplacing>(e, n, scale, store, rot, m.value.data(), counts);
+  } else {
+    convertEntries<kAdding>(e, n, scale, store, rot, m.value.data(), counts);
   }
-  if (n > 0) flush();
 }
-
-enum class PassKind { wholeDegrees, staleBorders };
 
 struct ConversionPass {
   ScanImage* image;
@@ -152,7 +116,6 @@ struct ConversionPass {
   Rotation rot;
   const int16_t* degrees;  // in the order they are handed out
   int32_t count;
-  PassKind kind;
   bool counting;
   std::atomic<int32_t> next{0};
 };
@@ -169,11 +132,7 @@ void conversionTask(void* context, int32_t worker) {
   for (;;) {
     const int32_t i = pass.next.fetch_add(1, std::memory_order_relaxed);
     if (i >= pass.count) break;
-    if (pass.kind == PassKind::staleBorders) {
-      convertStaleBorder(*pass.image, pass.degrees[i], *pass.store, pass.counting, counts);
-    } else {
-      convertDegree(*pass.image, pass.degrees[i], *pass.store, pass.rot, pass.counting, counts);
-    }
+    convertDegree(*pass.image, pass.degrees[i], *pass.store, pass.rot, pass.counting, counts);
   }
 }
 
@@ -196,10 +155,10 @@ void addWorkerCounts(ScanImage& image, int32_t workers) {
 
 // Many pixels are shared out by degree among the workers, the rest converted here.
 void runConversionPass(ScanImage& image, const LineStore& store, const Rotation& rot, size_t pixels,
-                       const int16_t* degrees, int32_t count, PassKind kind, bool counting) {
+                       const int16_t* degrees, int32_t count, bool counting) {
   const int32_t workers = scanWorkers(image).count();
   if (pixels < kParallelPixels || workers < 2) {
-    ConversionPass pass{&image, &store, rot, degrees, count, kind, counting};
+    ConversionPass pass{&image, &store, rot, degrees, count, counting};
     conversionTask(&pass, 0);
     if (counting) addWorkerCounts(image, 1);
     return;
@@ -214,7 +173,7 @@ void runConversionPass(ScanImage& image, const LineStore& store, const Rotation&
       if (w * stride + i < count) order[n++] = degrees[w * stride + i];
     }
   }
-  ConversionPass pass{&image, &store, rot, order, count, kind, counting};
+  ConversionPass pass{&image, &store, rot, order, count, counting};
   image.workers->run(conversionTask, &pass);
   if (counting) addWorkerCounts(image, workers);
 }
@@ -249,21 +208,11 @@ void convertInvalidPixels(ScanImage& image, const LineStore& store, const ScanIn
   if (count == 0) return;
 
   if (!counting) image.countsKept = false;
-  runConversionPass(image, store, rot, pixels, pending, count, PassKind::wholeDegrees, counting);
-  uint8_t converted[kDegrees] = {};
+  runConversionPass(image, store, rot, pixels, pending, count, counting);
   for (int32_t i = 0; i < count; ++i) {
-    converted[pending[i]] = 1;
     image.degreePending[pending[i]] = 0;
     image.degreeConverted[pending[i]] = 1;
     image.degreeCounted[pending[i]] = counting ? 1 : 0;
-    image.degreeStale[pending[i]] = 0;
-  }
-  // The border pixels of neighbours not converted now keep values from before this change.
-  for (int32_t i = 0; i < count; ++i) {
-    const int32_t d = pending[i];
-    const int32_t below = (d + kDegrees - 1) % kDegrees, above = (d + 1) % kDegrees;
-    if (!converted[below]) image.degreeStale[below] |= uint8_t(kBorderAbove >> 30);
-    if (!converted[above]) image.degreeStale[above] |= uint8_t(kBorderBelow >> 30);
   }
   if (count == kDegrees) {
     image.valuesUniform = true;
@@ -272,27 +221,6 @@ void convertInvalidPixels(ScanImage& image, const LineStore& store, const ScanIn
   } else if (!valuesConvertedWith(image, rot)) {
     image.valuesUniform = false;
   }
-}
-
-void recountHistogram(ScanImage& image, const LineStore& store, bool counting) {
-  int16_t stale[kDegrees];
-  int32_t count = 0;
-  size_t pixels = 0;
-  for (int32_t d = 0; d < kDegrees; ++d) {
-    if (!image.degreeStale[d]) continue;
-    stale[count++] = int16_t(d);
-    pixels += image.map.listedBorder[size_t(d)];
-  }
-  if (count > 0) {
-    if (!counting) image.countsKept = false;
-    runConversionPass(image, store, Rotation{}, pixels, stale, count, PassKind::staleBorders,
-                      counting);
-    for (int32_t i = 0; i < count; ++i) {
-      image.degreeStale[stale[i]] = 0;
-      image.degreeConverted[stale[i]] = 1;  // to be coloured again
-    }
-  }
-  if (counting) image.valueHistogram = image.currentHistogram;
 }
 
 void countPresentValues(ScanImage& image) {

@@ -71,18 +71,6 @@ void sortByDistance(std::vector<DegreePixel>& list, int32_t cx, int32_t cy,
   std::copy(scratch.begin(), scratch.end(), list.begin());
 }
 
-// The prefixes of the border entries that lie within each degree's listed pixels.
-void countListedBorders(PixelMap& m) {
-  for (size_t d = 0; d < size_t(kDegrees); ++d) {
-    const auto& border = m.borderEntries[d];
-    const uint32_t listed = m.listed[d];
-    m.listedBorder[d] = uint32_t(
-        std::partition_point(border.begin(), border.end(),
-                             [&](uint32_t code) { return (code & kBorderPosition) < listed; }) -
-        border.begin());
-  }
-}
-
 // The pixels within the store's reach at a display range: a prefix of each list, since the
 // sample position grows with the distance. Pixels that leave the reach show nothing.
 void listReachedPixels(PixelMap& m, float pixelsPerMetre) {
@@ -100,39 +88,7 @@ void listReachedPixels(PixelMap& m, float pixelsPerMetre) {
       m.value[size_t(entryPixel(list[n], scale))] = 0;
     m.listed[d] = reached;
   }
-  countListedBorders(m);
   m.maxRange = m.maxDistance / pixelsPerMetre;
-}
-
-// A pixel reads line `line` and, unless its weight is 0, the next one; the flag of a line's
-// degree selects the pixels listed under that degree only.
-void findBorderEntries(PixelMap& m, int32_t d) {
-  auto& border = m.borderEntries[size_t(d)];
-  border.clear();
-  const auto& list = m.degreePixels[size_t(d)];
-  const int32_t below = (d + kDegrees - 1) % kDegrees, above = (d + 1) % kDegrees;
-  auto sideOf = [&](int32_t line) {
-    const int32_t e = degreeOfLine(line);
-    if (e == d) return 0u;
-    if (e == below) return kBorderBelow;
-    if (e == above) return kBorderAbove;
-    return kBorderBelow | kBorderAbove;  // not met without rotation; both sides to be safe
-  };
-  // Lines first..last are the degree's own. An entry whose line position lies clearly between
-  // them reads none of a neighbour's; f * 3200 is within a thousandth of the position
-  // linePosition computes, which is taken only near the ends.
-  const int32_t firstLine = (80 * d + 8) / 9, nextDegreeLine = (80 * (d + 1) + 8) / 9;
-  const float first = float(firstLine), last = float(nextDegreeLine - 1);
-  for (size_t i = 0; i < list.size(); ++i) {
-    const float approximate = list[i].angleFraction * float(kLinesPerTurn);
-    if (approximate > first + 0.01f && approximate < last - 0.01f) continue;
-    int32_t line;
-    float weight;
-    linePosition(list[i].angleFraction, Rotation{}, line, weight);
-    uint32_t sides = sideOf(line);
-    if (weight != 0.0f) sides |= sideOf(line + 1 == kLinesPerTurn ? 0 : line + 1);
-    if (sides != 0) border.push_back(uint32_t(i) | sides);
-  }
 }
 
 // About how many pixels a degree's list will hold: the wedge's area out to the image edge, with
@@ -281,7 +237,6 @@ void buildPixelMap(PixelMap& m, int32_t panX, int32_t panY, int32_t size, float 
   auto order = [&](int32_t d, int32_t worker) {
     sortByDistance(m.degreePixels[size_t(d)], cx, cy, starts[size_t(worker)],
                    scratches[size_t(worker)]);
-    findBorderEntries(m, d);
   };
   shareOut(workers, kDegrees, order);
   listReachedPixels(m, pixelsPerMetre);
@@ -330,7 +285,6 @@ void rebuildScanGeometry(ScanImage& image, LineStore& store, const ViewSettings&
   image.currentHistogram.fill(0);
   image.countsKept = true;
   std::fill(std::begin(image.degreeCounted), std::end(image.degreeCounted), uint8_t(0));
-  std::fill(std::begin(image.degreeStale), std::end(image.degreeStale), uint8_t(0));
   image.colourAll = true;
   image.lineSamples = kLineSamples;
   image.lineCount = kLinesPerTurn;

@@ -55,20 +55,11 @@ static_assert(sizeof(DegreePixel) == 8);
 // the pixels within the store's reach are a prefix of it at any display range: a zoom, which
 // moves no pixel's direction, only finds each prefix again and takes its samples anew. Pixels
 // past the prefix are never converted (their value stays 0).
-constexpr uint32_t kBorderBelow = 1u << 30;  // reads a line of degree d - 1
-constexpr uint32_t kBorderAbove = 1u << 31;  // reads a line of degree d + 1
-constexpr uint32_t kBorderPosition = kBorderBelow - 1;
-
 struct PixelMap {
   std::vector<float> value;
   std::array<std::vector<DegreePixel>, kDegrees> degreePixels;
-  // Per degree, the positions in its list of the pixels that read a line of a neighbouring
-  // degree, with kBorderBelow and/or kBorderAbove set for the neighbour: a change of that
-  // neighbour's lines leaves them out of date until their own degree is converted again.
-  std::array<std::vector<uint32_t>, kDegrees> borderEntries;
-  // Per degree, the listed pixels within the store's reach and the border entries among them.
+  // Per degree, the listed pixels within the store's reach.
   std::array<uint32_t, kDegrees> listed{};
-  std::array<uint32_t, kDegrees> listedBorder{};
   int32_t centreIndex = -1;  // -1 when the centre lies outside the image
   float maxRange = 0.0f;
   float pixelsPerMetre = 0.0f;  // of the listed samples
@@ -105,9 +96,10 @@ struct ScanImage {
 
   // What lets a paint skip work whose result cannot change. Every listed value was converted
   // with the same rotation when valuesUniform is set: a full refresh without rotation then only
-  // converts the out-of-date border pixels and recounts the histogram. Degrees converted since the
-  // last colouring are the only ones whose pixels need colouring again while the level, the colours
-  // and the pixel buffer stay the same.
+  // recounts the histogram, since every value is already what a reconversion gives (a stored line
+  // flags every degree whose pixels read it). Degrees converted since the last colouring are the
+  // only ones whose pixels need colouring again while the level, the colours and the pixel buffer
+  // stay the same.
   bool valuesUniform = false;
   bool valuesRotated = false;      // north up, turned by
   float valuesRotationAdd = 0.0f;  // this (2 pi - heading)
@@ -115,9 +107,6 @@ struct ScanImage {
   std::array<uint32_t, 4096> currentHistogram{};
   uint8_t degreeCounted[kDegrees] = {};
   bool countsKept = true;  // false once a pass left the current histogram behind
-  // kBorderBelow >> 30 and kBorderAbove >> 30: that neighbour's lines changed since the degree
-  // was last converted.
-  uint8_t degreeStale[kDegrees] = {};
   uint8_t degreeConverted[kDegrees] = {};
   bool colourAll = true;  // a new map: every pixel must be coloured
   const uint32_t* colouredPixels = nullptr;
@@ -160,11 +149,6 @@ void markDirtyPixels(ScanImage& image, LineStore& store);
 // current one is out of date until countPresentValues.
 void convertInvalidPixels(ScanImage& image, const LineStore& store, const ScanInputs& inputs,
                           bool counting = true);
-// Brings the map to what a full reconversion without rotation would give, by converting the
-// out-of-date border pixels, and sets the histogram to every converted pixel counted once, from
-// the current histogram. Only valid while valuesUniform holds without rotation and no degree is
-// pending.
-void recountHistogram(ScanImage& image, const LineStore& store, bool counting = true);
 // Brings the current histogram up to date after passes that did not count: every listed pixel's
 // present value counted once, every degree counted in.
 void countPresentValues(ScanImage& image);

@@ -65,10 +65,9 @@ int32_t paintScanImage(ScanImage& image, LineStore& store, const ViewSettings& v
   updateColourTable(image, view);
   std::lock_guard<std::mutex> g(image.lock);
   // A full refresh counts every pixel once in the histogram. Without rotation every value is
-  // already what a reconversion would give, except border pixels that read a line of a
-  // neighbouring degree changed since (the lines changed since the last paint are taken below
-  // anyway): converting those and taking the current counts gives the same values and histogram
-  // without reading the whole store again.
+  // already what a reconversion would give once the lines changed since the last paint are
+  // converted (a stored line flags every degree whose pixels read it): the current counts are
+  // then the histogram, without reading the whole store again.
   // Only the automatic contrast reads the histograms: a manual one converts without counting,
   // and the counts are made whole again when the automatic contrast comes back.
   const bool counting = contrastParameter(view) == 0;
@@ -82,7 +81,7 @@ int32_t paintScanImage(ScanImage& image, LineStore& store, const ViewSettings& v
   convertInvalidPixels(image, store, inputs, counting);
   if (recount) {
     if (valuesConvertedWith(image, Rotation{})) {
-      recountHistogram(image, store, counting);
+      if (counting) image.valueHistogram = image.currentHistogram;
     } else {  // north up came on between the two looks at it
       image.valueHistogram.fill(0);
       markEveryDegreePending(image);

@@ -400,9 +400,9 @@ TEST_F(ScanTest, DirectionsRangesAndPan) {
     EXPECT_EQ(std::floor(at(i % 20, i / 20).angleFraction), 0.0f) << i;
 }
 
-// A zoom keeps the layout and only finds each degree's reach again: its listed prefixes, of
-// entries and of border entries, are those a new image of that range builds, whether the reach
-// grows or shrinks, pixels at the corners included (a non-square client, panned).
+// A zoom keeps the layout and only finds each degree's reach again: its listed prefixes are those a
+// new image of that range builds, whether the reach grows or shrinks, pixels at the corners
+// included (a non-square client, panned).
 TEST_F(ScanTest, AZoomGivesTheMapOfANewImage) {
   for (int32_t l = 0; l < kLinesPerTurn; ++l)
     for (int32_t s = 0; s < kLineSamples; s += 7) store->put(l, s, 900);
@@ -417,7 +417,6 @@ TEST_F(ScanTest, AZoomGivesTheMapOfANewImage) {
     rebuildScanGeometry(fresh, *store, view, inputs, 150, 97);
     const PixelMap &a = image->map, &b = fresh.map;
     ASSERT_EQ(a.listed, b.listed);
-    ASSERT_EQ(a.listedBorder, b.listedBorder);
     for (size_t d = 0; d < size_t(kDegrees); ++d) {
       for (size_t n = 0; n < a.degreePixels[d].size(); ++n) {
         const DegreePixel& p = a.degreePixels[d][n];
@@ -431,33 +430,6 @@ TEST_F(ScanTest, AZoomGivesTheMapOfANewImage) {
   // At 150 m the store reaches part of the image only.
   const size_t listed = std::accumulate(image->map.listed.begin(), image->map.listed.end(), 0u);
   EXPECT_TRUE(listed > 10000 && listed < 150 * 150 - 1) << listed;
-}
-
-// A degree's border entries are exactly its pixels that read a line of a neighbouring degree,
-// flagged with the side, however the map's direction and pan place the degree's edges.
-TEST_F(ScanTest, BorderEntriesAreThePixelsReadingANeighbour) {
-  view.zeroOffset = 37;
-  image->panX = 11;
-  build(600, 600);
-  size_t flagged = 0;
-  for (int32_t d = 0; d < kDegrees; ++d) {
-    const auto& list = image->map.degreePixels[size_t(d)];
-    std::vector<uint32_t> expected;
-    for (size_t i = 0; i < list.size(); ++i) {
-      int32_t line;
-      float weight;
-      linePosition(list[i].angleFraction, Rotation{}, line, weight);
-      uint32_t sides = 0;
-      for (const int32_t l : {line, weight != 0.0f ? (line + 1) % kLinesPerTurn : line}) {
-        const int32_t e = degreeOfLine(l);
-        if (e != d) sides |= e == (d + 1) % kDegrees ? kBorderAbove : kBorderBelow;
-      }
-      if (sides != 0) expected.push_back(uint32_t(i) | sides);
-    }
-    ASSERT_EQ(image->map.borderEntries[size_t(d)], expected) << d;
-    flagged += expected.size();
-  }
-  EXPECT_GT(flagged, 600u * 600u / 20);
 }
 
 // Lines hold their own number; a pixel's value is its direction's line position, interpolated
