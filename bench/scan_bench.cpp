@@ -107,7 +107,7 @@ void BM_FullConversion(benchmark::State& state) {
   auto img = f.image(int32_t(state.range(0)), int32_t(state.range(1)));
   for (auto _ : state) {
     state.PauseTiming();
-    std::fill(std::begin(img->degreePending), std::end(img->degreePending), uint8_t(1));
+    std::fill(std::begin(img->degreePending), std::end(img->degreePending), kBothParts);
     std::fill(std::begin(img->degreeCounted), std::end(img->degreeCounted), uint8_t(0));
     img->valueHistogram.fill(0);
     img->currentHistogram.fill(0);
@@ -182,6 +182,29 @@ void BM_FullRedraw(benchmark::State& state) {
     rebuildScanGeometry(*img, *f.store, f.view, f.inputs, size, size);
     state.ResumeTiming();
     paintScanImage(*img, *f.store, f.view, f.inputs, 0, pixels.data());
+    benchmark::DoNotOptimize(pixels.data());
+  }
+}
+
+// A zoom in a 1920 x 1080 client (the image 1920 x 1920), which paints its window first: the
+// paint after the zoom (argument part 0) and the next one, which converts the rest (1).
+void BM_WindowFirstRedraw(benchmark::State& state) {
+  Fixture& f = fixture();
+  constexpr int32_t w = 1920, h = 1080;
+  auto img = std::make_unique<ScanImage>();
+  img->displayRangeIndex = 14;
+  img->workerCount = int32_t(state.range(0));
+  rebuildScanGeometry(*img, *f.store, f.view, f.inputs, w, h);
+  std::vector<uint32_t> pixels(size_t(w) * size_t(w));
+  paintScanImage(*img, *f.store, f.view, f.inputs, 0, pixels.data(), false, true);
+  const bool rest = state.range(1) == 1;
+  for (auto _ : state) {
+    state.PauseTiming();
+    paintScanImage(*img, *f.store, f.view, f.inputs, 0, pixels.data(), false, true);
+    rebuildScanGeometry(*img, *f.store, f.view, f.inputs, w, h);
+    if (rest) paintScanImage(*img, *f.store, f.view, f.inputs, 0, pixels.data(), false, true);
+    state.ResumeTiming();
+    paintScanImage(*img, *f.store, f.view, f.inputs, 0, pixels.data(), false, true);
     benchmark::DoNotOptimize(pixels.data());
   }
 }
@@ -365,6 +388,11 @@ BENCHMARK(BM_SteadyStatePaintLiteral)
     ->UseRealTime()
     ->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_FullRedraw)->Apply(sizesAndThreads)->UseRealTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_WindowFirstRedraw)
+    ->ArgNames({"threads", "part"})
+    ->ArgsProduct({{1, 0}, {0, 1}})
+    ->UseRealTime()
+    ->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_FullRedrawFloor)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_RefreshRepaint)->Apply(refreshCases)->UseRealTime()->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_RefreshRepaintLiteral)

@@ -7,6 +7,7 @@ import sys
 GOALS = {
     "full redraw (conversion + colouring)": "<= 8 ms",
     "  its memory floor (any exact / this design)": "",
+    "  zoom in a 1920 x 1080 client (window / the rest)": "",
     "pixel state": "<= 10 B/px",
     "pixel-map rebuild (new range / new centre / new size)": "<= 80 ms",
     "contrast / brightness / automatic-contrast repaint": "<= 6 ms",
@@ -35,6 +36,7 @@ def cell(runs, names, column):
 def main():
     one, every = medians(sys.argv[1]), medians(sys.argv[2])
     redraw = "BM_FullRedraw/size:1920/threads:{}/real_time"
+    window = "BM_WindowFirstRedraw/threads:{}/part:{}/real_time"
     refresh = "BM_RefreshRepaint/size:1920/threads:{}/kind:{}/real_time"
     steady = "BM_SteadyStatePaint/size:1920/threads:{}/auto:{}/real_time"
     rebuild = one.get("BM_PixelMapRebuild/size:1920/pan:1/threads:1/real_time")
@@ -46,6 +48,9 @@ def main():
          cell(one, [redraw.format(1)], "cpu_time"), cell(every, [redraw.format(0)], "real_time")),
         ("  its memory floor (any exact / this design)",
          cell(one, [f"BM_FullRedrawFloor/{k}" for k in range(2)], "cpu_time"), ""),
+        ("  zoom in a 1920 x 1080 client (window / the rest)",
+         cell(one, [window.format(1, p) for p in range(2)], "cpu_time"),
+         cell(every, [window.format(0, p) for p in range(2)], "real_time")),
         ("pixel state",
          f"{rebuild['bytes_per_pixel']:.1f} B/px" if rebuild else "-", "same"),
         ("pixel-map rebuild (new range / new centre / new size)",

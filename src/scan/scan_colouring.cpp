@@ -25,13 +25,14 @@ struct ColouringPass {
   float level;
   uint32_t* pixels;
   int32_t workers;
+  size_t first, count;  // the pixels to colour
 };
 
 void colourTask(void* context, int32_t worker) {
   const auto& pass = *static_cast<const ColouringPass*>(context);
-  const size_t n = pass.image->map.value.size();
-  const size_t begin = n * size_t(worker) / size_t(pass.workers);
-  const size_t end = n * size_t(worker + 1) / size_t(pass.workers);
+  const size_t n = pass.count;
+  const size_t begin = pass.first + n * size_t(worker) / size_t(pass.workers);
+  const size_t end = pass.first + n * size_t(worker + 1) / size_t(pass.workers);
   const float* values = pass.image->map.value.data();
   const uint32_t* packed = pass.image->packedColours.data();
   size_t i = begin;
@@ -83,11 +84,15 @@ void colourPixels(const ScanImage& image, int32_t level, uint32_t* pixels) {
   if (centre >= 0) pixels[centre] = centreKeep;  // the centre pixel is never coloured
 }
 
-void colourEveryPixel(ScanImage& image, int32_t level, uint32_t* pixels) {
+void colourEveryPixel(ScanImage& image, int32_t level, uint32_t* pixels, int32_t firstRow,
+                      int32_t endRow) {
   const int32_t centre = image.map.centreIndex;
   const uint32_t centreKeep = centre >= 0 ? pixels[centre] : 0;
-  ColouringPass pass{&image, float(level), pixels, 1};
-  if (image.map.value.size() >= kParallelPixels) {
+  const size_t size = size_t(image.map.layout.size);
+  const size_t first = size_t(firstRow) * size;
+  const size_t count = endRow < 0 ? image.map.value.size() - first : size_t(endRow) * size - first;
+  ColouringPass pass{&image, float(level), pixels, 1, first, count};
+  if (count >= kParallelPixels) {
     ScanWorkers& workers = scanWorkers(image);
     pass.workers = workers.count();
     workers.run(colourTask, &pass);
@@ -102,12 +107,18 @@ void colourConvertedPixels(const ScanImage& image, int32_t level, uint32_t* pixe
   const uint32_t* packed = image.packedColours.data();
   const float fLevel = float(level);
   const EntryScale scale(image.map);
-  for (int32_t d = 0; d < kDegrees; ++d) {
-    if (!image.degreeConverted[d]) continue;
-    const DegreePixel* list = image.map.degreePixels[size_t(d)].data();
-    for (size_t n = 0; n < image.map.listed[size_t(d)]; ++n) {
+  auto colour = [&](const DegreePixel* list, size_t count) {
+    for (size_t n = 0; n < count; ++n) {
       const int32_t i = entryPixel(list[n], scale);
       pixels[i] = colourOf(values[i], fLevel, packed);
+    }
+  };
+  for (int32_t d = 0; d < kDegrees; ++d) {
+    const uint8_t parts = image.degreeConverted[d];
+    const DegreePixel* list = image.map.degreePixels[size_t(d)].data();
+    if (parts & kWindowPart) colour(list, image.map.listed[size_t(d)]);
+    if (parts & kOutsidePart) {
+      colour(list + image.map.inWindow[size_t(d)], image.map.listedOutside[size_t(d)]);
     }
   }
 }

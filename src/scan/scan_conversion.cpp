@@ -27,9 +27,9 @@ void markDirtyPixels(ScanImage& image, LineStore& store) {
       store.dirtyDegrees[d] = 0;
     }
   }
-  // A pending degree stands for all of its listed pixels being out of date.
+  // A pending part stands for all of its listed pixels being out of date.
   for (int32_t d = 0; d < kDegrees; ++d) {
-    if (taken[d] == 1) image.degreePending[d] = 1;
+    if (taken[d] == 1) image.degreePending[d] = kBothParts;
   }
 }
 
@@ -95,11 +95,9 @@ void convertEntries(const DegreePixel* e, size_t count, const EntryScale& scale,
   }
 }
 
-void convertDegree(ScanImage& image, int32_t degree, const LineStore& store, const Rotation& rot,
-                   bool counting, const Counts& counts) {
+void convertRun(ScanImage& image, int32_t degree, const DegreePixel* e, size_t n,
+                const LineStore& store, const Rotation& rot, bool counting, const Counts& counts) {
   PixelMap& m = image.map;
-  const DegreePixel* e = m.degreePixels[size_t(degree)].data();
-  const size_t n = m.listed[size_t(degree)];
   const EntryScale scale(m);
   if (!counting) {
     convertEntries<kNoCounts>(e, n, scale, store, rot, m.value.data(), counts);
@@ -110,11 +108,25 @@ void convertDegree(ScanImage& image, int32_t degree, const LineStore& store, con
   }
 }
 
+void convertDegree(ScanImage& image, int32_t degree, uint8_t parts, const LineStore& store,
+                   const Rotation& rot, bool counting, const Counts& counts) {
+  const PixelMap& m = image.map;
+  const DegreePixel* list = m.degreePixels[size_t(degree)].data();
+  if (parts & kWindowPart) {
+    convertRun(image, degree, list, m.listed[size_t(degree)], store, rot, counting, counts);
+  }
+  if (parts & kOutsidePart) {
+    convertRun(image, degree, list + m.inWindow[size_t(degree)], m.listedOutside[size_t(degree)],
+               store, rot, counting, counts);
+  }
+}
+
 struct ConversionPass {
   ScanImage* image;
   const LineStore* store;
   Rotation rot;
   const int16_t* degrees;  // in the order they are handed out
+  const uint8_t* parts;    // of each degree
   int32_t count;
   bool counting;
   std::atomic<int32_t> next{0};
@@ -132,7 +144,8 @@ void conversionTask(void* context, int32_t worker) {
   for (;;) {
     const int32_t i = pass.next.fetch_add(1, std::memory_order_relaxed);
     if (i >= pass.count) break;
-    convertDegree(*pass.image, pass.degrees[i], *pass.store, pass.rot, pass.counting, counts);
+    const int32_t d = pass.degrees[i];
+    convertDegree(*pass.image, d, pass.parts[d], *pass.store, pass.rot, pass.counting, counts);
   }
 }
 
@@ -155,10 +168,10 @@ void addWorkerCounts(ScanImage& image, int32_t workers) {
 
 // Many pixels are shared out by degree among the workers, the rest converted here.
 void runConversionPass(ScanImage& image, const LineStore& store, const Rotation& rot, size_t pixels,
-                       const int16_t* degrees, int32_t count, bool counting) {
+                       const int16_t* degrees, const uint8_t* parts, int32_t count, bool counting) {
   const int32_t workers = scanWorkers(image).count();
   if (pixels < kParallelPixels || workers < 2) {
-    ConversionPass pass{&image, &store, rot, degrees, count, counting};
+    ConversionPass pass{&image, &store, rot, degrees, parts, count, counting};
     conversionTask(&pass, 0);
     if (counting) addWorkerCounts(image, 1);
     return;
@@ -173,7 +186,7 @@ void runConversionPass(ScanImage& image, const LineStore& store, const Rotation&
       if (w * stride + i < count) order[n++] = degrees[w * stride + i];
     }
   }
-  ConversionPass pass{&image, &store, rot, order, count, counting};
+  ConversionPass pass{&image, &store, rot, order, parts, count, counting};
   image.workers->run(conversionTask, &pass);
   if (counting) addWorkerCounts(image, workers);
 }
@@ -190,31 +203,46 @@ ScanWorkers& scanWorkers(ScanImage& image) {
 
 // Degree by degree: the pixels of one degree read the same eight or nine lines and come from one
 // contiguous list ordered along the beam, so the store is read in narrow streams instead of
-// jumping a line per pixel as raster order does. A pending degree has had all of its listed
-// pixels invalidated (by taking its flag or by a new map), so every one is converted. Many
+// jumping a line per pixel as raster order does. A pending part of a degree has had all of its
+// listed pixels invalidated (by taking its flag or by a new map), so every one is converted. Many
 // pending pixels are shared out by degree among the workers.
 void convertInvalidPixels(ScanImage& image, const LineStore& store, const ScanInputs& inputs,
-                          bool counting) {
+                          bool counting, bool windowFirst) {
   PixelMap& m = image.map;
   const Rotation rot = northUpRotation(inputs);
+  size_t windowPixels = 0;
+  for (int32_t d = 0; d < kDegrees; ++d) {
+    if (image.degreePending[d] & kWindowPart) windowPixels += m.listed[size_t(d)];
+  }
+  // A redraw of much of the window (a zoom, a pan) shows sooner when the pixels outside it wait
+  // for the next paint. Not under the automatic contrast: its level needs every pixel's value.
+  const bool deferOutside = windowFirst && !counting && windowPixels >= m.value.size() / 8;
   int16_t pending[kDegrees];
+  uint8_t parts[kDegrees] = {};
   int32_t count = 0;
   size_t pixels = 0;
+  bool whole = true;
   for (int32_t d = 0; d < kDegrees; ++d) {
-    if (!image.degreePending[d]) continue;
+    uint8_t p = image.degreePending[d];
+    if (deferOutside && (p & kWindowPart)) p = kWindowPart;
+    whole = whole && p == kBothParts;
+    if (!p) continue;
+    parts[d] = p;
     pending[count++] = int16_t(d);
-    pixels += m.listed[size_t(d)];
+    if (p & kWindowPart) pixels += m.listed[size_t(d)];
+    if (p & kOutsidePart) pixels += m.listedOutside[size_t(d)];
   }
   if (count == 0) return;
 
   if (!counting) image.countsKept = false;
-  runConversionPass(image, store, rot, pixels, pending, count, counting);
+  runConversionPass(image, store, rot, pixels, pending, parts, count, counting);
   for (int32_t i = 0; i < count; ++i) {
-    image.degreePending[pending[i]] = 0;
-    image.degreeConverted[pending[i]] = 1;
-    image.degreeCounted[pending[i]] = counting ? 1 : 0;
+    const int32_t d = pending[i];
+    image.degreePending[d] = uint8_t(image.degreePending[d] & ~parts[d]);
+    image.degreeConverted[d] |= parts[d];
+    image.degreeCounted[d] = counting ? 1 : 0;
   }
-  if (count == kDegrees) {
+  if (whole) {
     image.valuesUniform = true;
     image.valuesRotated = rot.active;
     image.valuesRotationAdd = rot.add;
@@ -230,7 +258,7 @@ void countPresentValues(ScanImage& image) {
   for (const float v : image.map.value) ++h[size_t(roundHalfUp(v))];
   // Pixels past the listed prefixes keep the 0 of a new map and are not counted.
   size_t listed = 0;
-  for (const uint32_t count : image.map.listed) listed += count;
+  for (int32_t d = 0; d < kDegrees; ++d) listed += listedPixels(image.map, d);
   h[0] -= uint32_t(image.map.value.size() - listed);
   std::fill(std::begin(image.degreeCounted), std::end(image.degreeCounted), uint8_t(1));
   image.countsKept = true;

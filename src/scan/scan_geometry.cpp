@@ -44,23 +44,25 @@ inline uint64_t squaredDistance(const DegreePixel& p, int32_t cx, int32_t cy) {
   return uint64_t(dx * dx + dy * dy);
 }
 
-// Orders a degree's pixels by distance, raster order among equal ones: a counting sort into
-// rings of equal area, about one entry a ring, keeps the raster order, then the exact distance
-// orders each ring.
-void sortByDistance(std::vector<DegreePixel>& list, int32_t cx, int32_t cy,
+// Orders pixels (a part of a degree's list) by distance, raster order among equal ones: a
+// counting sort into rings of equal area, about one entry a ring, keeps the raster order, then
+// the exact distance orders each ring.
+void sortByDistance(DegreePixel* first, DegreePixel* last, int32_t cx, int32_t cy,
                     std::vector<int32_t>& start, std::vector<DegreePixel>& scratch) {
-  if (list.size() < 2) return;
+  const size_t count = size_t(last - first);
+  if (count < 2) return;
   uint64_t farthest = 0;
-  for (const DegreePixel& p : list) farthest = std::max(farthest, squaredDistance(p, cx, cy));
+  for (const DegreePixel* p = first; p != last; ++p)
+    farthest = std::max(farthest, squaredDistance(*p, cx, cy));
   int32_t shift = 0;
-  while ((farthest >> shift) > list.size()) ++shift;
+  while ((farthest >> shift) > count) ++shift;
   const size_t buckets = size_t(farthest >> shift) + 1;
   auto bucket = [&](const DegreePixel& p) { return size_t(squaredDistance(p, cx, cy) >> shift); };
   start.assign(buckets + 1, 0);
-  for (const DegreePixel& p : list) ++start[bucket(p) + 1];
+  for (const DegreePixel* p = first; p != last; ++p) ++start[bucket(*p) + 1];
   for (size_t k = 0; k < buckets; ++k) start[k + 1] += start[k];
-  scratch.resize(list.size());
-  for (const DegreePixel& p : list) scratch[size_t(start[bucket(p)]++)] = p;
+  scratch.resize(count);
+  for (const DegreePixel* p = first; p != last; ++p) scratch[size_t(start[bucket(*p)]++)] = *p;
   for (size_t i = 1; i < scratch.size(); ++i) {
     const DegreePixel p = scratch[i];
     const uint64_t d = squaredDistance(p, cx, cy);
@@ -68,25 +70,29 @@ void sortByDistance(std::vector<DegreePixel>& list, int32_t cx, int32_t cy,
     for (; j > 0 && squaredDistance(scratch[j - 1], cx, cy) > d; --j) scratch[j] = scratch[j - 1];
     scratch[j] = p;
   }
-  std::copy(scratch.begin(), scratch.end(), list.begin());
+  std::copy(scratch.begin(), scratch.end(), first);
 }
 
-// The pixels within the store's reach at a display range: a prefix of each list, since the
-// sample position grows with the distance. Pixels that leave the reach show nothing.
+// The pixels within the store's reach at a display range: a prefix of each part of each list,
+// since the sample position grows with the distance. Pixels that leave the reach show nothing.
 void listReachedPixels(PixelMap& m, float pixelsPerMetre) {
   m.pixelsPerMetre = pixelsPerMetre;
   const EntryScale scale(m);
-  for (size_t d = 0; d < size_t(kDegrees); ++d) {
-    const auto& list = m.degreePixels[d];
+  auto reach = [&](const DegreePixel* first, const DegreePixel* last, uint32_t& listed) {
     const auto reached =
-        uint32_t(std::partition_point(list.begin(), list.end(),
+        uint32_t(std::partition_point(first, last,
                                       [&](const DegreePixel& p) {
                                         return entrySamplePosition(p, scale) < 20400.0f;
                                       }) -
-                 list.begin());
-    for (uint32_t n = reached; n < m.listed[d]; ++n)
-      m.value[size_t(entryPixel(list[n], scale))] = 0;
-    m.listed[d] = reached;
+                 first);
+    for (uint32_t n = reached; n < listed; ++n) m.value[size_t(entryPixel(first[n], scale))] = 0;
+    listed = reached;
+  };
+  for (size_t d = 0; d < size_t(kDegrees); ++d) {
+    const DegreePixel* list = m.degreePixels[d].data();
+    const DegreePixel* split = list + m.inWindow[d];
+    reach(list, split, m.listed[d]);
+    reach(split, list + m.degreePixels[d].size(), m.listedOutside[d]);
   }
   m.maxRange = m.maxDistance / pixelsPerMetre;
 }
@@ -151,22 +157,33 @@ PixelPolar pixelPolarAt(const ScanImage& image, int32_t zeroOffsetDegrees, int32
                               zeroOffsetDegrees);
   if (x >= 0 && y >= 0 && x < image.imageSize && y < image.imageSize) {
     const size_t i = size_t(y) * size_t(image.imageSize) + size_t(x);
-    // Validity is kept per degree: a listed pixel is up to date unless its degree is pending.
+    // Validity is kept per part of a degree: a listed pixel is up to date unless its part of its
+    // degree is pending.
     const bool listed = p.rangeMetres >= 0.0f && samplePosition(p.rangeMetres) < 20400.0f;
     if (i < image.map.value.size()) {
       p.value = image.map.value[i];
       const int32_t degree = std::min(int32_t(p.angleFraction * 360.0f), 359);
-      p.valid = listed && image.degreePending[degree] == 0 ? 1 : 0;
+      const ImageWindow& w = image.map.layout.window;
+      const bool inside = x >= w.x && x < w.x + w.width && y >= w.y && y < w.y + w.height;
+      const uint8_t part = inside ? kWindowPart : kOutsidePart;
+      p.valid = listed && (image.degreePending[degree] & part) == 0 ? 1 : 0;
     }
   }
   return p;
 }
 
 void buildPixelMap(PixelMap& m, int32_t panX, int32_t panY, int32_t size, float pixelsPerMetre,
-                   int32_t zeroOffsetDegrees, ScanWorkers* workers) {
+                   int32_t zeroOffsetDegrees, ScanWorkers* workers, const ImageWindow& window) {
   const size_t n = size_t(size) * size_t(size);
   const int32_t cx = size / 2 - panX, cy = size / 2 - panY;
-  const PixelMap::Layout layout{size, cx, cy, zeroOffsetDegrees};
+  ImageWindow clipped{0, 0, size, size};
+  if (window.width > 0 && window.height > 0) {
+    clipped.x = std::clamp(window.x, 0, size);
+    clipped.y = std::clamp(window.y, 0, size);
+    clipped.width = std::clamp(window.x + window.width, clipped.x, size) - clipped.x;
+    clipped.height = std::clamp(window.y + window.height, clipped.y, size) - clipped.y;
+  }
+  const PixelMap::Layout layout{size, cx, cy, zeroOffsetDegrees, clipped};
   if (layout == m.layout && m.value.size() == n) {
     listReachedPixels(m, pixelsPerMetre);
     return;
@@ -176,6 +193,7 @@ void buildPixelMap(PixelMap& m, int32_t panX, int32_t panY, int32_t size, float 
   if (m.value.capacity() > 2 * n) m = PixelMap();
   m.value.resize(n);  // every pixel's direction is written below, then cleared
   m.listed.fill(0);
+  m.listedOutside.fill(0);
   m.centreIndex = -1;
   m.layout = layout;
   const float offset = offsetRadians(zeroOffsetDegrees);
@@ -209,8 +227,8 @@ void buildPixelMap(PixelMap& m, int32_t panX, int32_t panY, int32_t size, float 
     }
   };
   shareOut(workers, size, directions);
-  for (int32_t y = 0; y < size; ++y) {
-    for (int32_t x = 0; x < size; ++x) {
+  auto fill = [&](int32_t y, int32_t xBegin, int32_t xEnd) {
+    for (int32_t x = xBegin; x < xEnd; ++x) {
       const int32_t i = y * size + x;
       if (x == cx && y == cy) {
         m.centreIndex = i;
@@ -219,6 +237,19 @@ void buildPixelMap(PixelMap& m, int32_t panX, int32_t panY, int32_t size, float 
       const float f = direction[i];
       const int32_t degree = std::min(int32_t(f * 360.0f), 359);
       m.degreePixels[size_t(degree)].push_back({uint16_t(x), uint16_t(y), f});
+    }
+  };
+  // The window's pixels, then the rest, each in raster order.
+  const int32_t x0 = clipped.x, x1 = x0 + clipped.width, y0 = clipped.y, y1 = y0 + clipped.height;
+  for (int32_t y = y0; y < y1; ++y) fill(y, x0, x1);
+  for (int32_t d = 0; d < kDegrees; ++d)
+    m.inWindow[size_t(d)] = uint32_t(m.degreePixels[size_t(d)].size());
+  for (int32_t y = 0; y < size; ++y) {
+    if (y >= y0 && y < y1) {
+      fill(y, 0, x0);
+      fill(y, x1, size);
+    } else {
+      fill(y, 0, size);
     }
   }
   std::fill(m.value.begin(), m.value.end(), 0.0f);
@@ -235,8 +266,12 @@ void buildPixelMap(PixelMap& m, int32_t panX, int32_t panY, int32_t size, float 
   std::vector<std::vector<int32_t>> starts(static_cast<size_t>(shares));
   std::vector<std::vector<DegreePixel>> scratches(static_cast<size_t>(shares));
   auto order = [&](int32_t d, int32_t worker) {
-    sortByDistance(m.degreePixels[size_t(d)], cx, cy, starts[size_t(worker)],
-                   scratches[size_t(worker)]);
+    DegreePixel* list = m.degreePixels[size_t(d)].data();
+    DegreePixel* split = list + m.inWindow[size_t(d)];
+    auto& start = starts[size_t(worker)];
+    auto& scratch = scratches[size_t(worker)];
+    sortByDistance(list, split, cx, cy, start, scratch);
+    sortByDistance(split, list + m.degreePixels[size_t(d)].size(), cx, cy, start, scratch);
   };
   shareOut(workers, kDegrees, order);
   listReachedPixels(m, pixelsPerMetre);
@@ -273,14 +308,17 @@ void rebuildScanGeometry(ScanImage& image, LineStore& store, const ViewSettings&
   image.pixelsPerMetre = ppm;
   image.clientWidth = w;
   image.clientHeight = h;
+  const ImageWindow window =
+      sized ? ImageWindow{clientOffsetX(w, h), clientOffsetY(w, h), w, h} : ImageWindow{};
   {
     std::lock_guard<std::mutex> lg(store.lineLock);
     for (uint32_t& f : store.dirtyDegrees) f = 1;
     image.valueHistogram.fill(0);
   }
-  buildPixelMap(image.map, image.panX, image.panY, size, ppm, view.zeroOffset, &scanWorkers(image));
+  buildPixelMap(image.map, image.panX, image.panY, size, ppm, view.zeroOffset, &scanWorkers(image),
+                window);
   image.imageMaxRange = image.map.maxRange;
-  std::fill(std::begin(image.degreePending), std::end(image.degreePending), uint8_t(1));
+  std::fill(std::begin(image.degreePending), std::end(image.degreePending), kBothParts);
   image.valuesUniform = false;  // a new map: nothing converted or counted, every pixel to colour
   image.currentHistogram.fill(0);
   image.countsKept = true;

@@ -48,24 +48,39 @@ struct DegreePixel {
 };
 static_assert(sizeof(DegreePixel) == 8);
 
+// The part of the square image a client shows (the whole image while width is 0).
+struct ImageWindow {
+  int32_t x = 0, y = 0, width = 0, height = 0;
+  bool operator==(const ImageWindow&) const = default;
+};
+
+// The two parts of a degree's list, as bits of ScanImage::degreePending.
+constexpr uint8_t kWindowPart = 1, kOutsidePart = 2, kBothParts = 3;
+
 // The pixel map. Values are kept per pixel so that the colouring pass streams only them, and
 // validity per degree (degreePending); the polar positions live in the per-degree lists. Each
-// list holds every pixel of its degree ordered by distance from the centre (raster order among
-// equal distances), so that a conversion streams outwards along the degree's lines, and so that
-// the pixels within the store's reach are a prefix of it at any display range: a zoom, which
-// moves no pixel's direction, only finds each prefix again and takes its samples anew. Pixels
-// past the prefix are never converted (their value stays 0).
+// list holds every pixel of its degree: those of the client's window first, so that a paint can
+// convert what is shown before what is not, then the rest. Each part is ordered by distance from
+// the centre (raster order among equal distances), so that a conversion streams outwards along
+// the degree's lines, and so that the pixels within the store's reach are a prefix of the part at
+// any display range: a zoom, which moves no pixel's direction, only finds each prefix again and
+// takes its samples anew. Pixels past the prefixes are never converted (their value stays 0).
 struct PixelMap {
   std::vector<float> value;
   std::array<std::vector<DegreePixel>, kDegrees> degreePixels;
-  // Per degree, the listed pixels within the store's reach.
+  // Per degree, the entries of its list inside the window (the list's first part).
+  std::array<uint32_t, kDegrees> inWindow{};
+  // Per degree, the pixels within the store's reach: a prefix of the window part (listed) and
+  // one of the outside part (listedOutside, from inWindow on).
   std::array<uint32_t, kDegrees> listed{};
+  std::array<uint32_t, kDegrees> listedOutside{};
   int32_t centreIndex = -1;  // -1 when the centre lies outside the image
   float maxRange = 0.0f;
   float pixelsPerMetre = 0.0f;  // of the listed samples
   // What the lists' order depends on; a map of the same layout is rescaled, not built again.
   struct Layout {
     int32_t size = -1, centreX = 0, centreY = 0, zeroOffset = 0;
+    ImageWindow window;  // clipped to the image
     bool operator==(const Layout&) const = default;
   } layout;
   float maxDistance = 0.0f;  // in pixels, of the farthest pixel
@@ -82,7 +97,8 @@ struct ScanImage {
   int32_t fullRedrawPending = 0;
   int32_t clientWidth = 0, clientHeight = 0;
   PixelMap map;
-  // Degrees whose listed pixels may still be invalid (taken flags and fresh maps).
+  // Per degree, the parts (kWindowPart, kOutsidePart) whose listed pixels may still be invalid
+  // (taken flags and fresh maps).
   uint8_t degreePending[kDegrees] = {};
   std::array<uint32_t, 4096> valueHistogram{};
   ColourTable colourTable{};
@@ -106,9 +122,9 @@ struct ScanImage {
   // Each pixel's present value counted once, over the degrees whose values are counted in.
   std::array<uint32_t, 4096> currentHistogram{};
   uint8_t degreeCounted[kDegrees] = {};
-  bool countsKept = true;  // false once a pass left the current histogram behind
-  uint8_t degreeConverted[kDegrees] = {};
-  bool colourAll = true;  // a new map: every pixel must be coloured
+  bool countsKept = true;                  // false once a pass left the current histogram behind
+  uint8_t degreeConverted[kDegrees] = {};  // the parts converted since the last colouring
+  bool colourAll = true;                   // a new map: every pixel must be coloured
   const uint32_t* colouredPixels = nullptr;
   int32_t colouredLevel = -1;
   int32_t colourKey[3] = {-1, -1, -1};  // palette, curve, brightness of colourTable
@@ -124,9 +140,15 @@ struct ScanImage {
 
 PixelMap buildPixelMap(int32_t panX, int32_t panY, int32_t size, float pixelsPerMetre,
                        int32_t zeroOffsetDegrees);
-// The same into an existing map, reusing its storage, with the long passes shared among workers.
+// The same into an existing map, reusing its storage, with the long passes shared among workers,
+// the pixels of `window` first in each list.
 void buildPixelMap(PixelMap& map, int32_t panX, int32_t panY, int32_t size, float pixelsPerMetre,
-                   int32_t zeroOffsetDegrees, ScanWorkers* workers = nullptr);
+                   int32_t zeroOffsetDegrees, ScanWorkers* workers = nullptr,
+                   const ImageWindow& window = {});
+// A degree's listed pixels in both parts.
+inline size_t listedPixels(const PixelMap& m, int32_t degree) {
+  return size_t(m.listed[size_t(degree)]) + m.listedOutside[size_t(degree)];
+}
 
 // Polar position of image pixel (x, y) for a geometry, computed exactly as the map is built.
 PixelPolar pixelPolarOf(int32_t x, int32_t y, int32_t panX, int32_t panY, int32_t size,
@@ -146,9 +168,10 @@ inline int32_t roundHalfUp(float x) {
 // Paint steps, called with image.lock held.
 void markDirtyPixels(ScanImage& image, LineStore& store);
 // Without `counting` the histograms are left alone (a manual contrast reads neither) and the
-// current one is out of date until countPresentValues.
+// current one is out of date until countPresentValues. With `windowFirst` as well, a pass over
+// many pixels converts the window's and leaves the rest pending for the next call.
 void convertInvalidPixels(ScanImage& image, const LineStore& store, const ScanInputs& inputs,
-                          bool counting = true);
+                          bool counting = true, bool windowFirst = false);
 // Brings the current histogram up to date after passes that did not count: every listed pixel's
 // present value counted once, every degree counted in.
 void countPresentValues(ScanImage& image);

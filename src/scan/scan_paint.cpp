@@ -21,7 +21,7 @@ void updateColourTable(ScanImage& image, const ViewSettings& view) {
 }
 
 void markEveryDegreePending(ScanImage& image) {
-  std::fill(std::begin(image.degreePending), std::end(image.degreePending), uint8_t(1));
+  std::fill(std::begin(image.degreePending), std::end(image.degreePending), kBothParts);
 }
 }  // namespace
 
@@ -60,8 +60,8 @@ int32_t contrastLevel(const ScanImage& image, int32_t c) {
 }
 
 int32_t paintScanImage(ScanImage& image, LineStore& store, const ViewSettings& view,
-                       const ScanInputs& inputs, uint32_t nowMs, uint32_t* pixels,
-                       bool freshPixels) {
+                       const ScanInputs& inputs, uint32_t nowMs, uint32_t* pixels, bool freshPixels,
+                       bool windowFirst) {
   updateColourTable(image, view);
   std::lock_guard<std::mutex> g(image.lock);
   // A full refresh counts every pixel once in the histogram. Without rotation every value is
@@ -78,7 +78,7 @@ int32_t paintScanImage(ScanImage& image, LineStore& store, const ViewSettings& v
     if (!recount) markEveryDegreePending(image);
   }
   markDirtyPixels(image, store);
-  convertInvalidPixels(image, store, inputs, counting);
+  convertInvalidPixels(image, store, inputs, counting, windowFirst);
   if (recount) {
     if (valuesConvertedWith(image, Rotation{})) {
       if (counting) image.valueHistogram = image.currentHistogram;
@@ -95,15 +95,25 @@ int32_t paintScanImage(ScanImage& image, LineStore& store, const ViewSettings& v
   // lists.
   size_t converted = 0;
   for (int32_t d = 0; d < kDegrees; ++d) {
-    if (image.degreeConverted[d]) converted += image.map.listed[size_t(d)];
+    const uint8_t parts = image.degreeConverted[d];
+    if (parts & kWindowPart) converted += image.map.listed[size_t(d)];
+    if (parts & kOutsidePart) converted += image.map.listedOutside[size_t(d)];
   }
-  if (freshPixels || image.colourAll || image.coloursChanged || pixels != image.colouredPixels ||
-      level != image.colouredLevel || converted > image.map.value.size() / 8) {
+  // Pixels left outside the window by this paint are coloured with the rest by the next one.
+  const ImageWindow& window = image.map.layout.window;
+  const bool deferred = std::any_of(std::begin(image.degreePending), std::end(image.degreePending),
+                                    [](uint8_t parts) { return (parts & kOutsidePart) != 0; });
+  const bool rows = deferred && window.width == image.map.layout.size;
+  if (rows) {
+    colourEveryPixel(image, level, pixels, window.y, window.y + window.height);
+  } else if (freshPixels || image.colourAll || image.coloursChanged ||
+             pixels != image.colouredPixels || level != image.colouredLevel ||
+             converted > image.map.value.size() / 8) {
     colourEveryPixel(image, level, pixels);
   } else {
     colourConvertedPixels(image, level, pixels);
   }
-  image.colourAll = false;
+  image.colourAll = rows;
   image.coloursChanged = false;
   image.colouredPixels = pixels;
   image.colouredLevel = level;

@@ -176,7 +176,12 @@ void paintScanView(HWND hwnd, ScanView& v) {
   }
   const double start = nowMs();
   GdiFlush();
-  paintScanImage(v.image, *a->store, a->view, a->inputs, GetTickCount(), s.imagePixels, fresh);
+  // A screenshot takes the whole square, and a drag shows parts outside the window: those paints
+  // convert every pixel. The others may leave the pixels outside the window to the next paint
+  // (the view's timer brings it within 25 ms).
+  const bool shoot = v.screenshotRequested != 0 || a->screenshotRequest.load() != 0;
+  paintScanImage(v.image, *a->store, a->view, a->inputs, GetTickCount(), s.imagePixels, fresh,
+                 !shoot && v.ui.dragging != 1);
   const double t1 = nowMs();
 
   gatherOverlayInput(v, *a, w, h);
@@ -217,9 +222,7 @@ void paintScanView(HWND hwnd, ScanView& v) {
     std::fflush(frameLog);
   }
   if (!f.distanceStatus.empty()) setStatusPart(a->statusBar, 2, widen(f.distanceStatus));
-  if (v.screenshotRequested != 0 || a->screenshotRequest.load() != 0) {
-    takeScreenshot(hwnd, v, *a, dc);
-  }
+  if (shoot) takeScreenshot(hwnd, v, *a, dc);
   reportFrameTime(v, *a, start);
   EndPaint(hwnd, &ps);
 }

@@ -74,7 +74,9 @@ std::vector<Step> headMotion(std::mt19937& rng, int32_t count) {
   return steps;
 }
 
-using Case = std::array<int32_t, 5>;  // seed, image size, workers, zero offset, steps
+// seed, image size, workers, zero offset, steps, client height (0: a square client; otherwise
+// the paints convert the client's window first)
+using Case = std::array<int32_t, 6>;
 
 // A store, an image of it in a client of w x h and the pixels painted, on a clock.
 struct PaintRun {
@@ -86,11 +88,15 @@ struct PaintRun {
   int32_t w = 0, h = 0;
   uint32_t now = 0;
   int32_t previous = -1;
+  bool windowFirst = false;
 
-  explicit PaintRun(int32_t size = 0, int32_t zeroOffset = 0, int32_t workers = 1) {
+  explicit PaintRun(int32_t size = 0, int32_t zeroOffset = 0, int32_t workers = 1,
+                    int32_t height = 0) {
     view.fitToWindow = view.deadZoneIndex = 0, view.zeroOffset = zeroOffset;
     image->workerCount = workers;
-    if (size > 0) build(size, size, 0);  // 1.5 m: the corners read about 280 values out
+    windowFirst = height > 0;
+    // 1.5 m: the corners read about 280 values out
+    if (size > 0) build(size, windowFirst ? height : size, 0);
   }
   void build(int32_t width, int32_t height, int32_t range = 6) {
     w = width, h = height, image->displayRangeIndex = range;
@@ -127,7 +133,8 @@ struct PaintRun {
   int32_t paint(bool literal = false) {
     now += 25;
     return literal ? paintReference(*image, *store, view, inputs, now, pixels.data())
-                   : paintScanImage(*image, *store, view, inputs, now, pixels.data());
+                   : paintScanImage(*image, *store, view, inputs, now, pixels.data(), false,
+                                    windowFirst);
   }
 
   // The paint of every pixel from scratch against what the incremental paints left: values
@@ -151,27 +158,37 @@ struct PaintRun {
     fresh.build(w, h, image->displayRangeIndex);
     fresh.paint(true);
     fresh.store.swap(store);
-    return samePaint(fresh, false);
+    return samePaint(fresh, false, 0, 0, true);
   }
-  // The same pixels as another run's, and with `histogram` the same level and, under the
-  // automatic contrast (the only reader of it), the same histogram.
+  // The same pixels as another run's (only in the client's window after a window-first paint,
+  // unless `whole`), and with `histogram` the same level and, under the automatic contrast (the
+  // only reader of it), the same histogram.
   ::testing::AssertionResult samePaint(const PaintRun& other, bool histogram, int32_t level = 0,
-                                       int32_t otherLevel = 0) const {
+                                       int32_t otherLevel = 0, bool whole = false) const {
     const bool counted = view.autoContrast == 1;
     if (histogram &&
         (level != otherLevel || (counted && image->valueHistogram != other.image->valueHistogram)))
       return ::testing::AssertionFailure() << "level " << level << " vs " << otherLevel;
-    const auto [a, b] = std::mismatch(pixels.begin(), pixels.end(), other.pixels.begin());
-    if (a == pixels.end()) return ::testing::AssertionSuccess();
-    return ::testing::AssertionFailure()
-           << "pixel " << a - pixels.begin() << ": " << *a << " instead of " << *b;
+    const int32_t size = image->imageSize;
+    const bool part = windowFirst && !whole;
+    const int32_t x0 = part ? clientOffsetX(w, h) : 0, y0 = part ? clientOffsetY(w, h) : 0;
+    for (int32_t y = y0; y < (part ? y0 + h : size); ++y) {
+      for (int32_t x = x0; x < (part ? x0 + w : size); ++x) {
+        const size_t i = size_t(y) * size_t(size) + size_t(x);
+        if (pixels[i] != other.pixels[i])
+          return ::testing::AssertionFailure()
+                 << "pixel " << i << ": " << pixels[i] << " instead of " << other.pixels[i];
+      }
+    }
+    return ::testing::AssertionSuccess();
   }
 };
 
 // Small images keep the runs short under the sanitizers; one is large enough for the passes the
 // workers share.
-const Case kCases[] = {{1, 96, 1, 0, 700},   {2, 97, 1, 0, 700},  {3, 101, 1, 37, 700},
-                       {4, 90, 1, -90, 700}, {5, 320, 3, 0, 500}, {6, 128, 2, 5, 600}};
+const Case kCases[] = {{1, 96, 1, 0, 700, 0},    {2, 97, 1, 0, 700, 0},   {3, 101, 1, 37, 700, 0},
+                       {4, 90, 1, -90, 700, 0},  {5, 320, 3, 0, 500, 0},  {6, 128, 2, 5, 600, 0},
+                       {7, 150, 1, 20, 700, 90}, {8, 300, 2, 0, 500, 170}};
 
 class ExactPaintTest : public ::testing::TestWithParam<Case> {};
 struct ScanTest : ::testing::Test, PaintRun {};
@@ -181,14 +198,15 @@ struct ScanTest : ::testing::Test, PaintRun {};
 // colours of unconverted degrees) and shares long passes among threads: its level, histogram and
 // pixels stay those of the literal paint beside it, which goes through the same changes.
 TEST_P(ExactPaintTest, IncrementalPaintEndsAsAFullConversion) {
-  const auto [seed, size, workers, zeroOffset, count] = GetParam();
+  const auto [seed, size, workers, zeroOffset, count, height] = GetParam();
   std::mt19937 rng(seed);
-  PaintRun run(size, zeroOffset, workers), literal(size, zeroOffset);
+  PaintRun run(size, zeroOffset, workers, height), literal(size, zeroOffset, 1, height);
   run.view.contrast = 4;
   const std::vector<Step> steps = headMotion(rng, count);
   // The settings settle three quarters of the way: a last full refresh would hide stale pixels.
   const size_t settled = steps.size() * 3 / 4;
   const bool turns = seed % 2 == 0;  // the other seeds keep every stale value to the end
+  int32_t deferred = 0;              // paints that left pixels outside the window to the next one
   for (size_t i = 0; i < steps.size(); ++i) {
     run.store1(steps[i]);
     literal.store1(steps[i]);
@@ -220,17 +238,20 @@ TEST_P(ExactPaintTest, IncrementalPaintEndsAsAFullConversion) {
     if (event < 40) {
       const int32_t level = run.paint(), literalLevel = literal.paint(true);
       ASSERT_TRUE(run.samePaint(literal, true, level, literalLevel)) << "step " << i;
+      const uint8_t* pending = run.image->degreePending;
+      deferred += std::find(pending, pending + kDegrees, kOutsidePart) != pending + kDegrees;
     }
   }
   EXPECT_TRUE(run.matchesFullConversion()) << "seed " << seed;
+  EXPECT_EQ(deferred > 0, height > 0);
 }
 
 // The storing thread runs beside the paints; once it is joined, one paint brings the image up
 // to date.
 TEST_P(ExactPaintTest, PaintsRacingTheStoringThreadEndAsAFullConversion) {
-  const auto [seed, size, workers, zeroOffset, count] = GetParam();
+  const auto [seed, size, workers, zeroOffset, count, height] = GetParam();
   std::mt19937 rng(seed + 100);
-  PaintRun run(size, zeroOffset, workers);
+  PaintRun run(size, zeroOffset, workers, height);
   const std::vector<Step> steps = headMotion(rng, count);
   std::atomic<bool> done{false};
   std::thread writer([&] {
@@ -417,19 +438,51 @@ TEST_F(ScanTest, AZoomGivesTheMapOfANewImage) {
     rebuildScanGeometry(fresh, *store, view, inputs, 150, 97);
     const PixelMap &a = image->map, &b = fresh.map;
     ASSERT_EQ(a.listed, b.listed);
+    ASSERT_EQ(a.listedOutside, b.listedOutside);
     for (size_t d = 0; d < size_t(kDegrees); ++d) {
       for (size_t n = 0; n < a.degreePixels[d].size(); ++n) {
         const DegreePixel& p = a.degreePixels[d][n];
-        // Within reach exactly while listed; the rest hold no value.
+        // The client's window (rows 26 to 122) first, then the rest.
+        const bool inside = p.y >= 26 && p.y < 123;
+        ASSERT_EQ(n < a.inWindow[d], inside) << d << " " << n;
+        // Within reach exactly while listed in its part; the rest hold no value.
+        const size_t k = inside ? n : n - a.inWindow[d];
+        const bool listed = k < (inside ? b.listed[d] : b.listedOutside[d]);
         const float r = pixelPolarOf(p.x, p.y, 7, -3, 150, fresh.pixelsPerMetre, 0).rangeMetres;
-        ASSERT_EQ(n < b.listed[d], samplePosition(r) < 20400.0f) << d << " " << n;
-        ASSERT_TRUE(n < b.listed[d] || a.value[size_t(p.y) * 150 + p.x] == 0.0f) << d << " " << n;
+        ASSERT_EQ(listed, samplePosition(r) < 20400.0f) << d << " " << n;
+        ASSERT_TRUE(listed || a.value[size_t(p.y) * 150 + p.x] == 0.0f) << d << " " << n;
       }
     }
   }
   // At 150 m the store reaches part of the image only.
-  const size_t listed = std::accumulate(image->map.listed.begin(), image->map.listed.end(), 0u);
+  size_t listed = 0;
+  for (int32_t d = 0; d < kDegrees; ++d) listed += listedPixels(image->map, d);
   EXPECT_TRUE(listed > 10000 && listed < 150 * 150 - 1) << listed;
+}
+
+// A paint of a new map that may convert the client's window first leaves the rest to the next
+// paint: until then, only the window's pixels hold values and read as up to date.
+TEST_F(ScanTest, AWindowFirstPaintLeavesTheRestToTheNextPaint) {
+  // Values that grow along the beam: a zoom changes every pixel's.
+  for (size_t i = 0; i < size_t(kStoreLines) * kLineSamples; ++i)
+    store->values[i] = uint16_t(i % kLineSamples / 5);
+  windowFirst = true;
+  build(120, 60, 0);  // rows 30 to 89 shown
+  const size_t inside = 40 * 120 + 60, outside = 10 * 120 + 60;
+  paint();
+  EXPECT_TRUE(at(60, 40).valid == 1 && image->map.value[inside] != 0.0f);
+  EXPECT_TRUE(at(60, 10).valid == 0 && image->map.value[outside] == 0.0f);
+  paint();
+  EXPECT_TRUE(at(60, 10).valid == 1 && image->map.value[outside] != 0.0f);
+  // From 120 to 150 m the store's reach shrinks from 76 to 61 pixels: the pixels that leave it,
+  // converted by neither paint, are coloured again too, and those the next paint converts.
+  build(120, 100, 13);
+  paint();
+  paint();
+  image->displayRangeIndex = 14;  // a zoom: the pixels keep their colours
+  rebuildScanGeometry(*image, *store, view, inputs, w, h);
+  paint();
+  EXPECT_TRUE(matchesFullConversion());
 }
 
 // Lines hold their own number; a pixel's value is its direction's line position, interpolated
