@@ -10,7 +10,6 @@
 #include <atomic>
 #include <cmath>
 #include <memory>
-#include <numeric>
 #include <random>
 #include <thread>
 #include <utility>
