@@ -182,6 +182,24 @@ TEST(OverlayFrame, TheCursorIsInsideOnEveryPixelOfTheImageOnly) {
   }
 }
 
+// Under "zero always up" the compass marks turn with the heading: a quarter turn puts N where W
+// was.
+TEST(OverlayFrame, CompassMarksTurnWithTheHeading) {
+  OverlayInput in;
+  in.imageSize = in.clientWidth = in.clientHeight = 800, in.currentRangeMm = 10000;
+  in.pixelsPerMetre = 40.0f, in.imageMaxRange = 14.2f;
+  in.compassFieldsPresent = in.compassValid = in.compassEnabled = 1;
+  auto label = [&](float heading, const std::string& text) {
+    in.headingRadians = heading;
+    OverlayState state;
+    for (const OverlayPrimitive& p : buildOverlayFrame(state, in, 0).canvas)
+      if (p.text == text) return std::pair{p.x, p.y};
+    return std::pair{-1.0f, -1.0f};
+  };
+  const auto west = label(0.0f, "W");
+  EXPECT_TRUE(west.first > 0 && label(float(kPi / 2), "N") == west);
+}
+
 TEST(OverlayFrame, RulerPointerCursorAndReuse) {
   OverlayInput in;
   // The newest line, 2400, points to the right.
@@ -198,8 +216,8 @@ TEST(OverlayFrame, RulerPointerCursorAndReuse) {
   // line outside the image, but the GPS line.
   EXPECT_EQ(V({f.outerRadius, int64_t(f.canvas[1].points[0].y), int64_t(f.canvas[4].x),
                int64_t(f.canvas[4].y), int64_t(f.distanceStatus.size()), f.dialVisible,
-               std::ranges::count(joined(f.strip), '|'), f.canvas[4].bold}),
-            V({400, 196, 104, 382, 0, 0, 6, 1}));
+               std::ranges::count(joined(f.strip), '|'), f.canvas[4].bold, f.strip[0].bold}),
+            V({400, 196, 104, 382, 0, 0, 6, 1, 0}));
   EXPECT_EQ(f.canvas[4].text, "10.00m");
 
   buildOverlayFrame(state, in, 3001);
