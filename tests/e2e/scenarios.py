@@ -246,9 +246,10 @@ def korean_screen(s, start):
     dialog(s, "*", ("click", "Button", "소나 상세 설정"), button="취소")
 
 
-def playback(s):
+def refused_then_played(s):
+    """Starts the program on a file that is no recording; playback is refused from the command
+    line and from the open-file dialog, then two files from the dialog play."""
     folder = s.folder("dialog")
-    # Refused from the command line and from the open-file dialog: no playback starts.
     s.synth(os.path.join(folder, "first.bin"), "--turns", "1")
     s.synth(os.path.join(folder, "second.bin"), "--turns", "1", "--seed", "2")
     garbage = os.path.join(s.work, "garbage.bin")
@@ -277,8 +278,6 @@ def playback(s):
     s.must("click", "Button", PLAY)
     s.must("find-child", "Button", "x2", timeout_ms=5000, what="resume at speed 1")
     check(scan_changes(s, 6), "the picture does not change after resuming")
-    # Closing during playback ends the process (the playback thread is stopped first).
-    check(s.quit() == 0, "exit code not 0")
 
 
-ALL = {f.__name__: f for f in (first_start_and_dialogs, languages_and_ranges, playback)}
+ALL = {f.__name__: f for f in (first_start_and_dialogs, languages_and_ranges)}
