@@ -16,6 +16,7 @@ WS_CAPTION = 0x00C00000
 SCREENSHOT, WORKING_FOLDER = "32782", "32792"  # the scan view's "Screenshot", the menu item
 VIEW_TITLE, FOLDER_TITLE = "View settings", "Working folder change"
 OFFSET_FIELD, COMPASS_ENABLE, FOLDER_FIELD = "#1007", "#1010", "#1007"
+FILE_NAME = "#1148"  # the open-file dialog's file name (cmb13)
 RANGES = ["1.5", "2.5", "3", "5", "6", "7.5", "10", "15", "20", "30", "45", "60"]
 
 
@@ -104,10 +105,10 @@ def expect_error_box(s, text):
 
 
 def open_through_dialog(s, folder, names):
-    # Into the folder first, then the selection, as a user would type them.
-    dialog(s, "*", ("click", "Button", "Open File"), [("Edit:0", s.windows_path(folder)), "Open"])
+    # Into the folder first, then the selection, as a user would type them into the file name.
+    dialog(s, "*", ("click", "Button", "Open File"), [(FILE_NAME, s.windows_path(folder)), "Open"])
     time.sleep(1.0)
-    dialog(s, "*", steps=[("Edit:0", " ".join('"%s"' % n for n in names)), "Open"])
+    dialog(s, "*", steps=[(FILE_NAME, " ".join('"%s"' % n for n in names)), "Open"])
     s.must("wait-dialog-gone", "Open", timeout_ms=10000, what="open-file dialog closes")
 
 
