@@ -15,7 +15,7 @@ import sys
 import time
 
 from harness import Session, check, wait  # next to this script, first on the path
-from scenarios import dialog
+from scenarios import dialog, slider
 
 PRODUCT = "SK720 Control Program"
 UNINSTALL_KEY = r"HKCU\Software\Microsoft\Windows\CurrentVersion\Uninstall\SK720ControlProgram"
@@ -164,10 +164,14 @@ def open_recording(s, location, _):
     icon = split_command(reg_value(s, CLASSES + "\\" + PROGID + r"\DefaultIcon"))
     check(icon == [location + "\\SK720Control.exe,0"], "ProgID icon %r" % icon)
     words = split_command(reg_value(s, CLASSES + "\\" + PROGID + r"\shell\open\command"))
-    # The installed program is the build's (check_files), whose playing of a file named on its
-    # command line the end-to-end scenarios see.
     check(words == [location + "\\SK720Control.exe", "%1"], "open command %r" % words)
-    return "the ProgID opens a recording with the installed program"
+    recording = os.path.join(s.work, "rez720_20260101_120000.bin")
+    s.wine([location + "\\sk720.exe", "synth", s.windows_path(recording), "--turns", "3"], 120)
+    s.program_exe = words[0]
+    s.launch(s.windows_path(recording))
+    wait(lambda: slider(s), 15, "no slider bar for a recording opened through the ProgID")
+    check(s.quit() == 0, "the program opened on a recording did not end cleanly")
+    return "the ProgID's open command played a file"
 
 
 def uninstall(s, location, _):
