@@ -72,13 +72,12 @@ def recording(s, before, records=25):
 
 
 def whole(s, path, at_least=10, info_says=""):
-    """The records of a closed file: whole, 44-byte headers, as many as sk720 info counts; its
-    summary says info_says."""
+    """The records of a closed file: whole, as many as sk720 info counts; its summary says
+    info_says. (Each header widened to 44 bytes is the native recorder tests'.)"""
     recs = headers(path)  # fails on a partial last record
     info = s.native("info", path)
     check(len(recs) >= at_least and str(len(recs)) in info and info_says in info,
           "%s: %d records, %r in sk720 info %r" % (path, len(recs), info_says, info))
-    check(all(h[0] == 44 for h in recs), "%s: a header is not 44 bytes" % path)
     return recs
 
 

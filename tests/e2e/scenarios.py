@@ -47,7 +47,7 @@ def slider(s):
     """The slider bar's (left, top, right, bottom) while it shows, else None."""
     # Waits for the bar to exist: a slow start may show the main window before its children.
     *box, visible, _ = rect(s, "RadarSliderbar class", "*", timeout_ms=10000)
-    return box if visible and box[3] > box[1] else None
+    return box if visible and box[3] > box[1] and box[2] > box[0] else None
 
 
 def combos(s):
@@ -88,9 +88,8 @@ def no_dialog(s, what, timeout_ms=0, title="*"):
 
 
 def expect_playing(s, how):
+    # Its height is the layout's (native tests) as placed (the playback scenario's work area).
     wait(lambda: slider(s), 10, "slider bar shown after opening by %s" % how)
-    box = slider(s)
-    check(box and box[3] - box[1] == 22 and box[2] > box[0], "slider bar rect %r" % box)
     s.must("find-child", "Button", "x2", timeout_ms=5000, what="speed button reads x2")
     check(scan_changes(s, 6), "the scan view did not change during playback (%s)" % how)
 
