@@ -219,7 +219,19 @@ def languages_and_ranges(s):
             "<i", v.get("SonarDialogBinV2", bytes(8)), 4)[0] == index, "%r: range" % (args,))
         check(stored["Language"] == code, "%s: Language rewritten as %r" % (code, stored))
         if code == "0412":
-            korean_screen(s, start)
+            # Hangul drawn as Hangul: the label and the same button showing characters no font
+            # has (the box glyph) must look different. Without a Korean font both are boxes.
+            no_glyph = "\u0378\u0378"
+            time.sleep(1)
+            hangul = picture(s, "Button", start)
+            s.must("set-text", "Button", start, no_glyph)
+            # The button repaints in the program's own time.
+            wait(lambda: picture(s, "Button", no_glyph) != hangul, 5,
+                 "the Korean label draws as the box glyph", 0.2)
+            s.must("set-text", "Button", no_glyph, start)
+            expect_playing(s, "a command line naming a Korean path")
+            check(manual_screenshot(s), "no screenshot of a recording under a Korean path")
+            dialog(s, "*", ("click", "Button", "소나 상세 설정"), button="취소")
         if code == "0407":
             manual_screenshot(s, "Screenshot not saved: folder not writable")
             # Anywhere the program could have fallen back to: Documents and the work folder.
@@ -227,22 +239,6 @@ def languages_and_ranges(s):
                        for n in names if "screenshot_rez720_" in n]
             check(os.path.isfile(blocker) and not written, "screenshot files %r" % written)
         check(s.quit() == 0, "%s: exit code not 0" % code)
-
-
-def korean_screen(s, start):
-    # Hangul drawn as Hangul: the label and the same button showing characters no font has (the
-    # box glyph) must look different. Without a Korean font both are boxes.
-    no_glyph = "\u0378\u0378"
-    time.sleep(1)
-    hangul = picture(s, "Button", start)
-    s.must("set-text", "Button", start, no_glyph)
-    # The button repaints in the program's own time.
-    wait(lambda: picture(s, "Button", no_glyph) != hangul, 5,
-         "the Korean label draws as the box glyph", 0.2)
-    s.must("set-text", "Button", no_glyph, start)
-    expect_playing(s, "a command line naming a Korean path")
-    check(manual_screenshot(s), "no screenshot of a recording under a Korean path")
-    dialog(s, "*", ("click", "Button", "소나 상세 설정"), button="취소")
 
 
 def refused_then_played(s):
