@@ -10,7 +10,6 @@
 #include <cstdint>
 #include <cstdio>
 #include <cwchar>
-#include <filesystem>
 #include <fstream>
 #include <functional>
 #include <optional>
@@ -166,7 +165,7 @@ bool pollUntil(DWORD timeoutMs, const std::function<bool()>& probe) {
 // Complete record lines in the simulated head's log (`sk720 headsim --log`): how many records
 // the head had sent when it was read; -1 when the log cannot be opened.
 int64_t headLogRecords(const std::wstring& path) {
-  std::ifstream log(std::filesystem::path(path), std::ios::binary);
+  std::ifstream log(path.c_str(), std::ios::binary);
   if (!log) return -1;
   int64_t records = 0;
   // The simulator appends meanwhile: a line counts once it is complete.
