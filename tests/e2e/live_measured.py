@@ -77,8 +77,7 @@ def record_runs(s, sim, log, cases, pause):
             time.sleep(HOLD_S)
             sim.send_signal(signal.SIGCONT)
             time.sleep(0.1)
-        else:  # streaming since the case before ended, some 5 s by the click
-            time.sleep(2)
+        # "while streaming" follows a case: the head has streamed since it, some 5 s by the click.
         out = s.must("click" if via == "click" else "button-command", "Button", "Record", "--mark",
                      s.windows_path(log), timeout_ms=5000, what="Record " + via)
         marks.append((via, when, int(out.split()[-1])))  # "mark COUNT"
@@ -112,6 +111,7 @@ def live_stop_returns_the_window(s):
     files = record_runs(s, sim, log, [("click", "after the start"), ("command", "after a hold"),
                                       ("click", "while streaming")], 2)
     check(len(files) == 1, "record files %r" % files)
+    pick_range(s, "6")  # the stored 10 m again: the heads below reach their stall sooner
     # Then a head that stops in the middle of a record, and one that goes silent (its process
     # held): the working loop is inside a read either way. Last a head that never answers: Stop
     # during the connect sequence.
