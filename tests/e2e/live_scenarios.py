@@ -72,13 +72,12 @@ def recording(s, before, records=25):
 
 
 def whole(s, path, at_least=10, info_says=""):
-    """The records of a closed file: whole, 44-byte headers, as many as sk720 info counts; its
-    summary says info_says."""
+    """The records of a closed file: whole, as many as sk720 info counts; its summary says
+    info_says. (Each header widened to 44 bytes is the native recorder tests'.)"""
     recs = headers(path)  # fails on a partial last record
     info = s.native("info", path)
     check(len(recs) >= at_least and str(len(recs)) in info and info_says in info,
           "%s: %d records, %r in sk720 info %r" % (path, len(recs), info_says, info))
-    check(all(h[0] == 44 for h in recs), "%s: a header is not 44 bytes" % path)
     return recs
 
 
@@ -158,7 +157,6 @@ def live_recording(s):
     check(placed and all(abs(h[3] - math.radians(GPS_START[0])) < 1e-3 and
                          abs(h[4] - math.radians(GPS_START[1])) < 1e-3 for h in placed),
           "positions %r" % placed[:3])
-    check(recs[0][-1][1] != recs[1][-1][1], "the range did not change the record length")
     bits = [{h[2] & 0x10 for h in r} for r in recs]
     check(bits == [{0}, {0}, {0x10}], "head-up bits of the files %r" % bits)
     check(struct.unpack_from("<i", s.values()["SonarDialogBinV2"], 60)[0] == 1, "headUp not stored")

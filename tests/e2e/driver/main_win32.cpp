@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cwchar>
+#include <fstream>
 #include <functional>
 #include <optional>
 #include <string>
@@ -31,7 +32,7 @@ const char kUsageText[] =
     "  timed-click CLASS TEXT PART STATUS | combo-select CLASS N ITEM | combos\n"
     "  rect [CLASS TEXT] | snapshot [CLASS TEXT] (a hash) | wheel DELTA [TIMES INTERVAL]\n"
     "  wait-dialog TITLE | wait-dialog-gone TITLE | dialog-text TITLE | dialog-get TITLE ITEM\n"
-    "  press-dialog-button TITLE TEXT (no &) | dialog-set TITLE ITEM TEXT (ITEM: #ID or CLASS:N)\n";
+    "  press-dialog-button TITLE TEXT (no &) | dialog-set TITLE ITEM TEXT (ITEM: #ID)\n";
 
 struct Options {
   std::vector<std::wstring> args;
@@ -164,15 +165,11 @@ bool pollUntil(DWORD timeoutMs, const std::function<bool()>& probe) {
 // Complete record lines in the simulated head's log (`sk720 headsim --log`): how many records
 // the head had sent when it was read; -1 when the log cannot be opened.
 int64_t headLogRecords(const std::wstring& path) {
-  FILE* f = _wfopen(path.c_str(), L"rb");  // the simulator appends meanwhile: what is there
-  if (!f) return -1;
-  std::string log;
-  char buffer[65536];
-  for (size_t got; (got = fread(buffer, 1, sizeof buffer, f)) > 0;) log.append(buffer, got);
-  fclose(f);
-  int64_t records = 0;  // a line counts once it is complete
-  for (size_t at = 0, end; (end = log.find('\n', at)) != std::string::npos; at = end + 1)
-    records += log[at] != '#';
+  std::ifstream log(path.c_str(), std::ios::binary);
+  if (!log) return -1;
+  int64_t records = 0;
+  // The simulator appends meanwhile: a line counts once it is complete.
+  for (std::string line; std::getline(log, line) && !log.eof();) records += !line.starts_with('#');
   return records;
 }
 
@@ -225,16 +222,6 @@ std::wstring joinedTexts(HWND dialog) {
   return line;
 }
 
-// A dialog item named "#ID" (a direct item) or "CLASS:N" (the N-th descendant of that class).
-HWND dialogItem(HWND dialog, const std::wstring& name) {
-  if (!name.empty() && name[0] == L'#')
-    return GetDlgItem(dialog, int(wcstol(name.c_str() + 1, nullptr, 0)));
-  const size_t colon = name.rfind(L':');  // none: npos + 1 wraps to the whole name, read as 0
-  const size_t n = size_t(wcstoul(name.c_str() + colon + 1, nullptr, 10));
-  const auto hits = findChildren(dialog, name.substr(0, colon), L"*");
-  return n < hits.size() ? hits[n] : nullptr;
-}
-
 int dialogCommand(const Options& o, const std::wstring& cmd) {
   const std::wstring title = o.arg(1);
   if (cmd == L"wait-dialog-gone")
@@ -254,7 +241,7 @@ int dialogCommand(const Options& o, const std::wstring& cmd) {
     }
     return kTimeout;
   } else {  // dialog-set, dialog-get
-    const HWND item = dialogItem(dialog, o.arg(2));
+    const HWND item = GetDlgItem(dialog, int(wcstol(o.arg(2).c_str() + 1, nullptr, 0)));  // "#ID"
     if (!item) return kTimeout;
     if (cmd == L"dialog-set") setText(item, o.arg(3));
     say(windowText(item));
