@@ -50,7 +50,6 @@ TEST_F(InfoTest, SynthWritesTheHeadItIsAskedForAndInfoCountsTurnsAndPings) {
       {{"--turns", "1"}, {44, 0, 0, 1, 0}},
       {{"--turns", "3", "--step-index", "3", "--header", "28"}, {28, 0, 0, 4, 0}},
       {{"--head-up", "--header", "36"}, {36, 1, 0, 1, 0}},
-      {{"--sector", "2,1"}, {44, 0, 1, 1, 800}},
       {{"--sector", "0,1"}, {44, 0, 1, 1, 800}}};
   int n = 0;
   for (const auto& [options, fields] : cases) {
