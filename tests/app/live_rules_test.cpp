@@ -121,17 +121,6 @@ TEST(StartFailure, RecordBlinkAndNoticeTimes) {
             V({500, 2000, 5940, 8000}));
 }
 
-// The button names what the next click does: double the speed, or back to normal play.
-TEST(PlaybackCommands, SpeedButtonCycle) {
-  const std::tuple<int32_t, int32_t, const wchar_t*> steps[] = {
-      {1, 2, L"x4"}, {8, 16, L"\u25BA"}, {16, 1, L"x2"}, {0, 1, L"x2"}};
-  for (const auto& [current, next, text] : steps) {
-    const SpeedStep step = nextPlaybackSpeed(current);
-    EXPECT_TRUE(step.speed == next && step.text == text) << current;
-  }
-  EXPECT_EQ(speedButtonText(0), L"\u25BA");
-}
-
 using W = std::vector<std::wstring>;
 
 // The dialog's buffer for these entries (each and a zero, then one more zero), parsed without its
@@ -169,8 +158,9 @@ TEST(PlaybackCommands, SelectionOfOneAndSeveralFiles) {
   EXPECT_TRUE(parseOpenFileSelection(nullptr, 6, false).empty());
 }
 
-// "DATA", then a little-endian length above 16 at byte 12.
-TEST(PlaybackCommands, RecordFileStart) {
+// "DATA", then a little-endian length above 16 at byte 12; the speed button names what the next
+// click does: double the speed, or back to normal play.
+TEST(PlaybackCommands, RecordFileStartAndSpeedButtonCycle) {
   const std::array<uint8_t, 16> start = {'D', 'A', 'T', 'A', 0, 0, 0, 0, 0, 0, 0, 0, 17, 0, 0, 0};
   EXPECT_FALSE(isRecordFileStart(start.data(), 15));
   // byte changed, its value; a record file start (16 read big-endian would be far above 16)
@@ -182,6 +172,13 @@ TEST(PlaybackCommands, RecordFileStart) {
     bytes[at] = uint8_t(value);
     EXPECT_EQ(isRecordFileStart(bytes.data(), 16), ok != 0) << at;
   }
+  const std::tuple<int32_t, int32_t, const wchar_t*> steps[] = {
+      {1, 2, L"x4"}, {8, 16, L"\u25BA"}, {16, 1, L"x2"}, {0, 1, L"x2"}};
+  for (const auto& [current, next, text] : steps) {
+    const SpeedStep step = nextPlaybackSpeed(current);
+    EXPECT_TRUE(step.speed == next && step.text == text) << current;
+  }
+  EXPECT_EQ(speedButtonText(0), L"\u25BA");
 }
 
 V rect(const LayoutRect& r, bool placed = true) {

@@ -33,7 +33,7 @@ TEST_F(NmeaCommand, DecodesWhatTheSimulatedReceiverSends) {
 #endif
 
 // A combined receiver reports its satellites in view per system, as GP: the talker read is kept.
-TEST_F(NmeaCommand, PrintsOneLinePerAppliedSentenceWithItsTalkerAndThePublishedFix) {
+TEST_F(NmeaCommand, OneLinePerAppliedSentenceWithItsTalkerAndTheFixOrASummaryOfTheDropped) {
   sim::GpsReceiverSim receiver(
       {.talker = "GN", .startLatDeg = 48.1173, .startLonDeg = -11.5166667});
   const std::string text = decode(receiver.nextEpoch() + "$GPZDA,bad*00\r\n", false);
@@ -51,9 +51,8 @@ TEST_F(NmeaCommand, PrintsOneLinePerAppliedSentenceWithItsTalkerAndThePublishedF
   EXPECT_NE(last.find("\"pdop\":1.50,\"sig\":1,\"fix\":3,\"utc\":\"2019-09-02T12:35:19\""),
             std::string::npos)
       << last;
-}
 
-TEST_F(NmeaCommand, SummaryCountsWhatWasDropped) {
+  // The summary counts what was dropped.
   sim::GpsReceiverSim bad({.badChecksumRate = 1.0}), foreign({.talker = "GL"}), good({});
   const std::string log =
       bad.nextEpoch() + foreign.nextEpoch() + good.nextEpoch() + "$GPGGA,1*4B\r\n";

@@ -80,6 +80,13 @@ TEST(SliderGeometry, ArrowAndTrackClicksStayInsideTheFile) {
               V({target, reported}))
         << position << " at " << x;
   }
+  // The arrows: equilateral triangles of side 0.6 h (11 pixels) inset 5, pointing out of the
+  // track.
+  const SliderArrows a = sliderArrows(kRight, kH);
+  std::vector<float> got;
+  for (const SliderPoint& p : {a.left[0], a.left[1], a.left[2], a.right[0], a.right[1], a.right[2]})
+    got.insert(got.end(), {p.x, p.y * 5});
+  EXPECT_EQ(got, std::vector<float>({5, 55, 16, 22, 16, 88, 517, 55, 506, 22, 506, 88}));
 }
 
 TEST(SliderGeometry, DragFollowsThePointerAndIgnoresReports) {
@@ -108,15 +115,6 @@ TEST(SliderGeometry, DragFollowsThePointerAndIgnoresReports) {
   EXPECT_EQ(V({sliderTakeReport(s, none, kRight, kH), s.thumbRect.left,
                sliderClick(s, 30, 10, kRight, kH) != kNoSeekRequest, s.dragging}),
             V({1, 22, 1, 0}));
-}
-
-// Equilateral triangles of side 0.6 h (11 pixels) inset 5, pointing out of the track.
-TEST(SliderGeometry, ArrowTriangles) {
-  const SliderArrows a = sliderArrows(kRight, kH);
-  std::vector<float> got;
-  for (const SliderPoint& p : {a.left[0], a.left[1], a.left[2], a.right[0], a.right[1], a.right[2]})
-    got.insert(got.end(), {p.x, p.y * 5});
-  EXPECT_EQ(got, std::vector<float>({5, 55, 16, 22, 16, 88, 517, 55, 506, 22, 506, 88}));
 }
 
 // The first N - 40 samples span the right half; values are 12 bits over the height.
