@@ -214,9 +214,11 @@ void convertInvalidPixels(ScanImage& image, const LineStore& store, const ScanIn
   for (int32_t d = 0; d < kDegrees; ++d) {
     if (image.degreePending[d] & kWindowPart) windowPixels += m.listed[size_t(d)];
   }
-  // A redraw of much of the window (a zoom, a pan) shows sooner when the pixels outside it wait
+  // The redraw of a new map (a zoom, a pan) shows sooner when the pixels outside the window wait
   // for the next paint. Not under the automatic contrast: its level needs every pixel's value.
-  const bool deferOutside = windowFirst && !counting && windowPixels >= m.value.size() / 8;
+  const bool deferOutside =
+      image.newMapPending && windowFirst && !counting && windowPixels >= m.value.size() / 8;
+  image.newMapPending = false;
   int16_t pending[kDegrees];
   uint8_t parts[kDegrees] = {};
   int32_t count = 0;

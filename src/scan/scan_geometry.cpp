@@ -319,6 +319,7 @@ void rebuildScanGeometry(ScanImage& image, LineStore& store, const ViewSettings&
                 window);
   image.imageMaxRange = image.map.maxRange;
   std::fill(std::begin(image.degreePending), std::end(image.degreePending), kBothParts);
+  image.newMapPending = true;
   image.valuesUniform = false;  // a new map: nothing converted or counted, every pixel to colour
   image.currentHistogram.fill(0);
   image.countsKept = true;

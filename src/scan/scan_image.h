@@ -100,6 +100,10 @@ struct ScanImage {
   // Per degree, the parts (kWindowPart, kOutsidePart) whose listed pixels may still be invalid
   // (taken flags and fresh maps).
   uint8_t degreePending[kDegrees] = {};
+  // A new map (zoom, pan, size) not yet converted: the one pass that may leave the pixels outside
+  // the window to the next. Lines stored meanwhile never defer, so once they stop, one paint
+  // brings every pixel up to date.
+  bool newMapPending = false;
   std::array<uint32_t, 4096> valueHistogram{};
   ColourTable colourTable{};
   std::mutex lock;  // taken before LineStore::lineLock when both are held
